@@ -5,7 +5,7 @@ set -euo pipefail
 
 PACKAGES=(
     cmake ninja-build g++ clang libclang-rt-14-dev
-    qt6-base-dev libgl-dev
+    qt6-base-dev libgl-dev libxkbcommon-dev
     libopenblas-dev
     libgtest-dev libgmock-dev libbenchmark-dev
     fonts-dejavu-core

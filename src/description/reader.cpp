@@ -1,0 +1,161 @@
+#include "description/reader.h"
+
+#include "description/builders.h"
+#include "description/number_format.h"
+
+namespace ambrel {
+
+LineReader::LineReader(std::string_view line) : current_line_(line.substr(0, LINE_LENGTH)) {}
+
+std::string LineReader::next_token() {
+    const std::size_t n = current_line_.size();
+    while (token_pos_ < n && current_line_[token_pos_] == ' ')
+        ++token_pos_;
+    const std::size_t start = token_pos_;
+    while (token_pos_ < n && current_line_[token_pos_] != ' ')
+        ++token_pos_;
+    return current_line_.substr(start, token_pos_ - start);
+}
+
+Real LineReader::next_real() { return parse_real(next_token()); }
+
+namespace {
+
+char upper_ascii(char c) { return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 'a' + 'A') : c; }
+
+// .V Conductor Voltage
+void dot_voltage(Simulator& sim, LineReader& line) {
+    line.next_token(); // the command field itself
+    const std::string name = cut_name(line.next_token());
+    const Real voltage = line.next_real();
+    // Only conductors that element lines have created are looked up; none is added here.
+    if (int c = sim.find_conductor(name))
+        sim.conductors[c].V = voltage;
+    else
+        sim.add_output_line("Conductor " + name + " not found");
+    sim.add_output_line("The object: " + name + " is at " + real_to_fixed_text(voltage, 15, 6) + " V");
+}
+
+// .X, .Y, .Z: the next n lines give the rows of a shape pattern, cells from their second character.
+void dot_pattern(ShapePattern& pattern, const std::vector<std::string>& lines, std::size_t dot_index) {
+    const int n = pattern.size();
+    for (int k = 1; k <= n; ++k) {
+        const std::size_t index = dot_index + static_cast<std::size_t>(k);
+        if (index >= lines.size())
+            continue; // beyond the end of the description: an empty line
+        const std::string_view text = std::string_view(lines[index]).substr(0, LINE_LENGTH);
+        if (text.size() > 1)
+            pattern.set_row(k, text.substr(1));
+    }
+}
+
+bool is_element_letter(char c) {
+    switch (c) {
+    case 'B': case 'C': case 'D': case 'E': case 'F': case 'G': case 'H': case 'I': case 'L':
+    case 'O': case 'Q': case 'R': case 'S': case 'T': case 'X': case 'Y': case 'Z':
+        return true;
+    default:
+        return false;
+    }
+}
+
+} // namespace
+
+ReadStatus read_description(Simulator& sim, const std::vector<std::string>& lines) {
+    for (int c = 1; c <= MAX_CONDUCTORS; ++c)
+        sim.conductors[c].V = 0;
+    sim.sphere_count = 0;
+    sim.conductor_count = 0;
+    sim.object_count = 0;
+
+    sim.add_output_line("Reading " + std::to_string(lines.size()) + " lines of input");
+    for (std::size_t index = 0; index < lines.size(); ++index) {
+        const std::string& text = lines[index];
+        if (text.empty())
+            continue;
+        if (text[0] == '*') {
+            sim.add_output_line(text);
+            continue;
+        }
+        if (text[0] == '.') {
+            LineReader line(text);
+            sim.add_output_line(line.line());
+            const char command = line.line().size() > 1 ? upper_ascii(line.line()[1]) : '\0';
+            switch (command) {
+            case 'V':
+                dot_voltage(sim, line);
+                break;
+            case 'X':
+                dot_pattern(sim.shape_pattern_5, lines, index);
+                break;
+            case 'Y':
+                dot_pattern(sim.shape_pattern_10, lines, index);
+                break;
+            case 'Z':
+                dot_pattern(sim.shape_pattern_15, lines, index);
+                break;
+            default:
+                break; // any other dot line is only echoed
+            }
+            continue;
+        }
+        // An element line: one more sphere at least.
+        sim.sphere_count += 1;
+        if (sim.sphere_count > MAX_SPHERES) {
+            sim.add_output_line("Too many elements");
+            sim.sphere_count = 0;
+            return ReadStatus::TooManyElements;
+        }
+        LineReader line(text);
+        const char letter = upper_ascii(line.line()[0]);
+        if (!is_element_letter(letter)) {
+            sim.add_output_line("Unknown element: [" + line.line() + "]");
+            sim.sphere_count = 0;
+            return ReadStatus::UnknownElement;
+        }
+        BuildStatus status;
+        if (letter == 'B')
+            status = build_ball(sim, line);
+        else if (letter == 'S' || letter == 'Q' || letter == 'F' || letter == 'G' || letter == 'X' ||
+                 letter == 'Y' || letter == 'Z')
+            status = build_flat(sim, line, letter);
+        else
+            status = build_solid(sim, line, letter);
+        if (status == BuildStatus::TooManyElements) {
+            sim.add_output_line("Too many elements");
+            sim.sphere_count = 0;
+            return ReadStatus::TooManyElements;
+        }
+    }
+    return ReadStatus::Ok;
+}
+
+std::vector<std::string> split_lines(std::string_view text) {
+    std::vector<std::string> lines;
+    std::size_t start = 0;
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        if (text[i] == '\n' || text[i] == '\r') {
+            lines.emplace_back(text.substr(start, i - start));
+            if (text[i] == '\r' && i + 1 < text.size() && text[i + 1] == '\n')
+                ++i;
+            start = i + 1;
+        }
+    }
+    if (start < text.size())
+        lines.emplace_back(text.substr(start));
+    return lines;
+}
+
+const std::vector<std::string>& default_description() {
+    static const std::vector<std::string> lines{
+        "* Four balls that stabilize separated by 1 cm",
+        "ball1 all  -0.2  0.2 0 13.5  135 30 0.75 0.4",
+        "ball2 all   0.2  0.2 0 13.5   45 30 0.75 0.4",
+        "ball3 all  -0.2 -0.2 0 13.5 -135 30 0.75 0.4",
+        "ball4 all   0.2 -0.2 0 13.5  -45 30 0.75 0.4",
+        ".V all 8.62512649e3",
+    };
+    return lines;
+}
+
+} // namespace ambrel

@@ -1,0 +1,44 @@
+// Reading a description: the line grammar, the token reader, the dot commands and the
+// builders' common interface. The description is a list of text lines (the description
+// panel, or a .bal file); reading rebuilds the model of the simulator from scratch.
+#pragma once
+
+#include "model/simulator.h"
+
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace ambrel {
+
+enum class ReadStatus {
+    Ok,
+    TooManyElements, // "Too many elements": more than 2000 spheres
+    UnknownElement,  // "Unknown element: [...]"
+};
+
+// The line being decoded and the position of its next character.
+class LineReader {
+  public:
+    explicit LineReader(std::string_view line);
+    // The next blank-separated field (only the blank, code 32, separates); "" when none is left.
+    std::string next_token();
+    Real next_real();
+    const std::string& line() const { return current_line_; }
+
+  private:
+    std::string current_line_;  // at most 255 characters
+    std::size_t token_pos_ = 0; // 0-based here: the next character to examine
+};
+
+// Reads all lines and rebuilds the sphere table, the conductor table and the counters.
+ReadStatus read_description(Simulator& sim, const std::vector<std::string>& lines);
+
+// Splits text into lines: LF and CR LF line ends (and a lone CR) end a line; a final line
+// without a line end counts; a final line end does not start a new empty line.
+std::vector<std::string> split_lines(std::string_view text);
+
+// The six lines of the description panel at program start.
+const std::vector<std::string>& default_description();
+
+} // namespace ambrel
