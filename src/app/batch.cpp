@@ -9,11 +9,7 @@
 
 #include <cerrno>
 #include <cstring>
-#include <fstream>
-#include <iostream>
-#include <iterator>
 #include <optional>
-#include <sstream>
 
 namespace ambrel {
 
@@ -37,20 +33,24 @@ struct UsageError {
     std::string message;
 };
 
+// The whole content of a file, or of standard input for "-"; nullopt with the system's reason.
 std::optional<std::string> read_text(const std::string& name, std::string& error) {
-    if (name == "-") {
-        std::ostringstream buffer;
-        buffer << std::cin.rdbuf();
-        return buffer.str();
-    }
-    std::ifstream in(name, std::ios::binary);
-    if (!in) {
+    std::FILE* f = name == "-" ? stdin : std::fopen(name.c_str(), "rb");
+    if (f == nullptr) {
         error = std::strerror(errno);
         return std::nullopt;
     }
-    std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-    if (in.bad()) {
-        error = std::strerror(errno);
+    std::string text;
+    char buffer[65536];
+    std::size_t n;
+    while ((n = std::fread(buffer, 1, sizeof buffer, f)) > 0)
+        text.append(buffer, n);
+    const bool failed = std::ferror(f) != 0;
+    const int saved_errno = errno;
+    if (f != stdin)
+        std::fclose(f);
+    if (failed) {
+        error = std::strerror(saved_errno);
         return std::nullopt;
     }
     return text;

@@ -6,9 +6,15 @@ namespace ambrel {
 
 namespace {
 
-Real cm(Real v) { return v / 100; }
-Real degrees(Real v) { return v * PI / 180; }
-Real grams(Real v) { return v / 1000; }
+Real cm(Real v) {
+    return v / 100;
+}
+Real degrees(Real v) {
+    return v * PI / 180;
+}
+Real grams(Real v) {
+    return v / 1000;
+}
 
 } // namespace
 
@@ -36,8 +42,8 @@ BuildStatus build_ball(Simulator& sim, LineReader& line) {
     s.ref_y0 = s.y0;
     s.ref_z0 = s.z0;
     sim.add_output_line(s.name + " " + s.conductor_name + " " + format_g(s.x0) + " " + format_g(s.y0) + " " +
-                        format_g(s.z0) + " " + format_g(s.L) + " " + format_g(s.Ax) + " " + format_g(s.Az) + " " +
-                        format_g(s.object_size) + " " + format_g(s.m));
+                        format_g(s.z0) + " " + format_g(s.L) + " " + format_g(s.Ax) + " " + format_g(s.Az) +
+                        " " + format_g(s.object_size) + " " + format_g(s.m));
     return BuildStatus::Ok;
 }
 
@@ -61,8 +67,8 @@ void read_composite_fields(Simulator& sim, LineReader& line, int e, int kind, in
 
 void echo_composite(Simulator& sim, const Sphere& s) {
     sim.add_output_line(s.name + " " + s.conductor_name + " " + format_g(s.x0) + " " + format_g(s.y0) + " " +
-                        format_g(s.z0) + " " + format_g(s.L) + " " + format_g(s.Ax) + " " + format_g(s.Az) + " " +
-                        format_g(s.object_size) + " " + format_g(s.m) + " " + format_g(s.r));
+                        format_g(s.z0) + " " + format_g(s.L) + " " + format_g(s.Ax) + " " + format_g(s.Az) +
+                        " " + format_g(s.object_size) + " " + format_g(s.m) + " " + format_g(s.r));
 }
 
 void replicate_and_name(Simulator& sim, int e, int n_spheres) {

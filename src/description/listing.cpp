@@ -6,9 +6,15 @@ namespace ambrel {
 
 namespace {
 
-std::string cm(Real v) { return format_g(v * 100); }
-std::string degrees(Real v) { return format_g(v * 180 / PI); }
-std::string grams(Real v) { return format_g(v * 1000); }
+std::string cm(Real v) {
+    return format_g(v * 100);
+}
+std::string degrees(Real v) {
+    return format_g(v * 180 / PI);
+}
+std::string grams(Real v) {
+    return format_g(v * 1000);
+}
 
 } // namespace
 
@@ -17,9 +23,9 @@ void list_updated_system(Simulator& sim) {
     for (int i = 1; i <= sim.sphere_count; ++i) {
         const Sphere& s = sim.spheres[i];
         if (s.kind == KIND_BALL) {
-            sim.add_output_line(s.name + " " + s.conductor_name + " " + cm(s.x0) + " " + cm(s.y0) + " " + cm(s.z0) +
-                                " " + cm(s.L) + " " + degrees(s.Ax) + " " + degrees(s.Az) + " " + cm(s.r) + " " +
-                                grams(s.m));
+            sim.add_output_line(s.name + " " + s.conductor_name + " " + cm(s.x0) + " " + cm(s.y0) + " " +
+                                cm(s.z0) + " " + cm(s.L) + " " + degrees(s.Ax) + " " + degrees(s.Az) + " " +
+                                cm(s.r) + " " + grams(s.m));
             continue;
         }
         if (!s.is_object_last())
@@ -31,7 +37,8 @@ void list_updated_system(Simulator& sim) {
                            cm(s.ref_z0) + " " + cm(s.L) + " " + degrees(s.Ax) + " " + degrees(s.Az) + " ";
         if (s.kind == KIND_BALL_WITH_LINE) {
             const Sphere& line_ball = sim.spheres[i - 1];
-            text += cm(s.object_size) + " " + grams(s.m) + " " + cm(line_ball.r) + " " + grams(19 * line_ball.m);
+            text +=
+                cm(s.object_size) + " " + grams(s.m) + " " + cm(line_ball.r) + " " + grams(19 * line_ball.m);
         } else {
             text += cm(s.object_size) + " " + grams(s.object_spheres * s.m) + " " + cm(s.r);
         }

@@ -56,7 +56,8 @@ std::string format_g(Real value) {
         if (c != '.')
             digits += c;
     int exponent = 0;
-    std::from_chars(sci.data() + e_pos + 1 + (sci[e_pos + 1] == '+' ? 1 : 0), sci.data() + sci.size(), exponent);
+    std::from_chars(sci.data() + e_pos + 1 + (sci[e_pos + 1] == '+' ? 1 : 0), sci.data() + sci.size(),
+                    exponent);
     while (digits.size() > 1 && digits.back() == '0')
         digits.pop_back();
 
@@ -105,7 +106,8 @@ std::string real_to_exponent_text(Real value, int width, int decimals) {
     std::string_view sci(buf, static_cast<std::size_t>(res.ptr - buf));
     const auto e_pos = sci.find('e');
     int exponent = 0;
-    std::from_chars(sci.data() + e_pos + 1 + (sci[e_pos + 1] == '+' ? 1 : 0), sci.data() + sci.size(), exponent);
+    std::from_chars(sci.data() + e_pos + 1 + (sci[e_pos + 1] == '+' ? 1 : 0), sci.data() + sci.size(),
+                    exponent);
     std::string out(sci.substr(0, e_pos));
     out += 'E';
     out += exponent_text(exponent, true);
@@ -152,7 +154,8 @@ Real parse_real(std::string_view text) {
     }
     const std::string_view number = text.substr(mantissa_start, end - mantissa_start);
     Real value = 0;
-    auto res = std::from_chars(number.data(), number.data() + number.size(), value, std::chars_format::general);
+    auto res =
+        std::from_chars(number.data(), number.data() + number.size(), value, std::chars_format::general);
     if (res.ec == std::errc::result_out_of_range) {
         // Decide overflow or underflow from the decimal exponent of the text.
         long exponent10 = static_cast<long>(int_digits) - 1;

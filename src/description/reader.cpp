@@ -17,11 +17,15 @@ std::string LineReader::next_token() {
     return current_line_.substr(start, token_pos_ - start);
 }
 
-Real LineReader::next_real() { return parse_real(next_token()); }
+Real LineReader::next_real() {
+    return parse_real(next_token());
+}
 
 namespace {
 
-char upper_ascii(char c) { return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 'a' + 'A') : c; }
+char upper_ascii(char c) {
+    return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 'a' + 'A') : c;
+}
 
 // .V Conductor Voltage
 void dot_voltage(Simulator& sim, LineReader& line) {
@@ -51,8 +55,23 @@ void dot_pattern(ShapePattern& pattern, const std::vector<std::string>& lines, s
 
 bool is_element_letter(char c) {
     switch (c) {
-    case 'B': case 'C': case 'D': case 'E': case 'F': case 'G': case 'H': case 'I': case 'L':
-    case 'O': case 'Q': case 'R': case 'S': case 'T': case 'X': case 'Y': case 'Z':
+    case 'B':
+    case 'C':
+    case 'D':
+    case 'E':
+    case 'F':
+    case 'G':
+    case 'H':
+    case 'I':
+    case 'L':
+    case 'O':
+    case 'Q':
+    case 'R':
+    case 'S':
+    case 'T':
+    case 'X':
+    case 'Y':
+    case 'Z':
         return true;
     default:
         return false;
@@ -148,12 +167,9 @@ std::vector<std::string> split_lines(std::string_view text) {
 
 const std::vector<std::string>& default_description() {
     static const std::vector<std::string> lines{
-        "* Four balls that stabilize separated by 1 cm",
-        "ball1 all  -0.2  0.2 0 13.5  135 30 0.75 0.4",
-        "ball2 all   0.2  0.2 0 13.5   45 30 0.75 0.4",
-        "ball3 all  -0.2 -0.2 0 13.5 -135 30 0.75 0.4",
-        "ball4 all   0.2 -0.2 0 13.5  -45 30 0.75 0.4",
-        ".V all 8.62512649e3",
+        "* Four balls that stabilize separated by 1 cm", "ball1 all  -0.2  0.2 0 13.5  135 30 0.75 0.4",
+        "ball2 all   0.2  0.2 0 13.5   45 30 0.75 0.4",  "ball3 all  -0.2 -0.2 0 13.5 -135 30 0.75 0.4",
+        "ball4 all   0.2 -0.2 0 13.5  -45 30 0.75 0.4",  ".V all 8.62512649e3",
     };
     return lines;
 }

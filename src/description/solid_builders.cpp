@@ -25,10 +25,14 @@ struct SolidKind {
 };
 
 const SolidKind SOLIDS[] = {
-    {'E', KIND_TETRAHEDRON, 4, 0.46234592535L},  {'O', KIND_OCTAHEDRON, 6, 0.3743113315L},
-    {'C', KIND_CUBE, 8, 0.3262848751L},          {'I', KIND_ICOSAHEDRON, 12, 0.2627574554L},
-    {'D', KIND_DODECAHEDRON, 20, 0.2074629423L}, {'R', KIND_TRIACONTAHEDRON, 32, 0},
-    {'L', KIND_LINE, 20, 0.05L},                 {'T', KIND_TOROID, 20, 0.1L},
+    {'E', KIND_TETRAHEDRON, 4, 0.46234592535L},
+    {'O', KIND_OCTAHEDRON, 6, 0.3743113315L},
+    {'C', KIND_CUBE, 8, 0.3262848751L},
+    {'I', KIND_ICOSAHEDRON, 12, 0.2627574554L},
+    {'D', KIND_DODECAHEDRON, 20, 0.2074629423L},
+    {'R', KIND_TRIACONTAHEDRON, 32, 0},
+    {'L', KIND_LINE, 20, 0.05L},
+    {'T', KIND_TOROID, 20, 0.1L},
     {'H', KIND_BALL_WITH_LINE, 20, 0},
 };
 
@@ -57,8 +61,8 @@ Vec3 octahedron_offset(int k, Real R) {
 }
 
 Vec3 cube_offset(int k, Real R) {
-    static const int sign[8][3] = {{1, 1, 1},   {-1, 1, 1},   {-1, -1, 1}, {1, -1, 1},
-                                   {1, 1, -1},  {-1, 1, -1},  {-1, -1, -1}, {1, -1, -1}};
+    static const int sign[8][3] = {{1, 1, 1},  {-1, 1, 1},  {-1, -1, 1},  {1, -1, 1},
+                                   {1, 1, -1}, {-1, 1, -1}, {-1, -1, -1}, {1, -1, -1}};
     const Real d = R / std::sqrt(3.0L);
     return {sign[k - 1][0] * d, sign[k - 1][1] * d, sign[k - 1][2] * d};
 }
@@ -134,8 +138,8 @@ BuildStatus build_ball_with_line(Simulator& sim, LineReader& line) {
     const Real mass_line = line.next_real() / 1000;
     s.conductor = sim.find_or_add_conductor(s.conductor_name);
     sim.add_output_line(s.name + " " + s.conductor_name + " " + format_g(s.x0) + " " + format_g(s.y0) + " " +
-                        format_g(s.z0) + " " + format_g(s.L) + " " + format_g(s.Ax) + " " + format_g(s.Az) + " " +
-                        format_g(s.object_size) + " " + format_g(s.m) + " " + format_g(s.r) + " " +
+                        format_g(s.z0) + " " + format_g(s.L) + " " + format_g(s.Ax) + " " + format_g(s.Az) +
+                        " " + format_g(s.object_size) + " " + format_g(s.m) + " " + format_g(s.r) + " " +
                         format_g(mass_line));
     if (e + n - 1 > MAX_SPHERES)
         return BuildStatus::TooManyElements;

@@ -23,7 +23,9 @@ const std::array<OptionInfo, OPTION_COUNT>& option_table() {
     return table;
 }
 
-const OptionInfo& option_info(Option o) { return option_table()[static_cast<int>(o)]; }
+const OptionInfo& option_info(Option o) {
+    return option_table()[static_cast<int>(o)];
+}
 
 std::string option_cli_name(Option o) {
     std::string name;
@@ -46,7 +48,9 @@ std::optional<Option> option_from_cli_name(std::string_view name) {
     return std::nullopt;
 }
 
-Options::Options() { reset_to_defaults(); }
+Options::Options() {
+    reset_to_defaults();
+}
 
 void Options::reset_to_defaults() {
     for (int i = 0; i < OPTION_COUNT; ++i)

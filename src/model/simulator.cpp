@@ -2,11 +2,14 @@
 
 namespace ambrel {
 
-std::string cut_name(std::string_view name) { return std::string(name.substr(0, NAME_LENGTH)); }
+std::string cut_name(std::string_view name) {
+    return std::string(name.substr(0, NAME_LENGTH));
+}
 
 Simulator::Simulator(OutputSink& sink)
     : spheres(MAX_SPHERES + 1), conductors(MAX_CONDUCTORS + 1), shape_pattern_5(default_shape_pattern_5()),
-      shape_pattern_10(default_shape_pattern_10()), shape_pattern_15(default_shape_pattern_15()), sink_(&sink) {}
+      shape_pattern_10(default_shape_pattern_10()), shape_pattern_15(default_shape_pattern_15()),
+      sink_(&sink) {}
 
 Real Simulator::next_uniform() {
     // 64 random bits scaled into [0, 1); the top 63 bits fit the extended mantissa exactly.

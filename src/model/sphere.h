@@ -31,11 +31,13 @@ enum ObjectKind : std::uint8_t {
 };
 
 // Kinds 10 to 16 are flat squares on a grid in one horizontal plane.
-inline bool is_flat_kind(int kind) { return kind >= KIND_SQUARE_5; }
+inline bool is_flat_kind(int kind) {
+    return kind >= KIND_SQUARE_5;
+}
 
 struct Sphere {
-    std::string name;           // <= 12 characters
-    std::string conductor_name; // <= 12 characters
+    std::string name;            // <= 12 characters
+    std::string conductor_name;  // <= 12 characters
     Real x0 = 0, y0 = 0, z0 = 0; // suspension point of this sphere's string
     Real L = 0;                  // string length; 0 = fixed
     Real Ax = 0;                 // azimuth of the string, from x towards y

@@ -69,7 +69,8 @@ TEST(Numbers, IndependentOfTheCLocale) {
     // A desktop whose locale writes decimal commas must not change any number text.
     const char* old = std::setlocale(LC_ALL, nullptr);
     std::string saved = old ? old : "C";
-    if (std::setlocale(LC_NUMERIC, "de_DE.UTF-8") == nullptr && std::setlocale(LC_NUMERIC, "fr_FR.UTF-8") == nullptr)
+    if (std::setlocale(LC_NUMERIC, "de_DE.UTF-8") == nullptr &&
+        std::setlocale(LC_NUMERIC, "fr_FR.UTF-8") == nullptr)
         GTEST_SKIP() << "no locale with a decimal comma installed";
     EXPECT_EQ(format_g(1.5L), "1.5");
     EXPECT_EQ(real_to_fixed_text(2.25L, 6, 2), "  2.25");

@@ -9,8 +9,8 @@ namespace {
 
 TEST(Options, StartValuesFollowTheMenu) {
     Options o;
-    const Option on[] = {Option::ShowErrors,        Option::ShowCharges,   Option::ShowTangentForces,
-                         Option::IdentifyByNumbers, Option::RotateObjects, Option::ShadedBalls,
+    const Option on[] = {Option::ShowErrors,        Option::ShowCharges,          Option::ShowTangentForces,
+                         Option::IdentifyByNumbers, Option::RotateObjects,        Option::ShadedBalls,
                          Option::UseSquares,        Option::CorrectRotationForces};
     int on_count = 0;
     for (int i = 0; i < OPTION_COUNT; ++i)

@@ -1,0 +1,146 @@
+// ambrel-batch as a user runs it: arguments, files, exit status and output.
+#include "app/batch.h"
+#include "description/reader.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+
+namespace ambrel {
+namespace {
+
+namespace fs = std::filesystem;
+
+struct BatchRun {
+    int status = -1;
+    std::string out, err;
+    std::vector<std::string> lines() const { return split_lines(out); }
+};
+
+std::string slurp(std::FILE* f) {
+    std::rewind(f);
+    std::string text;
+    char buf[4096];
+    std::size_t n;
+    while ((n = std::fread(buf, 1, sizeof buf, f)) > 0)
+        text.append(buf, n);
+    return text;
+}
+
+BatchRun batch(const std::vector<std::string>& args) {
+    BatchRun run;
+    std::FILE* out = std::tmpfile();
+    std::FILE* err = std::tmpfile();
+    run.status = run_batch(args, out, err);
+    run.out = slurp(out);
+    run.err = slurp(err);
+    std::fclose(out);
+    std::fclose(err);
+    return run;
+}
+
+class TempDir {
+  public:
+    TempDir() : path_(fs::temp_directory_path() / ("ambrel-batch-test-" + std::to_string(::getpid()))) {
+        fs::create_directories(path_);
+    }
+    ~TempDir() { fs::remove_all(path_); }
+    std::string write(const std::string& name, const std::string& content) const {
+        const auto p = path_ / name;
+        std::ofstream(p, std::ios::binary) << content;
+        return p.string();
+    }
+    const fs::path& path() const { return path_; }
+
+  private:
+    fs::path path_;
+};
+
+TEST(Batch, DefaultDescriptionWithoutFile) {
+    const BatchRun run = batch({});
+    EXPECT_EQ(run.status, 0);
+    const auto lines = run.lines();
+    ASSERT_GE(lines.size(), 8u);
+    EXPECT_EQ(lines[0], "Reading 6 lines of input");
+    EXPECT_EQ(lines[2], "ball1 all -0.002 0.002 0 0.135 2.35619449019234 0.523598775598299 0.0075 0.0004");
+    EXPECT_EQ(lines[7], "The object: all is at     8625.126490 V");
+    EXPECT_TRUE(run.err.empty());
+}
+
+TEST(Batch, FilesWithCrLfAndAFinalLineWithoutEnd) {
+    TempDir dir;
+    const auto crlf = dir.write("crlf.bal", "* c\r\nBa A 0 0 0 0 0 0 1 1\r\n.V A 1");
+    const BatchRun run = batch({"--list", crlf});
+    EXPECT_EQ(run.status, 0);
+    const auto lines = run.lines();
+    ASSERT_GE(lines.size(), 4u);
+    EXPECT_EQ(lines[0], "Reading 3 lines of input");
+    EXPECT_EQ(lines[1], "* c");
+    EXPECT_EQ(lines[2], "Ba A 0 0 0 0 0 0 0.01 0.001");
+    EXPECT_EQ(lines[3], ".V A 1");
+    EXPECT_EQ(lines.back(), "Ba A 0 0 0 0 0 0 1 1");
+    EXPECT_EQ(lines[lines.size() - 2], "Updated system:");
+    for (const auto& l : lines)
+        EXPECT_EQ(l.find('\r'), std::string::npos);
+}
+
+TEST(Batch, ExitStatusForReaderErrorsUsageErrorsAndUnreadableFiles) {
+    TempDir dir;
+    EXPECT_EQ(batch({dir.write("bad.bal", "Kx all 0 0 0 10 0 0 1 1\n")}).status, 1);
+    EXPECT_EQ(batch({dir.write(
+                        "many.bal", std::string("Qq a 0 0 0 10 0 0 1 1\n") +
+                                        [] {
+                                            std::string s;
+                                            for (int i = 0; i < 20; ++i)
+                                                s += "Qq a 0 0 0 10 0 0 1 1\n";
+                                            return s;
+                                        }())})
+                  .status,
+              1);
+
+    const BatchRun missing = batch({(dir.path() / "no-such.bal").string()});
+    EXPECT_EQ(missing.status, 2);
+    EXPECT_NE(missing.err.find("no-such.bal"), std::string::npos);
+    EXPECT_NE(missing.err.find("No such file"), std::string::npos);
+    EXPECT_TRUE(missing.out.empty());
+
+    EXPECT_EQ(batch({dir.path().string()}).status, 2); // a folder is no description
+    EXPECT_EQ(batch({"--on", "no-such-option"}).status, 2);
+    EXPECT_EQ(batch({"--on"}).status, 2);
+    EXPECT_EQ(batch({"--frobnicate"}).status, 2);
+    EXPECT_EQ(batch({"a.bal", "b.bal"}).status, 2);
+}
+
+TEST(Batch, OptionsSwitchBeforeReading) {
+    TempDir dir;
+    const auto plate = dir.write("plate.bal", "Ssq all 0 0 0 10 0 0 0.5 2.5\n");
+    const BatchRun squares = batch({"--list", plate});
+    const BatchRun spheres = batch({"--off", "use-squares-for-flat-objects", "--list", plate});
+    EXPECT_EQ(squares.lines().back(), "Ssq all 0 0 0 10 0 0 0.5 2.5 0.0567296328553255");
+    EXPECT_EQ(spheres.lines().back(), "Ssq all 0 0 0 10 0 0 0.5 2.5 0.06883432865");
+}
+
+TEST(Batch, HelpDocumentsEveryOption) {
+    const BatchRun run = batch({"--help"});
+    EXPECT_EQ(run.status, 0);
+    for (const char* word : {"--on", "--off", "--list", "show-forces", "identify", "correct-rotation-forces"})
+        EXPECT_NE(run.out.find(word), std::string::npos) << word;
+}
+
+TEST(Batch, ExecutableReadsStandardInput) {
+    TempDir dir;
+    const auto input = dir.write("in.bal", "Ba A 0 0 0 0 0 0 1 1\n");
+    const std::string out = (dir.path() / "out.txt").string();
+    const std::string command = std::string(AMBREL_BATCH_EXE) + " - < " + input + " > " + out;
+    ASSERT_EQ(std::system(command.c_str()), 0);
+    std::ifstream in(out);
+    std::string first;
+    std::getline(in, first);
+    EXPECT_EQ(first, "Reading 1 lines of input");
+}
+
+} // namespace
+} // namespace ambrel
