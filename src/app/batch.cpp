@@ -1,11 +1,15 @@
 #include "app/batch.h"
 
 #include "description/listing.h"
+#include "description/numeric_field.h"
 #include "description/reader.h"
 #include "model/options.h"
 #include "model/output_sink.h"
 #include "model/simulator.h"
+#include "physics/capacitance_report.h"
 #include "solver/initialize.h"
+#include "solver/jacobian.h"
+#include "solver/relaxation.h"
 
 #include <cerrno>
 #include <cstring>
@@ -15,7 +19,7 @@ namespace ambrel {
 
 namespace {
 
-enum class ActionKind { List };
+enum class ActionKind { List, Capacitances, Calculate, Jacobian };
 
 struct Action {
     ActionKind kind;
@@ -24,6 +28,8 @@ struct Action {
 
 struct BatchCommand {
     std::vector<std::pair<Option, bool>> switches;
+    RelaxationSettings relaxation;
+    JacobianSettings jacobian;
     std::vector<Action> actions;
     std::optional<std::string> file;
     bool help = false;
@@ -56,6 +62,21 @@ std::optional<std::string> read_text(const std::string& name, std::string& error
     return text;
 }
 
+// A numeric setting as typed in the window's fields: the whole text must be a number.
+Real number(const std::string& option, const std::string& text) {
+    const auto value = parse_field_real(text);
+    if (!value)
+        throw UsageError{option + ": '" + text + "' is not a valid number"};
+    return *value;
+}
+
+int integer(const std::string& option, const std::string& text) {
+    const auto value = parse_field_int(text);
+    if (!value)
+        throw UsageError{option + ": '" + text + "' is not a valid whole number"};
+    return *value;
+}
+
 BatchCommand parse_arguments(const std::vector<std::string>& args) {
     BatchCommand cmd;
     for (std::size_t i = 0; i < args.size(); ++i) {
@@ -75,6 +96,28 @@ BatchCommand parse_arguments(const std::vector<std::string>& args) {
             cmd.switches.emplace_back(*option, a == "--on");
         } else if (a == "--list") {
             cmd.actions.push_back({ActionKind::List, {}});
+        } else if (a == "--capacitances") {
+            cmd.actions.push_back({ActionKind::Capacitances, {}});
+        } else if (a == "--calculate") {
+            cmd.actions.push_back({ActionKind::Calculate, {}});
+        } else if (a == "--jacobian") {
+            cmd.actions.push_back({ActionKind::Jacobian, {}});
+        } else if (a == "--time-step") {
+            cmd.relaxation.time_step = number(a, value("a number"));
+            cmd.jacobian.time_step = cmd.relaxation.time_step;
+        } else if (a == "--steps") {
+            cmd.relaxation.max_steps = integer(a, value("a whole number"));
+        } else if (a == "--force-error") {
+            cmd.relaxation.force_error_uN = number(a, value("a number"));
+        } else if (a == "--random-error") {
+            cmd.relaxation.random_start = true;
+            cmd.relaxation.max_random_error_deg = number(a, value("a number"));
+        } else if (a == "--damping") {
+            cmd.relaxation.damping = number(a, value("a number"));
+        } else if (a == "--angle-variation") {
+            cmd.jacobian.angle_variation = number(a, value("a number"));
+        } else if (a == "--plain") {
+            cmd.jacobian.plain = true;
         } else if (a == "-" || a.rfind("-", 0) != 0) {
             if (cmd.file)
                 throw UsageError{"only one description file may be given"};
@@ -92,7 +135,8 @@ std::string batch_usage() {
     std::string text =
         "Usage: ambrel-batch [OPTIONS] [FILE]\n"
         "\n"
-        "Runs a description (.bal) without windows, as the Inicialize button does, and prints\n"
+        "Runs a description (.bal) without windows, as the Inicialize button does (reading,\n"
+        "charges, forces and reports), and prints\n"
         "every line that the output panel would receive. FILE '-' reads standard input;\n"
         "without FILE the default description of the main window is used.\n"
         "\n"
@@ -102,6 +146,18 @@ std::string batch_usage() {
         "\n"
         "Actions (run after initialising, in the order given):\n"
         "  --list           write the updated system (the List command)\n"
+        "  --capacitances   write the capacitances between conductors (the Capacitances command)\n"
+        "  --calculate      relax the strings to equilibrium (the Calculate command, to its end)\n"
+        "  --jacobian       write the stability Jacobian of the update law and its eigenvalues\n"
+        "\n"
+        "Settings of Calculate and Jacobian (as the window's fields):\n"
+        "  --time-step DT         time step (0.05)\n"
+        "  --steps N              maximum number of steps (1000)\n"
+        "  --force-error UN       tolerance on the rotational forces, in uN (0.0001)\n"
+        "  --random-error DEG     start with a random error of at most DEG degrees\n"
+        "  --damping A            damping of the true time-domain simulation (0.01)\n"
+        "  --angle-variation H    angle step of the Jacobian, in rad (0.0001)\n"
+        "  --plain                plain formatting of the Jacobian\n"
         "\n"
         "  --help           show this text\n"
         "\n"
@@ -111,7 +167,8 @@ std::string batch_usage() {
         text += "  " + option_cli_name(o) + " [" + (option_info(o).at_start ? "on" : "off") + "]\n";
     }
     text += "\n"
-            "Exit status: 0 done; 1 the description stopped the reader with an error;\n"
+            "Exit status: 0 done; 1 the description stopped the reader with an error, or a\n"
+            "calculation ended with \"Too large angles\";\n"
             "2 usage error or unreadable file.\n";
     return text;
 }
@@ -156,6 +213,20 @@ int run_batch(const std::vector<std::string>& args, std::FILE* out, std::FILE* e
         switch (action.kind) {
         case ActionKind::List:
             list_updated_system(sim);
+            break;
+        case ActionKind::Capacitances:
+            report_capacitances(sim);
+            break;
+        case ActionKind::Calculate: {
+            const RelaxationResult run = run_calculate(sim, description, cmd.relaxation);
+            if (run.initialized && run.initialize_result.read_status != ReadStatus::Ok)
+                status = 1;
+            if (run.end == RunEnd::TooLargeAngles)
+                status = 1;
+            break;
+        }
+        case ActionKind::Jacobian:
+            compute_jacobian(sim, cmd.jacobian);
             break;
         }
     }

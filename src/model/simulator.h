@@ -9,12 +9,15 @@
 #include "model/types.h"
 
 #include <cstdint>
+#include <memory>
 #include <random>
 #include <string>
 #include <string_view>
 #include <vector>
 
 namespace ambrel {
+
+struct PhysicsWorkspace;
 
 // First 12 characters of a name, as the tables store it.
 std::string cut_name(std::string_view name);
@@ -50,6 +53,12 @@ class Simulator {
     Real total_capacitance = 0;
     Real density_max = 1e-9L;
     Real density_min = -1e-9L;
+
+    // The solver's matrices and work vectors, created on first use at full capacity
+    // (the physics code owns its layout).
+    std::shared_ptr<PhysicsWorkspace> physics;
+    // The stability Jacobian, row-major 2000 x 2000, created on first use.
+    std::shared_ptr<std::vector<Real>> jacobian;
 
     // Uniform generator for the random start of a relaxation run: seeded once, never reseeded.
     std::mt19937_64 rng{20260101u};

@@ -1,9 +1,16 @@
 #include "solver/initialize.h"
 
+#include "physics/charge_solver.h"
+#include "physics/forces.h"
+#include "physics/reports.h"
+
 namespace ambrel {
 
 // 4 pi epsilon_0 in F/m.
 constexpr Real FOUR_PI_E0 = 1.11265005605356944e-10L;
+
+// Above this many spheres the charges are computed only with "Always calculate charges".
+constexpr int LARGE_SYSTEM = 500;
 
 InitializeResult initialize_system(Simulator& sim, const std::vector<std::string>& description) {
     InitializeResult result;
@@ -15,6 +22,35 @@ InitializeResult initialize_system(Simulator& sim, const std::vector<std::string
     result.read_status = read_description(sim, description);
     sim.system_initialized = true;
     sim.forces_valid = false;
+    compute_positions(sim);
+
+    if (sim.sphere_count > LARGE_SYSTEM) {
+        sim.add_output_line("The calculations with " + std::to_string(sim.sphere_count) +
+                            " spheres may take some time...");
+        if (!sim.option(Option::AlwaysCalculate)) {
+            sim.add_output_line("Check the option of always calculate charges and initialize to calculate.");
+            clear_charges(sim);
+            result.charges_computed = false;
+            return result;
+        }
+    }
+    build_capacitance_matrix(sim);
+    compute_charges(sim);
+    compute_forces(sim);
+    if (sim.option(Option::ShowForces))
+        report_forces(sim);
+    compute_rotational_forces(sim);
+    report_total_capacitance(sim);
+    report_angles(sim);
+    if (sim.option(Option::ShowCharges))
+        report_charges(sim);
+    report_rotational_forces(sim); // always after Initialize
+    if (sim.option(Option::DistancesCenters))
+        report_center_distances(sim);
+    if (sim.option(Option::DistancesSurfaces))
+        report_surface_distances(sim);
+    if (sim.option(Option::ShowEfield))
+        report_fields(sim);
     return result;
 }
 

@@ -1,0 +1,219 @@
+#include "solver/eigenvalues.h"
+
+#include <cmath>
+#include <limits>
+#include <utility>
+
+namespace ambrel {
+
+namespace {
+
+// Row-major access to an n x n matrix.
+struct Matrix {
+    std::vector<Real>& a;
+    int n;
+    Real& operator()(int i, int j) { return a[static_cast<std::size_t>(i) * n + j]; }
+};
+
+// Reduction to upper Hessenberg form by Gaussian elimination with partial pivoting, applied
+// as similarity transformations (eigenvalues unchanged).
+void to_hessenberg(Matrix m) {
+    const int n = m.n;
+    for (int k = 1; k < n - 1; ++k) {
+        int pivot = k;
+        Real largest = 0;
+        for (int j = k; j < n; ++j) {
+            if (std::fabs(m(j, k - 1)) > std::fabs(largest)) {
+                largest = m(j, k - 1);
+                pivot = j;
+            }
+        }
+        if (pivot != k) {
+            for (int j = k - 1; j < n; ++j)
+                std::swap(m(pivot, j), m(k, j));
+            for (int i = 0; i < n; ++i)
+                std::swap(m(i, pivot), m(i, k));
+        }
+        if (largest == 0)
+            continue;
+        for (int i = k + 1; i < n; ++i) {
+            Real y = m(i, k - 1);
+            if (y == 0)
+                continue;
+            y /= largest;
+            m(i, k - 1) = y;
+            for (int j = k; j < n; ++j)
+                m(i, j) -= y * m(k, j);
+            for (int j = 0; j < n; ++j)
+                m(j, k) += y * m(j, i);
+        }
+    }
+    for (int i = 2; i < n; ++i)
+        for (int j = 0; j < i - 1; ++j)
+            m(i, j) = 0;
+}
+
+// Francis double-shift QR on an upper Hessenberg matrix; eigenvalues into wr, wi.
+bool hessenberg_qr(Matrix h, std::vector<Real>& wr, std::vector<Real>& wi) {
+    const int n = h.n;
+    Real norm = 0;
+    for (int i = 0; i < n; ++i)
+        for (int j = std::max(i - 1, 0); j < n; ++j)
+            norm += std::fabs(h(i, j));
+    const Real eps = std::numeric_limits<Real>::epsilon();
+    int nn = n - 1;
+    Real t = 0;
+    Real p = 0, q = 0, r = 0;
+    while (nn >= 0) {
+        int its = 0;
+        int l;
+        do {
+            // Look for a single small subdiagonal element.
+            for (l = nn; l >= 1; --l) {
+                Real s = std::fabs(h(l - 1, l - 1)) + std::fabs(h(l, l));
+                if (s == 0)
+                    s = norm;
+                if (std::fabs(h(l, l - 1)) <= eps * s) {
+                    h(l, l - 1) = 0;
+                    break;
+                }
+            }
+            const Real x = h(nn, nn);
+            if (l == nn) { // one root found
+                wr[nn] = x + t;
+                wi[nn] = 0;
+                --nn;
+                break;
+            }
+            const Real y = h(nn - 1, nn - 1);
+            const Real w = h(nn, nn - 1) * h(nn - 1, nn);
+            if (l == nn - 1) { // two roots found
+                p = (y - x) / 2;
+                q = p * p + w;
+                const Real z = std::sqrt(std::fabs(q));
+                const Real xx = x + t;
+                if (q >= 0) {
+                    const Real zz = p + (p >= 0 ? z : -z);
+                    wr[nn - 1] = wr[nn] = xx + zz;
+                    if (zz != 0)
+                        wr[nn] = xx - w / zz;
+                    wi[nn - 1] = wi[nn] = 0;
+                } else {
+                    wr[nn - 1] = wr[nn] = xx + p;
+                    wi[nn - 1] = z;
+                    wi[nn] = -z;
+                }
+                nn -= 2;
+                break;
+            }
+            if (its == 60)
+                return false;
+            Real xs = x, ys = y, ws = w;
+            if (its == 10 || its == 20) { // exceptional shift
+                t += xs;
+                for (int i = 0; i <= nn; ++i)
+                    h(i, i) -= xs;
+                const Real s = std::fabs(h(nn, nn - 1)) + std::fabs(h(nn - 1, nn - 2));
+                xs = ys = 0.75L * s;
+                ws = -0.4375L * s * s;
+            }
+            ++its;
+            int m;
+            for (m = nn - 2; m >= l; --m) {
+                const Real z = h(m, m);
+                const Real rr = xs - z;
+                const Real ss = ys - z;
+                p = (rr * ss - ws) / h(m + 1, m) + h(m, m + 1);
+                q = h(m + 1, m + 1) - z - rr - ss;
+                r = h(m + 2, m + 1);
+                const Real s = std::fabs(p) + std::fabs(q) + std::fabs(r);
+                p /= s;
+                q /= s;
+                r /= s;
+                if (m == l)
+                    break;
+                const Real u = std::fabs(h(m, m - 1)) * (std::fabs(q) + std::fabs(r));
+                const Real v =
+                    std::fabs(p) * (std::fabs(h(m - 1, m - 1)) + std::fabs(z) + std::fabs(h(m + 1, m + 1)));
+                if (u <= eps * v)
+                    break;
+            }
+            for (int i = m + 2; i <= nn; ++i) {
+                h(i, i - 2) = 0;
+                if (i != m + 2)
+                    h(i, i - 3) = 0;
+            }
+            for (int k = m; k <= nn - 1; ++k) {
+                Real scale = 1;
+                if (k != m) {
+                    p = h(k, k - 1);
+                    q = h(k + 1, k - 1);
+                    r = k != nn - 1 ? h(k + 2, k - 1) : 0;
+                    scale = std::fabs(p) + std::fabs(q) + std::fabs(r);
+                    if (scale != 0) {
+                        p /= scale;
+                        q /= scale;
+                        r /= scale;
+                    }
+                }
+                const Real norm_pqr = std::sqrt(p * p + q * q + r * r);
+                const Real s = p >= 0 ? norm_pqr : -norm_pqr;
+                if (s == 0)
+                    continue;
+                if (k == m) {
+                    if (l != m)
+                        h(k, k - 1) = -h(k, k - 1);
+                } else {
+                    h(k, k - 1) = -s * scale;
+                }
+                // Householder reflector from (p + s, q, r).
+                p += s;
+                const Real xr = p / s, yr = q / s, zr = r / s;
+                q /= p;
+                r /= p;
+                for (int j = k; j <= nn; ++j) { // rows k .. k+2
+                    Real pp = h(k, j) + q * h(k + 1, j);
+                    if (k != nn - 1) {
+                        pp += r * h(k + 2, j);
+                        h(k + 2, j) -= pp * zr;
+                    }
+                    h(k + 1, j) -= pp * yr;
+                    h(k, j) -= pp * xr;
+                }
+                const int last_row = nn < k + 3 ? nn : k + 3;
+                for (int i = l; i <= last_row; ++i) { // columns k .. k+2
+                    Real pp = xr * h(i, k) + yr * h(i, k + 1);
+                    if (k != nn - 1) {
+                        pp += zr * h(i, k + 2);
+                        h(i, k + 2) -= pp * r;
+                    }
+                    h(i, k + 1) -= pp * q;
+                    h(i, k) -= pp;
+                }
+            }
+        } while (l < nn - 1);
+    }
+    return true;
+}
+
+} // namespace
+
+std::optional<std::vector<Complex>> eigenvalues(std::vector<Real> a, int n) {
+    std::vector<Complex> result;
+    if (n <= 0)
+        return result;
+    for (Real v : a)
+        if (!std::isfinite(v))
+            return std::nullopt;
+    Matrix m{a, n};
+    to_hessenberg(m);
+    std::vector<Real> wr(n), wi(n);
+    if (!hessenberg_qr(m, wr, wi))
+        return std::nullopt;
+    result.reserve(n);
+    for (int i = 0; i < n; ++i)
+        result.emplace_back(wr[i], wi[i]);
+    return result;
+}
+
+} // namespace ambrel

@@ -1,0 +1,300 @@
+// Charges, forces and rotational forces against closed-form physics and invariants.
+#include "description/reader.h"
+#include "physics/charge_solver.h"
+#include "physics/forces.h"
+#include "solver/initialize.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+
+namespace ambrel {
+namespace {
+
+constexpr Real FOUR_PI_E0 = 1.11265005605356944e-10L;
+
+struct System {
+    VectorSink sink;
+    Simulator sim{sink};
+    InitializeResult init(const std::vector<std::string>& lines) {
+        sink.lines.clear();
+        return initialize_system(sim, lines);
+    }
+    bool said(const std::string& line) const {
+        for (const auto& l : sink.lines)
+            if (l == line)
+                return true;
+        return false;
+    }
+    const Sphere& s(int i) const { return sim.spheres[i]; }
+};
+
+Real rel(Real a, Real b) {
+    return std::fabs(a - b) / std::max(std::fabs(a), std::fabs(b));
+}
+
+TEST(Charges, IsolatedBallHoldsFourPiE0RV) {
+    System sys;
+    sys.init({"Ba A 0 0 0 0 0 0 1 1", ".V A 1"});
+    EXPECT_LT(rel(sys.s(1).Q, FOUR_PI_E0 * 0.01L), 1e-17L);
+    EXPECT_LT(rel(sys.sim.total_capacitance, FOUR_PI_E0 * 0.01L), 1e-17L);
+    EXPECT_TRUE(sys.said("Total capacitance =  1.112650056 pF"));
+    // Density extremes: one positive value, the other extreme at its neutral value... both equal here.
+    EXPECT_EQ(sys.sim.density_max, sys.sim.density_min);
+}
+
+TEST(Charges, TwoBallsMatchTheClosedFormInverse) {
+    System sys;
+    sys.init({"Ba A 0 0 0 0 0 0 1 1", "Bb B 3 0 0 0 0 0 0.5 1", ".V A 100", ".V B -40"});
+    const Real r1 = 0.01L, r2 = 0.005L, d = 0.03L;
+    const Real p11 = 1 / r1, p22 = 1 / r2, p12 = 1 / d;
+    const Real det = p11 * p22 - p12 * p12;
+    const Real q1 = FOUR_PI_E0 * (p22 * 100 - p12 * -40) / det;
+    const Real q2 = FOUR_PI_E0 * (-p12 * 100 + p11 * -40) / det;
+    EXPECT_LT(rel(sys.s(1).Q, q1), 1e-16L);
+    EXPECT_LT(rel(sys.s(2).Q, q2), 1e-16L);
+    const Real total = FOUR_PI_E0 * (p22 + p11 - 2 * p12) / det;
+    EXPECT_LT(rel(sys.sim.total_capacitance, total), 1e-16L);
+    EXPECT_EQ(sys.sim.density_max, q1 / (r1 * r1));
+    EXPECT_EQ(sys.sim.density_min, q2 / (r2 * r2));
+}
+
+TEST(Charges, SymmetricSystemsGetEqualCharges) {
+    System sys;
+    sys.init(default_description());
+    for (int i = 2; i <= 4; ++i)
+        EXPECT_LT(rel(sys.s(i).Q, sys.s(1).Q), 1e-15L) << i;
+    // A grounded conductor only carries induced charge, of the other sign.
+    sys.init({"Ba A 0 0 0 0 0 0 1 1", "Bb B 3 0 0 0 0 0 1 1", ".V A 100"});
+    EXPECT_GT(sys.s(1).Q, 0);
+    EXPECT_LT(sys.s(2).Q, 0);
+    // All voltages 0: no charge, neutral density extremes.
+    sys.init({"Ba A 0 0 0 0 0 0 1 1"});
+    EXPECT_EQ(sys.s(1).Q, 0);
+    EXPECT_EQ(sys.sim.density_max, 1e-9L);
+    EXPECT_EQ(sys.sim.density_min, -1e-9L);
+}
+
+TEST(Charges, RigidTurnOfAnIsolatedObjectKeepsItsCharges) {
+    System a, b;
+    a.init({"Ccube A 0 0 0 10 0 0 1 8", ".V A 1000"});
+    b.init({"Ccube A 0 0 0 10 40 25 1 8", ".V A 1000"});
+    for (int i = 1; i <= 8; ++i)
+        EXPECT_LT(rel(a.s(i).Q, b.s(i).Q), 1e-14L) << i;
+    // The turned cube keeps its shape about the end of the string.
+    const Real ex = a.s(1).x - a.s(7).x, ey = a.s(1).y - a.s(7).y, ez = a.s(1).z - a.s(7).z;
+    const Real fx = b.s(1).x - b.s(7).x, fy = b.s(1).y - b.s(7).y, fz = b.s(1).z - b.s(7).z;
+    EXPECT_NEAR(std::sqrt(ex * ex + ey * ey + ez * ez), std::sqrt(fx * fx + fy * fy + fz * fz), 1e-17L);
+}
+
+TEST(Charges, PositionsFollowTheStringAndTheRotationCarriesDownIntoTheString) {
+    System sys;
+    sys.init({"Ba A 1 2 3 10 90 30 1 1", "Lli A 0 0 0 10 0 90 1 1"});
+    EXPECT_NEAR(sys.s(1).x, 0.01L, 1e-18L);
+    EXPECT_NEAR(sys.s(1).y, 0.02L + 0.1L * 0.5L, 1e-17L);
+    EXPECT_NEAR(sys.s(1).z, 0.03L - 0.1L * std::cos(PI / 6), 1e-17L);
+    // A vertical line of spheres swung to the horizontal along x lies along x: its first
+    // sphere (the top, offset +R up) is now nearest to the suspension point.
+    const Sphere& top = sys.s(2);
+    const Sphere& bottom = sys.s(21);
+    EXPECT_NEAR(top.z, bottom.z, 1e-17L);
+    EXPECT_NEAR(top.x, 0.1L - 0.01L, 1e-17L);
+    EXPECT_NEAR(bottom.x, 0.1L + 0.01L, 1e-17L);
+}
+
+TEST(Forces, CoulombAndWeight) {
+    System sys;
+    sys.init({"Ba A 0 0 0 0 0 0 0.1 0.4", "Bb A 3 0 0 0 0 0 0.1 0"});
+    sys.sim.spheres[1].Q = 2e-9L;
+    sys.sim.spheres[2].Q = 2e-9L;
+    compute_forces(sys.sim);
+    const Real coulomb = 4e-18L / (FOUR_PI_E0 * 0.03L * 0.03L);
+    EXPECT_LT(rel(sys.s(2).fx, coulomb), 1e-17L);
+    EXPECT_LT(rel(sys.s(1).fx, -coulomb), 1e-17L);
+    EXPECT_NEAR(sys.s(1).fz, -0.0004L * 9.81L, 1e-20L);
+    EXPECT_EQ(sys.s(2).fz, 0);
+}
+
+TEST(Forces, OverlappingSpheresRepelWithTheContactForce) {
+    System sys;
+    sys.init({"Ba A 0 0 0 0 0 0 1 0", "Bb B 1 0 0 0 0 0 1 0"});
+    sys.sim.spheres[1].Q = 0;
+    sys.sim.spheres[2].Q = 5e-9L;
+    compute_forces(sys.sim);
+    EXPECT_LT(rel(sys.s(2).fx, 8.987551787368571e-3L), 1e-15L);
+    EXPECT_LT(rel(sys.s(1).fx, -8.987551787368571e-3L), 1e-15L);
+    // Exactly touching does not count as overlap.
+    sys.init({"Ba A 0 0 0 0 0 0 1 0", "Bb B 2 0 0 0 0 0 1 0"});
+    sys.sim.spheres[1].Q = 0;
+    compute_forces(sys.sim);
+    EXPECT_EQ(sys.s(2).fx, 0);
+}
+
+TEST(Forces, CompositeSpheresShareTheObjectsTotal) {
+    for (bool correct : {false, true}) {
+        System sys;
+        sys.sim.options.set(Option::CorrectRotationForces, correct);
+        sys.init({"Ccube A 0 0 0 10 20 15 1 8", "Bb B 3 0 -9 0 0 0 1 1", ".V A 3000", ".V B -3000"});
+        // Recompute the per-sphere forces to have the object's total independently.
+        System fresh;
+        fresh.sim.options.set(Option::CorrectRotationForces, correct);
+        fresh.init({"Ccube A 0 0 0 10 20 15 1 8", "Bb B 3 0 -9 0 0 0 1 1", ".V A 3000", ".V B -3000"});
+        compute_forces(fresh.sim);
+        Real total_x = 0, total_z = 0;
+        for (int i = 1; i <= 8; ++i) {
+            total_x += fresh.s(i).fx;
+            total_z += fresh.s(i).fz;
+        }
+        for (int i = 1; i <= 8; ++i) {
+            EXPECT_LT(rel(sys.s(i).fx * 8, total_x), 1e-15L) << correct;
+            EXPECT_LT(rel(sys.s(i).fz * 8, total_z), 1e-15L) << correct;
+            EXPECT_EQ(sys.s(i).frx, sys.s(8).frx);
+        }
+    }
+}
+
+TEST(Forces, SingleBallRotationalForcesAgreeInBothModes) {
+    const std::vector<std::string> lines{"Ba A 0 0 0 10 30 40 1 1", "Bb A 5 5 -5 0 0 0 1 1", ".V A 5000"};
+    System plain, corrected;
+    plain.sim.options.set(Option::CorrectRotationForces, false);
+    plain.init(lines);
+    corrected.init(lines);
+    EXPECT_LT(rel(plain.s(1).frx, corrected.s(1).frx), 1e-15L);
+    EXPECT_LT(rel(plain.s(1).frz, corrected.s(1).frz), 1e-15L);
+    EXPECT_NE(plain.s(1).frx, 0);
+    // The fixed ball keeps what it had.
+    EXPECT_EQ(corrected.s(2).frx, 0);
+    corrected.sim.spheres[2].frx = 7;
+    compute_rotational_forces(corrected.sim);
+    EXPECT_EQ(corrected.s(2).frx, 7);
+    EXPECT_TRUE(corrected.sim.forces_valid);
+}
+
+TEST(Forces, LimitedCosecant) {
+    EXPECT_EQ(limited_cosec(0), -1000);
+    EXPECT_EQ(limited_cosec(0.0005L), 1000);
+    EXPECT_EQ(limited_cosec(-0.0005L), -1000);
+    EXPECT_EQ(limited_cosec(PI - 0.0005L), 1000);
+    EXPECT_NEAR(limited_cosec(PI / 6), 2, 1e-17L);
+    EXPECT_NEAR(limited_cosec(-PI / 2), -1, 1e-18L);
+}
+
+TEST(PlateRule, AppliedExactlyToVerticallyAlignedFlatSquares) {
+    const std::string line1 = "Ssq A 0 0 0 10 0 0 0.5 1";
+    System sys;
+    sys.init({line1, "Ssq B 0 0 1 10 0 0 0.5 1", ".V A 1"});
+    ASSERT_EQ(sys.sim.sphere_count, 50);
+    // 25 aligned pairs between the plates; none within a plate (x or y differ).
+    bool found = false;
+    for (const auto& l : sys.sink.lines)
+        found = found || l.rfind("Balls were considered as aligned flat plates 25 times  (Last cte=", 0) == 0;
+    EXPECT_TRUE(found);
+    // Shifted by a hair, switched off, or against a ball: plain 1/d.
+    for (const auto& other :
+         {std::string("Ssq B 0.0000001 0 1 10 0 0 0.5 1"), std::string("Ba B 0 0 1 10 0 0 0.05 1")}) {
+        System s2;
+        s2.init({line1, other, ".V A 1"});
+        for (const auto& l : s2.sink.lines)
+            EXPECT_EQ(l.find("aligned flat plates"), std::string::npos) << other;
+    }
+    System off;
+    off.sim.options.set(Option::UseSquares, false);
+    off.init({line1, "Ssq B 0 0 1 10 0 0 0.5 1", ".V A 1"});
+    for (const auto& l : off.sink.lines)
+        EXPECT_EQ(l.find("aligned flat plates"), std::string::npos);
+}
+
+TEST(PlateRule, ParallelPlatesApproachTheParallelPlateCapacitance) {
+    // Two 2 cm squares 1 mm apart at +-V/2: the mutual capacitance tends to e0 A / d (3.54 pF)
+    // plus the fringe; it must lie above the ideal value and not far from it.
+    System sys;
+    sys.init({"Qa A 0 0 0 0 0 0 1 1", "Qb B 0 0 0.1 0 0 0 1 1", ".V A 0.5", ".V B -0.5"});
+    Real qa = 0;
+    for (int i = 1; i <= 100; ++i)
+        qa += sys.s(i).Q;
+    const Real ideal = 8.8541878128e-12L * 0.0004L / 0.001L;
+    EXPECT_GT(qa, ideal);
+    EXPECT_LT(qa, 1.5L * ideal);
+}
+
+TEST(Singular, MessageNamesThePivotAndChargesAreZero) {
+    System sys;
+    // Spheres 2 and 3 coincide and have the radius 1e-6 m that equals the distance floor.
+    sys.init({"Ba A 5 0 0 0 0 0 1 1", "Bb A 0 0 0 0 0 0 0.0001 1", "Bc A 0 0 0 0 0 0 0.0001 1", ".V A 10"});
+    EXPECT_TRUE(sys.said("Something wrong (line 3). The n matrix can't be inverted."));
+    EXPECT_EQ(sys.sim.total_capacitance, 0);
+    for (int i = 1; i <= 3; ++i)
+        EXPECT_EQ(sys.s(i).Q, 0);
+    EXPECT_TRUE(sys.said("Total capacitance =  0.000000000 pF"));
+}
+
+TEST(Degenerate, SpheresWithoutRadiusAreUnchargedAndNothingIsNotANumber) {
+    System sys;
+    sys.sim.options.set(Option::ShowForces, true);
+    sys.sim.options.set(Option::ShowEfield, true);
+    sys.sim.options.set(Option::DistancesCenters, true);
+    sys.sim.options.set(Option::DistancesSurfaces, true);
+    sys.init({"Ba A 0 0 0 10 0 0 0 1", "Bb A 3 0 0 10 0 0 1 1", "Cc A 0 5 0 10 0 0 0 1",
+              "Bd A 0 0 9 0 0 0 -1 1", ".V A 1000"});
+    EXPECT_TRUE(sys.said("Sphere 1 (Ba) has no positive radius or position: it is taken as uncharged"));
+    EXPECT_TRUE(sys.said("Sphere 11 (Bd) has no positive radius or position: it is taken as uncharged"));
+    EXPECT_EQ(sys.s(1).Q, 0);
+    EXPECT_GT(sys.s(2).Q, 0);
+    EXPECT_LT(rel(sys.sim.total_capacitance, FOUR_PI_E0 * 0.01L), 1e-12L);
+    for (const auto& l : sys.sink.lines) {
+        std::string lower;
+        for (char c : l)
+            lower += static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+        EXPECT_EQ(lower.find("nan"), std::string::npos) << l;
+        EXPECT_EQ(lower.find("inf"), std::string::npos) << l;
+    }
+}
+
+TEST(Initialize, LargeSystemGuard) {
+    auto balls = [](int n) {
+        std::vector<std::string> lines;
+        for (int i = 0; i < n; ++i)
+            lines.push_back("Bb A " + std::to_string(i % 25) + " " + std::to_string(i / 25) +
+                            " 0 0 0 0 0.1 1");
+        lines.push_back(".V A 100");
+        return lines;
+    };
+    System exact;
+    exact.init(balls(500));
+    EXPECT_FALSE(exact.said("The calculations with 500 spheres may take some time..."));
+    EXPECT_TRUE(exact.sim.forces_valid);
+
+    System skipped;
+    const auto r = skipped.init(balls(501));
+    EXPECT_FALSE(r.charges_computed);
+    EXPECT_TRUE(skipped.said("The calculations with 501 spheres may take some time..."));
+    EXPECT_EQ(skipped.sink.lines.back(),
+              "Check the option of always calculate charges and initialize to calculate.");
+    EXPECT_FALSE(skipped.sim.forces_valid);
+    EXPECT_EQ(skipped.s(1).Q, 0);
+    for (const auto& l : skipped.sink.lines)
+        EXPECT_NE(l.rfind("Total capacitance", 0), 0u);
+
+    System always;
+    always.sim.options.set(Option::AlwaysCalculate, true);
+    always.init(balls(501));
+    EXPECT_TRUE(always.said("The calculations with 501 spheres may take some time..."));
+    EXPECT_FALSE(always.said("Check the option of always calculate charges and initialize to calculate."));
+    EXPECT_TRUE(always.sim.forces_valid);
+    EXPECT_GT(always.s(1).Q, 0);
+}
+
+TEST(Initialize, EmptyDescriptionAndFlags) {
+    System sys;
+    const auto r = sys.init({});
+    EXPECT_TRUE(r.view_reset);
+    EXPECT_EQ(sys.sink.lines,
+              (std::vector<std::string>{"Reading 0 lines of input", "Total capacitance =  0.000000000 pF"}));
+    EXPECT_TRUE(sys.sim.system_initialized);
+    EXPECT_FALSE(sys.sim.view_reset_pending);
+    EXPECT_EQ(sys.sim.four_pi_e0, FOUR_PI_E0);
+    EXPECT_FALSE(sys.init({}).view_reset);
+}
+
+} // namespace
+} // namespace ambrel

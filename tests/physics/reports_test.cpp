@@ -1,0 +1,141 @@
+// Report formats and the capacitance report.
+#include "description/number_format.h"
+#include "physics/capacitance_report.h"
+#include "physics/reports.h"
+#include "solver/initialize.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+
+namespace ambrel {
+namespace {
+
+struct System {
+    VectorSink sink;
+    Simulator sim{sink};
+    void init(const std::vector<std::string>& lines) { initialize_system(sim, lines); }
+    template <typename Report> std::vector<std::string> lines_of(Report report) {
+        sink.lines.clear();
+        report(sim);
+        return sink.lines;
+    }
+};
+
+TEST(Reports, AnglesAndRotationalForcesOfBallsAndComposites) {
+    System sys;
+    sys.init({"Ba A 0 0 0 10 0 0 1 1", "Ccube A 5 0 0 10 90 45 1 8", "Bfix A 9 0 0 0 0 0 1 1", ".V A 100"});
+    const auto angles = sys.lines_of(report_angles);
+    ASSERT_EQ(angles.size(), 2u); // no line for the fixed ball
+    EXPECT_EQ(angles[0], "Ax[1]=   0.00000 Az[1]=   0.00000 deg");
+    EXPECT_EQ(angles[1], "Ax[2-9]=  90.00000 Az[2-9]=  45.00000 deg");
+    const auto rot = sys.lines_of(report_rotational_forces);
+    ASSERT_EQ(rot.size(), 2u);
+    EXPECT_EQ(rot[0].rfind("[1]: Frx=", 0), 0u);
+    EXPECT_EQ(rot[1].rfind("[2-9]: Frx=", 0), 0u);
+    EXPECT_EQ(rot[1].substr(rot[1].size() - 3), " uN");
+    // The composite's line shows the object's total, eight times the share of a sphere.
+    const Real frz_total = 8 * sys.sim.spheres[9].frz;
+    EXPECT_NE(rot[1].find(", Frz=" + real_to_fixed_text(frz_total * 1e6L, 7, 4) + " uN"), std::string::npos);
+}
+
+TEST(Reports, ChargesWithObjectTotals) {
+    System sys;
+    sys.init({"Ccube A 0 0 0 10 0 0 1 8", "Ba A 5 0 0 10 0 0 1 1", ".V A 100"});
+    const auto q = sys.lines_of(report_charges);
+    ASSERT_EQ(q.size(), 10u);
+    EXPECT_EQ(q[0].rfind("Q[1]=", 0), 0u);
+    EXPECT_EQ(q[8].rfind("Q[1-8]=", 0), 0u);
+    EXPECT_EQ(q[9].rfind("Q[9]=", 0), 0u);
+    Real total = 0;
+    for (int i = 1; i <= 8; ++i)
+        total += sys.sim.spheres[i].Q;
+    EXPECT_EQ(q[8], "Q[1-8]=" + real_to_fixed_text(total * 1e9L, 12, 8) + " nC");
+}
+
+TEST(Reports, ForcesFieldsAndDistances) {
+    System sys;
+    sys.init({"Ba A 0 0 0 0 0 0 1 0.4", "Bb A 3 0 0 10 0 0 1 1", "Ccube A 0 4 0 10 0 0 1 8"});
+    const auto f = sys.lines_of(report_forces);
+    ASSERT_EQ(f.size(), 10u);
+    // Uncharged: only the weight of 0.4 g.
+    EXPECT_EQ(f[0], "F[1]=0.0000x 0.0000y -3924.0000z (3924.0000) uN, m=0.4000 g");
+    const auto centers = sys.lines_of(report_center_distances);
+    ASSERT_EQ(centers.size(), 3u);
+    EXPECT_EQ(centers[0], "Distance between centers [1]-[2]= 3.16228 cm");
+    EXPECT_EQ(centers[1].rfind("Distance between centers [1]-[3-10]=", 0), 0u);
+    EXPECT_EQ(centers[2].rfind("Distance between centers [2]-[3-10]=", 0), 0u);
+    const auto surfaces = sys.lines_of(report_surface_distances);
+    EXPECT_EQ(surfaces[0], "Distance between surfaces [1]-[2]= 1.16228 cm");
+    const auto fields = sys.lines_of(report_fields);
+    ASSERT_EQ(fields.size(), 10u);
+    EXPECT_EQ(fields[0], "Electric field [1]= 0.0000000 kV/cm");
+}
+
+TEST(Reports, FieldOfAChargedBall) {
+    System sys;
+    sys.init({"Ba A 0 0 0 0 0 0 1 1", ".V A 30000"});
+    // E = V / r for an isolated ball: 30 kV over 1 cm.
+    const auto fields = sys.lines_of(report_fields);
+    EXPECT_EQ(fields[0], "Electric field [1]=30.0000000 kV/cm");
+}
+
+TEST(CapacitanceReport, OneTwoAndElevenConductors) {
+    System one;
+    one.init({"Ba A 0 0 0 0 0 0 1 1"});
+    const auto a = one.lines_of(report_capacitances);
+    ASSERT_EQ(a.size(), 5u);
+    EXPECT_EQ(a[0], "");
+    EXPECT_EQ(a[1], "Capacitance matrix:");
+    EXPECT_EQ(a[2], "C[A,A]=1.11265005605357 pF");
+    EXPECT_EQ(a[3], "Capacitances:");
+    EXPECT_EQ(a[4], "C(A,infinity)=1.11265005605357 pF");
+
+    System two;
+    two.init({"Ba A 0 0 0 0 0 0 1 1", "Bb B 3 0 0 0 0 0 1 1"});
+    const auto b = two.lines_of(report_capacitances);
+    ASSERT_EQ(b.size(), 10u);
+    EXPECT_EQ(b[2].rfind("C[A,A]=", 0), 0u);
+    EXPECT_EQ(b[3].rfind("C[A,B]=-", 0), 0u);
+    EXPECT_EQ(b[4].rfind("C[B,B]=", 0), 0u);
+    EXPECT_EQ(b[6].rfind("C(A,B)=", 0), 0u);
+    EXPECT_EQ(b[7].rfind("C(A,infinity)=", 0), 0u);
+    EXPECT_EQ(b[8].rfind("C(B,infinity)=", 0), 0u);
+    EXPECT_EQ(b[9].rfind("Capacitance for balanced voltages=", 0), 0u);
+    // Closed form for two equal balls: C11 = C22 = p/(p^2 - q^2), C12 = -q/(p^2 - q^2).
+    const Real p = 100, q = 1 / 0.03L, det = p * p - q * q, k = 1.11265005605356944e-10L * 1e12L;
+    const Real c11 = p / det, c12 = -q / det;
+    EXPECT_EQ(b[2], "C[A,A]=" + format_g(c11 * k) + " pF");
+    EXPECT_EQ(b[6], "C(A,B)=" + format_g(-c12 * k) + " pF");
+    const Real balanced = 1 / (2 / (c11 + c12)) - c12;
+    EXPECT_EQ(b[9], "Capacitance for balanced voltages=" + format_g(balanced * k) + " pF");
+
+    // Eleven conductors: every one is reported and the row sums include all of them.
+    std::vector<std::string> lines;
+    for (int i = 0; i < 11; ++i)
+        lines.push_back("Bb c" + std::to_string(i) + " " + std::to_string(3 * i) + " 0 0 0 0 0 1 1");
+    System eleven;
+    eleven.init(lines);
+    const auto c = eleven.lines_of(report_capacitances);
+    EXPECT_EQ(c.size(), 2u + 66u + 1u + 55u + 11u);
+    // The capacitances to infinity add up to the total capacitance of the system.
+    Real sum_infinity = 0;
+    for (const auto& line : c)
+        if (line.find(",infinity)=") != std::string::npos)
+            sum_infinity += parse_real(line.substr(line.find('=') + 1));
+    EXPECT_NEAR(sum_infinity, eleven.sim.total_capacitance * 1e12L, 1e-12L);
+}
+
+TEST(CapacitanceReport, NoMatrixForASkippedLargeSystem) {
+    std::vector<std::string> lines;
+    for (int i = 0; i < 501; ++i)
+        lines.push_back("Bb A " + std::to_string(i) + " 0 0 0 0 0 0.1 1");
+    System sys;
+    sys.init(lines);
+    const auto c = sys.lines_of(report_capacitances);
+    ASSERT_EQ(c.size(), 3u);
+    EXPECT_EQ(c[2], "The capacitance matrix of this system has not been computed.");
+}
+
+} // namespace
+} // namespace ambrel

@@ -1,0 +1,79 @@
+// The nonsymmetric eigenvalue solver on matrices with known eigenvalues.
+#include "solver/eigenvalues.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cmath>
+
+namespace ambrel {
+namespace {
+
+std::vector<Complex> sorted(std::vector<Complex> v) {
+    std::sort(v.begin(), v.end(), [](Complex a, Complex b) {
+        return a.real() != b.real() ? a.real() < b.real() : a.imag() < b.imag();
+    });
+    return v;
+}
+
+void expect_eigenvalues(const std::vector<Real>& a, int n, std::vector<Complex> expected, Real tol) {
+    const auto got = eigenvalues(a, n);
+    ASSERT_TRUE(got.has_value());
+    ASSERT_EQ(got->size(), expected.size());
+    const auto g = sorted(*got), e = sorted(expected);
+    for (std::size_t i = 0; i < g.size(); ++i) {
+        EXPECT_NEAR(g[i].real(), e[i].real(), tol) << i;
+        EXPECT_NEAR(g[i].imag(), e[i].imag(), tol) << i;
+    }
+}
+
+TEST(Eigenvalues, DiagonalTriangularAndSmall) {
+    expect_eigenvalues({3}, 1, {{3, 0}}, 0);
+    expect_eigenvalues({2, 0, 0, -5}, 2, {{-5, 0}, {2, 0}}, 1e-18L);
+    expect_eigenvalues({1, 7, 3, 0, 4, 9, 0, 0, -2}, 3, {{-2, 0}, {1, 0}, {4, 0}}, 1e-16L);
+    // A rotation-like block: -1 +- 2i.
+    expect_eigenvalues({-1, -2, 2, -1}, 2, {{-1, -2}, {-1, 2}}, 1e-17L);
+}
+
+TEST(Eigenvalues, SimilarityTransformOfKnownSpectrum) {
+    // B = S D S^-1 with D block-diagonal: eigenvalues 3, -0.5 +- 1.5i, 0.25, -4 +- 0.1i.
+    const int n = 6;
+    std::vector<Real> D(n * n, 0);
+    D[0] = 3;
+    D[1 * n + 1] = -0.5L, D[1 * n + 2] = 1.5L, D[2 * n + 1] = -1.5L, D[2 * n + 2] = -0.5L;
+    D[3 * n + 3] = 0.25L;
+    D[4 * n + 4] = -4, D[4 * n + 5] = 0.1L, D[5 * n + 4] = -0.1L, D[5 * n + 5] = -4;
+    // S = I + unit upper triangle of ones below... a well-conditioned invertible S and its inverse
+    // via S = L U with known inverse: S = I + E where E is strictly upper triangular with 0.5.
+    std::vector<Real> S(n * n, 0), Sinv(n * n, 0);
+    for (int i = 0; i < n; ++i) {
+        S[i * n + i] = 1;
+        if (i + 1 < n)
+            S[i * n + i + 1] = 0.5L;
+    }
+    // Inverse of the bidiagonal I + 0.5 N: sum of (-0.5 N)^k.
+    for (int i = 0; i < n; ++i)
+        for (int j = i; j < n; ++j)
+            Sinv[i * n + j] = std::pow(-0.5L, j - i);
+    std::vector<Real> T(n * n, 0), B(n * n, 0);
+    for (int i = 0; i < n; ++i)
+        for (int j = 0; j < n; ++j)
+            for (int k = 0; k < n; ++k)
+                T[i * n + j] += S[i * n + k] * D[k * n + j];
+    for (int i = 0; i < n; ++i)
+        for (int j = 0; j < n; ++j)
+            for (int k = 0; k < n; ++k)
+                B[i * n + j] += T[i * n + k] * Sinv[k * n + j];
+    expect_eigenvalues(B, n, {{3, 0}, {-0.5L, 1.5L}, {-0.5L, -1.5L}, {0.25L, 0}, {-4, 0.1L}, {-4, -0.1L}},
+                       1e-15L);
+}
+
+TEST(Eigenvalues, CompanionMatrixOfAQuarticAndNonFiniteInput) {
+    // x^4 - 10x^3 + 35x^2 - 50x + 24 = (x-1)(x-2)(x-3)(x-4).
+    std::vector<Real> c{10, -35, 50, -24, 1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1, 0};
+    expect_eigenvalues(c, 4, {{1, 0}, {2, 0}, {3, 0}, {4, 0}}, 1e-14L);
+    EXPECT_FALSE(eigenvalues({1, NAN, 0, 1}, 2).has_value());
+}
+
+} // namespace
+} // namespace ambrel
