@@ -1,0 +1,85 @@
+// Golden transcripts: ambrel-batch on descriptions in tests/data must print exactly the stored
+// lines. On a mismatch the test shows where the output departs from the transcript.
+// To accept a deliberate change, run with AMBREL_UPDATE_GOLDEN=1 and review the diff.
+#include "app/batch.h"
+#include "description/reader.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <fstream>
+#include <sstream>
+
+namespace ambrel {
+namespace {
+
+std::string data_path(const std::string& name) {
+    return std::string(AMBREL_TEST_DATA) + "/" + name;
+}
+
+std::string run_to_text(std::vector<std::string> args) {
+    std::FILE* out = std::tmpfile();
+    std::FILE* err = std::tmpfile();
+    run_batch(args, out, err);
+    std::rewind(out);
+    std::string text;
+    char buf[4096];
+    std::size_t n;
+    while ((n = std::fread(buf, 1, sizeof buf, out)) > 0)
+        text.append(buf, n);
+    std::fclose(out);
+    std::fclose(err);
+    return text;
+}
+
+std::string describe_difference(const std::vector<std::string>& want, const std::vector<std::string>& got) {
+    std::size_t i = 0;
+    while (i < want.size() && i < got.size() && want[i] == got[i])
+        ++i;
+    std::ostringstream s;
+    s << "first difference at line " << i + 1 << " (expected " << want.size() << " lines, got " << got.size()
+      << ")\n";
+    const std::size_t from = i >= 3 ? i - 3 : 0;
+    for (std::size_t k = from; k < i; ++k)
+        s << "  " << want[k] << "\n";
+    for (std::size_t k = i; k < std::min(want.size(), i + 5); ++k)
+        s << "- " << want[k] << "\n";
+    for (std::size_t k = i; k < std::min(got.size(), i + 5); ++k)
+        s << "+ " << got[k] << "\n";
+    return s.str();
+}
+
+void check_golden(const std::vector<std::string>& args, const std::string& expected_name) {
+    const std::string got = run_to_text(args);
+    const std::string path = data_path(expected_name);
+    if (std::getenv("AMBREL_UPDATE_GOLDEN")) {
+        std::ofstream(path, std::ios::binary) << got;
+        GTEST_SKIP() << "rewrote " << path;
+    }
+    std::ifstream in(path, std::ios::binary);
+    ASSERT_TRUE(in) << "missing transcript " << path;
+    std::stringstream want;
+    want << in.rdbuf();
+    const auto want_lines = split_lines(want.str());
+    const auto got_lines = split_lines(got);
+    EXPECT_TRUE(want_lines == got_lines) << describe_difference(want_lines, got_lines);
+}
+
+TEST(Golden, DefaultDescriptionInitialize) {
+    check_golden({}, "default_initialize.expected");
+}
+
+TEST(Golden, MixedObjectsWithCapacitances) {
+    check_golden({"--on", "show-forces", "--on", "distances-between-centers", "--on",
+                  "distances-between-surfaces", "--on", "show-electric-fields", "--capacitances", "--list",
+                  data_path("mixed.bal")},
+                 "mixed_capacitances.expected");
+}
+
+TEST(Golden, DefaultDescriptionCalculate) {
+    check_golden({"--calculate", "--list"}, "default_calculate.expected");
+}
+
+} // namespace
+} // namespace ambrel
