@@ -1,5 +1,9 @@
 #include "app/batch.h"
 
+#include "calculators/calculator_fields.h"
+#include "calculators/electroscope.h"
+#include "calculators/electroscope_table.h"
+#include "calculators/four_balls_pentagon.h"
 #include "description/listing.h"
 #include "description/numeric_field.h"
 #include "description/reader.h"
@@ -19,7 +23,22 @@ namespace ambrel {
 
 namespace {
 
-enum class ActionKind { List, Capacitances, Calculate, Jacobian };
+enum class ActionKind {
+    List,
+    Capacitances,
+    Calculate,
+    Jacobian,
+    FourBalls,
+    Pentagon,
+    Electroscope,
+    ElectroscopeTable
+};
+
+// The closed-form calculators work on their own fields, not on the system.
+bool needs_system(ActionKind kind) {
+    return kind == ActionKind::List || kind == ActionKind::Capacitances || kind == ActionKind::Calculate ||
+           kind == ActionKind::Jacobian;
+}
 
 struct Action {
     ActionKind kind;
@@ -30,6 +49,7 @@ struct BatchCommand {
     std::vector<std::pair<Option, bool>> switches;
     RelaxationSettings relaxation;
     JacobianSettings jacobian;
+    CalculatorFields calculator_fields;
     std::vector<Action> actions;
     std::optional<std::string> file;
     bool help = false;
@@ -118,6 +138,22 @@ BatchCommand parse_arguments(const std::vector<std::string>& args) {
             cmd.jacobian.angle_variation = number(a, value("a number"));
         } else if (a == "--plain") {
             cmd.jacobian.plain = true;
+        } else if (a == "--four-balls") {
+            cmd.actions.push_back({ActionKind::FourBalls, {}});
+        } else if (a == "--pentagon") {
+            cmd.actions.push_back({ActionKind::Pentagon, {}});
+        } else if (a == "--electroscope") {
+            cmd.actions.push_back({ActionKind::Electroscope, {}});
+        } else if (a == "--electroscope-table") {
+            cmd.actions.push_back({ActionKind::ElectroscopeTable, {}});
+        } else if (a == "--field") {
+            const std::string assignment = value("NAME=VALUE");
+            const auto eq = assignment.find('=');
+            if (eq == std::string::npos)
+                throw UsageError{"--field needs NAME=VALUE, not '" + assignment + "'"};
+            if (auto error = set_calculator_field(cmd.calculator_fields, assignment.substr(0, eq),
+                                                  assignment.substr(eq + 1)))
+                throw UsageError{"--field " + assignment + ": " + *error};
         } else if (a == "-" || a.rfind("-", 0) != 0) {
             if (cmd.file)
                 throw UsageError{"only one description file may be given"};
@@ -159,6 +195,13 @@ std::string batch_usage() {
         "  --angle-variation H    angle step of the Jacobian, in rad (0.0001)\n"
         "  --plain                plain formatting of the Jacobian\n"
         "\n"
+        "Closed-form calculators (need no description; run alone they read none):\n"
+        "  --four-balls           four balls hung from one point (the Extra window)\n"
+        "  --pentagon             five balls in a pentagon (the Extra window)\n"
+        "  --electroscope         the pith-ball electroscope report\n"
+        "  --electroscope-table   write the table file pithballs.tab in the current folder\n"
+        "  --field NAME=VALUE     set a calculator field by its name, value as typed in the window\n"
+        "\n"
         "  --help           show this text\n"
         "\n"
         "Option names (default in brackets):\n";
@@ -166,9 +209,13 @@ std::string batch_usage() {
         const auto o = static_cast<Option>(i);
         text += "  " + option_cli_name(o) + " [" + (option_info(o).at_start ? "on" : "off") + "]\n";
     }
+    text += "\nCalculator fields (default in brackets):\n";
+    for (const auto& field : calculator_fields())
+        text += "  " + std::string(field.name) + " [" + std::string(field.default_text) + "]  " +
+                std::string(field.label) + " (" + std::string(field.window) + ")\n";
     text += "\n"
             "Exit status: 0 done; 1 the description stopped the reader with an error, or a\n"
-            "calculation ended with \"Too large angles\";\n"
+            "calculation ended with \"Too large angles\", or a calculator stopped on an error;\n"
             "2 usage error or unreadable file.\n";
     return text;
 }
@@ -204,10 +251,24 @@ int run_batch(const std::vector<std::string>& args, std::FILE* out, std::FILE* e
     for (const auto& [option, on] : cmd.switches)
         sim.options.set(option, on);
 
+    // Without a file, calculator actions alone do not read the default description.
+    bool initialize = cmd.file.has_value() || cmd.actions.empty();
+    for (const Action& action : cmd.actions)
+        initialize = initialize || needs_system(action.kind);
+
     int status = 0;
-    const InitializeResult init = initialize_system(sim, description);
-    if (init.read_status != ReadStatus::Ok)
-        status = 1;
+    if (initialize) {
+        const InitializeResult init = initialize_system(sim, description);
+        if (init.read_status != ReadStatus::Ok)
+            status = 1;
+    }
+    auto calculator_done = [&](const CalcResult& result) {
+        if (!result.ok) {
+            std::fflush(out);
+            std::fprintf(err, "ambrel-batch: %s\n", result.error.c_str());
+            status = 1;
+        }
+    };
 
     for (const Action& action : cmd.actions) {
         switch (action.kind) {
@@ -227,6 +288,18 @@ int run_batch(const std::vector<std::string>& args, std::FILE* out, std::FILE* e
         }
         case ActionKind::Jacobian:
             compute_jacobian(sim, cmd.jacobian);
+            break;
+        case ActionKind::FourBalls:
+            calculator_done(four_balls_report(cmd.calculator_fields.extra, sink));
+            break;
+        case ActionKind::Pentagon:
+            calculator_done(pentagon_report(cmd.calculator_fields.extra, sink));
+            break;
+        case ActionKind::Electroscope:
+            calculator_done(electroscope_report(cmd.calculator_fields.electroscope, sink));
+            break;
+        case ActionKind::ElectroscopeTable:
+            calculator_done(write_electroscope_table(cmd.calculator_fields.electroscope, sink));
             break;
         }
     }

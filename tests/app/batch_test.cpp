@@ -130,6 +130,38 @@ TEST(Batch, HelpDocumentsEveryOption) {
         EXPECT_NE(run.out.find(word), std::string::npos) << word;
 }
 
+TEST(Batch, CalculatorsNeedNoDescriptionAndReportFloatingPointErrors) {
+    const BatchRun four = batch({"--four-balls"});
+    EXPECT_EQ(four.status, 0);
+    EXPECT_EQ(four.lines().front(), "Four suspended balls with two angles:");
+    // A string too short for five balls stops the electroscope report: the lines before stay.
+    const BatchRun failed = batch({"--field", "EL=1.6", "--electroscope"});
+    EXPECT_EQ(failed.status, 1);
+    EXPECT_EQ(failed.lines().back(), "Five balls:");
+    EXPECT_EQ(failed.err, "ambrel-batch: Invalid floating point operation\n");
+    EXPECT_EQ(batch({"--field", "Foo=1", "--electroscope"}).status, 2);
+    EXPECT_EQ(batch({"--field", "EL=1,5", "--electroscope"}).status, 2);
+    EXPECT_EQ(batch({"--field", "CB3=2", "--electroscope"}).status, 2);
+}
+
+TEST(Batch, CalculateAndJacobianActions) {
+    const BatchRun run = batch({"--calculate", "--jacobian", "--plain"});
+    EXPECT_EQ(run.status, 0);
+    const auto lines = run.lines();
+    bool heading = false, stability = false;
+    for (const auto& l : lines) {
+        heading = heading || l == "Jacobian matrix (error 1.000E-004):";
+        stability = stability || l.rfind("Stable:", 0) == 0 || l.rfind("Unstable:", 0) == 0 ||
+                    l.rfind("Undecided:", 0) == 0;
+    }
+    EXPECT_TRUE(heading);
+    EXPECT_TRUE(stability);
+    const BatchRun diverged = batch({"--time-step", "10000", "--calculate"});
+    EXPECT_EQ(diverged.status, 1);
+    EXPECT_EQ(batch({"--steps", "1.5"}).status, 2);
+    EXPECT_EQ(batch({"--time-step", "fast"}).status, 2);
+}
+
 TEST(Batch, ExecutableReadsStandardInput) {
     TempDir dir;
     const auto input = dir.write("in.bal", "Ba A 0 0 0 0 0 0 1 1\n");

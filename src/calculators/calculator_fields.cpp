@@ -1,0 +1,137 @@
+#include "calculators/calculator_fields.h"
+
+#include "description/number_format.h"
+#include "description/numeric_field.h"
+
+#include <variant>
+
+namespace ambrel {
+
+namespace {
+
+using Target = std::variant<Real ExtraFields::*, Real ElectroscopeFields::*, bool ElectroscopeFields::*>;
+
+struct FieldEntry {
+    CalculatorFieldInfo info;
+    Target target;
+};
+
+constexpr std::string_view EXTRA = "Extra";
+constexpr std::string_view ELECTROSCOPE = "Pith-balls electroscope";
+
+const std::vector<FieldEntry>& field_table() {
+    static const std::vector<FieldEntry> table = {
+        {{"NEr", EXTRA, "Radius (cm)", "0.75", false}, &ExtraFields::NEr},
+        {{"NEL", EXTRA, "Line length (cm, to ball center))", "13.5", false}, &ExtraFields::NEL},
+        {{"NEa1", EXTRA, "Angle 1", "20", false}, &ExtraFields::NEa1},
+        {{"NEa2", EXTRA, "Angle 2", "20", false}, &ExtraFields::NEa2},
+        {{"NEV", EXTRA, "Voltage", "20000", false}, &ExtraFields::NEV},
+        {{"NEm", EXTRA, "Mass (g)", "0.4", false}, &ExtraFields::NEm},
+        {{"NE5r", EXTRA, "Radius (cm)", "0.75", false}, &ExtraFields::NE5r},
+        {{"NE5x", EXTRA, "Separation b. surfaces (cm)", "1", false}, &ExtraFields::NE5x},
+        {{"NE5L", EXTRA, "Line length (cm)", "13.5", false}, &ExtraFields::NE5L},
+        {{"NE5m", EXTRA, "Mass (g)", "0.4", false}, &ExtraFields::NE5m},
+        {{"NE5d", EXTRA, "Dist. of support to center (cm)", "0.2", false}, &ExtraFields::NE5d},
+        {{"Emb", ELECTROSCOPE, "Ball mass (g)", "0.4", false}, &ElectroscopeFields::Emb},
+        {{"Emf", ELECTROSCOPE, "Wire mass (g)", "0", false}, &ElectroscopeFields::Emf},
+        {{"EL", ELECTROSCOPE, "Suspension line length (cm)", "13.5", false}, &ElectroscopeFields::EL},
+        {{"Ed", ELECTROSCOPE, "Support dist. from center (cm)", "0.2", false}, &ElectroscopeFields::Ed},
+        {{"Er", ELECTROSCOPE, "Ball radius r (cm)", "0.75", false}, &ElectroscopeFields::Er},
+        {{"Ex", ELECTROSCOPE, "Ball separtion x (cm)", "1", false}, &ElectroscopeFields::Ex},
+        {{"Ex1", ELECTROSCOPE, "Starting x", "0", false}, &ElectroscopeFields::Ex1},
+        {{"Ex2", ELECTROSCOPE, "Final x", "4", false}, &ElectroscopeFields::Ex2},
+        {{"Edx", ELECTROSCOPE, "delta x", "0.1", false}, &ElectroscopeFields::Edx},
+        {{"CB3", ELECTROSCOPE, "3 balls", "1", true}, &ElectroscopeFields::CB3},
+        {{"CB4", ELECTROSCOPE, "4 balls", "1", true}, &ElectroscopeFields::CB4},
+        {{"CB5", ELECTROSCOPE, "5 balls", "1", true}, &ElectroscopeFields::CB5},
+    };
+    return table;
+}
+
+const FieldEntry* find_field(std::string_view name) {
+    for (const auto& entry : field_table())
+        if (entry.info.name == name)
+            return &entry;
+    return nullptr;
+}
+
+std::string unknown_field_message(std::string_view name) {
+    return "Unknown calculator field \"" + std::string(name) + "\"";
+}
+
+// Sets the field through the one struct that holds it; a null struct pointer means that the
+// caller's struct does not have the field.
+std::optional<std::string> set_field(ExtraFields* extra, ElectroscopeFields* electroscope,
+                                     std::string_view name, std::string_view value_text) {
+    const FieldEntry* entry = find_field(name);
+    if (!entry)
+        return unknown_field_message(name);
+    if (const auto* member = std::get_if<bool ElectroscopeFields::*>(&entry->target)) {
+        if (!electroscope)
+            return unknown_field_message(name);
+        const auto value = parse_field_int(value_text);
+        if (!value || (*value != 0 && *value != 1))
+            return std::string(name) + ": \"" + std::string(value_text) + "\" is not 0 or 1";
+        electroscope->*(*member) = *value == 1;
+        return std::nullopt;
+    }
+    const auto value = parse_field_real(value_text);
+    if (const auto* member = std::get_if<Real ExtraFields::*>(&entry->target)) {
+        if (!extra)
+            return unknown_field_message(name);
+        if (!value)
+            return invalid_number_message(value_text);
+        extra->*(*member) = *value;
+        return std::nullopt;
+    }
+    const auto member = std::get<Real ElectroscopeFields::*>(entry->target);
+    if (!electroscope)
+        return unknown_field_message(name);
+    if (!value)
+        return invalid_number_message(value_text);
+    electroscope->*member = *value;
+    return std::nullopt;
+}
+
+} // namespace
+
+const std::vector<CalculatorFieldInfo>& calculator_fields() {
+    static const std::vector<CalculatorFieldInfo> infos = [] {
+        std::vector<CalculatorFieldInfo> list;
+        for (const auto& entry : field_table())
+            list.push_back(entry.info);
+        return list;
+    }();
+    return infos;
+}
+
+std::vector<std::string> calculator_field_names() {
+    std::vector<std::string> names;
+    for (const auto& entry : field_table())
+        names.emplace_back(entry.info.name);
+    return names;
+}
+
+std::optional<std::string> set_calculator_field(CalculatorFields& fields, std::string_view name,
+                                                std::string_view value_text) {
+    return set_field(&fields.extra, &fields.electroscope, name, value_text);
+}
+
+std::optional<std::string> set_calculator_field(ExtraFields& fields, std::string_view name,
+                                                std::string_view value_text) {
+    return set_field(&fields, nullptr, name, value_text);
+}
+
+std::optional<std::string> set_calculator_field(ElectroscopeFields& fields, std::string_view name,
+                                                std::string_view value_text) {
+    return set_field(nullptr, &fields, name, value_text);
+}
+
+Real text_box_value(std::string_view text) {
+    std::size_t i = 0;
+    while (i < text.size() && (text[i] == ' ' || text[i] == '\t'))
+        ++i;
+    return parse_real(text.substr(i));
+}
+
+} // namespace ambrel
