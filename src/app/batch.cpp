@@ -1,5 +1,6 @@
 #include "app/batch.h"
 
+#include "app/batch_bitmap.h"
 #include "calculators/calculator_fields.h"
 #include "calculators/electroscope.h"
 #include "calculators/electroscope_table.h"
@@ -14,6 +15,7 @@
 #include "solver/initialize.h"
 #include "solver/jacobian.h"
 #include "solver/relaxation.h"
+#include "view/camera.h"
 
 #include <cerrno>
 #include <cstring>
@@ -28,6 +30,7 @@ enum class ActionKind {
     Capacitances,
     Calculate,
     Jacobian,
+    Bitmap,
     FourBalls,
     Pentagon,
     Electroscope,
@@ -37,7 +40,7 @@ enum class ActionKind {
 // The closed-form calculators work on their own fields, not on the system.
 bool needs_system(ActionKind kind) {
     return kind == ActionKind::List || kind == ActionKind::Capacitances || kind == ActionKind::Calculate ||
-           kind == ActionKind::Jacobian;
+           kind == ActionKind::Jacobian || kind == ActionKind::Bitmap;
 }
 
 struct Action {
@@ -120,6 +123,8 @@ BatchCommand parse_arguments(const std::vector<std::string>& args) {
             cmd.actions.push_back({ActionKind::Capacitances, {}});
         } else if (a == "--calculate") {
             cmd.actions.push_back({ActionKind::Calculate, {}});
+        } else if (a == "--bmp") {
+            cmd.actions.push_back({ActionKind::Bitmap, value("a file name")});
         } else if (a == "--jacobian") {
             cmd.actions.push_back({ActionKind::Jacobian, {}});
         } else if (a == "--time-step") {
@@ -185,6 +190,7 @@ std::string batch_usage() {
         "  --capacitances   write the capacitances between conductors (the Capacitances command)\n"
         "  --calculate      relax the strings to equilibrium (the Calculate command, to its end)\n"
         "  --jacobian       write the stability Jacobian of the update law and its eigenvalues\n"
+        "  --bmp FILE       draw the 3D view as the window shows it and save it as a BMP file\n"
         "\n"
         "Settings of Calculate and Jacobian (as the window's fields):\n"
         "  --time-step DT         time step (0.05)\n"
@@ -256,9 +262,15 @@ int run_batch(const std::vector<std::string>& args, std::FILE* out, std::FILE* e
     for (const Action& action : cmd.actions)
         initialize = initialize || needs_system(action.kind);
 
+    // The camera of the view, as the window keeps it: reset by the first Initialize.
+    Camera camera;
+    auto view_initialized = [&] { update_view_transform(camera); };
+
     int status = 0;
     if (initialize) {
+        prepare_view_for_initialize(camera, sim.view_reset_pending, VIEW_WIDTH, VIEW_HEIGHT);
         const InitializeResult init = initialize_system(sim, description);
+        view_initialized();
         if (init.read_status != ReadStatus::Ok)
             status = 1;
     }
@@ -279,7 +291,11 @@ int run_batch(const std::vector<std::string>& args, std::FILE* out, std::FILE* e
             report_capacitances(sim);
             break;
         case ActionKind::Calculate: {
-            const RelaxationResult run = run_calculate(sim, description, cmd.relaxation);
+            RelaxationObserver observer;
+            observer.initialized = [&](const InitializeResult&) { view_initialized(); };
+            if (!sim.system_initialized)
+                prepare_view_for_initialize(camera, sim.view_reset_pending, VIEW_WIDTH, VIEW_HEIGHT);
+            const RelaxationResult run = run_calculate(sim, description, cmd.relaxation, observer);
             if (run.initialized && run.initialize_result.read_status != ReadStatus::Ok)
                 status = 1;
             if (run.end == RunEnd::TooLargeAngles)
@@ -289,6 +305,18 @@ int run_batch(const std::vector<std::string>& args, std::FILE* out, std::FILE* e
         case ActionKind::Jacobian:
             compute_jacobian(sim, cmd.jacobian);
             break;
+        case ActionKind::Bitmap: {
+            std::string reason;
+            if (save_view_bitmap(sim, camera, action.argument, reason)) {
+                sim.add_output_line("Bitmap saved as " + action.argument);
+            } else {
+                std::fflush(out);
+                std::fprintf(err, "ambrel-batch: cannot write %s: %s\n", action.argument.c_str(),
+                             reason.c_str());
+                status = 2;
+            }
+            break;
+        }
         case ActionKind::FourBalls:
             calculator_done(four_balls_report(cmd.calculator_fields.extra, sink));
             break;

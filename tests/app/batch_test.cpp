@@ -162,6 +162,21 @@ TEST(Batch, CalculateAndJacobianActions) {
     EXPECT_EQ(batch({"--time-step", "fast"}).status, 2);
 }
 
+TEST(Batch, BitmapOfTheViewWithoutDisplay) {
+    TempDir dir;
+    const std::string bmp = (dir.path() / "view.png").string(); // BMP whatever the extension
+    const BatchRun run = batch({"--calculate", "--bmp", bmp});
+    EXPECT_EQ(run.status, 0);
+    EXPECT_EQ(run.lines().back(), "Bitmap saved as " + bmp);
+    std::ifstream in(bmp, std::ios::binary);
+    char magic[2] = {};
+    in.read(magic, 2);
+    EXPECT_EQ(std::string(magic, 2), "BM");
+    const BatchRun failed = batch({"--bmp", (dir.path() / "no-folder" / "v.bmp").string()});
+    EXPECT_EQ(failed.status, 2);
+    EXPECT_NE(failed.err.find("cannot write"), std::string::npos);
+}
+
 TEST(Batch, ExecutableReadsStandardInput) {
     TempDir dir;
     const auto input = dir.write("in.bal", "Ba A 0 0 0 0 0 0 1 1\n");

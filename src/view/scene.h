@@ -1,0 +1,79 @@
+// The picture of the 3D view: draws the system of a Simulator, seen through a Camera, into an
+// off-screen 32-bit image (painter's order, farthest sphere first), and writes it as a Windows BMP.
+// Spheres are coloured by their surface charge density Q/r^2: red for the most positive, green for
+// zero, blue for the most negative, silver while the forces are not valid.
+#pragma once
+
+#include "model/simulator.h"
+#include "view/camera.h"
+
+#include <QFont>
+#include <QImage>
+#include <QRgb>
+#include <QString>
+
+#include <utility>
+#include <vector>
+
+namespace ambrel {
+
+// Colours of the scene.
+inline constexpr QRgb SCENE_SILVER = 0xffc0c0c0; // background, spheres without charge colours
+inline constexpr QRgb SCENE_BLACK = 0xff000000;  // border, strings in front, disc outlines, text
+inline constexpr QRgb SCENE_GREY = 0xff808080;   // reference box, strings behind an object
+inline constexpr QRgb SCENE_YELLOW = 0xffffff00; // label background
+
+// The drawing state of one view, allocated once by its host: the off-screen image the size of the
+// view surface, the drawing order and the font. Spheres are read from the Simulator at every drawing.
+// Shaded discs need no sprite image of their own: they are computed straight into the off-screen
+// image, and only where they show. Make a Scene after the QGuiApplication (it holds a font).
+class Scene {
+  public:
+    explicit Scene(int width = VIEW_WIDTH, int height = VIEW_HEIGHT);
+
+    // The picture; silver until the first drawing.
+    const QImage& image() const { return offscreen_; }
+    // Whether draw_scene has drawn a picture since the scene was made.
+    bool has_picture() const { return has_picture_; }
+    // Sphere numbers in the order of the last drawing (farthest first).
+    const std::vector<int>& draw_order() const { return draw_order_; }
+    // The font of the status lines, the axis letters and the labels.
+    const QFont& font() const { return font_; }
+
+  private:
+    friend bool draw_scene(Scene& scene, Simulator& sim, const Camera& camera);
+
+    QImage offscreen_;
+    QFont font_;
+    std::vector<int> draw_order_;                  // capacity MAX_SPHERES, filled per drawing
+    std::vector<std::pair<Real, int>> order_keys_; // (depth, sphere number), capacity MAX_SPHERES
+    bool has_picture_ = false;
+};
+
+// Draws the whole scene: background and border, the reference box with its axis letters, the two
+// status lines with the camera values, and every sphere with its string, the dotted outline of
+// composite objects and the optional label. Writes each sphere's `depth`. Does nothing and returns
+// false when the system is not initialised (the previous picture stays); true when it drew.
+// Needs a QGuiApplication (fonts).
+bool draw_scene(Scene& scene, Simulator& sim, const Camera& camera);
+
+// The fill colour of sphere i: its charge density on the scale of density_max (positive, towards
+// red) or density_min (negative, towards blue); silver when the forces are not valid.
+QRgb sphere_fill_colour(const Simulator& sim, int i);
+
+// A shaded disc of radius m (at least 1) centred on (x, y): brightest at the highlight, up and
+// left of the centre by a third of the radius, falling linearly with the distance from it to about
+// 40 % at the far rim. Only the pixels inside the image are computed.
+void draw_shaded_ball(QImage& target, int x, int y, int m, QRgb colour);
+
+// The two status lines of the view.
+QString status_line_angles(const Camera& camera);
+QString status_line_pan(const Camera& camera, int paint_width);
+
+// Writes the image as a Windows BMP file, whatever extension the name carries. The file is
+// replaced only when the whole image was written. On failure returns false and, when `reason` is
+// given, says why.
+bool save_scene_bmp(const QImage& image, const QString& path, QString* reason = nullptr);
+bool save_scene_bmp(const Scene& scene, const QString& path, QString* reason = nullptr);
+
+} // namespace ambrel
