@@ -105,6 +105,18 @@ Real max_rotational_force(const Simulator& sim) {
     return largest;
 }
 
+Real relaxation_step(Simulator& sim, bool time_domain, Real dt, Real damping,
+                     const std::function<void()>& after_positions) {
+    update_angles(sim, time_domain, dt, damping);
+    compute_positions(sim);
+    call(after_positions);
+    build_capacitance_matrix(sim);
+    compute_charges(sim);
+    compute_forces(sim);
+    compute_rotational_forces(sim);
+    return max_rotational_force(sim);
+}
+
 RelaxationResult run_calculate(Simulator& sim, const std::vector<std::string>& description,
                                const RelaxationSettings& settings, const RelaxationObserver& observer) {
     RelaxationResult result;
@@ -140,14 +152,7 @@ RelaxationResult run_calculate(Simulator& sim, const std::vector<std::string>& d
     Real error = 0;
     while (!sim.stop_requested) {
         ++step;
-        update_angles(sim, time_domain, dt, settings.damping);
-        compute_positions(sim);
-        call(observer.after_positions);
-        build_capacitance_matrix(sim);
-        compute_charges(sim);
-        compute_forces(sim);
-        compute_rotational_forces(sim);
-        error = max_rotational_force(sim);
+        error = relaxation_step(sim, time_domain, dt, settings.damping, observer.after_positions);
         for (int i = 1; i <= sim.sphere_count; ++i) {
             Sphere& s = sim.spheres[i];
             if (time_domain) {

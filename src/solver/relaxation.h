@@ -47,6 +47,13 @@ struct RelaxationResult {
 // The largest |frx| or |frz| over the movable spheres (per-sphere shares for composites).
 Real max_rotational_force(const Simulator& sim);
 
+// One step of a run: new angles from the rotational forces (the law chosen by `time_domain`),
+// positions, then after_positions, matrix, charges, forces and rotational forces. Returns the
+// step's error (the largest rotational force, N). The angle checks and the bookkeeping of the
+// previous angles are the caller's.
+Real relaxation_step(Simulator& sim, bool time_domain, Real dt, Real damping,
+                     const std::function<void()>& after_positions = {});
+
 // A whole Calculate run: Initialize first when the system is not initialised (reading
 // `description`), the steps, then the final reports.
 RelaxationResult run_calculate(Simulator& sim, const std::vector<std::string>& description,
