@@ -5,7 +5,6 @@
 #include <QGuiApplication>
 
 #include <cstdio>
-#include <memory>
 
 namespace ambrel {
 
@@ -20,27 +19,28 @@ void quiet_message_handler(QtMsgType type, const QMessageLogContext&, const QStr
 }
 
 // The command line never shows a window: the offscreen platform draws fonts without a display.
-QGuiApplication& gui_application() {
+// The application lives until the process ends and is deliberately never destroyed: destroying
+// it from the exit handlers, after Qt's own globals are gone, would crash.
+void ensure_gui_application() {
     static int argc = 1;
     static char name[] = "ambrel-batch";
     static char* argv[] = {name, nullptr};
-    static std::unique_ptr<QGuiApplication> app;
     if (QGuiApplication::instance() == nullptr) {
         qputenv("QT_QPA_PLATFORM", "offscreen");
         qInstallMessageHandler(quiet_message_handler);
-        app = std::make_unique<QGuiApplication>(argc, argv);
+        new QGuiApplication(argc, argv);
     }
-    return *static_cast<QGuiApplication*>(QGuiApplication::instance());
 }
 
 } // namespace
 
 bool save_view_bitmap(Simulator& sim, const Camera& camera, const std::string& path, std::string& reason) {
-    gui_application();
-    static Scene scene;             // allocated once, like the window's
-    draw_scene(scene, sim, camera); // before any Initialize the picture stays the empty silver view
+    ensure_gui_application();
+    // Allocated once, like the window's, and kept to the end of the process with the application.
+    static Scene* scene = new Scene;
+    draw_scene(*scene, sim, camera); // before any Initialize the picture stays the empty silver view
     QString why;
-    if (!save_scene_bmp(scene, QString::fromStdString(path), &why)) {
+    if (!save_scene_bmp(*scene, QString::fromStdString(path), &why)) {
         reason = why.toStdString();
         return false;
     }

@@ -394,8 +394,10 @@ bool save_scene_bmp(const QImage& image, const QString& path, QString* reason) {
     if (path.isEmpty())
         return fail(QStringLiteral("No file name given."));
     // Written beside the target and renamed over it, so a failed save keeps the old file.
+    // Unbuffered, so a short write (a full disk, a file size limit) fails here instead of
+    // being lost in a buffer flushed after the success was reported.
     QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly))
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Unbuffered))
         return fail(QStringLiteral("Cannot write %1: %2").arg(path, file.errorString()));
     QImageWriter writer(&file, "bmp");
     if (!writer.write(image)) {

@@ -58,15 +58,15 @@ TEST(Reports, ForcesFieldsAndDistances) {
     sys.init({"Ba A 0 0 0 0 0 0 1 0.4", "Bb A 3 0 0 10 0 0 1 1", "Ccube A 0 4 0 10 0 0 1 8"});
     const auto f = sys.lines_of(report_forces);
     ASSERT_EQ(f.size(), 10u);
-    // Uncharged: only the weight of 0.4 g.
+    // Uncharged: only the weight of 0.4 g. Ball 2 hangs 10 cm below its point (3, 0, 0).
     EXPECT_EQ(f[0], "F[1]=0.0000x 0.0000y -3924.0000z (3924.0000) uN, m=0.4000 g");
     const auto centers = sys.lines_of(report_center_distances);
     ASSERT_EQ(centers.size(), 3u);
-    EXPECT_EQ(centers[0], "Distance between centers [1]-[2]= 3.16228 cm");
+    EXPECT_EQ(centers[0], "Distance between centers [1]-[2]=10.44031 cm");
     EXPECT_EQ(centers[1].rfind("Distance between centers [1]-[3-10]=", 0), 0u);
     EXPECT_EQ(centers[2].rfind("Distance between centers [2]-[3-10]=", 0), 0u);
     const auto surfaces = sys.lines_of(report_surface_distances);
-    EXPECT_EQ(surfaces[0], "Distance between surfaces [1]-[2]= 1.16228 cm");
+    EXPECT_EQ(surfaces[0], "Distance between surfaces [1]-[2]= 8.44031 cm");
     const auto fields = sys.lines_of(report_fields);
     ASSERT_EQ(fields.size(), 10u);
     EXPECT_EQ(fields[0], "Electric field [1]= 0.0000000 kV/cm");

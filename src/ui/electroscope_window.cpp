@@ -1,0 +1,165 @@
+#include "ui/electroscope_window.h"
+
+#include "calculators/electroscope.h"
+#include "calculators/electroscope_table.h"
+#include "ui/dialog_provider.h"
+#include "ui/window_style.h"
+
+#include <QCheckBox>
+#include <QGroupBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+
+#include <algorithm>
+#include <exception>
+#include <initializer_list>
+
+namespace ambrel::ui {
+
+namespace {
+
+const CalculatorFieldInfo& field_info(std::string_view name) {
+    for (const CalculatorFieldInfo& info : calculator_fields())
+        if (info.name == name)
+            return info;
+    return calculator_fields().front(); // every name used here is in the table
+}
+
+QString qstring(std::string_view text) {
+    return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
+}
+
+constexpr int ROW_HEIGHT = 28;
+constexpr int FIELD_WIDTH = 73;
+
+int field_offset(const QWidget* window, std::initializer_list<std::string_view> names) {
+    int widest = 0;
+    for (std::string_view name : names)
+        widest = std::max(widest, window->fontMetrics().horizontalAdvance(qstring(field_info(name).label)));
+    return widest + 12;
+}
+
+Real box_value(const QLineEdit* box) {
+    return text_box_value(box->text().toStdString());
+}
+
+} // namespace
+
+void show_window(QWidget* window) {
+    window->show();
+    window->raise();
+    window->activateWindow();
+}
+
+ElectroscopeWindow::ElectroscopeWindow(OutputSink& sink, DialogProvider& dialogs, QWidget* parent)
+    : QWidget(parent, Qt::Window), sink_(sink), dialogs_(dialogs) {
+    setObjectName(QStringLiteral("TForm7"));
+    setWindowTitle(QStringLiteral("Pith-balls electroscope"));
+    apply_window_font(this);
+
+    const int left = 8;
+    const int offset = field_offset(this, {"Emb", "Emf", "EL", "Ed", "Er", "Ex"});
+    int top = 8;
+    Emb = add_field(this, "Emb", left, offset, top);
+    Emf = add_field(this, "Emf", left, offset, top += ROW_HEIGHT);
+    EL = add_field(this, "EL", left, offset, top += ROW_HEIGHT);
+    Ed = add_field(this, "Ed", left, offset, top += ROW_HEIGHT);
+    Er = add_field(this, "Er", left, offset, top += ROW_HEIGHT);
+    Ex = add_field(this, "Ex", left, offset, top += ROW_HEIGHT);
+
+    const int right = left + offset + FIELD_WIDTH + 24;
+    CB3 = add_check_box("CB3", right, 8);
+    CB4 = add_check_box("CB4", right, 8 + ROW_HEIGHT);
+    CB5 = add_check_box("CB5", right, 8 + 2 * ROW_HEIGHT);
+    Button1 = new QPushButton(QStringLiteral("Calculate"), this);
+    Button1->setObjectName(QStringLiteral("Button1"));
+    Button1->setGeometry(right, 8 + 3 * ROW_HEIGHT + 4, 75, 25);
+    Button3 = new QPushButton(QStringLiteral("More"), this);
+    Button3->setObjectName(QStringLiteral("Button3"));
+    Button3->setGeometry(right, Button1->y() + 32, 75, 25);
+
+    // The table: a framed group of its own.
+    GroupBox1 = new QGroupBox(QStringLiteral("Table :"), this);
+    GroupBox1->setObjectName(QStringLiteral("GroupBox1"));
+    const int group_offset = field_offset(this, {"Ex1", "Ex2", "Edx"});
+    int group_top = 24;
+    Ex1 = add_field(GroupBox1, "Ex1", 8, group_offset, group_top);
+    Ex2 = add_field(GroupBox1, "Ex2", 8, group_offset, group_top += ROW_HEIGHT);
+    Edx = add_field(GroupBox1, "Edx", 8, group_offset, group_top += ROW_HEIGHT);
+    GroupBox1->setGeometry(left, top + ROW_HEIGHT + 12, 8 + group_offset + FIELD_WIDTH + 12,
+                           group_top + ROW_HEIGHT + 4);
+    Button2 = new QPushButton(QStringLiteral("Generate"), this);
+    Button2->setObjectName(QStringLiteral("Button2"));
+    Button2->setGeometry(GroupBox1->x() + GroupBox1->width() + 16, GroupBox1->y() + 24, 75, 25);
+
+    connect(Button1, &QPushButton::clicked, this, &ElectroscopeWindow::Button1Click);
+    connect(Button2, &QPushButton::clicked, this, &ElectroscopeWindow::Button2Click);
+    connect(Button3, &QPushButton::clicked, this, &ElectroscopeWindow::Button3Click);
+
+    int width = 0;
+    for (const QWidget* child : findChildren<QWidget*>(Qt::FindDirectChildrenOnly))
+        width = std::max(width, child->x() + child->width());
+    resize(width + 12, GroupBox1->y() + GroupBox1->height() + 12);
+}
+
+QLineEdit* ElectroscopeWindow::add_field(QWidget* parent, const char* name, int left, int offset, int top) {
+    const CalculatorFieldInfo& info = field_info(name);
+    auto* label = new QLabel(qstring(info.label), parent);
+    label->setObjectName(QStringLiteral("Label_%1").arg(QLatin1String(name)));
+    label->move(left, top + 4);
+    label->adjustSize();
+    auto* box = new QLineEdit(qstring(info.default_text), parent);
+    box->setObjectName(QLatin1String(name));
+    box->setGeometry(left + offset, top, FIELD_WIDTH, 21);
+    return box;
+}
+
+QCheckBox* ElectroscopeWindow::add_check_box(const char* name, int left, int top) {
+    const CalculatorFieldInfo& info = field_info(name);
+    auto* box = new QCheckBox(qstring(info.label), this);
+    box->setObjectName(QLatin1String(name));
+    box->setChecked(info.default_text == "1");
+    box->setGeometry(left, top, 97, 17);
+    return box;
+}
+
+ElectroscopeFields ElectroscopeWindow::fields() const {
+    ElectroscopeFields f;
+    f.Emb = box_value(Emb);
+    f.Emf = box_value(Emf);
+    f.EL = box_value(EL);
+    f.Ed = box_value(Ed);
+    f.Er = box_value(Er);
+    f.Ex = box_value(Ex);
+    f.Ex1 = box_value(Ex1);
+    f.Ex2 = box_value(Ex2);
+    f.Edx = box_value(Edx);
+    f.CB3 = CB3->isChecked();
+    f.CB4 = CB4->isChecked();
+    f.CB5 = CB5->isChecked();
+    return f;
+}
+
+void ElectroscopeWindow::Button1Click() {
+    const CalcResult result = electroscope_report(fields(), sink_);
+    if (!result.ok)
+        dialogs_.show_error(this, QString::fromStdString(result.error));
+}
+
+void ElectroscopeWindow::Button2Click() {
+    try {
+        const TableResult result = write_electroscope_table(fields(), sink_);
+        if (!result.ok)
+            dialogs_.show_error(this, QString::fromStdString(result.error));
+    } catch (const std::exception& error) {
+        dialogs_.show_error(this, error_text(error));
+    }
+}
+
+void ElectroscopeWindow::Button3Click() {
+    if (more_window_)
+        show_window(more_window_);
+}
+
+} // namespace ambrel::ui

@@ -1,0 +1,651 @@
+#include "ui/main_window.h"
+
+#include "description/listing.h"
+#include "description/reader.h"
+#include "physics/capacitance_report.h"
+#include "solver/initialize.h"
+#include "ui/about_window.h"
+#include "ui/description_file.h"
+#include "ui/dialog_provider.h"
+#include "ui/electroscope_window.h"
+#include "ui/extra_window.h"
+#include "ui/jacobian_window.h"
+#include "ui/nedit.h"
+#include "ui/view_surface.h"
+#include "ui/window_style.h"
+
+#include <QCheckBox>
+#include <QCloseEvent>
+#include <QCoreApplication>
+#include <QFocusEvent>
+#include <QLabel>
+#include <QMenu>
+#include <QMenuBar>
+#include <QMouseEvent>
+#include <QPainter>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QShortcut>
+#include <QSignalBlocker>
+#include <QStatusBar>
+
+#include <exception>
+
+namespace ambrel::ui {
+
+namespace {
+
+// The client area of the window: the controls sit at fixed positions in it.
+constexpr int CLIENT_WIDTH = 1106;
+constexpr int CLIENT_HEIGHT = 634;
+
+const QString CHANGED_EXIT_QUESTION = QStringLiteral("Abandon changes and exit?");
+const QString CHANGED_OPEN_QUESTION = QStringLiteral("Abandon changes and load another file?");
+
+QString from_std(std::string_view text) {
+    return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
+}
+
+// Leaving a control counts only when the focus moves to another control of the window, not
+// when a menu opens or another window is activated.
+bool leaves_control(const QFocusEvent* event) {
+    return event->reason() != Qt::PopupFocusReason && event->reason() != Qt::ActiveWindowFocusReason;
+}
+
+} // namespace
+
+const QStringList& command_summary_lines() {
+    static const QStringList lines{
+        "Commands in the upper panel:",
+        "Bname Conductor x0 y0 z0 L Angx Angz Radius Mass",
+        "Oname Conductor x0 y0 z0 L Angx Angz Roctahedron Mass [Rball]",
+        "Ename Conductor x0 y0 z0 L Angx Angz Rtetrahedron Mass [Rball]",
+        "Cname Conductor x0 y0 z0 L Angx Angz Rcube Mass [Rball]",
+        "Iname Conductor x0 y0 z0 L Angx Angz Ricosahedron Mass [Rball]",
+        "Dname Conductor x0 y0 z0 L Angx Angz Rdodecahedron Mass [Rball]",
+        "Rname Conductor x0 y0 z0 L Angx Angz Rtriacontahedron Mass [Rball]",
+        "Lname Conductor x0 y0 z0 L Angx Angz Rline Mass [Rball]",
+        "Tname Conductor x0 y0 z0 L Angx Angz Rtoroid Mass [Rball]",
+        "Sname Conductor x0 y0 z0 L Angx Angz Rsquare5x5 Mass [Rball]",
+        "Qname Conductor x0 y0 z0 L Angx Angz Rsquare10x10 Mass [Rball]",
+        "Fname Conductor x0 y0 z0 L Angx Angz Rplaque5x5 Mass [Rball]",
+        "Gname Conductor x0 y0 z0 L Angx Angz Rplaque10x10 Mass [Rball]",
+        "Xname Conductor x0 y0 z0 L Angx Angz Rshape5x5 Mass [Rball]",
+        "Yname Conductor x0 y0 z0 L Angx Angz Rshape10x10 Mass [Rball]",
+        "Zname Conductor x0 y0 z0 L Angx Angz Rshape15x15 Mass [Rball]",
+        "Hname Conductor x0 y0 z0 L Angx Angz Rball Mass Rline_ball Mass_line",
+        "* Comment",
+        ".V Conductor Voltage",
+        ".X  5 comments below determine the shape of element x *x...x",
+        ".Y 10 comments below determine the shape of element y *x........x",
+        ".Z 15 comments below determine the shape of element z *x.............x",
+        "Units in cm, degrees, grams and volts.",
+        "",
+    };
+    return lines;
+}
+
+QString run_end_text(const RelaxationResult& result) {
+    switch (result.end) {
+    case RunEnd::Converged:
+        return QStringLiteral("Converged in %1 steps").arg(result.steps);
+    case RunEnd::StepLimit:
+        return QStringLiteral("Step limit reached");
+    case RunEnd::Stopped:
+        return QStringLiteral("Stopped");
+    case RunEnd::TooLargeAngles:
+        return QStringLiteral("Unstable");
+    }
+    return {};
+}
+
+MainWindow::MainWindow(DialogProvider* dialogs, QWidget* parent)
+    : QMainWindow(parent), own_dialogs_(dialogs ? nullptr : std::make_unique<QtDialogProvider>()),
+      dialogs_(dialogs ? dialogs : own_dialogs_.get()), sim_(sink_) {
+    setObjectName(QStringLiteral("TForm1"));
+    setWindowTitle(QString::fromLatin1(APPLICATION_TITLE));
+    apply_window_font(this);
+
+    auto* client = new QWidget(this);
+    client->setObjectName(QStringLiteral("client"));
+    client->setFixedSize(CLIENT_WIDTH, CLIENT_HEIGHT);
+    setCentralWidget(client);
+    create_controls(client);
+    sink_.set_panel(Memo2);
+    create_menus();
+    create_shortcuts();
+    statusBar()->setObjectName(QStringLiteral("StatusBar1"));
+    statusBar()->setSizeGripEnabled(false);
+    statusBar()->showMessage(QStringLiteral("Ready"));
+    // The window keeps the size of its client area, menu and status bar.
+    setFixedSize(sizeHint());
+    center_on_screen(this);
+
+    // The tool windows, in the order of their creation at program start.
+    about_ = std::make_unique<AboutWindow>();
+    extra_ = std::make_unique<ExtraWindow>(sink_, *dialogs_);
+    electroscope_ = std::make_unique<ElectroscopeWindow>(sink_, *dialogs_);
+    electroscope_->set_more_window(extra_.get());
+    jacobian_ = std::make_unique<JacobianWindow>(sim_, *dialogs_);
+    jacobian_->set_host(JacobianHost{
+        [this] { return NEdelta->panel_real(); },
+        [this] { draw_scene(scene_, sim_, camera_); },
+        [this] { PaintBox1->update(); },
+    });
+}
+
+MainWindow::~MainWindow() = default;
+
+QLabel* MainWindow::create_label(QWidget* client, const char* name, const QString& caption, int left) {
+    auto* label = new QLabel(caption, client);
+    label->setObjectName(QLatin1String(name));
+    label->setFont(compact_font()); // each label must end before the next control
+    label->move(left, 16);
+    label->adjustSize();
+    return label;
+}
+
+TNEdit* MainWindow::create_field(QWidget* client, const char* name, tipo_campo type, int left, int width) {
+    auto* field = new TNEdit(client);
+    field->setObjectName(QLatin1String(name));
+    field->set_dialogs(dialogs_);
+    field->set_field_type(type);
+    field->setGeometry(left, 8, width, 21);
+    return field;
+}
+
+void MainWindow::create_controls(QWidget* client) {
+    Button1 = new QPushButton(QStringLiteral("Inicialize"), client);
+    Button1->setObjectName(QStringLiteral("Button1"));
+    Button1->setGeometry(8, 8, 65, 25);
+    Bcalculate = new QPushButton(QStringLiteral("Calculate"), client);
+    Bcalculate->setObjectName(QStringLiteral("Bcalculate"));
+    Bcalculate->setGeometry(80, 8, 65, 25);
+    CBrandom = new QCheckBox(QStringLiteral("Start with random error"), client);
+    CBrandom->setObjectName(QStringLiteral("CBrandom"));
+    CBrandom->setGeometry(152, 16, 137, 17);
+    CBrandom->setFont(compact_font());
+    Label1 = create_label(client, "Label1", QStringLiteral("Max random error (deg)"), 288);
+    NEerro = create_field(client, "NEerro", tipo_campo::real_field, 408, 33);
+    NEerro->set_panel_real(5);
+    Button3 = new QPushButton(QStringLiteral("Stop"), client);
+    Button3->setObjectName(QStringLiteral("Button3"));
+    Button3->setGeometry(456, 8, 41, 25);
+    Button3->setEnabled(false);
+    Label2 = create_label(client, "Label2", QStringLiteral("Time step"), 512);
+    NEdelta = create_field(client, "NEdelta", tipo_campo::real_field, 568, 65);
+    NEdelta->set_panel_real(0.05L);
+    Label3 = create_label(client, "Label3", QStringLiteral("Steps"), 648);
+    NEtentativas = create_field(client, "NEtentativas", tipo_campo::int_field, 680, 41);
+    NEtentativas->set_panel_int(1000);
+    Label5 = create_label(client, "Label5", QStringLiteral("Force error (uN)"), 736);
+    NEtol = create_field(client, "NEtol", tipo_campo::real_field, 824, 65);
+    NEtol->set_panel_real(0.0001L);
+    Label4 = create_label(client, "Label4", QStringLiteral("Damping "), 976);
+    Label4->setEnabled(false);
+    NEdamping = create_field(client, "NEdamping", tipo_campo::real_field, 1032, 65);
+    NEdamping->set_panel_real(0.01L);
+    NEdamping->setEnabled(false);
+    NEdamping->setToolTip(QStringLiteral("For true time-domain simulation"));
+    // A hint is shown on hover also over a disabled control, as the field is disabled at start.
+    Label4->setToolTip(NEdamping->toolTip());
+
+    Memo1 = new QPlainTextEdit(client);
+    Memo1->setObjectName(QStringLiteral("Memo1"));
+    Memo1->setGeometry(8, 40, 497, 209);
+    Memo1->setFont(fixed_font());
+    Memo1->setLineWrapMode(QPlainTextEdit::NoWrap);
+    Memo1->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+    Memo1->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+    {
+        QStringList lines;
+        for (const std::string& line : default_description())
+            lines.append(from_std(line));
+        const QSignalBlocker quiet(Memo1); // the default text is no edit
+        Memo1->setPlainText(lines.join(QLatin1Char('\n')));
+    }
+    Memo1->installEventFilter(this);
+
+    Memo2 = new QPlainTextEdit(client);
+    Memo2->setObjectName(QStringLiteral("Memo2"));
+    Memo2->setGeometry(8, 256, 497, 369);
+    Memo2->setLineWrapMode(QPlainTextEdit::NoWrap);
+    Memo2->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+    Memo2->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+    Memo2->setPlainText(command_summary_lines().join(QLatin1Char('\n')));
+
+    PaintBox1 = new ViewSurface(client);
+    PaintBox1->setObjectName(QStringLiteral("PaintBox1"));
+    PaintBox1->setGeometry(512, 40, VIEW_WIDTH, VIEW_HEIGHT);
+
+    connect(Button1, &QPushButton::clicked, this, &MainWindow::Button1Click);
+    connect(Bcalculate, &QPushButton::clicked, this, &MainWindow::BcalculateClick);
+    connect(Button3, &QPushButton::clicked, this, &MainWindow::Button3Click);
+    connect(Memo1, &QPlainTextEdit::textChanged, this, &MainWindow::Memo1Change);
+    connect(PaintBox1, &ViewSurface::paintRequested, this, &MainWindow::PaintBox1Paint);
+    connect(PaintBox1, &ViewSurface::mouseDown, this, &MainWindow::PaintBox1MouseDown);
+    connect(PaintBox1, &ViewSurface::mouseMove, this, &MainWindow::PaintBox1MouseMove);
+    connect(PaintBox1, &ViewSurface::mouseUp, this, &MainWindow::PaintBox1MouseUp);
+}
+
+void MainWindow::create_menus() {
+    QMenuBar* bar = menuBar();
+    bar->setObjectName(QStringLiteral("MainMenu1"));
+
+    File1 = bar->addMenu(QStringLiteral("File"));
+    File1->setObjectName(QStringLiteral("File1"));
+    Open1 = File1->addAction(QStringLiteral("Open"));
+    Open1->setObjectName(QStringLiteral("Open1"));
+    Open1->setShortcut(QKeySequence::Open);
+    Save1 = File1->addAction(QStringLiteral("Save"));
+    Save1->setObjectName(QStringLiteral("Save1"));
+    Save1->setShortcut(QKeySequence::Save);
+    Exit1 = File1->addAction(QStringLiteral("Exit"));
+    Exit1->setObjectName(QStringLiteral("Exit1"));
+    Exit1->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Q));
+    connect(Open1, &QAction::triggered, this, &MainWindow::Open1Click);
+    connect(Save1, &QAction::triggered, this, &MainWindow::Save1Click);
+    connect(Exit1, &QAction::triggered, this, &MainWindow::Exit1Click);
+
+    Options = bar->addMenu(QStringLiteral("Options"));
+    Options->setObjectName(QStringLiteral("Options"));
+    QAction** named[OPTION_COUNT] = {
+        &Distancesc1,      &Distancesx1,        &Showerrors1,        &Showcharges1,           &Showforces2,
+        &Showefield1,      &Showtangentforces2, &Identifybynumbers1, &Rotateobjects1,         &Shadedballs1,
+        &Alwayscalculate1, &Usesquares,         &Speedsimulation1,   &Correctrotationforces1, &Identify1};
+    PopupMenu1 = new QMenu(this);
+    PopupMenu1->setObjectName(QStringLiteral("PopupMenu1"));
+    for (int i = 0; i < OPTION_COUNT; ++i) {
+        const Option option = static_cast<Option>(i);
+        const OptionInfo& info = option_info(option);
+        auto* action = new QAction(from_std(info.caption), this);
+        action->setObjectName(from_std(info.item_name));
+        action->setCheckable(true);
+        action->setChecked(sim_.option(option));
+        // The check mark is the option: readers look at it when they run.
+        connect(action, &QAction::toggled, this, [this, option](bool on) { sim_.options.set(option, on); });
+        option_actions_[i] = action;
+        *named[i] = action;
+        if (option != Option::Identify)
+            Options->addAction(action);
+    }
+    connect(Shadedballs1, &QAction::toggled, this, &MainWindow::Shadedballs1Click);
+    connect(Speedsimulation1, &QAction::toggled, this, &MainWindow::Speedsimulation1Click);
+
+    Extra2 = bar->addAction(QStringLiteral("Extra"));
+    Extra2->setObjectName(QStringLiteral("Extra2"));
+    connect(Extra2, &QAction::triggered, this, &MainWindow::Extra2Click);
+    About = bar->addAction(QStringLiteral("About"));
+    About->setObjectName(QStringLiteral("About"));
+    connect(About, &QAction::triggered, this, &MainWindow::AboutClick);
+
+    // The view's pop-up menu. The drag modes show no check mark: choosing one sets the mode.
+    auto add_popup = [this](const char* name, const char* caption, void (MainWindow::*handler)()) {
+        QAction* action = PopupMenu1->addAction(QString::fromLatin1(caption));
+        action->setObjectName(QLatin1String(name));
+        connect(action, &QAction::triggered, this, handler);
+        return action;
+    };
+    Rotate1 = add_popup("Rotate1", "Rotate", &MainWindow::Rotate1Click);
+    Zoom1 = add_popup("Zoom1", "Zoom", &MainWindow::Zoom1Click);
+    Pan1 = add_popup("Pan1", "Pan", &MainWindow::Pan1Click);
+    Aspect1 = add_popup("Aspect1", "Aspect", &MainWindow::Aspect1Click);
+    PopupMenu1->addSeparator();
+    PopupMenu1->addAction(Identify1);
+    connect(Identify1, &QAction::triggered, this, &MainWindow::Identify1Click);
+    Reset1 = add_popup("Reset1", "Reset", &MainWindow::Reset1Click);
+    Save2 = add_popup("Save2", "Save", &MainWindow::Save2Click);
+    List1 = add_popup("List1", "List", &MainWindow::List1Click);
+    Capacitances1 = add_popup("Capacitances1", "Capacitances", &MainWindow::Capacitances1Click);
+    Jacobian1 = add_popup("Jacobian1", "Jacobian", &MainWindow::Jacobian1Click);
+    PaintBox1->set_popup_menu(PopupMenu1);
+}
+
+void MainWindow::create_shortcuts() {
+    // F9 acts as a click on Calculate: the focus moves to the button first, so an edited
+    // description or a value typed into a field takes effect as with the mouse.
+    auto* inicialize = new QShortcut(QKeySequence(Qt::Key_F5), this);
+    connect(inicialize, &QShortcut::activated, Button1, &QPushButton::click);
+    auto* calculate = new QShortcut(QKeySequence(Qt::Key_F9), this);
+    connect(calculate, &QShortcut::activated, this, [this] {
+        if (!Bcalculate->isEnabled())
+            return;
+        Bcalculate->setFocus(Qt::ShortcutFocusReason);
+        Bcalculate->click();
+    });
+    auto* stop = new QShortcut(QKeySequence(Qt::Key_Escape), this);
+    connect(stop, &QShortcut::activated, Button3, &QPushButton::click);
+    Button1->setToolTip(QStringLiteral("Read the description and compute the system (F5)"));
+    Bcalculate->setToolTip(QStringLiteral("Search the equilibrium (F9)"));
+    Button3->setToolTip(QStringLiteral("Stop the calculation (Esc)"));
+}
+
+QAction* MainWindow::option_action(Option option) const {
+    return option_actions_[static_cast<int>(option)];
+}
+
+std::vector<std::string> MainWindow::description_lines() const {
+    return split_lines(Memo1->toPlainText().toStdString());
+}
+
+bool MainWindow::guarded(const std::function<void()>& command) {
+    try {
+        command();
+        return true;
+    } catch (const std::exception& error) {
+        dialogs_->show_error(this, error_text(error));
+    } catch (...) {
+        dialogs_->show_error(this, QStringLiteral("Unexpected error"));
+    }
+    return false;
+}
+
+void MainWindow::redraw() {
+    draw_scene(scene_, sim_, camera_);
+    PaintBox1->update();
+}
+
+bool MainWindow::initialize_and_draw() {
+    return guarded([this] {
+        // The camera reads the pending reset before Initialize clears it.
+        prepare_view_for_initialize(camera_, sim_.view_reset_pending, VIEW_WIDTH, VIEW_HEIGHT);
+        initialize_system(sim_, description_lines());
+        update_view_transform(camera_);
+        redraw();
+    });
+}
+
+void MainWindow::Button1Click() {
+    if (running_)
+        return;
+    initialize_and_draw();
+}
+
+void MainWindow::set_run_state(bool running) {
+    running_ = running;
+    Button3->setEnabled(running);
+    Bcalculate->setEnabled(!running);
+    // Commands that rebuild the model wait for the end of the run.
+    Button1->setEnabled(!running);
+    Open1->setEnabled(!running);
+    Reset1->setEnabled(!running);
+    Usesquares->setEnabled(!running);
+}
+
+void MainWindow::show_run_progress(int step) {
+    const Real error = max_rotational_force(sim_);
+    statusBar()->showMessage(QStringLiteral("Step %1, error %2 uN - press Stop (Esc) to stop")
+                                 .arg(step)
+                                 .arg(static_cast<double>(error * 1e6L), 0, 'f', 6));
+}
+
+void MainWindow::BcalculateClick() {
+    if (running_)
+        return;
+    for (const TNEdit* field : {NEerro, NEdelta, NEtentativas, NEtol, NEdamping})
+        if (field->has_invalid_text())
+            return;
+    RelaxationSettings settings;
+    settings.time_step = NEdelta->panel_real();
+    settings.max_steps = NEtentativas->panel_int();
+    settings.force_error_uN = NEtol->panel_real();
+    settings.random_start = CBrandom->isChecked();
+    settings.max_random_error_deg = NEerro->panel_real();
+    settings.damping = NEdamping->panel_real();
+
+    RelaxationObserver observer;
+    observer.initialized = [this](const InitializeResult&) { update_view_transform(camera_); };
+    observer.after_positions = [this] {
+        ++run_step_;
+        redraw();
+    };
+    observer.pump_events = [this] {
+        show_run_progress(run_step_);
+        QCoreApplication::processEvents();
+        if (step_hook_)
+            step_hook_(run_step_);
+    };
+    observer.steps_ended = [this] { Button3->setEnabled(false); };
+
+    set_run_state(true);
+    run_step_ = 0;
+    statusBar()->showMessage(QStringLiteral("Calculating... press Stop (Esc) to stop"));
+    const bool finished = guarded([&] {
+        if (!sim_.system_initialized)
+            prepare_view_for_initialize(camera_, sim_.view_reset_pending, VIEW_WIDTH, VIEW_HEIGHT);
+        last_run_ = run_calculate(sim_, description_lines(), settings, observer);
+    });
+    set_run_state(false);
+    PaintBox1->update();
+    statusBar()->showMessage(finished ? run_end_text(last_run_) : QStringLiteral("Calculation failed"));
+    if (close_after_run_) {
+        close_after_run_ = false;
+        close();
+    }
+}
+
+void MainWindow::Button3Click() {
+    sim_.stop_requested = true;
+    Button3->setEnabled(false);
+}
+
+bool MainWindow::load_description(const QString& path) {
+    QString reason;
+    const std::optional<QStringList> lines = read_description_file(path, &reason);
+    if (!lines) {
+        dialogs_->show_error(this, open_error_message(path, reason));
+        return false;
+    }
+    Memo1->setPlainText(lines->join(QLatin1Char('\n')));
+    return true;
+}
+
+void MainWindow::Open1Click() {
+    if (running_)
+        return;
+    if (sim_.description_changed && !dialogs_->ask_yes_no(this, CHANGED_OPEN_QUESTION))
+        return;
+    const QString name = dialogs_->open_file_name(this, current_file_);
+    if (name.isEmpty())
+        return;
+    current_file_ = name;
+    sim_.add_output_line("Loading description from file " + name.toStdString());
+    Alwayscalculate1->setChecked(false);
+    if (!load_description(name))
+        return;
+    initialize_and_draw();
+    sim_.description_changed = false;
+}
+
+void MainWindow::Save1Click() {
+    // The dialog proposes the file last opened, not the name of the last save.
+    const QString name = dialogs_->save_file_name(this, current_file_, DESCRIPTION_FILTER);
+    if (name.isEmpty())
+        return;
+    QString reason;
+    if (!write_description_file(name, Memo1->toPlainText().split(QLatin1Char('\n')), &reason)) {
+        dialogs_->show_error(this, save_error_message(name, reason));
+        return;
+    }
+    sim_.add_output_line("Description saved in file " + name.toStdString());
+    sim_.description_changed = false;
+}
+
+void MainWindow::Exit1Click() {
+    if (!FormCloseQuery())
+        return;
+    close_confirmed_ = true; // asked once: the close request does not ask again
+    close();
+}
+
+bool MainWindow::FormCloseQuery() {
+    return !sim_.description_changed || dialogs_->ask_yes_no(this, CHANGED_EXIT_QUESTION);
+}
+
+void MainWindow::closeEvent(QCloseEvent* event) {
+    if (!close_confirmed_ && !FormCloseQuery()) {
+        event->ignore();
+        return;
+    }
+    if (running_) {
+        // The run is on the call stack below this handler: stop it, and close when it ends.
+        close_confirmed_ = true;
+        close_after_run_ = true;
+        Button3Click();
+        event->ignore();
+        return;
+    }
+    close_confirmed_ = false;
+    // Closing the main window ends the program: the tool windows go with it.
+    for (QWidget* window :
+         {static_cast<QWidget*>(about_.get()), static_cast<QWidget*>(extra_.get()),
+          static_cast<QWidget*>(electroscope_.get()), static_cast<QWidget*>(jacobian_.get())})
+        window->close();
+    event->accept();
+}
+
+void MainWindow::Extra2Click() {
+    show_window(electroscope_.get());
+}
+
+void MainWindow::AboutClick() {
+    show_window(about_.get());
+}
+
+void MainWindow::Rotate1Click() {
+    camera_.drag_mode = DragMode::Rotate;
+}
+
+void MainWindow::Zoom1Click() {
+    camera_.drag_mode = DragMode::Zoom;
+}
+
+void MainWindow::Pan1Click() {
+    camera_.drag_mode = DragMode::Pan;
+}
+
+void MainWindow::Aspect1Click() {
+    camera_.drag_mode = DragMode::Aspect;
+}
+
+void MainWindow::Identify1Click() {
+    // The check mark has already toggled (and with it the option).
+    redraw();
+}
+
+void MainWindow::Reset1Click() {
+    if (running_)
+        return;
+    sim_.view_reset_pending = true;
+    initialize_and_draw();
+}
+
+void MainWindow::Save2Click() {
+    const QString name = dialogs_->save_file_name(this, QStringLiteral("test.bmp"), BITMAP_FILTER);
+    if (name.isEmpty())
+        return;
+    QString reason;
+    if (!save_scene_bmp(scene_, name, &reason)) {
+        dialogs_->show_error(this, save_error_message(name, reason));
+        return;
+    }
+    sim_.add_output_line("Bitmap saved as " + name.toStdString());
+}
+
+void MainWindow::List1Click() {
+    guarded([this] { list_updated_system(sim_); });
+}
+
+void MainWindow::Capacitances1Click() {
+    guarded([this] { report_capacitances(sim_); });
+}
+
+void MainWindow::Jacobian1Click() {
+    show_window(jacobian_.get());
+}
+
+void MainWindow::Shadedballs1Click() {
+    redraw();
+}
+
+void MainWindow::Speedsimulation1Click() {
+    const bool on = Speedsimulation1->isChecked();
+    NEdamping->setEnabled(on);
+    Label4->setEnabled(on);
+}
+
+void MainWindow::Memo1Change() {
+    sim_.description_changed = true;
+}
+
+void MainWindow::Memo1Exit() {
+    // The next Calculate reads the description again; until Initialize the view is frozen.
+    sim_.system_initialized = false;
+}
+
+bool MainWindow::eventFilter(QObject* watched, QEvent* event) {
+    if (watched == Memo1 && event->type() == QEvent::FocusOut &&
+        leaves_control(static_cast<QFocusEvent*>(event)))
+        Memo1Exit();
+    return QMainWindow::eventFilter(watched, event);
+}
+
+void MainWindow::PaintBox1Paint(QPainter* painter) {
+    const QRect bounds = PaintBox1->rect();
+    if (scene_.has_picture()) {
+        // The picture keeps its 585 x 585 pixels and is scaled to the surface on screens
+        // with more device pixels per logical pixel.
+        painter->setRenderHint(QPainter::SmoothPixmapTransform);
+        painter->drawImage(bounds, scene_.image());
+        return;
+    }
+    // Until the first Initialize the empty view is outlined.
+    painter->setPen(QColor(192, 192, 192));
+    painter->setBrush(Qt::NoBrush);
+    painter->drawRect(bounds.adjusted(0, 0, -1, -1));
+}
+
+QPoint MainWindow::view_point(const QMouseEvent* event) const {
+    // Mouse positions in the pixels of the scene, whatever the size of the surface.
+    const QPointF p = event->position();
+    const int w = std::max(1, PaintBox1->width()), h = std::max(1, PaintBox1->height());
+    return QPoint(static_cast<int>(p.x() * VIEW_WIDTH / w), static_cast<int>(p.y() * VIEW_HEIGHT / h));
+}
+
+void MainWindow::PaintBox1MouseDown(QMouseEvent* event) {
+    const QPoint p = view_point(event);
+    begin_drag(camera_, sim_.system_initialized, (event->buttons() & Qt::LeftButton) != 0, p.x(), p.y());
+}
+
+void MainWindow::PaintBox1MouseMove(QMouseEvent* event) {
+    const QPoint p = view_point(event);
+    if (continue_drag(camera_, p.x(), p.y()))
+        redraw();
+}
+
+void MainWindow::PaintBox1MouseUp(QMouseEvent*) {
+    end_drag(camera_);
+}
+
+bool MainWindow::event(QEvent* event) {
+    const bool result = QMainWindow::event(event);
+    if (event->type() == QEvent::WindowActivate)
+        FormActivate();
+    return result;
+}
+
+void MainWindow::FormActivate() {
+    if (startup_done_ || startup_file_.isEmpty() || running_)
+        return;
+    // Tried once: a file that cannot be read is reported once, not at every activation that
+    // follows the error box.
+    startup_done_ = true;
+    current_file_ = startup_file_;
+    sim_.add_output_line("Loading description from file " + startup_file_.toStdString());
+    if (!load_description(startup_file_))
+        return;
+    sim_.description_changed = false;
+    initialize_and_draw();
+}
+
+} // namespace ambrel::ui

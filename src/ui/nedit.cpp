@@ -1,0 +1,80 @@
+#include "ui/nedit.h"
+
+#include "ui/dialog_provider.h"
+
+#include <QFocusEvent>
+#include <QMessageBox>
+#include <QTimer>
+
+namespace ambrel::ui {
+
+TNEdit::TNEdit(QWidget* parent) : QLineEdit(parent) {
+    show_text();
+}
+
+void TNEdit::show_text() {
+    setText(QString::fromStdString(field_.text()));
+}
+
+void TNEdit::set_panel_real(Real value) {
+    field_.set_panel_real(value);
+    if (field_type() == tipo_campo::real_field) {
+        show_text();
+        invalid_ = false;
+    }
+}
+
+void TNEdit::set_panel_int(std::int32_t value) {
+    field_.set_panel_int(value);
+    if (field_type() == tipo_campo::int_field) {
+        show_text();
+        invalid_ = false;
+    }
+}
+
+void TNEdit::set_field_type(tipo_campo type) {
+    field_.set_field_type(type);
+    if (type != tipo_campo::text_field)
+        show_text();
+    invalid_ = false;
+}
+
+QString TNEdit::commit_text() {
+    field_.set_text(text().toStdString());
+    if (const auto error = field_.commit_text()) {
+        invalid_ = true;
+        return QString::fromStdString(*error);
+    }
+    invalid_ = false;
+    return {};
+}
+
+void TNEdit::focusOutEvent(QFocusEvent* event) {
+    QLineEdit::focusOutEvent(event);
+    // Opening a menu or switching to another window does not leave the field: the value typed
+    // is confirmed only when the focus moves to another control.
+    if (event->reason() == Qt::PopupFocusReason || event->reason() == Qt::ActiveWindowFocusReason)
+        return;
+    const QString error = commit_text();
+    if (error.isEmpty()) {
+        emit exited();
+        return;
+    }
+    report_error(error);
+}
+
+void TNEdit::report_error(const QString& message) {
+    emit invalidNumber(message);
+    // The box is shown once the focus change and the click that caused it are over: a modal
+    // box inside the focus change would swallow the button's release and leave it pressed.
+    // The click itself is refused by its command (has_invalid_text). The focus is not pulled
+    // back: with two invalid fields that would bounce between them for ever.
+    QTimer::singleShot(0, this, [this, message] {
+        if (dialogs_)
+            dialogs_->show_error(window(), message);
+        else
+            QMessageBox::critical(window(), QString::fromLatin1(APPLICATION_TITLE), message);
+    });
+}
+
+} // namespace ambrel::ui

@@ -1,0 +1,39 @@
+// PaintBox1: the paint surface of the 3D view. It draws nothing of its own: its paint and mouse
+// events go to the main window's handlers, the right button opens the view's pop-up menu.
+#pragma once
+
+#include <QWidget>
+
+class QMenu;
+class QPainter;
+
+namespace ambrel::ui {
+
+class ViewSurface : public QWidget {
+    Q_OBJECT
+
+  public:
+    explicit ViewSurface(QWidget* parent = nullptr);
+
+    // The menu opened by the right button.
+    void set_popup_menu(QMenu* menu) { popup_menu_ = menu; }
+    QMenu* popup_menu() const { return popup_menu_; }
+
+  signals:
+    void paintRequested(QPainter* painter);
+    void mouseDown(QMouseEvent* event);
+    void mouseMove(QMouseEvent* event);
+    void mouseUp(QMouseEvent* event);
+
+  protected:
+    void paintEvent(QPaintEvent* event) override;
+    void mousePressEvent(QMouseEvent* event) override;
+    void mouseMoveEvent(QMouseEvent* event) override;
+    void mouseReleaseEvent(QMouseEvent* event) override;
+    void contextMenuEvent(QContextMenuEvent* event) override;
+
+  private:
+    QMenu* popup_menu_ = nullptr;
+};
+
+} // namespace ambrel::ui

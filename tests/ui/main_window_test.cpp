@@ -1,0 +1,603 @@
+#include "ui/main_window.h"
+
+#include "model/options.h"
+#include "ui/about_window.h"
+#include "ui/nedit.h"
+#include "ui_test_support.h"
+
+#include <QAction>
+#include <QCheckBox>
+#include <QDir>
+#include <QFile>
+#include <QLabel>
+#include <QMenu>
+#include <QMouseEvent>
+#include <QPainter>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QShortcut>
+#include <QStatusBar>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTimer>
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cmath>
+#include <csignal>
+#include <stdexcept>
+#include <sys/resource.h>
+
+namespace ambrel::ui::test {
+namespace {
+
+class MainWindowTest : public ::testing::Test {
+  protected:
+    MainWindowTest() : window(std::make_unique<MainWindow>(&dialogs)) {}
+
+    template <class T> T* find(const char* name) const {
+        T* widget = window->findChild<T*>(QString::fromLatin1(name));
+        EXPECT_NE(widget, nullptr) << name;
+        return widget;
+    }
+    QPushButton* button(const char* name) const { return find<QPushButton>(name); }
+    QAction* action(const char* name) const { return find<QAction>(name); }
+    TNEdit* field(const char* name) const { return find<TNEdit>(name); }
+    QPlainTextEdit* memo(const char* name) const { return find<QPlainTextEdit>(name); }
+    QStringList output() const { return memo("Memo2")->toPlainText().split(QLatin1Char('\n')); }
+    Simulator& sim() const { return window->simulator(); }
+
+    QString write_file(const QString& name, const QByteArray& bytes) const {
+        const QString path = dir.filePath(name);
+        QFile file(path);
+        EXPECT_TRUE(file.open(QIODevice::WriteOnly));
+        file.write(bytes);
+        return path;
+    }
+    static QByteArray read_file(const QString& path) {
+        QFile file(path);
+        return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+    }
+    void type_into_description(const QString& text) const {
+        QPlainTextEdit* editor = memo("Memo1");
+        editor->moveCursor(QTextCursor::End);
+        editor->insertPlainText(text);
+    }
+
+    QTemporaryDir dir;
+    ScriptedDialogs dialogs;
+    std::unique_ptr<MainWindow> window;
+};
+
+QWidget* top_level(const QString& name) {
+    QWidget* found = nullptr;
+    int count = 0;
+    for (QWidget* widget : QApplication::topLevelWidgets())
+        if (widget->objectName() == name) {
+            found = widget;
+            ++count;
+        }
+    EXPECT_EQ(count, 1) << name.toStdString();
+    return found;
+}
+
+TEST_F(MainWindowTest, WindowsAndControlsAtStart) {
+    EXPECT_EQ(window->objectName(), "TForm1");
+    EXPECT_EQ(window->windowTitle(), "Ambrel");
+    const std::pair<const char*, const char*> windows[] = {{"TForm2", "About"},
+                                                           {"TForm3", "Extra"},
+                                                           {"TForm7", "Pith-balls electroscope"},
+                                                           {"TForm4", "Jacobian matrix"}};
+    for (const auto& [name, caption] : windows) {
+        QWidget* tool = top_level(QString::fromLatin1(name));
+        ASSERT_NE(tool, nullptr);
+        EXPECT_EQ(tool->windowTitle(), caption);
+        EXPECT_FALSE(tool->isVisible());
+    }
+
+    struct Expected {
+        const char* name;
+        QRect geometry;
+        const char* caption;
+    };
+    const Expected buttons[] = {{"Button1", {8, 8, 65, 25}, "Inicialize"},
+                                {"Bcalculate", {80, 8, 65, 25}, "Calculate"},
+                                {"Button3", {456, 8, 41, 25}, "Stop"}};
+    for (const auto& b : buttons) {
+        EXPECT_EQ(button(b.name)->geometry(), b.geometry) << b.name;
+        EXPECT_EQ(button(b.name)->text(), b.caption);
+    }
+    EXPECT_TRUE(button("Button1")->isEnabled());
+    EXPECT_TRUE(button("Bcalculate")->isEnabled());
+    EXPECT_FALSE(button("Button3")->isEnabled());
+    auto* random = find<QCheckBox>("CBrandom");
+    EXPECT_EQ(random->geometry(), QRect(152, 16, 137, 17));
+    EXPECT_EQ(random->text(), "Start with random error");
+    EXPECT_FALSE(random->isChecked());
+
+    const std::tuple<const char*, QPoint, const char*> labels[] = {
+        {"Label1", {288, 16}, "Max random error (deg)"},
+        {"Label2", {512, 16}, "Time step"},
+        {"Label3", {648, 16}, "Steps"},
+        {"Label5", {736, 16}, "Force error (uN)"},
+        {"Label4", {976, 16}, "Damping "}};
+    for (const auto& [name, position, caption] : labels) {
+        EXPECT_EQ(find<QLabel>(name)->pos(), position) << name;
+        EXPECT_EQ(find<QLabel>(name)->text(), caption);
+    }
+    EXPECT_FALSE(find<QLabel>("Label4")->isEnabled());
+
+    const std::tuple<const char*, QRect, const char*, tipo_campo> fields[] = {
+        {"NEerro", {408, 8, 33, 21}, "5", tipo_campo::real_field},
+        {"NEdelta", {568, 8, 65, 21}, "0.05", tipo_campo::real_field},
+        {"NEtentativas", {680, 8, 41, 21}, "1000", tipo_campo::int_field},
+        {"NEtol", {824, 8, 65, 21}, "0.0001", tipo_campo::real_field},
+        {"NEdamping", {1032, 8, 65, 21}, "0.01", tipo_campo::real_field}};
+    for (const auto& [name, geometry, text, type] : fields) {
+        EXPECT_EQ(field(name)->geometry(), geometry) << name;
+        EXPECT_EQ(field(name)->text(), text) << name;
+        EXPECT_EQ(field(name)->field_type(), type) << name;
+    }
+    EXPECT_EQ(field("NEtentativas")->panel_int(), 1000);
+    EXPECT_EQ(field("NEtol")->panel_real(), 0.0001L);
+    EXPECT_FALSE(field("NEdamping")->isEnabled());
+    EXPECT_EQ(field("NEdamping")->toolTip(), "For true time-domain simulation");
+
+    EXPECT_EQ(memo("Memo1")->geometry(), QRect(8, 40, 497, 209));
+    EXPECT_EQ(memo("Memo2")->geometry(), QRect(8, 256, 497, 369));
+    EXPECT_EQ(find<QWidget>("PaintBox1")->geometry(), QRect(512, 40, 585, 585));
+    const QStringList description = memo("Memo1")->toPlainText().split(QLatin1Char('\n'));
+    ASSERT_EQ(description.size(), 6);
+    EXPECT_EQ(description[0], "* Four balls that stabilize separated by 1 cm");
+    EXPECT_EQ(description[5], ".V all 8.62512649e3");
+    const QStringList summary = output();
+    ASSERT_EQ(summary.size(), 25);
+    EXPECT_EQ(summary[0], "Commands in the upper panel:");
+    EXPECT_EQ(summary[23], "Units in cm, degrees, grams and volts.");
+    EXPECT_EQ(summary[24], "");
+
+    EXPECT_FALSE(sim().description_changed);
+    EXPECT_FALSE(sim().system_initialized);
+    EXPECT_TRUE(sim().view_reset_pending);
+}
+
+TEST_F(MainWindowTest, OptionItemsAtStart) {
+    auto* options = find<QMenu>("Options");
+    const QList<QAction*> items = options->actions();
+    ASSERT_EQ(items.size(), 14);
+    for (int i = 0; i < OPTION_COUNT; ++i) {
+        const OptionInfo& info = option_table()[i];
+        QAction* item = action(std::string(info.item_name).c_str());
+        if (i < 14) {
+            EXPECT_EQ(items[i], item);
+        }
+        EXPECT_TRUE(item->isCheckable());
+        EXPECT_EQ(item->text().toStdString(), info.caption);
+        EXPECT_EQ(item->isChecked(), info.at_start) << info.item_name;
+    }
+    const char* on[] = {"Showerrors1",    "Showcharges1", "Showtangentforces2", "Identifybynumbers1",
+                        "Rotateobjects1", "Shadedballs1", "Usesquares",         "Correctrotationforces1"};
+    for (const char* name : on)
+        EXPECT_TRUE(action(name)->isChecked()) << name;
+    EXPECT_FALSE(action("Identify1")->isChecked());
+
+    // Choosing an item toggles its mark and the option the computations read.
+    action("Showforces2")->trigger();
+    EXPECT_TRUE(sim().option(Option::ShowForces));
+    action("Showforces2")->trigger();
+    EXPECT_FALSE(sim().option(Option::ShowForces));
+}
+
+TEST_F(MainWindowTest, MenusPopupAndShortcuts) {
+    for (const char* name : {"Rotate1", "Zoom1", "Pan1", "Aspect1"})
+        EXPECT_FALSE(action(name)->isCheckable()) << name;
+    auto* popup = find<QMenu>("PopupMenu1");
+    for (const char* name : {"Rotate1", "Zoom1", "Pan1", "Aspect1", "Identify1", "Reset1", "Save2", "List1",
+                             "Capacitances1", "Jacobian1"})
+        EXPECT_TRUE(popup->actions().contains(action(name))) << name;
+    EXPECT_EQ(action("Open1")->shortcut(), QKeySequence(QKeySequence::Open));
+    EXPECT_EQ(action("Save1")->shortcut(), QKeySequence(QKeySequence::Save));
+    EXPECT_EQ(action("Exit1")->shortcut(), QKeySequence(Qt::CTRL | Qt::Key_Q));
+    QList<QKeySequence> keys;
+    for (const QShortcut* shortcut : window->findChildren<QShortcut*>())
+        keys << shortcut->key();
+    EXPECT_TRUE(keys.contains(QKeySequence(Qt::Key_F5)));
+    EXPECT_TRUE(keys.contains(QKeySequence(Qt::Key_F9)));
+    EXPECT_TRUE(keys.contains(QKeySequence(Qt::Key_Escape)));
+}
+
+TEST_F(MainWindowTest, InicializeFillsTheOutputPanelAndDrawsTheView) {
+    button("Button1")->click();
+    const QStringList lines = output();
+    EXPECT_TRUE(lines.contains("Reading 6 lines of input"));
+    EXPECT_TRUE(std::any_of(lines.begin(), lines.end(),
+                            [](const QString& l) { return l.startsWith("Total capacitance = "); }));
+    EXPECT_EQ(lines[25], "Reading 6 lines of input"); // after the summary and its empty line
+    EXPECT_TRUE(sim().system_initialized);
+    EXPECT_FALSE(sim().view_reset_pending);
+    EXPECT_EQ(sim().sphere_count, 4);
+    EXPECT_TRUE(window->scene().has_picture());
+    EXPECT_FALSE(sim().description_changed);
+}
+
+TEST_F(MainWindowTest, CalculateDisablesCommandsAndStopEndsTheRun) {
+    field("NEtol")->set_panel_real(0); // never converges
+    field("NEtentativas")->set_panel_int(100000);
+    struct Seen {
+        bool calculate = true, inicialize = true, open = true, reset = true, squares = true, stop = false;
+        QString status;
+    } seen;
+    QTimer::singleShot(0, window.get(), [&] {
+        seen.calculate = button("Bcalculate")->isEnabled();
+        seen.inicialize = button("Button1")->isEnabled();
+        seen.open = action("Open1")->isEnabled();
+        seen.reset = action("Reset1")->isEnabled();
+        seen.squares = action("Usesquares")->isEnabled();
+        seen.stop = button("Button3")->isEnabled();
+        seen.status = window->statusBar()->currentMessage();
+        button("Button3")->click();
+    });
+    button("Bcalculate")->click();
+
+    EXPECT_FALSE(seen.calculate);
+    EXPECT_FALSE(seen.inicialize);
+    EXPECT_FALSE(seen.open);
+    EXPECT_FALSE(seen.reset);
+    EXPECT_FALSE(seen.squares);
+    EXPECT_TRUE(seen.stop);
+    EXPECT_TRUE(seen.status.startsWith("Step 1, error ")) << seen.status.toStdString();
+
+    EXPECT_EQ(window->last_run().end, RunEnd::Stopped);
+    EXPECT_LT(window->last_run().steps, 10);
+    EXPECT_TRUE(button("Bcalculate")->isEnabled());
+    EXPECT_TRUE(button("Button1")->isEnabled());
+    EXPECT_TRUE(action("Open1")->isEnabled());
+    EXPECT_TRUE(action("Reset1")->isEnabled());
+    EXPECT_TRUE(action("Usesquares")->isEnabled());
+    EXPECT_FALSE(button("Button3")->isEnabled());
+    EXPECT_EQ(window->statusBar()->currentMessage(), "Stopped");
+    const QStringList lines = output();
+    EXPECT_TRUE(lines.contains("Calculating..."));
+    EXPECT_EQ(lines.last(), QString("Steps=%1").arg(window->last_run().steps));
+}
+
+TEST_F(MainWindowTest, CalculateConvergesOnTheDefaultDescription) {
+    button("Bcalculate")->click(); // initialises first
+    ASSERT_EQ(window->last_run().end, RunEnd::Converged);
+    const int steps = window->last_run().steps;
+    EXPECT_EQ(window->statusBar()->currentMessage(), QString("Converged in %1 steps").arg(steps));
+    EXPECT_EQ(output().last(), QString("Steps=%1").arg(steps));
+    EXPECT_TRUE(sim().system_initialized);
+}
+
+TEST_F(MainWindowTest, AFailureDuringARunRestoresTheWindow) {
+    window->set_step_hook([](int step) {
+        if (step == 3)
+            throw std::runtime_error("simulated failure");
+    });
+    button("Bcalculate")->click();
+    ASSERT_EQ(dialogs.errors.size(), 1);
+    EXPECT_EQ(dialogs.errors[0], "simulated failure");
+    EXPECT_FALSE(window->run_in_progress());
+    EXPECT_TRUE(button("Bcalculate")->isEnabled());
+    EXPECT_TRUE(button("Button1")->isEnabled());
+    EXPECT_TRUE(action("Usesquares")->isEnabled());
+    EXPECT_FALSE(button("Button3")->isEnabled());
+}
+
+TEST_F(MainWindowTest, ClosingDuringARunStopsItFirst) {
+    window->show();
+    field("NEtol")->set_panel_real(0);
+    field("NEtentativas")->set_panel_int(100000);
+    int steps_after_close = -1;
+    window->set_step_hook([&](int step) {
+        if (step == 2)
+            window->close();
+        else if (step > 2)
+            steps_after_close = step;
+    });
+    button("Bcalculate")->click();
+    EXPECT_EQ(window->last_run().end, RunEnd::Stopped);
+    EXPECT_EQ(window->last_run().steps, 2);
+    EXPECT_EQ(steps_after_close, -1);
+    EXPECT_FALSE(window->isVisible());
+    EXPECT_TRUE(dialogs.questions.isEmpty()); // nothing was edited
+}
+
+TEST_F(MainWindowTest, ExitCloseAndOpenAskBeforeDiscardingAnEdit) {
+    window->show();
+    // Without an edit nothing is asked.
+    type_into_description("\n* my note");
+    EXPECT_TRUE(sim().description_changed);
+    const QString edited = memo("Memo1")->toPlainText();
+
+    action("Exit1")->trigger(); // answered No
+    EXPECT_TRUE(window->isVisible());
+    window->close(); // No
+    EXPECT_TRUE(window->isVisible());
+    action("Open1")->trigger(); // No
+    EXPECT_TRUE(dialogs.open_proposals.isEmpty());
+    EXPECT_EQ(dialogs.questions, QStringList({"Abandon changes and exit?", "Abandon changes and exit?",
+                                              "Abandon changes and load another file?"}));
+    EXPECT_EQ(memo("Memo1")->toPlainText(), edited);
+
+    dialogs.yes_no_answers = {true};
+    action("Exit1")->trigger();
+    EXPECT_FALSE(window->isVisible());
+    EXPECT_EQ(dialogs.questions.size(), 4); // Exit asks once, not again on the close
+}
+
+TEST_F(MainWindowTest, ExitWithoutAnEditAsksNothing) {
+    window->show();
+    action("Exit1")->trigger();
+    EXPECT_FALSE(window->isVisible());
+    EXPECT_TRUE(dialogs.questions.isEmpty());
+}
+
+TEST_F(MainWindowTest, OpenLoadsCrLfFileAndSaveProposesItsName) {
+    const QString path = write_file("four.bal", "* two balls\r\nb1 a 0 0 0 10 0 20 0.5 0.1\r\n"
+                                                "b2 a 0 1 0 10 0 -20 0.5 0.1\r\n.V a 1000\r\n");
+    action("Alwayscalculate1")->setChecked(true);
+    type_into_description("x");
+    dialogs.yes_no_answers = {true};
+    dialogs.open_answers = {path};
+    action("Open1")->trigger();
+
+    EXPECT_EQ(dialogs.open_proposals, QStringList({"test.bal"}));
+    EXPECT_EQ(memo("Memo1")->toPlainText(),
+              "* two balls\nb1 a 0 0 0 10 0 20 0.5 0.1\nb2 a 0 1 0 10 0 -20 0.5 0.1\n.V a 1000");
+    EXPECT_FALSE(action("Alwayscalculate1")->isChecked());
+    EXPECT_FALSE(sim().option(Option::AlwaysCalculate));
+    EXPECT_FALSE(sim().description_changed);
+    EXPECT_TRUE(sim().system_initialized);
+    EXPECT_EQ(sim().sphere_count, 2);
+    EXPECT_TRUE(output().contains("Loading description from file " + path));
+    EXPECT_EQ(window->current_file_name(), path);
+
+    const QString other = dir.filePath("copy.bal");
+    dialogs.save_answers = {other};
+    type_into_description("\n* edited");
+    action("Save1")->trigger();
+    EXPECT_EQ(read_file(other), QByteArray("* two balls\r\nb1 a 0 0 0 10 0 20 0.5 0.1\r\n"
+                                           "b2 a 0 1 0 10 0 -20 0.5 0.1\r\n.V a 1000\r\n* edited\r\n"));
+    EXPECT_FALSE(sim().description_changed);
+    EXPECT_EQ(output().last(), "Description saved in file " + other);
+    action("Save1")->trigger(); // cancelled
+    EXPECT_EQ(dialogs.save_proposals, QStringList({path, path}));
+    EXPECT_EQ(dialogs.save_filters, std::vector<int>({DESCRIPTION_FILTER, DESCRIPTION_FILTER}));
+}
+
+TEST_F(MainWindowTest, OpenOfAnUnreadableFileKeepsTheDescription) {
+    type_into_description("\n* kept");
+    const QString before = memo("Memo1")->toPlainText();
+    const QString missing = dir.filePath("missing.bal");
+    dialogs.yes_no_answers = {true};
+    dialogs.open_answers = {missing};
+    action("Open1")->trigger();
+    ASSERT_EQ(dialogs.errors.size(), 1);
+    EXPECT_TRUE(dialogs.errors[0].contains(missing));
+    EXPECT_TRUE(dialogs.errors[0].contains("No such file")) << dialogs.errors[0].toStdString();
+    EXPECT_EQ(memo("Memo1")->toPlainText(), before);
+    EXPECT_TRUE(sim().description_changed);
+}
+
+TEST_F(MainWindowTest, AFailedSaveLeavesTheOldFileIntact) {
+    const QByteArray old_content = "* the previous description\r\n";
+    const QString path = write_file("kept.bal", old_content);
+    type_into_description(QString(400, QLatin1Char('x')));
+
+    // The system refuses to let the file grow beyond 64 bytes: the write fails midway.
+    struct rlimit saved {};
+    ASSERT_EQ(getrlimit(RLIMIT_FSIZE, &saved), 0);
+    const auto old_handler = std::signal(SIGXFSZ, SIG_IGN);
+    struct rlimit small = saved;
+    small.rlim_cur = 64;
+    ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &small), 0);
+    dialogs.save_answers = {path};
+    action("Save1")->trigger();
+    setrlimit(RLIMIT_FSIZE, &saved);
+    std::signal(SIGXFSZ, old_handler);
+
+    ASSERT_EQ(dialogs.errors.size(), 1);
+    EXPECT_EQ(dialogs.errors[0], "Cannot save file \"" + path + "\": File too large");
+    EXPECT_EQ(read_file(path), old_content);
+    EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files), QStringList({"kept.bal"})); // no temporary left
+    EXPECT_TRUE(sim().description_changed);
+    EXPECT_FALSE(output().last().startsWith("Description saved"));
+
+    dialogs.save_answers = {dir.filePath("no/such/folder/x.bal")};
+    action("Save1")->trigger();
+    ASSERT_EQ(dialogs.errors.size(), 2);
+    EXPECT_TRUE(dialogs.errors[1].contains("no/such/folder/x.bal"));
+}
+
+TEST_F(MainWindowTest, SaveViewWritesABitmapAndKeepsTheEditFlag) {
+    button("Button1")->click();
+    type_into_description(" ");
+    const QString path = dir.filePath("view.bmp");
+    dialogs.save_answers = {path, {}};
+    action("Save2")->trigger();
+    action("Save2")->trigger();
+    EXPECT_EQ(dialogs.save_proposals, QStringList({"test.bmp", "test.bmp"}));
+    EXPECT_EQ(dialogs.save_filters, std::vector<int>({BITMAP_FILTER, BITMAP_FILTER}));
+    EXPECT_TRUE(read_file(path).startsWith("BM"));
+    EXPECT_EQ(output().last(), "Bitmap saved as " + path);
+    EXPECT_TRUE(sim().description_changed);
+}
+
+TEST_F(MainWindowTest, LeavingTheDescriptionClearsInitializedAndStopsNavigation) {
+    button("Button1")->click();
+    ASSERT_TRUE(sim().system_initialized);
+    leave_control(memo("Memo1"), Qt::PopupFocusReason); // its own context menu: still inside
+    EXPECT_TRUE(sim().system_initialized);
+    leave_control(memo("Memo1"));
+    EXPECT_FALSE(sim().system_initialized);
+    EXPECT_FALSE(sim().description_changed); // no typing
+
+    QWidget* view = find<QWidget>("PaintBox1");
+    QMouseEvent press(QEvent::MouseButtonPress, QPointF(100, 100), view->mapToGlobal(QPointF(100, 100)),
+                      Qt::LeftButton, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(view, &press);
+    EXPECT_FALSE(window->camera().drag_active);
+}
+
+TEST_F(MainWindowTest, DragTurnsTheViewAndInicializeResetsTheDragMode) {
+    QWidget* view = find<QWidget>("PaintBox1");
+    auto send = [view](QEvent::Type type, QPointF at, Qt::MouseButtons buttons) {
+        QMouseEvent event(type, at, view->mapToGlobal(at), Qt::LeftButton, buttons, Qt::NoModifier);
+        QApplication::sendEvent(view, &event);
+    };
+    send(QEvent::MouseButtonPress, {100, 100}, Qt::LeftButton); // before any Initialize
+    EXPECT_FALSE(window->camera().drag_active);
+
+    button("Button1")->click();
+    action("Zoom1")->trigger();
+    EXPECT_EQ(window->camera().drag_mode, DragMode::Zoom);
+    button("Button1")->click();
+    EXPECT_EQ(window->camera().drag_mode, DragMode::Rotate);
+
+    send(QEvent::MouseButtonPress, {100, 100}, Qt::LeftButton);
+    send(QEvent::MouseMove, {100 + 146, 100}, Qt::LeftButton); // a quarter turn per half width
+    EXPECT_NEAR(static_cast<double>(window->camera().view_azimuth), (30.0 + 90.0) * M_PI / 180, 0.01);
+    send(QEvent::MouseButtonRelease, {100 + 146, 100}, Qt::NoButton);
+    EXPECT_FALSE(window->camera().drag_active);
+
+    action("Reset1")->trigger();
+    EXPECT_NEAR(static_cast<double>(window->camera().view_azimuth), 30.0 * M_PI / 180, 1e-12);
+    EXPECT_EQ(output().filter("Reading 6 lines of input").size(), 3);
+}
+
+TEST_F(MainWindowTest, ViewShowsAFrameUntilTheFirstInicializeAndScalesThePicture) {
+    QWidget* view = find<QWidget>("PaintBox1");
+    QImage before = view->grab().toImage();
+    EXPECT_EQ(before.pixelColor(0, 0), QColor(192, 192, 192));
+    EXPECT_EQ(before.pixelColor(584, 300), QColor(192, 192, 192));
+
+    button("Button1")->click();
+    const QImage& picture = window->scene().image();
+    ASSERT_EQ(picture.size(), QSize(585, 585));
+    // On a surface with two device pixels per logical pixel the whole picture is drawn, scaled.
+    QImage doubled(1170, 1170, QImage::Format_ARGB32);
+    doubled.setDevicePixelRatio(2);
+    doubled.fill(Qt::magenta);
+    {
+        QPainter painter(&doubled);
+        window->PaintBox1Paint(&painter);
+    }
+    const QRgb magenta = QColor(Qt::magenta).rgb();
+    for (const QPoint corner : {QPoint(0, 0), QPoint(1169, 0), QPoint(0, 1169), QPoint(1169, 1169)})
+        EXPECT_NE(doubled.pixel(corner), magenta) << corner.x() << "," << corner.y();
+    EXPECT_EQ(doubled.pixel(1169, 1169), picture.pixel(584, 584));
+}
+
+TEST_F(MainWindowTest, DampingFieldFollowsTimeDomainMode) {
+    action("Speedsimulation1")->trigger();
+    EXPECT_TRUE(field("NEdamping")->isEnabled());
+    EXPECT_TRUE(find<QLabel>("Label4")->isEnabled());
+    EXPECT_TRUE(sim().option(Option::SpeedSimulation));
+    action("Speedsimulation1")->trigger();
+    EXPECT_FALSE(field("NEdamping")->isEnabled());
+    EXPECT_FALSE(find<QLabel>("Label4")->isEnabled());
+}
+
+TEST_F(MainWindowTest, CalculateDoesNotRunWhileAFieldHoldsAnInvalidNumber) {
+    TNEdit* delta = field("NEdelta");
+    delta->setText("0,1");
+    leave_control(delta);
+    process_events();
+    ASSERT_EQ(dialogs.errors, QStringList({"0,1 is not a valid number"}));
+    button("Bcalculate")->click();
+    EXPECT_FALSE(output().contains("Calculating..."));
+    EXPECT_EQ(delta->panel_real(), 0.05L);
+}
+
+TEST_F(MainWindowTest, AboutIsShownOnceWhenChosenTwice) {
+    action("About")->trigger();
+    action("About")->trigger();
+    QWidget* about = top_level("TForm2");
+    ASSERT_NE(about, nullptr);
+    EXPECT_TRUE(about->isVisible());
+    auto* text = about->findChild<QPlainTextEdit*>("Memo1");
+    ASSERT_NE(text, nullptr);
+    const QStringList lines = text->toPlainText().split(QLatin1Char('\n'));
+    EXPECT_EQ(lines, about_text_lines());
+    ASSERT_EQ(lines.size(), 94);
+    EXPECT_EQ(lines[0], "Ambrel");
+    EXPECT_EQ(lines[3], "");
+    EXPECT_EQ(lines[12], "For composite objects, the radius of the balls can be  specified too. If not given "
+                         "an optimized default");
+    EXPECT_EQ(lines[44], "   x=x0+L sin Az cos Ax");
+}
+
+TEST_F(MainWindowTest, StartupFileIsLoadedAtTheFirstActivationOnly) {
+    const QString path = write_file("start.bal", "b1 a 0 0 0 10 0 0 0.5 0.1\n.V a 100\n");
+    window->set_startup_file(path);
+    window->FormActivate();
+    EXPECT_EQ(memo("Memo1")->toPlainText(), "b1 a 0 0 0 10 0 0 0.5 0.1\n.V a 100");
+    EXPECT_FALSE(sim().description_changed);
+    EXPECT_TRUE(sim().system_initialized);
+    EXPECT_EQ(sim().sphere_count, 1);
+    EXPECT_EQ(window->current_file_name(), path);
+    type_into_description("\n* edited");
+    window->FormActivate();
+    EXPECT_TRUE(memo("Memo1")->toPlainText().endsWith("* edited"));
+
+    auto other = std::make_unique<MainWindow>(&dialogs);
+    other->set_startup_file(dir.filePath("absent.bal"));
+    other->FormActivate();
+    other->FormActivate();
+    EXPECT_EQ(dialogs.errors.size(), 1);
+}
+
+TEST_F(MainWindowTest, ListAndCapacitancesReportOnTheModel) {
+    button("Button1")->click();
+    action("List1")->trigger();
+    EXPECT_TRUE(output().filter("ball1 all").size() >= 2); // the echo and the listing
+    action("Capacitances1")->trigger();
+    EXPECT_TRUE(output().contains("Capacitance matrix:"));
+}
+
+} // namespace
+} // namespace ambrel::ui::test
+
+namespace ambrel::ui::test {
+namespace {
+
+// A click on Calculate takes the focus from the field being edited first: the value typed is
+// stored before the run reads it, and an edited description is read again.
+TEST_F(MainWindowTest, ClickingCalculateConfirmsTheFieldBeingEdited) {
+    window->show();
+    window->activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(window.get()));
+    button("Button1")->click();
+    TNEdit* steps = field("NEtentativas");
+    steps->setFocus(Qt::MouseFocusReason);
+    ASSERT_TRUE(steps->hasFocus());
+    steps->selectAll();
+    QTest::keyClicks(steps, "3");
+    QTest::mouseClick(button("Bcalculate"), Qt::LeftButton);
+    EXPECT_EQ(steps->panel_int(), 3);
+    EXPECT_EQ(window->last_run().steps, 3);
+}
+
+// F9 acts like the click: the description edited in the panel is read again.
+TEST_F(MainWindowTest, CalculateShortcutReadsTheEditedDescription) {
+    window->show();
+    window->activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(window.get()));
+    button("Button1")->click();
+    ASSERT_EQ(sim().sphere_count, 4);
+    field("NEtentativas")->set_panel_int(1);
+    QPlainTextEdit* editor = memo("Memo1");
+    editor->setFocus(Qt::MouseFocusReason);
+    ASSERT_TRUE(editor->hasFocus());
+    editor->selectAll();
+    QTest::keyClicks(editor, "b1 a 0 0 0 10 0 0 0.5 0.1");
+    QTest::keyClick(window.get(), Qt::Key_F9);
+    EXPECT_EQ(sim().sphere_count, 1);
+    EXPECT_EQ(window->last_run().steps, 1);
+}
+
+} // namespace
+} // namespace ambrel::ui::test

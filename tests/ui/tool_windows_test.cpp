@@ -1,0 +1,159 @@
+#include "ui/electroscope_window.h"
+#include "ui/extra_window.h"
+#include "ui/jacobian_window.h"
+#include "ui/main_window.h"
+#include "ui/nedit.h"
+#include "ui_test_support.h"
+
+#include <QAction>
+#include <QCheckBox>
+#include <QDir>
+#include <QFile>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QTemporaryDir>
+
+#include <gtest/gtest.h>
+
+namespace ambrel::ui::test {
+namespace {
+
+class ToolWindowsTest : public ::testing::Test {
+  protected:
+    ToolWindowsTest() : window(std::make_unique<MainWindow>(&dialogs)) {}
+
+    QStringList output() const { return window->Memo2->toPlainText().split(QLatin1Char('\n')); }
+    // The lines written since the panel held `before` lines.
+    QStringList new_lines(qsizetype before) const { return output().mid(before); }
+    template <class T> static T* find(QWidget* parent, const char* name) {
+        T* child = parent->findChild<T*>(QString::fromLatin1(name));
+        EXPECT_NE(child, nullptr) << name;
+        return child;
+    }
+
+    ScriptedDialogs dialogs;
+    std::unique_ptr<MainWindow> window;
+};
+
+TEST_F(ToolWindowsTest, ExtraShowsTheElectroscopeAndMoreShowsTheFourBallWindow) {
+    window->findChild<QAction*>("Extra2")->trigger();
+    QWidget* electroscope = window->electroscope_window();
+    EXPECT_EQ(electroscope->objectName(), "TForm7");
+    EXPECT_TRUE(electroscope->isVisible());
+    EXPECT_FALSE(window->extra_window()->isVisible());
+    find<QPushButton>(electroscope, "Button3")->click();
+    EXPECT_EQ(find<QPushButton>(electroscope, "Button3")->text(), "More");
+    EXPECT_TRUE(window->extra_window()->isVisible());
+}
+
+TEST_F(ToolWindowsTest, FourBallAndPentagonReportsGoToTheOutputPanel) {
+    ExtraWindow* extra = window->extra_window();
+    const char* fields[] = {"NEr",  "NEL",  "NEa1", "NEa2", "NEV", "NEm",
+                            "NE5r", "NE5x", "NE5L", "NE5m", "NE5d"};
+    const char* defaults[] = {"0.75", "13.5", "20", "20", "20000", "0.4", "0.75", "1", "13.5", "0.4", "0.2"};
+    for (int i = 0; i < 11; ++i)
+        EXPECT_EQ(find<TNEdit>(extra, fields[i])->text(), defaults[i]) << fields[i];
+    EXPECT_NE(find<QLabel>(extra, "Label_NEL"), nullptr);
+    EXPECT_EQ(find<QLabel>(extra, "Label_NEL")->text(), "Line length (cm, to ball center))");
+
+    qsizetype before = output().size();
+    find<QPushButton>(extra, "Button1")->click();
+    EXPECT_EQ(new_lines(before),
+              QStringList({"Four suspended balls with two angles:", "Capacitance:  2.546240956 pF",
+                           "Charge Q1: 12.731204778 nC", "Charge Q2: 12.731204778 nC",
+                           "Force F1: 653.988181761 uN", "Force F2: 653.988181761 uN",
+                           "Force Fz:  0.000000000 uN", "Gravity force: 3924.000000000 uN"}));
+    before = output().size();
+    find<QPushButton>(extra, "Button2")->click();
+    EXPECT_EQ(new_lines(before).value(1), "Capacitance:  2.117107030 pF");
+    EXPECT_EQ(new_lines(before).size(), 6);
+    EXPECT_TRUE(dialogs.errors.isEmpty());
+}
+
+TEST_F(ToolWindowsTest, ImpossibleGeometryShowsTheFloatingPointError) {
+    ExtraWindow* extra = window->extra_window();
+    find<TNEdit>(extra, "NEa1")->set_panel_real(0);
+    find<TNEdit>(extra, "NEa2")->set_panel_real(0);
+    const qsizetype before = output().size();
+    find<QPushButton>(extra, "Button1")->click();
+    ASSERT_EQ(dialogs.errors.size(), 1);
+    EXPECT_TRUE(dialogs.errors[0].startsWith("Floating point") || dialogs.errors[0].startsWith("Invalid"))
+        << dialogs.errors[0].toStdString();
+    EXPECT_EQ(new_lines(before), QStringList({"Four suspended balls with two angles:"}));
+}
+
+TEST_F(ToolWindowsTest, ElectroscopeReportAndTable) {
+    ElectroscopeWindow* scope = window->electroscope_window();
+    EXPECT_EQ(find<QLineEdit>(scope, "Ex")->text(), "1");
+    EXPECT_EQ(find<QLineEdit>(scope, "Edx")->text(), "0.1");
+    for (const char* box : {"CB3", "CB4", "CB5"})
+        EXPECT_TRUE(find<QCheckBox>(scope, box)->isChecked()) << box;
+
+    qsizetype before = output().size();
+    find<QPushButton>(scope, "Button1")->click();
+    QStringList lines = new_lines(before);
+    ASSERT_GE(lines.size(), 3);
+    EXPECT_EQ(lines[0], "");
+    EXPECT_EQ(lines[1], "Two balls:");
+    EXPECT_EQ(lines[2], "Angle with vertical (A2):      4.46084370 degrees");
+    EXPECT_TRUE(lines.contains("Five balls:"));
+
+    // Unchecked boxes leave only the two-ball part.
+    for (const char* box : {"CB3", "CB4", "CB5"})
+        find<QCheckBox>(scope, box)->setChecked(false);
+    before = output().size();
+    find<QPushButton>(scope, "Button1")->click();
+    EXPECT_EQ(new_lines(before).size(), 2 + 19);
+
+    QTemporaryDir dir;
+    const QString previous = QDir::currentPath();
+    ASSERT_TRUE(QDir::setCurrent(dir.path()));
+    find<QLineEdit>(scope, "Ex2")->setText("0.45");
+    find<QPushButton>(scope, "Button2")->click();
+    QDir::setCurrent(previous);
+    EXPECT_EQ(output().last(), "Table generated as \"pithballs.tab\".");
+    QFile table(dir.filePath("pithballs.tab"));
+    ASSERT_TRUE(table.open(QIODevice::ReadOnly));
+    const QList<QByteArray> rows = table.readAll().split('\n');
+    EXPECT_EQ(rows.size(), 1 + 5 + 1); // header, 0 to 0.4 cm, and the end after the last CR LF
+    EXPECT_TRUE(rows[0].startsWith("x Angle2 F Q C"));
+}
+
+TEST_F(ToolWindowsTest, JacobianWindowComputesTheMatrix) {
+    window->findChild<QAction*>("Jacobian1")->trigger();
+    JacobianWindow* jacobian = window->jacobian_window();
+    EXPECT_EQ(jacobian->objectName(), "TForm4");
+    EXPECT_TRUE(jacobian->isVisible());
+    EXPECT_EQ(find<TNEdit>(jacobian, "NEJacobian")->text(), "0.0001");
+    EXPECT_FALSE(find<QCheckBox>(jacobian, "CBjanormal")->isChecked());
+    EXPECT_EQ(find<QCheckBox>(jacobian, "CBjanormal")->text(), "Plain formatting");
+    EXPECT_EQ(find<QPushButton>(jacobian, "Button3")->text(), "Calculate");
+    QStringList texts;
+    for (const QLabel* label : jacobian->findChildren<QLabel*>())
+        texts << label->text();
+    EXPECT_TRUE(texts.contains("Jacobian matrix for stability analysis (numerical)"));
+    EXPECT_TRUE(texts.contains("Angle variation (rad)"));
+    EXPECT_TRUE(texts.contains("(Copy the matrix and compute its eigenvalues)"));
+
+    window->Button1->click();
+    const qsizetype before = output().size();
+    find<QPushButton>(jacobian, "Button3")->click();
+    const QStringList lines = new_lines(before);
+    ASSERT_GE(lines.size(), 9);
+    EXPECT_TRUE(lines[0].startsWith("Jacobian matrix (error ")) << lines[0].toStdString();
+    EXPECT_TRUE(lines[1].startsWith("[[")); // 4 balls: 8 rows, bracketed
+    EXPECT_TRUE(lines[8].endsWith("]]"));
+}
+
+TEST_F(ToolWindowsTest, JacobianInTimeDomainModeOnlySaysSo) {
+    window->findChild<QAction*>("Speedsimulation1")->trigger();
+    window->Button1->click();
+    const qsizetype before = output().size();
+    find<QPushButton>(window->jacobian_window(), "Button3")->click();
+    EXPECT_EQ(new_lines(before), QStringList({"Jacobian matrix not implemented for speed simulation."}));
+}
+
+} // namespace
+} // namespace ambrel::ui::test
