@@ -20,14 +20,7 @@ Real grams(Real v) {
 
 BuildStatus build_ball(Simulator& sim, LineReader& line) {
     Sphere& s = sim.spheres[sim.sphere_count];
-    s.name = cut_name(line.next_token());
-    s.conductor_name = cut_name(line.next_token());
-    s.x0 = cm(line.next_real());
-    s.y0 = cm(line.next_real());
-    s.z0 = cm(line.next_real());
-    s.L = cm(line.next_real());
-    s.Ax = degrees(line.next_real());
-    s.Az = degrees(line.next_real());
+    detail::read_placement(line, s);
     s.r = cm(line.next_real()); // a ball has no default radius
     s.m = grams(line.next_real());
     s.conductor = sim.find_or_add_conductor(s.conductor_name);
@@ -41,16 +34,13 @@ BuildStatus build_ball(Simulator& sim, LineReader& line) {
     s.ref_x0 = s.x0;
     s.ref_y0 = s.y0;
     s.ref_z0 = s.z0;
-    sim.add_output_line(s.name + " " + s.conductor_name + " " + format_g(s.x0) + " " + format_g(s.y0) + " " +
-                        format_g(s.z0) + " " + format_g(s.L) + " " + format_g(s.Ax) + " " + format_g(s.Az) +
-                        " " + format_g(s.object_size) + " " + format_g(s.m));
+    detail::echo_fields(sim, s, {s.object_size, s.m});
     return BuildStatus::Ok;
 }
 
 namespace detail {
 
-void read_composite_fields(Simulator& sim, LineReader& line, int e, int kind, int n_spheres) {
-    Sphere& s = sim.spheres[e];
+void read_placement(LineReader& line, Sphere& s) {
     s.name = cut_name(line.next_token());
     s.conductor_name = cut_name(line.next_token());
     s.x0 = cm(line.next_real());
@@ -59,6 +49,24 @@ void read_composite_fields(Simulator& sim, LineReader& line, int e, int kind, in
     s.L = cm(line.next_real());
     s.Ax = degrees(line.next_real());
     s.Az = degrees(line.next_real());
+}
+
+void echo_fields(Simulator& sim, const Sphere& s, std::initializer_list<Real> more) {
+    std::string text = s.name + " " + s.conductor_name;
+    for (Real v : {s.x0, s.y0, s.z0, s.L, s.Ax, s.Az}) {
+        text += ' ';
+        text += format_g(v);
+    }
+    for (Real v : more) {
+        text += ' ';
+        text += format_g(v);
+    }
+    sim.add_output_line(text);
+}
+
+void read_composite_fields(Simulator& sim, LineReader& line, int e, int kind, int n_spheres) {
+    Sphere& s = sim.spheres[e];
+    read_placement(line, s);
     s.object_size = cm(line.next_real());
     s.m = n_spheres > 0 ? grams(line.next_real()) / n_spheres : 0;
     s.r = cm(line.next_real());
@@ -66,9 +74,7 @@ void read_composite_fields(Simulator& sim, LineReader& line, int e, int kind, in
 }
 
 void echo_composite(Simulator& sim, const Sphere& s) {
-    sim.add_output_line(s.name + " " + s.conductor_name + " " + format_g(s.x0) + " " + format_g(s.y0) + " " +
-                        format_g(s.z0) + " " + format_g(s.L) + " " + format_g(s.Ax) + " " + format_g(s.Az) +
-                        " " + format_g(s.object_size) + " " + format_g(s.m) + " " + format_g(s.r));
+    echo_fields(sim, s, {s.object_size, s.m, s.r});
 }
 
 void replicate_and_name(Simulator& sim, int e, int n_spheres) {

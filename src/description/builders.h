@@ -5,6 +5,8 @@
 
 #include "description/reader.h"
 
+#include <initializer_list>
+
 namespace ambrel {
 
 enum class BuildStatus { Ok, TooManyElements };
@@ -19,8 +21,12 @@ BuildStatus build_flat(Simulator& sim, LineReader& line, char letter);
 // Shared steps of the composite builders.
 namespace detail {
 
+// Reads name, conductor, x0, y0, z0, L, Ax and Az (converted to SI) into s.
+void read_placement(LineReader& line, Sphere& s);
+// The echo line: name, conductor, x0 ... Az and the given further values, each as "%g".
+void echo_fields(Simulator& sim, const Sphere& s, std::initializer_list<Real> more);
 // Reads the fields common to every composite (name to Rball) into entry e with N spheres:
-// masses divided by N. Returns the number of fields read.
+// masses divided by N.
 void read_composite_fields(Simulator& sim, LineReader& line, int e, int kind, int n_spheres);
 void echo_composite(Simulator& sim, const Sphere& s);
 // Copies entry e into the next N-1 entries and names them name1 .. nameN.

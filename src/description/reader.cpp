@@ -87,7 +87,7 @@ ReadStatus read_description(Simulator& sim, const std::vector<std::string>& line
     sim.conductor_count = 0;
     sim.object_count = 0;
 
-    sim.add_output_line("Reading " + std::to_string(lines.size()) + " lines of input");
+    sim.add_output_line(std::string("Reading ") + std::to_string(lines.size()) + " lines of input");
     for (std::size_t index = 0; index < lines.size(); ++index) {
         const std::string& text = lines[index];
         if (text.empty())

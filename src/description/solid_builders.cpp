@@ -137,10 +137,7 @@ BuildStatus build_ball_with_line(Simulator& sim, LineReader& line) {
     Sphere& s = sim.spheres[e];
     const Real mass_line = line.next_real() / 1000;
     s.conductor = sim.find_or_add_conductor(s.conductor_name);
-    sim.add_output_line(s.name + " " + s.conductor_name + " " + format_g(s.x0) + " " + format_g(s.y0) + " " +
-                        format_g(s.z0) + " " + format_g(s.L) + " " + format_g(s.Ax) + " " + format_g(s.Az) +
-                        " " + format_g(s.object_size) + " " + format_g(s.m) + " " + format_g(s.r) + " " +
-                        format_g(mass_line));
+    detail::echo_fields(sim, s, {s.object_size, s.m, s.r, mass_line});
     if (e + n - 1 > MAX_SPHERES)
         return BuildStatus::TooManyElements;
     s.square_side = 0;

@@ -34,6 +34,21 @@ InitializeResult initialize_system(Simulator& sim, const std::vector<std::string
             return result;
         }
     }
+    compute_and_report(sim, true); // the rotational forces are always reported here
+    return result;
+}
+
+void evaluate_system(Simulator& sim, const std::function<void()>& after_positions) {
+    compute_positions(sim);
+    if (after_positions)
+        after_positions();
+    build_capacitance_matrix(sim);
+    compute_charges(sim);
+    compute_forces(sim);
+    compute_rotational_forces(sim);
+}
+
+void compute_and_report(Simulator& sim, bool rotational_always) {
     build_capacitance_matrix(sim);
     compute_charges(sim);
     compute_forces(sim);
@@ -44,14 +59,14 @@ InitializeResult initialize_system(Simulator& sim, const std::vector<std::string
     report_angles(sim);
     if (sim.option(Option::ShowCharges))
         report_charges(sim);
-    report_rotational_forces(sim); // always after Initialize
+    if (rotational_always || sim.option(Option::ShowTangentForces))
+        report_rotational_forces(sim);
     if (sim.option(Option::DistancesCenters))
         report_center_distances(sim);
     if (sim.option(Option::DistancesSurfaces))
         report_surface_distances(sim);
     if (sim.option(Option::ShowEfield))
         report_fields(sim);
-    return result;
 }
 
 } // namespace ambrel

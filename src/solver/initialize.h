@@ -4,6 +4,7 @@
 #include "description/reader.h"
 #include "model/simulator.h"
 
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -18,5 +19,14 @@ struct InitializeResult {
 };
 
 InitializeResult initialize_system(Simulator& sim, const std::vector<std::string>& description);
+
+// Positions from the angles, then after_positions (the host redraws), the matrix, the charges,
+// the forces and the rotational forces.
+void evaluate_system(Simulator& sim, const std::function<void()>& after_positions = {});
+
+// For the positions as they stand: matrix, charges, forces (and their report, which shows each
+// sphere's own force), rotational forces, the total capacitance and the reports the options
+// select. The rotational-force report follows "Show tangent forces" unless `rotational_always`.
+void compute_and_report(Simulator& sim, bool rotational_always);
 
 } // namespace ambrel

@@ -4,6 +4,7 @@
 #include "physics/charge_solver.h"
 #include "physics/forces.h"
 #include "solver/eigenvalues.h"
+#include "solver/initialize.h"
 
 #include <cmath>
 #include <limits>
@@ -11,16 +12,6 @@
 namespace ambrel {
 
 namespace {
-
-void evaluate(Simulator& sim, const std::function<void()>& after_positions) {
-    compute_positions(sim);
-    if (after_positions)
-        after_positions();
-    build_capacitance_matrix(sim);
-    compute_charges(sim);
-    compute_forces(sim);
-    compute_rotational_forces(sim);
-}
 
 void restore(Simulator& sim) {
     for (int i = 1; i <= sim.sphere_count; ++i) {
@@ -185,7 +176,7 @@ JacobianResult compute_jacobian(Simulator& sim, const JacobianSettings& settings
         const int c = sim.spheres[p].object_number;
         for (bool azimuth : {false, true}) {
             perturb(sim, p, azimuth, h);
-            evaluate(sim, after_positions);
+            evaluate_system(sim, after_positions);
             fill_column(sim, J, stride, azimuth ? 2 * c : 2 * c - 1, dt, h);
             restore(sim);
         }

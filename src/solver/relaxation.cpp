@@ -69,25 +69,9 @@ void update_angles(Simulator& sim, bool time_domain, Real dt, Real damping) {
     }
 }
 
+// The positions are not recomputed: the reports belong to the angles of the last step.
 void final_reports(Simulator& sim, int steps) {
-    build_capacitance_matrix(sim);
-    compute_charges(sim);
-    compute_forces(sim);
-    if (sim.option(Option::ShowForces))
-        report_forces(sim);
-    compute_rotational_forces(sim);
-    report_total_capacitance(sim);
-    report_angles(sim);
-    if (sim.option(Option::ShowCharges))
-        report_charges(sim);
-    if (sim.option(Option::ShowTangentForces))
-        report_rotational_forces(sim);
-    if (sim.option(Option::DistancesCenters))
-        report_center_distances(sim);
-    if (sim.option(Option::DistancesSurfaces))
-        report_surface_distances(sim);
-    if (sim.option(Option::ShowEfield))
-        report_fields(sim);
+    compute_and_report(sim, false);
     sim.add_output_line("Steps=" + std::to_string(steps));
 }
 
@@ -108,12 +92,7 @@ Real max_rotational_force(const Simulator& sim) {
 Real relaxation_step(Simulator& sim, bool time_domain, Real dt, Real damping,
                      const std::function<void()>& after_positions) {
     update_angles(sim, time_domain, dt, damping);
-    compute_positions(sim);
-    call(after_positions);
-    build_capacitance_matrix(sim);
-    compute_charges(sim);
-    compute_forces(sim);
-    compute_rotational_forces(sim);
+    evaluate_system(sim, after_positions);
     return max_rotational_force(sim);
 }
 

@@ -1,0 +1,273 @@
+// The solver's storage, the choice of tier, the fast tier (double Cholesky refined against the
+// long double P) and the Gauss-Jordan reference.
+#include "physics/dense_solver.h"
+
+#include <algorithm>
+#include <cfloat>
+#include <cmath>
+#include <cstddef>
+
+#ifdef _OPENMP
+#include <omp.h>
+#endif
+
+// LAPACK from OpenBLAS (Fortran calling convention; the trailing argument is the hidden length
+// of the character argument).
+extern "C" {
+void dpotrf_(const char* uplo, const int* n, double* a, const int* lda, int* info, std::size_t uplo_len);
+void dpotrs_(const char* uplo, const int* n, const int* nrhs, const double* a, const int* lda, double* b,
+             const int* ldb, int* info, std::size_t uplo_len);
+}
+
+namespace ambrel {
+namespace {
+
+// Refinement of the fast tier stops when a correction can change at most the last bit of the
+// largest entry. Corrections that stop shrinking are the rounding noise of the long double
+// residual, amplified by the conditioning of P (about 1e-16 of the largest entry for 2000
+// spheres in plates; any 80-bit method has that error): the result is kept when they are that
+// small. Larger ones mean the double factor is too poor to converge, and the exact tier is used.
+constexpr int MAX_REFINEMENT_STEPS = 10;
+constexpr Real CONVERGED = 0x1p-63L;
+constexpr Real STAGNATION_ACCEPTED = 0x1p-50L;
+
+inline std::size_t at(int row, int col, int ld) {
+    return static_cast<std::size_t>(row) * static_cast<std::size_t>(ld) + static_cast<std::size_t>(col);
+}
+
+int max_threads() {
+#ifdef _OPENMP
+    return std::max(1, omp_get_max_threads());
+#else
+    return 1;
+#endif
+}
+
+// Progress of the refinement of one solution vector.
+struct Refinement {
+    Real last_correction = 0;
+    bool done = false;
+    bool failed = false;
+
+    // Adds the correction c to x and judges the step.
+    void apply(int n, Real* x, const double* c, bool first) {
+        Real c_norm = 0, x_norm = 0;
+        for (int i = 0; i < n; ++i) {
+            x[i] += c[i];
+            // Written so that a NaN is kept and then fails the finiteness test.
+            if (!(std::fabs(c[i]) <= c_norm))
+                c_norm = std::fabs(c[i]);
+            if (!(std::fabs(x[i]) <= x_norm))
+                x_norm = std::fabs(x[i]);
+        }
+        if (!std::isfinite(c_norm) || !std::isfinite(x_norm)) {
+            failed = true;
+        } else if (c_norm <= CONVERGED * x_norm) {
+            done = true; // on the first step only when x = 0
+        } else if (!first && c_norm > last_correction / 2) {
+            if (c_norm <= STAGNATION_ACCEPTED * x_norm)
+                done = true;
+            else
+                failed = true;
+        }
+        last_correction = c_norm;
+    }
+};
+
+} // namespace
+
+int gauss_jordan_invert(int n, Real* m, int ld) {
+    for (int p = 0; p < n; ++p) {
+        Real* rp = m + at(p, 0, ld);
+        const Real a = rp[p];
+        if (std::fabs(a) < SINGULAR_PIVOT_LIMIT)
+            return p + 1;
+        rp[p] = 1 / a;
+        for (int i = 0; i < n; ++i)
+            if (i != p)
+                rp[i] = -rp[i] / a;
+        for (int j = 0; j < n; ++j) {
+            if (j == p)
+                continue;
+            Real* rj = m + at(j, 0, ld);
+            const Real t = rj[p];
+            rj[p] = t / a;
+            for (int i = 0; i < p; ++i)
+                rj[i] += rp[i] * t;
+            for (int i = p + 1; i < n; ++i)
+                rj[i] += rp[i] * t;
+        }
+    }
+    return 0;
+}
+
+DenseSymmetricSolver::DenseSymmetricSolver(int capacity) : capacity_(std::max(0, capacity)) {}
+
+void DenseSymmetricSolver::allocate() {
+    if (allocated_)
+        return;
+    const auto cap = static_cast<std::size_t>(capacity_);
+    const std::size_t cap4 = cap + 4; // room for a last, partly filled group of four rows
+    threads_ = max_threads();
+    p_.assign(cap * cap, 0);
+    factor_.assign(cap * cap, 0);
+    y_.assign(cap, 0);
+    dwork_.assign(cap * (cap + 1), 0);
+    rhs_.assign(2 * cap, 0);
+    w_hi_.assign(cap * block_size, 0);
+    w_lo_.assign(cap * block_size, 0);
+    l_hi_.assign(cap4 * block_size, 0);
+    l_lo_.assign(cap4 * block_size, 0);
+    wd_hi_.assign(block_size * block_size, 0);
+    wd_lo_.assign(block_size * block_size, 0);
+    ld_hi_.assign(block_size * block_size, 0);
+    ld_lo_.assign(block_size * block_size, 0);
+    group_hi_.assign(static_cast<std::size_t>(threads_) * cap4 * 4, 0);
+    group_lo_.assign(static_cast<std::size_t>(threads_) * cap4 * 4, 0);
+    allocated_ = true;
+}
+
+Real* DenseSymmetricSolver::matrix(int n) {
+    if (n < 0 || n > capacity_)
+        return nullptr;
+    allocate();
+    held_ = Held::Nothing;
+    held_n_ = -1;
+    return p_.data();
+}
+
+// Cholesky of P rounded to double, then refinement of x and y with long double residuals.
+// Returns false when the tier is not acceptable for this P.
+bool DenseSymmetricSolver::solve_fast(int n, const Real* v, Real* x, Real* y) {
+    const Real* P = p_.data();
+    double* A = dwork_.data();
+    // The row-major lower triangle is LAPACK's column-major upper triangle.
+#pragma omp parallel for schedule(static)
+    for (int i = 0; i < n; ++i)
+        for (int j = 0; j <= i; ++j)
+            A[at(i, j, n)] = static_cast<double>(P[at(i, j, n)]);
+    const char uplo = 'U';
+    int info = 0;
+    dpotrf_(&uplo, &n, A, &n, &info, 1);
+    if (info != 0)
+        return false;
+    // Each pivot must clear the fixed margin and the rounding error a double factorisation can
+    // make in it (about n eps |P_kk|), so that the exact pivot is surely above 1e-12.
+    for (int k = 0; k < n; ++k) {
+        const Real u = A[at(k, k, n)];
+        const Real rounding = SINGULAR_PIVOT_LIMIT + 4 * Real(n) * DBL_EPSILON * std::fabs(P[at(k, k, n)]);
+        if (!(u * u >= std::max(FAST_TIER_MIN_PIVOT, rounding)))
+            return false;
+    }
+
+    double* r = rhs_.data();
+    const int nrhs = 2;
+    Refinement rx, ry;
+    for (int i = 0; i < n; ++i) {
+        x[i] = 0;
+        y[i] = 0;
+        r[i] = static_cast<double>(v[i]);
+        r[n + i] = 1.0;
+    }
+    for (int step = 0; step <= MAX_REFINEMENT_STEPS; ++step) {
+        if (step > 0) {
+#pragma omp parallel for schedule(static)
+            for (int i = 0; i < n; ++i) {
+                const Real* Pi = P + at(i, 0, n);
+                Real sx = 0, sy = 0;
+                for (int j = 0; j < n; ++j) {
+                    sx += Pi[j] * x[j];
+                    sy += Pi[j] * y[j];
+                }
+                r[i] = static_cast<double>(v[i] - sx);
+                r[n + i] = static_cast<double>(1 - sy);
+            }
+        }
+        dpotrs_(&uplo, &n, &nrhs, A, &n, r, &n, &info, 1);
+        if (info != 0)
+            return false;
+        if (!rx.done)
+            rx.apply(n, x, r, step == 0);
+        if (!ry.done)
+            ry.apply(n, y, r + n, step == 0);
+        if (rx.failed || ry.failed)
+            return false;
+        if (rx.done && ry.done)
+            return true;
+    }
+    return false;
+}
+
+SolveOutcome DenseSymmetricSolver::solve(int n, const Real* v, Real* x, SolverTier requested) {
+    SolveOutcome outcome;
+    outcome.tier_used = requested;
+    if (n <= 0 || n > capacity_)
+        return outcome;
+    allocate();
+    Real* y = y_.data();
+    held_n_ = n;
+    held_pivot_ = 0;
+
+    int pivot = 0;
+    if (requested == SolverTier::Reference) {
+        Real* M = factor_.data();
+        std::copy(p_.data(), p_.data() + at(n, 0, n), M);
+        pivot = gauss_jordan_invert(n, M, n);
+        held_ = pivot != 0 ? Held::Singular : Held::GaussJordanInverse;
+        if (pivot == 0) {
+            for (int i = 0; i < n; ++i) {
+                Real s = 0;
+                for (int k = 0; k < n; ++k)
+                    s += M[at(i, k, n)] * v[k];
+                x[i] = s;
+            }
+            for (std::size_t k = 0; k < at(n, 0, n); ++k)
+                outcome.total += M[k];
+        }
+    } else {
+        if (requested == SolverTier::Fast && solve_fast(n, v, x, y)) {
+            held_ = Held::Nothing; // inverse() factors when asked
+        } else {
+            outcome.tier_used = SolverTier::Exact;
+            pivot = factor_ldlt(n);
+            held_ = pivot != 0 ? Held::Singular : Held::Factor;
+            if (pivot == 0)
+                solve_with_factor(n, v, x, y);
+        }
+        if (pivot == 0)
+            for (int i = 0; i < n; ++i)
+                outcome.total += y[i];
+    }
+    if (pivot != 0) {
+        held_pivot_ = pivot;
+        outcome.singular_pivot = pivot;
+        outcome.total = 0;
+        std::fill(x, x + n, Real(0));
+    }
+    return outcome;
+}
+
+int DenseSymmetricSolver::inverse(int n, Real* out) {
+    if (n <= 0 || n > capacity_)
+        return 0;
+    allocate();
+    if (held_n_ != n || held_ == Held::Nothing) {
+        const int pivot = factor_ldlt(n);
+        held_ = pivot != 0 ? Held::Singular : Held::Factor;
+        held_n_ = n;
+        held_pivot_ = pivot;
+    }
+    switch (held_) {
+    case Held::Singular:
+        std::fill(out, out + at(n, 0, n), Real(0));
+        return held_pivot_;
+    case Held::GaussJordanInverse:
+        std::copy(factor_.data(), factor_.data() + at(n, 0, n), out);
+        return 0;
+    default:
+        invert_with_factor(n, out);
+        return 0;
+    }
+}
+
+} // namespace ambrel

@@ -1,0 +1,104 @@
+// Dense symmetric solver for the elastance matrix P (units 1/m): charges x = P^-1 v, the total
+// 1^T P^-1 1 and, on demand, the capacitance matrix P^-1, all to 80-bit precision.
+//
+// Two tiers give the same results far faster than an in-place Gauss-Jordan inversion:
+// - fast: Cholesky of P rounded to double (LAPACK dpotrf), then iterative refinement with
+//   residuals b - P x computed in long double against the exact P;
+// - exact: blocked LDL^T without pivoting in long double on all cores. Its pivots are the
+//   Gauss-Jordan pivots, so a pivot below 1e-12 stops it at the same 1-based index.
+// Gauss-Jordan itself stays available as the reference for tests and benchmarks.
+#pragma once
+
+#include "model/types.h"
+
+#include <vector>
+
+namespace ambrel {
+
+// A pivot of magnitude below this stops the elimination: the matrix counts as singular.
+inline constexpr Real SINGULAR_PIVOT_LIMIT = 1e-12L;
+// The fast tier is taken only when every Cholesky pivot is at least this large (and above the
+// rounding error of a double factorisation, 4 n eps |P_kk|), a margin above SINGULAR_PIVOT_LIMIT
+// so that double rounding can never hide a pivot the exact arithmetic would call singular.
+inline constexpr Real FAST_TIER_MIN_PIVOT = 1e-10L;
+
+enum class SolverTier { Fast, Exact, Reference };
+
+struct SolveOutcome {
+    SolverTier tier_used = SolverTier::Fast;
+    int singular_pivot = 0; // 1-based index p of the first pivot with |pivot| < 1e-12, 0 when none
+    Real total = 0;         // 1^T P^-1 1 (sum of all entries of the inverse), matrix units
+};
+
+// In-place Gauss-Jordan inversion without pivoting of the n x n row-major block m (leading
+// dimension ld, 0-based storage). Returns 0, or the 1-based pivot p at which |a| < 1e-12 stopped
+// it; the block is then left partly transformed (pivots 1..p-1 eliminated). n^3 multiply-adds on
+// one core: the reference the fast tiers are checked and timed against.
+int gauss_jordan_invert(int n, Real* m, int ld);
+
+class DenseSymmetricSolver {
+  public:
+    explicit DenseSymmetricSolver(int capacity = MAX_SPHERES);
+    DenseSymmetricSolver(const DenseSymmetricSolver&) = delete;
+    DenseSymmetricSolver& operator=(const DenseSymmetricSolver&) = delete;
+
+    // Width of the column blocks of the exact tier's factorisation.
+    static constexpr int block_size = 96;
+
+    int capacity() const { return capacity_; }
+
+    // Row-major n x n storage (leading dimension n) for the elastance matrix P; the caller fills
+    // both triangles. Storage for every tier is allocated once, at full capacity, on the first
+    // call; nothing is allocated afterwards. Forgets any factorisation of an earlier P.
+    // Returns nullptr when n is outside 0..capacity().
+    Real* matrix(int n);
+
+    // Solves P x = v and P y = 1 (y summed into outcome.total) for the P filled through
+    // matrix(n). requested = Fast: the fast tier when it is acceptable, else the exact tier;
+    // Exact forces the exact tier; Reference runs Gauss-Jordan on a copy of P.
+    // On a singular pivot: outcome.singular_pivot = p, x all 0, total 0.
+    // P itself is left intact; v and x must not overlap. An n outside 1..capacity() solves
+    // nothing (x untouched, total 0).
+    SolveOutcome solve(int n, const Real* v, Real* x, SolverTier requested = SolverTier::Fast);
+
+    // Full inverse (capacitance matrix) of P (n as given to matrix()), row-major n x n into out,
+    // from the exact tier's factorisation, reused when solve() already made it (or Gauss-Jordan's
+    // inverse when the last solve ran the reference); exactly symmetric except in that case.
+    // Returns 0, or the 1-based singular pivot (out then all 0).
+    int inverse(int n, Real* out);
+
+  private:
+    enum class Held { Nothing, Factor, Singular, GaussJordanInverse };
+
+    void allocate();
+    bool solve_fast(int n, const Real* v, Real* x, Real* y);
+    // LDL^T of P into factor_ (L strictly below the diagonal, D on it); returns 0 or the
+    // 1-based singular pivot.
+    int factor_ldlt(int n);
+    void factor_diagonal_block(int n, int kb, int b, int& singular);
+    void factor_panel(int n, int kb, int b);
+    void update_trailing(int n, int kb, int b);
+    void solve_with_factor(int n, const Real* v, Real* x, Real* y) const;
+    void invert_with_factor(int n, Real* out);
+
+    int capacity_;
+    int threads_ = 1;
+    bool allocated_ = false;
+    Held held_ = Held::Nothing;
+    int held_n_ = -1;
+    int held_pivot_ = 0;
+
+    std::vector<Real> p_;      // P as given, leading dimension n
+    std::vector<Real> factor_; // LDL^T factor or the Gauss-Jordan inverse, leading dimension n
+    std::vector<Real> y_;      // P^-1 1
+    // Doubles: the Cholesky factor of the fast tier; in inverse() the packed triangular factors.
+    std::vector<double> dwork_;
+    std::vector<double> rhs_; // two right-hand sides of the fast tier, column-major
+    // Packed operands of the blocked LDL^T, each long double split exactly into hi + lo doubles.
+    std::vector<double> w_hi_, w_lo_;                   // W = L D of the panel, by row
+    std::vector<double> l_hi_, l_lo_;                   // L of the panel, in groups of four rows
+    std::vector<double> wd_hi_, wd_lo_, ld_hi_, ld_lo_; // W and L of the diagonal block
+    std::vector<double> group_hi_, group_lo_;           // per-thread column groups for inverse()
+};
+
+} // namespace ambrel
