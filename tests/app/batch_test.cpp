@@ -130,6 +130,16 @@ TEST(Batch, HelpDocumentsEveryOption) {
         EXPECT_NE(run.out.find(word), std::string::npos) << word;
 }
 
+TEST(Batch, OneBallOfOneCentimetre) {
+    TempDir dir;
+    const BatchRun run = batch({dir.write("ball.bal", "Ba A 0 0 0 0 0 0 1 1\n.V A 1\n")});
+    EXPECT_EQ(run.status, 0);
+    bool found = false;
+    for (const auto& line : run.lines())
+        found = found || line == "Total capacitance =  1.112650056 pF";
+    EXPECT_TRUE(found) << run.out;
+}
+
 TEST(Batch, CalculatorsNeedNoDescriptionAndReportFloatingPointErrors) {
     const BatchRun four = batch({"--four-balls"});
     EXPECT_EQ(four.status, 0);

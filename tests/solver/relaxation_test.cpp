@@ -200,6 +200,19 @@ TEST(Jacobian, OneBallLayoutFixedRowsAndScalingWithDt) {
               std::vector<std::string>{"Jacobian matrix not implemented for speed simulation."});
 }
 
+TEST(Jacobian, RefusesMoreObjectsThanItsMatrixHolds) {
+    std::vector<std::string> lines;
+    for (int i = 0; i < 1001; ++i)
+        lines.push_back("Bb A " + std::to_string(i) + " 0 0 10 0 0 0.1 1");
+    System sys(lines);
+    initialize_system(sys.sim, sys.description); // over 500 spheres: no charges, quickly
+    sys.sink.lines.clear();
+    EXPECT_FALSE(compute_jacobian(sys.sim, {}).computed);
+    EXPECT_EQ(sys.sink.lines,
+              std::vector<std::string>{
+                  "Jacobian matrix not computed: 1001 objects are more than the 1000 it can hold."});
+}
+
 TEST(Jacobian, OneMovableBallHasATwoByTwoMatrixAndAStableEquilibrium) {
     System sys({"Ba A 0 0 0 10 20 30 1 1"});
     RelaxationSettings settings;
