@@ -311,7 +311,8 @@ int run_batch(const std::vector<std::string>& args, std::FILE* out, std::FILE* e
                 sim.add_output_line("Bitmap saved as " + action.argument);
             } else {
                 std::fflush(out);
-                std::fprintf(err, "ambrel-batch: %s\n", reason.c_str());
+                std::fprintf(err, "ambrel-batch: cannot write %s: %s\n", action.argument.c_str(),
+                             reason.c_str());
                 status = 2;
             }
             break;

@@ -93,9 +93,9 @@ CalcResult electroscope_report(const ElectroscopeFields& fields, OutputSink& sin
         if ((2 * in.r + x) / 2 < in.d) {
             sink.add_output_line("The balls are too close for 2 balls");
         } else {
+            sink.add_output_line("Two balls:");
             const TwoBallValues v = two_ball_values(in, x);
             const auto values = two_ball_display_values(v);
-            sink.add_output_line("Two balls:");
             for (std::size_t i = 0; i < TWO_BALL_LINES.size(); ++i)
                 add_line(sink, TWO_BALL_LINES[i], values[i]);
             if (x < CReal(0.1L) * in.r) {

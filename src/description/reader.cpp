@@ -86,6 +86,7 @@ ReadStatus read_description(Simulator& sim, const std::vector<std::string>& line
     sim.sphere_count = 0;
     sim.conductor_count = 0;
     sim.object_count = 0;
+    sim.read_generation += 1;
 
     sim.add_output_line(std::string("Reading ") + std::to_string(lines.size()) + " lines of input");
     for (std::size_t index = 0; index < lines.size(); ++index) {

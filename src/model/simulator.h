@@ -34,6 +34,8 @@ class Simulator {
     int sphere_count = 0;
     int conductor_count = 0;
     int object_count = 0;
+    // Counts the readings of the description, so a message about the model is given once per reading.
+    int read_generation = 0;
 
     ShapePattern shape_pattern_5;
     ShapePattern shape_pattern_10;

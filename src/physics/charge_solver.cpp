@@ -75,12 +75,14 @@ void build_capacitance_matrix(Simulator& sim) {
         if (s.r > 0 && std::isfinite(s.r) && finite_position(s)) {
             ws.active_index[i] = n;
             ws.active[n++] = i;
-        } else {
+        } else if (ws.degenerate_reported_for != sim.read_generation) {
+            // Once per reading: a relaxation run would repeat it at every step.
             sim.add_output_line("Sphere " + std::to_string(i) + " (" + s.name +
                                 ") has no positive radius or position: it is taken as uncharged");
         }
     }
     ws.n_active = n;
+    ws.degenerate_reported_for = sim.read_generation;
 
     Real* P = ws.solver.matrix(n);
     const bool use_squares = sim.option(Option::UseSquares);

@@ -25,7 +25,8 @@ struct PhysicsWorkspace {
     int n_active = 0;
     int singular_pivot = 0; // 1-based sphere number of the failing pivot, 0 when none
     bool capacitance_valid = false;
-    bool matrix_built = false; // the last build solved the present system without a singular pivot
+    bool matrix_built = false;
+    int degenerate_reported_for = -1; // reading whose spheres without radius were named already // the last build solved the present system without a singular pivot
     SolverTier tier_used = SolverTier::Fast;
     SolverTier requested_tier = SolverTier::Fast;
 

@@ -39,11 +39,12 @@ int field_offset(const QWidget* window, std::initializer_list<std::string_view> 
     return widest + 12;
 }
 
-bool any_invalid(std::initializer_list<const TNEdit*> fields) {
-    for (const TNEdit* field : fields)
-        if (field->has_invalid_text())
-            return true;
-    return false;
+// Takes the refusals of all the fields: true when any of them refuses the command.
+bool any_invalid(std::initializer_list<TNEdit*> fields) {
+    bool refused = false;
+    for (TNEdit* field : fields)
+        refused = field->take_refusal() || refused;
+    return refused;
 }
 
 } // namespace

@@ -47,7 +47,7 @@ JacobianWindow::JacobianWindow(Simulator& sim, DialogProvider& dialogs, QWidget*
 }
 
 void JacobianWindow::Button3Click() {
-    if (NEJacobian->has_invalid_text())
+    if (NEJacobian->take_refusal())
         return;
     JacobianSettings settings;
     settings.time_step = host_.time_step ? host_.time_step() : settings.time_step;

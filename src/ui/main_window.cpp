@@ -382,9 +382,11 @@ void MainWindow::show_run_progress(int step) {
 void MainWindow::BcalculateClick() {
     if (running_)
         return;
-    for (const TNEdit* field : {NEerro, NEdelta, NEtentativas, NEtol, NEdamping})
-        if (field->has_invalid_text())
-            return;
+    bool refused = false;
+    for (TNEdit* field : {NEerro, NEdelta, NEtentativas, NEtol, NEdamping})
+        refused = field->take_refusal() || refused;
+    if (refused)
+        return;
     RelaxationSettings settings;
     settings.time_step = NEdelta->panel_real();
     settings.max_steps = NEtentativas->panel_int();
@@ -463,7 +465,11 @@ void MainWindow::Save1Click() {
     if (name.isEmpty())
         return;
     QString reason;
-    if (!write_description_file(name, Memo1->toPlainText().split(QLatin1Char('\n')), &reason)) {
+    // The lines of the panel, as the reader sees them: a final line end starts no empty line.
+    QStringList lines;
+    for (const std::string& line : description_lines())
+        lines << QString::fromStdString(line);
+    if (!write_description_file(name, lines, &reason)) {
         dialogs_->show_error(this, save_error_message(name, reason));
         return;
     }

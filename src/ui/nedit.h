@@ -38,9 +38,17 @@ class TNEdit : public QLineEdit {
     QString commit_text();
 
     // The last time the field was left its text was not a number, and it has not been
-    // converted successfully or set since. A command started by a click that took the focus
-    // from such a field does not run.
+    // converted successfully or set since.
     bool has_invalid_text() const { return invalid_; }
+
+    // The command started by the click that took the focus from a field left with a text that is
+    // not a number does not run. The refusal is used up by that one command: later commands run
+    // with the number the field kept (the message was shown when the field was left).
+    bool take_refusal() {
+        const bool refused = invalid_;
+        invalid_ = false;
+        return refused;
+    }
 
   signals:
     // The field was left and its text stored (the exit event of the field).

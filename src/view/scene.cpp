@@ -398,14 +398,19 @@ bool save_scene_bmp(const QImage& image, const QString& path, QString* reason) {
     // being lost in a buffer flushed after the success was reported.
     QSaveFile file(path);
     if (!file.open(QIODevice::WriteOnly | QIODevice::Unbuffered))
-        return fail(QStringLiteral("Cannot write %1: %2").arg(path, file.errorString()));
+        return fail(file.errorString());
     QImageWriter writer(&file, "bmp");
     if (!writer.write(image)) {
+        // A failing device says more than the writer's own "Unknown error".
+        const QString why = writer.error() == QImageWriter::DeviceError && !file.errorString().isEmpty() &&
+                                    file.error() != QFileDevice::NoError
+                                ? file.errorString()
+                                : writer.errorString();
         file.cancelWriting();
-        return fail(QStringLiteral("Cannot write %1: %2").arg(path, writer.errorString()));
+        return fail(why);
     }
     if (!file.commit())
-        return fail(QStringLiteral("Cannot write %1: %2").arg(path, file.errorString()));
+        return fail(file.errorString());
     return true;
 }
 

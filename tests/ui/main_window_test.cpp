@@ -357,7 +357,7 @@ TEST_F(MainWindowTest, OpenLoadsCrLfFileAndSaveProposesItsName) {
 
     const QString other = dir.filePath("copy.bal");
     dialogs.save_answers = {other};
-    type_into_description("\n* edited");
+    type_into_description("\n* edited\n"); // a final line end adds no empty line to the file
     action("Save1")->trigger();
     EXPECT_EQ(read_file(other), QByteArray("* two balls\r\nb1 a 0 0 0 10 0 20 0.5 0.1\r\n"
                                            "b2 a 0 1 0 10 0 -20 0.5 0.1\r\n.V a 1000\r\n* edited\r\n"));
@@ -510,6 +510,12 @@ TEST_F(MainWindowTest, CalculateDoesNotRunWhileAFieldHoldsAnInvalidNumber) {
     button("Bcalculate")->click();
     EXPECT_FALSE(output().contains("Calculating..."));
     EXPECT_EQ(delta->panel_real(), 0.05L);
+    // Only the click that left the field is refused: the next one runs with the kept number,
+    // even when the field has meanwhile been disabled and cannot be corrected.
+    field("NEtentativas")->set_panel_int(2);
+    button("Bcalculate")->click();
+    EXPECT_TRUE(output().contains("Calculating..."));
+    EXPECT_EQ(dialogs.errors.size(), 1);
 }
 
 TEST_F(MainWindowTest, AboutIsShownOnceWhenChosenTwice) {
