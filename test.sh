@@ -8,6 +8,11 @@ cd "$(dirname "$0")"
 
 ./scripts/install-deps.sh
 
+# A locale that writes decimal commas, so the tests can show that no number text depends on it.
+if ! locale -a 2>/dev/null | grep -qi '^de_DE\.utf-\?8$'; then
+    localedef -i de_DE -f UTF-8 de_DE.UTF-8 >/dev/null 2>&1 || echo "note: de_DE.UTF-8 locale not available" >&2
+fi
+
 JOBS="${AMBREL_JOBS:-2}"
 FUZZ_SECONDS="${AMBREL_FUZZ_SECONDS:-60}"
 export QT_QPA_PLATFORM=offscreen

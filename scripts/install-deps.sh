@@ -8,7 +8,7 @@ PACKAGES=(
     qt6-base-dev libgl-dev libxkbcommon-dev
     libopenblas-dev
     libgtest-dev libgmock-dev libbenchmark-dev
-    fonts-dejavu-core
+    fonts-dejavu-core locales
     xvfb xauth
 )
 
