@@ -1,6 +1,7 @@
 #include "ui/main_window.h"
 
 #include "description/listing.h"
+#include "description/number_format.h"
 #include "description/reader.h"
 #include "physics/capacitance_report.h"
 #include "solver/initialize.h"
@@ -376,7 +377,7 @@ void MainWindow::show_run_progress(int step) {
     const Real error = max_rotational_force(sim_);
     statusBar()->showMessage(QStringLiteral("Step %1, error %2 uN - press Stop (Esc) to stop")
                                  .arg(step)
-                                 .arg(static_cast<double>(error * 1e6L), 0, 'f', 6));
+                                 .arg(QString::fromStdString(real_to_fixed_text(error * 1e6L, 0, 6))));
 }
 
 void MainWindow::BcalculateClick() {

@@ -1,4 +1,5 @@
 // Charges, forces and rotational forces against closed-form physics and invariants.
+#include "../support/test_system.h"
 #include "description/reader.h"
 #include "physics/charge_solver.h"
 #include "physics/forces.h"
@@ -11,27 +12,15 @@
 namespace ambrel {
 namespace {
 
-constexpr Real FOUR_PI_E0 = 1.11265005605356944e-10L;
+using testing_support::FOUR_PI_E0;
+using testing_support::rel;
 
-struct System {
-    VectorSink sink;
-    Simulator sim{sink};
+struct System : testing_support::TestSystem {
     InitializeResult init(const std::vector<std::string>& lines) {
         sink.lines.clear();
         return initialize_system(sim, lines);
     }
-    bool said(const std::string& line) const {
-        for (const auto& l : sink.lines)
-            if (l == line)
-                return true;
-        return false;
-    }
-    const Sphere& s(int i) const { return sim.spheres[i]; }
 };
-
-Real rel(Real a, Real b) {
-    return std::fabs(a - b) / std::max(std::fabs(a), std::fabs(b));
-}
 
 TEST(Charges, IsolatedBallHoldsFourPiE0RV) {
     System sys;

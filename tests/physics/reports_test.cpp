@@ -1,4 +1,5 @@
 // Report formats and the capacitance report.
+#include "../support/test_system.h"
 #include "description/number_format.h"
 #include "physics/capacitance_report.h"
 #include "physics/reports.h"
@@ -11,9 +12,7 @@
 namespace ambrel {
 namespace {
 
-struct System {
-    VectorSink sink;
-    Simulator sim{sink};
+struct System : testing_support::TestSystem {
     void init(const std::vector<std::string>& lines) { initialize_system(sim, lines); }
     template <typename Report> std::vector<std::string> lines_of(Report report) {
         sink.lines.clear();

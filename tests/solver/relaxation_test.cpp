@@ -1,4 +1,5 @@
 // The relaxation loop and the stability Jacobian on systems with known answers.
+#include "../support/test_system.h"
 #include "description/reader.h"
 #include "physics/forces.h"
 #include "solver/jacobian.h"
@@ -11,24 +12,15 @@
 namespace ambrel {
 namespace {
 
-constexpr Real FOUR_PI_E0 = 1.11265005605356944e-10L;
+using testing_support::FOUR_PI_E0;
 
-struct System {
-    VectorSink sink;
-    Simulator sim{sink};
+struct System : testing_support::TestSystem {
     std::vector<std::string> description;
     explicit System(std::vector<std::string> lines) : description(std::move(lines)) {}
     RelaxationResult calculate(const RelaxationSettings& settings = {},
                                const RelaxationObserver& observer = {}) {
         return run_calculate(sim, description, settings, observer);
     }
-    bool said(const std::string& line) const {
-        for (const auto& l : sink.lines)
-            if (l == line)
-                return true;
-        return false;
-    }
-    const Sphere& s(int i) const { return sim.spheres[i]; }
 };
 
 TEST(Relaxation, DefaultDescriptionSettlesInASymmetricSquare) {
