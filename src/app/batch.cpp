@@ -6,7 +6,7 @@
 #include "calculators/electroscope_table.h"
 #include "calculators/four_balls_pentagon.h"
 #include "description/listing.h"
-#include "description/numeric_field.h"
+#include "text/numeric_field.h"
 #include "description/reader.h"
 #include "model/options.h"
 #include "model/output_sink.h"

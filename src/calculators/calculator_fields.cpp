@@ -1,7 +1,7 @@
 #include "calculators/calculator_fields.h"
 
-#include "description/number_format.h"
-#include "description/numeric_field.h"
+#include "text/number_format.h"
+#include "text/numeric_field.h"
 
 #include <variant>
 

@@ -1,7 +1,7 @@
 #include "calculators/electroscope_table.h"
 
 #include "calculators/electroscope_values.h"
-#include "description/number_format.h"
+#include "text/number_format.h"
 
 #include <array>
 #include <cerrno>

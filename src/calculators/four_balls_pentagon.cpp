@@ -2,7 +2,7 @@
 
 #include "calculators/calculator_constants.h"
 #include "calculators/checked_real.h"
-#include "description/number_format.h"
+#include "text/number_format.h"
 
 #include <string>
 #include <string_view>

@@ -1,6 +1,6 @@
 // Letter B (one ball), and the steps shared by all composite builders.
 #include "description/builders.h"
-#include "description/number_format.h"
+#include "text/number_format.h"
 
 namespace ambrel {
 

@@ -1,6 +1,6 @@
 #include "description/listing.h"
 
-#include "description/number_format.h"
+#include "text/number_format.h"
 
 namespace ambrel {
 

@@ -1,7 +1,7 @@
 #include "description/reader.h"
 
 #include "description/builders.h"
-#include "description/number_format.h"
+#include "text/number_format.h"
 
 namespace ambrel {
 

@@ -2,7 +2,7 @@
 // circumradius R, along a vertical line, on a horizontal ring, or a ball hanging from a line of
 // small balls. Offsets are laid out in the object's own frame, hanging straight down.
 #include "description/builders.h"
-#include "description/number_format.h"
+#include "text/number_format.h"
 
 #include <cmath>
 

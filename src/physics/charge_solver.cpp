@@ -1,6 +1,6 @@
 #include "physics/charge_solver.h"
 
-#include "description/number_format.h"
+#include "text/number_format.h"
 
 #include <cmath>
 

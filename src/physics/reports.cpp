@@ -1,6 +1,6 @@
 #include "physics/reports.h"
 
-#include "description/number_format.h"
+#include "text/number_format.h"
 #include "physics/forces.h"
 
 #include <cmath>

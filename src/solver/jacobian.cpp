@@ -1,6 +1,6 @@
 #include "solver/jacobian.h"
 
-#include "description/number_format.h"
+#include "text/number_format.h"
 #include "physics/charge_solver.h"
 #include "physics/forces.h"
 #include "solver/eigenvalues.h"

@@ -1,7 +1,7 @@
 #include "ui/extra_window.h"
 
 #include "calculators/four_balls_pentagon.h"
-#include "description/numeric_field.h"
+#include "text/numeric_field.h"
 #include "ui/dialog_provider.h"
 #include "ui/nedit.h"
 #include "ui/window_style.h"

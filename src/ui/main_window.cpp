@@ -1,7 +1,7 @@
 #include "ui/main_window.h"
 
 #include "description/listing.h"
-#include "description/number_format.h"
+#include "text/number_format.h"
 #include "description/reader.h"
 #include "physics/capacitance_report.h"
 #include "solver/initialize.h"

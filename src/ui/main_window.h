@@ -4,7 +4,7 @@
 // camera and the scene, and the four tool windows.
 #pragma once
 
-#include "description/numeric_field.h"
+#include "text/numeric_field.h"
 #include "model/options.h"
 #include "model/simulator.h"
 #include "solver/relaxation.h"

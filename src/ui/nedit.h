@@ -4,7 +4,7 @@
 // shown and nothing is stored. Commands read the stored number, never the text.
 #pragma once
 
-#include "description/numeric_field.h"
+#include "text/numeric_field.h"
 #include "model/types.h"
 
 #include <QLineEdit>

@@ -1,6 +1,6 @@
 #include "view/scene.h"
 
-#include "description/number_format.h"
+#include "text/number_format.h"
 
 #include <QFontMetrics>
 #include <QImageWriter>

@@ -1,5 +1,5 @@
 // The description reader: line kinds, fields, dot commands, limits and messages.
-#include "description/number_format.h"
+#include "text/number_format.h"
 #include "description/reader.h"
 
 #include <gtest/gtest.h>

@@ -1,6 +1,6 @@
 // Report formats and the capacitance report.
 #include "../support/test_system.h"
-#include "description/number_format.h"
+#include "text/number_format.h"
 #include "physics/capacitance_report.h"
 #include "physics/reports.h"
 #include "solver/initialize.h"

@@ -1,4 +1,4 @@
-#include "description/numeric_field.h"
+#include "text/numeric_field.h"
 
 #include <gtest/gtest.h>
 

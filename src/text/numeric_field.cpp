@@ -1,6 +1,6 @@
-#include "description/numeric_field.h"
+#include "text/numeric_field.h"
 
-#include "description/number_format.h"
+#include "text/number_format.h"
 
 #include <charconv>
 #include <cmath>

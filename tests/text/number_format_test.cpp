@@ -1,4 +1,4 @@
-#include "description/number_format.h"
+#include "text/number_format.h"
 
 #include <clocale>
 #include <cmath>
