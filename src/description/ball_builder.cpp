@@ -1,4 +1,5 @@
 // Letter B (one ball), and the steps shared by all composite builders.
+#include "model/units.h"
 #include "description/builders.h"
 #include "text/number_format.h"
 

@@ -1,3 +1,4 @@
+#include "model/units.h"
 #include "description/listing.h"
 
 #include "text/number_format.h"

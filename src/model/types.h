@@ -15,6 +15,5 @@ inline constexpr int MAX_CONDUCTORS = 2000;
 inline constexpr std::size_t NAME_LENGTH = 12;
 inline constexpr std::size_t LINE_LENGTH = 255;
 
-inline constexpr Real PI = 3.14159265358979323846L;
 
 } // namespace ambrel

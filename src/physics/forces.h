@@ -4,10 +4,10 @@
 #pragma once
 
 #include "model/simulator.h"
+#include "model/units.h"
 
 namespace ambrel {
 
-constexpr Real GRAVITY = 9.81L; // m/s^2
 
 // 1/sin a, limited to +-1000 where |sin a| <= 0.001 (the sign follows the angle).
 Real limited_cosec(Real a);

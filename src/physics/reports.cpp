@@ -1,3 +1,4 @@
+#include "model/units.h"
 #include "physics/reports.h"
 
 #include "text/number_format.h"

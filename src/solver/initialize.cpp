@@ -6,8 +6,6 @@
 
 namespace ambrel {
 
-// 4 pi epsilon_0 in F/m.
-constexpr Real FOUR_PI_E0 = 1.11265005605356944e-10L;
 
 // Above this many spheres the charges are computed only with "Always calculate charges".
 constexpr int LARGE_SYSTEM = 500;

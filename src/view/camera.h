@@ -4,6 +4,7 @@
 // Plain C++: the window and the command line own one Camera each.
 #pragma once
 
+#include "model/units.h"
 #include "model/types.h"
 
 namespace ambrel {

@@ -1,6 +1,7 @@
 // The listing of the updated system and its round trip through the reader.
 #include "description/listing.h"
 #include "description/reader.h"
+#include "model/units.h"
 
 #include <gtest/gtest.h>
 

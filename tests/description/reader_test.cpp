@@ -1,6 +1,7 @@
 // The description reader: line kinds, fields, dot commands, limits and messages.
 #include "text/number_format.h"
 #include "description/reader.h"
+#include "model/units.h"
 
 #include <gtest/gtest.h>
 

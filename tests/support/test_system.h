@@ -3,6 +3,7 @@
 
 #include "model/output_sink.h"
 #include "model/simulator.h"
+#include "model/units.h"
 
 #include <algorithm>
 #include <cmath>
