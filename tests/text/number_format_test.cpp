@@ -1,3 +1,4 @@
+#include "model/units.h"
 #include "text/number_format.h"
 
 #include <clocale>
