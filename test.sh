@@ -3,6 +3,7 @@
 #  1. Release build of everything, all tests (GUI tests on the offscreen platform).
 #  2. The core and its tests again under AddressSanitizer and UndefinedBehaviorSanitizer.
 #  3. The description reader under libFuzzer with AddressSanitizer, for a bounded time.
+# Builds 1 and 2 treat compiler warnings as errors.
 set -euo pipefail
 cd "$(dirname "$0")"
 
@@ -18,13 +19,13 @@ FUZZ_SECONDS="${AMBREL_FUZZ_SECONDS:-60}"
 export QT_QPA_PLATFORM=offscreen
 
 echo "== Release build and tests"
-cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=Release >/dev/null
+cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=Release -DCMAKE_COMPILE_WARNING_AS_ERROR=ON >/dev/null
 cmake --build build -j "$JOBS"
 (cd build && ctest --output-on-failure -j "$JOBS")
 
 echo "== Core tests under AddressSanitizer and UndefinedBehaviorSanitizer"
 cmake -S . -B build-asan -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DAMBREL_CORE_ONLY=ON \
-    -DAMBREL_SANITIZE=ON -DAMBREL_BENCH=OFF >/dev/null
+    -DAMBREL_SANITIZE=ON -DAMBREL_BENCH=OFF -DCMAKE_COMPILE_WARNING_AS_ERROR=ON >/dev/null
 cmake --build build-asan -j "$JOBS"
 (cd build-asan && ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 ctest --output-on-failure -j "$JOBS")
 

@@ -13,6 +13,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstddef>
+#include <limits>
 
 #ifdef _OPENMP
 #include <omp.h>
@@ -35,6 +36,7 @@ inline std::size_t at(int row, int col, int ld) {
     return static_cast<std::size_t>(row) * static_cast<std::size_t>(ld) + static_cast<std::size_t>(col);
 }
 
+static_assert(std::numeric_limits<Real>::digits == 64, "the hi/lo split is exact only for a 64-bit mantissa");
 // x = hi + lo exactly; a value beyond the range of double keeps lo = 0 so that no NaN appears.
 inline void split(Real x, double& hi, double& lo) {
     hi = static_cast<double>(x);
