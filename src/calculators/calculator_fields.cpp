@@ -1,6 +1,7 @@
 #include "calculators/calculator_fields.h"
 
 #include "text/number_format.h"
+#include "text/number_scan.h"
 #include "text/numeric_field.h"
 
 #include <variant>
@@ -55,42 +56,42 @@ const FieldEntry* find_field(std::string_view name) {
     return nullptr;
 }
 
-std::string unknown_field_message(std::string_view name) {
-    return "Unknown calculator field \"" + std::string(name) + "\"";
+Status unknown_field(std::string_view name) {
+    return Status::failure("Unknown calculator field \"" + std::string(name) + "\"");
 }
 
 // Sets the field through the one struct that holds it; a null struct pointer means that the
 // caller's struct does not have the field.
-std::optional<std::string> set_field(ExtraFields* extra, ElectroscopeFields* electroscope,
-                                     std::string_view name, std::string_view value_text) {
+Status set_field(ExtraFields* extra, ElectroscopeFields* electroscope, std::string_view name,
+                 std::string_view value_text) {
     const FieldEntry* entry = find_field(name);
     if (!entry)
-        return unknown_field_message(name);
+        return unknown_field(name);
     if (const auto* member = std::get_if<bool ElectroscopeFields::*>(&entry->target)) {
         if (!electroscope)
-            return unknown_field_message(name);
+            return unknown_field(name);
         const auto value = parse_field_int(value_text);
         if (!value || (*value != 0 && *value != 1))
-            return std::string(name) + ": \"" + std::string(value_text) + "\" is not 0 or 1";
+            return Status::failure(std::string(name) + ": \"" + std::string(value_text) + "\" is not 0 or 1");
         electroscope->*(*member) = *value == 1;
-        return std::nullopt;
+        return Status::success();
     }
-    const auto value = parse_field_real(value_text);
+    const Result<Real> value = read_field_real(value_text);
     if (const auto* member = std::get_if<Real ExtraFields::*>(&entry->target)) {
         if (!extra)
-            return unknown_field_message(name);
+            return unknown_field(name);
         if (!value)
-            return invalid_number_message(value_text);
+            return value.status();
         extra->*(*member) = *value;
-        return std::nullopt;
+        return Status::success();
     }
     const auto member = std::get<Real ElectroscopeFields::*>(entry->target);
     if (!electroscope)
-        return unknown_field_message(name);
+        return unknown_field(name);
     if (!value)
-        return invalid_number_message(value_text);
+        return value.status();
     electroscope->*member = *value;
-    return std::nullopt;
+    return Status::success();
 }
 
 } // namespace
@@ -112,26 +113,20 @@ std::vector<std::string> calculator_field_names() {
     return names;
 }
 
-std::optional<std::string> set_calculator_field(CalculatorFields& fields, std::string_view name,
-                                                std::string_view value_text) {
+Status set_calculator_field(CalculatorFields& fields, std::string_view name, std::string_view value_text) {
     return set_field(&fields.extra, &fields.electroscope, name, value_text);
 }
 
-std::optional<std::string> set_calculator_field(ExtraFields& fields, std::string_view name,
-                                                std::string_view value_text) {
+Status set_calculator_field(ExtraFields& fields, std::string_view name, std::string_view value_text) {
     return set_field(&fields, nullptr, name, value_text);
 }
 
-std::optional<std::string> set_calculator_field(ElectroscopeFields& fields, std::string_view name,
-                                                std::string_view value_text) {
+Status set_calculator_field(ElectroscopeFields& fields, std::string_view name, std::string_view value_text) {
     return set_field(nullptr, &fields, name, value_text);
 }
 
 Real text_box_value(std::string_view text) {
-    std::size_t i = 0;
-    while (i < text.size() && (text[i] == ' ' || text[i] == '\t'))
-        ++i;
-    return parse_real(text.substr(i));
+    return parse_real(skip_blanks(text));
 }
 
 } // namespace ambrel

@@ -4,9 +4,9 @@
 // the units of the fields (cm, degrees, g, V); the calculators convert them to SI.
 #pragma once
 
+#include "model/status.h"
 #include "model/types.h"
 
-#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -70,14 +70,11 @@ const std::vector<CalculatorFieldInfo>& calculator_fields();
 std::vector<std::string> calculator_field_names();
 
 // Sets the field with the given component name from text as typed into the window: a
-// number by the rules of the numeric entry field, "0" or "1" for a check box. Returns the
-// error text for an unknown name or an invalid value; nothing is changed then.
-std::optional<std::string> set_calculator_field(CalculatorFields& fields, std::string_view name,
-                                                std::string_view value_text);
-std::optional<std::string> set_calculator_field(ExtraFields& fields, std::string_view name,
-                                                std::string_view value_text);
-std::optional<std::string> set_calculator_field(ElectroscopeFields& fields, std::string_view name,
-                                                std::string_view value_text);
+// number by the rules of the numeric entry field, "0" or "1" for a check box. Fails with
+// the error text for an unknown name or an invalid value; nothing is changed then.
+Status set_calculator_field(CalculatorFields& fields, std::string_view name, std::string_view value_text);
+Status set_calculator_field(ExtraFields& fields, std::string_view name, std::string_view value_text);
+Status set_calculator_field(ElectroscopeFields& fields, std::string_view name, std::string_view value_text);
 
 // The value the electroscope window takes from one of its plain text boxes: leading blanks
 // skipped, then the longest valid number at the start of the text; 0 for an empty text or

@@ -6,7 +6,7 @@
 // hardware's floating-point traps.
 #pragma once
 
-#include "calculators/calc_result.h"
+#include "model/status.h"
 #include "model/types.h"
 
 #include <cfloat>
@@ -110,13 +110,13 @@ inline CReal hold_double(CReal a) {
 }
 
 // Runs a calculation; a floating-point fault inside it becomes the failed result.
-template <class Body> CalcResult run_checked(Body&& body) {
+template <class Body> Status run_checked(Body&& body) {
     try {
         std::forward<Body>(body)();
     } catch (const FloatingPointFault& fault) {
-        return CalcResult::failure(std::string(fault.message));
+        return Status::failure(std::string(fault.message));
     }
-    return CalcResult{};
+    return Status::success();
 }
 
 } // namespace ambrel::calc

@@ -80,7 +80,7 @@ bool section_checked(const ElectroscopeFields& fields, int n) {
 
 } // namespace
 
-CalcResult electroscope_report(const ElectroscopeFields& fields, OutputSink& sink) {
+Status electroscope_report(const ElectroscopeFields& fields, OutputSink& sink) {
     return run_checked([&] {
         sink.add_output_line("");
         const ElectroscopeInputs in = electroscope_inputs(fields);

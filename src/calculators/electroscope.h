@@ -5,14 +5,14 @@
 // 3, 4 and 5 balls at the corners of a regular polygon.
 #pragma once
 
-#include "calculators/calc_result.h"
 #include "calculators/calculator_fields.h"
 #include "model/output_sink.h"
+#include "model/status.h"
 
 namespace ambrel {
 
 // Writes the report for the gap in Ex, with the polygon sections chosen by CB3, CB4, CB5. A
 // floating-point fault stops it after the lines already written and is returned.
-CalcResult electroscope_report(const ElectroscopeFields& fields, OutputSink& sink);
+Status electroscope_report(const ElectroscopeFields& fields, OutputSink& sink);
 
 } // namespace ambrel

@@ -1,6 +1,7 @@
 #include "calculators/electroscope_table.h"
 
 #include "calculators/electroscope_values.h"
+#include "model/units.h"
 #include "text/number_format.h"
 
 #include <array>
@@ -8,6 +9,7 @@
 #include <cstdio>
 #include <optional>
 #include <system_error>
+#include <utility>
 
 namespace ambrel {
 
@@ -37,40 +39,40 @@ class TableFile {
     TableFile(const TableFile&) = delete;
     TableFile& operator=(const TableFile&) = delete;
 
-    std::optional<std::string> open() {
+    Status open() {
         file_ = std::fopen(temp_path_.c_str(), "wb");
         if (!file_)
-            return "Cannot create file \"" + path_ + "\": " + error_reason(errno);
-        return std::nullopt;
+            return Status::failure("Cannot create file \"" + path_ + "\": " + error_reason(errno));
+        return Status::success();
     }
 
-    std::optional<std::string> write_line(std::string_view line) {
+    Status write_line(std::string_view line) {
         if (std::fwrite(line.data(), 1, line.size(), file_) != line.size() ||
             std::fputs("\r\n", file_) == EOF)
             return write_error(errno);
-        return std::nullopt;
+        return Status::success();
     }
 
     // Flushes and puts the file in its place.
-    std::optional<std::string> close() {
+    Status close() {
         std::FILE* file = file_;
         file_ = nullptr;
         if (std::fclose(file) != 0) {
             const int error = errno;
             std::remove(temp_path_.c_str());
-            return "Cannot write file \"" + path_ + "\": " + error_reason(error);
+            return write_error(error);
         }
         if (std::rename(temp_path_.c_str(), path_.c_str()) != 0) {
             const int error = errno;
             std::remove(temp_path_.c_str());
-            return "Cannot create file \"" + path_ + "\": " + error_reason(error);
+            return Status::failure("Cannot create file \"" + path_ + "\": " + error_reason(error));
         }
-        return std::nullopt;
+        return Status::success();
     }
 
   private:
-    std::string write_error(int error) const {
-        return "Cannot write file \"" + path_ + "\": " + error_reason(error);
+    Status write_error(int error) const {
+        return Status::failure("Cannot write file \"" + path_ + "\": " + error_reason(error));
     }
 
     std::string path_;
@@ -129,22 +131,21 @@ TableResult write_electroscope_table(const ElectroscopeFields& fields, OutputSin
 TableResult write_electroscope_table(const ElectroscopeFields& fields, const std::string& path,
                                      OutputSink& sink) {
     TableResult result;
-    const auto fail = [&result](std::string text) {
-        result.ok = false;
-        result.error = std::move(text);
+    const auto fail = [&result](Status failure) {
+        static_cast<Status&>(result) = std::move(failure);
         return result;
     };
 
     ElectroscopeInputs in;
     double x1 = 0, x2 = 0, dx = 0;
-    if (const CalcResult converted = run_checked([&] {
+    if (Status converted = run_checked([&] {
             in = electroscope_inputs(fields);
             x1 = static_cast<double>(field_metres(fields.Ex1).value());
             x2 = static_cast<double>(field_metres(fields.Ex2).value());
             dx = static_cast<double>(field_metres(fields.Edx).value());
         });
-        !converted.ok)
-        return fail(converted.error);
+        !converted)
+        return fail(std::move(converted));
 
     // At most MAX_TABLE_STEPS steps, and a step that really advances x.
     if ((Real(x2) - Real(x1)) / MAX_TABLE_STEPS > Real(dx) || !count_rows(x1, x2, dx)) {
@@ -153,19 +154,19 @@ TableResult write_electroscope_table(const ElectroscopeFields& fields, const std
     }
 
     TableFile file(path);
-    if (auto error = file.open())
-        return fail(*error);
-    std::optional<std::string> write_error = file.write_line(HEADER);
+    if (Status opened = file.open(); !opened)
+        return fail(std::move(opened));
+    Status written = file.write_line(HEADER);
     std::array<ColumnGroup, 4> groups = {{{2, "Angle2", "Qc2", 0, {}},
                                           {3, "Angle3", "V3", 0, {}},
                                           {4, "Angle4", "V4", 0, {}},
                                           {5, "Angle5", "V5", 0, {}}}};
     std::string_view stop_message;
 
-    const CalcResult computed = run_checked([&] {
-        for (double x = x1; !write_error && x <= x2; x += dx) {
+    Status computed = run_checked([&] {
+        for (double x = x1; written && x <= x2; x += dx) {
             const CReal cx = x;
-            const Real x_cm = (cx * 100).value();
+            const Real x_cm = m_to_cm(cx.value());
             if (cx >= 2 * in.L) {
                 stop_message = "The balls are too far.";
                 return;
@@ -189,18 +190,18 @@ TableResult write_electroscope_table(const ElectroscopeFields& fields, const std
                         add_value_column(row, value);
                 }
             }
-            write_error = file.write_line(row);
-            if (!write_error)
+            written = file.write_line(row);
+            if (written)
                 ++result.rows;
         }
     });
 
     // A write error leaves the previous file in place; otherwise the rows so far are kept,
     // also when a floating-point fault ended the run.
-    if (write_error)
-        return fail(*write_error);
-    if (auto error = file.close())
-        return fail(*error);
+    if (!written)
+        return fail(std::move(written));
+    if (Status closed = file.close(); !closed)
+        return fail(std::move(closed));
 
     for (const ColumnGroup& g : groups)
         if (g.missing_rows > 0)
@@ -209,8 +210,8 @@ TableResult write_electroscope_table(const ElectroscopeFields& fields, const std
                                  std::string(g.first_column) + " to " + std::string(g.last_column) +
                                  " written as \"" + std::string(MISSING_VALUE_TEXT) + "\" in " +
                                  std::to_string(g.missing_rows) + (g.missing_rows == 1 ? " row." : " rows."));
-    if (!computed.ok)
-        return fail(computed.error);
+    if (!computed)
+        return fail(std::move(computed));
     if (!stop_message.empty()) {
         sink.add_output_line(stop_message);
         return result;

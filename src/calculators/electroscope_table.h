@@ -5,9 +5,9 @@
 // 8 decimals each).
 #pragma once
 
-#include "calculators/calc_result.h"
 #include "calculators/calculator_fields.h"
 #include "model/output_sink.h"
+#include "model/status.h"
 
 #include <string>
 #include <string_view>
@@ -23,7 +23,10 @@ inline constexpr int MAX_TABLE_STEPS = 5000;
 // arrangement at that gap.
 inline constexpr std::string_view MISSING_VALUE_TEXT = "-";
 
-struct TableResult : CalcResult {
+// The status of the run (its error text on failure) with what was written.
+struct TableResult : Status {
+    TableResult() : Status(Status::success()) {}
+
     int rows = 0;           // data rows written to the file
     bool generated = false; // the whole range was written ("Table generated as ...")
 };

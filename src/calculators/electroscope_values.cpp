@@ -1,6 +1,7 @@
 #include "calculators/electroscope_values.h"
 
 #include "calculators/calculator_constants.h"
+#include "model/units.h"
 
 namespace ambrel::calc {
 
@@ -22,12 +23,13 @@ CReal string_tangent(const ElectroscopeInputs& in, CReal h) {
 } // namespace
 
 CReal field_metres(Real centimetres) {
-    return held(CReal(centimetres) / 100);
+    return held(cm_to_m(centimetres));
 }
 
 ElectroscopeInputs electroscope_inputs(const ElectroscopeFields& fields) {
     ElectroscopeInputs in;
-    in.m = held((CReal(fields.Emf) / 2 + fields.Emb) / 1000);
+    const CReal grams = CReal(fields.Emf) / 2 + fields.Emb;
+    in.m = held(g_to_kg(grams.value()));
     in.L = field_metres(fields.EL);
     in.d = field_metres(fields.Ed);
     in.r = field_metres(fields.Er);
@@ -47,9 +49,9 @@ TwoBallValues two_ball_values(const ElectroscopeInputs& in, CReal x) {
     const CReal t = v.t;
     v.A2 = held(arctan(t) * DEGREES_PER_RADIAN);
     v.F = held(GRAVITY * m * t);
-    v.Q = held(sqrt(sqr(D) * FOUR_PI_E0 * m * GRAVITY * t));
+    v.Q = held(sqrt(sqr(D) * FOUR_PI_E0_20_DIGITS * m * GRAVITY * t));
     v.C = held(EIGHT_PI_E0 * r * (K1 * r + x) / (K2 * r + x));
-    v.C1 = held(FOUR_PI_E0 * 2 * r * D / (3 * r + x));
+    v.C1 = held(FOUR_PI_E0_20_DIGITS * 2 * r * D / (3 * r + x));
 
     // Series solution for two equal spheres, u = D / r. c11 and c12 are the self and mutual
     // capacitance coefficients in units of 4 pi e0 r; the force between the balls is
@@ -64,13 +66,13 @@ TwoBallValues two_ball_values(const ElectroscopeInputs& in, CReal x) {
                           sqr(1 - u) / power(u, 8));
     const CReal hq = held(54 / power(u, 8) + 1 - 4 / u3 - 2 * (u - 1) * (3 * u - 4) / power(u, 7) -
                           50 / (power(u + 1, 3) * power(u, 6)));
-    v.C2 = held(FOUR_PI_E0 * r * (2 * c11 + 2 * c12));
-    v.Qp = held(sqrt(sqr(D) * FOUR_PI_E0 * m * GRAVITY * t / hq));
+    v.C2 = held(FOUR_PI_E0_20_DIGITS * r * (2 * c11 + 2 * c12));
+    v.Qp = held(sqrt(sqr(D) * FOUR_PI_E0_20_DIGITS * m * GRAVITY * t / hq));
 
     // Voltages from the derivative of the energy with each capacitance model.
-    v.Vc = held(sqrt(GRAVITY * m * t / ((K2 - K1) * FOUR_PI_E0)) * (K2 * r + x) / r);
-    v.Vc1 = held(sqrt(GRAVITY * m * t / FOUR_PI_E0) * (3 * r + x) / r);
-    v.Vc2 = held(sqrt(GRAVITY * m * t / (FOUR_PI_E0 * fd)));
+    v.Vc = held(sqrt(GRAVITY * m * t / ((K2 - K1) * FOUR_PI_E0_20_DIGITS)) * (K2 * r + x) / r);
+    v.Vc1 = held(sqrt(GRAVITY * m * t / FOUR_PI_E0_20_DIGITS) * (3 * r + x) / r);
+    v.Vc2 = held(sqrt(GRAVITY * m * t / (FOUR_PI_E0_20_DIGITS * fd)));
     return v;
 }
 
@@ -105,7 +107,7 @@ TouchingValues touching_values(const ElectroscopeInputs& in, const TwoBallValues
     const CReal ln2 = ln(CReal(2));
     const CReal G = held((ln2 - CReal(0.25L)) / 6);
     TouchingValues tv;
-    tv.Vt = held(sqrt(GRAVITY * in.m * v.t / (FOUR_PI_E0 * G)));
+    tv.Vt = held(sqrt(GRAVITY * in.m * v.t / (FOUR_PI_E0_20_DIGITS * G)));
     tv.Ct = held(ln2 * EIGHT_PI_E0 * in.r);
     tv.Qt = held(tv.Ct * tv.Vt / 2);
     return tv;
@@ -119,7 +121,7 @@ CReal polygon_offset(const ElectroscopeInputs& in, CReal x, int n) {
     case 4:
         return held(D / sqrt(CReal(2)) - in.d);
     default:
-        return held(D / (2 * cos(CReal(0.3L) * CALC_PI)) - in.d);
+        return held(D / (2 * cos(CReal(0.3L) * PI)) - in.d);
     }
 }
 
@@ -139,7 +141,7 @@ PolygonValues polygon_values(const ElectroscopeInputs& in, CReal x, int n) {
         P = (4 * r + x) / r;
         k = sqrt3;
         v.Cn = held(TWELVE_PI_E0 * r * D / (4 * r + x));
-        v.Qn = held(D * sqrt(FOUR_PI_E0 / sqrt3 * m * GRAVITY * t));
+        v.Qn = held(D * sqrt(FOUR_PI_E0_20_DIGITS / sqrt3 * m * GRAVITY * t));
         break;
     }
     case 4: {
@@ -147,18 +149,18 @@ PolygonValues polygon_values(const ElectroscopeInputs& in, CReal x, int n) {
         P = ((1 / sqrt2 + 4) * r + x) / r;
         k = sqrt2 + CReal(0.5L);
         v.Cn = held(SIXTEEN_PI_E0 * r * D / ((1 / sqrt2 + 4) * r + x));
-        v.Qn = held(D * sqrt(FOUR_PI_E0 / (sqrt2 + CReal(0.5L)) * m * GRAVITY * t));
+        v.Qn = held(D * sqrt(FOUR_PI_E0_20_DIGITS / (sqrt2 + CReal(0.5L)) * m * GRAVITY * t));
         break;
     }
     default: {
         const CReal sqrt5 = sqrt(CReal(5));
         P = ((4 * sqrt5 + 8) * r + (sqrt5 + 1) * x) / r;
-        k = cos(CReal(0.3L) * CALC_PI) * (4 * sqrt5 + 12) + 8 * cos(CReal(0.1L) * CALC_PI);
-        v.Cn = held((5 * sqrt5 + 5) * FOUR_PI_E0 * r * D / ((4 * sqrt5 + 8) * r + (sqrt5 + 1) * x));
+        k = cos(CReal(0.3L) * PI) * (4 * sqrt5 + 12) + 8 * cos(CReal(0.1L) * PI);
+        v.Cn = held((5 * sqrt5 + 5) * FOUR_PI_E0_20_DIGITS * r * D / ((4 * sqrt5 + 8) * r + (sqrt5 + 1) * x));
         break;
     }
     }
-    v.Vn = held(sqrt(GRAVITY * m * t / FOUR_PI_E0 / k) * P);
+    v.Vn = held(sqrt(GRAVITY * m * t / FOUR_PI_E0_20_DIGITS / k) * P);
     if (n == 5)
         v.Qn = held(v.Cn * v.Vn / 5);
     return v;

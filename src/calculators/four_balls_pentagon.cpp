@@ -2,6 +2,7 @@
 
 #include "calculators/calculator_constants.h"
 #include "calculators/checked_real.h"
+#include "model/units.h"
 #include "text/number_format.h"
 
 #include <string>
@@ -27,15 +28,16 @@ void add_line(OutputSink& sink, std::string_view label, CReal value, std::string
 
 } // namespace
 
-CalcResult four_balls_report(const ExtraFields& fields, OutputSink& sink) {
+Status four_balls_report(const ExtraFields& fields, OutputSink& sink) {
     return run_checked([&] {
         sink.add_output_line("Four suspended balls with two angles:");
-        const CReal r = CReal(fields.NEr) / 100;
-        const CReal L = CReal(fields.NEL) / 100;
-        const CReal a1 = CReal(fields.NEa1) * CALC_PI / 180;
-        const CReal a2 = CReal(fields.NEa2) * CALC_PI / 180;
+        const CReal r = cm_to_m(fields.NEr);
+        const CReal L = cm_to_m(fields.NEL);
+        // Degrees to radians in checked steps: a huge angle is an overflow, not a bad value.
+        const CReal a1 = CReal(fields.NEa1) * PI / 180;
+        const CReal a2 = CReal(fields.NEa2) * PI / 180;
         const CReal V = fields.NEV;
-        const CReal m = CReal(fields.NEm) / 1000;
+        const CReal m = g_to_kg(fields.NEm);
 
         // Balls 1 and 3 are d1 apart, balls 2 and 4 d2 apart, and each ball of one pair is d
         // from each ball of the other.
@@ -47,8 +49,8 @@ CalcResult four_balls_report(const ExtraFields& fields, OutputSink& sink) {
         // Solution of 4 pi e0 V = Q1 (1/r + 1/d1) + 2 Q2 / d and its mirror for Q2.
         const CReal N = d_2 * r * (d2 + r) + (d_2 * r + (d_2 - 4 * sqr(r)) * d2) * d1;
         const CReal C = EIGHT_PI_E0 * d * r * (((d - 2 * r) * 2 * d2 + d * r) * d1 + d2 * d * r) / N;
-        const CReal Q1 = FOUR_PI_E0 * d1 * d * r * ((d - 2 * r) * d2 + d * r) / N * V;
-        const CReal Q2 = FOUR_PI_E0 * d2 * d * r * ((d - 2 * r) * d1 + d * r) / N * V;
+        const CReal Q1 = FOUR_PI_E0_20_DIGITS * d1 * d * r * ((d - 2 * r) * d2 + d * r) / N * V;
+        const CReal Q2 = FOUR_PI_E0_20_DIGITS * d2 * d * r * ((d - 2 * r) * d1 + d * r) / N * V;
 
         // Horizontal outward force on a ball of each pair, vertical force between the pairs.
         const CReal d_3 = power(d, 3);
@@ -67,45 +69,46 @@ CalcResult four_balls_report(const ExtraFields& fields, OutputSink& sink) {
     });
 }
 
-CalcResult pentagon_report(const ExtraFields& fields, OutputSink& sink) {
+Status pentagon_report(const ExtraFields& fields, OutputSink& sink) {
     return run_checked([&] {
         sink.add_output_line("Five balls in a pentagon (comparing alternative calculations):");
-        const CReal r = CReal(fields.NE5r) / 100;
-        const CReal x = CReal(fields.NE5x) / 100;
-        const CReal L = CReal(fields.NE5L) / 100;
-        const CReal m = CReal(fields.NE5m) / 1000;
-        const CReal s = CReal(fields.NE5d) / 100;
+        const CReal r = cm_to_m(fields.NE5r);
+        const CReal x = cm_to_m(fields.NE5x);
+        const CReal L = cm_to_m(fields.NE5L);
+        const CReal m = g_to_kg(fields.NE5m);
+        const CReal s = cm_to_m(fields.NE5d);
         const CReal a = 2 * r + x; // side of the pentagon
         const CReal sqrt5 = sqrt(CReal(5));
 
-        const CReal C = 5 * FOUR_PI_E0 * a * r * (sqrt5 + 1) / ((sqrt5 + 3) * 2 * r + (sqrt5 + 1) * a);
+        const CReal C =
+            5 * FOUR_PI_E0_20_DIGITS * a * r * (sqrt5 + 1) / ((sqrt5 + 3) * 2 * r + (sqrt5 + 1) * a);
         add_line(sink, "Capacitance: ", C * 1e12L, " pF");
 
         // Circumradius two ways, and the tangent of the string angle from each.
-        const CReal R1 = a / (2 * cos(CReal(0.3L) * CALC_PI));
+        const CReal R1 = a / (2 * cos(CReal(0.3L) * PI));
         const CReal R2 = 2 * a / sqrt(10 - 2 * sqrt5);
         const CReal t1 = (R1 - s) / sqrt(sqr(L) - sqr(R1 - s));
         const CReal t2 = (R2 - s) / sqrt(sqr(L) - sqr(R2 - s));
-        const CReal A = arctan(t1) * 180 / CALC_PI;
+        const CReal A = rad_to_deg(arctan(t1).value());
         sink.add_output_line("Tangent: " + number_text(t1) + " (" + number_text(t2) +
                              ") Angle: " + number_text(A));
 
         const CReal weight_tangent = m * GRAVITY * t1;
         const CReal P = ((4 * sqrt5 + 8) * r + (sqrt5 + 1) * x) / r;
         const CReal V1 =
-            P * sqrt(weight_tangent / (FOUR_PI_E0 * ((4 * sqrt5 + 12) * sin(CReal(0.2L) * CALC_PI) +
-                                                     8 * cos(CReal(0.1L) * CALC_PI))));
+            P * sqrt(weight_tangent / (FOUR_PI_E0_20_DIGITS * ((4 * sqrt5 + 12) * sin(CReal(0.2L) * PI) +
+                                                               8 * cos(CReal(0.1L) * PI))));
         const CReal V2 = P * sqrt(weight_tangent / (EIGHT_PI_E0 * sqrt(50 + 22 * sqrt5)));
         sink.add_output_line("Voltage: " + number_text(V1) + " V (" + number_text(V2) + " V)");
 
         const CReal Q1 = C * V1 / 5;
-        const CReal Q2 = a * sqrt(4 * sqrt(CReal(0.5L) - sqrt5 / 10) * CALC_PI * EPSILON_0 * weight_tangent);
+        const CReal Q2 = a * sqrt(4 * sqrt(CReal(0.5L) - sqrt5 / 10) * PI * EPSILON_0 * weight_tangent);
         sink.add_output_line("Charge: " + number_text(Q1 * 1e9L) + " nC (" + number_text(Q2 * 1e9L) + " nC)");
 
         // Outward force from the two neighbours (side a) and the two far balls (diagonal b).
         const CReal b = (sqrt5 + 1) * a / 2;
         const CReal F = sqr(Q1) * ONE_OVER_FOUR_PI_E0 *
-                        (2 * cos(CReal(0.3L) * CALC_PI) / sqr(a) + 2 * cos(CReal(0.1L) * CALC_PI) / sqr(b));
+                        (2 * cos(CReal(0.3L) * PI) / sqr(a) + 2 * cos(CReal(0.1L) * PI) / sqr(b));
         add_line(sink, "Force: ", F * 1e6L, " uN");
     });
 }

@@ -7,13 +7,13 @@
 // lines already written and is returned as the error text.
 #pragma once
 
-#include "calculators/calc_result.h"
 #include "calculators/calculator_fields.h"
 #include "model/output_sink.h"
+#include "model/status.h"
 
 namespace ambrel {
 
-CalcResult four_balls_report(const ExtraFields& fields, OutputSink& sink);
-CalcResult pentagon_report(const ExtraFields& fields, OutputSink& sink);
+Status four_balls_report(const ExtraFields& fields, OutputSink& sink);
+Status pentagon_report(const ExtraFields& fields, OutputSink& sink);
 
 } // namespace ambrel

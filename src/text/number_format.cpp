@@ -1,5 +1,7 @@
 #include "text/number_format.h"
 
+#include "text/number_scan.h"
+
 #include <charconv>
 #include <cmath>
 #include <limits>
@@ -115,66 +117,12 @@ std::string real_to_exponent_text(Real value, int width, int decimals) {
 }
 
 Real parse_real(std::string_view text) {
-    // Find the longest prefix that is a valid decimal number.
-    std::size_t i = 0;
-    const std::size_t n = text.size();
-    bool negative = false;
-    if (i < n && (text[i] == '+' || text[i] == '-')) {
-        negative = text[i] == '-';
-        ++i;
-    }
-    const std::size_t mantissa_start = i;
-    std::size_t int_digits = 0, frac_digits = 0;
-    while (i < n && text[i] >= '0' && text[i] <= '9') {
-        ++i;
-        ++int_digits;
-    }
-    std::size_t end = i;
-    if (i < n && text[i] == '.') {
-        ++i;
-        while (i < n && text[i] >= '0' && text[i] <= '9') {
-            ++i;
-            ++frac_digits;
-        }
-        if (int_digits + frac_digits > 0)
-            end = i;
-    }
-    if (int_digits + frac_digits == 0)
+    // The longest valid prefix; a value beyond the extended range reads as the largest one.
+    const ScannedNumber number = scan_number(text);
+    if (!number.has_digits())
         return 0;
-    // The exponent counts only when at least one digit follows "E", "e" and its sign.
-    if (end < n && (text[end] == 'e' || text[end] == 'E')) {
-        std::size_t j = end + 1;
-        if (j < n && (text[j] == '+' || text[j] == '-'))
-            ++j;
-        const std::size_t exp_digits_start = j;
-        while (j < n && text[j] >= '0' && text[j] <= '9')
-            ++j;
-        if (j > exp_digits_start)
-            end = j;
-    }
-    const std::string_view number = text.substr(mantissa_start, end - mantissa_start);
-    Real value = 0;
-    auto res =
-        std::from_chars(number.data(), number.data() + number.size(), value, std::chars_format::general);
-    if (res.ec == std::errc::result_out_of_range) {
-        // Decide overflow or underflow from the decimal exponent of the text.
-        long exponent10 = static_cast<long>(int_digits) - 1;
-        const auto e_pos = number.find_first_of("eE");
-        if (e_pos != std::string_view::npos) {
-            long e = 0;
-            const char* first = number.data() + e_pos + 1;
-            if (*first == '+')
-                ++first;
-            auto r = std::from_chars(first, number.data() + number.size(), e);
-            if (r.ec == std::errc::result_out_of_range)
-                e = (*first == '-') ? -100000 : 100000;
-            exponent10 += e;
-        }
-        value = exponent10 > 0 ? std::numeric_limits<Real>::max() : 0;
-    } else if (res.ec != std::errc()) {
-        value = 0;
-    }
-    return negative ? -value : value;
+    const Real value = scanned_magnitude(number).value_or(std::numeric_limits<Real>::max());
+    return number.negative ? -value : value;
 }
 
 } // namespace ambrel

@@ -1,22 +1,11 @@
 #include "text/numeric_field.h"
 
 #include "text/number_format.h"
-
-#include <charconv>
-#include <cmath>
-#include <limits>
-#include <system_error>
+#include "text/number_scan.h"
 
 namespace ambrel {
 
 namespace {
-
-bool is_blank(char c) {
-    return c == ' ' || c == '\t';
-}
-bool is_digit(char c) {
-    return c >= '0' && c <= '9';
-}
 
 int hex_digit_value(char c) {
     if (c >= '0' && c <= '9')
@@ -27,17 +16,6 @@ int hex_digit_value(char c) {
         return c - 'A' + 10;
     return -1;
 }
-
-std::string_view skip_blanks(std::string_view text) {
-    std::size_t i = 0;
-    while (i < text.size() && is_blank(text[i]))
-        ++i;
-    return text.substr(i);
-}
-
-// Exponents beyond this only say "overflow" or "underflow"; saturating keeps the arithmetic
-// on the decimal exponent safe.
-constexpr long EXPONENT_LIMIT = 100000;
 
 } // namespace
 
@@ -51,81 +29,16 @@ std::optional<Real> parse_field_real(std::string_view text) {
     const std::string_view s = skip_blanks(text);
     if (s.empty())
         return std::nullopt;
-    std::size_t i = 0;
-    const std::size_t n = s.size();
-    bool negative = false;
-    if (s[i] == '+' || s[i] == '-') {
-        negative = s[i] == '-';
-        ++i;
-    }
-    const std::size_t int_start = i;
-    while (i < n && is_digit(s[i]))
-        ++i;
-    const std::string_view int_digits = s.substr(int_start, i - int_start);
-    std::string_view frac_digits;
-    if (i < n && s[i] == '.') {
-        const std::size_t frac_start = ++i;
-        while (i < n && is_digit(s[i]))
-            ++i;
-        frac_digits = s.substr(frac_start, i - frac_start);
-    }
-    long exponent = 0;
-    if (i < n && (s[i] == 'e' || s[i] == 'E')) {
-        ++i;
-        bool exponent_negative = false;
-        if (i < n && (s[i] == '+' || s[i] == '-')) {
-            exponent_negative = s[i] == '-';
-            ++i;
-        }
-        const std::size_t exp_start = i;
-        while (i < n && is_digit(s[i])) {
-            if (exponent < EXPONENT_LIMIT)
-                exponent = exponent * 10 + (s[i] - '0');
-            ++i;
-        }
-        if (i == exp_start)
-            return std::nullopt;
-        if (exponent_negative)
-            exponent = -exponent;
-    }
-    if (i != n)
+    const ScannedNumber number = scan_number(s);
+    if (!number.whole)
         return std::nullopt;
-
-    // Position of the first significant digit relative to the point decides overflow.
-    long leading_exponent = 0;
-    bool all_zero = true;
-    std::size_t int_significant = int_digits.find_first_not_of('0');
-    if (int_significant != std::string_view::npos) {
-        all_zero = false;
-        leading_exponent = static_cast<long>(int_digits.size() - int_significant) - 1;
-    } else {
-        std::size_t frac_significant = frac_digits.find_first_not_of('0');
-        if (frac_significant != std::string_view::npos) {
-            all_zero = false;
-            leading_exponent = -static_cast<long>(frac_significant) - 1;
-        }
-    }
-    if (all_zero)
+    // A zero mantissa is stored as 0 whatever its sign ("-0", "-.0e3").
+    if (number.is_zero())
         return Real(0);
-
-    std::string normalized = int_digits.empty() ? std::string("0") : std::string(int_digits);
-    if (!frac_digits.empty()) {
-        normalized += '.';
-        normalized += frac_digits;
-    }
-    normalized += 'e';
-    normalized += std::to_string(exponent);
-    Real value = 0;
-    const auto res = std::from_chars(normalized.data(), normalized.data() + normalized.size(), value,
-                                     std::chars_format::general);
-    if (res.ec == std::errc::result_out_of_range) {
-        if (leading_exponent + exponent > 0)
-            return std::nullopt; // beyond the extended range
-        value = 0;               // below the smallest extended value
-    } else if (res.ec != std::errc() || !std::isfinite(value)) {
-        return std::nullopt;
-    }
-    return negative ? -value : value;
+    const std::optional<Real> value = scanned_magnitude(number);
+    if (!value)
+        return std::nullopt; // beyond the extended range
+    return number.negative ? -*value : *value;
 }
 
 std::optional<std::int32_t> parse_field_int(std::string_view text) {
@@ -151,7 +64,7 @@ std::optional<std::int32_t> parse_field_int(std::string_view text) {
     const std::int64_t limit = negative ? std::int64_t{1} << 31 : (std::int64_t{1} << 31) - 1;
     std::int64_t magnitude = 0;
     for (; i < n; ++i) {
-        const int digit = base == 16 ? hex_digit_value(s[i]) : (is_digit(s[i]) ? s[i] - '0' : -1);
+        const int digit = base == 16 ? hex_digit_value(s[i]) : (is_decimal_digit(s[i]) ? s[i] - '0' : -1);
         if (digit < 0)
             return std::nullopt;
         magnitude = magnitude * base + digit;
@@ -189,24 +102,38 @@ void NumericField::set_field_type(tipo_campo type) {
         text_ = field_int_text(panel_int_);
 }
 
-std::optional<std::string> NumericField::commit_text() {
+Result<Real> read_field_real(std::string_view text) {
+    if (const auto value = parse_field_real(text))
+        return *value;
+    return Result<Real>::failure(invalid_number_message(text));
+}
+
+Result<std::int32_t> read_field_int(std::string_view text) {
+    if (const auto value = parse_field_int(text))
+        return *value;
+    return Result<std::int32_t>::failure(invalid_number_message(text));
+}
+
+Status NumericField::commit_text() {
     switch (field_type_) {
     case tipo_campo::text_field:
-        return std::nullopt;
-    case tipo_campo::real_field:
-        if (const auto value = parse_field_real(text_)) {
-            panel_real_ = *value;
-            return std::nullopt;
-        }
         break;
-    case tipo_campo::int_field:
-        if (const auto value = parse_field_int(text_)) {
-            panel_int_ = *value;
-            return std::nullopt;
-        }
+    case tipo_campo::real_field: {
+        const Result<Real> value = read_field_real(text_);
+        if (!value)
+            return value.status();
+        panel_real_ = *value;
         break;
     }
-    return invalid_number_message(text_);
+    case tipo_campo::int_field: {
+        const Result<std::int32_t> value = read_field_int(text_);
+        if (!value)
+            return value.status();
+        panel_int_ = *value;
+        break;
+    }
+    }
+    return Status::success();
 }
 
 } // namespace ambrel

@@ -4,6 +4,7 @@
 // always ".", whatever the locale.
 #pragma once
 
+#include "model/status.h"
 #include "model/types.h"
 
 #include <cstdint>
@@ -33,6 +34,11 @@ std::optional<Real> parse_field_real(std::string_view text);
 // fit in 32 signed bits, gives nullopt.
 std::optional<std::int32_t> parse_field_int(std::string_view text);
 
+// The value a real or integer field stores for text as typed, or the message of the
+// invalid-number error box.
+Result<Real> read_field_real(std::string_view text);
+Result<std::int32_t> read_field_int(std::string_view text);
+
 // The text a real field shows for its value: the general 15-digit format.
 std::string field_real_text(Real value);
 
@@ -57,9 +63,9 @@ class NumericField {
     void set_field_type(tipo_campo type);
 
     // Leaving the field: converts the text and stores the number of the field's type. On
-    // failure nothing is stored and the message for the error box is returned. The text
-    // stays exactly as typed either way.
-    std::optional<std::string> commit_text();
+    // failure nothing is stored and the status carries the message for the error box. The
+    // text stays exactly as typed either way; a text field always succeeds.
+    Status commit_text();
 
   private:
     std::string text_ = "0";

@@ -142,16 +142,14 @@ ElectroscopeFields ElectroscopeWindow::fields() const {
 }
 
 void ElectroscopeWindow::Button1Click() {
-    const CalcResult result = electroscope_report(fields(), sink_);
-    if (!result.ok)
-        dialogs_.show_error(this, QString::fromStdString(result.error));
+    if (const Status result = electroscope_report(fields(), sink_); !result)
+        dialogs_.show_error(this, QString::fromStdString(result.message()));
 }
 
 void ElectroscopeWindow::Button2Click() {
     try {
-        const TableResult result = write_electroscope_table(fields(), sink_);
-        if (!result.ok)
-            dialogs_.show_error(this, QString::fromStdString(result.error));
+        if (const TableResult result = write_electroscope_table(fields(), sink_); !result)
+            dialogs_.show_error(this, QString::fromStdString(result.message()));
     } catch (const std::exception& error) {
         dialogs_.show_error(this, error_text(error));
     }

@@ -130,17 +130,15 @@ ExtraFields ExtraWindow::fields() const {
 void ExtraWindow::Button1Click() {
     if (any_invalid({NEr, NEL, NEa1, NEa2, NEV, NEm}))
         return;
-    const CalcResult result = four_balls_report(fields(), sink_);
-    if (!result.ok)
-        dialogs_.show_error(this, QString::fromStdString(result.error));
+    if (const Status result = four_balls_report(fields(), sink_); !result)
+        dialogs_.show_error(this, QString::fromStdString(result.message()));
 }
 
 void ExtraWindow::Button2Click() {
     if (any_invalid({NE5r, NE5x, NE5L, NE5m, NE5d}))
         return;
-    const CalcResult result = pentagon_report(fields(), sink_);
-    if (!result.ok)
-        dialogs_.show_error(this, QString::fromStdString(result.error));
+    if (const Status result = pentagon_report(fields(), sink_); !result)
+        dialogs_.show_error(this, QString::fromStdString(result.message()));
 }
 
 } // namespace ambrel::ui

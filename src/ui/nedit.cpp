@@ -39,14 +39,11 @@ void TNEdit::set_field_type(tipo_campo type) {
     invalid_ = false;
 }
 
-QString TNEdit::commit_text() {
+Status TNEdit::commit_text() {
     field_.set_text(text().toStdString());
-    if (const auto error = field_.commit_text()) {
-        invalid_ = true;
-        return QString::fromStdString(*error);
-    }
-    invalid_ = false;
-    return {};
+    Status committed = field_.commit_text();
+    invalid_ = !committed;
+    return committed;
 }
 
 void TNEdit::focusOutEvent(QFocusEvent* event) {
@@ -55,12 +52,11 @@ void TNEdit::focusOutEvent(QFocusEvent* event) {
     // is confirmed only when the focus moves to another control.
     if (event->reason() == Qt::PopupFocusReason || event->reason() == Qt::ActiveWindowFocusReason)
         return;
-    const QString error = commit_text();
-    if (error.isEmpty()) {
-        emit exited();
+    if (const Status committed = commit_text(); !committed) {
+        report_error(QString::fromStdString(committed.message()));
         return;
     }
-    report_error(error);
+    emit exited();
 }
 
 void TNEdit::report_error(const QString& message) {

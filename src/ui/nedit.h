@@ -4,8 +4,9 @@
 // shown and nothing is stored. Commands read the stored number, never the text.
 #pragma once
 
-#include "text/numeric_field.h"
+#include "model/status.h"
 #include "model/types.h"
+#include "text/numeric_field.h"
 
 #include <QLineEdit>
 
@@ -33,9 +34,9 @@ class TNEdit : public QLineEdit {
     // Where the error box of an invalid text goes (none: a plain error box).
     void set_dialogs(DialogProvider* dialogs) { dialogs_ = dialogs; }
 
-    // Converts the text as leaving the field does and stores the number. Returns the error
-    // message, or an empty string on success; nothing is stored on error and no box is shown.
-    QString commit_text();
+    // Converts the text as leaving the field does and stores the number. On error the status
+    // carries the message; nothing is stored then and no box is shown.
+    Status commit_text();
 
     // The last time the field was left its text was not a number, and it has not been
     // converted successfully or set since.

@@ -60,7 +60,7 @@ class ElectroscopeTable : public ::testing::Test {
 
 TEST_F(ElectroscopeTable, DefaultFieldsWriteFortyRows) {
     const TableResult result = generate(ElectroscopeFields{});
-    EXPECT_TRUE(result.ok) << result.error;
+    EXPECT_TRUE(result.ok()) << result.message();
     EXPECT_TRUE(result.generated);
     EXPECT_EQ(result.rows, 40);
     EXPECT_EQ(sink_.lines, std::vector<std::string>{"Table generated as \"" + path_ + "\"."});
@@ -84,14 +84,14 @@ TEST_F(ElectroscopeTable, DefaultFieldsWriteFortyRows) {
 
 // The row of x = 1 cm holds the numbers of the report for that gap, in column order.
 TEST_F(ElectroscopeTable, RowMatchesTheReport) {
-    ASSERT_TRUE(generate(ElectroscopeFields{}).ok);
+    ASSERT_TRUE(generate(ElectroscopeFields{}).ok());
     const auto lines = file_lines();
     ASSERT_EQ(lines.size(), 41u);
     const std::string& row = lines[11];
     ASSERT_EQ(row.substr(0, 10), "   1.00000");
 
     VectorSink report;
-    ASSERT_TRUE(electroscope_report(ElectroscopeFields{}, report).ok);
+    ASSERT_TRUE(electroscope_report(ElectroscopeFields{}, report).ok());
     std::vector<std::string> numbers;
     for (const std::string& line : report.lines) {
         const auto pos = line.rfind(": ");
@@ -115,7 +115,7 @@ TEST_F(ElectroscopeTable, StepLimits) {
     for (Real step : {0.0005L, -0.1L, 0.0L}) {
         f.Edx = step;
         result = generate(f);
-        EXPECT_TRUE(result.ok);
+        EXPECT_TRUE(result.ok());
         EXPECT_FALSE(result.generated);
         EXPECT_EQ(sink_.lines, std::vector<std::string>{"Too many points."}) << step;
         EXPECT_FALSE(fs::exists(path_)) << step;
@@ -147,7 +147,7 @@ TEST_F(ElectroscopeTable, TooCloseAndTooFarKeepTheRowsBefore) {
     ElectroscopeFields f;
     f.Ed = 2; // balls would hang inward of their supports
     TableResult result = generate(f);
-    EXPECT_TRUE(result.ok);
+    EXPECT_TRUE(result.ok());
     EXPECT_FALSE(result.generated);
     EXPECT_EQ(sink_.lines, std::vector<std::string>{"The balls are too close."});
     EXPECT_EQ(file_lines(), std::vector<std::string>{HEADER});
@@ -155,7 +155,7 @@ TEST_F(ElectroscopeTable, TooCloseAndTooFarKeepTheRowsBefore) {
     f = ElectroscopeFields{};
     f.EL = 1.6L;
     result = generate(f);
-    EXPECT_TRUE(result.ok);
+    EXPECT_TRUE(result.ok());
     // Rows until x reaches 2L = 3.2 cm.
     const auto lines = file_lines();
     ASSERT_EQ(static_cast<int>(lines.size()), result.rows + 1);
@@ -203,8 +203,8 @@ TEST_F(ElectroscopeTable, FloatingPointFaultClosesTheFileWithTheRowsSoFar) {
     f.Er = 0;
     f.Ed = 0;
     const TableResult result = generate(f);
-    EXPECT_FALSE(result.ok);
-    EXPECT_EQ(result.error, "Invalid floating point operation");
+    EXPECT_FALSE(result.ok());
+    EXPECT_EQ(result.message(), "Invalid floating point operation");
     EXPECT_TRUE(sink_.lines.empty());
     EXPECT_EQ(file_lines(), std::vector<std::string>{HEADER});
 }
@@ -212,14 +212,14 @@ TEST_F(ElectroscopeTable, FloatingPointFaultClosesTheFileWithTheRowsSoFar) {
 TEST_F(ElectroscopeTable, FileErrorsAreReportedWithTheFileName) {
     path_ = (dir_ / "missing" / "pithballs.tab").string();
     const TableResult result = generate(ElectroscopeFields{});
-    EXPECT_FALSE(result.ok);
-    EXPECT_NE(result.error.find(path_), std::string::npos) << result.error;
-    EXPECT_NE(result.error.find("No such file or directory"), std::string::npos) << result.error;
+    EXPECT_FALSE(result.ok());
+    EXPECT_NE(result.message().find(path_), std::string::npos) << result.message();
+    EXPECT_NE(result.message().find("No such file or directory"), std::string::npos) << result.message();
     EXPECT_TRUE(sink_.lines.empty());
 
     // A directory in the way: the rename fails and nothing is left behind.
     path_ = dir_.string();
-    EXPECT_FALSE(generate(ElectroscopeFields{}).ok);
+    EXPECT_FALSE(generate(ElectroscopeFields{}).ok());
     EXPECT_FALSE(fs::exists(path_ + ".tmp"));
 }
 

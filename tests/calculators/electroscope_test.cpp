@@ -16,13 +16,13 @@ long double line_value(const std::string& line) {
     return std::stold(line.substr(pos + 2));
 }
 
-std::vector<std::string> report(const ElectroscopeFields& fields, CalcResult* result = nullptr) {
+std::vector<std::string> report(const ElectroscopeFields& fields, Status* result = nullptr) {
     VectorSink sink;
-    const CalcResult r = electroscope_report(fields, sink);
+    const Status r = electroscope_report(fields, sink);
     if (result)
         *result = r;
     else
-        EXPECT_TRUE(r.ok) << r.error;
+        EXPECT_TRUE(r.ok()) << r.message();
     return sink.lines;
 }
 
@@ -158,7 +158,7 @@ TEST(Electroscope, FiveBallSectionReproducesThePentagonCalculator) {
     e.NE5m = 0.3L;
     e.NE5d = 0.4L;
     VectorSink sink;
-    ASSERT_TRUE(pentagon_report(e, sink).ok);
+    ASSERT_TRUE(pentagon_report(e, sink).ok());
     // Pentagon lines: "Tangent: t (t2) Angle: A", "Voltage: V1 V (V2 V)", "Charge: Q1 nC (...)".
     EXPECT_NEAR(line_value(lines[32]), line_value(sink.lines[2]), 1e-8);
     EXPECT_NEAR(line_value(lines[33]), line_value(sink.lines[1]), 1e-8);
@@ -169,23 +169,23 @@ TEST(Electroscope, FiveBallSectionReproducesThePentagonCalculator) {
 TEST(Electroscope, FloatingPointFaultsStopTheReport) {
     ElectroscopeFields f;
     f.EL = 1.6L; // reaches two, three and four balls, but is shorter than the five-ball offset
-    CalcResult result;
+    Status result = Status::success();
     auto lines = report(f, &result);
-    EXPECT_EQ(result.error, "Invalid floating point operation");
+    EXPECT_EQ(result.message(), "Invalid floating point operation");
     ASSERT_EQ(lines.size(), 2u + 19u + 10u + 1u);
     EXPECT_EQ(lines.back(), "Five balls:");
 
     f = ElectroscopeFields{};
     f.Er = 0; // u = D / r
     lines = report(f, &result);
-    EXPECT_EQ(result.error, "Floating point division by zero");
+    EXPECT_EQ(result.message(), "Floating point division by zero");
     // The section's title is written before its values are computed.
     EXPECT_EQ(lines, (std::vector<std::string>{"", "Two balls:"}));
 
     f = ElectroscopeFields{};
     f.EL = 1e311L; // 1e309 m: beyond the range of a double
     lines = report(f, &result);
-    EXPECT_EQ(result.error, "Floating point overflow");
+    EXPECT_EQ(result.message(), "Floating point overflow");
     EXPECT_EQ(lines, std::vector<std::string>{""});
 }
 

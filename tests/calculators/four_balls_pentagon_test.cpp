@@ -1,3 +1,4 @@
+#include "calculators/calculator_constants.h"
 #include "calculators/four_balls_pentagon.h"
 
 #include <cmath>
@@ -15,10 +16,25 @@ long double number_after(const std::string& line, const std::string& label) {
     return std::stold(line.substr(pos + label.size()));
 }
 
+// The calculators' multiples of 4 pi e0 are literals of their own: each must be the multiple
+// it is named after, to the last digits of the extended type.
+TEST(CalculatorConstants, MultiplesOfFourPiE0) {
+    using namespace calc;
+    const Real four_pi_e0 = 4 * PI * EPSILON_0;
+    // Relative to the extended type's precision: gtest's EXPECT_NEAR would round to double.
+    const auto near = [](Real value, Real expected) { return std::fabs(value / expected - 1) < 1e-18L; };
+    EXPECT_TRUE(near(EIGHT_PI_E0, 2 * four_pi_e0));
+    EXPECT_TRUE(near(TWELVE_PI_E0, 3 * four_pi_e0));
+    EXPECT_TRUE(near(SIXTEEN_PI_E0, 4 * four_pi_e0));
+    EXPECT_TRUE(near(ONE_OVER_FOUR_PI_E0, 1 / four_pi_e0));
+    EXPECT_TRUE(near(TWO_OVER_FOUR_PI_E0, 2 / four_pi_e0));
+    EXPECT_TRUE(near(DEGREES_PER_RADIAN, 180 / PI));
+}
+
 TEST(FourBalls, DefaultReport) {
     VectorSink sink;
-    const CalcResult result = four_balls_report(ExtraFields{}, sink);
-    EXPECT_TRUE(result.ok);
+    const Status result = four_balls_report(ExtraFields{}, sink);
+    EXPECT_TRUE(result.ok());
     EXPECT_EQ(sink.lines, (std::vector<std::string>{
                               "Four suspended balls with two angles:",
                               "Capacitance:  2.546240956 pF",
@@ -39,7 +55,7 @@ TEST(FourBalls, ChargesSolveThePotentialEquations) {
     f.NEa2 = 12;
     f.NEr = 0.5L;
     VectorSink sink;
-    ASSERT_TRUE(four_balls_report(f, sink).ok);
+    ASSERT_TRUE(four_balls_report(f, sink).ok());
     ASSERT_EQ(sink.lines.size(), 8u);
 
     const long double k = 1.1126500560535694421e-10L, pi = 3.1415926535897932385L;
@@ -65,22 +81,22 @@ TEST(FourBalls, FloatingPointFaultsStopTheReport) {
     f.NEa1 = 0;
     f.NEa2 = 0; // all distances zero: 0/0
     VectorSink sink;
-    CalcResult result = four_balls_report(f, sink);
-    EXPECT_FALSE(result.ok);
-    EXPECT_EQ(result.error, "Invalid floating point operation");
+    Status result = four_balls_report(f, sink);
+    EXPECT_FALSE(result.ok());
+    EXPECT_EQ(result.message(), "Invalid floating point operation");
     EXPECT_EQ(sink.lines, std::vector<std::string>{"Four suspended balls with two angles:"});
 
     f = ExtraFields{};
     f.NEV = 1e4900L; // the square of the charge exceeds the extended range
     sink.lines.clear();
     result = four_balls_report(f, sink);
-    EXPECT_EQ(result.error, "Floating point overflow");
+    EXPECT_EQ(result.message(), "Floating point overflow");
     EXPECT_EQ(sink.lines.size(), 1u);
 }
 
 TEST(Pentagon, DefaultReport) {
     VectorSink sink;
-    EXPECT_TRUE(pentagon_report(ExtraFields{}, sink).ok);
+    EXPECT_TRUE(pentagon_report(ExtraFields{}, sink).ok());
     EXPECT_EQ(sink.lines, (std::vector<std::string>{
                               "Five balls in a pentagon (comparing alternative calculations):",
                               "Capacitance:  2.117107030 pF",
@@ -97,7 +113,7 @@ TEST(Pentagon, ForceBalancesWeightAtTheReportedAngle) {
     f.NE5x = 2.5L;
     f.NE5m = 0.25L;
     VectorSink sink;
-    ASSERT_TRUE(pentagon_report(f, sink).ok);
+    ASSERT_TRUE(pentagon_report(f, sink).ok());
     ASSERT_EQ(sink.lines.size(), 6u);
     const long double t = number_after(sink.lines[2], "Tangent: ");
     const long double F = number_after(sink.lines[5], "Force: ");
@@ -109,8 +125,8 @@ TEST(Pentagon, FloatingPointFaultsStopAfterTheLinesBefore) {
     ExtraFields f;
     f.NE5d = 3; // support beyond the circumradius: negative tangent, then a negative root
     VectorSink sink;
-    CalcResult result = pentagon_report(f, sink);
-    EXPECT_EQ(result.error, "Invalid floating point operation");
+    Status result = pentagon_report(f, sink);
+    EXPECT_EQ(result.message(), "Invalid floating point operation");
     ASSERT_EQ(sink.lines.size(), 3u);
     EXPECT_EQ(sink.lines[2].rfind("Tangent: -", 0), 0u) << sink.lines[2];
 
@@ -118,14 +134,14 @@ TEST(Pentagon, FloatingPointFaultsStopAfterTheLinesBefore) {
     f.NE5r = 0; // the voltage factor divides by the radius
     sink.lines.clear();
     result = pentagon_report(f, sink);
-    EXPECT_EQ(result.error, "Floating point division by zero");
+    EXPECT_EQ(result.message(), "Floating point division by zero");
     EXPECT_EQ(sink.lines.size(), 3u);
 
     f = ExtraFields{};
     f.NE5L = 1; // string shorter than the offset of the ball
     sink.lines.clear();
     result = pentagon_report(f, sink);
-    EXPECT_EQ(result.error, "Invalid floating point operation");
+    EXPECT_EQ(result.message(), "Invalid floating point operation");
     EXPECT_EQ(sink.lines.size(), 2u);
 }
 

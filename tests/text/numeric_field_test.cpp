@@ -9,12 +9,12 @@ TEST(NumericField, RealFieldStoresTypedValueAndKeepsText) {
     NumericField field;
     field.set_panel_real(2);
     field.set_text("0.5");
-    EXPECT_EQ(field.commit_text(), std::nullopt);
+    EXPECT_TRUE(field.commit_text().ok());
     EXPECT_EQ(field.panel_real(), 0.5L);
     EXPECT_EQ(field.text(), "0.5");
 
     field.set_text("  -2.5E-3");
-    EXPECT_EQ(field.commit_text(), std::nullopt);
+    EXPECT_TRUE(field.commit_text().ok());
     EXPECT_EQ(field.panel_real(), -2.5e-3L);
     EXPECT_EQ(field.text(), "  -2.5E-3");
 }
@@ -23,20 +23,20 @@ TEST(NumericField, InvalidTextReportsMessageAndKeepsOldValue) {
     NumericField field;
     field.set_panel_real(0.75L);
     field.set_text("1,5");
-    EXPECT_EQ(field.commit_text(), "1,5 is not a valid number");
+    EXPECT_EQ(field.commit_text().message(), "1,5 is not a valid number");
     EXPECT_EQ(field.panel_real(), 0.75L);
     EXPECT_EQ(field.text(), "1,5");
 
     field.set_text("12a");
-    EXPECT_EQ(field.commit_text(), "12a is not a valid number");
+    EXPECT_EQ(field.commit_text().message(), "12a is not a valid number");
 
     NumericField integer;
     integer.set_field_type(tipo_campo::int_field);
     integer.set_panel_int(7);
     integer.set_text("");
-    EXPECT_EQ(integer.commit_text(), " is not a valid number");
+    EXPECT_EQ(integer.commit_text().message(), " is not a valid number");
     integer.set_text("12 ");
-    EXPECT_EQ(integer.commit_text(), "12  is not a valid number");
+    EXPECT_EQ(integer.commit_text().message(), "12  is not a valid number");
     EXPECT_EQ(integer.panel_int(), 7);
 }
 
@@ -44,7 +44,7 @@ TEST(NumericField, IntegerFieldReadsHexadecimal) {
     NumericField field;
     field.set_field_type(tipo_campo::int_field);
     field.set_text("$10");
-    EXPECT_EQ(field.commit_text(), std::nullopt);
+    EXPECT_TRUE(field.commit_text().ok());
     EXPECT_EQ(field.panel_int(), 16);
     EXPECT_EQ(field.text(), "$10");
 }
@@ -66,10 +66,49 @@ TEST(NumericField, SettersRewriteOnlyTheTextOfTheirType) {
 
     field.set_field_type(tipo_campo::text_field);
     field.set_text("anything");
-    EXPECT_EQ(field.commit_text(), std::nullopt);
+    EXPECT_TRUE(field.commit_text().ok());
     EXPECT_EQ(field.panel_real(), 0.0001L);
     field.set_panel_real(3);
     EXPECT_EQ(field.text(), "anything");
+}
+
+// The same rules serve every front end that takes a field's text: the window's field, the
+// calculators' fields and the command line.
+TEST(ReadField, ValueOrTheInvalidNumberMessage) {
+    const Result<Real> real = read_field_real(" 2.5e-1");
+    ASSERT_TRUE(real.ok());
+    EXPECT_EQ(*real, 0.25L);
+    const Result<Real> bad_real = read_field_real("2,5");
+    EXPECT_FALSE(bad_real.ok());
+    EXPECT_EQ(bad_real.message(), "2,5 is not a valid number");
+    EXPECT_EQ(read_field_real("1e99999").message(), "1e99999 is not a valid number");
+
+    const Result<std::int32_t> hex = read_field_int("0x1f");
+    ASSERT_TRUE(hex.ok());
+    EXPECT_EQ(*hex, 31);
+    EXPECT_FALSE(read_field_int("1.0").ok());
+    EXPECT_EQ(read_field_int("1.0").message(), "1.0 is not a valid number");
+}
+
+TEST(NumericField, CommitFailsOnlyForAnInvalidNumberOfTheFieldsType) {
+    NumericField field;
+    field.set_text("7");
+    EXPECT_TRUE(field.commit_text().ok());
+    field.set_text("7.5x");
+    const Status failed = field.commit_text();
+    EXPECT_FALSE(failed.ok());
+    EXPECT_EQ(field.panel_real(), 7);
+
+    // "2.5" is a real but not an integer.
+    field.set_field_type(tipo_campo::int_field);
+    field.set_text("2.5");
+    EXPECT_FALSE(field.commit_text().ok());
+    EXPECT_EQ(field.panel_int(), 0);
+    EXPECT_EQ(field.panel_real(), 7);
+    field.set_text("-$ff");
+    EXPECT_TRUE(field.commit_text().ok());
+    EXPECT_EQ(field.panel_int(), -255);
+    EXPECT_EQ(field.panel_real(), 7);
 }
 
 TEST(ParseFieldReal, Grammar) {
