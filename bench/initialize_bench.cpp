@@ -5,8 +5,8 @@
 //   plates: n/100 flat 10x10 plates (1 cm square) stacked 1 cm apart, alternately at +-100 V
 #include "bench_geometry.h"
 #include "description/reader.h"
-#include "physics/charge_solver.h"
-#include "physics/forces.h"
+#include "physics/evaluation.h"
+#include "session/session.h"
 #include "solver/relaxation.h"
 
 #include <benchmark/benchmark.h>
@@ -42,47 +42,52 @@ std::vector<std::string> stacked_plates_description(int n) {
 
 struct BenchSystem {
     NullSink sink;
-    Simulator sim{sink};
+    Session session{sink};
     BenchSystem(bool plates, int n, SolverTier tier) {
-        sim.options.set(Option::AlwaysCalculate, true);
-        sim.four_pi_e0 = 1.11265005605356944e-10L;
-        sim.view_reset_pending = false;
-        read_description(sim, plates ? stacked_plates_description(n) : random_balls_description(n));
-        physics_of(sim).requested_tier = tier;
+        session.options.set(Option::AlwaysCalculate, true);
+        session.view_reset_pending = false;
+        read_description(session.model, session.options,
+                         plates ? stacked_plates_description(n) : random_balls_description(n), sink);
+        session.workspace.requested_tier = tier;
     }
+    void computation() { evaluate(session.model, session.options, session.workspace, session.evaluation); }
 };
 
-void computation(Simulator& sim) {
-    compute_positions(sim);
-    build_capacitance_matrix(sim);
-    compute_charges(sim);
-    compute_forces(sim);
-    compute_rotational_forces(sim);
+// New angles by the default law of a relaxation step from the present rotational forces.
+void step_angles(SystemModel& model, const Evaluation& ev, Real dt) {
+    for (int k = 1; k <= model.object_count; ++k) {
+        Object& o = model.objects[k];
+        if (!o.movable())
+            continue;
+        const Real K = step_gain(model, o, dt * dt);
+        o.Ax += limited_cosec(o.Az) * ev.frx[o.last()] * K;
+        o.Az += ev.frz[o.last()] * K;
+    }
 }
 
 void BM_InitializeComputation(benchmark::State& state, SolverTier tier) {
     const bool plates = state.range(0) == 1;
     const int n = static_cast<int>(state.range(1));
     BenchSystem system(plates, n, tier);
-    computation(system.sim); // allocation of the work storage happens once, outside the timing
+    system.computation(); // allocation of the work storage happens once, outside the timing
     for (auto _ : state) {
-        computation(system.sim);
-        benchmark::DoNotOptimize(system.sim.total_capacitance);
+        system.computation();
+        benchmark::DoNotOptimize(system.session.evaluation.total_capacitance);
     }
-    state.counters["spheres"] = system.sim.sphere_count;
+    state.counters["spheres"] = system.session.model.sphere_count;
     state.SetLabel(plates ? "plates" : "random");
 }
 
+// One step of a run: the angles, then the whole evaluation (with the lines a step may write).
 void BM_RelaxationStep(benchmark::State& state) {
     const int n = static_cast<int>(state.range(0));
     BenchSystem system(false, n, SolverTier::Fast);
-    computation(system.sim);
-    for (int i = 1; i <= system.sim.sphere_count; ++i) {
-        system.sim.spheres[i].prev_Ax = system.sim.spheres[i].Ax;
-        system.sim.spheres[i].prev_Az = system.sim.spheres[i].Az;
+    system.computation();
+    for (auto _ : state) {
+        step_angles(system.session.model, system.session.evaluation, 0.05L);
+        system.session.evaluate();
+        benchmark::DoNotOptimize(max_rotational_force(system.session.model, system.session.evaluation));
     }
-    for (auto _ : state)
-        benchmark::DoNotOptimize(relaxation_step(system.sim, false, 0.05L, 0.01L));
     state.SetLabel("random");
 }
 

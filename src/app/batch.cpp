@@ -10,8 +10,9 @@
 #include "description/reader.h"
 #include "model/options.h"
 #include "model/output_sink.h"
-#include "model/simulator.h"
-#include "physics/capacitance_report.h"
+#include "report/capacitance_report.h"
+#include "session/session.h"
+#include "session/snapshot.h"
 #include "solver/initialize.h"
 #include "solver/jacobian.h"
 #include "solver/relaxation.h"
@@ -156,9 +157,10 @@ BatchCommand parse_arguments(const std::vector<std::string>& args) {
             const auto eq = assignment.find('=');
             if (eq == std::string::npos)
                 throw UsageError{"--field needs NAME=VALUE, not '" + assignment + "'"};
-            if (auto error = set_calculator_field(cmd.calculator_fields, assignment.substr(0, eq),
-                                                  assignment.substr(eq + 1)))
-                throw UsageError{"--field " + assignment + ": " + *error};
+            if (const Status set = set_calculator_field(cmd.calculator_fields, assignment.substr(0, eq),
+                                                        assignment.substr(eq + 1));
+                !set)
+                throw UsageError{"--field " + assignment + ": " + set.message()};
         } else if (a == "-" || a.rfind("-", 0) != 0) {
             if (cmd.file)
                 throw UsageError{"only one description file may be given"};
@@ -253,9 +255,9 @@ int run_batch(const std::vector<std::string>& args, std::FILE* out, std::FILE* e
     }
 
     StreamSink sink(out);
-    Simulator sim(sink);
+    Session session(sink);
     for (const auto& [option, on] : cmd.switches)
-        sim.options.set(option, on);
+        session.options.set(option, on);
 
     // Without a file, calculator actions alone do not read the default description.
     bool initialize = cmd.file.has_value() || cmd.actions.empty();
@@ -268,16 +270,16 @@ int run_batch(const std::vector<std::string>& args, std::FILE* out, std::FILE* e
 
     int status = 0;
     if (initialize) {
-        prepare_view_for_initialize(camera, sim.view_reset_pending, VIEW_WIDTH, VIEW_HEIGHT);
-        const InitializeResult init = initialize_system(sim, description);
+        prepare_view_for_initialize(camera, session.view_reset_pending, VIEW_WIDTH, VIEW_HEIGHT);
+        const InitializeResult init = initialize_system(session, description);
         view_initialized();
-        if (init.read_status != ReadStatus::Ok)
+        if (!init.read_status)
             status = 1;
     }
-    auto calculator_done = [&](const CalcResult& result) {
-        if (!result.ok) {
+    auto calculator_done = [&](const Status& result) {
+        if (!result) {
             std::fflush(out);
-            std::fprintf(err, "ambrel-batch: %s\n", result.error.c_str());
+            std::fprintf(err, "ambrel-batch: %s\n", result.message().c_str());
             status = 1;
         }
     };
@@ -285,30 +287,31 @@ int run_batch(const std::vector<std::string>& args, std::FILE* out, std::FILE* e
     for (const Action& action : cmd.actions) {
         switch (action.kind) {
         case ActionKind::List:
-            list_updated_system(sim);
+            list_updated_system(session.model, sink);
             break;
         case ActionKind::Capacitances:
-            report_capacitances(sim);
+            report_capacitances(session.model, session.workspace, sink);
             break;
         case ActionKind::Calculate: {
-            RelaxationObserver observer;
+            RunObserver observer;
             observer.initialized = [&](const InitializeResult&) { view_initialized(); };
-            if (!sim.system_initialized)
-                prepare_view_for_initialize(camera, sim.view_reset_pending, VIEW_WIDTH, VIEW_HEIGHT);
-            const RelaxationResult run = run_calculate(sim, description, cmd.relaxation, observer);
-            if (run.initialized && run.initialize_result.read_status != ReadStatus::Ok)
+            if (!session.system_initialized)
+                prepare_view_for_initialize(camera, session.view_reset_pending, VIEW_WIDTH, VIEW_HEIGHT);
+            const RelaxationResult run = run_calculate(session, description, cmd.relaxation, observer);
+            if (run.initialized && !run.initialize_result.read_status)
                 status = 1;
             if (run.end == RunEnd::TooLargeAngles)
                 status = 1;
             break;
         }
         case ActionKind::Jacobian:
-            compute_jacobian(sim, cmd.jacobian);
+            compute_jacobian(session, cmd.jacobian);
             break;
         case ActionKind::Bitmap: {
             std::string reason;
-            if (save_view_bitmap(sim, camera, action.argument, reason)) {
-                sim.add_output_line("Bitmap saved as " + action.argument);
+            if (save_view_bitmap(make_scene_snapshot(session.model, session.evaluation, session.options, session.system_initialized),
+                                 camera, action.argument, reason)) {
+                session.add_output_line("Bitmap saved as " + action.argument);
             } else {
                 std::fflush(out);
                 std::fprintf(err, "ambrel-batch: cannot write %s: %s\n", action.argument.c_str(),

@@ -1,58 +1,49 @@
 // Letter B (one ball), and the steps shared by all composite builders.
-#include "model/units.h"
 #include "description/builders.h"
+
+#include "model/units.h"
 #include "text/number_format.h"
 
 namespace ambrel {
 
-namespace {
-
-Real cm(Real v) {
-    return v / 100;
-}
-Real degrees(Real v) {
-    return v * PI / 180;
-}
-Real grams(Real v) {
-    return v / 1000;
+DraftSphere& BuildContext::sphere(int i) {
+    const auto index = static_cast<std::size_t>(i - first);
+    if (drafts.size() <= index)
+        drafts.resize(index + 1);
+    return drafts[index];
 }
 
-} // namespace
-
-BuildStatus build_ball(Simulator& sim, LineReader& line) {
-    Sphere& s = sim.spheres[sim.sphere_count];
+Status build_ball(BuildContext& ctx, LineReader& line) {
+    const int e = ctx.model.sphere_count;
+    DraftSphere& s = ctx.sphere(e);
     detail::read_placement(line, s);
-    s.r = cm(line.next_real()); // a ball has no default radius
-    s.m = grams(line.next_real());
-    s.conductor = sim.find_or_add_conductor(s.conductor_name);
-    s.kind = KIND_BALL;
+    s.r = cm_to_m(line.next_real()); // a ball has no default radius
+    s.m = g_to_kg(line.next_real());
+    s.conductor = ctx.model.find_or_add_conductor(s.conductor_name);
     s.object_size = s.r;
-    sim.object_count += 1;
-    s.index_in_object = 1;
-    s.object_spheres = 1;
-    s.object_number = sim.object_count;
     s.square_side = 0;
     s.ref_x0 = s.x0;
     s.ref_y0 = s.y0;
     s.ref_z0 = s.z0;
-    detail::echo_fields(sim, s, {s.object_size, s.m});
-    return BuildStatus::Ok;
+    detail::echo_fields(ctx, s, {s.object_size, s.m});
+    detail::finish_object(ctx, e, 1, KIND_BALL);
+    return Status::success();
 }
 
 namespace detail {
 
-void read_placement(LineReader& line, Sphere& s) {
+void read_placement(LineReader& line, DraftSphere& s) {
     s.name = cut_name(line.next_token());
     s.conductor_name = cut_name(line.next_token());
-    s.x0 = cm(line.next_real());
-    s.y0 = cm(line.next_real());
-    s.z0 = cm(line.next_real());
-    s.L = cm(line.next_real());
-    s.Ax = degrees(line.next_real());
-    s.Az = degrees(line.next_real());
+    s.x0 = cm_to_m(line.next_real());
+    s.y0 = cm_to_m(line.next_real());
+    s.z0 = cm_to_m(line.next_real());
+    s.L = cm_to_m(line.next_real());
+    s.Ax = deg_to_rad(line.next_real());
+    s.Az = deg_to_rad(line.next_real());
 }
 
-void echo_fields(Simulator& sim, const Sphere& s, std::initializer_list<Real> more) {
+void echo_fields(BuildContext& ctx, const DraftSphere& s, std::initializer_list<Real> more) {
     std::string text = s.name + " " + s.conductor_name;
     for (Real v : {s.x0, s.y0, s.z0, s.L, s.Ax, s.Az}) {
         text += ' ';
@@ -62,42 +53,66 @@ void echo_fields(Simulator& sim, const Sphere& s, std::initializer_list<Real> mo
         text += ' ';
         text += format_g(v);
     }
-    sim.add_output_line(text);
+    ctx.add_output_line(text);
 }
 
-void read_composite_fields(Simulator& sim, LineReader& line, int e, int kind, int n_spheres) {
-    Sphere& s = sim.spheres[e];
+void read_composite_fields(BuildContext& ctx, LineReader& line, int e, int n_spheres) {
+    DraftSphere& s = ctx.sphere(e);
     read_placement(line, s);
-    s.object_size = cm(line.next_real());
-    s.m = n_spheres > 0 ? grams(line.next_real()) / n_spheres : 0;
-    s.r = cm(line.next_real());
-    s.kind = static_cast<std::uint8_t>(kind);
+    s.object_size = cm_to_m(line.next_real());
+    s.m = n_spheres > 0 ? g_to_kg(line.next_real()) / n_spheres : 0;
+    s.r = cm_to_m(line.next_real());
 }
 
-void echo_composite(Simulator& sim, const Sphere& s) {
-    echo_fields(sim, s, {s.object_size, s.m, s.r});
+void echo_composite(BuildContext& ctx, const DraftSphere& s) {
+    echo_fields(ctx, s, {s.object_size, s.m, s.r});
 }
 
-void replicate_and_name(Simulator& sim, int e, int n_spheres) {
-    const std::string base = sim.spheres[e].name;
+void replicate_and_name(BuildContext& ctx, int e, int n_spheres) {
+    const std::string base = ctx.sphere(e).name;
     for (int k = 2; k <= n_spheres; ++k)
-        sim.spheres[e + k - 1] = sim.spheres[e];
+        ctx.sphere(e + k - 1) = ctx.sphere(e);
     for (int k = 1; k <= n_spheres; ++k)
-        sim.spheres[e + k - 1].name = cut_name(base + std::to_string(k));
+        ctx.sphere(e + k - 1).name = cut_name(base + std::to_string(k));
 }
 
-void finish_object(Simulator& sim, int e, int n_spheres) {
-    sim.object_count += 1;
+void finish_object(BuildContext& ctx, int e, int n_spheres, int kind) {
+    SystemModel& model = ctx.model;
+    model.reserve_spheres(e + n_spheres - 1);
+    model.object_count += 1;
+    const DraftSphere& last = ctx.sphere(e + n_spheres - 1);
+    Object& o = model.objects[model.object_count];
+    o = Object{};
+    o.kind = static_cast<std::uint8_t>(kind);
+    o.first = e;
+    o.count = n_spheres;
+    o.conductor_name = last.conductor_name;
+    o.ref_x0 = last.ref_x0;
+    o.ref_y0 = last.ref_y0;
+    o.ref_z0 = last.ref_z0;
+    o.L = last.L;
+    o.Ax = last.Ax;
+    o.Az = last.Az;
     for (int k = 1; k <= n_spheres; ++k) {
-        Sphere& s = sim.spheres[e + k - 1];
+        const DraftSphere& d = ctx.sphere(e + k - 1);
+        Sphere& s = model.spheres[e + k - 1];
+        s = Sphere{};
+        s.name = d.name;
+        s.conductor = d.conductor;
+        s.object = model.object_count;
         s.index_in_object = k;
-        s.object_spheres = n_spheres;
-        s.object_number = sim.object_count;
-        s.offset_x = s.x0 - s.ref_x0;
-        s.offset_y = s.y0 - s.ref_y0;
-        s.offset_z = s.z0 - s.ref_z0;
+        s.offset_x = d.x0 - d.ref_x0;
+        s.offset_y = d.y0 - d.ref_y0;
+        s.offset_z = d.z0 - d.ref_z0;
+        s.r = d.r;
+        s.m = d.m;
+        s.size = d.object_size;
+        s.square_side = d.square_side;
+        s.x0 = d.x0;
+        s.y0 = d.y0;
+        s.z0 = d.z0;
     }
-    sim.sphere_count = e + n_spheres - 1;
+    model.sphere_count = e + n_spheres - 1;
 }
 
 } // namespace detail

@@ -24,14 +24,14 @@ const FlatKind FLATS[] = {
     {'Z', KIND_SHAPE_15, 15, 0.0434775696L},
 };
 
-const ShapePattern* pattern_of(const Simulator& sim, char letter) {
+const ShapePattern* pattern_of(const SystemModel& model, char letter) {
     switch (letter) {
     case 'X':
-        return &sim.shape_pattern_5;
+        return &model.shape_pattern_5;
     case 'Y':
-        return &sim.shape_pattern_10;
+        return &model.shape_pattern_10;
     case 'Z':
-        return &sim.shape_pattern_15;
+        return &model.shape_pattern_15;
     default:
         return nullptr;
     }
@@ -65,41 +65,41 @@ int occupied_count(char letter, int n, const ShapePattern* pattern) {
 
 } // namespace
 
-BuildStatus build_flat(Simulator& sim, LineReader& line, char letter) {
+Status build_flat(BuildContext& ctx, LineReader& line, char letter) {
     const FlatKind* flat = nullptr;
     for (const FlatKind& f : FLATS)
         if (f.letter == letter)
             flat = &f;
     const int grid = flat->n;
-    const ShapePattern* pattern = pattern_of(sim, letter);
+    const ShapePattern* pattern = pattern_of(ctx.model, letter);
     // The number of spheres is known before any field is read: the masses are divided by it.
     const int n = occupied_count(letter, grid, pattern);
-    const int e = sim.sphere_count;
-    detail::read_composite_fields(sim, line, e, flat->kind, n);
-    Sphere& s = sim.spheres[e];
+    const int e = ctx.model.sphere_count;
+    detail::read_composite_fields(ctx, line, e, n);
+    DraftSphere& s = ctx.sphere(e);
     if (n == 0) {
         // A pattern without any "x" cell makes no object at all.
-        detail::echo_composite(sim, s);
-        sim.add_output_line("The shape of " + s.name + " is empty: no sphere was built");
-        sim.sphere_count = e - 1;
-        return BuildStatus::Ok;
+        detail::echo_composite(ctx, s);
+        ctx.add_output_line("The shape of " + s.name + " is empty: no sphere was built");
+        ctx.model.sphere_count = e - 1;
+        return Status::success();
     }
-    s.conductor = sim.find_or_add_conductor(s.conductor_name);
-    detail::echo_composite(sim, s);
+    s.conductor = ctx.model.find_or_add_conductor(s.conductor_name);
+    detail::echo_composite(ctx, s);
     if (e + n - 1 > MAX_SPHERES)
-        return BuildStatus::TooManyElements;
+        return Status::failure(TOO_MANY_ELEMENTS);
 
     const Real R = s.object_size;
     if (s.r == 0)
         s.r = flat->default_factor * R;
     const Real side = 2 * R / grid;
-    if (sim.option(Option::UseSquares))
+    if (ctx.options[Option::UseSquares])
         s.r = side / (4 * std::log(1 + std::sqrt(2.0L)));
     s.square_side = side;
     s.ref_x0 = s.x0;
     s.ref_y0 = s.y0;
     s.ref_z0 = s.z0;
-    detail::replicate_and_name(sim, e, n);
+    detail::replicate_and_name(ctx, e, n);
 
     const Real half_grid = grid / 2.0L; // n/2: 2.5, 5 or 7.5
     int k = 0;
@@ -108,13 +108,13 @@ BuildStatus build_flat(Simulator& sim, LineReader& line, char letter) {
         const int j = c / grid;
         if (!cell_occupied(letter, grid, i, j, pattern))
             continue;
-        Sphere& b = sim.spheres[e + k];
+        DraftSphere& b = ctx.sphere(e + k);
         b.x0 = b.ref_x0 - R + R / grid + i * R / half_grid;
         b.y0 = b.ref_y0 - R + R / grid + j * R / half_grid;
         ++k;
     }
-    detail::finish_object(sim, e, n);
-    return BuildStatus::Ok;
+    detail::finish_object(ctx, e, n, flat->kind);
+    return Status::success();
 }
 
 } // namespace ambrel

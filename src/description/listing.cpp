@@ -1,6 +1,6 @@
-#include "model/units.h"
 #include "description/listing.h"
 
+#include "model/units.h"
 #include "text/number_format.h"
 
 namespace ambrel {
@@ -8,42 +8,41 @@ namespace ambrel {
 namespace {
 
 std::string cm(Real v) {
-    return format_g(v * 100);
+    return format_g(m_to_cm(v));
 }
 std::string degrees(Real v) {
-    return format_g(v * 180 / PI);
+    return format_g(rad_to_deg(v));
 }
 std::string grams(Real v) {
-    return format_g(v * 1000);
+    return format_g(kg_to_g(v));
 }
 
 } // namespace
 
-void list_updated_system(Simulator& sim) {
-    sim.add_output_line("Updated system:");
-    for (int i = 1; i <= sim.sphere_count; ++i) {
-        const Sphere& s = sim.spheres[i];
-        if (s.kind == KIND_BALL) {
-            sim.add_output_line(s.name + " " + s.conductor_name + " " + cm(s.x0) + " " + cm(s.y0) + " " +
-                                cm(s.z0) + " " + cm(s.L) + " " + degrees(s.Ax) + " " + degrees(s.Az) + " " +
-                                cm(s.r) + " " + grams(s.m));
+void list_updated_system(const SystemModel& model, OutputSink& out) {
+    out.add_output_line("Updated system:");
+    for (int k = 1; k <= model.object_count; ++k) {
+        const Object& o = model.objects[k];
+        const int i = o.last();
+        const Sphere& s = model.spheres[i];
+        if (!o.composite()) {
+            out.add_output_line(s.name + " " + o.conductor_name + " " + cm(s.x0) + " " + cm(s.y0) + " " + cm(s.z0) +
+                                " " + cm(o.L) + " " + degrees(o.Ax) + " " + degrees(o.Az) + " " + cm(s.r) + " " +
+                                grams(s.m));
             continue;
         }
-        if (!s.is_object_last())
-            continue;
         // The object's name is its last sphere's name without the appended ordinal.
-        const std::size_t digits = std::to_string(s.object_spheres).size();
+        const std::size_t digits = std::to_string(o.count).size();
         const std::string name = s.name.substr(0, s.name.size() > digits ? s.name.size() - digits : 0);
-        std::string text = name + " " + s.conductor_name + " " + cm(s.ref_x0) + " " + cm(s.ref_y0) + " " +
-                           cm(s.ref_z0) + " " + cm(s.L) + " " + degrees(s.Ax) + " " + degrees(s.Az) + " ";
-        if (s.kind == KIND_BALL_WITH_LINE) {
-            const Sphere& line_ball = sim.spheres[i - 1];
-            text +=
-                cm(s.object_size) + " " + grams(s.m) + " " + cm(line_ball.r) + " " + grams(19 * line_ball.m);
+        std::string text = name + " " + o.conductor_name + " " + cm(o.ref_x0) + " " + cm(o.ref_y0) + " " +
+                           cm(o.ref_z0) + " " + cm(o.L) + " " + degrees(o.Ax) + " " + degrees(o.Az) + " ";
+        if (o.kind == KIND_BALL_WITH_LINE) {
+            const Sphere& line_ball = model.spheres[i - 1];
+            text += cm(s.size) + " " + grams(s.m) + " " + cm(line_ball.r) + " " + grams(19 * line_ball.m);
         } else {
-            text += cm(s.object_size) + " " + grams(s.object_spheres * s.m) + " " + cm(s.r);
+            text += cm(s.size) + " " + grams(o.count * s.m) + " " + cm(s.r);
         }
-        sim.add_output_line(text);
+        out.add_output_line(text);
     }
 }
 

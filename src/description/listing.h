@@ -2,10 +2,11 @@
 // with its current angles, ready to paste into the description panel.
 #pragma once
 
-#include "model/simulator.h"
+#include "model/output_sink.h"
+#include "model/system_model.h"
 
 namespace ambrel {
 
-void list_updated_system(Simulator& sim);
+void list_updated_system(const SystemModel& model, OutputSink& out);
 
 } // namespace ambrel

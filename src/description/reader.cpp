@@ -28,16 +28,16 @@ char upper_ascii(char c) {
 }
 
 // .V Conductor Voltage
-void dot_voltage(Simulator& sim, LineReader& line) {
+void dot_voltage(SystemModel& model, OutputSink& out, LineReader& line) {
     line.next_token(); // the command field itself
     const std::string name = cut_name(line.next_token());
     const Real voltage = line.next_real();
     // Only conductors that element lines have created are looked up; none is added here.
-    if (int c = sim.find_conductor(name))
-        sim.conductors[c].V = voltage;
+    if (int c = model.find_conductor(name))
+        model.conductors[c].V = voltage;
     else
-        sim.add_output_line("Conductor " + name + " not found");
-    sim.add_output_line("The object: " + name + " is at " + real_to_fixed_text(voltage, 15, 6) + " V");
+        out.add_output_line("Conductor " + name + " not found");
+    out.add_output_line("The object: " + name + " is at " + real_to_fixed_text(voltage, 15, 6) + " V");
 }
 
 // .X, .Y, .Z: the next n lines give the rows of a shape pattern, cells from their second character.
@@ -51,6 +51,15 @@ void dot_pattern(ShapePattern& pattern, const std::vector<std::string>& lines, s
         if (text.size() > 1)
             pattern.set_row(k, text.substr(1));
     }
+}
+
+// Ends a reading on an error line: the model keeps no sphere and no object (the conductors the
+// lines created stay counted).
+Status stop_reading(SystemModel& model, OutputSink& out, const std::string& message) {
+    out.add_output_line(message);
+    model.sphere_count = 0;
+    model.object_count = 0;
+    return Status::failure(message);
 }
 
 bool is_element_letter(char c) {
@@ -80,39 +89,37 @@ bool is_element_letter(char c) {
 
 } // namespace
 
-ReadStatus read_description(Simulator& sim, const std::vector<std::string>& lines) {
-    for (int c = 1; c <= MAX_CONDUCTORS; ++c)
-        sim.conductors[c].V = 0;
-    sim.sphere_count = 0;
-    sim.conductor_count = 0;
-    sim.object_count = 0;
-    sim.read_generation += 1;
+Status read_description(SystemModel& model, const Options& options, const std::vector<std::string>& lines,
+                            OutputSink& out) {
+    model.clear();
+    model.read_generation += 1;
+    BuildContext ctx(model, options, out);
 
-    sim.add_output_line(std::string("Reading ") + std::to_string(lines.size()) + " lines of input");
+    out.add_output_line(std::string("Reading ") + std::to_string(lines.size()) + " lines of input");
     for (std::size_t index = 0; index < lines.size(); ++index) {
         const std::string& text = lines[index];
         if (text.empty())
             continue;
         if (text[0] == '*') {
-            sim.add_output_line(text);
+            out.add_output_line(text);
             continue;
         }
         if (text[0] == '.') {
             LineReader line(text);
-            sim.add_output_line(line.line());
+            out.add_output_line(line.line());
             const char command = line.line().size() > 1 ? upper_ascii(line.line()[1]) : '\0';
             switch (command) {
             case 'V':
-                dot_voltage(sim, line);
+                dot_voltage(model, out, line);
                 break;
             case 'X':
-                dot_pattern(sim.shape_pattern_5, lines, index);
+                dot_pattern(model.shape_pattern_5, lines, index);
                 break;
             case 'Y':
-                dot_pattern(sim.shape_pattern_10, lines, index);
+                dot_pattern(model.shape_pattern_10, lines, index);
                 break;
             case 'Z':
-                dot_pattern(sim.shape_pattern_15, lines, index);
+                dot_pattern(model.shape_pattern_15, lines, index);
                 break;
             default:
                 break; // any other dot line is only echoed
@@ -120,34 +127,28 @@ ReadStatus read_description(Simulator& sim, const std::vector<std::string>& line
             continue;
         }
         // An element line: one more sphere at least.
-        sim.sphere_count += 1;
-        if (sim.sphere_count > MAX_SPHERES) {
-            sim.add_output_line("Too many elements");
-            sim.sphere_count = 0;
-            return ReadStatus::TooManyElements;
+        model.sphere_count += 1;
+        if (model.sphere_count > MAX_SPHERES) {
+            return stop_reading(model, out, TOO_MANY_ELEMENTS);
         }
         LineReader line(text);
         const char letter = upper_ascii(line.line()[0]);
         if (!is_element_letter(letter)) {
-            sim.add_output_line("Unknown element: [" + line.line() + "]");
-            sim.sphere_count = 0;
-            return ReadStatus::UnknownElement;
+            return stop_reading(model, out, "Unknown element: [" + line.line() + "]");
         }
-        BuildStatus status;
+        ctx.start_object(model.sphere_count);
+        Status status = Status::success();
         if (letter == 'B')
-            status = build_ball(sim, line);
+            status = build_ball(ctx, line);
         else if (letter == 'S' || letter == 'Q' || letter == 'F' || letter == 'G' || letter == 'X' ||
                  letter == 'Y' || letter == 'Z')
-            status = build_flat(sim, line, letter);
+            status = build_flat(ctx, line, letter);
         else
-            status = build_solid(sim, line, letter);
-        if (status == BuildStatus::TooManyElements) {
-            sim.add_output_line("Too many elements");
-            sim.sphere_count = 0;
-            return ReadStatus::TooManyElements;
-        }
+            status = build_solid(ctx, line, letter);
+        if (!status)
+            return stop_reading(model, out, status.message());
     }
-    return ReadStatus::Ok;
+    return Status::success();
 }
 
 std::vector<std::string> split_lines(std::string_view text) {

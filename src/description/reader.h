@@ -1,9 +1,12 @@
 // Reading a description: the line grammar, the token reader, the dot commands and the
 // builders' common interface. The description is a list of text lines (the description
-// panel, or a .bal file); reading rebuilds the model of the simulator from scratch.
+// panel, or a .bal file); reading rebuilds the system model from scratch.
 #pragma once
 
-#include "model/simulator.h"
+#include "model/options.h"
+#include "model/output_sink.h"
+#include "model/status.h"
+#include "model/system_model.h"
 
 #include <string>
 #include <string_view>
@@ -11,11 +14,6 @@
 
 namespace ambrel {
 
-enum class ReadStatus {
-    Ok,
-    TooManyElements, // "Too many elements": more than 2000 spheres
-    UnknownElement,  // "Unknown element: [...]"
-};
 
 // The line being decoded and the position of its next character.
 class LineReader {
@@ -31,8 +29,12 @@ class LineReader {
     std::size_t token_pos_ = 0; // 0-based here: the next character to examine
 };
 
-// Reads all lines and rebuilds the sphere table, the conductor table and the counters.
-ReadStatus read_description(Simulator& sim, const std::vector<std::string>& lines);
+// Reads all lines and rebuilds the model's tables and counters (the shape patterns persist from
+// one reading to the next), writing the echo and the messages of the reading to `out`. A reading
+// stops at "Too many elements" (more than 2000 spheres) or "Unknown element: [...]": it fails with
+// that line as its message, the model left without spheres or objects.
+Status read_description(SystemModel& model, const Options& options, const std::vector<std::string>& lines,
+                            OutputSink& out);
 
 // Splits text into lines: LF and CR LF line ends (and a lone CR) end a line; a final line
 // without a line end counts; a final line end does not start a new empty line.

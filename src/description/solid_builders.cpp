@@ -124,23 +124,23 @@ Vec3 solid_offset(char letter, int k, Real R) {
     }
 }
 
-void place(Sphere& s, Vec3 offset) {
+void place(DraftSphere& s, Vec3 offset) {
     s.x0 += offset.x;
     s.y0 += offset.y;
     s.z0 += offset.z;
 }
 
 // H: a ball of radius Rball hanging from a string along which 19 small balls hang evenly.
-BuildStatus build_ball_with_line(Simulator& sim, LineReader& line) {
-    const int e = sim.sphere_count;
+Status build_ball_with_line(BuildContext& ctx, LineReader& line) {
+    const int e = ctx.model.sphere_count;
     const int n = 20;
-    detail::read_composite_fields(sim, line, e, KIND_BALL_WITH_LINE, 1); // Mass is not divided
-    Sphere& s = sim.spheres[e];
+    detail::read_composite_fields(ctx, line, e, 1); // Mass is not divided
+    DraftSphere& s = ctx.sphere(e);
     const Real mass_line = line.next_real() / 1000;
-    s.conductor = sim.find_or_add_conductor(s.conductor_name);
-    detail::echo_fields(sim, s, {s.object_size, s.m, s.r, mass_line});
+    s.conductor = ctx.model.find_or_add_conductor(s.conductor_name);
+    detail::echo_fields(ctx, s, {s.object_size, s.m, s.r, mass_line});
     if (e + n - 1 > MAX_SPHERES)
-        return BuildStatus::TooManyElements;
+        return Status::failure(TOO_MANY_ELEMENTS);
     s.square_side = 0;
     s.ref_x0 = s.x0;
     s.ref_y0 = s.y0;
@@ -148,38 +148,38 @@ BuildStatus build_ball_with_line(Simulator& sim, LineReader& line) {
     const Real r_ball = s.object_size;
     const Real mass_ball = s.m;
     const Real r_line = s.r;
-    detail::replicate_and_name(sim, e, n);
+    detail::replicate_and_name(ctx, e, n);
     for (int k = 1; k <= 19; ++k) {
-        Sphere& b = sim.spheres[e + k - 1];
+        DraftSphere& b = ctx.sphere(e + k - 1);
         place(b, {0, 0, b.L - k * (b.L - r_ball) / 20});
         b.m = mass_line / 19;
         b.object_size = r_line;
     }
-    Sphere& main_ball = sim.spheres[e + n - 1];
+    DraftSphere& main_ball = ctx.sphere(e + n - 1);
     main_ball.r = r_ball;
     main_ball.m = mass_ball;
     main_ball.object_size = r_ball;
-    detail::finish_object(sim, e, n);
-    return BuildStatus::Ok;
+    detail::finish_object(ctx, e, n, KIND_BALL_WITH_LINE);
+    return Status::success();
 }
 
 } // namespace
 
-BuildStatus build_solid(Simulator& sim, LineReader& line, char letter) {
+Status build_solid(BuildContext& ctx, LineReader& line, char letter) {
     if (letter == 'H')
-        return build_ball_with_line(sim, line);
+        return build_ball_with_line(ctx, line);
     const SolidKind* solid = nullptr;
     for (const SolidKind& k : SOLIDS)
         if (k.letter == letter)
             solid = &k;
-    const int e = sim.sphere_count;
+    const int e = ctx.model.sphere_count;
     const int n = solid->n;
-    detail::read_composite_fields(sim, line, e, solid->kind, n);
-    Sphere& s = sim.spheres[e];
-    s.conductor = sim.find_or_add_conductor(s.conductor_name);
-    detail::echo_composite(sim, s); // the radius as typed, before any default
+    detail::read_composite_fields(ctx, line, e, n);
+    DraftSphere& s = ctx.sphere(e);
+    s.conductor = ctx.model.find_or_add_conductor(s.conductor_name);
+    detail::echo_composite(ctx, s); // the radius as typed, before any default
     if (e + n - 1 > MAX_SPHERES)
-        return BuildStatus::TooManyElements;
+        return Status::failure(TOO_MANY_ELEMENTS);
 
     const Real R = s.object_size;
     const Real typed_r = s.r;
@@ -189,9 +189,9 @@ BuildStatus build_solid(Simulator& sim, LineReader& line, char letter) {
     s.ref_x0 = s.x0;
     s.ref_y0 = s.y0;
     s.ref_z0 = s.z0;
-    detail::replicate_and_name(sim, e, n);
+    detail::replicate_and_name(ctx, e, n);
     for (int k = 1; k <= n; ++k) {
-        Sphere& b = sim.spheres[e + k - 1];
+        DraftSphere& b = ctx.sphere(e + k - 1);
         place(b, solid_offset(letter, k, R));
         if (letter == 'R') {
             if (typed_r == 0)
@@ -200,8 +200,8 @@ BuildStatus build_solid(Simulator& sim, LineReader& line, char letter) {
                 b.r = TRIA_UNIFORM_FACTOR * R;
         }
     }
-    detail::finish_object(sim, e, n);
-    return BuildStatus::Ok;
+    detail::finish_object(ctx, e, n, solid->kind);
+    return Status::success();
 }
 
 } // namespace ambrel

@@ -54,7 +54,7 @@ Options::Options() {
 
 void Options::reset_to_defaults() {
     for (int i = 0; i < OPTION_COUNT; ++i)
-        values_[i] = option_table()[i].at_start;
+        values_[i].store(option_table()[i].at_start, std::memory_order_relaxed);
 }
 
 } // namespace ambrel

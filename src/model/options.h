@@ -4,6 +4,7 @@
 #pragma once
 
 #include <array>
+#include <atomic>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -45,16 +46,24 @@ const OptionInfo& option_info(Option o);
 std::string option_cli_name(Option o);
 std::optional<Option> option_from_cli_name(std::string_view name);
 
+// The switches may be flipped by the window while a run reads them on its worker thread: each
+// is an atomic flag (a run sees a change from its next reading on, as it would between steps).
 class Options {
   public:
     Options();
-    bool operator[](Option o) const { return values_[static_cast<int>(o)]; }
-    void set(Option o, bool on) { values_[static_cast<int>(o)] = on; }
+    Options(const Options& other) { *this = other; }
+    Options& operator=(const Options& other) {
+        for (int i = 0; i < OPTION_COUNT; ++i)
+            values_[i].store(other.values_[i].load(std::memory_order_relaxed), std::memory_order_relaxed);
+        return *this;
+    }
+    bool operator[](Option o) const { return values_[static_cast<int>(o)].load(std::memory_order_relaxed); }
+    void set(Option o, bool on) { values_[static_cast<int>(o)].store(on, std::memory_order_relaxed); }
     void toggle(Option o) { set(o, !(*this)[o]); }
     void reset_to_defaults();
 
   private:
-    std::array<bool, OPTION_COUNT> values_{};
+    std::array<std::atomic<bool>, OPTION_COUNT> values_{};
 };
 
 } // namespace ambrel

@@ -11,7 +11,7 @@
 
 namespace ambrel {
 
-class [[nodiscard]] Status {
+class Status {
   public:
     static Status success() { return Status(); }
     static Status failure(std::string message) { return Status(std::move(message)); }
@@ -29,7 +29,7 @@ class [[nodiscard]] Status {
     std::string message_;
 };
 
-template <typename T> class [[nodiscard]] Result {
+template <typename T> class Result {
   public:
     Result(T value) : value_(std::move(value)) {}
     Result(Status failure) : message_(failure.message()) {}

@@ -1,4 +1,4 @@
-#include "model/simulator.h"
+#include "model/system_model.h"
 
 namespace ambrel {
 
@@ -6,17 +6,27 @@ std::string cut_name(std::string_view name) {
     return std::string(name.substr(0, NAME_LENGTH));
 }
 
-Simulator::Simulator(OutputSink& sink)
-    : spheres(MAX_SPHERES + 1), conductors(MAX_CONDUCTORS + 1), shape_pattern_5(default_shape_pattern_5()),
-      shape_pattern_10(default_shape_pattern_10()), shape_pattern_15(default_shape_pattern_15()),
-      sink_(&sink) {}
+SystemModel::SystemModel()
+    : shape_pattern_5(default_shape_pattern_5()), shape_pattern_10(default_shape_pattern_10()),
+      shape_pattern_15(default_shape_pattern_15()) {}
 
-Real Simulator::next_uniform() {
-    // 64 random bits scaled into [0, 1); the top 63 bits fit the extended mantissa exactly.
-    return static_cast<Real>(rng() >> 1) * 0x1p-63L;
+void SystemModel::reserve_spheres(int n) {
+    const auto size = static_cast<std::size_t>(n) + 1;
+    if (spheres.size() < size)
+        spheres.resize(size);
+    if (objects.size() < size)
+        objects.resize(size);
 }
 
-int Simulator::find_conductor(std::string_view name) const {
+void SystemModel::clear() {
+    for (Conductor& c : conductors)
+        c.V = 0;
+    sphere_count = 0;
+    conductor_count = 0;
+    object_count = 0;
+}
+
+int SystemModel::find_conductor(std::string_view name) const {
     const std::string key = cut_name(name);
     for (int i = 1; i <= conductor_count; ++i) {
         if (conductors[i].name == key)
@@ -25,12 +35,14 @@ int Simulator::find_conductor(std::string_view name) const {
     return 0;
 }
 
-int Simulator::find_or_add_conductor(std::string_view name) {
+int SystemModel::find_or_add_conductor(std::string_view name) {
     if (int found = find_conductor(name))
         return found;
     if (conductor_count >= MAX_CONDUCTORS)
         return 0; // cannot happen from a description: each element line adds at most one
     conductor_count += 1;
+    if (conductors.size() <= static_cast<std::size_t>(conductor_count))
+        conductors.resize(static_cast<std::size_t>(conductor_count) + 1);
     conductors[conductor_count].name = cut_name(name);
     return conductor_count;
 }

@@ -4,10 +4,14 @@
 // sum) and, for two conductors, the capacitance seen with balanced voltages. Values in pF.
 #pragma once
 
-#include "model/simulator.h"
+#include "model/output_sink.h"
+#include "model/system_model.h"
+#include "physics/evaluation.h"
 
 namespace ambrel {
 
-void report_capacitances(Simulator& sim);
+// Forms the full capacitance matrix from the workspace's last build when it is not formed yet
+// (the costly part: a full inverse), then writes the report.
+void report_capacitances(const SystemModel& model, EvaluationWorkspace& ws, OutputSink& out);
 
 } // namespace ambrel

@@ -1,8 +1,7 @@
-#include "model/units.h"
-#include "physics/reports.h"
+#include "report/reports.h"
 
+#include "model/units.h"
 #include "text/number_format.h"
-#include "physics/forces.h"
 
 #include <cmath>
 
@@ -16,13 +15,10 @@ std::string F(Real v, int width, int decimals) {
 std::string num(int i) {
     return std::to_string(i);
 }
-Real to_degrees(Real a) {
-    return a * 180 / PI;
-}
 
-// "first-last" of the composite object that ends at sphere i.
-std::string range_text(const Sphere& s, int i) {
-    return num(i - s.object_spheres + 1) + std::string("-") + num(i);
+// "first-last" of the object of sphere i.
+std::string range_text(const Object& o) {
+    return num(o.first) + std::string("-") + num(o.last());
 }
 
 struct Point {
@@ -31,11 +27,13 @@ struct Point {
 
 // The point of an object for the distance reports: the centre of a single ball, or the end of a
 // composite object's string measured from the object's own suspension point.
-Point object_point(const Sphere& s) {
-    if (s.kind == KIND_BALL)
+Point object_point(const SystemModel& model, int i) {
+    const Sphere& s = model.spheres[i];
+    const Object& o = model.objects[s.object];
+    if (!o.composite())
         return {s.x, s.y, s.z};
-    return {s.ref_x0 + s.L * std::sin(s.Az) * std::cos(s.Ax),
-            s.ref_y0 + s.L * std::sin(s.Az) * std::sin(s.Ax), s.ref_z0 - s.L * std::cos(s.Az)};
+    return {o.ref_x0 + o.L * std::sin(o.Az) * std::cos(o.Ax), o.ref_y0 + o.L * std::sin(o.Az) * std::sin(o.Ax),
+            o.ref_z0 - o.L * std::cos(o.Az)};
 }
 
 // Distance without overflow even for absurd coordinates.
@@ -43,112 +41,117 @@ Real distance(Point a, Point b) {
     return std::hypot(a.x - b.x, a.y - b.y, a.z - b.z);
 }
 
-template <typename Line> void for_object_pairs(Simulator& sim, Line line) {
-    for (int i = 1; i <= sim.sphere_count; ++i) {
-        if (!sim.spheres[i].is_object_last())
-            continue;
-        for (int j = i + 1; j <= sim.sphere_count; ++j) {
-            if (sim.spheres[j].is_object_last())
-                line(i, j);
-        }
-    }
+// Every pair of objects (their last spheres i < j).
+template <typename Line> void for_object_pairs(const SystemModel& model, Line line) {
+    for (int a = 1; a <= model.object_count; ++a)
+        for (int b = a + 1; b <= model.object_count; ++b)
+            line(model.objects[a].last(), model.objects[b].last());
+}
+
+void report_object_distances(const SystemModel& model, OutputSink& out, bool surfaces) {
+    for_object_pairs(model, [&](int i, int j) {
+        Real d = distance(object_point(model, i), object_point(model, j));
+        if (surfaces)
+            d = d - model.spheres[i].size - model.spheres[j].size;
+        out.add_output_line(std::string(surfaces ? "Distance between surfaces " : "Distance between centers ") +
+                            object_label(model, i) + std::string("-") + object_label(model, j) +
+                            std::string("=") + F(m_to_cm(d), 8, 5) + " cm");
+    });
 }
 
 } // namespace
 
-std::string object_label(const Simulator& sim, int i) {
-    const Sphere& s = sim.spheres[i];
-    return s.kind == KIND_BALL ? std::string("[") + num(i) + "]" : std::string("[") + range_text(s, i) + "]";
+std::string object_label(const SystemModel& model, int i) {
+    const Object& o = model.object_of(i);
+    return o.composite() ? std::string("[") + range_text(o) + "]" : std::string("[") + num(i) + "]";
 }
 
-void report_charges(Simulator& sim) {
-    for (int i = 1; i <= sim.sphere_count; ++i) {
-        const Sphere& s = sim.spheres[i];
-        sim.add_output_line(std::string("Q[") + num(i) + std::string("]=") + F(s.Q * 1e9L, 12, 8) + " nC");
-        if (s.kind != KIND_BALL && s.is_object_last()) {
-            Real sum = s.Q;
-            for (int k = i - 1; k >= i - s.object_spheres + 1; --k)
-                sum += sim.spheres[k].Q;
-            sim.add_output_line(std::string("Q[") + range_text(s, i) + std::string("]=") +
-                                F(sum * 1e9L, 12, 8) + " nC");
+void report_charge_diagnostics(const ChargeDiagnostics& diagnostics, const SystemModel& model,
+                               bool name_uncharged, OutputSink& out) {
+    if (name_uncharged)
+        for (int i : diagnostics.uncharged)
+            out.add_output_line("Sphere " + std::to_string(i) + " (" + model.spheres[i].name +
+                                ") has no positive radius or position: it is taken as uncharged");
+    if (diagnostics.plate_pairs > 0)
+        out.add_output_line("Balls were considered as aligned flat plates " +
+                            std::to_string(diagnostics.plate_pairs) + " times  (Last cte=" +
+                            real_to_fixed_text(diagnostics.last_plate_constant, 13, 9) + ")");
+    if (diagnostics.singular_pivot > 0)
+        out.add_output_line("Something wrong (line " + std::to_string(diagnostics.singular_pivot) +
+                            "). The n matrix can't be inverted.");
+}
+
+void report_charges(const SystemModel& model, const Evaluation& ev, OutputSink& out) {
+    for (int i = 1; i <= model.sphere_count; ++i) {
+        const Object& o = model.object_of(i);
+        out.add_output_line(std::string("Q[") + num(i) + std::string("]=") + F(ev.Q[i] * 1e9L, 12, 8) + " nC");
+        if (o.composite() && o.last() == i) {
+            Real sum = ev.Q[i];
+            for (int k = i - 1; k >= o.first; --k)
+                sum += ev.Q[k];
+            out.add_output_line(std::string("Q[") + range_text(o) + std::string("]=") + F(sum * 1e9L, 12, 8) +
+                                " nC");
         }
     }
 }
 
-void report_forces(Simulator& sim) {
-    for (int i = 1; i <= sim.sphere_count; ++i) {
-        const Sphere& s = sim.spheres[i];
-        sim.add_output_line(std::string("F[") + num(i) + std::string("]=") + F(s.fx * 1e6L, 6, 4) +
-                            std::string("x ") + F(s.fy * 1e6L, 6, 4) + std::string("y ") +
-                            F(s.fz * 1e6L, 6, 4) + std::string("z (") + F(s.f_abs * 1e6L, 6, 4) +
-                            std::string(") uN, m=") + F(s.m * 1000, 6, 4) + " g");
+void report_forces(const SystemModel& model, const Evaluation& ev, OutputSink& out) {
+    for (int i = 1; i <= model.sphere_count; ++i) {
+        const Sphere& s = model.spheres[i];
+        out.add_output_line(std::string("F[") + num(i) + std::string("]=") + F(ev.fx[i] * 1e6L, 6, 4) +
+                            std::string("x ") + F(ev.fy[i] * 1e6L, 6, 4) + std::string("y ") +
+                            F(ev.fz[i] * 1e6L, 6, 4) + std::string("z (") + F(ev.f_abs[i] * 1e6L, 6, 4) +
+                            std::string(") uN, m=") + F(kg_to_g(s.m), 6, 4) + " g");
     }
 }
 
-void report_angles(Simulator& sim) {
-    for (int i = 1; i <= sim.sphere_count; ++i) {
-        const Sphere& s = sim.spheres[i];
-        if (s.L == 0)
+void report_angles(const SystemModel& model, OutputSink& out) {
+    for (int k = 1; k <= model.object_count; ++k) {
+        const Object& o = model.objects[k];
+        if (o.L == 0)
             continue;
-        std::string index;
-        if (s.kind == KIND_BALL)
-            index = num(i);
-        else if (s.is_object_last())
-            index = range_text(s, i);
-        else
-            continue;
-        sim.add_output_line(std::string("Ax[") + index + std::string("]=") + F(to_degrees(s.Ax), 10, 5) +
-                            std::string(" Az[") + index + std::string("]=") + F(to_degrees(s.Az), 10, 5) +
+        const std::string index = o.composite() ? range_text(o) : num(o.first);
+        out.add_output_line(std::string("Ax[") + index + std::string("]=") + F(rad_to_deg(o.Ax), 10, 5) +
+                            std::string(" Az[") + index + std::string("]=") + F(rad_to_deg(o.Az), 10, 5) +
                             " deg");
     }
 }
 
-void report_rotational_forces(Simulator& sim) {
-    for (int i = 1; i <= sim.sphere_count; ++i) {
-        const Sphere& s = sim.spheres[i];
-        if (s.L == 0)
+void report_rotational_forces(const SystemModel& model, const Evaluation& ev, OutputSink& out) {
+    for (int k = 1; k <= model.object_count; ++k) {
+        const Object& o = model.objects[k];
+        if (o.L == 0)
             continue;
-        if (s.kind == KIND_BALL) {
-            sim.add_output_line(std::string("[") + num(i) + std::string("]: Frx=") + F(s.frx * 1e6L, 7, 4) +
-                                std::string(", Frz=") + F(s.frz * 1e6L, 7, 4) + " uN");
-        } else if (s.is_object_last()) {
+        const int i = o.last();
+        if (!o.composite()) {
+            out.add_output_line(std::string("[") + num(i) + std::string("]: Frx=") + F(ev.frx[i] * 1e6L, 7, 4) +
+                                std::string(", Frz=") + F(ev.frz[i] * 1e6L, 7, 4) + " uN");
+        } else {
             // The spheres hold 1/n of the object's totals.
-            const Real n = s.object_spheres;
-            sim.add_output_line(std::string("[") + range_text(s, i) + std::string("]: Frx=") +
-                                F(n * s.frx * 1e6L, 7, 4) + std::string(", Frz=") +
-                                F(n * s.frz * 1e6L, 7, 4) + " uN");
+            const Real n = o.count;
+            out.add_output_line(std::string("[") + range_text(o) + std::string("]: Frx=") +
+                                F(n * ev.frx[i] * 1e6L, 7, 4) + std::string(", Frz=") +
+                                F(n * ev.frz[i] * 1e6L, 7, 4) + " uN");
         }
     }
 }
 
-void report_center_distances(Simulator& sim) {
-    for_object_pairs(sim, [&](int i, int j) {
-        const Real d = distance(object_point(sim.spheres[i]), object_point(sim.spheres[j]));
-        sim.add_output_line(std::string("Distance between centers ") + object_label(sim, i) +
-                            std::string("-") + object_label(sim, j) + std::string("=") + F(d * 100, 8, 5) +
-                            " cm");
-    });
+void report_center_distances(const SystemModel& model, OutputSink& out) {
+    report_object_distances(model, out, false);
 }
 
-void report_surface_distances(Simulator& sim) {
-    for_object_pairs(sim, [&](int i, int j) {
-        const Real d = distance(object_point(sim.spheres[i]), object_point(sim.spheres[j]));
-        const Real gap = d - sim.spheres[i].object_size - sim.spheres[j].object_size;
-        sim.add_output_line(std::string("Distance between surfaces ") + object_label(sim, i) +
-                            std::string("-") + object_label(sim, j) + std::string("=") + F(gap * 100, 8, 5) +
-                            " cm");
-    });
+void report_surface_distances(const SystemModel& model, OutputSink& out) {
+    report_object_distances(model, out, true);
 }
 
-void report_fields(Simulator& sim) {
-    for (int i = 1; i <= sim.sphere_count; ++i)
-        sim.add_output_line(std::string("Electric field [") + num(i) + std::string("]=") +
-                            F(surface_field(sim, i) / 1e5L, 10, 7) + " kV/cm");
+void report_fields(const SystemModel& model, const Evaluation& ev, OutputSink& out) {
+    for (int i = 1; i <= model.sphere_count; ++i)
+        out.add_output_line(std::string("Electric field [") + num(i) + std::string("]=") +
+                            F(surface_field(model, ev, i) / 1e5L, 10, 7) + " kV/cm");
 }
 
-void report_total_capacitance(Simulator& sim) {
-    sim.add_output_line(std::string("Total capacitance = ") + F(sim.total_capacitance * 1e12L, 12, 9) +
-                        " pF");
+void report_total_capacitance(const Evaluation& ev, OutputSink& out) {
+    out.add_output_line(std::string("Total capacitance = ") + F(ev.total_capacitance * 1e12L, 12, 9) + " pF");
 }
 
 } // namespace ambrel

@@ -1,70 +1,56 @@
 #include "solver/initialize.h"
 
-#include "physics/charge_solver.h"
-#include "physics/forces.h"
-#include "physics/reports.h"
+#include "report/reports.h"
 
 namespace ambrel {
 
-
-// Above this many spheres the charges are computed only with "Always calculate charges".
-constexpr int LARGE_SYSTEM = 500;
-
-InitializeResult initialize_system(Simulator& sim, const std::vector<std::string>& description) {
+InitializeResult initialize_system(Session& session, const std::vector<std::string>& description) {
     InitializeResult result;
-    if (sim.view_reset_pending) {
-        sim.four_pi_e0 = FOUR_PI_E0;
+    if (session.view_reset_pending) {
         result.view_reset = true;
-        sim.view_reset_pending = false;
+        session.view_reset_pending = false;
     }
-    result.read_status = read_description(sim, description);
-    sim.system_initialized = true;
-    sim.forces_valid = false;
-    compute_positions(sim);
+    result.read_status = read_description(session.model, session.options, description, session.sink());
+    session.system_initialized = true;
+    session.evaluation.forces_valid = false;
+    compute_positions(session.model, session.options);
 
-    if (sim.sphere_count > LARGE_SYSTEM) {
-        sim.add_output_line("The calculations with " + std::to_string(sim.sphere_count) +
-                            " spheres may take some time...");
-        if (!sim.option(Option::AlwaysCalculate)) {
-            sim.add_output_line("Check the option of always calculate charges and initialize to calculate.");
-            clear_charges(sim);
+    const int count = session.model.sphere_count;
+    if (count > LARGE_SYSTEM) {
+        session.add_output_line("The calculations with " + std::to_string(count) + " spheres may take some time...");
+        if (!session.option(Option::AlwaysCalculate)) {
+            session.add_output_line("Check the option of always calculate charges and initialize to calculate.");
+            session.workspace.forget();
+            session.evaluation.clear_charges(count);
             result.charges_computed = false;
             return result;
         }
     }
-    compute_and_report(sim, true); // the rotational forces are always reported here
+    compute_and_report(session, true); // the rotational forces are always reported here
     return result;
 }
 
-void evaluate_system(Simulator& sim, const std::function<void()>& after_positions) {
-    compute_positions(sim);
-    if (after_positions)
-        after_positions();
-    build_capacitance_matrix(sim);
-    compute_charges(sim);
-    compute_forces(sim);
-    compute_rotational_forces(sim);
-}
-
-void compute_and_report(Simulator& sim, bool rotational_always) {
-    build_capacitance_matrix(sim);
-    compute_charges(sim);
-    compute_forces(sim);
-    if (sim.option(Option::ShowForces))
-        report_forces(sim);
-    compute_rotational_forces(sim);
-    report_total_capacitance(sim);
-    report_angles(sim);
-    if (sim.option(Option::ShowCharges))
-        report_charges(sim);
-    if (rotational_always || sim.option(Option::ShowTangentForces))
-        report_rotational_forces(sim);
-    if (sim.option(Option::DistancesCenters))
-        report_center_distances(sim);
-    if (sim.option(Option::DistancesSurfaces))
-        report_surface_distances(sim);
-    if (sim.option(Option::ShowEfield))
-        report_fields(sim);
+void compute_and_report(Session& session, bool rotational_always) {
+    const SystemModel& model = session.model;
+    Evaluation& ev = session.evaluation;
+    OutputSink& out = session.sink();
+    session.compute_charges_and_report();
+    compute_forces(model, ev);
+    if (session.option(Option::ShowForces))
+        report_forces(model, ev, out);
+    compute_rotational_forces(model, session.options, ev);
+    report_total_capacitance(ev, out);
+    report_angles(model, out);
+    if (session.option(Option::ShowCharges))
+        report_charges(model, ev, out);
+    if (rotational_always || session.option(Option::ShowTangentForces))
+        report_rotational_forces(model, ev, out);
+    if (session.option(Option::DistancesCenters))
+        report_center_distances(model, out);
+    if (session.option(Option::DistancesSurfaces))
+        report_surface_distances(model, out);
+    if (session.option(Option::ShowEfield))
+        report_fields(model, ev, out);
 }
 
 } // namespace ambrel

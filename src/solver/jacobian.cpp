@@ -1,10 +1,9 @@
 #include "solver/jacobian.h"
 
 #include "text/number_format.h"
-#include "physics/charge_solver.h"
-#include "physics/forces.h"
+#include "physics/evaluation.h"
 #include "solver/eigenvalues.h"
-#include "solver/initialize.h"
+#include "solver/relaxation.h"
 
 #include <cmath>
 #include <limits>
@@ -12,47 +11,6 @@
 namespace ambrel {
 
 namespace {
-
-void restore(Simulator& sim) {
-    for (int i = 1; i <= sim.sphere_count; ++i) {
-        Sphere& s = sim.spheres[i];
-        s.Ax = s.saved_Ax;
-        s.Az = s.saved_Az;
-        s.frx = s.saved_frx;
-        s.frz = s.saved_frz;
-    }
-}
-
-// Column `column` (1-based) from the evaluation just made.
-void fill_column(Simulator& sim, Real* J, int stride, int column, Real dt, Real h) {
-    for (int k = 1; k <= sim.sphere_count; ++k) {
-        const Sphere& s = sim.spheres[k];
-        if (!s.is_object_last())
-            continue;
-        const int r = s.object_number;
-        const int n = s.object_spheres;
-        Real K = 0;
-        if (s.L != 0)
-            K = s.m == 0 ? dt / ((2e-5L / n) * s.L) : dt / (2 * s.m * s.L);
-        J[static_cast<std::size_t>(2 * r - 2) * stride + (column - 1)] =
-            limited_cosec(s.Az) * (s.frx - s.saved_frx) * K / h;
-        J[static_cast<std::size_t>(2 * r - 1) * stride + (column - 1)] = (s.frz - s.saved_frz) * K / h;
-    }
-}
-
-void perturb(Simulator& sim, int p, bool azimuth, Real h) {
-    Sphere& s = sim.spheres[p];
-    if (azimuth)
-        s.Az += h;
-    else
-        s.Ax += h;
-    if (s.kind != KIND_BALL) {
-        for (int k = p - s.object_spheres + 1; k < p; ++k) {
-            sim.spheres[k].Ax = s.Ax;
-            sim.spheres[k].Az = s.Az;
-        }
-    }
-}
 
 std::string complex_text(Complex z) {
     std::string text = format_g(z.real());
@@ -63,19 +21,17 @@ std::string complex_text(Complex z) {
 
 // Eigenvalues of the rows and columns of the movable objects (the rows of a fixed object are
 // zero, so the others' eigenvalues are those of the whole matrix without its zeros).
-Stability report_eigenvalues(Simulator& sim, const Real* J, int stride, int n) {
+Stability report_eigenvalues(const SystemModel& model, OutputSink& out, const Real* J, int stride) {
     std::vector<int> movable;
-    for (int k = 1; k <= sim.sphere_count; ++k) {
-        const Sphere& s = sim.spheres[k];
-        if (s.is_object_last() && s.L != 0) {
-            movable.push_back(2 * s.object_number - 2);
-            movable.push_back(2 * s.object_number - 1);
+    for (int k = 1; k <= model.object_count; ++k) {
+        if (model.objects[k].L != 0) {
+            movable.push_back(2 * k - 2);
+            movable.push_back(2 * k - 1);
         }
     }
-    (void)n;
     const int m = static_cast<int>(movable.size());
     if (m == 0) {
-        sim.add_output_line("No movable object: there are no eigenvalues to examine.");
+        out.add_output_line("No movable object: there are no eigenvalues to examine.");
         return Stability::Undecided;
     }
     std::vector<Real> a(static_cast<std::size_t>(m) * m);
@@ -88,36 +44,32 @@ Stability report_eigenvalues(Simulator& sim, const Real* J, int stride, int n) {
         }
     const auto values = eigenvalues(a, m);
     if (!values) {
-        sim.add_output_line("The eigenvalues could not be computed (the iteration did not converge).");
+        out.add_output_line("The eigenvalues could not be computed (the iteration did not converge).");
         return Stability::NotComputed;
     }
-    sim.add_output_line("Eigenvalues:");
+    out.add_output_line("Eigenvalues:");
     Real largest = -std::numeric_limits<Real>::infinity();
     for (const Complex& z : *values) {
-        sim.add_output_line(complex_text(z));
+        out.add_output_line(complex_text(z));
         largest = std::max(largest, z.real());
     }
     // Real parts within the rounding of the differences count as zero.
     const Real tolerance = 1e-12L * std::max<Real>(scale, 1e-300L) * m;
     if (largest > tolerance) {
-        sim.add_output_line("Unstable: an eigenvalue has a positive real part.");
+        out.add_output_line("Unstable: an eigenvalue has a positive real part.");
         return Stability::Unstable;
     }
     if (largest < -tolerance) {
-        sim.add_output_line("Stable: all eigenvalues have negative real parts.");
+        out.add_output_line("Stable: all eigenvalues have negative real parts.");
         return Stability::Stable;
     }
-    sim.add_output_line("Undecided: the largest real part is zero within the tolerance.");
+    out.add_output_line("Undecided: the largest real part is zero within the tolerance.");
     return Stability::Undecided;
 }
 
 } // namespace
 
-Real jacobian_entry(const Simulator& sim, int row, int column) {
-    return (*sim.jacobian)[static_cast<std::size_t>(row - 1) * MAX_SPHERES + (column - 1)];
-}
-
-void print_matrix_bracketed(Simulator& sim, int n, const Real* matrix, int stride) {
+void print_matrix_bracketed(OutputSink& out, int n, const Real* matrix, int stride) {
     for (int i = 1; i <= n; ++i) {
         std::string line = i == 1 ? "[[" : "[ ";
         for (int j = 1; j <= n; ++j) {
@@ -125,70 +77,95 @@ void print_matrix_bracketed(Simulator& sim, int n, const Real* matrix, int strid
             line += j == n ? "]" : ",";
         }
         line += i == n ? "]" : ",";
-        sim.add_output_line(line);
+        out.add_output_line(line);
     }
 }
 
-void print_matrix_plain(Simulator& sim, int n, const Real* matrix, int stride) {
+void print_matrix_plain(OutputSink& out, int n, const Real* matrix, int stride) {
     for (int i = 1; i <= n; ++i) {
         std::string line;
         for (int j = 1; j <= n; ++j)
             line +=
                 real_to_fixed_text(matrix[static_cast<std::size_t>(i - 1) * stride + (j - 1)], 10, 6) + " ";
-        sim.add_output_line(line);
+        out.add_output_line(line);
     }
 }
 
-JacobianResult compute_jacobian(Simulator& sim, const JacobianSettings& settings,
-                                const std::function<void()>& after_positions) {
+JacobianResult compute_jacobian(Session& session, const JacobianSettings& settings, const RunObserver& observer) {
     JacobianResult result;
-    if (sim.option(Option::SpeedSimulation)) {
-        sim.add_output_line("Jacobian matrix not implemented for speed simulation.");
+    OutputSink& out = session.sink();
+    const SystemModel& base = session.model;
+    if (session.option(Option::SpeedSimulation)) {
+        out.add_output_line("Jacobian matrix not implemented for speed simulation.");
         return result;
     }
-    if (sim.object_count > MAX_JACOBIAN_OBJECTS) {
-        sim.add_output_line("Jacobian matrix not computed: " + std::to_string(sim.object_count) +
-                            " objects are more than the " + std::to_string(MAX_JACOBIAN_OBJECTS) +
-                            " it can hold.");
+    if (base.object_count > MAX_JACOBIAN_OBJECTS) {
+        out.add_output_line("Jacobian matrix not computed: " + std::to_string(base.object_count) +
+                            " objects are more than the " + std::to_string(MAX_JACOBIAN_OBJECTS) + " it can hold.");
         return result;
     }
-    if (!sim.jacobian)
-        sim.jacobian =
-            std::make_shared<std::vector<Real>>(static_cast<std::size_t>(MAX_SPHERES) * MAX_SPHERES);
-    Real* J = sim.jacobian->data();
-    const int stride = MAX_SPHERES;
-    const int N = 2 * sim.object_count;
+    const int N = 2 * base.object_count;
     const Real dt = settings.time_step, h = settings.angle_variation;
-    for (int i = 0; i < N; ++i)
-        for (int j = 0; j < N; ++j)
-            J[static_cast<std::size_t>(i) * stride + j] = 0;
+    result.size = N;
+    result.matrix.assign(static_cast<std::size_t>(N) * N, 0);
+    Real* J = result.matrix.data();
 
-    for (int i = 1; i <= sim.sphere_count; ++i) {
-        Sphere& s = sim.spheres[i];
-        s.saved_Ax = s.Ax;
-        s.saved_Az = s.Az;
-        s.saved_frx = s.frx;
-        s.saved_frz = s.frz;
-    }
-    for (int p = 1; p <= sim.sphere_count; ++p) {
-        if (!sim.spheres[p].is_object_last())
-            continue;
-        const int c = sim.spheres[p].object_number;
+    // The rotational forces left by the last computation are the base values; the command does
+    // not recompute them first. Each column perturbs one angle of a copy of the model.
+    const Evaluation& unperturbed = session.evaluation;
+    SystemModel work = base;
+    Evaluation trial = unperturbed;
+    session.stop_requested = false;
+    bool evaluated = false;
+    for (int c = 1; c <= work.object_count && !result.stopped; ++c) {
+        if (observer.progress)
+            observer.progress(c, work.object_count);
         for (bool azimuth : {false, true}) {
-            perturb(sim, p, azimuth, h);
-            evaluate_system(sim, after_positions);
-            fill_column(sim, J, stride, azimuth ? 2 * c : 2 * c - 1, dt, h);
-            restore(sim);
+            if (session.stop_requested) {
+                result.stopped = true;
+                break;
+            }
+            Object& o = work.objects[c];
+            const Real saved = azimuth ? o.Az : o.Ax;
+            (azimuth ? o.Az : o.Ax) += h;
+            evaluate(work, session.options, session.workspace, trial, [&] {
+                if (observer.after_positions)
+                    observer.after_positions(work, trial);
+            });
+            session.report_charge_diagnostics(trial.diagnostics, work);
+            evaluated = true;
+            const int column = azimuth ? 2 * c : 2 * c - 1;
+            for (int r = 1; r <= work.object_count; ++r) {
+                const Object& row = work.objects[r];
+                const int i = row.last();
+                const Real K = row.L != 0 ? step_gain(work, row, dt) : 0;
+                J[static_cast<std::size_t>(2 * r - 2) * N + (column - 1)] =
+                    limited_cosec(row.Az) * (trial.frx[i] - unperturbed.frx[i]) * K / h;
+                J[static_cast<std::size_t>(2 * r - 1) * N + (column - 1)] = (trial.frz[i] - unperturbed.frz[i]) * K / h;
+            }
+            (azimuth ? o.Az : o.Ax) = saved;
         }
     }
-    sim.add_output_line("Jacobian matrix (error " + real_to_exponent_text(h, 10, 3) + "):");
+    if (evaluated) {
+        // The session keeps the positions, charges and forces of the last perturbed evaluation
+        // (the view shows them) with its own angles and rotational forces.
+        const std::vector<Real> frx = unperturbed.frx, frz = unperturbed.frz;
+        session.model = work;
+        session.evaluation = trial;
+        session.evaluation.frx = frx;
+        session.evaluation.frz = frz;
+    }
+    if (result.stopped) {
+        out.add_output_line("Jacobian matrix stopped before its end: nothing to show.");
+        return result;
+    }
+    out.add_output_line("Jacobian matrix (error " + real_to_exponent_text(h, 10, 3) + "):");
     if (settings.plain)
-        print_matrix_plain(sim, N, J, stride);
+        print_matrix_plain(out, N, J, N);
     else
-        print_matrix_bracketed(sim, N, J, stride);
+        print_matrix_bracketed(out, N, J, N);
     result.computed = true;
-    result.size = N;
-    result.stability = report_eigenvalues(sim, J, stride, N);
+    result.stability = report_eigenvalues(session.model, out, J, N);
     return result;
 }
 

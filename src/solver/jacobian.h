@@ -4,9 +4,9 @@
 // eigenvalues follow: all real parts negative means a stable equilibrium.
 #pragma once
 
-#include "model/simulator.h"
+#include "session/session.h"
+#include "solver/run_observer.h"
 
-#include <functional>
 #include <string>
 #include <vector>
 
@@ -25,19 +25,23 @@ enum class Stability { Stable, Unstable, Undecided, NotComputed };
 
 struct JacobianResult {
     bool computed = false;
-    int size = 0; // N = 2 * object_count
+    bool stopped = false; // Stop ended it before its last column
+    int size = 0;         // N = 2 * object_count
     Stability stability = Stability::NotComputed;
+    std::vector<Real> matrix; // N x N, row-major
+    Real entry(int row, int column) const { // 1-based
+        return matrix[static_cast<std::size_t>(row - 1) * size + (column - 1)];
+    }
 };
 
-// after_positions is called after the positions of every perturbed evaluation (redraw).
-JacobianResult compute_jacobian(Simulator& sim, const JacobianSettings& settings,
-                                const std::function<void()>& after_positions = {});
-
-// Entry (row, column), 1-based, of the last Jacobian.
-Real jacobian_entry(const Simulator& sim, int row, int column);
+// Perturbs a copy of the model one angle at a time (the session's own angles are never
+// touched); progress and after_positions of the observer are called; Stop ends it between two
+// evaluations. As before, the session keeps the positions, charges and forces of the last
+// perturbed evaluation with the unperturbed angles and rotational forces.
+JacobianResult compute_jacobian(Session& session, const JacobianSettings& settings, const RunObserver& observer = {});
 
 // The leading N x N block of a row-major matrix with `stride` columns.
-void print_matrix_bracketed(Simulator& sim, int n, const Real* matrix, int stride);
-void print_matrix_plain(Simulator& sim, int n, const Real* matrix, int stride);
+void print_matrix_bracketed(OutputSink& out, int n, const Real* matrix, int stride);
+void print_matrix_plain(OutputSink& out, int n, const Real* matrix, int stride);
 
 } // namespace ambrel

@@ -6,10 +6,10 @@
 // (and the same for Az without the cosecant).
 #pragma once
 
-#include "model/simulator.h"
+#include "session/session.h"
 #include "solver/initialize.h"
+#include "solver/run_observer.h"
 
-#include <functional>
 #include <string>
 #include <vector>
 
@@ -24,16 +24,6 @@ struct RelaxationSettings {
     Real damping = 0.01L;          // a, time-domain law only
 };
 
-// How the run talks to its host: after the positions of each step (redraw), once per step to
-// let the host process its events (Stop is `sim.stop_requested`), and when the steps end
-// before the final reports.
-struct RelaxationObserver {
-    std::function<void(const InitializeResult&)> initialized;
-    std::function<void()> after_positions;
-    std::function<void()> pump_events;
-    std::function<void()> steps_ended;
-};
-
 enum class RunEnd { Converged, StepLimit, Stopped, TooLargeAngles };
 
 struct RelaxationResult {
@@ -44,19 +34,14 @@ struct RelaxationResult {
     InitializeResult initialize_result;
 };
 
-// The largest |frx| or |frz| over the movable spheres (per-sphere shares for composites).
-Real max_rotational_force(const Simulator& sim);
-
-// One step of a run: new angles from the rotational forces (the law chosen by `time_domain`),
-// positions, then after_positions, matrix, charges, forces and rotational forces. Returns the
-// step's error (the largest rotational force, N). The angle checks and the bookkeeping of the
-// previous angles are the caller's.
-Real relaxation_step(Simulator& sim, bool time_domain, Real dt, Real damping,
-                     const std::function<void()>& after_positions = {});
+// The factor of the default law for an object: dt^2/(2 m L) with m the mass its last sphere
+// carries (a massless object moves as if it weighed 2e-5 kg in all). The Jacobian uses it with
+// dt^2 replaced by dt.
+Real step_gain(const SystemModel& model, const Object& object, Real dt_factor);
 
 // A whole Calculate run: Initialize first when the system is not initialised (reading
 // `description`), the steps, then the final reports.
-RelaxationResult run_calculate(Simulator& sim, const std::vector<std::string>& description,
-                               const RelaxationSettings& settings, const RelaxationObserver& observer = {});
+RelaxationResult run_calculate(Session& session, const std::vector<std::string>& description,
+                               const RelaxationSettings& settings, const RunObserver& observer = {});
 
 } // namespace ambrel

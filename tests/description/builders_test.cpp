@@ -1,4 +1,5 @@
 // Builders of composite objects: counts, offsets, radii, masses, names and the flat grids.
+#include "../support/test_system.h"
 #include "description/reader.h"
 
 #include <gtest/gtest.h>
@@ -10,14 +11,12 @@ namespace {
 
 constexpr Real TIGHT = 1e-15L;
 
-struct Built {
-    VectorSink sink;
-    Simulator sim{sink};
+struct Built : testing_support::TestSystem {
     explicit Built(const std::vector<std::string>& lines, bool use_squares = true) {
-        sim.options.set(Option::UseSquares, use_squares);
-        read_description(sim, lines);
+        options().set(Option::UseSquares, use_squares);
+        read_description(session.model, session.options, lines, sink);
     }
-    const Sphere& s(int i) const { return sim.spheres[i]; }
+    int count() const { return session.model.sphere_count; }
     Real offset_norm(int i) const {
         return std::sqrt(s(i).offset_x * s(i).offset_x + s(i).offset_y * s(i).offset_y +
                          s(i).offset_z * s(i).offset_z);
@@ -26,7 +25,7 @@ struct Built {
 
 TEST(SolidBuilders, CubeSpheresNamesMassesRadiiAndOffsets) {
     Built b({"Ccube all 0 0 0 10 0 0 1 8"});
-    ASSERT_EQ(b.sim.sphere_count, 8);
+    ASSERT_EQ(b.count(), 8);
     EXPECT_EQ(b.sink.lines[1], "Ccube all 0 0 0 0.1 0 0 0.01 0.001 0");
     const Real d = 0.01L / std::sqrt(3.0L);
     const int sign[8][3] = {{1, 1, 1},  {-1, 1, 1},  {-1, -1, 1},  {1, -1, 1},
@@ -34,23 +33,27 @@ TEST(SolidBuilders, CubeSpheresNamesMassesRadiiAndOffsets) {
     for (int k = 1; k <= 8; ++k) {
         const Sphere& s = b.s(k);
         EXPECT_EQ(s.name, "Ccube" + std::to_string(k));
-        EXPECT_EQ(s.kind, KIND_CUBE);
+        EXPECT_EQ(b.object_of(k).kind, KIND_CUBE);
         EXPECT_EQ(s.index_in_object, k);
-        EXPECT_EQ(s.object_spheres, 8);
-        EXPECT_EQ(s.object_number, 1);
+        EXPECT_EQ(b.object_of(k).count, 8);
+        EXPECT_EQ(s.object, 1);
         EXPECT_NEAR(s.m, 0.001L, TIGHT);
         EXPECT_NEAR(s.r, 0.003262848751L, TIGHT);
         EXPECT_NEAR(s.x0, sign[k - 1][0] * d, TIGHT);
         EXPECT_NEAR(s.y0, sign[k - 1][1] * d, TIGHT);
         EXPECT_NEAR(s.z0, sign[k - 1][2] * d, TIGHT);
-        EXPECT_EQ(s.offset_x, s.x0 - s.ref_x0);
+        EXPECT_EQ(s.offset_x, s.x0 - b.o(1).ref_x0);
         EXPECT_EQ(s.square_side, 0);
     }
-    EXPECT_TRUE(b.s(8).is_object_last());
-    EXPECT_FALSE(b.s(7).is_object_last());
+    EXPECT_TRUE(b.model().is_object_last(8));
+    EXPECT_FALSE(b.model().is_object_last(7));
+    EXPECT_EQ(b.o(1).first, 1);
+    EXPECT_EQ(b.o(1).last(), 8);
+    EXPECT_EQ(b.o(1).conductor_name, "all");
+    EXPECT_NEAR(b.o(1).L, 0.1L, TIGHT);
     Built typed({"Ccube all 1 2 3 10 0 0 1 8 0.2"});
     EXPECT_NEAR(typed.s(5).r, 0.002L, TIGHT);
-    EXPECT_NEAR(typed.s(5).ref_z0, 0.03L, TIGHT);
+    EXPECT_NEAR(typed.o(1).ref_z0, 0.03L, TIGHT);
     EXPECT_NEAR(typed.s(5).z0, 0.03L - d, TIGHT);
 }
 
@@ -66,7 +69,7 @@ TEST(SolidBuilders, PolyhedraHaveTheirVerticesOnTheSphereOfRadiusR) {
                           {"Ddo a 0 0 0 10 0 0 2 20", 20, 0.2074629423L}};
     for (const Case& c : cases) {
         Built b({c.line});
-        ASSERT_EQ(b.sim.sphere_count, c.n) << c.line;
+        ASSERT_EQ(b.count(), c.n) << c.line;
         for (int k = 1; k <= c.n; ++k) {
             EXPECT_NEAR(b.offset_norm(k), 0.02L, TIGHT) << c.line << " sphere " << k;
             EXPECT_NEAR(b.s(k).r, c.factor * 0.02L, TIGHT);
@@ -87,7 +90,7 @@ TEST(SolidBuilders, PolyhedraHaveTheirVerticesOnTheSphereOfRadiusR) {
 
 TEST(SolidBuilders, TriacontahedronRadiusRule) {
     Built two({"Rtr all 0 0 0 10 0 0 1 32"});
-    ASSERT_EQ(two.sim.sphere_count, 32);
+    ASSERT_EQ(two.count(), 32);
     EXPECT_NEAR(two.s(1).r, 0.001598652556L, TIGHT);
     EXPECT_NEAR(two.s(20).r, 0.001598652556L, TIGHT);
     EXPECT_NEAR(two.s(21).r, 0.001613508447L, TIGHT);
@@ -106,7 +109,7 @@ TEST(SolidBuilders, TriacontahedronRadiusRule) {
 
 TEST(SolidBuilders, LineAndToroid) {
     Built line({"Lline all 0 0 0 10 0 0 1 20"});
-    ASSERT_EQ(line.sim.sphere_count, 20);
+    ASSERT_EQ(line.count(), 20);
     EXPECT_NEAR(line.s(1).z0, 0.01L, TIGHT);
     EXPECT_NEAR(line.s(20).z0, -0.01L, TIGHT);
     for (int k = 2; k <= 20; ++k)
@@ -114,7 +117,7 @@ TEST(SolidBuilders, LineAndToroid) {
     EXPECT_NEAR(line.s(3).r, 0.05L * 0.01L, TIGHT);
 
     Built ring({"Tring all 0 0 0 10 0 0 2 20"});
-    ASSERT_EQ(ring.sim.sphere_count, 20);
+    ASSERT_EQ(ring.count(), 20);
     EXPECT_NEAR(ring.s(1).x0, 0.02L, TIGHT);
     EXPECT_NEAR(ring.s(6).y0, 0.02L, TIGHT); // 90 degrees
     EXPECT_NEAR(ring.s(11).x0, -0.02L, TIGHT);
@@ -127,29 +130,29 @@ TEST(SolidBuilders, LineAndToroid) {
 
 TEST(SolidBuilders, BallWithSuspensionLine) {
     Built h({"Hball all 0 0 0 10 0 0 1 1 0.1 0.19"});
-    ASSERT_EQ(h.sim.sphere_count, 20);
+    ASSERT_EQ(h.count(), 20);
     EXPECT_EQ(h.sink.lines[1], "Hball all 0 0 0 0.1 0 0 0.01 0.001 0.001 0.00019");
     for (int k = 1; k <= 19; ++k) {
         const Sphere& s = h.s(k);
         // Hanging straight down the centre is L below the sphere's own suspension point.
-        EXPECT_NEAR(s.z0 - s.L, -k * 0.0045L, TIGHT) << k;
+        EXPECT_NEAR(s.z0 - h.o(1).L, -k * 0.0045L, TIGHT) << k;
         EXPECT_NEAR(s.m, 0.00001L, TIGHT);
         EXPECT_NEAR(s.r, 0.001L, TIGHT);
-        EXPECT_NEAR(s.object_size, 0.001L, TIGHT);
+        EXPECT_NEAR(s.size, 0.001L, TIGHT);
     }
     const Sphere& ball = h.s(20);
     EXPECT_EQ(ball.name, "Hball20");
-    EXPECT_NEAR(ball.z0 - ball.L, -0.1L, TIGHT);
+    EXPECT_NEAR(ball.z0 - h.o(1).L, -0.1L, TIGHT);
     EXPECT_NEAR(ball.r, 0.01L, TIGHT);
     EXPECT_NEAR(ball.m, 0.001L, TIGHT);
-    EXPECT_NEAR(ball.object_size, 0.01L, TIGHT);
+    EXPECT_NEAR(ball.size, 0.01L, TIGHT);
     Built no_line({"Hball all 0 0 0 10 0 0 1 1"});
     EXPECT_EQ(no_line.s(1).r, 0); // no default radius for the line balls
 }
 
 TEST(FlatBuilders, SquareGridOrderSpacingAndRadii) {
     Built plain({"Ssq all 0 0 0 10 0 0 0.5 2.5"}, false);
-    ASSERT_EQ(plain.sim.sphere_count, 25);
+    ASSERT_EQ(plain.count(), 25);
     EXPECT_NEAR(plain.s(1).x0, -0.004L, TIGHT);
     EXPECT_NEAR(plain.s(1).y0, -0.004L, TIGHT);
     EXPECT_NEAR(plain.s(5).x0, 0.004L, TIGHT);
@@ -161,7 +164,7 @@ TEST(FlatBuilders, SquareGridOrderSpacingAndRadii) {
         EXPECT_NEAR(plain.s(k).m, 0.0001L, TIGHT);
         EXPECT_NEAR(plain.s(k).square_side, 0.002L, TIGHT);
         EXPECT_NEAR(plain.s(k).r, 0.0006883432865L, TIGHT);
-        EXPECT_EQ(plain.s(k).kind, KIND_SQUARE_5);
+        EXPECT_EQ(plain.object_of(k).kind, KIND_SQUARE_5);
     }
     const Real square_r = 0.002L / (4 * std::log(1 + std::sqrt(2.0L)));
     Built squares({"Ssq all 0 0 0 10 0 0 0.5 2.5"});
@@ -175,7 +178,7 @@ TEST(FlatBuilders, SquareGridOrderSpacingAndRadii) {
 
 TEST(FlatBuilders, PlaquesAndSphereCounts) {
     Built f({"Fpl all 0 0 0 10 0 0 0.5 1.3"});
-    ASSERT_EQ(f.sim.sphere_count, 13);
+    ASSERT_EQ(f.count(), 13);
     EXPECT_NEAR(f.s(1).x0, -0.004L, TIGHT);
     EXPECT_NEAR(f.s(1).y0, -0.004L, TIGHT);
     EXPECT_NEAR(f.s(2).x0, 0.004L, TIGHT);
@@ -193,8 +196,8 @@ TEST(FlatBuilders, PlaquesAndSphereCounts) {
                                                   {"Xx a 0 0 0 10 0 0 1 1", 9}};
     for (const auto& [line, n] : counts) {
         Built b({line});
-        EXPECT_EQ(b.sim.sphere_count, n) << line;
-        EXPECT_EQ(b.s(n).object_spheres, n);
+        EXPECT_EQ(b.count(), n) << line;
+        EXPECT_EQ(b.object_of(n).count, n);
         EXPECT_EQ(b.s(n).name, std::string(1, line[0]) + line[1] + std::to_string(n));
     }
     Built z({"Zz a 0 0 0 10 0 0 1.5 1"}, false);
@@ -204,57 +207,112 @@ TEST(FlatBuilders, PlaquesAndSphereCounts) {
 
 TEST(FlatBuilders, ShapePatternsFromDotLinesPersistAndFillPartly) {
     VectorSink sink;
-    Simulator sim(sink);
-    read_description(sim, {"Xsh all 0 0 0 10 0 0 0.5 0.9"});
-    ASSERT_EQ(sim.sphere_count, 9);
-    EXPECT_NEAR(sim.spheres[1].m, 0.0001L, TIGHT);
+    SystemModel model;
+    const Options options;
+    read_description(model, options, {"Xsh all 0 0 0 10 0 0 0.5 0.9"}, sink);
+    ASSERT_EQ(model.sphere_count, 9);
+    EXPECT_NEAR(model.spheres[1].m, 0.0001L, TIGHT);
     // The X figure: row 5 of the pattern (smallest y) first, its two corners.
-    EXPECT_NEAR(sim.spheres[1].x0, -0.004L, TIGHT);
-    EXPECT_NEAR(sim.spheres[2].x0, 0.004L, TIGHT);
-    EXPECT_NEAR(sim.spheres[5].x0, 0, TIGHT);
-    EXPECT_NEAR(sim.spheres[5].y0, 0, TIGHT);
+    EXPECT_NEAR(model.spheres[1].x0, -0.004L, TIGHT);
+    EXPECT_NEAR(model.spheres[2].x0, 0.004L, TIGHT);
+    EXPECT_NEAR(model.spheres[5].x0, 0, TIGHT);
+    EXPECT_NEAR(model.spheres[5].y0, 0, TIGHT);
 
     sink.lines.clear();
-    read_description(
-        sim, {".X", "*xxxxx", "*.....", "*.....", "*.....", "*.....", "Xsh all 0 0 0 10 0 0 0.5 0.5"});
-    ASSERT_EQ(sim.sphere_count, 5);
+    read_description(model, options,
+                     {".X", "*xxxxx", "*.....", "*.....", "*.....", "*.....", "Xsh all 0 0 0 10 0 0 0.5 0.5"},
+                     sink);
+    ASSERT_EQ(model.sphere_count, 5);
     for (int k = 1; k <= 5; ++k)
-        EXPECT_NEAR(sim.spheres[k].y0, 0.004L, TIGHT); // the row of largest y
-    EXPECT_EQ(sink.lines[2], "*xxxxx");                // pattern lines are echoed as comments
+        EXPECT_NEAR(model.spheres[k].y0, 0.004L, TIGHT); // the row of largest y
+    EXPECT_EQ(sink.lines[2], "*xxxxx");                  // pattern lines are echoed as comments
 
     // The pattern stays for later readings.
-    read_description(sim, {"Xsh all 0 0 0 10 0 0 0.5 0.5"});
-    EXPECT_EQ(sim.sphere_count, 5);
+    read_description(model, options, {"Xsh all 0 0 0 10 0 0 0.5 0.5"}, sink);
+    EXPECT_EQ(model.sphere_count, 5);
 
     // A short line fills only the cells it reaches.
-    Simulator fresh(sink);
-    read_description(fresh, {".X", "*xx", "*.....", "*.....", "*.....", "*....."});
+    SystemModel fresh;
+    read_description(fresh, options, {".X", "*xx", "*.....", "*.....", "*.....", "*....."}, sink);
     EXPECT_EQ(fresh.shape_pattern_5.cell(1, 1), 'x');
     EXPECT_EQ(fresh.shape_pattern_5.cell(1, 2), 'x');
     EXPECT_EQ(fresh.shape_pattern_5.cell(1, 3), '.');
     EXPECT_EQ(fresh.shape_pattern_5.cell(1, 5), 'x');
     EXPECT_EQ(fresh.shape_pattern_5.count_occupied(), 3);
     // Lines beyond the end of the description count as empty.
-    read_description(fresh, {".Y", "*x"});
+    read_description(fresh, options, {".Y", "*x"}, sink);
     EXPECT_EQ(fresh.shape_pattern_10.count_occupied(), 44);
 }
 
 TEST(FlatBuilders, EmptyShapeBuildsNothingAndReadingGoesOn) {
     VectorSink sink;
-    Simulator sim(sink);
-    EXPECT_EQ(read_description(sim, {".X", "*.....", "*.....", "*.....", "*.....", "*.....",
-                                     "Xe all 0 0 0 10 0 0 1 1", "Bb all 0 0 0 10 0 0 1 1"}),
-              ReadStatus::Ok);
-    EXPECT_EQ(sim.sphere_count, 1);
-    EXPECT_EQ(sim.object_count, 1);
-    EXPECT_EQ(sim.spheres[1].name, "Bb");
-    EXPECT_EQ(sim.spheres[1].object_number, 1);
+    SystemModel model;
+    const Options options;
+    EXPECT_TRUE(read_description(model, options,
+                               {".X", "*.....", "*.....", "*.....", "*.....", "*.....",
+                                "Xe all 0 0 0 10 0 0 1 1", "Bb all 0 0 0 10 0 0 1 1"},
+                               sink).ok());
+    EXPECT_EQ(model.sphere_count, 1);
+    EXPECT_EQ(model.object_count, 1);
+    EXPECT_EQ(model.spheres[1].name, "Bb");
+    EXPECT_EQ(model.spheres[1].object, 1);
     bool said = false;
     for (const auto& l : sink.lines)
         said = said || l == "The shape of Xe is empty: no sphere was built";
     EXPECT_TRUE(said);
     for (const auto& l : sink.lines)
         EXPECT_EQ(l.find("inf"), std::string::npos) << l;
+}
+
+TEST(ObjectSpans, MixedDescriptionNumbersObjectsAndSpheresContiguously) {
+    // A ball, a cube, an empty shape (builds nothing), a ball with its line, a plaque, a ball.
+    Built b({".X", "*.....", "*.....", "*.....", "*.....", "*.....", "Ba one 0 0 0 10 0 0 1 1",
+             "Ccube two 5 0 0 10 0 0 1 8", "Xe one 0 0 0 10 0 0 1 1", "Hh one 0 5 0 10 0 0 1 1 0.1 0.19",
+             "Fpl two 9 9 0 10 0 0 0.5 1.3", "Bz two 0 0 9 0 0 0 1 1"});
+    struct Span {
+        int kind, first, count;
+    };
+    const Span expected[] = {{KIND_BALL, 1, 1},
+                             {KIND_CUBE, 2, 8},
+                             {KIND_BALL_WITH_LINE, 10, 20},
+                             {KIND_PLAQUE_5, 30, 13},
+                             {KIND_BALL, 43, 1}};
+    ASSERT_EQ(b.model().object_count, 5);
+    ASSERT_EQ(b.count(), 43);
+    for (int k = 1; k <= 5; ++k) {
+        const Object& o = b.o(k);
+        EXPECT_EQ(o.kind, expected[k - 1].kind) << k;
+        EXPECT_EQ(o.first, expected[k - 1].first) << k;
+        EXPECT_EQ(o.count, expected[k - 1].count) << k;
+        EXPECT_EQ(o.last(), o.first + o.count - 1) << k;
+        // Each sphere of the span points back to its object, numbered from 1.
+        for (int i = o.first; i <= o.last(); ++i) {
+            EXPECT_EQ(b.s(i).object, k) << i;
+            EXPECT_EQ(b.s(i).index_in_object, i - o.first + 1) << i;
+            EXPECT_EQ(b.model().is_object_last(i), i == o.last()) << i;
+        }
+        // The conductor of every sphere is the object's own.
+        EXPECT_EQ(b.model().conductors[b.s(o.last()).conductor].name, o.conductor_name) << k;
+        if (k > 1) {
+            EXPECT_EQ(o.first, b.o(k - 1).last() + 1) << k;
+        }
+    }
+    EXPECT_EQ(b.o(5).last(), b.count());
+    EXPECT_EQ(b.s(29).name, "Hh20");
+    EXPECT_EQ(b.s(42).name, "Fpl13");
+    EXPECT_FALSE(b.o(5).movable());
+    EXPECT_TRUE(b.o(4).movable());
+
+    // A later, shorter reading numbers from 1 again.
+    read_description(b.session.model, b.session.options,
+                     {"Lli one 0 0 0 10 0 0 1 2", "Bb one 0 0 0 10 0 0 1 1"}, b.sink);
+    ASSERT_EQ(b.model().object_count, 2);
+    EXPECT_EQ(b.o(1).first, 1);
+    EXPECT_EQ(b.o(1).count, 20);
+    EXPECT_EQ(b.o(2).first, 21);
+    EXPECT_EQ(b.o(2).count, 1);
+    EXPECT_EQ(b.s(21).object, 2);
+    EXPECT_EQ(b.s(21).index_in_object, 1);
 }
 
 } // namespace

@@ -1,7 +1,7 @@
 // The description reader: line kinds, fields, dot commands, limits and messages.
-#include "text/number_format.h"
 #include "description/reader.h"
 #include "model/units.h"
+#include "text/number_format.h"
 
 #include <gtest/gtest.h>
 
@@ -12,18 +12,17 @@ namespace {
 
 struct Reading {
     VectorSink sink;
-    Simulator sim{sink};
-    ReadStatus status = ReadStatus::Ok;
-    ReadStatus read(const std::vector<std::string>& lines) {
+    SystemModel model;
+    Options options;
+    Status read(const std::vector<std::string>& lines) {
         sink.lines.clear();
-        status = read_description(sim, lines);
-        return status;
+        return read_description(model, options, lines, sink);
     }
 };
 
 TEST(Reader, DefaultDescriptionEchoesAndBuildsFourBalls) {
     Reading r;
-    EXPECT_EQ(r.read(default_description()), ReadStatus::Ok);
+    EXPECT_TRUE(r.read(default_description()).ok());
     const std::vector<std::string> expected{
         "Reading 6 lines of input",
         "* Four balls that stabilize separated by 1 cm",
@@ -35,38 +34,40 @@ TEST(Reader, DefaultDescriptionEchoesAndBuildsFourBalls) {
         "The object: all is at     8625.126490 V",
     };
     EXPECT_EQ(r.sink.lines, expected);
-    EXPECT_EQ(r.sim.sphere_count, 4);
-    EXPECT_EQ(r.sim.conductor_count, 1);
-    EXPECT_EQ(r.sim.object_count, 4);
-    EXPECT_EQ(r.sim.conductors[1].V, 8625.12649L);
-    const Sphere& b = r.sim.spheres[1];
-    EXPECT_EQ(b.kind, KIND_BALL);
+    EXPECT_EQ(r.model.sphere_count, 4);
+    EXPECT_EQ(r.model.conductor_count, 1);
+    EXPECT_EQ(r.model.object_count, 4);
+    EXPECT_EQ(r.model.conductors[1].V, 8625.12649L);
+    const Sphere& b = r.model.spheres[1];
+    const Object& o = r.model.objects[1];
+    EXPECT_EQ(o.kind, KIND_BALL);
     EXPECT_EQ(b.index_in_object, 1);
-    EXPECT_EQ(b.object_spheres, 1);
-    EXPECT_EQ(b.object_size, b.r);
+    EXPECT_EQ(o.count, 1);
+    EXPECT_EQ(b.size, b.r);
     EXPECT_EQ(b.r, 0.75L / 100);
     EXPECT_EQ(b.m, 0.4L / 1000);
-    EXPECT_EQ(b.Ax, 135 * PI / 180);
-    EXPECT_EQ(b.ref_x0, b.x0);
-    EXPECT_EQ(r.sim.spheres[4].object_number, 4);
+    EXPECT_EQ(o.Ax, 135 * PI / 180);
+    EXPECT_EQ(o.ref_x0, b.x0);
+    EXPECT_EQ(r.model.spheres[4].object, 4);
+    EXPECT_EQ(r.model.objects[4].first, 4);
 }
 
 TEST(Reader, ElementLettersAndCase) {
     Reading r;
-    EXPECT_EQ(r.read({"bAll1 all 0 0 0 10 0 0 1 1", "Ball2 all 0 0 0 10 0 0 1 1"}), ReadStatus::Ok);
-    EXPECT_EQ(r.sim.sphere_count, 2);
+    EXPECT_TRUE(r.read({"bAll1 all 0 0 0 10 0 0 1 1", "Ball2 all 0 0 0 10 0 0 1 1"}).ok());
+    EXPECT_EQ(r.model.sphere_count, 2);
 
-    EXPECT_EQ(r.read({"Ball2 all 0 0 0 10 0 0 1 1", " ball3 all 0 0 0 10 0 0 1 1", "Ball4 all"}),
-              ReadStatus::UnknownElement);
+    EXPECT_EQ(r.read({"Ball2 all 0 0 0 10 0 0 1 1", " ball3 all 0 0 0 10 0 0 1 1", "Ball4 all"}).message(),
+              "Unknown element: [ ball3 all 0 0 0 10 0 0 1 1]");
     EXPECT_EQ(r.sink.lines.back(), "Unknown element: [ ball3 all 0 0 0 10 0 0 1 1]");
-    EXPECT_EQ(r.sim.sphere_count, 0);
-    EXPECT_EQ(r.sim.conductor_count, 1); // counted before the stop
-    EXPECT_EQ(r.sim.object_count, 1);
+    EXPECT_EQ(r.model.sphere_count, 0);
+    EXPECT_EQ(r.model.conductor_count, 1); // counted before the stop
+    EXPECT_EQ(r.model.object_count, 0);    // a stopped reading leaves no object behind
 
     r.read({"   "});
     EXPECT_EQ(r.sink.lines.back(), "Unknown element: [   ]");
     for (std::string letter : {"a", "J", "k", "M", "n", "P", "u", "V", "w", "1", "\t", "\xc3\xa9"}) {
-        EXPECT_EQ(r.read({letter + "x all 0 0 0 10 0 0 1 1"}), ReadStatus::UnknownElement) << letter;
+        EXPECT_EQ(r.read({letter + "x all 0 0 0 10 0 0 1 1"}).message().rfind("Unknown element: [", 0), 0u) << letter;
     }
     EXPECT_EQ(r.sink.lines.back(), "Unknown element: [\xc3\xa9x all 0 0 0 10 0 0 1 1]");
 }
@@ -74,29 +75,29 @@ TEST(Reader, ElementLettersAndCase) {
 TEST(Reader, FieldsAreSeparatedByBlanksOnlyAndMissingOnesReadZero) {
     Reading r;
     r.read({"ball1  all   1 2"});
-    const Sphere& s = r.sim.spheres[1];
+    const Sphere& s = r.model.spheres[1];
     EXPECT_EQ(s.name, "ball1");
-    EXPECT_EQ(s.conductor_name, "all");
+    EXPECT_EQ(r.model.objects[1].conductor_name, "all");
     EXPECT_EQ(s.x0, 0.01L);
     EXPECT_EQ(s.y0, 0.02L);
     EXPECT_EQ(s.z0, 0);
-    EXPECT_EQ(s.L, 0);
+    EXPECT_EQ(r.model.objects[1].L, 0);
     EXPECT_EQ(s.r, 0);
     EXPECT_EQ(s.m, 0);
     // A tab is part of a field; a malformed number gives its valid prefix.
     r.read({"ball1\tx all 3x 1e 1,5"});
-    EXPECT_EQ(r.sim.spheres[1].name, "ball1\tx");
-    EXPECT_EQ(r.sim.spheres[1].x0, 0.03L);
-    EXPECT_EQ(r.sim.spheres[1].y0, 0.01L);
-    EXPECT_EQ(r.sim.spheres[1].z0, 0.01L);
+    EXPECT_EQ(r.model.spheres[1].name, "ball1\tx");
+    EXPECT_EQ(r.model.spheres[1].x0, 0.03L);
+    EXPECT_EQ(r.model.spheres[1].y0, 0.01L);
+    EXPECT_EQ(r.model.spheres[1].z0, 0.01L);
 }
 
 TEST(Reader, VoltageLines) {
     Reading r;
     r.read({"Ba all 0 0 0 10 0 0 1 1", "Bb ALL 0 0 0 10 0 0 1 1", ".v all 100", ".V ALL 5", ".V ALL 7"});
-    EXPECT_EQ(r.sim.conductor_count, 2);
-    EXPECT_EQ(r.sim.conductors[1].V, 100);
-    EXPECT_EQ(r.sim.conductors[2].V, 7); // a later line overrides
+    EXPECT_EQ(r.model.conductor_count, 2);
+    EXPECT_EQ(r.model.conductors[1].V, 100);
+    EXPECT_EQ(r.model.conductors[2].V, 7); // a later line overrides
     EXPECT_EQ(r.sink.lines[3], ".v all 100");
     EXPECT_EQ(r.sink.lines[4], "The object: all is at      100.000000 V");
 
@@ -104,18 +105,18 @@ TEST(Reader, VoltageLines) {
     r.read({".V late 50", "Ba late 0 0 0 10 0 0 1 1"});
     EXPECT_EQ(r.sink.lines[2], "Conductor late not found");
     EXPECT_EQ(r.sink.lines[3], "The object: late is at       50.000000 V");
-    EXPECT_EQ(r.sim.conductor_count, 1);
-    EXPECT_EQ(r.sim.conductors[1].V, 0);
+    EXPECT_EQ(r.model.conductor_count, 1);
+    EXPECT_EQ(r.model.conductors[1].V, 0);
 
     // Names are compared by their first 12 characters, on both sides.
     r.read({"Ba abcdefghijklmno 0 0 0 10 0 0 1 1", ".V abcdefghijklmno 3"});
-    EXPECT_EQ(r.sim.conductors[1].name, "abcdefghijkl");
-    EXPECT_EQ(r.sim.conductors[1].V, 3);
+    EXPECT_EQ(r.model.conductors[1].name, "abcdefghijkl");
+    EXPECT_EQ(r.model.conductors[1].V, 3);
     EXPECT_EQ(r.sink.lines.back(), "The object: abcdefghijkl is at        3.000000 V");
 
     // Every reading starts with all voltages at 0.
     r.read({"Ba abcdefghijklmno 0 0 0 10 0 0 1 1"});
-    EXPECT_EQ(r.sim.conductors[1].V, 0);
+    EXPECT_EQ(r.model.conductors[1].V, 0);
 }
 
 TEST(Reader, CommentsEmptyLinesAndOtherDotLines) {
@@ -123,43 +124,49 @@ TEST(Reader, CommentsEmptyLinesAndOtherDotLines) {
     r.read({"* only", "", "* comments", ".W anything"});
     EXPECT_EQ(r.sink.lines,
               (std::vector<std::string>{"Reading 4 lines of input", "* only", "* comments", ".W anything"}));
-    EXPECT_EQ(r.sim.sphere_count + r.sim.conductor_count + r.sim.object_count, 0);
+    EXPECT_EQ(r.model.sphere_count + r.model.conductor_count + r.model.object_count, 0);
+    // Every reading counts, even one that builds nothing or stops at a fault.
+    const int generation = r.model.read_generation;
+    r.read({});
+    r.read({"Kbad"});
+    EXPECT_EQ(r.model.read_generation, generation + 2);
 }
 
 TEST(Reader, SphereLimitForBallsAndComposites) {
     Reading r;
     std::vector<std::string> lines(2000, "Bb all 0 0 0 10 0 0 1 1");
-    EXPECT_EQ(r.read(lines), ReadStatus::Ok);
-    EXPECT_EQ(r.sim.sphere_count, 2000);
+    EXPECT_TRUE(r.read(lines).ok());
+    EXPECT_EQ(r.model.sphere_count, 2000);
     lines.push_back("Bb all 0 0 0 10 0 0 1 1");
-    EXPECT_EQ(r.read(lines), ReadStatus::TooManyElements);
+    EXPECT_EQ(r.read(lines).message(), "Too many elements");
     EXPECT_EQ(r.sink.lines.back(), "Too many elements");
-    EXPECT_EQ(r.sim.sphere_count, 0);
-    EXPECT_EQ(r.sim.object_count, 2000);
+    EXPECT_EQ(r.model.sphere_count, 0);
+    EXPECT_EQ(r.model.object_count, 0);
 
     // 1993 balls and a cube: the cube's last sphere would be number 2001.
     std::vector<std::string> composite(1993, "Bb all 0 0 0 10 0 0 1 1");
     composite.push_back("Ccube other 0 0 0 10 0 0 1 8");
-    EXPECT_EQ(r.read(composite), ReadStatus::TooManyElements);
+    EXPECT_EQ(r.read(composite).message(), "Too many elements");
     const auto n = r.sink.lines.size();
     EXPECT_EQ(r.sink.lines[n - 2], "Ccube other 0 0 0 0.1 0 0 0.01 0.001 0");
     EXPECT_EQ(r.sink.lines[n - 1], "Too many elements");
-    EXPECT_EQ(r.sim.sphere_count, 0);
-    EXPECT_EQ(r.sim.conductor_count, 2); // the cube's conductor stays counted
+    EXPECT_EQ(r.model.sphere_count, 0);
+    EXPECT_EQ(r.model.conductor_count, 2); // the cube's conductor stays counted
+    EXPECT_EQ(r.model.object_count, 0);
     composite.pop_back();
     composite.push_back("Ccube other 0 0 0 10 0 0 1 8");
     composite.erase(composite.begin());
-    EXPECT_EQ(r.read(composite), ReadStatus::Ok);
-    EXPECT_EQ(r.sim.sphere_count, 2000);
+    EXPECT_TRUE(r.read(composite).ok());
+    EXPECT_EQ(r.model.sphere_count, 2000);
 }
 
 TEST(Reader, NamesAreCutTo12Characters) {
     Reading r;
     r.read({"Babcdefghijklmnop all 0 0 0 10 0 0 1 1", "Cabcdefghijk all 0 0 0 10 0 0 1 8"});
-    EXPECT_EQ(r.sim.spheres[1].name, "Babcdefghijk");
+    EXPECT_EQ(r.model.spheres[1].name, "Babcdefghijk");
     EXPECT_EQ(r.sink.lines[1].substr(0, 13), "Babcdefghijk ");
     for (int i = 2; i <= 9; ++i)
-        EXPECT_EQ(r.sim.spheres[i].name, "Cabcdefghijk");
+        EXPECT_EQ(r.model.spheres[i].name, "Cabcdefghijk");
 }
 
 TEST(Reader, HostileLinesAreHandledAsText) {
@@ -169,13 +176,13 @@ TEST(Reader, HostileLinesAreHandledAsText) {
     std::string with_nul("* a\0b", 5);
     std::string control = "Bb\x01\x7f all 0 0 0 10 0 0 1 1";
     std::string bad_utf8 = "B\xff\xfe all 0 0 0 10 0 0 1 1";
-    EXPECT_EQ(r.read({long_comment, long_ball, with_nul, control, bad_utf8}), ReadStatus::Ok);
-    EXPECT_EQ(r.sim.sphere_count, 3);
+    EXPECT_TRUE(r.read({long_comment, long_ball, with_nul, control, bad_utf8}).ok());
+    EXPECT_EQ(r.model.sphere_count, 3);
     for (const auto& line : r.sink.lines)
         EXPECT_LE(line.size(), 255u);
     EXPECT_EQ(r.sink.lines[1].size(), 255u);
     EXPECT_EQ(r.sink.lines[3], with_nul);
-    EXPECT_EQ(r.sim.spheres[2].name, "Bb\x01\x7f");
+    EXPECT_EQ(r.model.spheres[2].name, "Bb\x01\x7f");
     std::string long_unknown = "A" + std::string(500, 'z');
     r.read({long_unknown});
     EXPECT_EQ(r.sink.lines.back(), ("Unknown element: [" + long_unknown).substr(0, 255));

@@ -21,12 +21,20 @@ class CheckingSink : public ambrel::OutputSink {
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     static CheckingSink sink;
-    static ambrel::Simulator sim(sink); // patterns persist across readings, as in the program
+    static ambrel::SystemModel model; // patterns persist across readings, as in the program
+    static const ambrel::Options options;
     const std::string_view text(reinterpret_cast<const char*>(data), size);
     const auto lines = ambrel::split_lines(text);
-    ambrel::read_description(sim, lines);
-    if (sim.sphere_count < 0 || sim.sphere_count > ambrel::MAX_SPHERES)
+    ambrel::read_description(model, options, lines, sink);
+    if (model.sphere_count < 0 || model.sphere_count > ambrel::MAX_SPHERES)
         std::abort();
-    ambrel::list_updated_system(sim);
+    // Every object's span lies inside the sphere table and points back to it.
+    for (int k = 1; k <= model.object_count; ++k) {
+        const ambrel::Object& o = model.objects[k];
+        if (o.count < 1 || o.first < 1 || o.last() > model.sphere_count ||
+            model.spheres[o.last()].object != k)
+            std::abort();
+    }
+    ambrel::list_updated_system(model, sink);
     return 0;
 }

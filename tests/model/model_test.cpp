@@ -1,6 +1,6 @@
 #include "model/options.h"
 #include "model/output_sink.h"
-#include "model/simulator.h"
+#include "model/system_model.h"
 
 #include <gtest/gtest.h>
 
@@ -42,43 +42,101 @@ TEST(OutputSink, CutsLinesTo255Characters) {
     EXPECT_EQ(sink.lines[1], "short");
 }
 
-TEST(Simulator, ConductorsAreExactCaseSensitiveAndCut) {
-    NullSink sink;
-    Simulator sim(sink);
-    EXPECT_EQ(sim.find_or_add_conductor("all"), 1);
-    EXPECT_EQ(sim.find_or_add_conductor("All"), 2);
-    EXPECT_EQ(sim.find_or_add_conductor("all"), 1);
-    EXPECT_EQ(sim.find_or_add_conductor("abcdefghijklmno"), 3);
-    EXPECT_EQ(sim.conductors[3].name, "abcdefghijkl");
-    EXPECT_EQ(sim.find_or_add_conductor("abcdefghijklXYZ"), 3);
-    EXPECT_EQ(sim.conductor_count, 3);
-    EXPECT_EQ(sim.conductors[2].V, 0);
+TEST(SystemModel, ConductorsAreExactCaseSensitiveAndCut) {
+    SystemModel model;
+    EXPECT_EQ(model.find_or_add_conductor("all"), 1);
+    EXPECT_EQ(model.find_or_add_conductor("All"), 2);
+    EXPECT_EQ(model.find_or_add_conductor("all"), 1);
+    EXPECT_EQ(model.find_or_add_conductor("abcdefghijklmno"), 3);
+    EXPECT_EQ(model.conductors[3].name, "abcdefghijkl");
+    EXPECT_EQ(model.find_or_add_conductor("abcdefghijklXYZ"), 3);
+    EXPECT_EQ(model.conductor_count, 3);
+    EXPECT_EQ(model.conductors[2].V, 0);
+    EXPECT_EQ(model.find_conductor("abcdefghijkl"), 3);
+    EXPECT_EQ(model.find_conductor("ALL"), 0); // looking up never adds
+    EXPECT_EQ(model.conductor_count, 3);
 }
 
-TEST(Simulator, TablesAndPatternsAtStart) {
-    NullSink sink;
-    Simulator sim(sink);
-    EXPECT_EQ(sim.spheres.size(), static_cast<std::size_t>(MAX_SPHERES + 1));
-    EXPECT_EQ(sim.conductors.size(), static_cast<std::size_t>(MAX_CONDUCTORS + 1));
-    EXPECT_EQ(sim.sphere_count + sim.conductor_count + sim.object_count, 0);
-    EXPECT_TRUE(sim.view_reset_pending);
-    EXPECT_FALSE(sim.system_initialized || sim.forces_valid || sim.stop_requested || sim.description_changed);
-    EXPECT_EQ(sim.shape_pattern_5.count_occupied(), 9);
-    EXPECT_EQ(sim.shape_pattern_10.count_occupied(), 44);
-    EXPECT_EQ(sim.shape_pattern_15.count_occupied(), 225);
-    EXPECT_TRUE(sim.shape_pattern_5.occupied(1, 1));
-    EXPECT_FALSE(sim.shape_pattern_5.occupied(1, 2));
+TEST(SystemModel, TablesGrowOnDemandAndClearingKeepsThePatterns) {
+    SystemModel model;
+    EXPECT_EQ(model.sphere_count + model.conductor_count + model.object_count, 0);
+    EXPECT_EQ(model.read_generation, 0);
+    EXPECT_GE(model.spheres.size(), 1u); // slot 0 is there from the start
+    EXPECT_GE(model.objects.size(), 1u);
+    EXPECT_EQ(model.shape_pattern_5.count_occupied(), 9);
+    EXPECT_EQ(model.shape_pattern_10.count_occupied(), 44);
+    EXPECT_EQ(model.shape_pattern_15.count_occupied(), 225);
+    EXPECT_TRUE(model.shape_pattern_5.occupied(1, 1));
+    EXPECT_FALSE(model.shape_pattern_5.occupied(1, 2));
+
+    model.reserve_spheres(30);
+    EXPECT_EQ(model.spheres.size(), 31u);
+    EXPECT_EQ(model.objects.size(), 31u);
+    model.reserve_spheres(5); // never shrinks
+    EXPECT_EQ(model.spheres.size(), 31u);
+
+    model.find_or_add_conductor("a");
+    model.conductors[1].V = 100;
+    model.sphere_count = model.object_count = 3;
+    model.shape_pattern_5.set_cell(1, 2, 'x');
+    model.clear();
+    EXPECT_EQ(model.sphere_count + model.conductor_count + model.object_count, 0);
+    EXPECT_EQ(model.conductors[1].V, 0);
+    EXPECT_TRUE(model.shape_pattern_5.occupied(1, 2));
 }
 
-TEST(Simulator, UniformNumbersStayInHalfOpenInterval) {
-    NullSink sink;
-    Simulator a(sink), b(sink);
-    for (int i = 0; i < 1000; ++i) {
-        Real u = a.next_uniform();
-        ASSERT_GE(u, 0);
-        ASSERT_LT(u, 1);
-        ASSERT_EQ(u, b.next_uniform()); // a fixed seed: the same sequence at every start
+TEST(SystemModel, ObjectSpansAndTheSphereThatStandsForTheObject) {
+    SystemModel model;
+    model.reserve_spheres(4);
+    model.object_count = 2;
+    model.sphere_count = 4;
+    model.objects[1] = Object{};
+    model.objects[2].kind = KIND_TETRAHEDRON;
+    model.objects[2].first = 2;
+    model.objects[2].count = 3;
+    model.objects[1].first = 1;
+    model.objects[1].count = 1;
+    for (int i = 1; i <= 4; ++i)
+        model.spheres[i].object = i == 1 ? 1 : 2;
+    EXPECT_EQ(model.objects[2].last(), 4);
+    EXPECT_EQ(model.objects[1].last(), 1);
+    EXPECT_TRUE(model.objects[2].composite());
+    EXPECT_FALSE(model.objects[1].composite());
+    EXPECT_FALSE(model.objects[1].movable());
+    EXPECT_EQ(model.kind_of(3), KIND_TETRAHEDRON);
+    EXPECT_TRUE(model.is_object_last(1));
+    EXPECT_FALSE(model.is_object_last(3));
+    EXPECT_TRUE(model.is_object_last(4));
+    EXPECT_EQ(&model.object_of(2), &model.objects[2]);
+    EXPECT_TRUE(is_flat_kind(KIND_SQUARE_5));
+    EXPECT_FALSE(is_flat_kind(KIND_BALL_WITH_LINE));
+}
+
+TEST(SystemModel, CopiesAreIndependent) {
+    SystemModel model;
+    model.reserve_spheres(1);
+    model.sphere_count = model.object_count = 1;
+    model.objects[1].Az = 0.5L;
+    SystemModel copy = model;
+    copy.objects[1].Az = 0.7L;
+    copy.spheres[1].x = 1;
+    EXPECT_EQ(model.objects[1].Az, 0.5L);
+    EXPECT_EQ(model.spheres[1].x, 0);
+}
+
+TEST(Options, CopyCarriesEverySwitch) {
+    Options a;
+    a.toggle(Option::ShowForces);
+    a.set(Option::RotateObjects, false);
+    Options b(a);
+    Options c;
+    c = a;
+    for (int i = 0; i < OPTION_COUNT; ++i) {
+        EXPECT_EQ(b[static_cast<Option>(i)], a[static_cast<Option>(i)]) << i;
+        EXPECT_EQ(c[static_cast<Option>(i)], a[static_cast<Option>(i)]) << i;
     }
+    a.set(Option::ShowForces, false);
+    EXPECT_TRUE(b[Option::ShowForces]); // a copy, not a view
 }
 
 } // namespace

@@ -1,22 +1,28 @@
 // Report formats and the capacitance report.
 #include "../support/test_system.h"
-#include "text/number_format.h"
-#include "physics/capacitance_report.h"
-#include "physics/reports.h"
+#include "report/capacitance_report.h"
+#include "report/reports.h"
 #include "solver/initialize.h"
+#include "text/number_format.h"
 
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <type_traits>
 
 namespace ambrel {
 namespace {
 
+// The lines one report writes for the session as it stands, whatever the report reads.
 struct System : testing_support::TestSystem {
-    void init(const std::vector<std::string>& lines) { initialize_system(sim, lines); }
     template <typename Report> std::vector<std::string> lines_of(Report report) {
         sink.lines.clear();
-        report(sim);
+        if constexpr (std::is_invocable_v<Report, const SystemModel&, const Evaluation&, OutputSink&>)
+            report(session.model, session.evaluation, sink);
+        else if constexpr (std::is_invocable_v<Report, const SystemModel&, EvaluationWorkspace&, OutputSink&>)
+            report(session.model, session.workspace, sink);
+        else
+            report(session.model, sink);
         return sink.lines;
     }
 };
@@ -34,7 +40,7 @@ TEST(Reports, AnglesAndRotationalForcesOfBallsAndComposites) {
     EXPECT_EQ(rot[1].rfind("[2-9]: Frx=", 0), 0u);
     EXPECT_EQ(rot[1].substr(rot[1].size() - 3), " uN");
     // The composite's line shows the object's total, eight times the share of a sphere.
-    const Real frz_total = 8 * sys.sim.spheres[9].frz;
+    const Real frz_total = 8 * sys.frz(9);
     EXPECT_NE(rot[1].find(", Frz=" + real_to_fixed_text(frz_total * 1e6L, 7, 4) + " uN"), std::string::npos);
 }
 
@@ -48,7 +54,7 @@ TEST(Reports, ChargesWithObjectTotals) {
     EXPECT_EQ(q[9].rfind("Q[9]=", 0), 0u);
     Real total = 0;
     for (int i = 1; i <= 8; ++i)
-        total += sys.sim.spheres[i].Q;
+        total += sys.Q(i);
     EXPECT_EQ(q[8], "Q[1-8]=" + real_to_fixed_text(total * 1e9L, 12, 8) + " nC");
 }
 
@@ -122,7 +128,7 @@ TEST(CapacitanceReport, OneTwoAndElevenConductors) {
     for (const auto& line : c)
         if (line.find(",infinity)=") != std::string::npos)
             sum_infinity += parse_real(line.substr(line.find('=') + 1));
-    EXPECT_NEAR(sum_infinity, eleven.sim.total_capacitance * 1e12L, 1e-12L);
+    EXPECT_NEAR(sum_infinity, eleven.ev().total_capacitance * 1e12L, 1e-12L);
 }
 
 TEST(CapacitanceReport, NoMatrixForASkippedLargeSystem) {

@@ -1,9 +1,10 @@
 // The relaxation loop and the stability Jacobian on systems with known answers.
 #include "../support/test_system.h"
 #include "description/reader.h"
-#include "physics/forces.h"
+#include "physics/evaluation.h"
 #include "solver/jacobian.h"
 #include "solver/relaxation.h"
+#include "text/number_format.h"
 
 #include <gtest/gtest.h>
 
@@ -13,14 +14,16 @@ namespace ambrel {
 namespace {
 
 using testing_support::FOUR_PI_E0;
+using testing_support::TestSystem;
 
 struct System : testing_support::TestSystem {
     std::vector<std::string> description;
     explicit System(std::vector<std::string> lines) : description(std::move(lines)) {}
-    RelaxationResult calculate(const RelaxationSettings& settings = {},
-                               const RelaxationObserver& observer = {}) {
-        return run_calculate(sim, description, settings, observer);
+    RelaxationResult calculate(const RelaxationSettings& settings = {}, const RunObserver& observer = {}) {
+        return run_calculate(session, description, settings, observer);
     }
+    // Initialize with the system's own description.
+    InitializeResult init() { return TestSystem::init(description); }
 };
 
 TEST(Relaxation, DefaultDescriptionSettlesInASymmetricSquare) {
@@ -41,7 +44,7 @@ TEST(Relaxation, DefaultDescriptionSettlesInASymmetricSquare) {
     EXPECT_NEAR(gap(2, 4), gap(4, 3), 1e-9L);
     EXPECT_NEAR(gap(4, 3), gap(3, 1), 1e-9L);
     for (int i = 2; i <= 4; ++i)
-        EXPECT_NEAR(sys.s(i).Az, sys.s(1).Az, 1e-9L);
+        EXPECT_NEAR(sys.object_of(i).Az, sys.object_of(1).Az, 1e-9L);
 }
 
 // Two equal balls on strings of length L from points 4 cm apart, at voltage V: at equilibrium
@@ -49,7 +52,7 @@ TEST(Relaxation, DefaultDescriptionSettlesInASymmetricSquare) {
 TEST(Relaxation, TwoBallsReachTanAzEqualsForceOverWeight) {
     for (bool time_domain : {false, true}) {
         System sys({"Ba all -2 0 0 10 180 10 0.5 0.2", "Bb all 2 0 0 10 0 10 0.5 0.2", ".V all 15000"});
-        sys.sim.options.set(Option::SpeedSimulation, time_domain);
+        sys.options().set(Option::SpeedSimulation, time_domain);
         RelaxationSettings settings;
         settings.max_steps = 20000;
         settings.force_error_uN = 1e-6L;
@@ -57,13 +60,14 @@ TEST(Relaxation, TwoBallsReachTanAzEqualsForceOverWeight) {
         const auto result = sys.calculate(settings);
         ASSERT_EQ(result.end, RunEnd::Converged) << time_domain;
         const Sphere& b = sys.s(2);
+        const Real az = sys.o(2).Az;
         // Force between the two charged spheres along x, independently of the program's sum.
         const Real d = b.x - sys.s(1).x;
-        const Real coulomb = b.Q * sys.s(1).Q / (FOUR_PI_E0 * d * d);
-        EXPECT_NEAR(std::tan(b.Az), coulomb / (0.0002L * 9.81L), 1e-5L) << time_domain;
-        EXPECT_NEAR(sys.s(1).Az, b.Az, 1e-9L);
-        EXPECT_GT(b.Az, 0.05L);
-        EXPECT_LT(b.Az, PI / 2);
+        const Real coulomb = sys.Q(2) * sys.Q(1) / (FOUR_PI_E0 * d * d);
+        EXPECT_NEAR(std::tan(az), coulomb / (0.0002L * 9.81L), 1e-5L) << time_domain;
+        EXPECT_NEAR(sys.o(1).Az, az, 1e-9L);
+        EXPECT_GT(az, 0.05L);
+        EXPECT_LT(az, PI / 2);
     }
 }
 
@@ -92,23 +96,23 @@ TEST(Relaxation, MasslessBallUsesTheReplacementMass) {
     // Start: only gravity, which is 0 for a massless ball: one step changes nothing. Then with a
     // charge neighbour the step size follows K = dt^2 / (2e-5 L).
     System charged({"Ba A 0 0 0 10 0 30 1 0", "Bb A 10 0 -8.66 0 0 0 1 1", ".V A 3000"});
-    charged.sim.options.set(Option::ShowErrors, false);
-    initialize_system(charged.sim, charged.description);
-    const Real frz = charged.s(1).frz;
-    const Real az0 = charged.s(1).Az;
+    charged.options().set(Option::ShowErrors, false);
+    charged.init();
+    const Real frz = charged.frz(1);
+    const Real az0 = charged.object_of(1).Az;
     charged.calculate(settings);
     const Real K = 0.05L * 0.05L / (2e-5L * 0.1L);
-    EXPECT_NEAR(charged.s(1).Az, az0 + frz * K, 1e-15L);
+    EXPECT_NEAR(charged.object_of(1).Az, az0 + frz * K, 1e-15L);
 }
 
 TEST(Relaxation, TimeDomainFirstStepKeepsTheStartingAngles) {
     System sys({"Ba A 0 0 0 10 0 30 1 1"});
-    sys.sim.options.set(Option::SpeedSimulation, true);
+    sys.options().set(Option::SpeedSimulation, true);
     RelaxationSettings settings;
     settings.max_steps = 1;
     sys.calculate(settings);
-    EXPECT_EQ(sys.s(1).Az, 30 * PI / 180);
-    EXPECT_NE(sys.s(1).speed_Az, 0);
+    EXPECT_EQ(sys.object_of(1).Az, 30 * PI / 180);
+    EXPECT_NE(sys.object_of(1).speed_Az, 0);
 }
 
 TEST(Relaxation, DivergingSystemStopsWithTheMessage) {
@@ -124,11 +128,12 @@ TEST(Relaxation, DivergingSystemStopsWithTheMessage) {
 
 TEST(Relaxation, StopFromTheObserverEndsAfterTheCurrentStep) {
     System sys(default_description());
-    int pumps = 0;
-    RelaxationObserver observer;
-    observer.pump_events = [&] {
-        if (++pumps == 3)
-            sys.sim.stop_requested = true;
+    RunObserver observer;
+    int last_step = 0;
+    observer.step_done = [&](int step, Real) {
+        last_step = step;
+        if (step == 3)
+            sys.session.stop_requested = true;
     };
     int ended = 0;
     observer.steps_ended = [&] { ++ended; };
@@ -136,6 +141,7 @@ TEST(Relaxation, StopFromTheObserverEndsAfterTheCurrentStep) {
     EXPECT_EQ(result.steps, 3);
     EXPECT_EQ(result.end, RunEnd::Stopped);
     EXPECT_EQ(ended, 1);
+    EXPECT_EQ(last_step, 3);
     EXPECT_TRUE(sys.said("Steps=3"));
 }
 
@@ -145,21 +151,21 @@ TEST(Relaxation, RandomStartMovesEachBallWithinTheLimit) {
     settings.max_steps = 1;
     settings.random_start = true;
     settings.max_random_error_deg = 5;
-    a.sim.options.set(Option::SpeedSimulation, true); // the first step keeps the (perturbed) start
+    a.options().set(Option::SpeedSimulation, true); // the first step keeps the (perturbed) start
     a.calculate(settings);
-    EXPECT_LE(std::fabs(a.s(1).Az - 30 * PI / 180), 5 * PI / 180);
-    EXPECT_NE(a.s(1).Az, 30 * PI / 180);
-    b.sim.options.set(Option::SpeedSimulation, true);
+    EXPECT_LE(std::fabs(a.object_of(1).Az - 30 * PI / 180), 5 * PI / 180);
+    EXPECT_NE(a.object_of(1).Az, 30 * PI / 180);
+    b.options().set(Option::SpeedSimulation, true);
     b.calculate(settings);
-    EXPECT_EQ(a.s(1).Az, b.s(1).Az); // the same sequence after every program start
+    EXPECT_EQ(a.object_of(1).Az, b.object_of(1).Az); // the same sequence after every program start
 }
 
 TEST(Jacobian, OneBallLayoutFixedRowsAndScalingWithDt) {
     System sys({"Ba A 0 0 0 10 0 30 1 1", "Bf A 3 0 -8 0 0 0 1 1", ".V A 3000"});
-    initialize_system(sys.sim, sys.description);
+    sys.init();
     sys.sink.lines.clear();
     JacobianSettings settings;
-    auto r = compute_jacobian(sys.sim, settings);
+    auto r = compute_jacobian(sys.session, settings);
     ASSERT_TRUE(r.computed);
     EXPECT_EQ(r.size, 4);
     EXPECT_EQ(sys.sink.lines[0], "Jacobian matrix (error 1.000E-004):");
@@ -169,25 +175,25 @@ TEST(Jacobian, OneBallLayoutFixedRowsAndScalingWithDt) {
     EXPECT_EQ(sys.sink.lines[1].back(), ',');
     // The fixed ball's rows are zero; its columns are computed.
     for (int c = 1; c <= 4; ++c) {
-        EXPECT_EQ(jacobian_entry(sys.sim, 3, c), 0);
-        EXPECT_EQ(jacobian_entry(sys.sim, 4, c), 0);
+        EXPECT_EQ(r.entry(3, c), 0);
+        EXPECT_EQ(r.entry(4, c), 0);
     }
-    EXPECT_NE(jacobian_entry(sys.sim, 2, 2), 0);
-    const Real j22 = jacobian_entry(sys.sim, 2, 2);
-    // Angles and rotational forces are restored.
-    EXPECT_EQ(sys.s(1).Az, 30 * PI / 180);
+    EXPECT_NE(r.entry(2, 2), 0);
+    const Real j22 = r.entry(2, 2);
+    // The angles are untouched.
+    EXPECT_EQ(sys.o(1).Az, 30 * PI / 180);
 
     settings.time_step = 0.1L;
     settings.plain = true;
     sys.sink.lines.clear();
-    compute_jacobian(sys.sim, settings);
-    EXPECT_NEAR(jacobian_entry(sys.sim, 2, 2), 2 * j22, 1e-12L * std::fabs(j22));
+    r = compute_jacobian(sys.session, settings);
+    EXPECT_NEAR(r.entry(2, 2), 2 * j22, 1e-12L * std::fabs(j22));
     EXPECT_EQ(sys.sink.lines[1].size(), 44u); // four plain entries of 10 characters and a blank
     EXPECT_EQ(sys.sink.lines[1][0], ' ');
 
-    sys.sim.options.set(Option::SpeedSimulation, true);
+    sys.options().set(Option::SpeedSimulation, true);
     sys.sink.lines.clear();
-    EXPECT_FALSE(compute_jacobian(sys.sim, settings).computed);
+    EXPECT_FALSE(compute_jacobian(sys.session, settings).computed);
     EXPECT_EQ(sys.sink.lines,
               std::vector<std::string>{"Jacobian matrix not implemented for speed simulation."});
 }
@@ -197,9 +203,9 @@ TEST(Jacobian, RefusesMoreObjectsThanItsMatrixHolds) {
     for (int i = 0; i < 1001; ++i)
         lines.push_back("Bb A " + std::to_string(i) + " 0 0 10 0 0 0.1 1");
     System sys(lines);
-    initialize_system(sys.sim, sys.description); // over 500 spheres: no charges, quickly
+    sys.init(); // over 500 spheres: no charges, quickly
     sys.sink.lines.clear();
-    EXPECT_FALSE(compute_jacobian(sys.sim, {}).computed);
+    EXPECT_FALSE(compute_jacobian(sys.session, {}).computed);
     EXPECT_EQ(sys.sink.lines,
               std::vector<std::string>{
                   "Jacobian matrix not computed: 1001 objects are more than the 1000 it can hold."});
@@ -213,10 +219,124 @@ TEST(Jacobian, OneMovableBallHasATwoByTwoMatrixAndAStableEquilibrium) {
     sys.sink.lines.clear();
     JacobianSettings js;
     js.plain = true;
-    const auto r = compute_jacobian(sys.sim, js);
+    const auto r = compute_jacobian(sys.session, js);
     EXPECT_EQ(r.size, 2);
     EXPECT_EQ(sys.sink.lines.size(), 1u + 2u + 1u + 2u + 1u);
     EXPECT_NE(r.stability, Stability::Unstable);
+}
+
+// A cube on a string next to a ball on a string, both charged, not in equilibrium.
+const std::vector<std::string> CUBE_AND_BALL{"Ccube A 0 0 0 10 20 25 1 8", "Bb B 4 0 0 10 180 20 1 1",
+                                             ".V A 5000", ".V B -2000"};
+
+TEST(Jacobian, WorksOnACopyAndMatchesADifferenceOfItsOwn) {
+    System sys(CUBE_AND_BALL);
+    sys.init();
+    const SystemModel model_before = sys.model();
+    const Evaluation ev_before = sys.ev();
+    sys.sink.lines.clear();
+    JacobianSettings settings;
+    int after_positions = 0;
+    RunObserver observer;
+    observer.after_positions = [&](const SystemModel& m, const Evaluation&) {
+        ++after_positions;
+        EXPECT_NE(&m, &sys.model()); // the copy, never the session's model
+    };
+    const auto r = compute_jacobian(sys.session, settings, observer);
+    ASSERT_TRUE(r.computed);
+    ASSERT_EQ(r.size, 4);
+    EXPECT_FALSE(r.stopped);
+    EXPECT_EQ(after_positions, 4);
+
+    // The session's angles and rotational forces are those from before.
+    for (int k = 1; k <= 2; ++k) {
+        EXPECT_EQ(sys.o(k).Ax, model_before.objects[k].Ax) << k;
+        EXPECT_EQ(sys.o(k).Az, model_before.objects[k].Az) << k;
+    }
+    for (int i = 1; i <= 9; ++i) {
+        EXPECT_EQ(sys.frx(i), ev_before.frx[i]) << i;
+        EXPECT_EQ(sys.frz(i), ev_before.frz[i]) << i;
+    }
+
+    // Column 2: the cube's Az turned by h, every row from the spheres that stand for the objects.
+    const Real h = settings.angle_variation, dt = settings.time_step;
+    SystemModel turned = model_before;
+    turned.objects[1].Az += h;
+    EvaluationWorkspace ws;
+    Evaluation ev;
+    evaluate(turned, sys.options(), ws, ev);
+    const Real mass[] = {0.008L / 8, 0.001L}; // the mass the last sphere of each object carries
+    const int last[] = {8, 9};
+    for (int k = 1; k <= 2; ++k) {
+        const Real K = dt / (2 * mass[k - 1] * 0.1L);
+        const int i = last[k - 1];
+        // The cosecant of the row's angle as it stands in the turned evaluation.
+        const Real row_ax = (ev.frx[i] - ev_before.frx[i]) * K / h / std::sin(turned.objects[k].Az);
+        const Real row_az = (ev.frz[i] - ev_before.frz[i]) * K / h;
+        EXPECT_NEAR(r.entry(2 * k - 1, 2), row_ax, 1e-12L * std::fabs(row_ax)) << k;
+        EXPECT_NEAR(r.entry(2 * k, 2), row_az, 1e-12L * std::fabs(row_az)) << k;
+        EXPECT_NE(row_az, 0);
+    }
+    // The matrix printed is the one returned.
+    EXPECT_TRUE(sys.said("Jacobian matrix (error 1.000E-004):"));
+    EXPECT_EQ(sys.sink.lines[1].substr(2, 10), real_to_fixed_text(r.entry(1, 1), 10, 6));
+}
+
+TEST(Jacobian, StopFromTheProgressCallbackPrintsNoMatrix) {
+    System sys(CUBE_AND_BALL);
+    sys.init();
+    const SystemModel model_before = sys.model();
+    sys.sink.lines.clear();
+    std::vector<int> progress;
+    RunObserver observer;
+    observer.progress = [&](int object, int objects) {
+        EXPECT_EQ(objects, 2);
+        progress.push_back(object);
+        if (object == 2)
+            sys.session.stop_requested = true;
+    };
+    const auto r = compute_jacobian(sys.session, {}, observer);
+    EXPECT_TRUE(r.stopped);
+    EXPECT_FALSE(r.computed);
+    EXPECT_EQ(progress, (std::vector<int>{1, 2}));
+    EXPECT_EQ(sys.sink.lines,
+              std::vector<std::string>{"Jacobian matrix stopped before its end: nothing to show."});
+    for (int k = 1; k <= 2; ++k)
+        EXPECT_EQ(sys.o(k).Az, model_before.objects[k].Az) << k;
+
+    // A later Jacobian starts afresh.
+    sys.sink.lines.clear();
+    EXPECT_TRUE(compute_jacobian(sys.session, {}).computed);
+}
+
+TEST(StepGain, MasslessObjectsShareTheReplacementMassOverTheirSpheres) {
+    TestSystem sys;
+    sys.read({"Ccube A 0 0 0 10 0 30 1 0", "Bb A 5 0 0 20 0 30 1 0", "Lli A 0 5 0 10 0 0 1 0",
+              "Ccube A 0 0 5 10 0 30 1 2"});
+    const SystemModel& m = sys.model();
+    const Real dt = 0.05L;
+    // 2 m is replaced by 2e-5 kg shared over the object's spheres: 8 for the cube, 20 for the line.
+    EXPECT_NEAR(step_gain(m, sys.o(1), dt), dt / (2e-5L / 8 * 0.1L), 1e-9L);
+    EXPECT_NEAR(step_gain(m, sys.o(2), dt), dt / (2e-5L * 0.2L), 1e-9L);
+    EXPECT_NEAR(step_gain(m, sys.o(3), dt), dt / (2e-5L / 20 * 0.1L), 1e-9L);
+    // With a mass, the last sphere's own share.
+    EXPECT_NEAR(step_gain(m, sys.o(4), dt), dt / (2 * 0.00025L * 0.1L), 1e-12L);
+    EXPECT_EQ(step_gain(m, sys.o(4), 2 * dt), 2 * step_gain(m, sys.o(4), dt));
+}
+
+TEST(StepGain, MasslessCubeMovesByItsTotalRotationalForce) {
+    System sys({"Ccube A 0 0 0 10 0 30 1 0", "Bb A 10 0 -8.66 0 0 0 1 1", ".V A 3000"});
+    sys.init();
+    Real frz_total = 0;
+    for (int i = 1; i <= 8; ++i)
+        frz_total += sys.frz(i);
+    ASSERT_NE(frz_total, 0);
+    const Real az0 = sys.o(1).Az;
+    RelaxationSettings settings;
+    settings.max_steps = 1;
+    sys.calculate(settings);
+    // One step of the default law with 2e-5 kg for the whole object.
+    EXPECT_NEAR(sys.o(1).Az, az0 + frz_total * 0.05L * 0.05L / (2e-5L * 0.1L), 1e-12L);
 }
 
 } // namespace

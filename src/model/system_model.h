@@ -1,0 +1,120 @@
+// The system model: conductors, objects and the spheres they are made of. A plain, copyable
+// value: the reader builds it, the evaluation reads it (and places the spheres), a run or the
+// Jacobian works on copies of it. All quantities in SI units (m, rad, kg, V).
+//
+// Tables are 1-based (slot 0 unused), so that the numbers the user sees are the indices. They
+// grow with the largest system read; the counters say how many entries are in use.
+#pragma once
+
+#include "model/shape_pattern.h"
+#include "model/types.h"
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace ambrel {
+
+// Object kind codes: the element letter of a description line selects one.
+enum ObjectKind : std::uint8_t {
+    KIND_BALL = 0,            // B
+    KIND_TETRAHEDRON = 1,     // E
+    KIND_OCTAHEDRON = 2,      // O
+    KIND_CUBE = 3,            // C
+    KIND_ICOSAHEDRON = 4,     // I
+    KIND_DODECAHEDRON = 5,    // D
+    KIND_TRIACONTAHEDRON = 6, // R
+    KIND_LINE = 7,            // L
+    KIND_TOROID = 8,          // T
+    KIND_BALL_WITH_LINE = 9,  // H
+    KIND_SQUARE_5 = 10,       // S
+    KIND_SQUARE_10 = 11,      // Q
+    KIND_PLAQUE_5 = 12,       // F
+    KIND_PLAQUE_10 = 13,      // G
+    KIND_SHAPE_5 = 14,        // X
+    KIND_SHAPE_10 = 15,       // Y
+    KIND_SHAPE_15 = 16,       // Z
+};
+
+// Kinds 10 to 16 are flat squares on a grid in one horizontal plane.
+inline bool is_flat_kind(int kind) {
+    return kind >= KIND_SQUARE_5;
+}
+
+// One rigid body on one string: a single ball, or a composite of several spheres.
+struct Object {
+    std::uint8_t kind = KIND_BALL;
+    int first = 0; // number of its first sphere
+    int count = 0; // number of its spheres
+    std::string conductor_name;
+    Real ref_x0 = 0, ref_y0 = 0, ref_z0 = 0; // suspension point of the string, as typed
+    Real L = 0;                              // string length; 0 = fixed
+    Real Ax = 0;                             // azimuth of the string, from x towards y
+    Real Az = 0;                             // angle of the string from the downward vertical
+    Real speed_Ax = 0, speed_Az = 0;         // angular speeds of the time-domain law
+
+    int last() const { return first + count - 1; }
+    bool composite() const { return kind != KIND_BALL; }
+    bool movable() const { return L != 0; }
+};
+
+// One charged sphere of an object.
+struct Sphere {
+    std::string name;           // <= 12 characters
+    std::int32_t conductor = 0; // 1-based index into the conductor table
+    std::int32_t object = 0;    // 1-based number of its object
+    std::int32_t index_in_object = 0;
+    Real offset_x = 0, offset_y = 0, offset_z = 0; // its suspension point minus the object's, unturned
+    Real r = 0;                                    // radius
+    Real m = 0;                                    // mass carried by this sphere (its weight acts here)
+    Real size = 0;           // size parameter of its object (for H: the line balls' radius)
+    Real square_side = 0;    // side of the square a flat-kind sphere stands for
+    Real x0 = 0, y0 = 0, z0 = 0; // its own suspension point (turned with its object)
+    Real x = 0, y = 0, z = 0;    // centre
+};
+
+struct Conductor {
+    std::string name; // <= 12 characters, compared exactly
+    Real V = 0;       // voltage
+};
+
+// First 12 characters of a name, as the tables store it.
+std::string cut_name(std::string_view name);
+
+struct SystemModel {
+    SystemModel();
+
+    std::vector<Sphere> spheres{1};
+    std::vector<Object> objects{1};
+    std::vector<Conductor> conductors{1};
+    int sphere_count = 0;
+    int object_count = 0;
+    int conductor_count = 0;
+    // Counts the readings of the description, so a message about the model is given once per reading.
+    int read_generation = 0;
+
+    ShapePattern shape_pattern_5;
+    ShapePattern shape_pattern_10;
+    ShapePattern shape_pattern_15;
+
+    // Makes room for spheres 1..n and objects 1..n (never shrinks).
+    void reserve_spheres(int n);
+    // Empties the tables for a new reading (the shape patterns stay).
+    void clear();
+
+    const Object& object_of(int sphere) const { return objects[spheres[sphere].object]; }
+    Object& object_of(int sphere) { return objects[spheres[sphere].object]; }
+    // The kind of the object of sphere i.
+    int kind_of(int sphere) const { return object_of(sphere).kind; }
+    // The last sphere of an object stands for it in the reports.
+    bool is_object_last(int sphere) const { return object_of(sphere).last() == sphere; }
+
+    // 1-based index of the conductor named exactly `name` (cut to 12 characters), appending it
+    // when absent. Does not touch V of a new entry.
+    int find_or_add_conductor(std::string_view name);
+    // 1-based index of the conductor, or 0 when there is none (never adds).
+    int find_conductor(std::string_view name) const;
+};
+
+} // namespace ambrel

@@ -1,0 +1,355 @@
+#include "physics/evaluation.h"
+
+#include "model/units.h"
+
+#include <algorithm>
+#include <cmath>
+
+namespace ambrel {
+
+namespace {
+
+// Spheres closer than this are taken at this distance (m).
+constexpr Real MIN_DISTANCE = 1e-6L;
+constexpr Real MIN_SQUARED_DISTANCE = 1e-12L; // m^2
+constexpr Real CONTACT_TERM = 1e-12L;         // C^2/m^2, replaces Q_i Q_j / d^2 for overlapping spheres
+constexpr Real MIN_HORIZONTAL_RADIUS = 1e-6L; // m
+
+bool finite_position(const Sphere& s) {
+    return std::isfinite(s.x) && std::isfinite(s.y) && std::isfinite(s.z);
+}
+
+// Potential on the axis of a uniformly charged square of side s and unit charge, at distance d
+// from its centre, in units of 1/(4 pi e0): the mutual elastance of two aligned square plates.
+// Returns K; the elastance is K/s. At d = 0 it is 4 ln(1 + sqrt 2)/s.
+Real square_plate_constant(Real s, Real d) {
+    const Real root = std::sqrt(s * s + 2 * d * d);
+    const Real a = (s + std::sqrt(2.0L) * root) * (s + std::sqrt(2.0L) * root);
+    return (2 * s * std::log(a / (s * s + 4 * d * d)) -
+            4 * d * std::atan(std::sqrt(2.0L) * s * s / (4 * d * root))) /
+           s;
+}
+
+// Two flat squares on one vertical line are taken as uniformly charged square plates.
+bool aligned_squares(const SystemModel& model, const Sphere& a, const Sphere& b) {
+    return a.x == b.x && a.y == b.y && is_flat_kind(model.objects[a.object].kind) &&
+           is_flat_kind(model.objects[b.object].kind) && a.square_side > 0;
+}
+
+Real clamped_distance(const Sphere& a, const Sphere& b) {
+    const Real dx = a.x - b.x, dy = a.y - b.y, dz = a.z - b.z;
+    const Real d = std::sqrt(dx * dx + dy * dy + dz * dz);
+    return d < MIN_DISTANCE ? MIN_DISTANCE : d;
+}
+
+// Gives every sphere of the object ending at sphere i (n spheres) 1/n of the object's totals,
+// which sphere i holds.
+void share_over_object(Evaluation& ev, int i, int n) {
+    const Real fx = ev.fx[i] / n, fy = ev.fy[i] / n, fz = ev.fz[i] / n;
+    const Real f_abs = ev.f_abs[i] / n, frx = ev.frx[i] / n, frz = ev.frz[i] / n;
+    for (int k = i - n + 1; k <= i; ++k) {
+        ev.fx[k] = fx;
+        ev.fy[k] = fy;
+        ev.fz[k] = fz;
+        ev.f_abs[k] = f_abs;
+        ev.frx[k] = frx;
+        ev.frz[k] = frz;
+    }
+}
+
+// Sums the forces of the other spheres of the object ending at sphere i into sphere i.
+void gather_object(Evaluation& ev, int i, int n, bool rotational) {
+    for (int k = i - 1; k >= i - n + 1; --k) {
+        ev.fx[i] += ev.fx[k];
+        ev.fy[i] += ev.fy[k];
+        ev.fz[i] += ev.fz[k];
+        if (rotational) {
+            ev.frx[i] += ev.frx[k];
+            ev.frz[i] += ev.frz[k];
+        }
+    }
+    ev.f_abs[i] = std::sqrt(ev.fx[i] * ev.fx[i] + ev.fy[i] * ev.fy[i] + ev.fz[i] * ev.fz[i]);
+}
+
+} // namespace
+
+void Evaluation::reserve(int n) {
+    const auto size = static_cast<std::size_t>(n) + 1;
+    if (Q.size() >= size)
+        return;
+    for (std::vector<Real>* v : {&Q, &fx, &fy, &fz, &f_abs, &frx, &frz})
+        v->resize(size, 0);
+}
+
+void Evaluation::clear_charges(int n) {
+    reserve(n);
+    for (int i = 1; i <= n; ++i)
+        Q[i] = 0;
+    density_max = 1e-9L;
+    density_min = -1e-9L;
+}
+
+Real limited_cosec(Real a) {
+    const Real s = std::sin(a);
+    if (std::fabs(s) > 0.001L)
+        return 1 / s;
+    return a > 0 ? 1000 : -1000;
+}
+
+void compute_positions(SystemModel& model, const Options& options) {
+    const bool rotate = options[Option::RotateObjects];
+    for (int i = 1; i <= model.sphere_count; ++i) {
+        Sphere& s = model.spheres[i];
+        const Object& o = model.objects[s.object];
+        const Real sin_ax = std::sin(o.Ax), cos_ax = std::cos(o.Ax);
+        const Real sin_az = std::sin(o.Az), cos_az = std::cos(o.Az);
+        if (o.composite() && rotate) {
+            // Turn the offset about the vertical by Ax, then tilt it by Az about the horizontal
+            // axis (sin Ax, -cos Ax, 0): the downward vertical goes into the string's direction.
+            const Real u = s.offset_x * cos_ax - s.offset_y * sin_ax;
+            const Real v = s.offset_x * sin_ax + s.offset_y * cos_ax;
+            const Real w = s.offset_z;
+            const Real c = cos_az, sn = sin_az, k = 1 - c;
+            s.x0 = o.ref_x0 + (sin_ax * sin_ax * k + c) * u + (-sin_ax * cos_ax * k) * v + (-cos_ax * sn) * w;
+            s.y0 = o.ref_y0 + (-sin_ax * cos_ax * k) * u + (cos_ax * cos_ax * k + c) * v + (-sin_ax * sn) * w;
+            s.z0 = o.ref_z0 + (cos_ax * sn) * u + (sin_ax * sn) * v + c * w;
+        }
+        s.x = s.x0 + o.L * sin_az * cos_ax;
+        s.y = s.y0 + o.L * sin_az * sin_ax;
+        s.z = s.z0 - o.L * cos_az;
+    }
+}
+
+void compute_charges(const SystemModel& model, const Options& options, EvaluationWorkspace& ws,
+                     Evaluation& ev) {
+    ws.capacitance_valid = false;
+    ws.matrix_built = false;
+    ChargeDiagnostics& diag = ev.diagnostics;
+    diag = ChargeDiagnostics{};
+    const int count = model.sphere_count;
+    ev.reserve(count);
+    if (ws.active_index.size() < static_cast<std::size_t>(count) + 1) {
+        ws.active.resize(static_cast<std::size_t>(count) + 1);
+        ws.active_index.resize(static_cast<std::size_t>(count) + 1, -1);
+        ws.voltages.resize(static_cast<std::size_t>(count) + 1);
+        ws.solution.resize(static_cast<std::size_t>(count) + 1);
+    }
+
+    // Spheres without a positive, finite radius or position cannot take part: 1/r is undefined.
+    int n = 0;
+    for (int i = 1; i <= count; ++i) {
+        const Sphere& s = model.spheres[i];
+        ws.active_index[i] = -1;
+        if (s.r > 0 && std::isfinite(s.r) && finite_position(s)) {
+            ws.active_index[i] = n;
+            ws.active[n++] = i;
+        } else {
+            diag.uncharged.push_back(i);
+        }
+    }
+    ws.n_active = n;
+
+    Real* P = ws.solver.matrix(n);
+    const bool use_squares = options[Option::UseSquares];
+    int plate_count = 0;
+    const Sphere* spheres = model.spheres.data();
+    const int* active = ws.active.data();
+
+    // Rows are independent; the plate counter and constant are gathered afterwards in row order.
+#pragma omp parallel for schedule(dynamic, 16) reduction(+ : plate_count)
+    for (int a = 0; a < n; ++a) {
+        const Sphere& sj = spheres[active[a]];
+        P[static_cast<std::size_t>(a) * n + a] = 1 / sj.r;
+        for (int b = a + 1; b < n; ++b) {
+            const Sphere& sk = spheres[active[b]];
+            const Real d = clamped_distance(sj, sk);
+            Real p;
+            if (use_squares && aligned_squares(model, sj, sk)) {
+                p = square_plate_constant(sj.square_side, d) / sj.square_side;
+                ++plate_count;
+            } else {
+                p = 1 / d;
+            }
+            P[static_cast<std::size_t>(a) * n + b] = p;
+            P[static_cast<std::size_t>(b) * n + a] = p;
+        }
+    }
+    diag.plate_pairs = plate_count;
+    if (plate_count > 0) {
+        // The constant of the last pair in the order j ascending, k ascending.
+        for (int a = n - 1; a >= 0 && diag.last_plate_constant == 0; --a) {
+            const Sphere& sj = spheres[active[a]];
+            for (int b = n - 1; b > a; --b) {
+                const Sphere& sk = spheres[active[b]];
+                if (aligned_squares(model, sj, sk)) {
+                    diag.last_plate_constant = square_plate_constant(sj.square_side, clamped_distance(sj, sk));
+                    break;
+                }
+            }
+        }
+    }
+
+    for (int a = 0; a < n; ++a) {
+        const Sphere& s = spheres[active[a]];
+        ws.voltages[a] =
+            (s.conductor >= 1 && s.conductor <= model.conductor_count) ? model.conductors[s.conductor].V : 0;
+    }
+    const SolveOutcome outcome = ws.solver.solve(n, ws.voltages.data(), ws.solution.data(), ws.requested_tier);
+    ws.tier_used = outcome.tier_used;
+    if (outcome.singular_pivot > 0) {
+        // The pivot is named by its sphere number (the same as the matrix line when every sphere
+        // takes part). The charges of a singular system mean nothing: they and the capacitance
+        // are set to 0.
+        diag.singular_pivot = ws.active[outcome.singular_pivot - 1];
+        for (int a = 0; a < n; ++a)
+            ws.solution[a] = 0;
+        ev.total_capacitance = 0;
+    } else {
+        ev.total_capacitance = outcome.total * FOUR_PI_E0;
+        ws.matrix_built = true;
+    }
+
+    for (int i = 1; i <= count; ++i)
+        ev.Q[i] = 0;
+    for (int a = 0; a < n; ++a)
+        ev.Q[ws.active[a]] = ws.solution[a] * FOUR_PI_E0;
+    ev.density_max = -1e9L;
+    ev.density_min = 1e9L;
+    for (int a = 0; a < n; ++a) {
+        const int i = ws.active[a];
+        const Sphere& s = model.spheres[i];
+        const Real rho = ev.Q[i] / (s.r * s.r);
+        if (ev.density_max < rho)
+            ev.density_max = rho;
+        if (ev.density_min > rho)
+            ev.density_min = rho;
+    }
+    if (ev.density_min == 0)
+        ev.density_min = -1e-9L;
+    if (ev.density_max == 0)
+        ev.density_max = 1e-9L;
+}
+
+void compute_forces(const SystemModel& model, Evaluation& ev) {
+    const int n = model.sphere_count;
+    ev.reserve(n);
+    const Sphere* spheres = model.spheres.data();
+    const Real* Q = ev.Q.data();
+    Real *FX = ev.fx.data(), *FY = ev.fy.data(), *FZ = ev.fz.data(), *FA = ev.f_abs.data();
+    // Each sphere's sum runs over the others in ascending order, so the result does not depend
+    // on the number of threads.
+#pragma omp parallel for schedule(static)
+    for (int i = 1; i <= n; ++i) {
+        const Sphere& si = spheres[i];
+        Real fx = 0, fy = 0, fz = 0;
+        for (int j = 1; j <= n; ++j) {
+            if (j == i)
+                continue;
+            const Sphere& sj = spheres[j];
+            const Real dx = si.x - sj.x, dy = si.y - sj.y, dz = si.z - sj.z;
+            Real D = dx * dx + dy * dy + dz * dz;
+            if (D < MIN_SQUARED_DISTANCE)
+                D = MIN_SQUARED_DISTANCE;
+            const Real d = std::sqrt(D);
+            const Real g = d < si.r + sj.r ? CONTACT_TERM : Q[i] * Q[j] / D;
+            fx += g * dx / d;
+            fy += g * dy / d;
+            fz += g * dz / d;
+        }
+        FX[i] = fx / FOUR_PI_E0;
+        FY[i] = fy / FOUR_PI_E0;
+        FZ[i] = fz / FOUR_PI_E0 - si.m * GRAVITY;
+        FA[i] = std::sqrt(FX[i] * FX[i] + FY[i] * FY[i] + FZ[i] * FZ[i]);
+    }
+}
+
+void compute_rotational_forces(const SystemModel& model, const Options& options, Evaluation& ev) {
+    const bool correct = options[Option::CorrectRotationForces];
+    ev.reserve(model.sphere_count);
+    for (int i = 1; i <= model.sphere_count; ++i) {
+        const Sphere& s = model.spheres[i];
+        const Object& o = model.objects[s.object];
+        if (o.L == 0)
+            continue;
+        const int n = o.count;
+        const bool last = o.last() == i;
+        if (!correct) {
+            if (!last)
+                continue;
+            gather_object(ev, i, n, false);
+            const Real sin_ax = std::sin(o.Ax), cos_ax = std::cos(o.Ax);
+            ev.frx[i] = -sin_ax * ev.fx[i] + cos_ax * ev.fy[i];
+            ev.frz[i] = (cos_ax * ev.fx[i] + sin_ax * ev.fy[i]) * std::cos(o.Az) + std::sin(o.Az) * ev.fz[i];
+            share_over_object(ev, i, n);
+            continue;
+        }
+        // Torques about the object's suspension point.
+        const Real hx = s.x - o.ref_x0, hy = s.y - o.ref_y0;
+        Real b = std::sqrt(hx * hx + hy * hy); // horizontal distance from the suspension point
+        if (std::fabs(b) < MIN_HORIZONTAL_RADIUS)
+            b = MIN_HORIZONTAL_RADIUS;
+        const Real alpha = std::atan2(hy, hx);
+        const Real T = -std::sin(alpha) * ev.fx[i] + std::cos(alpha) * ev.fy[i]; // perpendicular to b
+        const Real w = b * std::cos(alpha - o.Ax); // the part of b in the string's vertical plane
+        const Real beta = std::atan2(w, o.ref_z0 - s.z);
+        const Real P = std::cos(o.Ax) * ev.fx[i] + std::sin(o.Ax) * ev.fy[i];
+        const Real V = std::cos(beta) * P + std::sin(beta) * ev.fz[i];
+        ev.frx[i] = limited_cosec(o.Az) * (T * b / o.L);
+        ev.frz[i] = limited_cosec(beta) * (V * w / o.L);
+        if (o.composite() && last) {
+            gather_object(ev, i, n, true);
+            share_over_object(ev, i, n);
+        }
+    }
+    ev.forces_valid = true;
+}
+
+void evaluate(SystemModel& model, const Options& options, EvaluationWorkspace& ws, Evaluation& ev,
+              const std::function<void()>& after_positions) {
+    compute_positions(model, options);
+    if (after_positions)
+        after_positions();
+    compute_charges(model, options, ws, ev);
+    compute_forces(model, ev);
+    compute_rotational_forces(model, options, ev);
+}
+
+Real surface_field(const SystemModel& model, const Evaluation& ev, int i) {
+    const Sphere& s = model.spheres[i];
+    if (!(s.size > 0))
+        return 0; // no surface: nothing to report
+    return model.object_of(i).count * ev.Q[i] / (FOUR_PI_E0 * s.size * s.size);
+}
+
+Real max_rotational_force(const SystemModel& model, const Evaluation& ev) {
+    Real largest = 0;
+    for (int i = 1; i <= model.sphere_count; ++i) {
+        if (model.object_of(i).L == 0)
+            continue;
+        largest = std::max(largest, std::fabs(ev.frx[i]));
+        largest = std::max(largest, std::fabs(ev.frz[i]));
+    }
+    return largest;
+}
+
+bool form_capacitance_matrix(EvaluationWorkspace& ws) {
+    if (ws.capacitance_valid)
+        return true;
+    if (!ws.matrix_built)
+        return false;
+    const int n = ws.n_active;
+    ws.capacitance.resize(static_cast<std::size_t>(n) * n);
+    if (ws.solver.inverse(n, ws.capacitance.data()) != 0)
+        return false;
+    ws.capacitance_valid = true;
+    return true;
+}
+
+Real capacitance_entry(const EvaluationWorkspace& ws, int j, int l) {
+    const int a = ws.active_index[j], b = ws.active_index[l];
+    if (a < 0 || b < 0)
+        return 0;
+    return ws.capacitance[static_cast<std::size_t>(a) * ws.n_active + b];
+}
+
+} // namespace ambrel

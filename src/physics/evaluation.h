@@ -1,0 +1,103 @@
+// One evaluation of a system model: positions from the string angles, the elastance matrix P of
+// all spheres and its solution for the conductor voltages, the charges, the forces and the
+// rotational forces that turn the strings. Functions of a const model and the options into an
+// Evaluation (the results) and an EvaluationWorkspace (the solver's storage); none writes text:
+// what a report must say about the computation is in the diagnostics.
+//
+// Units: P is in units of 1/(4 pi e0) (1/r on the diagonal, 1/d between spheres, the potential of
+// a uniformly charged square between vertically aligned flat squares); Q = 4 pi e0 * P^-1 V (C);
+// the total capacitance is 4 pi e0 * 1^T P^-1 1 (F);
+//   F_i = sum_j Q_i Q_j (r_i - r_j) / (4 pi e0 |r_i - r_j|^3) - m_i g z^   (N),
+// overlapping spheres pushing apart with a fixed contact force 1e-12 / (4 pi e0) N instead.
+#pragma once
+
+#include "model/options.h"
+#include "model/system_model.h"
+#include "physics/dense_solver.h"
+
+#include <functional>
+#include <vector>
+
+namespace ambrel {
+
+// What the charge computation has to tell beside its numbers.
+struct ChargeDiagnostics {
+    // Spheres without a positive, finite radius or position: left out of the matrix, uncharged.
+    std::vector<int> uncharged;
+    // Pairs of aligned flat squares taken as square plates, and the constant of the last pair.
+    int plate_pairs = 0;
+    Real last_plate_constant = 0;
+    // Sphere number of the pivot that made P singular, 0 when none.
+    int singular_pivot = 0;
+};
+
+// The results of one evaluation, indexed by sphere number (1-based, slot 0 unused).
+struct Evaluation {
+    std::vector<Real> Q;              // charge (C)
+    std::vector<Real> fx, fy, fz;     // total force, electric plus weight (N)
+    std::vector<Real> f_abs;          // its magnitude
+    std::vector<Real> frx, frz;       // rotational forces on Ax and Az; a composite's spheres hold
+                                      // 1/n of its totals each
+    Real total_capacitance = 0;       // F
+    Real density_max = 1e-9L;         // extremes of Q/r^2 over the charged spheres
+    Real density_min = -1e-9L;
+    bool forces_valid = false;        // the forces belong to the present charges
+    ChargeDiagnostics diagnostics;
+
+    // Makes room for spheres 1..n (never shrinks).
+    void reserve(int n);
+    // Every charge 0 and the density extremes neutral (the forces no longer valid).
+    void clear_charges(int n);
+};
+
+// The solver's storage and the last factorisation, reused from one evaluation to the next.
+struct EvaluationWorkspace {
+    DenseSymmetricSolver solver{MAX_SPHERES};
+    std::vector<int> active;       // spheres in the matrix, in table order
+    std::vector<int> active_index; // sphere number -> index in `active`, -1 when left out
+    std::vector<Real> voltages;    // per active sphere
+    std::vector<Real> solution;    // P^-1 V per active sphere
+    std::vector<Real> capacitance; // full P^-1, formed on demand
+    int n_active = 0;
+    bool matrix_built = false;      // the last build solved the present system
+    bool capacitance_valid = false; // `capacitance` belongs to the last build
+    SolverTier tier_used = SolverTier::Fast;
+    SolverTier requested_tier = SolverTier::Fast;
+
+    // The matrix no longer belongs to the present system.
+    void forget() { matrix_built = capacitance_valid = false; }
+};
+
+// 1/sin a, limited to +-1000 where |sin a| <= 0.001 (the sign follows the angle).
+Real limited_cosec(Real a);
+
+// Step 1: every sphere's centre from its object's suspension point, L, Ax and Az; with "Rotate
+// objects" the suspension points of composite objects turn rigidly with the string.
+void compute_positions(SystemModel& model, const Options& options);
+// Steps 2 to 4: the elastance matrix, its solution, the total capacitance, the charges and the
+// charge-density extremes. A singular P leaves every charge and the capacitance 0.
+void compute_charges(const SystemModel& model, const Options& options, EvaluationWorkspace& ws,
+                     Evaluation& ev);
+// Total force (electric plus weight) on every sphere.
+void compute_forces(const SystemModel& model, Evaluation& ev);
+// frx and frz of every movable sphere; composite objects combined (per "Correct rotation forces"
+// as torques about the suspension point, or simply summed), each sphere holding 1/n of the
+// object's totals. Sets forces_valid.
+void compute_rotational_forces(const SystemModel& model, const Options& options, Evaluation& ev);
+// Positions, then after_positions, charges, forces and rotational forces.
+void evaluate(SystemModel& model, const Options& options, EvaluationWorkspace& ws, Evaluation& ev,
+              const std::function<void()>& after_positions = {});
+
+// The field at the surface of a ball of the object's size carrying the object's charge (V/m).
+Real surface_field(const SystemModel& model, const Evaluation& ev, int i);
+// The largest |frx| or |frz| over the movable spheres (per-sphere shares for composites).
+Real max_rotational_force(const SystemModel& model, const Evaluation& ev);
+
+// The capacitance matrix between spheres (in units of 4 pi e0 metres), formed from the last
+// build when first asked for. False when the last build had no valid matrix.
+bool form_capacitance_matrix(EvaluationWorkspace& ws);
+// C[j][l] for sphere numbers j, l after form_capacitance_matrix succeeded; 0 for spheres left
+// out of the matrix.
+Real capacitance_entry(const EvaluationWorkspace& ws, int j, int l);
+
+} // namespace ambrel

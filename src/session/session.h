@@ -1,0 +1,72 @@
+// One session of the program: the system model, the options, the last evaluation and the
+// solver's workspace, the random generator of the relaxation, the output sink and the flags
+// the window keeps about its description. Owned by the window or by ambrel-batch; the commands
+// (solver/initialize.h, solver/relaxation.h, solver/jacobian.h, the reports) take it explicitly,
+// so tests can make as many independent sessions as they like.
+//
+// Threading: a long command runs on one thread at a time (the window's worker); while it runs the
+// window touches only `options` (atomic switches) and `stop_requested`.
+#pragma once
+
+#include "model/options.h"
+#include "model/output_sink.h"
+#include "model/system_model.h"
+#include "model/types.h"
+#include "physics/evaluation.h"
+
+#include <atomic>
+#include <cstdint>
+#include <functional>
+#include <limits>
+#include <random>
+#include <string_view>
+
+namespace ambrel {
+
+// The uniform generator maps 63 random bits exactly onto the extended mantissa.
+static_assert(std::numeric_limits<Real>::digits == 64, "the uniform generator needs a 64-bit mantissa");
+
+class Session {
+  public:
+    explicit Session(OutputSink& sink);
+    Session(const Session&) = delete;
+    Session& operator=(const Session&) = delete;
+
+    SystemModel model;
+    Options options;
+    Evaluation evaluation;
+    EvaluationWorkspace workspace;
+
+    // Flags of the description and the view.
+    bool description_changed = false; // edited since the last load or save
+    bool system_initialized = false;  // the model belongs to the description as read
+    bool view_reset_pending = true;   // the next Initialize returns the camera to its default view
+    // Asks a run or a Jacobian under way to stop after its present evaluation.
+    std::atomic<bool> stop_requested{false};
+
+    bool option(Option o) const { return options[o]; }
+    void add_output_line(std::string_view text) { sink_->add_output_line(text); }
+    OutputSink& sink() { return *sink_; }
+    void set_sink(OutputSink& sink) { sink_ = &sink; }
+
+    // Uniform in [0, 1) for the random start of a relaxation run: seeded once, never reseeded.
+    Real next_uniform();
+
+    // Positions, charges, forces and rotational forces of the model as it stands, then the lines
+    // the charge computation has to say (the spheres left uncharged only once per reading).
+    void evaluate(const std::function<void()>& after_positions = {});
+    // Charges (steps 2 to 4 of an evaluation) with their lines, for positions already computed.
+    void compute_charges_and_report();
+    // Writes the lines of the last charge computation of the session.
+    void report_charge_diagnostics() { report_charge_diagnostics(evaluation.diagnostics, model); }
+    // Writes the lines of a charge computation of `model` (the session's or a copy of it): the
+    // spheres left uncharged are named once per reading.
+    void report_charge_diagnostics(const ChargeDiagnostics& diagnostics, const SystemModel& model);
+
+  private:
+    OutputSink* sink_;
+    std::mt19937_64 rng_{20260101u};
+    int uncharged_named_for_ = -1; // reading whose spheres without radius were named already
+};
+
+} // namespace ambrel

@@ -1,0 +1,30 @@
+// How a long command talks to its host (the window's worker, or nobody in ambrel-batch). Every
+// callback runs on the thread of the command; a host on another thread copies what it needs
+// (make_scene_snapshot) and posts it on. Stop is the session's `stop_requested` flag.
+#pragma once
+
+#include "model/system_model.h"
+#include "model/types.h"
+#include "physics/evaluation.h"
+
+#include <functional>
+
+namespace ambrel {
+
+struct InitializeResult;
+
+struct RunObserver {
+    // Calculate had to initialise the system first (the host updates its camera).
+    std::function<void(const InitializeResult&)> initialized;
+    // The positions of a new evaluation are placed (the charges are still those of the last one):
+    // the host may redraw from these.
+    std::function<void(const SystemModel&, const Evaluation&)> after_positions;
+    // Calculate: step `step` ended with this error (largest rotational force, N).
+    std::function<void(int step, Real error)> step_done;
+    // Jacobian: the columns of object `object` of `objects` are being computed.
+    std::function<void(int object, int objects)> progress;
+    // Calculate: the steps ended, the final reports follow.
+    std::function<void()> steps_ended;
+};
+
+} // namespace ambrel
