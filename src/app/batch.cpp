@@ -6,7 +6,6 @@
 #include "calculators/electroscope_table.h"
 #include "calculators/four_balls_pentagon.h"
 #include "description/listing.h"
-#include "text/numeric_field.h"
 #include "description/reader.h"
 #include "model/options.h"
 #include "model/output_sink.h"
@@ -16,6 +15,7 @@
 #include "solver/initialize.h"
 #include "solver/jacobian.h"
 #include "solver/relaxation.h"
+#include "text/numeric_field.h"
 #include "view/camera.h"
 
 #include <cerrno>
@@ -309,7 +309,8 @@ int run_batch(const std::vector<std::string>& args, std::FILE* out, std::FILE* e
             break;
         case ActionKind::Bitmap: {
             std::string reason;
-            if (save_view_bitmap(make_scene_snapshot(session.model, session.evaluation, session.options, session.system_initialized),
+            if (save_view_bitmap(make_scene_snapshot(session.model, session.evaluation, session.options,
+                                                     session.system_initialized),
                                  camera, action.argument, reason)) {
                 session.add_output_line("Bitmap saved as " + action.argument);
             } else {

@@ -26,9 +26,9 @@ void list_updated_system(const SystemModel& model, OutputSink& out) {
         const int i = o.last();
         const Sphere& s = model.spheres[i];
         if (!o.composite()) {
-            out.add_output_line(s.name + " " + o.conductor_name + " " + cm(s.x0) + " " + cm(s.y0) + " " + cm(s.z0) +
-                                " " + cm(o.L) + " " + degrees(o.Ax) + " " + degrees(o.Az) + " " + cm(s.r) + " " +
-                                grams(s.m));
+            out.add_output_line(s.name + " " + o.conductor_name + " " + cm(s.x0) + " " + cm(s.y0) + " " +
+                                cm(s.z0) + " " + cm(o.L) + " " + degrees(o.Ax) + " " + degrees(o.Az) + " " +
+                                cm(s.r) + " " + grams(s.m));
             continue;
         }
         // The object's name is its last sphere's name without the appended ordinal.

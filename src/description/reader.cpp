@@ -90,7 +90,7 @@ bool is_element_letter(char c) {
 } // namespace
 
 Status read_description(SystemModel& model, const Options& options, const std::vector<std::string>& lines,
-                            OutputSink& out) {
+                        OutputSink& out) {
     model.clear();
     model.read_generation += 1;
     BuildContext ctx(model, options, out);

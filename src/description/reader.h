@@ -14,7 +14,6 @@
 
 namespace ambrel {
 
-
 // The line being decoded and the position of its next character.
 class LineReader {
   public:
@@ -34,7 +33,7 @@ class LineReader {
 // stops at "Too many elements" (more than 2000 spheres) or "Unknown element: [...]": it fails with
 // that line as its message, the model left without spheres or objects.
 Status read_description(SystemModel& model, const Options& options, const std::vector<std::string>& lines,
-                            OutputSink& out);
+                        OutputSink& out);
 
 // Splits text into lines: LF and CR LF line ends (and a lone CR) end a line; a final line
 // without a line end counts; a final line end does not start a new empty line.

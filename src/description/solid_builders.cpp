@@ -1,8 +1,8 @@
 // Builders of the solid composite objects: spheres at the vertices of a polyhedron of
 // circumradius R, along a vertical line, on a horizontal ring, or a ball hanging from a line of
 // small balls. Offsets are laid out in the object's own frame, hanging straight down.
-#include "model/units.h"
 #include "description/builders.h"
+#include "model/units.h"
 #include "text/number_format.h"
 
 #include <cmath>

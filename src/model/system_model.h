@@ -68,8 +68,8 @@ struct Sphere {
     Real offset_x = 0, offset_y = 0, offset_z = 0; // its suspension point minus the object's, unturned
     Real r = 0;                                    // radius
     Real m = 0;                                    // mass carried by this sphere (its weight acts here)
-    Real size = 0;           // size parameter of its object (for H: the line balls' radius)
-    Real square_side = 0;    // side of the square a flat-kind sphere stands for
+    Real size = 0;               // size parameter of its object (for H: the line balls' radius)
+    Real square_side = 0;        // side of the square a flat-kind sphere stands for
     Real x0 = 0, y0 = 0, z0 = 0; // its own suspension point (turned with its object)
     Real x = 0, y = 0, z = 0;    // centre
 };

@@ -182,7 +182,8 @@ void compute_charges(const SystemModel& model, const Options& options, Evaluatio
             for (int b = n - 1; b > a; --b) {
                 const Sphere& sk = spheres[active[b]];
                 if (aligned_squares(model, sj, sk)) {
-                    diag.last_plate_constant = square_plate_constant(sj.square_side, clamped_distance(sj, sk));
+                    diag.last_plate_constant =
+                        square_plate_constant(sj.square_side, clamped_distance(sj, sk));
                     break;
                 }
             }
@@ -194,7 +195,8 @@ void compute_charges(const SystemModel& model, const Options& options, Evaluatio
         ws.voltages[a] =
             (s.conductor >= 1 && s.conductor <= model.conductor_count) ? model.conductors[s.conductor].V : 0;
     }
-    const SolveOutcome outcome = ws.solver.solve(n, ws.voltages.data(), ws.solution.data(), ws.requested_tier);
+    const SolveOutcome outcome =
+        ws.solver.solve(n, ws.voltages.data(), ws.solution.data(), ws.requested_tier);
     ws.tier_used = outcome.tier_used;
     if (outcome.singular_pivot > 0) {
         // The pivot is named by its sphere number (the same as the matrix line when every sphere

@@ -33,15 +33,15 @@ struct ChargeDiagnostics {
 
 // The results of one evaluation, indexed by sphere number (1-based, slot 0 unused).
 struct Evaluation {
-    std::vector<Real> Q;              // charge (C)
-    std::vector<Real> fx, fy, fz;     // total force, electric plus weight (N)
-    std::vector<Real> f_abs;          // its magnitude
-    std::vector<Real> frx, frz;       // rotational forces on Ax and Az; a composite's spheres hold
-                                      // 1/n of its totals each
-    Real total_capacitance = 0;       // F
-    Real density_max = 1e-9L;         // extremes of Q/r^2 over the charged spheres
+    std::vector<Real> Q;          // charge (C)
+    std::vector<Real> fx, fy, fz; // total force, electric plus weight (N)
+    std::vector<Real> f_abs;      // its magnitude
+    std::vector<Real> frx, frz;   // rotational forces on Ax and Az; a composite's spheres hold
+                                  // 1/n of its totals each
+    Real total_capacitance = 0;   // F
+    Real density_max = 1e-9L;     // extremes of Q/r^2 over the charged spheres
     Real density_min = -1e-9L;
-    bool forces_valid = false;        // the forces belong to the present charges
+    bool forces_valid = false; // the forces belong to the present charges
     ChargeDiagnostics diagnostics;
 
     // Makes room for spheres 1..n (never shrinks).

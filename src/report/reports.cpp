@@ -32,8 +32,8 @@ Point object_point(const SystemModel& model, int i) {
     const Object& o = model.objects[s.object];
     if (!o.composite())
         return {s.x, s.y, s.z};
-    return {o.ref_x0 + o.L * std::sin(o.Az) * std::cos(o.Ax), o.ref_y0 + o.L * std::sin(o.Az) * std::sin(o.Ax),
-            o.ref_z0 - o.L * std::cos(o.Az)};
+    return {o.ref_x0 + o.L * std::sin(o.Az) * std::cos(o.Ax),
+            o.ref_y0 + o.L * std::sin(o.Az) * std::sin(o.Ax), o.ref_z0 - o.L * std::cos(o.Az)};
 }
 
 // Distance without overflow even for absurd coordinates.
@@ -53,9 +53,10 @@ void report_object_distances(const SystemModel& model, OutputSink& out, bool sur
         Real d = distance(object_point(model, i), object_point(model, j));
         if (surfaces)
             d = d - model.spheres[i].size - model.spheres[j].size;
-        out.add_output_line(std::string(surfaces ? "Distance between surfaces " : "Distance between centers ") +
-                            object_label(model, i) + std::string("-") + object_label(model, j) +
-                            std::string("=") + F(m_to_cm(d), 8, 5) + " cm");
+        out.add_output_line(
+            std::string(surfaces ? "Distance between surfaces " : "Distance between centers ") +
+            object_label(model, i) + std::string("-") + object_label(model, j) + std::string("=") +
+            F(m_to_cm(d), 8, 5) + " cm");
     });
 }
 
@@ -73,9 +74,9 @@ void report_charge_diagnostics(const ChargeDiagnostics& diagnostics, const Syste
             out.add_output_line("Sphere " + std::to_string(i) + " (" + model.spheres[i].name +
                                 ") has no positive radius or position: it is taken as uncharged");
     if (diagnostics.plate_pairs > 0)
-        out.add_output_line("Balls were considered as aligned flat plates " +
-                            std::to_string(diagnostics.plate_pairs) + " times  (Last cte=" +
-                            real_to_fixed_text(diagnostics.last_plate_constant, 13, 9) + ")");
+        out.add_output_line(
+            "Balls were considered as aligned flat plates " + std::to_string(diagnostics.plate_pairs) +
+            " times  (Last cte=" + real_to_fixed_text(diagnostics.last_plate_constant, 13, 9) + ")");
     if (diagnostics.singular_pivot > 0)
         out.add_output_line("Something wrong (line " + std::to_string(diagnostics.singular_pivot) +
                             "). The n matrix can't be inverted.");
@@ -84,7 +85,8 @@ void report_charge_diagnostics(const ChargeDiagnostics& diagnostics, const Syste
 void report_charges(const SystemModel& model, const Evaluation& ev, OutputSink& out) {
     for (int i = 1; i <= model.sphere_count; ++i) {
         const Object& o = model.object_of(i);
-        out.add_output_line(std::string("Q[") + num(i) + std::string("]=") + F(ev.Q[i] * 1e9L, 12, 8) + " nC");
+        out.add_output_line(std::string("Q[") + num(i) + std::string("]=") + F(ev.Q[i] * 1e9L, 12, 8) +
+                            " nC");
         if (o.composite() && o.last() == i) {
             Real sum = ev.Q[i];
             for (int k = i - 1; k >= o.first; --k)
@@ -124,8 +126,9 @@ void report_rotational_forces(const SystemModel& model, const Evaluation& ev, Ou
             continue;
         const int i = o.last();
         if (!o.composite()) {
-            out.add_output_line(std::string("[") + num(i) + std::string("]: Frx=") + F(ev.frx[i] * 1e6L, 7, 4) +
-                                std::string(", Frz=") + F(ev.frz[i] * 1e6L, 7, 4) + " uN");
+            out.add_output_line(std::string("[") + num(i) + std::string("]: Frx=") +
+                                F(ev.frx[i] * 1e6L, 7, 4) + std::string(", Frz=") +
+                                F(ev.frz[i] * 1e6L, 7, 4) + " uN");
         } else {
             // The spheres hold 1/n of the object's totals.
             const Real n = o.count;

@@ -21,8 +21,8 @@ struct SceneSnapshot {
     Options options;
 };
 
-inline SceneSnapshot make_scene_snapshot(const SystemModel& model, const Evaluation& ev, const Options& options,
-                                         bool system_initialized) {
+inline SceneSnapshot make_scene_snapshot(const SystemModel& model, const Evaluation& ev,
+                                         const Options& options, bool system_initialized) {
     SceneSnapshot s;
     s.model = model;
     s.Q = ev.Q;

@@ -17,9 +17,11 @@ InitializeResult initialize_system(Session& session, const std::vector<std::stri
 
     const int count = session.model.sphere_count;
     if (count > LARGE_SYSTEM) {
-        session.add_output_line("The calculations with " + std::to_string(count) + " spheres may take some time...");
+        session.add_output_line("The calculations with " + std::to_string(count) +
+                                " spheres may take some time...");
         if (!session.option(Option::AlwaysCalculate)) {
-            session.add_output_line("Check the option of always calculate charges and initialize to calculate.");
+            session.add_output_line(
+                "Check the option of always calculate charges and initialize to calculate.");
             session.workspace.forget();
             session.evaluation.clear_charges(count);
             result.charges_computed = false;

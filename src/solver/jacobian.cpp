@@ -1,9 +1,9 @@
 #include "solver/jacobian.h"
 
-#include "text/number_format.h"
 #include "physics/evaluation.h"
 #include "solver/eigenvalues.h"
 #include "solver/relaxation.h"
+#include "text/number_format.h"
 
 #include <cmath>
 #include <limits>
@@ -91,7 +91,8 @@ void print_matrix_plain(OutputSink& out, int n, const Real* matrix, int stride) 
     }
 }
 
-JacobianResult compute_jacobian(Session& session, const JacobianSettings& settings, const RunObserver& observer) {
+JacobianResult compute_jacobian(Session& session, const JacobianSettings& settings,
+                                const RunObserver& observer) {
     JacobianResult result;
     OutputSink& out = session.sink();
     const SystemModel& base = session.model;
@@ -101,7 +102,8 @@ JacobianResult compute_jacobian(Session& session, const JacobianSettings& settin
     }
     if (base.object_count > MAX_JACOBIAN_OBJECTS) {
         out.add_output_line("Jacobian matrix not computed: " + std::to_string(base.object_count) +
-                            " objects are more than the " + std::to_string(MAX_JACOBIAN_OBJECTS) + " it can hold.");
+                            " objects are more than the " + std::to_string(MAX_JACOBIAN_OBJECTS) +
+                            " it can hold.");
         return result;
     }
     const int N = 2 * base.object_count;
@@ -141,7 +143,8 @@ JacobianResult compute_jacobian(Session& session, const JacobianSettings& settin
                 const Real K = row.L != 0 ? step_gain(work, row, dt) : 0;
                 J[static_cast<std::size_t>(2 * r - 2) * N + (column - 1)] =
                     limited_cosec(row.Az) * (trial.frx[i] - unperturbed.frx[i]) * K / h;
-                J[static_cast<std::size_t>(2 * r - 1) * N + (column - 1)] = (trial.frz[i] - unperturbed.frz[i]) * K / h;
+                J[static_cast<std::size_t>(2 * r - 1) * N + (column - 1)] =
+                    (trial.frz[i] - unperturbed.frz[i]) * K / h;
             }
             (azimuth ? o.Az : o.Ax) = saved;
         }

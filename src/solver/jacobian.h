@@ -28,7 +28,7 @@ struct JacobianResult {
     bool stopped = false; // Stop ended it before its last column
     int size = 0;         // N = 2 * object_count
     Stability stability = Stability::NotComputed;
-    std::vector<Real> matrix; // N x N, row-major
+    std::vector<Real> matrix;               // N x N, row-major
     Real entry(int row, int column) const { // 1-based
         return matrix[static_cast<std::size_t>(row - 1) * size + (column - 1)];
     }
@@ -38,7 +38,8 @@ struct JacobianResult {
 // touched); progress and after_positions of the observer are called; Stop ends it between two
 // evaluations. As before, the session keeps the positions, charges and forces of the last
 // perturbed evaluation with the unperturbed angles and rotational forces.
-JacobianResult compute_jacobian(Session& session, const JacobianSettings& settings, const RunObserver& observer = {});
+JacobianResult compute_jacobian(Session& session, const JacobianSettings& settings,
+                                const RunObserver& observer = {});
 
 // The leading N x N block of a row-major matrix with `stride` columns.
 void print_matrix_bracketed(OutputSink& out, int n, const Real* matrix, int stride);

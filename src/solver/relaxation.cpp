@@ -29,8 +29,8 @@ void random_start(Session& session, std::vector<Previous>& prev, Real max_error)
     }
 }
 
-void update_angles(SystemModel& model, const Evaluation& ev, const std::vector<Previous>& prev, bool time_domain,
-                   Real dt, Real damping) {
+void update_angles(SystemModel& model, const Evaluation& ev, const std::vector<Previous>& prev,
+                   bool time_domain, Real dt, Real damping) {
     for (int k = 1; k <= model.object_count; ++k) {
         Object& o = model.objects[k];
         if (o.L == 0)
@@ -60,7 +60,8 @@ void update_angles(SystemModel& model, const Evaluation& ev, const std::vector<P
 
 Real step_gain(const SystemModel& model, const Object& object, Real dt_factor) {
     const Real m = model.spheres[object.last()].m;
-    // A massless body moves as if it weighed 2e-5 kg in all.
+    // A massless body takes 2 m = 2e-5 kg shared over its spheres: it moves as if it weighed
+    // 1e-5 kg in all.
     return m == 0 ? dt_factor / ((2e-5L / object.count) * object.L) : dt_factor / (2 * m * object.L);
 }
 

@@ -35,8 +35,8 @@ struct RelaxationResult {
 };
 
 // The factor of the default law for an object: dt^2/(2 m L) with m the mass its last sphere
-// carries (a massless object moves as if it weighed 2e-5 kg in all). The Jacobian uses it with
-// dt^2 replaced by dt.
+// carries (for a massless object 2 m = 2e-5 kg / n, as if it weighed 1e-5 kg in all). The Jacobian uses it
+// with dt^2 replaced by dt.
 Real step_gain(const SystemModel& model, const Object& object, Real dt_factor);
 
 // A whole Calculate run: Initialize first when the system is not initialised (reading

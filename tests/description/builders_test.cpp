@@ -249,9 +249,10 @@ TEST(FlatBuilders, EmptyShapeBuildsNothingAndReadingGoesOn) {
     SystemModel model;
     const Options options;
     EXPECT_TRUE(read_description(model, options,
-                               {".X", "*.....", "*.....", "*.....", "*.....", "*.....",
-                                "Xe all 0 0 0 10 0 0 1 1", "Bb all 0 0 0 10 0 0 1 1"},
-                               sink).ok());
+                                 {".X", "*.....", "*.....", "*.....", "*.....", "*.....",
+                                  "Xe all 0 0 0 10 0 0 1 1", "Bb all 0 0 0 10 0 0 1 1"},
+                                 sink)
+                    .ok());
     EXPECT_EQ(model.sphere_count, 1);
     EXPECT_EQ(model.object_count, 1);
     EXPECT_EQ(model.spheres[1].name, "Bb");

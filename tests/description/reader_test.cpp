@@ -67,7 +67,8 @@ TEST(Reader, ElementLettersAndCase) {
     r.read({"   "});
     EXPECT_EQ(r.sink.lines.back(), "Unknown element: [   ]");
     for (std::string letter : {"a", "J", "k", "M", "n", "P", "u", "V", "w", "1", "\t", "\xc3\xa9"}) {
-        EXPECT_EQ(r.read({letter + "x all 0 0 0 10 0 0 1 1"}).message().rfind("Unknown element: [", 0), 0u) << letter;
+        EXPECT_EQ(r.read({letter + "x all 0 0 0 10 0 0 1 1"}).message().rfind("Unknown element: [", 0), 0u)
+            << letter;
     }
     EXPECT_EQ(r.sink.lines.back(), "Unknown element: [\xc3\xa9x all 0 0 0 10 0 0 1 1]");
 }
