@@ -13,42 +13,52 @@ using namespace ambrel;
 
 // 2000 balls of 6 mm on a 20 x 10 x 10 grid filling most of the reference box, charged from
 // -1 to +1 nC so that every colour of the scale appears.
-void fill_grid(Simulator& sim) {
-    sim.sphere_count = 0;
+void fill_grid(SceneSnapshot& snap) {
+    SystemModel& model = snap.model;
+    model.reserve_spheres(MAX_SPHERES);
+    snap.Q.assign(MAX_SPHERES + 1, 0);
+    model.sphere_count = model.object_count = 0;
     for (int i = 0; i < 20; ++i) {
         for (int j = 0; j < 10; ++j) {
             for (int k = 0; k < 10; ++k) {
-                Sphere& s = sim.spheres[++sim.sphere_count];
+                const int n = ++model.sphere_count;
+                Sphere& s = model.spheres[n];
                 s = Sphere{};
                 s.x = s.x0 = -0.19L + 0.02L * i;
                 s.y = s.y0 = -0.18L + 0.04L * j;
                 s.z = -0.18L + 0.04L * k;
                 s.z0 = s.z + 0.03L;
-                s.L = 0.03L;
-                s.r = s.object_size = 0.006L;
-                s.Q = 1e-9L * std::sin(0.37L * sim.sphere_count);
-                s.index_in_object = s.object_spheres = 1;
-                s.object_number = sim.sphere_count;
+                s.r = s.size = 0.006L;
+                s.index_in_object = 1;
+                s.object = ++model.object_count;
+                Object& o = model.objects[n];
+                o = Object{};
+                o.first = n;
+                o.count = 1;
+                o.L = 0.03L;
+                o.ref_x0 = s.x0;
+                o.ref_y0 = s.y0;
+                o.ref_z0 = s.z0;
+                snap.Q[n] = 1e-9L * std::sin(0.37L * n);
             }
         }
     }
-    sim.density_max = 1e-9L / (0.006L * 0.006L);
-    sim.density_min = -sim.density_max;
-    sim.system_initialized = true;
-    sim.forces_valid = true;
-    sim.options.set(Option::ShadedBalls, true);
+    snap.density_max = 1e-9L / (0.006L * 0.006L);
+    snap.density_min = -snap.density_max;
+    snap.system_initialized = true;
+    snap.forces_valid = true;
+    snap.options.set(Option::ShadedBalls, true);
 }
 
 void draw_2000_shaded(benchmark::State& state, Real scale) {
-    NullSink sink;
-    Simulator sim(sink);
-    fill_grid(sim);
+    SceneSnapshot snap;
+    fill_grid(snap);
     Camera camera;
     camera.view_scale = scale;
     update_view_transform(camera);
     Scene scene;
     for (auto _ : state) {
-        draw_scene(scene, sim, camera);
+        draw_scene(scene, snap, camera);
         benchmark::DoNotOptimize(scene.image().constBits());
     }
 }

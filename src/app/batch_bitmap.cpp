@@ -34,11 +34,12 @@ void ensure_gui_application() {
 
 } // namespace
 
-bool save_view_bitmap(Simulator& sim, const Camera& camera, const std::string& path, std::string& reason) {
+bool save_view_bitmap(const SceneSnapshot& snapshot, const Camera& camera, const std::string& path,
+                      std::string& reason) {
     ensure_gui_application();
     // Allocated once, like the window's, and kept to the end of the process with the application.
     static Scene* scene = new Scene;
-    draw_scene(*scene, sim, camera); // before any Initialize the picture stays the empty silver view
+    draw_scene(*scene, snapshot, camera); // before any Initialize the picture stays the empty silver view
     QString why;
     if (!save_scene_bmp(*scene, QString::fromStdString(path), &why)) {
         reason = why.toStdString();

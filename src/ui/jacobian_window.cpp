@@ -1,6 +1,5 @@
 #include "ui/jacobian_window.h"
 
-#include "solver/jacobian.h"
 #include "ui/dialog_provider.h"
 #include "ui/nedit.h"
 #include "ui/window_style.h"
@@ -8,13 +7,12 @@
 #include <QCheckBox>
 #include <QLabel>
 #include <QPushButton>
-
-#include <exception>
+#include <QShortcut>
 
 namespace ambrel::ui {
 
-JacobianWindow::JacobianWindow(Simulator& sim, DialogProvider& dialogs, QWidget* parent)
-    : QWidget(parent, Qt::Window), sim_(sim), dialogs_(dialogs) {
+JacobianWindow::JacobianWindow(DialogProvider& dialogs, QWidget* parent)
+    : QWidget(parent, Qt::Window), dialogs_(dialogs) {
     setObjectName(QStringLiteral("TForm4"));
     setWindowTitle(QStringLiteral("Jacobian matrix"));
     apply_window_font(this);
@@ -41,6 +39,11 @@ JacobianWindow::JacobianWindow(Simulator& sim, DialogProvider& dialogs, QWidget*
     Button3->setObjectName(QStringLiteral("Button3"));
     Button3->setGeometry(16, 124, 75, 25);
     connect(Button3, &QPushButton::clicked, this, &JacobianWindow::Button3Click);
+    auto* stop = new QShortcut(QKeySequence(Qt::Key_Escape), this);
+    connect(stop, &QShortcut::activated, this, [this] {
+        if (host_.stop)
+            host_.stop();
+    });
     for (QLabel* label : {Label1, Label2, Label3})
         label->adjustSize();
     resize(std::max(300, Label1->x() + Label1->width() + 16), 164);
@@ -53,13 +56,8 @@ void JacobianWindow::Button3Click() {
     settings.time_step = host_.time_step ? host_.time_step() : settings.time_step;
     settings.angle_variation = NEJacobian->panel_real();
     settings.plain = CBjanormal->isChecked();
-    try {
-        compute_jacobian(sim_, settings, host_.after_positions);
-    } catch (const std::exception& error) {
-        dialogs_.show_error(this, error_text(error));
-    }
-    if (host_.finished)
-        host_.finished();
+    if (host_.run)
+        host_.run(settings);
 }
 
 } // namespace ambrel::ui

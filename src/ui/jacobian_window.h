@@ -1,10 +1,11 @@
 // TForm4, the Jacobian window: the angle variation of the finite differences, the choice of a
 // plain print, and the button that computes the Jacobian matrix of the update law at the present
-// angles and writes it to the output panel.
+// angles and writes it to the output panel. The main window runs the computation on its worker;
+// Stop or Esc (here or in the main window) ends it.
 #pragma once
 
-#include "model/simulator.h"
 #include "model/types.h"
+#include "solver/jacobian.h"
 
 #include <QWidget>
 
@@ -19,19 +20,19 @@ namespace ambrel::ui {
 class DialogProvider;
 class TNEdit;
 
-// What the window needs of the main window: its time step, a redraw after each perturbed
-// evaluation, and a last update of the view.
+// What the window needs of the main window: its time step, the start of the computation and a
+// way to stop it.
 struct JacobianHost {
     std::function<Real()> time_step;
-    std::function<void()> after_positions;
-    std::function<void()> finished;
+    std::function<void(const JacobianSettings&)> run;
+    std::function<void()> stop;
 };
 
 class JacobianWindow : public QWidget {
     Q_OBJECT
 
   public:
-    JacobianWindow(Simulator& sim, DialogProvider& dialogs, QWidget* parent = nullptr);
+    explicit JacobianWindow(DialogProvider& dialogs, QWidget* parent = nullptr);
 
     void set_host(JacobianHost host) { host_ = std::move(host); }
 
@@ -46,7 +47,6 @@ class JacobianWindow : public QWidget {
     void Button3Click();
 
   private:
-    Simulator& sim_;
     DialogProvider& dialogs_;
     JacobianHost host_;
 };

@@ -1,10 +1,10 @@
 #include "ui/main_window.h"
 
 #include "description/listing.h"
-#include "text/number_format.h"
 #include "description/reader.h"
-#include "physics/capacitance_report.h"
+#include "report/capacitance_report.h"
 #include "solver/initialize.h"
+#include "text/number_format.h"
 #include "ui/about_window.h"
 #include "ui/description_file.h"
 #include "ui/dialog_provider.h"
@@ -17,7 +17,6 @@
 
 #include <QCheckBox>
 #include <QCloseEvent>
-#include <QCoreApplication>
 #include <QFocusEvent>
 #include <QLabel>
 #include <QMenu>
@@ -42,6 +41,7 @@ constexpr int CLIENT_HEIGHT = 634;
 
 const QString CHANGED_EXIT_QUESTION = QStringLiteral("Abandon changes and exit?");
 const QString CHANGED_OPEN_QUESTION = QStringLiteral("Abandon changes and load another file?");
+const QString PRESS_STOP = QStringLiteral(" - press Stop (Esc) to stop");
 
 QString from_std(std::string_view text) {
     return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
@@ -102,7 +102,7 @@ QString run_end_text(const RelaxationResult& result) {
 
 MainWindow::MainWindow(DialogProvider* dialogs, QWidget* parent)
     : QMainWindow(parent), own_dialogs_(dialogs ? nullptr : std::make_unique<QtDialogProvider>()),
-      dialogs_(dialogs ? dialogs : own_dialogs_.get()), sim_(sink_) {
+      dialogs_(dialogs ? dialogs : own_dialogs_.get()), session_(sink_) {
     setObjectName(QStringLiteral("TForm1"));
     setWindowTitle(QString::fromLatin1(APPLICATION_TITLE));
     apply_window_font(this);
@@ -127,15 +127,24 @@ MainWindow::MainWindow(DialogProvider* dialogs, QWidget* parent)
     extra_ = std::make_unique<ExtraWindow>(sink_, *dialogs_);
     electroscope_ = std::make_unique<ElectroscopeWindow>(sink_, *dialogs_);
     electroscope_->set_more_window(extra_.get());
-    jacobian_ = std::make_unique<JacobianWindow>(sim_, *dialogs_);
+    jacobian_ = std::make_unique<JacobianWindow>(*dialogs_);
     jacobian_->set_host(JacobianHost{
         [this] { return NEdelta->panel_real(); },
-        [this] { draw_scene(scene_, sim_, camera_); },
-        [this] { PaintBox1->update(); },
+        [this](const JacobianSettings& settings) { start_jacobian(settings); },
+        [this] { request_stop(); },
     });
+
+    view_snapshot_ = std::make_shared<SceneSnapshot>(make_scene_snapshot(
+        session_.model, session_.evaluation, session_.options, session_.system_initialized));
+    connect(&feed_, &RunFeed::updated, this, &MainWindow::take_feed);
+    connect(&worker_, &CommandWorker::finished, this, &MainWindow::command_ended);
 }
 
-MainWindow::~MainWindow() = default;
+MainWindow::~MainWindow() {
+    // The session must outlive the job: ask it to stop and let it end.
+    request_stop();
+    worker_.wait();
+}
 
 QLabel* MainWindow::create_label(QWidget* client, const char* name, const QString& caption, int left) {
     auto* label = new QLabel(caption, client);
@@ -262,9 +271,10 @@ void MainWindow::create_menus() {
         auto* action = new QAction(from_std(info.caption), this);
         action->setObjectName(from_std(info.item_name));
         action->setCheckable(true);
-        action->setChecked(sim_.option(option));
-        // The check mark is the option: readers look at it when they run.
-        connect(action, &QAction::toggled, this, [this, option](bool on) { sim_.options.set(option, on); });
+        action->setChecked(session_.option(option));
+        // The check mark is the option: readers look at it when they run (also on the worker).
+        connect(action, &QAction::toggled, this,
+                [this, option](bool on) { session_.options.set(option, on); });
         option_actions_[i] = action;
         *named[i] = action;
         if (option != Option::Identify)
@@ -342,46 +352,126 @@ bool MainWindow::guarded(const std::function<void()>& command) {
 }
 
 void MainWindow::redraw() {
-    draw_scene(scene_, sim_, camera_);
+    if (!worker_.busy()) {
+        view_snapshot_ = std::make_shared<SceneSnapshot>(make_scene_snapshot(
+            session_.model, session_.evaluation, session_.options, session_.system_initialized));
+    } else if (const ambrel::Options& live = session_.options;
+               live[Option::ShadedBalls] != view_snapshot_->options[Option::ShadedBalls] ||
+               live[Option::Identify] != view_snapshot_->options[Option::Identify] ||
+               live[Option::IdentifyByNumbers] != view_snapshot_->options[Option::IdentifyByNumbers]) {
+        // A drawing switch flipped during the command: the picture follows it at once.
+        auto restyled = std::make_shared<SceneSnapshot>(*view_snapshot_);
+        restyled->options = live;
+        view_snapshot_ = std::move(restyled);
+    }
+    draw_scene(scene_, *view_snapshot_, camera_);
     PaintBox1->update();
 }
 
-bool MainWindow::initialize_and_draw() {
-    return guarded([this] {
-        // The camera reads the pending reset before Initialize clears it.
-        prepare_view_for_initialize(camera_, sim_.view_reset_pending, VIEW_WIDTH, VIEW_HEIGHT);
-        initialize_system(sim_, description_lines());
-        update_view_transform(camera_);
+void MainWindow::set_run_state(bool running, bool stoppable) {
+    Button3->setEnabled(running && stoppable);
+    // Commands that read or rebuild the model wait for the end of the command.
+    for (QWidget* button : {static_cast<QWidget*>(Button1), static_cast<QWidget*>(Bcalculate),
+                            static_cast<QWidget*>(jacobian_->Button3)})
+        button->setEnabled(!running);
+    for (QAction* action : {Open1, Reset1, Usesquares, List1, Capacitances1})
+        action->setEnabled(!running);
+}
+
+bool MainWindow::start_command(Command command, bool stoppable, QWidget* error_parent, const QString& status,
+                               std::function<void()> job) {
+    if (worker_.busy())
+        return false;
+    feed_.take(); // nothing of an earlier command
+    stop_wanted_ = false;
+    command_ = command;
+    error_parent_ = error_parent;
+    status_before_ = statusBar()->currentMessage();
+    statusBar()->showMessage(status);
+    set_run_state(true, stoppable);
+    worker_.start(std::move(job));
+    return true;
+}
+
+RunObserver MainWindow::make_observer() {
+    RunObserver observer;
+    observer.after_positions = [this](const SystemModel& model, const Evaluation& evaluation) {
+        // A command clears the flag as it begins: a Stop that came before is asked again here.
+        if (stop_wanted_)
+            session_.stop_requested = true;
+        feed_.put_snapshot(std::make_shared<const SceneSnapshot>(
+            make_scene_snapshot(model, evaluation, session_.options, true)));
+    };
+    return observer;
+}
+
+void MainWindow::take_feed() {
+    RunFeed::Update update = feed_.take();
+    if (update.status && worker_.busy())
+        statusBar()->showMessage(*update.status);
+    if (update.snapshot && worker_.busy()) {
+        view_snapshot_ = std::move(update.snapshot);
         redraw();
-    });
+    }
+}
+
+void MainWindow::request_stop() {
+    stop_wanted_ = true;
+    session_.stop_requested = true;
+    Button3->setEnabled(false);
+}
+
+void MainWindow::command_ended(bool failed, const QString& failure) {
+    sink_.flush();
+    feed_.take();
+    if (description_left_in_run_) {
+        description_left_in_run_ = false;
+        Memo1Exit();
+    }
+    QString status = status_before_;
+    switch (command_) {
+    case Command::Initialize:
+        if (!failed)
+            update_view_transform(camera_);
+        break;
+    case Command::Calculate:
+        last_run_ = worker_run_;
+        status = failed ? QStringLiteral("Calculation failed") : run_end_text(last_run_);
+        break;
+    case Command::Jacobian:
+        if (worker_jacobian_.stopped)
+            status = QStringLiteral("Stopped");
+        break;
+    case Command::Capacitances:
+        break;
+    }
+    set_run_state(false, false);
+    redraw(); // the session as the command left it
+    statusBar()->showMessage(status);
+    if (failed)
+        dialogs_->show_error(error_parent_ ? error_parent_ : this, failure);
+    emit command_finished();
+    if (close_after_run_) {
+        close_after_run_ = false;
+        close();
+    }
+}
+
+void MainWindow::start_initialize() {
+    // The camera reads the pending reset before Initialize clears it.
+    prepare_view_for_initialize(camera_, session_.view_reset_pending, VIEW_WIDTH, VIEW_HEIGHT);
+    start_command(Command::Initialize, false, this, QStringLiteral("Initializing..."),
+                  [this, description = description_lines()] { initialize_system(session_, description); });
 }
 
 void MainWindow::Button1Click() {
-    if (running_)
+    if (worker_.busy())
         return;
-    initialize_and_draw();
-}
-
-void MainWindow::set_run_state(bool running) {
-    running_ = running;
-    Button3->setEnabled(running);
-    Bcalculate->setEnabled(!running);
-    // Commands that rebuild the model wait for the end of the run.
-    Button1->setEnabled(!running);
-    Open1->setEnabled(!running);
-    Reset1->setEnabled(!running);
-    Usesquares->setEnabled(!running);
-}
-
-void MainWindow::show_run_progress(int step) {
-    const Real error = max_rotational_force(sim_);
-    statusBar()->showMessage(QStringLiteral("Step %1, error %2 uN - press Stop (Esc) to stop")
-                                 .arg(step)
-                                 .arg(QString::fromStdString(real_to_fixed_text(error * 1e6L, 0, 6))));
+    start_initialize();
 }
 
 void MainWindow::BcalculateClick() {
-    if (running_)
+    if (worker_.busy())
         return;
     bool refused = false;
     for (TNEdit* field : {NEerro, NEdelta, NEtentativas, NEtol, NEdamping})
@@ -396,40 +486,52 @@ void MainWindow::BcalculateClick() {
     settings.max_random_error_deg = NEerro->panel_real();
     settings.damping = NEdamping->panel_real();
 
-    RelaxationObserver observer;
-    observer.initialized = [this](const InitializeResult&) { update_view_transform(camera_); };
-    observer.after_positions = [this] {
-        ++run_step_;
-        redraw();
+    RunObserver observer = make_observer();
+    observer.initialized = [this](const InitializeResult&) {
+        QMetaObject::invokeMethod(
+            this, [this] { update_view_transform(camera_); }, Qt::QueuedConnection);
     };
-    observer.pump_events = [this] {
-        show_run_progress(run_step_);
-        QCoreApplication::processEvents();
+    observer.step_done = [this](int step, Real error) {
+        feed_.put_status(QStringLiteral("Step %1, error %2 uN")
+                             .arg(step)
+                             .arg(QString::fromStdString(real_to_fixed_text(error * 1e6L, 0, 6))) +
+                         PRESS_STOP);
         if (step_hook_)
-            step_hook_(run_step_);
+            step_hook_(step);
     };
-    observer.steps_ended = [this] { Button3->setEnabled(false); };
+    observer.steps_ended = [this] {
+        // The final reports cannot be stopped.
+        QMetaObject::invokeMethod(
+            this, [this] { Button3->setEnabled(false); }, Qt::QueuedConnection);
+    };
 
-    set_run_state(true);
-    run_step_ = 0;
-    statusBar()->showMessage(QStringLiteral("Calculating... press Stop (Esc) to stop"));
-    const bool finished = guarded([&] {
-        if (!sim_.system_initialized)
-            prepare_view_for_initialize(camera_, sim_.view_reset_pending, VIEW_WIDTH, VIEW_HEIGHT);
-        last_run_ = run_calculate(sim_, description_lines(), settings, observer);
-    });
-    set_run_state(false);
-    PaintBox1->update();
-    statusBar()->showMessage(finished ? run_end_text(last_run_) : QStringLiteral("Calculation failed"));
-    if (close_after_run_) {
-        close_after_run_ = false;
-        close();
-    }
+    if (!session_.system_initialized)
+        prepare_view_for_initialize(camera_, session_.view_reset_pending, VIEW_WIDTH, VIEW_HEIGHT);
+    worker_run_ = RelaxationResult{};
+    start_command(Command::Calculate, true, this, QStringLiteral("Calculating... press Stop (Esc) to stop"),
+                  [this, settings, observer = std::move(observer), description = description_lines()] {
+                      worker_run_ = run_calculate(session_, description, settings, observer);
+                  });
+}
+
+bool MainWindow::start_jacobian(const JacobianSettings& settings) {
+    if (worker_.busy())
+        return false;
+    RunObserver observer = make_observer();
+    observer.progress = [this](int object, int objects) {
+        feed_.put_status(QStringLiteral("Jacobian: object %1 of %2").arg(object).arg(objects) + PRESS_STOP);
+        if (progress_hook_)
+            progress_hook_(object, objects);
+    };
+    worker_jacobian_ = JacobianResult{};
+    return start_command(Command::Jacobian, true, jacobian_.get(), QStringLiteral("Jacobian...") + PRESS_STOP,
+                         [this, settings, observer = std::move(observer)] {
+                             worker_jacobian_ = compute_jacobian(session_, settings, observer);
+                         });
 }
 
 void MainWindow::Button3Click() {
-    sim_.stop_requested = true;
-    Button3->setEnabled(false);
+    request_stop();
 }
 
 bool MainWindow::load_description(const QString& path) {
@@ -444,20 +546,20 @@ bool MainWindow::load_description(const QString& path) {
 }
 
 void MainWindow::Open1Click() {
-    if (running_)
+    if (worker_.busy())
         return;
-    if (sim_.description_changed && !dialogs_->ask_yes_no(this, CHANGED_OPEN_QUESTION))
+    if (session_.description_changed && !dialogs_->ask_yes_no(this, CHANGED_OPEN_QUESTION))
         return;
     const QString name = dialogs_->open_file_name(this, current_file_);
     if (name.isEmpty())
         return;
     current_file_ = name;
-    sim_.add_output_line("Loading description from file " + name.toStdString());
+    session_.add_output_line("Loading description from file " + name.toStdString());
     Alwayscalculate1->setChecked(false);
     if (!load_description(name))
         return;
-    initialize_and_draw();
-    sim_.description_changed = false;
+    start_initialize();
+    session_.description_changed = false;
 }
 
 void MainWindow::Save1Click() {
@@ -474,8 +576,8 @@ void MainWindow::Save1Click() {
         dialogs_->show_error(this, save_error_message(name, reason));
         return;
     }
-    sim_.add_output_line("Description saved in file " + name.toStdString());
-    sim_.description_changed = false;
+    session_.add_output_line("Description saved in file " + name.toStdString());
+    session_.description_changed = false;
 }
 
 void MainWindow::Exit1Click() {
@@ -486,7 +588,7 @@ void MainWindow::Exit1Click() {
 }
 
 bool MainWindow::FormCloseQuery() {
-    return !sim_.description_changed || dialogs_->ask_yes_no(this, CHANGED_EXIT_QUESTION);
+    return !session_.description_changed || dialogs_->ask_yes_no(this, CHANGED_EXIT_QUESTION);
 }
 
 void MainWindow::closeEvent(QCloseEvent* event) {
@@ -494,11 +596,11 @@ void MainWindow::closeEvent(QCloseEvent* event) {
         event->ignore();
         return;
     }
-    if (running_) {
-        // The run is on the call stack below this handler: stop it, and close when it ends.
+    if (worker_.busy()) {
+        // The worker still uses the session: stop the command, and close when it has ended.
         close_confirmed_ = true;
         close_after_run_ = true;
-        Button3Click();
+        request_stop();
         event->ignore();
         return;
     }
@@ -541,10 +643,10 @@ void MainWindow::Identify1Click() {
 }
 
 void MainWindow::Reset1Click() {
-    if (running_)
+    if (worker_.busy())
         return;
-    sim_.view_reset_pending = true;
-    initialize_and_draw();
+    session_.view_reset_pending = true;
+    start_initialize();
 }
 
 void MainWindow::Save2Click() {
@@ -556,15 +658,20 @@ void MainWindow::Save2Click() {
         dialogs_->show_error(this, save_error_message(name, reason));
         return;
     }
-    sim_.add_output_line("Bitmap saved as " + name.toStdString());
+    session_.add_output_line("Bitmap saved as " + name.toStdString());
 }
 
 void MainWindow::List1Click() {
-    guarded([this] { list_updated_system(sim_); });
+    if (worker_.busy())
+        return;
+    guarded([this] { list_updated_system(session_.model, session_.sink()); });
 }
 
 void MainWindow::Capacitances1Click() {
-    guarded([this] { report_capacitances(sim_); });
+    if (worker_.busy())
+        return;
+    start_command(Command::Capacitances, false, this, QStringLiteral("Capacitances..."),
+                  [this] { report_capacitances(session_.model, session_.workspace, session_.sink()); });
 }
 
 void MainWindow::Jacobian1Click() {
@@ -582,12 +689,17 @@ void MainWindow::Speedsimulation1Click() {
 }
 
 void MainWindow::Memo1Change() {
-    sim_.description_changed = true;
+    session_.description_changed = true;
 }
 
 void MainWindow::Memo1Exit() {
+    if (worker_.busy()) {
+        // The command may be reading the flag: it is cleared when the command ends.
+        description_left_in_run_ = true;
+        return;
+    }
     // The next Calculate reads the description again; until Initialize the view is frozen.
-    sim_.system_initialized = false;
+    session_.system_initialized = false;
 }
 
 bool MainWindow::eventFilter(QObject* watched, QEvent* event) {
@@ -621,7 +733,10 @@ QPoint MainWindow::view_point(const QMouseEvent* event) const {
 
 void MainWindow::PaintBox1MouseDown(QMouseEvent* event) {
     const QPoint p = view_point(event);
-    begin_drag(camera_, sim_.system_initialized, (event->buttons() & Qt::LeftButton) != 0, p.x(), p.y());
+    // The picture on the view decides, so a drag works while a command runs.
+    const bool initialized =
+        worker_.busy() ? view_snapshot_->system_initialized : session_.system_initialized;
+    begin_drag(camera_, initialized, (event->buttons() & Qt::LeftButton) != 0, p.x(), p.y());
 }
 
 void MainWindow::PaintBox1MouseMove(QMouseEvent* event) {
@@ -642,17 +757,17 @@ bool MainWindow::event(QEvent* event) {
 }
 
 void MainWindow::FormActivate() {
-    if (startup_done_ || startup_file_.isEmpty() || running_)
+    if (startup_done_ || startup_file_.isEmpty() || worker_.busy())
         return;
     // Tried once: a file that cannot be read is reported once, not at every activation that
     // follows the error box.
     startup_done_ = true;
     current_file_ = startup_file_;
-    sim_.add_output_line("Loading description from file " + startup_file_.toStdString());
+    session_.add_output_line("Loading description from file " + startup_file_.toStdString());
     if (!load_description(startup_file_))
         return;
-    sim_.description_changed = false;
-    initialize_and_draw();
+    session_.description_changed = false;
+    start_initialize();
 }
 
 } // namespace ambrel::ui

@@ -1,13 +1,21 @@
 // TForm1, the main window: the description editor, the output panel, the 3D view, the command
 // buttons and the numeric fields of the relaxation run, the main menu with the file commands and
-// the option switches, and the view's pop-up menu. It owns the one Simulator of the program, the
+// the option switches, and the view's pop-up menu. It owns the one Session of the program, the
 // camera and the scene, and the four tool windows.
+//
+// Long commands (Initialize, Calculate, the Jacobian, the capacitances) run on a worker thread, one
+// at a time: while one runs, the commands that read or rebuild the model are disabled, the view
+// draws the newest snapshot the command has sent (and can still be turned), report lines reach the
+// output panel in order, and Stop (Esc) asks the command to stop after its present evaluation.
 #pragma once
 
-#include "text/numeric_field.h"
 #include "model/options.h"
-#include "model/simulator.h"
+#include "session/session.h"
+#include "session/snapshot.h"
+#include "solver/jacobian.h"
 #include "solver/relaxation.h"
+#include "text/numeric_field.h"
+#include "ui/command_worker.h"
 #include "ui/panel_sink.h"
 #include "view/camera.h"
 #include "view/scene.h"
@@ -16,6 +24,7 @@
 #include <QStringList>
 
 #include <array>
+#include <atomic>
 #include <functional>
 #include <memory>
 #include <string>
@@ -55,7 +64,7 @@ class MainWindow : public QMainWindow {
     explicit MainWindow(DialogProvider* dialogs = nullptr, QWidget* parent = nullptr);
     ~MainWindow() override;
 
-    Simulator& simulator() { return sim_; }
+    Session& session() { return session_; }
     const Camera& camera() const { return camera_; }
     const Scene& scene() const { return scene_; }
     DialogProvider& dialogs() { return *dialogs_; }
@@ -72,12 +81,21 @@ class MainWindow : public QMainWindow {
 
     // The lines of the description panel.
     std::vector<std::string> description_lines() const;
-    // A Calculate run is under way.
-    bool run_in_progress() const { return running_; }
+    // A long command (Initialize, Calculate, the Jacobian, the capacitances) is under way on the
+    // worker thread; `command_finished` follows its end.
+    bool run_in_progress() const { return worker_.busy(); }
     // The result of the last Calculate run.
     const RelaxationResult& last_run() const { return last_run_; }
-    // Called once per step of a run after the window has processed its events.
+    // Test hooks, called on the worker thread: at the end of every step of a run, and as the
+    // Jacobian begins each object. An exception thrown from one ends the command as a failure.
+    // Set them while no command runs.
     void set_step_hook(std::function<void(int step)> hook) { step_hook_ = std::move(hook); }
+    void set_progress_hook(std::function<void(int object, int objects)> hook) {
+        progress_hook_ = std::move(hook);
+    }
+    // Starts the Jacobian on the worker (the Jacobian window's Calculate button); false when a
+    // command is under way.
+    bool start_jacobian(const JacobianSettings& settings);
 
     QAction* option_action(Option option) const;
 
@@ -134,6 +152,10 @@ class MainWindow : public QMainWindow {
     QAction* Capacitances1 = nullptr;
     QAction* Jacobian1 = nullptr;
 
+  signals:
+    // A long command has ended and the window is restored (any error box has been shown).
+    void command_finished();
+
   public slots:
     void Button1Click();
     void BcalculateClick();
@@ -170,6 +192,8 @@ class MainWindow : public QMainWindow {
     bool event(QEvent* event) override;
 
   private:
+    enum class Command { Initialize, Calculate, Jacobian, Capacitances };
+
     void create_controls(QWidget* client);
     void create_menus();
     void create_shortcuts();
@@ -178,23 +202,36 @@ class MainWindow : public QMainWindow {
 
     // May the user discard the edited description? Asks only when it was edited.
     bool FormCloseQuery();
-    // Initialize, view transform update and scene drawing; false when it failed.
-    bool initialize_and_draw();
+    // Starts Initialize on the worker; the view transform is updated and the scene drawn after it.
+    void start_initialize();
+    // Starts a long command on the worker with the window in its run state and `status` in the
+    // status bar; `stoppable` enables Stop. Errors go to an error box over `error_parent` after
+    // the command.
+    bool start_command(Command command, bool stoppable, QWidget* error_parent, const QString& status,
+                       std::function<void()> job);
+    void command_ended(bool failed, const QString& failure);
+    // What every command tells the window from the worker: the snapshot of each placement, and
+    // Stop asked again should the command have cleared it as it began.
+    RunObserver make_observer();
+    void take_feed();
+    // Asks the command under way to stop after its present evaluation.
+    void request_stop();
     void redraw();
     // Runs a command and shows an unexpected failure in an error box; false when it failed.
     bool guarded(const std::function<void()>& command);
     // Replaces the description panel by a file; false (with the error shown) when unreadable.
     bool load_description(const QString& path);
-    void set_run_state(bool running);
-    void show_run_progress(int step);
+    void set_run_state(bool running, bool stoppable);
     QPoint view_point(const QMouseEvent* event) const;
 
     std::unique_ptr<DialogProvider> own_dialogs_;
     DialogProvider* dialogs_;
     PanelSink sink_;
-    Simulator sim_;
+    Session session_;
     Camera camera_;
     Scene scene_;
+    // What the view draws: the session's state while idle, the newest one a command sent while busy.
+    std::shared_ptr<const SceneSnapshot> view_snapshot_;
 
     std::array<QAction*, OPTION_COUNT> option_actions_{};
 
@@ -202,17 +239,27 @@ class MainWindow : public QMainWindow {
     QString startup_file_;
     bool startup_done_ = false;
 
-    bool running_ = false;
-    int run_step_ = 0;
+    Command command_ = Command::Initialize; // the one under way, or the last one
+    QWidget* error_parent_ = nullptr;
+    QString status_before_; // the status text the command replaced
     RelaxationResult last_run_;
+    RelaxationResult worker_run_;    // written by the worker, taken when the command ends
+    JacobianResult worker_jacobian_; // likewise
+    std::atomic<bool> stop_wanted_{false};
+    bool description_left_in_run_ = false; // the description panel was left while a command ran
     std::function<void(int)> step_hook_;
+    std::function<void(int, int)> progress_hook_;
     bool close_confirmed_ = false;
     bool close_after_run_ = false;
+    RunFeed feed_;
 
     std::unique_ptr<AboutWindow> about_;
     std::unique_ptr<ExtraWindow> extra_;
     std::unique_ptr<ElectroscopeWindow> electroscope_;
     std::unique_ptr<JacobianWindow> jacobian_;
+
+    // Declared last: destroyed first, it waits for a job still running, which uses the above.
+    CommandWorker worker_;
 };
 
 } // namespace ambrel::ui

@@ -1,22 +1,42 @@
-// The output panel as the simulator's output sink: every report line becomes the new last
-// line of the panel.
+// The output panel as the session's output sink: every report line becomes the new last line of
+// the panel. Lines may come from any thread. On the window's thread a line is appended at once,
+// after the lines still queued; from the worker thread lines are queued and the window's event
+// loop appends them in the order they came, many at a time.
 #pragma once
 
 #include "model/output_sink.h"
+
+#include <QObject>
+
+#include <mutex>
+#include <string>
+#include <vector>
 
 class QPlainTextEdit;
 
 namespace ambrel::ui {
 
-class PanelSink : public OutputSink {
+class PanelSink : public QObject, public OutputSink {
+    Q_OBJECT
+
   public:
+    explicit PanelSink(QObject* parent = nullptr);
+
     void set_panel(QPlainTextEdit* panel) { panel_ = panel; }
+    // Appends the queued lines now. On the window's thread only.
+    void flush();
 
   protected:
     void emit_line(std::string_view line) override;
 
   private:
+    // Takes the queued lines and appends them.
+    void append_queued();
+
     QPlainTextEdit* panel_ = nullptr;
+    std::mutex mutex_;
+    std::vector<std::string> queued_; // lines from other threads, oldest first
+    bool append_posted_ = false;      // an append_queued call is on its way to the event loop
 };
 
 } // namespace ambrel::ui

@@ -1,5 +1,5 @@
-#include "model/units.h"
 #include "view/scene.h"
+#include "model/units.h"
 
 #include "text/number_format.h"
 
@@ -213,44 +213,55 @@ void draw_reference_box(Canvas& canvas, const Camera& camera) {
         draw_text(canvas, axis.at.x - 4, axis.at.y - 4, QString::fromLatin1(axis.letter), SCENE_SILVER);
 }
 
+// The object of sphere i, or null when the snapshot's tables do not hold it.
+const Object* object_of(const SystemModel& model, int i) {
+    const int o = model.spheres[i].object;
+    if (o < 1 || o >= static_cast<int>(model.objects.size()))
+        return nullptr;
+    return &model.objects[o];
+}
+
 // Draws sphere i: the string (before or after the disc, by depth), the dotted outline of a
 // composite object (by its last sphere), the disc and the label.
-void draw_sphere(Canvas& canvas, const Simulator& sim, const Camera& camera, int i) {
+void draw_sphere(Canvas& canvas, const SceneSnapshot& snapshot, Real depth, const Camera& camera, int i) {
     QPainter& painter = canvas.painter;
-    const Sphere& s = sim.spheres[i];
-    const QRgb fill = sphere_fill_colour(sim, i);
+    const SystemModel& model = snapshot.model;
+    const Sphere& s = model.spheres[i];
+    const Object* object = object_of(model, i);
+    const QRgb fill = sphere_fill_colour(snapshot, i);
 
     bool string_after_disc = false;
     QPoint string_from, string_to;
-    if (s.kind == KIND_BALL) {
-        const Real along = s.L - s.r; // the string ends on the ball's surface
+    if (object && object->kind == KIND_BALL) {
+        const Real along = object->L - s.r; // the string ends on the ball's surface
         if (along > 0) {
             string_from = to_qpoint(project_point(camera, s.x0, s.y0, s.z0));
-            const Real px = s.x0 + along * std::sin(s.Az) * std::cos(s.Ax);
-            const Real py = s.y0 + along * std::sin(s.Az) * std::sin(s.Ax);
-            const Real pz = s.z0 - along * std::cos(s.Az);
+            const Real px = s.x0 + along * std::sin(object->Az) * std::cos(object->Ax);
+            const Real py = s.y0 + along * std::sin(object->Az) * std::sin(object->Ax);
+            const Real pz = s.z0 - along * std::cos(object->Az);
             string_to = to_qpoint(project_point(camera, px, py, pz));
-            if (s.depth > depth_of(camera, px, py, pz)) {
+            if (depth > depth_of(camera, px, py, pz)) {
                 painter.setPen(canvas.black);
                 painter.drawLine(string_from, string_to);
             } else {
                 string_after_disc = true;
             }
         }
-    } else if (s.is_object_last()) {
-        const Real R = s.object_size;
-        const Real sin_az = std::sin(s.Az), cos_az = std::cos(s.Az);
-        const Real sin_ax = std::sin(s.Ax), cos_ax = std::cos(s.Ax);
-        const Real cx = s.ref_x0 + s.L * sin_az * cos_ax;
-        const Real cy = s.ref_y0 + s.L * sin_az * sin_ax;
-        const Real cz = s.ref_z0 - s.L * cos_az;
+    } else if (object && object->last() == i) {
+        const Object& o = *object;
+        const Real R = s.size;
+        const Real sin_az = std::sin(o.Az), cos_az = std::cos(o.Az);
+        const Real sin_ax = std::sin(o.Ax), cos_ax = std::cos(o.Ax);
+        const Real cx = o.ref_x0 + o.L * sin_az * cos_ax;
+        const Real cy = o.ref_y0 + o.L * sin_az * sin_ax;
+        const Real cz = o.ref_z0 - o.L * cos_az;
         const QPoint centre = to_qpoint(project_point(camera, cx, cy, cz));
-        const Real along = s.L - R;
+        const Real along = o.L - R;
         if (along > 0) {
-            string_from = to_qpoint(project_point(camera, s.ref_x0, s.ref_y0, s.ref_z0));
-            const Real px = s.ref_x0 + along * sin_az * cos_ax;
-            const Real py = s.ref_y0 + along * sin_az * sin_ax;
-            const Real pz = s.ref_z0 - along * cos_az;
+            string_from = to_qpoint(project_point(camera, o.ref_x0, o.ref_y0, o.ref_z0));
+            const Real px = o.ref_x0 + along * sin_az * cos_ax;
+            const Real py = o.ref_y0 + along * sin_az * sin_ax;
+            const Real pz = o.ref_z0 - along * cos_az;
             string_to = to_qpoint(project_point(camera, px, py, pz));
             if (depth_of(camera, px, py, pz) < depth_of(camera, cx, cy, cz)) {
                 painter.setPen(canvas.grey); // behind the object's centre
@@ -269,7 +280,7 @@ void draw_sphere(Canvas& canvas, const Simulator& sim, const Camera& camera, int
 
     const PixelPoint at = project_point(camera, s.x, s.y, s.z);
     const int m = radius_in_pixels(s.r, camera);
-    if (sim.option(Option::ShadedBalls)) {
+    if (snapshot.options[Option::ShadedBalls]) {
         shade_disc(canvas.bits, canvas.bytes_per_line, canvas.width, canvas.height, at.x, at.y, m, fill);
     } else {
         const QRect box(at.x - m, at.y - m, 2 * m, 2 * m);
@@ -286,9 +297,9 @@ void draw_sphere(Canvas& canvas, const Simulator& sim, const Camera& camera, int
         painter.drawLine(string_from, string_to);
     }
 
-    if (sim.option(Option::Identify)) {
+    if (snapshot.options[Option::Identify]) {
         const QString label =
-            sim.option(Option::IdentifyByNumbers) ? QString::number(i) : QString::fromStdString(s.name);
+            snapshot.options[Option::IdentifyByNumbers] ? QString::number(i) : QString::fromStdString(s.name);
         draw_text(canvas, at.x, at.y, label, SCENE_YELLOW);
     }
 }
@@ -303,18 +314,20 @@ Scene::Scene(int width, int height)
     font_.setPixelSize(LABEL_PIXEL_SIZE);
     draw_order_.reserve(MAX_SPHERES);
     order_keys_.reserve(MAX_SPHERES);
+    depths_.reserve(MAX_SPHERES + 1);
 }
 
-QRgb sphere_fill_colour(const Simulator& sim, int i) {
-    if (!sim.forces_valid)
+QRgb sphere_fill_colour(const SceneSnapshot& snapshot, int i) {
+    if (!snapshot.forces_valid)
         return SCENE_SILVER;
-    const Sphere& s = sim.spheres[i];
-    const Real density = s.Q / (s.r * s.r);
+    const Sphere& s = snapshot.model.spheres[i];
+    const Real Q = static_cast<std::size_t>(i) < snapshot.Q.size() ? snapshot.Q[i] : 0;
+    const Real density = Q / (s.r * s.r);
     if (density >= 0) {
-        const int c = colour_level(density * 255 / sim.density_max);
+        const int c = colour_level(density * 255 / snapshot.density_max);
         return qRgb(c, 255 - c, 0);
     }
-    const int c = colour_level(density * 255 / sim.density_min);
+    const int c = colour_level(density * 255 / snapshot.density_min);
     return qRgb(0, 255 - c, c);
 }
 
@@ -338,21 +351,24 @@ QString status_line_pan(const Camera& camera, int paint_width) {
     return QString::fromStdString(line);
 }
 
-bool draw_scene(Scene& scene, Simulator& sim, const Camera& camera) {
-    if (!sim.system_initialized)
+bool draw_scene(Scene& scene, const SceneSnapshot& snapshot, const Camera& camera) {
+    if (!snapshot.system_initialized)
         return false; // the previous picture stays
+    const SystemModel& model = snapshot.model;
     QImage& image = scene.offscreen_;
     const int width = image.width(), height = image.height();
-    const int capacity = std::min(MAX_SPHERES, static_cast<int>(sim.spheres.size()) - 1);
-    const int n = std::clamp(sim.sphere_count, 0, std::max(capacity, 0));
+    const int capacity = std::min(MAX_SPHERES, static_cast<int>(model.spheres.size()) - 1);
+    const int n = std::clamp(model.sphere_count, 0, std::max(capacity, 0));
 
     // Painter's order: ascending depth (farthest first); equal depths by ascending number, so the
     // higher number covers the lower one. A NaN depth sorts first.
     scene.order_keys_.resize(static_cast<std::size_t>(n));
+    scene.depths_.resize(static_cast<std::size_t>(n) + 1);
     for (int i = 1; i <= n; ++i) {
-        Sphere& s = sim.spheres[i];
-        s.depth = depth_of(camera, s.x, s.y, s.z);
-        const Real key = std::isnan(s.depth) ? -std::numeric_limits<Real>::infinity() : s.depth;
+        const Sphere& s = model.spheres[i];
+        const Real depth = depth_of(camera, s.x, s.y, s.z);
+        scene.depths_[i] = depth;
+        const Real key = std::isnan(depth) ? -std::numeric_limits<Real>::infinity() : depth;
         scene.order_keys_[i - 1] = {key, i};
     }
     std::sort(scene.order_keys_.begin(), scene.order_keys_.end());
@@ -376,8 +392,10 @@ bool draw_scene(Scene& scene, Simulator& sim, const Camera& camera) {
     draw_text(canvas, 2, 2, status_line_angles(camera), SCENE_SILVER);
     draw_text(canvas, 2, 20, status_line_pan(camera, width), SCENE_SILVER);
 
-    for (int k = 0; k < n; ++k)
-        draw_sphere(canvas, sim, camera, scene.draw_order_[k]);
+    for (int k = 0; k < n; ++k) {
+        const int i = scene.draw_order_[k];
+        draw_sphere(canvas, snapshot, scene.depths_[i], camera, i);
+    }
 
     painter.end();
     scene.has_picture_ = true;

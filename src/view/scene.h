@@ -1,10 +1,10 @@
-// The picture of the 3D view: draws the system of a Simulator, seen through a Camera, into an
+// The picture of the 3D view: draws a snapshot of the system, seen through a Camera, into an
 // off-screen 32-bit image (painter's order, farthest sphere first), and writes it as a Windows BMP.
 // Spheres are coloured by their surface charge density Q/r^2: red for the most positive, green for
 // zero, blue for the most negative, silver while the forces are not valid.
 #pragma once
 
-#include "model/simulator.h"
+#include "session/snapshot.h"
 #include "view/camera.h"
 
 #include <QFont>
@@ -24,7 +24,7 @@ inline constexpr QRgb SCENE_GREY = 0xff808080;   // reference box, strings behin
 inline constexpr QRgb SCENE_YELLOW = 0xffffff00; // label background
 
 // The drawing state of one view, allocated once by its host: the off-screen image the size of the
-// view surface, the drawing order and the font. Spheres are read from the Simulator at every drawing.
+// view surface, the drawing order with its depth keys, and the font. The snapshot drawn is only read.
 // Shaded discs need no sprite image of their own: they are computed straight into the off-screen
 // image, and only where they show. Make a Scene after the QGuiApplication (it holds a font).
 class Scene {
@@ -37,29 +37,32 @@ class Scene {
     bool has_picture() const { return has_picture_; }
     // Sphere numbers in the order of the last drawing (farthest first).
     const std::vector<int>& draw_order() const { return draw_order_; }
+    // The depth key of sphere i in the last drawing (larger is nearer to the eye).
+    Real depth(int i) const { return depths_[static_cast<std::size_t>(i)]; }
     // The font of the status lines, the axis letters and the labels.
     const QFont& font() const { return font_; }
 
   private:
-    friend bool draw_scene(Scene& scene, Simulator& sim, const Camera& camera);
+    friend bool draw_scene(Scene& scene, const SceneSnapshot& snapshot, const Camera& camera);
 
     QImage offscreen_;
     QFont font_;
     std::vector<int> draw_order_;                  // capacity MAX_SPHERES, filled per drawing
-    std::vector<std::pair<Real, int>> order_keys_; // (depth, sphere number), capacity MAX_SPHERES
+    std::vector<std::pair<Real, int>> order_keys_; // (depth key, sphere number), capacity MAX_SPHERES
+    std::vector<Real> depths_;                     // per sphere number, 1-based, capacity MAX_SPHERES + 1
     bool has_picture_ = false;
 };
 
 // Draws the whole scene: background and border, the reference box with its axis letters, the two
 // status lines with the camera values, and every sphere with its string, the dotted outline of
-// composite objects and the optional label. Writes each sphere's `depth`. Does nothing and returns
-// false when the system is not initialised (the previous picture stays); true when it drew.
+// composite objects and the optional label. Does nothing and returns false when the system of the
+// snapshot is not initialised (the previous picture stays); true when it drew.
 // Needs a QGuiApplication (fonts).
-bool draw_scene(Scene& scene, Simulator& sim, const Camera& camera);
+bool draw_scene(Scene& scene, const SceneSnapshot& snapshot, const Camera& camera);
 
 // The fill colour of sphere i: its charge density on the scale of density_max (positive, towards
 // red) or density_min (negative, towards blue); silver when the forces are not valid.
-QRgb sphere_fill_colour(const Simulator& sim, int i);
+QRgb sphere_fill_colour(const SceneSnapshot& snapshot, int i);
 
 // A shaded disc of radius m (at least 1) centred on (x, y): brightest at the highlight, up and
 // left of the centre by a third of the radius, falling linearly with the distance from it to about

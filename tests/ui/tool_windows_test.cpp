@@ -137,9 +137,9 @@ TEST_F(ToolWindowsTest, JacobianWindowComputesTheMatrix) {
     EXPECT_TRUE(texts.contains("Angle variation (rad)"));
     EXPECT_TRUE(texts.contains("(Copy the matrix and compute its eigenvalues)"));
 
-    window->Button1->click();
+    click_and_wait(*window, window->Button1);
     const qsizetype before = output().size();
-    find<QPushButton>(jacobian, "Button3")->click();
+    click_and_wait(*window, find<QPushButton>(jacobian, "Button3"));
     const QStringList lines = new_lines(before);
     ASSERT_GE(lines.size(), 9);
     EXPECT_TRUE(lines[0].startsWith("Jacobian matrix (error ")) << lines[0].toStdString();
@@ -149,9 +149,9 @@ TEST_F(ToolWindowsTest, JacobianWindowComputesTheMatrix) {
 
 TEST_F(ToolWindowsTest, JacobianInTimeDomainModeOnlySaysSo) {
     window->findChild<QAction*>("Speedsimulation1")->trigger();
-    window->Button1->click();
+    click_and_wait(*window, window->Button1);
     const qsizetype before = output().size();
-    find<QPushButton>(window->jacobian_window(), "Button3")->click();
+    click_and_wait(*window, find<QPushButton>(window->jacobian_window(), "Button3"));
     EXPECT_EQ(new_lines(before), QStringList({"Jacobian matrix not implemented for speed simulation."}));
 }
 

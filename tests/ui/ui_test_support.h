@@ -1,13 +1,19 @@
-// Helpers of the window tests: scripted answers to the prompts and file dialogs, and the
-// ways a test moves the input focus like a user.
+// Helpers of the window tests: scripted answers to the prompts and file dialogs, the ways a
+// test moves the input focus like a user, and the wait for a command of the worker thread.
 #pragma once
 
 #include "ui/dialog_provider.h"
+#include "ui/main_window.h"
 
+#include <QAbstractButton>
+#include <QAction>
 #include <QApplication>
 #include <QFocusEvent>
 #include <QStringList>
+#include <QTest>
 #include <QWidget>
+
+#include <gtest/gtest.h>
 
 #include <deque>
 #include <vector>
@@ -70,6 +76,28 @@ inline void leave_control(QWidget* widget, Qt::FocusReason reason = Qt::TabFocus
 inline void process_events() {
     for (int i = 0; i < 3; ++i)
         QApplication::processEvents();
+}
+
+// Waits (letting the window's events run) until no command is under way on the worker and the
+// window has been restored; false after `timeout_ms`.
+[[nodiscard]] inline bool wait_for_idle(const MainWindow& window, int timeout_ms = 120000) {
+    return QTest::qWaitFor([&] { return !window.run_in_progress(); }, timeout_ms);
+}
+
+// A click or a menu choice that may start a command, and the wait for its end.
+inline void click_and_wait(MainWindow& window, QAbstractButton* button) {
+    button->click();
+    ASSERT_TRUE(wait_for_idle(window)) << button->objectName().toStdString();
+}
+inline void trigger_and_wait(MainWindow& window, QAction* action) {
+    action->trigger();
+    ASSERT_TRUE(wait_for_idle(window)) << action->objectName().toStdString();
+}
+
+// Runs `call` on the window's thread while the calling worker thread waits for it: a test hook
+// looks at the window during a command at a point of the command's own choosing.
+template <class Call> void on_window_thread(MainWindow& window, Call call) {
+    QMetaObject::invokeMethod(&window, call, Qt::BlockingQueuedConnection);
 }
 
 } // namespace ambrel::ui::test

@@ -44,34 +44,47 @@ QRgb pixel(const QImage& image, int x, int y) {
 
 class SceneTest : public ::testing::Test {
   protected:
-    NullSink sink;
-    Simulator sim{sink};
+    SceneSnapshot snap;
+    SystemModel& model = snap.model;
     Camera camera;
     Scene scene;
 
     void SetUp() override {
-        sim.system_initialized = true;
-        sim.forces_valid = true;
-        sim.options.set(Option::ShadedBalls, false);
-        sim.density_max = 1;
-        sim.density_min = -1;
+        model.reserve_spheres(MAX_SPHERES); // references to spheres stay valid
+        snap.system_initialized = true;
+        snap.forces_valid = true;
+        snap.options.set(Option::ShadedBalls, false);
+        snap.density_max = 1;
+        snap.density_min = -1;
     }
 
-    // A single ball (r in metres, charge Q) at (x, y, z), on no string.
-    Sphere& add_ball(Real x, Real y, Real z, Real r, Real Q) {
-        Sphere& s = sim.spheres[++sim.sphere_count];
+    // A new sphere, its charge Q and an object of one sphere (a ball on no string) holding it.
+    Sphere& add_sphere(Real x, Real y, Real z, Real r, Real Q) {
+        const int i = ++model.sphere_count;
+        snap.Q.resize(static_cast<std::size_t>(i) + 1, 0);
+        snap.Q[i] = Q;
+        Sphere& s = model.spheres[i];
         s = Sphere{};
-        s.name = "ball" + std::to_string(sim.sphere_count);
+        s.name = "ball" + std::to_string(i);
         s.x = s.x0 = x;
         s.y = s.y0 = y;
         s.z = s.z0 = z;
-        s.r = s.object_size = r;
-        s.Q = Q;
-        s.kind = KIND_BALL;
-        s.index_in_object = s.object_spheres = 1;
-        s.object_number = sim.sphere_count;
+        s.r = s.size = r;
+        s.index_in_object = 1;
+        Object& o = model.objects[++model.object_count];
+        o = Object{};
+        o.kind = KIND_BALL;
+        o.first = i;
+        o.count = 1;
+        o.ref_x0 = x;
+        o.ref_y0 = y;
+        o.ref_z0 = z;
+        s.object = model.object_count;
         return s;
     }
+    // A single ball (r in metres, charge Q) at (x, y, z), on no string.
+    Sphere& add_ball(Real x, Real y, Real z, Real r, Real Q) { return add_sphere(x, y, z, r, Q); }
+    Object& object_of(const Sphere& s) { return model.objects[s.object]; }
 
     void view_from(Real elevation) {
         camera.view_elevation = elevation;
@@ -81,7 +94,7 @@ class SceneTest : public ::testing::Test {
     PixelPoint at(Real x, Real y, Real z) const { return project_point(camera, x, y, z); }
     QRgb pixel_at(PixelPoint p) const { return pixel(scene.image(), p.x, p.y); }
 
-    void draw() { ASSERT_TRUE(draw_scene(scene, sim, camera)); }
+    void draw() { ASSERT_TRUE(draw_scene(scene, snap, camera)); }
 };
 
 // The shade of one pixel written out directly from the formula of the shaded disc.
@@ -98,10 +111,10 @@ QRgb reference_shade(int m, int du, int dv, QRgb colour, bool* inside) {
 }
 
 TEST_F(SceneTest, NothingIsDrawnBeforeInitialize) {
-    sim.system_initialized = false;
+    snap.system_initialized = false;
     add_ball(0, 0, 0, 0.02L, 1);
     const QImage before = scene.image().copy();
-    EXPECT_FALSE(draw_scene(scene, sim, camera));
+    EXPECT_FALSE(draw_scene(scene, snap, camera));
     EXPECT_FALSE(scene.has_picture());
     EXPECT_EQ(scene.image(), before);
 }
@@ -175,7 +188,7 @@ TEST_F(SceneTest, FlatDiscsColouredByChargeDensity) {
     EXPECT_EQ(pixel(scene.image(), c.x + 23, c.y), SCENE_SILVER);
 
     // Without valid forces every disc is silver, still outlined.
-    sim.forces_valid = false;
+    snap.forces_valid = false;
     draw();
     EXPECT_EQ(pixel_at(at(0, 0, 0)), SCENE_SILVER);
     EXPECT_EQ(pixel_at(at(-0.1L, 0, 0)), SCENE_SILVER);
@@ -186,20 +199,20 @@ TEST_F(SceneTest, FlatDiscsColouredByChargeDensity) {
 }
 
 TEST_F(SceneTest, ColourLevelsRoundHalvesToEvenAndStayInRange) {
-    sim.density_max = 255;
-    sim.density_min = -255;
+    snap.density_max = 255;
+    snap.density_min = -255;
     add_ball(0, 0, 0, 1, 127.5L);
     add_ball(0, 0, 0, 1, 0.5L);
     add_ball(0, 0, 0, 1, 1.5L);
     add_ball(0, 0, 0, 1, -2.5L);
     add_ball(0, 0, 0, 1, 1000); // above the scale: held at pure red
     add_ball(0, 0, 0, 0, 0);    // no radius: no NaN colour
-    EXPECT_EQ(sphere_fill_colour(sim, 1), qRgb(128, 127, 0));
-    EXPECT_EQ(sphere_fill_colour(sim, 2), qRgb(0, 255, 0));
-    EXPECT_EQ(sphere_fill_colour(sim, 3), qRgb(2, 253, 0));
-    EXPECT_EQ(sphere_fill_colour(sim, 4), qRgb(0, 253, 2));
-    EXPECT_EQ(sphere_fill_colour(sim, 5), RED);
-    EXPECT_EQ(sphere_fill_colour(sim, 6), GREEN);
+    EXPECT_EQ(sphere_fill_colour(snap, 1), qRgb(128, 127, 0));
+    EXPECT_EQ(sphere_fill_colour(snap, 2), qRgb(0, 255, 0));
+    EXPECT_EQ(sphere_fill_colour(snap, 3), qRgb(2, 253, 0));
+    EXPECT_EQ(sphere_fill_colour(snap, 4), qRgb(0, 253, 2));
+    EXPECT_EQ(sphere_fill_colour(snap, 5), RED);
+    EXPECT_EQ(sphere_fill_colour(snap, 6), GREEN);
 }
 
 TEST_F(SceneTest, NearerSphereCoversAndEqualDepthsKeepNumberOrder) {
@@ -210,10 +223,10 @@ TEST_F(SceneTest, NearerSphereCoversAndEqualDepthsKeepNumberOrder) {
     draw();
     EXPECT_EQ(pixel_at(at(0, 0, 0)), RED);
     EXPECT_EQ(scene.draw_order(), (std::vector<int>{2, 1}));
-    EXPECT_LT(sim.spheres[2].depth, sim.spheres[1].depth);
+    EXPECT_LT(scene.depth(2), scene.depth(1));
 
     // At equal depth the higher number is drawn last.
-    sim.spheres[2].x = sim.spheres[2].y = sim.spheres[2].z = 0;
+    model.spheres[2].x = model.spheres[2].y = model.spheres[2].z = 0;
     draw();
     EXPECT_EQ(pixel_at(at(0, 0, 0)), GREEN);
     EXPECT_EQ(scene.draw_order(), (std::vector<int>{1, 2}));
@@ -236,7 +249,7 @@ TEST_F(SceneTest, BallStringInFrontIsDrawnOverTheDiscAndBehindIsHidden) {
     // A ball at the origin hanging straight down from 15 cm above; the string ends on its top.
     Sphere& s = add_ball(0, 0, 0, 0.02L, 1);
     s.z0 = 0.15L;
-    s.L = 0.15L;
+    object_of(s).L = 0.15L;
     // Seen from above, the string's end is nearer than the centre: black over the red disc.
     view_from(20 * PI / 180);
     draw();
@@ -252,32 +265,51 @@ TEST_F(SceneTest, BallStringInFrontIsDrawnOverTheDiscAndBehindIsHidden) {
     EXPECT_EQ(pixel(scene.image(), behind.x, behind.y - 4), RED);
     EXPECT_EQ(pixel_at(at(0, 0, 0.1L)), SCENE_BLACK);
     // A string not longer than the radius is not drawn.
-    s.L = 0.02L;
+    object_of(s).L = 0.02L;
     view_from(20 * PI / 180);
     draw();
     EXPECT_EQ(pixel_at(at(0, 0, 0.1L)), SCENE_SILVER);
 }
 
+TEST_F(SceneTest, EachBallsStringGoesByItsOwnDepthWhateverTheDrawingOrder) {
+    view_from(20 * PI / 180);
+    // Sphere 1: a small ball far nearer to the eye, off to the side; it is drawn last.
+    const Real wx = camera.dx, wy = camera.dy, wz = camera.dz;
+    add_ball(0.3L * wx + 0.12L, 0.3L * wy, 0.3L * wz, 0.005L, 0);
+    // Sphere 2: the ball on its string of the test above, drawn first.
+    Sphere& s = add_ball(0, 0, 0, 0.02L, 1);
+    s.z0 = 0.15L;
+    object_of(s).L = 0.15L;
+    ASSERT_GT(depth_of(camera, model.spheres[1].x, model.spheres[1].y, model.spheres[1].z),
+              depth_of(camera, 0, 0, 0.02L));
+    draw();
+    ASSERT_EQ(scene.draw_order(), (std::vector<int>{2, 1}));
+    // Its string's end is nearer than its centre: the string crosses the red disc.
+    const PixelPoint inside = at(0, 0, 0.02L);
+    EXPECT_EQ(pixel(scene.image(), inside.x, inside.y - 4), SCENE_BLACK);
+}
+
 TEST_F(SceneTest, CompositeObjectStringAndDottedOutlineComeFromItsLastSphere) {
     // A far, large red disc as a backdrop for the silver dotted outline.
     view_from(20 * PI / 180);
-    Sphere& backdrop = add_ball(0, 0, -0.15L, 0.12L, 1);
-    backdrop.L = 0;
+    add_ball(0, 0, -0.15L, 0.12L, 1);
     // A two-sphere object of size R = 4 cm hanging 20 cm below (0, 0, 0.2).
     for (int k = 1; k <= 2; ++k) {
-        Sphere& s = add_ball(k == 1 ? -0.01L : 0.01L, 0, 0, 0.005L, 0);
-        s.kind = KIND_LINE;
+        Sphere& s = add_sphere(k == 1 ? -0.01L : 0.01L, 0, 0, 0.005L, 0);
         s.index_in_object = k;
-        s.object_spheres = 2;
-        s.object_number = 2;
-        s.L = 0.2L;
-        s.object_size = 0.04L;
-        s.ref_x0 = 0;
-        s.ref_y0 = 0;
-        s.ref_z0 = 0.2L;
+        s.object = 2;
+        s.size = 0.04L;
         s.x0 = s.x;
         s.z0 = 0.2L;
     }
+    model.object_count = 2;
+    Object& line = model.objects[2];
+    line = Object{};
+    line.kind = KIND_LINE;
+    line.first = 2;
+    line.count = 2;
+    line.L = 0.2L;
+    line.ref_z0 = 0.2L;
     draw();
     // The string runs from the suspension point to 4 cm above the centre, in front: black.
     EXPECT_EQ(pixel_at(at(0, 0, 0.15L)), SCENE_BLACK);
@@ -303,7 +335,7 @@ TEST_F(SceneTest, CompositeObjectStringAndDottedOutlineComeFromItsLastSphere) {
 
     // Seen from below the string's end is behind the object's centre: grey, drawn first.
     view_from(160 * PI / 180);
-    backdrop.z = 1; // keep the backdrop out of the way
+    model.spheres[1].z = 1; // keep the backdrop out of the way
     draw();
     EXPECT_EQ(pixel_at(at(0, 0, 0.15L)), SCENE_GREY);
 }
@@ -311,8 +343,8 @@ TEST_F(SceneTest, CompositeObjectStringAndDottedOutlineComeFromItsLastSphere) {
 TEST_F(SceneTest, LabelsByNumberOrByName) {
     Sphere& s = add_ball(0, 0, 0, 0.005L, 1);
     s.name = "WWWWWWWWWWWW";
-    sim.options.set(Option::Identify, true);
-    sim.options.set(Option::IdentifyByNumbers, true);
+    snap.options.set(Option::Identify, true);
+    snap.options.set(Option::IdentifyByNumbers, true);
     draw();
     const PixelPoint c = at(0, 0, 0);
     auto yellow_in_row = [&](int y) {
@@ -323,10 +355,10 @@ TEST_F(SceneTest, LabelsByNumberOrByName) {
     };
     const int narrow = yellow_in_row(c.y + 1);
     EXPECT_GT(narrow, 0);
-    sim.options.set(Option::IdentifyByNumbers, false);
+    snap.options.set(Option::IdentifyByNumbers, false);
     draw();
     EXPECT_GT(yellow_in_row(c.y + 1), narrow + 40) << "the name is much wider than \"1\"";
-    sim.options.set(Option::Identify, false);
+    snap.options.set(Option::Identify, false);
     draw();
     EXPECT_EQ(yellow_in_row(c.y + 1), 0);
 }
@@ -387,7 +419,7 @@ TEST(ShadedBall, HighlightUpLeftAndSubPixelBallsAreThreeByThree) {
 }
 
 TEST_F(SceneTest, ShadedSceneAndExtremeValuesDrawWithoutHarm) {
-    sim.options.set(Option::ShadedBalls, true);
+    snap.options.set(Option::ShadedBalls, true);
     add_ball(0, 0, 0, 0.03L, 1);
     draw();
     const PixelPoint c = at(0, 0, 0);
@@ -420,7 +452,7 @@ TEST_F(SceneTest, ShadedSceneAndExtremeValuesDrawWithoutHarm) {
 TEST_F(SceneTest, BitmapFileIsAWindowsBmpWhateverTheName) {
     add_ball(0, 0, 0, 0.02L, 1);
     add_ball(0.1L, 0.05L, 0, 0.02L, -0.5L * 0.02L * 0.02L);
-    sim.options.set(Option::ShadedBalls, true);
+    snap.options.set(Option::ShadedBalls, true);
     draw();
     QTemporaryDir dir;
     ASSERT_TRUE(dir.isValid());
