@@ -4,8 +4,8 @@
 // Plain C++: the window and the command line own one Camera each.
 #pragma once
 
-#include "model/units.h"
 #include "model/types.h"
+#include "model/units.h"
 
 namespace ambrel {
 

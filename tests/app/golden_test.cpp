@@ -85,18 +85,36 @@ TEST(Golden, DefaultDescriptionCalculate) {
 // the Jacobian with its eigenvalues and the capacitances: the default law with torques.
 TEST(Golden, RotatedMixedCalculateJacobianCapacitances) {
     check_golden({"--on", "show-forces", "--on", "distances-between-centers", "--on",
-                  "distances-between-surfaces", "--on", "show-electric-fields", "--steps", "40", "--calculate",
-                  "--jacobian", "--capacitances", "--list", data_path("rotated_mixed.bal")},
+                  "distances-between-surfaces", "--on", "show-electric-fields", "--steps", "40",
+                  "--calculate", "--jacobian", "--capacitances", "--list", data_path("rotated_mixed.bal")},
                  "rotated_mixed_full.expected");
 }
 
 // The same system under the time-domain law with a random start, summed rotation forces and
 // plates taken as balls; the Jacobian refuses the time-domain law.
 TEST(Golden, RotatedMixedTimeDomainRandomStart) {
-    check_golden({"--on", "true-time-domain-simulation", "--off", "correct-rotation-forces", "--off",
-                  "use-squares-for-flat-objects", "--off", "show-tangent-forces", "--on",
-                  "distances-between-surfaces", "--random-error", "3", "--damping", "0.02", "--time-step", "0.005",
-                  "--steps", "25", "--calculate", "--list", "--jacobian", "--capacitances",
+    check_golden({"--on",
+                  "true-time-domain-simulation",
+                  "--off",
+                  "correct-rotation-forces",
+                  "--off",
+                  "use-squares-for-flat-objects",
+                  "--off",
+                  "show-tangent-forces",
+                  "--on",
+                  "distances-between-surfaces",
+                  "--random-error",
+                  "3",
+                  "--damping",
+                  "0.02",
+                  "--time-step",
+                  "0.005",
+                  "--steps",
+                  "25",
+                  "--calculate",
+                  "--list",
+                  "--jacobian",
+                  "--capacitances",
                   data_path("rotated_mixed.bal")},
                  "rotated_mixed_time_domain.expected");
 }
