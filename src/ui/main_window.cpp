@@ -439,8 +439,11 @@ void MainWindow::command_ended(bool failed, const QString& failure) {
         status = failed ? QStringLiteral("Calculation failed") : run_end_text(last_run_);
         break;
     case Command::Jacobian:
+        // A finished Jacobian says so; the words of an earlier run no longer describe the window.
         if (worker_jacobian_.stopped)
             status = QStringLiteral("Stopped");
+        else if (!failed)
+            status = QStringLiteral("Ready");
         break;
     case Command::Capacitances:
         break;

@@ -202,6 +202,15 @@ TEST_F(RunThreadTest, CommandsThatTouchTheModelWaitForARunAndComeBackAfterIt) {
     EXPECT_EQ(status(), "Stopped");
     EXPECT_EQ(states(), all(true, false));
     EXPECT_TRUE(dialogs.errors.isEmpty());
+
+    // Run to its end, the Jacobian no longer says "Stopped".
+    window->set_progress_hook({});
+    click_and_wait(*window, jacobian_calculate());
+    const QString verdict = output().last();
+    EXPECT_TRUE(verdict.startsWith("Stable") || verdict.startsWith("Unstable") ||
+                verdict.startsWith("Undecided"))
+        << verdict.toStdString();
+    EXPECT_EQ(status(), "Ready");
 }
 
 TEST_F(RunThreadTest, CommandsComeBackAfterAFailureOnTheWorker) {
