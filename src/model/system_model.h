@@ -9,6 +9,7 @@
 #include "model/shape_pattern.h"
 #include "model/types.h"
 
+#include <cmath>
 #include <cstdint>
 #include <string>
 #include <string_view>
@@ -41,6 +42,23 @@ enum ObjectKind : std::uint8_t {
 inline bool is_flat_kind(int kind) {
     return kind >= KIND_SQUARE_5;
 }
+
+struct Point3 {
+    Real x = 0, y = 0, z = 0;
+};
+
+// The direction of a string at azimuth Ax (from x towards y) and angle Az from the downward
+// vertical: the one place where a point along a string is computed.
+struct StringDirection {
+    StringDirection(Real Ax, Real Az)
+        : sin_ax(std::sin(Ax)), cos_ax(std::cos(Ax)), sin_az(std::sin(Az)), cos_az(std::cos(Az)) {}
+    Real sin_ax, cos_ax, sin_az, cos_az;
+
+    // The point at distance d along the string from its top (x0, y0, z0).
+    Point3 at(Real x0, Real y0, Real z0, Real d) const {
+        return {x0 + d * sin_az * cos_ax, y0 + d * sin_az * sin_ax, z0 - d * cos_az};
+    }
+};
 
 // One rigid body on one string: a single ball, or a composite of several spheres.
 struct Object {

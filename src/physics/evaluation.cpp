@@ -101,22 +101,23 @@ void compute_positions(SystemModel& model, const Options& options) {
     for (int i = 1; i <= model.sphere_count; ++i) {
         Sphere& s = model.spheres[i];
         const Object& o = model.objects[s.object];
-        const Real sin_ax = std::sin(o.Ax), cos_ax = std::cos(o.Ax);
-        const Real sin_az = std::sin(o.Az), cos_az = std::cos(o.Az);
+        const StringDirection string(o.Ax, o.Az);
+        const Real sin_ax = string.sin_ax, cos_ax = string.cos_ax;
         if (o.composite() && rotate) {
             // Turn the offset about the vertical by Ax, then tilt it by Az about the horizontal
             // axis (sin Ax, -cos Ax, 0): the downward vertical goes into the string's direction.
             const Real u = s.offset_x * cos_ax - s.offset_y * sin_ax;
             const Real v = s.offset_x * sin_ax + s.offset_y * cos_ax;
             const Real w = s.offset_z;
-            const Real c = cos_az, sn = sin_az, k = 1 - c;
+            const Real c = string.cos_az, sn = string.sin_az, k = 1 - c;
             s.x0 = o.ref_x0 + (sin_ax * sin_ax * k + c) * u + (-sin_ax * cos_ax * k) * v + (-cos_ax * sn) * w;
             s.y0 = o.ref_y0 + (-sin_ax * cos_ax * k) * u + (cos_ax * cos_ax * k + c) * v + (-sin_ax * sn) * w;
             s.z0 = o.ref_z0 + (cos_ax * sn) * u + (sin_ax * sn) * v + c * w;
         }
-        s.x = s.x0 + o.L * sin_az * cos_ax;
-        s.y = s.y0 + o.L * sin_az * sin_ax;
-        s.z = s.z0 - o.L * cos_az;
+        const Point3 centre = string.at(s.x0, s.y0, s.z0, o.L);
+        s.x = centre.x;
+        s.y = centre.y;
+        s.z = centre.z;
     }
 }
 

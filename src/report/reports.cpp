@@ -21,23 +21,18 @@ std::string range_text(const Object& o) {
     return num(o.first) + std::string("-") + num(o.last());
 }
 
-struct Point {
-    Real x, y, z;
-};
-
 // The point of an object for the distance reports: the centre of a single ball, or the end of a
 // composite object's string measured from the object's own suspension point.
-Point object_point(const SystemModel& model, int i) {
+Point3 object_point(const SystemModel& model, int i) {
     const Sphere& s = model.spheres[i];
     const Object& o = model.objects[s.object];
     if (!o.composite())
         return {s.x, s.y, s.z};
-    return {o.ref_x0 + o.L * std::sin(o.Az) * std::cos(o.Ax),
-            o.ref_y0 + o.L * std::sin(o.Az) * std::sin(o.Ax), o.ref_z0 - o.L * std::cos(o.Az)};
+    return StringDirection(o.Ax, o.Az).at(o.ref_x0, o.ref_y0, o.ref_z0, o.L);
 }
 
 // Distance without overflow even for absurd coordinates.
-Real distance(Point a, Point b) {
+Real distance(Point3 a, Point3 b) {
     return std::hypot(a.x - b.x, a.y - b.y, a.z - b.z);
 }
 

@@ -236,9 +236,8 @@ void draw_sphere(Canvas& canvas, const SceneSnapshot& snapshot, Real depth, cons
         const Real along = object->L - s.r; // the string ends on the ball's surface
         if (along > 0) {
             string_from = to_qpoint(project_point(camera, s.x0, s.y0, s.z0));
-            const Real px = s.x0 + along * std::sin(object->Az) * std::cos(object->Ax);
-            const Real py = s.y0 + along * std::sin(object->Az) * std::sin(object->Ax);
-            const Real pz = s.z0 - along * std::cos(object->Az);
+            const Point3 end = StringDirection(object->Ax, object->Az).at(s.x0, s.y0, s.z0, along);
+            const Real px = end.x, py = end.y, pz = end.z;
             string_to = to_qpoint(project_point(camera, px, py, pz));
             if (depth > depth_of(camera, px, py, pz)) {
                 painter.setPen(canvas.black);
@@ -250,18 +249,15 @@ void draw_sphere(Canvas& canvas, const SceneSnapshot& snapshot, Real depth, cons
     } else if (object && object->last() == i) {
         const Object& o = *object;
         const Real R = s.size;
-        const Real sin_az = std::sin(o.Az), cos_az = std::cos(o.Az);
-        const Real sin_ax = std::sin(o.Ax), cos_ax = std::cos(o.Ax);
-        const Real cx = o.ref_x0 + o.L * sin_az * cos_ax;
-        const Real cy = o.ref_y0 + o.L * sin_az * sin_ax;
-        const Real cz = o.ref_z0 - o.L * cos_az;
+        const StringDirection string(o.Ax, o.Az);
+        const Point3 c = string.at(o.ref_x0, o.ref_y0, o.ref_z0, o.L);
+        const Real cx = c.x, cy = c.y, cz = c.z;
         const QPoint centre = to_qpoint(project_point(camera, cx, cy, cz));
         const Real along = o.L - R;
         if (along > 0) {
             string_from = to_qpoint(project_point(camera, o.ref_x0, o.ref_y0, o.ref_z0));
-            const Real px = o.ref_x0 + along * sin_az * cos_ax;
-            const Real py = o.ref_y0 + along * sin_az * sin_ax;
-            const Real pz = o.ref_z0 - along * cos_az;
+            const Point3 end = string.at(o.ref_x0, o.ref_y0, o.ref_z0, along);
+            const Real px = end.x, py = end.y, pz = end.z;
             string_to = to_qpoint(project_point(camera, px, py, pz));
             if (depth_of(camera, px, py, pz) < depth_of(camera, cx, cy, cz)) {
                 painter.setPen(canvas.grey); // behind the object's centre
