@@ -7,10 +7,6 @@
 #include <cmath>
 #include <cstddef>
 
-#ifdef _OPENMP
-#include <omp.h>
-#endif
-
 // LAPACK from OpenBLAS (Fortran calling convention; the trailing argument is the hidden length
 // of the character argument).
 extern "C" {
@@ -33,14 +29,6 @@ constexpr Real STAGNATION_ACCEPTED = 0x1p-50L;
 
 inline std::size_t at(int row, int col, int ld) {
     return static_cast<std::size_t>(row) * static_cast<std::size_t>(ld) + static_cast<std::size_t>(col);
-}
-
-int max_threads() {
-#ifdef _OPENMP
-    return std::max(1, omp_get_max_threads());
-#else
-    return 1;
-#endif
 }
 
 // Progress of the refinement of one solution vector.
@@ -103,44 +91,41 @@ int gauss_jordan_invert(int n, Real* m, int ld) {
 
 DenseSymmetricSolver::DenseSymmetricSolver(int capacity) : capacity_(std::max(0, capacity)) {}
 
-void DenseSymmetricSolver::allocate() {
-    if (allocated_)
-        return;
-    const auto cap = static_cast<std::size_t>(capacity_);
-    const std::size_t cap4 = cap + 4; // room for a last, partly filled group of four rows
-    threads_ = max_threads();
-    p_.assign(cap * cap, 0);
-    factor_.assign(cap * cap, 0);
-    y_.assign(cap, 0);
-    dwork_.assign(cap * (cap + 1), 0);
-    rhs_.assign(2 * cap, 0);
-    w_hi_.assign(cap * block_size, 0);
-    w_lo_.assign(cap * block_size, 0);
-    l_hi_.assign(cap4 * block_size, 0);
-    l_lo_.assign(cap4 * block_size, 0);
-    wd_hi_.assign(block_size * block_size, 0);
-    wd_lo_.assign(block_size * block_size, 0);
-    ld_hi_.assign(block_size * block_size, 0);
-    ld_lo_.assign(block_size * block_size, 0);
-    group_hi_.assign(static_cast<std::size_t>(threads_) * cap4 * 4, 0);
-    group_lo_.assign(static_cast<std::size_t>(threads_) * cap4 * 4, 0);
-    allocated_ = true;
+std::size_t DenseSymmetricSolver::held_bytes() const {
+    std::size_t bytes = (p_.size() + factor_.size() + y_.size()) * sizeof(Real);
+    for (const GrowingBuffer<double>* b : {&dwork_, &rhs_, &w_hi_, &w_lo_, &l_hi_, &l_lo_, &wd_hi_, &wd_lo_,
+                                           &ld_hi_, &ld_lo_, &group_hi_, &group_lo_})
+        bytes += b->size() * sizeof(double);
+    return bytes;
+}
+
+void DenseSymmetricSolver::ensure_exact_storage(int n) {
+    const auto size = static_cast<std::size_t>(n);
+    const std::size_t rows4 = size + 4; // room for a last, partly filled group of four rows
+    factor_.ensure(size * size);
+    for (GrowingBuffer<double>* b : {&w_hi_, &w_lo_})
+        b->ensure(size * block_size);
+    for (GrowingBuffer<double>* b : {&l_hi_, &l_lo_})
+        b->ensure(rows4 * block_size);
+    for (GrowingBuffer<double>* b : {&wd_hi_, &wd_lo_, &ld_hi_, &ld_lo_})
+        b->ensure(static_cast<std::size_t>(block_size) * block_size);
 }
 
 Real* DenseSymmetricSolver::matrix(int n) {
     if (n < 0 || n > capacity_)
         return nullptr;
-    allocate();
     held_ = Held::Nothing;
     held_n_ = -1;
-    return p_.data();
+    y_.ensure(static_cast<std::size_t>(n) + 1);
+    // Never a null pointer, even for an empty system.
+    return p_.ensure(static_cast<std::size_t>(n) * n + 1);
 }
 
 // Cholesky of P rounded to double, then refinement of x and y with long double residuals.
 // Returns false when the tier is not acceptable for this P.
 bool DenseSymmetricSolver::solve_fast(int n, const Real* v, Real* x, Real* y) {
     const Real* P = p_.data();
-    double* A = dwork_.data();
+    double* A = dwork_.ensure(static_cast<std::size_t>(n) * n);
     // The row-major lower triangle is LAPACK's column-major upper triangle.
 #pragma omp parallel for schedule(static)
     for (int i = 0; i < n; ++i)
@@ -160,7 +145,7 @@ bool DenseSymmetricSolver::solve_fast(int n, const Real* v, Real* x, Real* y) {
             return false;
     }
 
-    double* r = rhs_.data();
+    double* r = rhs_.ensure(2 * static_cast<std::size_t>(n));
     const int nrhs = 2;
     Refinement rx, ry;
     for (int i = 0; i < n; ++i) {
@@ -201,16 +186,15 @@ bool DenseSymmetricSolver::solve_fast(int n, const Real* v, Real* x, Real* y) {
 SolveOutcome DenseSymmetricSolver::solve(int n, const Real* v, Real* x, SolverTier requested) {
     SolveOutcome outcome;
     outcome.tier_used = requested;
-    if (n <= 0 || n > capacity_)
+    if (n <= 0 || n > capacity_ || p_.size() < static_cast<std::size_t>(n) * n)
         return outcome;
-    allocate();
     Real* y = y_.data();
     held_n_ = n;
     held_pivot_ = 0;
 
     int pivot = 0;
     if (requested == SolverTier::Reference) {
-        Real* M = factor_.data();
+        Real* M = factor_.ensure(static_cast<std::size_t>(n) * n);
         std::copy(p_.data(), p_.data() + at(n, 0, n), M);
         pivot = gauss_jordan_invert(n, M, n);
         held_ = pivot != 0 ? Held::Singular : Held::GaussJordanInverse;
@@ -248,9 +232,8 @@ SolveOutcome DenseSymmetricSolver::solve(int n, const Real* v, Real* x, SolverTi
 }
 
 int DenseSymmetricSolver::inverse(int n, Real* out) {
-    if (n <= 0 || n > capacity_)
+    if (n <= 0 || n > capacity_ || p_.size() < static_cast<std::size_t>(n) * n)
         return 0;
-    allocate();
     if (held_n_ != n || held_ == Held::Nothing) {
         const int pivot = factor_ldlt(n);
         held_ = pivot != 0 ? Held::Singular : Held::Factor;

@@ -11,6 +11,8 @@
 
 #include "model/types.h"
 
+#include <cstddef>
+#include <memory>
 #include <vector>
 
 namespace ambrel {
@@ -36,6 +38,27 @@ struct SolveOutcome {
 // one core: the reference the fast tiers are checked and timed against.
 int gauss_jordan_invert(int n, Real* m, int ld);
 
+// Storage that grows to the largest size asked of it and is never zero-filled: every entry the
+// solver reads it has written first. Growing drops the contents.
+template <typename T> class GrowingBuffer {
+  public:
+    T* ensure(std::size_t count) {
+        if (count > size_) {
+            data_.reset(); // the old block goes before the new one comes
+            data_.reset(new T[count]);
+            size_ = count;
+        }
+        return data_.get();
+    }
+    T* data() { return data_.get(); }
+    const T* data() const { return data_.get(); }
+    std::size_t size() const { return size_; }
+
+  private:
+    std::unique_ptr<T[]> data_;
+    std::size_t size_ = 0;
+};
+
 class DenseSymmetricSolver {
   public:
     explicit DenseSymmetricSolver(int capacity = MAX_SPHERES);
@@ -46,10 +69,13 @@ class DenseSymmetricSolver {
     static constexpr int block_size = 96;
 
     int capacity() const { return capacity_; }
+    // Bytes of storage the solver holds now.
+    std::size_t held_bytes() const;
 
     // Row-major n x n storage (leading dimension n) for the elastance matrix P; the caller fills
-    // both triangles. Storage for every tier is allocated once, at full capacity, on the first
-    // call; nothing is allocated afterwards. Forgets any factorisation of an earlier P.
+    // both triangles. The storage of each tier grows with the largest n it has served and is
+    // made only when that tier first runs (the exact tier's and the inverse's often never).
+    // Forgets any factorisation of an earlier P.
     // Returns nullptr when n is outside 0..capacity().
     Real* matrix(int n);
 
@@ -70,7 +96,6 @@ class DenseSymmetricSolver {
   private:
     enum class Held { Nothing, Factor, Singular, GaussJordanInverse };
 
-    void allocate();
     bool solve_fast(int n, const Real* v, Real* x, Real* y);
     // LDL^T of P into factor_ (L strictly below the diagonal, D on it); returns 0 or the
     // 1-based singular pivot.
@@ -83,22 +108,24 @@ class DenseSymmetricSolver {
 
     int capacity_;
     int threads_ = 1;
-    bool allocated_ = false;
     Held held_ = Held::Nothing;
     int held_n_ = -1;
     int held_pivot_ = 0;
 
-    std::vector<Real> p_;      // P as given, leading dimension n
-    std::vector<Real> factor_; // LDL^T factor or the Gauss-Jordan inverse, leading dimension n
-    std::vector<Real> y_;      // P^-1 1
+    // Makes room for the exact tier's factorisation of size n.
+    void ensure_exact_storage(int n);
+
+    GrowingBuffer<Real> p_;      // P as given, leading dimension n
+    GrowingBuffer<Real> factor_; // LDL^T factor or the Gauss-Jordan inverse, leading dimension n
+    GrowingBuffer<Real> y_;      // P^-1 1
     // Doubles: the Cholesky factor of the fast tier; in inverse() the packed triangular factors.
-    std::vector<double> dwork_;
-    std::vector<double> rhs_; // two right-hand sides of the fast tier, column-major
+    GrowingBuffer<double> dwork_;
+    GrowingBuffer<double> rhs_; // two right-hand sides of the fast tier, column-major
     // Packed operands of the blocked LDL^T, each long double split exactly into hi + lo doubles.
-    std::vector<double> w_hi_, w_lo_;                   // W = L D of the panel, by row
-    std::vector<double> l_hi_, l_lo_;                   // L of the panel, in groups of four rows
-    std::vector<double> wd_hi_, wd_lo_, ld_hi_, ld_lo_; // W and L of the diagonal block
-    std::vector<double> group_hi_, group_lo_;           // per-thread column groups for inverse()
+    GrowingBuffer<double> w_hi_, w_lo_;                   // W = L D of the panel, by row
+    GrowingBuffer<double> l_hi_, l_lo_;                   // L of the panel, in groups of four rows
+    GrowingBuffer<double> wd_hi_, wd_lo_, ld_hi_, ld_lo_; // W and L of the diagonal block
+    GrowingBuffer<double> group_hi_, group_lo_;           // per-thread column groups for inverse()
 };
 
 } // namespace ambrel

@@ -24,6 +24,14 @@ namespace {
 
 constexpr int NB = DenseSymmetricSolver::block_size;
 
+int max_threads() {
+#ifdef _OPENMP
+    return std::max(1, omp_get_max_threads());
+#else
+    return 1;
+#endif
+}
+
 inline int thread_number() {
 #ifdef _OPENMP
     return omp_get_thread_num();
@@ -180,6 +188,7 @@ void DenseSymmetricSolver::update_trailing(int n, int kb, int b) {
 }
 
 int DenseSymmetricSolver::factor_ldlt(int n) {
+    ensure_exact_storage(n);
     Real* F = factor_.data();
     const Real* P = p_.data();
 #pragma omp parallel for schedule(static)
@@ -232,8 +241,12 @@ void DenseSymmetricSolver::solve_with_factor(int n, const Real* v, Real* x, Real
 // the triangular factors packed as hi/lo rows in dwork_: first L by rows, then T = Z^T by rows.
 void DenseSymmetricSolver::invert_with_factor(int n, Real* out) {
     const Real* F = factor_.data();
-    double* packed = dwork_.data();
-    const std::size_t group_size = static_cast<std::size_t>(capacity_ + 4) * 4;
+    double* packed = dwork_.ensure(static_cast<std::size_t>(n) * (n + 1));
+    const std::size_t group_size = static_cast<std::size_t>(n + 4) * 4;
+    if (threads_ < max_threads())
+        threads_ = max_threads();
+    group_hi_.ensure(group_size * threads_);
+    group_lo_.ensure(group_size * threads_);
 
     // L row i (columns 0..i-1) at offset i(i-1): hi then lo.
 #pragma omp parallel for schedule(dynamic, 16)

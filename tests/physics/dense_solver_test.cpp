@@ -318,6 +318,47 @@ TEST(DenseSolver, InfiniteSelfElastanceGivesZeroChargeWithoutNaN) {
     }
 }
 
+// Storage follows the systems solved: nothing before the first, the fast tier's alone while it
+// serves, the exact tier's and the inverse's when first asked for, and it stays when a smaller
+// system follows. Whatever the storage held before never leaks into a result.
+TEST(DenseSolver, StorageGrowsByNeedAndStays) {
+    DenseSymmetricSolver solver(2000);
+    EXPECT_EQ(solver.held_bytes(), 0u);
+
+    const std::vector<Ball> balls = mixed_with_plates();
+    const std::size_t n = balls.size();
+    const std::vector<Real> P = elastance(balls), v = voltages(n);
+    const Reference ref = reference(P, v);
+    const Solved fast = solve_with(solver, P, v, SolverTier::Fast);
+    ASSERT_EQ(fast.outcome.tier_used, SolverTier::Fast);
+    expect_agrees(fast, ref);
+    const std::size_t fast_bytes = solver.held_bytes();
+    // P in long double and its double Cholesky factor: about 24 n^2 bytes, no exact tier yet.
+    EXPECT_GE(fast_bytes, 24 * n * n);
+    EXPECT_LT(fast_bytes, 26 * n * n);
+
+    expect_inverse_agrees(solver, ref);
+    const std::size_t full_bytes = solver.held_bytes();
+    EXPECT_GT(full_bytes, fast_bytes + 16 * n * n); // the factor of the exact tier
+
+    // A smaller system in the larger storage, on both tiers.
+    std::vector<Ball> few;
+    add_mixed(few, 12, 3);
+    const std::vector<Real> Ps = elastance(few), vs = voltages(few.size());
+    const Reference small = reference(Ps, vs);
+    expect_agrees(solve_with(solver, Ps, vs, SolverTier::Exact), small);
+    expect_inverse_agrees(solver, small);
+    expect_agrees(solve_with(solver, Ps, vs, SolverTier::Fast), small);
+    EXPECT_EQ(solver.held_bytes(), full_bytes);
+
+    // A larger one grows it again.
+    std::vector<Ball> more = balls;
+    add_mixed(more, 40, 11);
+    const std::vector<Real> Pm = elastance(more), vm = voltages(more.size());
+    expect_agrees(solve_with(solver, Pm, vm, SolverTier::Exact), reference(Pm, vm));
+    EXPECT_GT(solver.held_bytes(), full_bytes);
+}
+
 TEST(DenseSolver, OneSphereAndEdgeSizes) {
     DenseSymmetricSolver solver(3);
     EXPECT_EQ(solver.matrix(4), nullptr);
