@@ -1,5 +1,6 @@
 // Sphere sets for the benchmarks and their elastance matrices (1/r on the diagonal, 1/d between
-// centres with d floored at 1e-6 m, in 1/m): random balls in a box, and stacked square plates.
+// centres with d floored at 1e-6 m, in 1/m): random balls in a box, and stacked square plates;
+// and the descriptions of the systems the benchmarks initialise, relax and analyse.
 #pragma once
 
 #include "model/types.h"
@@ -8,6 +9,7 @@
 #include <cmath>
 #include <cstddef>
 #include <random>
+#include <string>
 #include <vector>
 
 namespace ambrel::bench {
@@ -85,6 +87,38 @@ inline std::vector<Real> sample_voltages(int n) {
     for (int i = 0; i < n; ++i)
         v[static_cast<std::size_t>(i)] = (i / 7) % 2 == 0 ? 1000.0L : -500.0L;
     return v;
+}
+
+// `count` flat 10 x 10 plates (1 cm square) stacked 1 cm apart, alternately on conductors A and B
+// at +-100 V: 100 spheres a plate.
+inline std::vector<std::string> stacked_plates_description(int count) {
+    std::vector<std::string> lines;
+    for (int p = 0; p < count; ++p)
+        lines.push_back("Qp" + std::to_string(p) + " " + (p % 2 ? "B" : "A") + " 0 0 " + std::to_string(p) +
+                        " 0 0 0 0.5 1");
+    lines.push_back(".V A 100");
+    lines.push_back(".V B -100");
+    return lines;
+}
+
+// `count` of the same plates side by side, 3 cm apart, each hanging on a 10 cm string, all at 3 kV.
+inline std::vector<std::string> hanging_plates_description(int count) {
+    std::vector<std::string> lines;
+    for (int p = 0; p < count; ++p)
+        lines.push_back("Qp" + std::to_string(p) + " all " + std::to_string(3 * p) + " 0 0 10 0 0 0.5 1");
+    lines.push_back(".V all 3000");
+    return lines;
+}
+
+// columns x rows balls of 3 mm radius and 0.1 g hanging on 10 cm strings from a 1 cm grid, at 3 kV.
+inline std::vector<std::string> hanging_balls_description(int columns, int rows) {
+    std::vector<std::string> lines;
+    for (int i = 0; i < columns; ++i)
+        for (int j = 0; j < rows; ++j)
+            lines.push_back("Bb" + std::to_string(i * rows + j + 1) + " all " + std::to_string(i) + " " +
+                            std::to_string(j) + " 0 10 0 0 0.3 0.1");
+    lines.push_back(".V all 3000");
+    return lines;
 }
 
 } // namespace ambrel::bench

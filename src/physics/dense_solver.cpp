@@ -7,16 +7,41 @@
 #include <cmath>
 #include <cstddef>
 
+#include <omp.h>
+
 // LAPACK from OpenBLAS (Fortran calling convention; the trailing argument is the hidden length
 // of the character argument).
 extern "C" {
 void dpotrf_(const char* uplo, const int* n, double* a, const int* lda, int* info, std::size_t uplo_len);
 void dpotrs_(const char* uplo, const int* n, const int* nrhs, const double* a, const int* lda, double* b,
              const int* ldb, int* info, std::size_t uplo_len);
+void openblas_set_num_threads(int num_threads);
 }
 
 namespace ambrel {
 namespace {
+
+// OpenBLAS splits the Cholesky between its threads, and the split changes the rounding of the
+// factor and so the last bits of the refined solution. The factor is always made with the same
+// number of threads, so that every machine and every OMP_NUM_THREADS gives the same output; the
+// program's own parallel loops follow OMP_NUM_THREADS.
+constexpr int CHOLESKY_THREADS = 2;
+
+// Sets OpenBLAS to the Cholesky's thread count for its lifetime. OpenBLAS's OpenMP build sets the
+// OpenMP default with it, so the default of the caller is given back afterwards.
+class CholeskyThreads {
+  public:
+    CholeskyThreads() : saved_(omp_get_max_threads()) { openblas_set_num_threads(CHOLESKY_THREADS); }
+    ~CholeskyThreads() {
+        openblas_set_num_threads(saved_);
+        omp_set_num_threads(saved_);
+    }
+    CholeskyThreads(const CholeskyThreads&) = delete;
+    CholeskyThreads& operator=(const CholeskyThreads&) = delete;
+
+  private:
+    int saved_;
+};
 
 // Refinement of the fast tier stops when a correction can change at most the last bit of the
 // largest entry. Corrections that stop shrinking are the rounding noise of the long double
@@ -133,6 +158,7 @@ bool DenseSymmetricSolver::solve_fast(int n, const Real* v, Real* x, Real* y) {
             A[at(i, j, n)] = static_cast<double>(P[at(i, j, n)]);
     const char uplo = 'U';
     int info = 0;
+    const CholeskyThreads threads;
     dpotrf_(&uplo, &n, A, &n, &info, 1);
     if (info != 0)
         return false;

@@ -1,0 +1,12 @@
+// What the benchmark files of ambrel-bench share with its main program.
+#pragma once
+
+namespace ambrel::bench {
+
+// Name of the benchmark every figure is divided by.
+inline constexpr const char* YARDSTICK = "Yardstick/dpotrf 2000";
+
+// Registers the Gauss-Jordan reference solve, which quick runs leave out.
+void register_reference_benchmark();
+
+} // namespace ambrel::bench

@@ -1,0 +1,60 @@
+// One thread pool, any number of threads: OpenBLAS must be the OpenMP build (it then shares the
+// OpenMP runtime of our own parallel loops), and ambrel-batch must print the same bytes whatever
+// OMP_NUM_THREADS says.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <string>
+#include <unistd.h>
+
+extern "C" int openblas_get_parallel();
+
+namespace ambrel {
+namespace {
+
+namespace fs = std::filesystem;
+
+std::string read_file(const fs::path& path) {
+    std::ifstream in(path, std::ios::binary);
+    std::stringstream text;
+    text << in.rdbuf();
+    return text.str();
+}
+
+// Output of ambrel-batch run as a separate process with OMP_NUM_THREADS set to `threads`.
+std::string batch_output(int threads, const std::string& arguments) {
+    const fs::path out = fs::temp_directory_path() / ("ambrel-threads-" + std::to_string(::getpid()) + "-" +
+                                                      std::to_string(threads) + ".txt");
+    const std::string command = "OMP_NUM_THREADS=" + std::to_string(threads) + " " + AMBREL_BATCH_EXE + " " +
+                                arguments + " > " + out.string();
+    EXPECT_EQ(std::system(command.c_str()), 0) << command;
+    std::string text = read_file(out);
+    fs::remove(out);
+    return text;
+}
+
+TEST(Threads, OpenBlasRunsOnTheOpenMpRuntime) {
+    // 0 is the serial build, 1 the pthread build with its own pool of threads.
+    EXPECT_EQ(openblas_get_parallel(), 2);
+}
+
+TEST(Threads, OutputDoesNotDependOnTheThreadCount) {
+    const std::string arguments =
+        "--on show-forces --steps 20 --calculate --jacobian --plain --capacitances " +
+        std::string(AMBREL_TEST_DATA) + "/rotated_mixed.bal";
+    const std::string one = batch_output(1, arguments);
+    const std::string two = batch_output(2, arguments);
+    ASSERT_FALSE(one.empty());
+    EXPECT_NE(one.find("Jacobian matrix"), std::string::npos);
+    if (one != two) {
+        const auto [at, other] = std::mismatch(one.begin(), one.end(), two.begin(), two.end());
+        ADD_FAILURE() << "one and two threads part at line " << 1 + std::count(one.begin(), at, '\n');
+    }
+}
+
+} // namespace
+} // namespace ambrel
