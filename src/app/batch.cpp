@@ -135,6 +135,7 @@ BatchCommand parse_arguments(const std::vector<std::string>& args) {
             cmd.relaxation.max_steps = integer(a, value("a whole number"));
         } else if (a == "--force-error") {
             cmd.relaxation.force_error_uN = number(a, value("a number"));
+            cmd.jacobian.force_error_uN = cmd.relaxation.force_error_uN;
         } else if (a == "--random-error") {
             cmd.relaxation.random_start = true;
             cmd.relaxation.max_random_error_deg = number(a, value("a number"));
@@ -197,7 +198,8 @@ std::string batch_usage() {
         "Settings of Calculate and Jacobian (as the window's fields):\n"
         "  --time-step DT         time step (0.05)\n"
         "  --steps N              maximum number of steps (1000)\n"
-        "  --force-error UN       tolerance on the rotational forces, in uN (0.0001)\n"
+        "  --force-error UN       tolerance on the rotational forces, in uN (0.0001); the Jacobian\n"
+        "                         calls a state with larger forces no equilibrium\n"
         "  --random-error DEG     start with a random error of at most DEG degrees\n"
         "  --damping A            damping of the true time-domain simulation (0.01)\n"
         "  --angle-variation H    angle step of the Jacobian, in rad (0.0001)\n"

@@ -60,7 +60,10 @@ void read_composite_fields(BuildContext& ctx, LineReader& line, int e, int n_sph
     DraftSphere& s = ctx.sphere(e);
     read_placement(line, s);
     s.object_size = cm_to_m(line.next_real());
-    s.m = n_spheres > 0 ? g_to_kg(line.next_real()) / n_spheres : 0;
+    // The fields are read in order whatever the object holds: a shape without spheres carries
+    // no mass, but its Mass field is still the one before Rball.
+    const Real mass = g_to_kg(line.next_real());
+    s.m = n_spheres > 0 ? mass / n_spheres : 0;
     s.r = cm_to_m(line.next_real());
 }
 

@@ -1,11 +1,12 @@
 #include "description/reader.h"
 
 #include "description/builders.h"
+#include "model/utf8.h"
 #include "text/number_format.h"
 
 namespace ambrel {
 
-LineReader::LineReader(std::string_view line) : current_line_(line.substr(0, LINE_LENGTH)) {}
+LineReader::LineReader(std::string_view line) : current_line_(cut_characters(line, LINE_LENGTH)) {}
 
 std::string LineReader::next_token() {
     const std::size_t n = current_line_.size();
@@ -47,7 +48,7 @@ void dot_pattern(ShapePattern& pattern, const std::vector<std::string>& lines, s
         const std::size_t index = dot_index + static_cast<std::size_t>(k);
         if (index >= lines.size())
             continue; // beyond the end of the description: an empty line
-        const std::string_view text = std::string_view(lines[index]).substr(0, LINE_LENGTH);
+        const std::string_view text = cut_characters(lines[index], LINE_LENGTH);
         if (text.size() > 1)
             pattern.set_row(k, text.substr(1));
     }

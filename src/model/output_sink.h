@@ -3,6 +3,7 @@
 #pragma once
 
 #include "model/types.h"
+#include "model/utf8.h"
 
 #include <cstdio>
 #include <string>
@@ -15,7 +16,7 @@ class OutputSink {
   public:
     virtual ~OutputSink() = default;
     // Appends one line, cut to its first 255 characters.
-    void add_output_line(std::string_view text) { emit_line(text.substr(0, LINE_LENGTH)); }
+    void add_output_line(std::string_view text) { emit_line(cut_characters(text, LINE_LENGTH)); }
 
   protected:
     virtual void emit_line(std::string_view line) = 0;

@@ -1,9 +1,11 @@
 #include "model/system_model.h"
 
+#include "model/utf8.h"
+
 namespace ambrel {
 
 std::string cut_name(std::string_view name) {
-    return std::string(name.substr(0, NAME_LENGTH));
+    return std::string(cut_characters(name, NAME_LENGTH));
 }
 
 SystemModel::SystemModel()

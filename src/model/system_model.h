@@ -97,7 +97,7 @@ struct Conductor {
     Real V = 0;       // voltage
 };
 
-// First 12 characters of a name, as the tables store it.
+// First 12 characters of a name, as the tables store it (by characters for UTF-8 text).
 std::string cut_name(std::string_view name);
 
 struct SystemModel {

@@ -81,12 +81,15 @@ void Evaluation::reserve(int n) {
         v->resize(size, 0);
 }
 
-void Evaluation::clear_charges(int n) {
+void Evaluation::clear(int n) {
     reserve(n);
-    for (int i = 1; i <= n; ++i)
-        Q[i] = 0;
+    for (std::vector<Real>* v : {&Q, &fx, &fy, &fz, &f_abs, &frx, &frz})
+        std::fill(v->begin(), v->end(), Real(0));
+    total_capacitance = 0;
     density_max = 1e-9L;
     density_min = -1e-9L;
+    forces_valid = false;
+    diagnostics = ChargeDiagnostics{};
 }
 
 Real limited_cosec(Real a) {
@@ -272,8 +275,11 @@ void compute_rotational_forces(const SystemModel& model, const Options& options,
     for (int i = 1; i <= model.sphere_count; ++i) {
         const Sphere& s = model.spheres[i];
         const Object& o = model.objects[s.object];
-        if (o.L == 0)
+        if (o.L == 0) {
+            // A fixed sphere does not turn: nothing of an earlier system stays behind.
+            ev.frx[i] = ev.frz[i] = 0;
             continue;
+        }
         const int n = o.count;
         const bool last = o.last() == i;
         if (!correct) {

@@ -46,8 +46,9 @@ struct Evaluation {
 
     // Makes room for spheres 1..n (never shrinks).
     void reserve(int n);
-    // Every charge 0 and the density extremes neutral (the forces no longer valid).
-    void clear_charges(int n);
+    // No charges computed: every charge, force and rotational force 0, the density extremes
+    // neutral, the forces not valid. Nothing of an earlier system is left to act.
+    void clear(int n);
 };
 
 // The solver's storage and the last factorisation, reused from one evaluation to the next.

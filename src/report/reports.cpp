@@ -15,6 +15,11 @@ std::string F(Real v, int width, int decimals) {
 std::string num(int i) {
     return std::to_string(i);
 }
+// A charge that is exactly zero is written without a sign: it is a sum of capacitances times
+// voltages that starts from +0 (a division by a negative pivot may leave -0 in the solver).
+Real unsigned_zero(Real q) {
+    return q == 0 ? Real(0) : q;
+}
 
 // "first-last" of the object of sphere i.
 std::string range_text(const Object& o) {
@@ -80,14 +85,14 @@ void report_charge_diagnostics(const ChargeDiagnostics& diagnostics, const Syste
 void report_charges(const SystemModel& model, const Evaluation& ev, OutputSink& out) {
     for (int i = 1; i <= model.sphere_count; ++i) {
         const Object& o = model.object_of(i);
-        out.add_output_line(std::string("Q[") + num(i) + std::string("]=") + F(ev.Q[i] * 1e9L, 12, 8) +
-                            " nC");
+        out.add_output_line(std::string("Q[") + num(i) + std::string("]=") +
+                            F(unsigned_zero(ev.Q[i]) * 1e9L, 12, 8) + " nC");
         if (o.composite() && o.last() == i) {
             Real sum = ev.Q[i];
             for (int k = i - 1; k >= o.first; --k)
                 sum += ev.Q[k];
-            out.add_output_line(std::string("Q[") + range_text(o) + std::string("]=") + F(sum * 1e9L, 12, 8) +
-                                " nC");
+            out.add_output_line(std::string("Q[") + range_text(o) + std::string("]=") +
+                                F(unsigned_zero(sum) * 1e9L, 12, 8) + " nC");
         }
     }
 }

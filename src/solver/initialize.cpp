@@ -23,7 +23,7 @@ InitializeResult initialize_system(Session& session, const std::vector<std::stri
             session.add_output_line(
                 "Check the option of always calculate charges and initialize to calculate.");
             session.workspace.forget();
-            session.evaluation.clear_charges(count);
+            session.evaluation.clear(count);
             result.charges_computed = false;
             return result;
         }

@@ -21,7 +21,8 @@ std::string complex_text(Complex z) {
 
 // Eigenvalues of the rows and columns of the movable objects (the rows of a fixed object are
 // zero, so the others' eigenvalues are those of the whole matrix without its zeros).
-Stability report_eigenvalues(const SystemModel& model, OutputSink& out, const Real* J, int stride) {
+Stability report_eigenvalues(const SystemModel& model, OutputSink& out, const Real* J, int stride,
+                             Real residual_uN, Real tolerance_uN) {
     std::vector<int> movable;
     for (int k = 1; k <= model.object_count; ++k) {
         if (model.objects[k].L != 0) {
@@ -54,6 +55,14 @@ Stability report_eigenvalues(const SystemModel& model, OutputSink& out, const Re
         largest = std::max(largest, z.real());
     }
     // Real parts within the rounding of the differences count as zero.
+    if (!(residual_uN <= tolerance_uN)) {
+        // The eigenvalues of a state that is not at rest say nothing of its stability.
+        out.add_output_line("Not an equilibrium: the largest rotational force is " +
+                            real_to_fixed_text(residual_uN, 0, 6) + " uN, above the tolerance of " +
+                            format_g(tolerance_uN) +
+                            " uN; the eigenvalues describe the motion from this state.");
+        return Stability::NotEquilibrium;
+    }
     const Real tolerance = 1e-12L * std::max<Real>(scale, 1e-300L) * m;
     if (largest > tolerance) {
         out.add_output_line("Unstable: an eigenvalue has a positive real part.");
@@ -92,9 +101,14 @@ void print_matrix_plain(OutputSink& out, int n, const Real* matrix, int stride) 
 }
 
 JacobianResult compute_jacobian(Session& session, const JacobianSettings& settings,
-                                const RunObserver& observer) {
+                                const RunObserver& observer, const std::vector<std::string>* description) {
     JacobianResult result;
     OutputSink& out = session.sink();
+    if (!session.system_initialized && description) {
+        const InitializeResult init = initialize_system(session, *description);
+        if (observer.initialized)
+            observer.initialized(init);
+    }
     const SystemModel& base = session.model;
     if (session.option(Option::SpeedSimulation)) {
         out.add_output_line("Jacobian matrix not implemented for speed simulation.");
@@ -115,6 +129,9 @@ JacobianResult compute_jacobian(Session& session, const JacobianSettings& settin
     // The rotational forces left by the last computation are the base values; the command does
     // not recompute them first. Each column perturbs one angle of a copy of the model.
     const Evaluation& unperturbed = session.evaluation;
+    // The largest rotational force of the base state: the session takes the last perturbed
+    // evaluation at the end.
+    const Real residual_uN = max_rotational_force(base, unperturbed) * 1e6L;
     SystemModel work = base;
     Evaluation trial = unperturbed;
     session.stop_requested = false;
@@ -168,7 +185,7 @@ JacobianResult compute_jacobian(Session& session, const JacobianSettings& settin
     else
         print_matrix_bracketed(out, N, J, N);
     result.computed = true;
-    result.stability = report_eigenvalues(session.model, out, J, N);
+    result.stability = report_eigenvalues(session.model, out, J, N, residual_uN, settings.force_error_uN);
     return result;
 }
 

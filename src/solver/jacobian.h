@@ -19,9 +19,11 @@ struct JacobianSettings {
     Real time_step = 0.05L;         // dt (the main window's time step)
     Real angle_variation = 0.0001L; // h, rad
     bool plain = false;             // "Plain formatting"
+    Real force_error_uN = 0.0001L;  // a state whose largest rotational force is above this is no equilibrium
 };
 
-enum class Stability { Stable, Unstable, Undecided, NotComputed };
+// NotEquilibrium: the eigenvalues describe the motion from a state that is not at rest.
+enum class Stability { Stable, Unstable, Undecided, NotEquilibrium, NotComputed };
 
 struct JacobianResult {
     bool computed = false;
@@ -37,9 +39,12 @@ struct JacobianResult {
 // Perturbs a copy of the model one angle at a time (the session's own angles are never
 // touched); progress and after_positions of the observer are called; Stop ends it between two
 // evaluations. As before, the session keeps the positions, charges and forces of the last
-// perturbed evaluation with the unperturbed angles and rotational forces.
+// perturbed evaluation with the unperturbed angles and rotational forces. When the system is
+// not initialised and a description is given, Initialize reads it first, as Calculate does
+// (observer.initialized is called).
 JacobianResult compute_jacobian(Session& session, const JacobianSettings& settings,
-                                const RunObserver& observer = {});
+                                const RunObserver& observer = {},
+                                const std::vector<std::string>* description = nullptr);
 
 // The leading N x N block of a row-major matrix with `stride` columns.
 void print_matrix_bracketed(OutputSink& out, int n, const Real* matrix, int stride);

@@ -517,19 +517,29 @@ void MainWindow::BcalculateClick() {
                   });
 }
 
-bool MainWindow::start_jacobian(const JacobianSettings& settings) {
+bool MainWindow::start_jacobian(const JacobianSettings& asked) {
     if (worker_.busy())
         return false;
+    // The state is an equilibrium when its forces are below the window's force error.
+    JacobianSettings settings = asked;
+    settings.force_error_uN = NEtol->panel_real();
     RunObserver observer = make_observer();
+    observer.initialized = [this](const InitializeResult&) {
+        QMetaObject::invokeMethod(
+            this, [this] { update_view_transform(camera_); }, Qt::QueuedConnection);
+    };
     observer.progress = [this](int object, int objects) {
         feed_.put_status(QStringLiteral("Jacobian: object %1 of %2").arg(object).arg(objects) + PRESS_STOP);
         if (progress_hook_)
             progress_hook_(object, objects);
     };
     worker_jacobian_ = JacobianResult{};
+    // Before the first Initialize (or after an edit) the description is read first.
+    if (!session_.system_initialized)
+        prepare_view_for_initialize(camera_, session_.view_reset_pending, VIEW_WIDTH, VIEW_HEIGHT);
     return start_command(Command::Jacobian, true, jacobian_.get(), QStringLiteral("Jacobian...") + PRESS_STOP,
-                         [this, settings, observer = std::move(observer)] {
-                             worker_jacobian_ = compute_jacobian(session_, settings, observer);
+                         [this, settings, observer = std::move(observer), description = description_lines()] {
+                             worker_jacobian_ = compute_jacobian(session_, settings, observer, &description);
                          });
 }
 

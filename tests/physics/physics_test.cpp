@@ -145,11 +145,13 @@ TEST(Forces, SingleBallRotationalForcesAgreeInBothModes) {
     EXPECT_LT(rel(plain.ev().frx[1], corrected.ev().frx[1]), 1e-15L);
     EXPECT_LT(rel(plain.ev().frz[1], corrected.ev().frz[1]), 1e-15L);
     EXPECT_NE(plain.ev().frx[1], 0);
-    // The fixed ball keeps what it had.
+    // A fixed ball does not turn: whatever an earlier system left there is gone.
     EXPECT_EQ(corrected.ev().frx[2], 0);
     corrected.ev().frx[2] = 7;
+    corrected.ev().frz[2] = -7;
     compute_rotational_forces(corrected.model(), corrected.options(), corrected.ev());
-    EXPECT_EQ(corrected.ev().frx[2], 7);
+    EXPECT_EQ(corrected.ev().frx[2], 0);
+    EXPECT_EQ(corrected.ev().frz[2], 0);
     EXPECT_TRUE(corrected.ev().forces_valid);
 }
 
