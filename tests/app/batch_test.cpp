@@ -4,9 +4,12 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cmath>
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
+#include <iterator>
 #include <sstream>
 
 namespace ambrel {
@@ -170,6 +173,67 @@ TEST(Batch, CalculateAndJacobianActions) {
     EXPECT_EQ(diverged.status, 1);
     EXPECT_EQ(batch({"--steps", "1.5"}).status, 2);
     EXPECT_EQ(batch({"--time-step", "fast"}).status, 2);
+}
+
+// The entries of the plain Jacobian that follows its heading, row by row.
+std::vector<std::vector<double>> plain_jacobian(const std::vector<std::string>& lines) {
+    std::vector<std::vector<double>> rows;
+    const auto heading = std::find(lines.begin(), lines.end(), "Jacobian matrix (error 1.000E-004):");
+    EXPECT_NE(heading, lines.end());
+    for (auto it = heading == lines.end() ? heading : heading + 1; it != lines.end() && *it != "Eigenvalues:";
+         ++it) {
+        std::istringstream in(*it);
+        std::vector<double> row;
+        for (double v; in >> v;)
+            row.push_back(v);
+        rows.push_back(row);
+    }
+    return rows;
+}
+
+// The step law moves by dt / (2 m L) times the force: every entry of the Jacobian doubles with dt.
+TEST(Batch, TimeStepReachesTheJacobian) {
+    const BatchRun standard = batch({"--jacobian", "--plain"});
+    const BatchRun doubled = batch({"--time-step", "0.1", "--jacobian", "--plain"});
+    ASSERT_EQ(standard.status, 0);
+    ASSERT_EQ(doubled.status, 0);
+    const auto a = plain_jacobian(standard.lines()), b = plain_jacobian(doubled.lines());
+    ASSERT_EQ(a.size(), 8u);
+    ASSERT_EQ(b.size(), 8u);
+    double largest = 0;
+    for (std::size_t i = 0; i < a.size(); ++i) {
+        ASSERT_EQ(a[i].size(), 8u);
+        ASSERT_EQ(b[i].size(), 8u);
+        for (std::size_t j = 0; j < a[i].size(); ++j) {
+            EXPECT_NEAR(b[i][j], 2 * a[i][j], 2e-6) << i << "," << j; // six printed decimals
+            largest = std::max(largest, std::fabs(a[i][j]));
+        }
+    }
+    EXPECT_GT(largest, 0.1);
+}
+
+// Without a file, --bmp reads the default description first: the same picture as a run of a
+// file holding that description, and not the picture of an empty system.
+TEST(Batch, BitmapAloneDrawsTheDefaultDescription) {
+    TempDir dir;
+    std::string text;
+    for (const auto& line : default_description())
+        text += line + "\n";
+    const std::string with_file = (dir.path() / "file.bmp").string();
+    const std::string alone = (dir.path() / "alone.bmp").string();
+    const std::string empty = (dir.path() / "empty.bmp").string();
+    // The empty system first: a picture left over from an earlier drawing in this process can
+    // then only be that one.
+    ASSERT_EQ(batch({dir.write("empty.bal", ""), "--bmp", empty}).status, 0);
+    ASSERT_EQ(batch({"--bmp", alone}).status, 0);
+    ASSERT_EQ(batch({dir.write("default.bal", text), "--bmp", with_file}).status, 0);
+    const auto bytes = [](const std::string& path) {
+        std::ifstream in(path, std::ios::binary);
+        return std::string(std::istreambuf_iterator<char>(in), {});
+    };
+    ASSERT_GT(bytes(alone).size(), 1000u);
+    EXPECT_EQ(bytes(alone), bytes(with_file));
+    EXPECT_NE(bytes(alone), bytes(empty));
 }
 
 TEST(Batch, BitmapOfTheViewWithoutDisplay) {

@@ -87,6 +87,37 @@ TEST(Electroscope, PointChargeVoltageAndChargeAgreeBothWays) {
     }
 }
 
+// A ball hangs with its own mass and half the wire's: a wire of w grams reads as a ball w/2
+// grams heavier, in every line of the report, and the string angle follows from that mass.
+TEST(Electroscope, HalfTheWireMassAddsToTheBall) {
+    ElectroscopeFields wired;
+    wired.Emb = 0.25L;
+    wired.Emf = 0.3L;
+    wired.Ex = 1.3L;
+    wired.Ed = 0.1L;
+    ElectroscopeFields heavier = wired;
+    heavier.Emb = 0.4L;
+    heavier.Emf = 0;
+    const auto lines = report(wired);
+    ASSERT_EQ(lines.size(), 36u);
+    EXPECT_EQ(lines, report(heavier));
+    ElectroscopeFields bare = wired;
+    bare.Emf = 0;
+    EXPECT_NE(lines, report(bare));
+
+    // Offset of a ball from its support h = x/2 + r - d, tan A = h / sqrt(L^2 - h^2), and the
+    // force that holds it F = m g tan A with m = 0.25 g + 0.15 g.
+    const long double h = 0.0065L + 0.0075L - 0.001L, L = 0.135L;
+    const long double t = h / std::sqrt(L * L - h * h);
+    EXPECT_NEAR(line_value(lines[2]), std::atan(t) * 180 / 3.14159265358979323846L, 2e-8);
+    EXPECT_NEAR(line_value(lines[3]), 0.4e-3L * 9.81L * t * 1e6L, 2e-8);
+    // Four balls at the corners of a square of side 2r + x: offset (2r + x)/sqrt 2 - d.
+    const long double h4 = (0.015L + 0.013L) / std::sqrt(2.0L) - 0.001L;
+    EXPECT_EQ(lines[26], "Four balls:");
+    EXPECT_NEAR(line_value(lines[27]),
+                std::atan(h4 / std::sqrt(L * L - h4 * h4)) * 180 / 3.14159265358979323846L, 2e-8);
+}
+
 TEST(Electroscope, AlmostTouchingLinesBelowATenthOfTheRadius) {
     ElectroscopeFields f;
     f.Ex = 0.05L;

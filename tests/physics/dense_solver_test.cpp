@@ -200,6 +200,30 @@ TEST(DenseSolver, BothTiersAgreeWithGaussJordanOnMixedSpheresAndPlates) {
     expect_inverse_agrees(solver, ref, false);
 }
 
+// Every voltage 0, as in a run that only wants the total capacitance: the charges are exactly
+// 0 and the total 1^T P^-1 1 must still be refined to the reference's precision.
+TEST(DenseSolver, AllVoltagesZeroStillGiveTheTotalAtFullPrecision) {
+    for (const auto& balls : {mixed_with_plates(), [] {
+                                  std::vector<Ball> b;
+                                  add_mixed(b, 120, 21);
+                                  return b;
+                              }()}) {
+        const auto P = elastance(balls);
+        const std::vector<Real> v(balls.size(), 0);
+        const auto ref = reference(P, v);
+        ASSERT_EQ(ref.pivot, 0);
+        DenseSymmetricSolver solver(200);
+        for (SolverTier tier : {SolverTier::Fast, SolverTier::Exact}) {
+            const Solved r = solve_with(solver, P, v, tier);
+            EXPECT_EQ(r.outcome.tier_used, tier);
+            EXPECT_EQ(r.outcome.singular_pivot, 0);
+            EXPECT_EQ(max_abs(r.x.data(), r.x.size()), 0);
+            EXPECT_LT(std::fabs(r.outcome.total - ref.total) / ref.total, AGREEMENT)
+                << (tier == SolverTier::Fast ? "fast" : "exact");
+        }
+    }
+}
+
 // Several column blocks of the exact tier, with a last group of fewer than four rows.
 TEST(DenseSolver, BlockedFactorisationAgreesWithGaussJordanOverSeveralBlocks) {
     std::vector<Ball> balls;

@@ -1,10 +1,13 @@
 // The nonsymmetric eigenvalue solver on matrices with known eigenvalues.
 #include "solver/eigenvalues.h"
 
+#include "model/units.h"
+
 #include <gtest/gtest.h>
 
 #include <algorithm>
 #include <cmath>
+#include <string>
 
 namespace ambrel {
 namespace {
@@ -73,6 +76,34 @@ TEST(Eigenvalues, CompanionMatrixOfAQuarticAndNonFiniteInput) {
     std::vector<Real> c{10, -35, 50, -24, 1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1, 0};
     expect_eigenvalues(c, 4, {{1, 0}, {2, 0}, {3, 0}, {4, 0}}, 1e-14L);
     EXPECT_FALSE(eigenvalues({1, NAN, 0, 1}, 2).has_value());
+}
+
+// A cyclic permutation is orthogonal and already in Hessenberg form: the ordinary shifts leave
+// it as it is, and only the exceptional shifts get the iteration going. Adding c I moves every
+// eigenvalue by c, so those shifts must take the diagonal along: c + exp(2 pi i k / n).
+TEST(Eigenvalues, CyclicPermutationPlusAMultipleOfTheIdentityNeedsExceptionalShifts) {
+    for (int n : {3, 4, 5, 6}) {
+        for (Real c : {0.0L, 0.75L, -2.5L}) {
+            std::vector<Real> a(static_cast<std::size_t>(n) * n, 0);
+            for (int i = 0; i < n; ++i) {
+                a[static_cast<std::size_t>(i) * n + i] = c;
+                a[static_cast<std::size_t>((i + 1) % n) * n + i] = 1; // e_i goes to e_(i+1)
+            }
+            std::vector<Complex> expected;
+            for (int k = 0; 2 * k <= n; ++k) {
+                // The n-th roots of unity: 1, -1 for even n, and conjugate pairs (alike real parts).
+                const Real angle = 2 * PI * k / n;
+                if (k == 0 || 2 * k == n) {
+                    expected.emplace_back(c + (k == 0 ? 1 : -1), 0);
+                } else {
+                    expected.emplace_back(c + std::cos(angle), std::sin(angle));
+                    expected.emplace_back(c + std::cos(angle), -std::sin(angle));
+                }
+            }
+            SCOPED_TRACE("n " + std::to_string(n) + ", c " + std::to_string(static_cast<double>(c)));
+            expect_eigenvalues(a, n, expected, 1e-15L);
+        }
+    }
 }
 
 } // namespace

@@ -8,6 +8,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 
 namespace ambrel {
@@ -158,6 +159,53 @@ TEST(Relaxation, RandomStartMovesEachBallWithinTheLimit) {
     b.options().set(Option::SpeedSimulation, true);
     b.calculate(settings);
     EXPECT_EQ(a.object_of(1).Az, b.object_of(1).Az); // the same sequence after every program start
+}
+
+// 400 uncharged, massless balls feel no force: one step keeps the random start, whose offsets
+// must spread evenly over the whole range on both sides, drawn apart for Ax and Az.
+TEST(Relaxation, RandomStartSpreadsOverTheWholeRangeInBothAngles) {
+    std::vector<std::string> lines;
+    for (int i = 0; i < 400; ++i)
+        lines.push_back("Bb A " + std::to_string(5 * (i % 20)) + " " + std::to_string(5 * (i / 20)) +
+                        " 0 10 45 30 1 0");
+    System sys(lines);
+    RelaxationSettings settings;
+    settings.max_steps = 1;
+    settings.random_start = true;
+    settings.max_random_error_deg = 4;
+    sys.options().set(Option::ShowErrors, false);
+    const auto result = sys.calculate(settings);
+    ASSERT_EQ(result.steps, 1);
+    const Real e = 4 * PI / 180;
+    std::vector<Real> dx, dz;
+    for (int k = 1; k <= 400; ++k) {
+        dx.push_back(sys.o(k).Ax - 45 * PI / 180);
+        dz.push_back(sys.o(k).Az - 30 * PI / 180);
+    }
+    for (const auto* d : {&dx, &dz}) {
+        const auto [lo, hi] = std::minmax_element(d->begin(), d->end());
+        EXPECT_GE(*lo, -e);
+        EXPECT_LE(*hi, e);
+        EXPECT_LT(*lo, -0.95L * e); // both ends of the range are reached
+        EXPECT_GT(*hi, 0.95L * e);
+        Real mean = 0;
+        int below_half = 0;
+        for (Real v : *d) {
+            mean += v / 400;
+            below_half += std::fabs(v) < e / 2 ? 1 : 0;
+        }
+        EXPECT_LT(std::fabs(mean), 0.1L * e); // about 0.03 e expected
+        EXPECT_NEAR(below_half, 200, 40);     // uniform: half of them within e/2
+    }
+    // Ax and Az take draws of their own: no pair alike and next to no correlation.
+    Real xz = 0, xx = 0, zz = 0;
+    for (int k = 0; k < 400; ++k) {
+        EXPECT_NE(dx[k], dz[k]) << k;
+        xz += dx[k] * dz[k];
+        xx += dx[k] * dx[k];
+        zz += dz[k] * dz[k];
+    }
+    EXPECT_LT(std::fabs(xz) / std::sqrt(xx * zz), 0.2L);
 }
 
 TEST(Jacobian, OneBallLayoutFixedRowsAndScalingWithDt) {

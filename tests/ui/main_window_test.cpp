@@ -1,6 +1,10 @@
 #include "ui/main_window.h"
 
+#include "description/reader.h"
 #include "model/options.h"
+#include "session/session.h"
+#include "solver/relaxation.h"
+#include "text/number_format.h"
 #include "ui/about_window.h"
 #include "ui/nedit.h"
 #include "ui_test_support.h"
@@ -28,6 +32,7 @@
 #include <csignal>
 #include <stdexcept>
 #include <sys/resource.h>
+#include <vector>
 
 namespace ambrel::ui::test {
 namespace {
@@ -510,6 +515,69 @@ TEST_F(MainWindowTest, DampingFieldFollowsTimeDomainMode) {
     action("Speedsimulation1")->trigger();
     EXPECT_FALSE(field("NEdamping")->isEnabled());
     EXPECT_FALSE(find<QLabel>("Label4")->isEnabled());
+}
+
+// A time-domain run of the window takes its damping from the field: it ends where the same
+// run of the core with that damping ends, and another damping ends elsewhere.
+TEST_F(MainWindowTest, TimeDomainRunTakesTheDampingField) {
+    action("Speedsimulation1")->trigger();
+    field("NEtol")->set_panel_real(0);
+    field("NEtentativas")->set_panel_int(30);
+    std::vector<std::vector<Real>> ends;
+    for (Real damping : {0.002L, 0.012L}) {
+        click("Button1"); // the description's own angles again
+        field("NEdamping")->set_panel_real(damping);
+        click("Bcalculate");
+        ASSERT_EQ(window->last_run().steps, 30);
+
+        VectorSink sink;
+        Session core(sink);
+        core.options.set(Option::SpeedSimulation, true);
+        RelaxationSettings settings;
+        settings.max_steps = 30;
+        settings.force_error_uN = 0;
+        settings.damping = damping;
+        run_calculate(core, default_description(), settings);
+
+        std::vector<Real> angles;
+        for (int k = 1; k <= 4; ++k) {
+            EXPECT_NEAR(session().model.objects[k].Az, core.model.objects[k].Az, 1e-15L) << k;
+            EXPECT_NEAR(session().model.objects[k].Ax, core.model.objects[k].Ax, 1e-15L) << k;
+            angles.push_back(session().model.objects[k].Az);
+        }
+        ends.push_back(angles);
+    }
+    EXPECT_GT(std::fabs(ends[0][0] - ends[1][0]), 1e-6L);
+}
+
+// During a run the status bar shows the step and its largest rotational force in uN; at the
+// end it says how the run ended.
+TEST_F(MainWindowTest, StatusBarShowsTheStepErrorAndHowTheRunEnded) {
+    field("NEtol")->set_panel_real(0);
+    field("NEtentativas")->set_panel_int(100000);
+    QString during;
+    window->set_step_hook([&](int step) {
+        if (step != 3)
+            return;
+        on_window_thread(*window, [&] {
+            during = window->statusBar()->currentMessage();
+            button("Button3")->click();
+        });
+    });
+    click("Bcalculate");
+    ASSERT_EQ(window->last_run().steps, 3);
+    ASSERT_GT(window->last_run().error, 1e-9L);
+    EXPECT_EQ(during,
+              QString("Step 3, error %1 uN - press Stop (Esc) to stop")
+                  .arg(QString::fromStdString(real_to_fixed_text(window->last_run().error * 1e6L, 0, 6))));
+    EXPECT_EQ(window->statusBar()->currentMessage(), "Stopped");
+
+    window->set_step_hook({});
+    field("NEtentativas")->set_panel_int(4);
+    click("Bcalculate");
+    EXPECT_EQ(window->last_run().end, RunEnd::StepLimit);
+    EXPECT_EQ(window->last_run().steps, 4);
+    EXPECT_EQ(window->statusBar()->currentMessage(), "Step limit reached");
 }
 
 TEST_F(MainWindowTest, CalculateDoesNotRunWhileAFieldHoldsAnInvalidNumber) {
