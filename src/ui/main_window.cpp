@@ -402,6 +402,11 @@ RunObserver MainWindow::make_observer() {
         feed_.put_snapshot(std::make_shared<const SceneSnapshot>(
             make_scene_snapshot(model, evaluation, session_.options, true)));
     };
+    // A command that had to read the description first: the camera takes the new system.
+    observer.initialized = [this](const InitializeResult&) {
+        QMetaObject::invokeMethod(
+            this, [this] { update_view_transform(camera_); }, Qt::QueuedConnection);
+    };
     return observer;
 }
 
@@ -490,10 +495,6 @@ void MainWindow::BcalculateClick() {
     settings.damping = NEdamping->panel_real();
 
     RunObserver observer = make_observer();
-    observer.initialized = [this](const InitializeResult&) {
-        QMetaObject::invokeMethod(
-            this, [this] { update_view_transform(camera_); }, Qt::QueuedConnection);
-    };
     observer.step_done = [this](int step, Real error) {
         feed_.put_status(QStringLiteral("Step %1, error %2 uN")
                              .arg(step)
@@ -524,10 +525,6 @@ bool MainWindow::start_jacobian(const JacobianSettings& asked) {
     JacobianSettings settings = asked;
     settings.force_error_uN = NEtol->panel_real();
     RunObserver observer = make_observer();
-    observer.initialized = [this](const InitializeResult&) {
-        QMetaObject::invokeMethod(
-            this, [this] { update_view_transform(camera_); }, Qt::QueuedConnection);
-    };
     observer.progress = [this](int object, int objects) {
         feed_.put_status(QStringLiteral("Jacobian: object %1 of %2").arg(object).arg(objects) + PRESS_STOP);
         if (progress_hook_)
