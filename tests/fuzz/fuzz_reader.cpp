@@ -2,6 +2,7 @@
 // The reader must neither crash nor loop, and the listing must stay readable.
 #include "description/listing.h"
 #include "description/reader.h"
+#include "model/utf8.h"
 
 #include <cstdint>
 #include <cstdlib>
@@ -12,7 +13,9 @@ namespace {
 class CheckingSink : public ambrel::OutputSink {
   protected:
     void emit_line(std::string_view line) override {
-        if (line.size() > ambrel::LINE_LENGTH)
+        // At most 255 characters: code points of valid UTF-8 (up to four bytes each), bytes otherwise.
+        if (line.size() > 4 * ambrel::LINE_LENGTH ||
+            ambrel::cut_characters(line, ambrel::LINE_LENGTH) != line)
             std::abort();
     }
 };
