@@ -52,12 +52,20 @@ void step_angles(SystemModel& model, const Evaluation& ev, Real dt) {
 void BM_RelaxationStep(benchmark::State& state) {
     BenchSession bench;
     initialize_system(bench.session, bench::hanging_plates_description(PLATES));
+    // As in a run: each step's solve starts from the step before.
+    const WarmStart warm(bench.session.workspace, SolveStart::Warm);
+    int warm_steps = 0, steps = 0, refinements = 0;
     for (auto _ : state) {
         step_angles(bench.session.model, bench.session.evaluation, RelaxationSettings{}.time_step);
         bench.session.evaluate();
         benchmark::DoNotOptimize(max_rotational_force(bench.session.model, bench.session.evaluation));
+        warm_steps += bench.session.workspace.last_solve_warm ? 1 : 0;
+        refinements += bench.session.workspace.last_refinement_steps;
+        ++steps;
     }
     state.counters["spheres"] = bench.session.model.sphere_count;
+    state.counters["warm"] = steps > 0 ? static_cast<double>(warm_steps) / steps : 0;
+    state.counters["refinements"] = steps > 0 ? static_cast<double>(refinements) / steps : 0;
 }
 
 } // namespace

@@ -56,9 +56,20 @@ inline std::size_t at(int row, int col, int ld) {
     return static_cast<std::size_t>(row) * static_cast<std::size_t>(ld) + static_cast<std::size_t>(col);
 }
 
+// A warm refinement that needs more steps than this is slower than factoring afresh.
+constexpr int MAX_WARM_STEPS = 8;
+// A warm refinement is trusted to have reached the rounding noise only after it contracted at
+// least this much in one step, or when its corrections never exceeded WARM_NOISE.
+constexpr Real WARM_CONTRACTION = 0.25L;
+constexpr Real WARM_NOISE = 0x1p-56L;
+
 // Progress of the refinement of one solution vector.
 struct Refinement {
+    explicit Refinement(bool warm_start = false) : warm(warm_start) {}
+
+    bool warm;
     Real last_correction = 0;
+    Real best_ratio = 1; // the smallest ratio of successive corrections so far
     bool done = false;
     bool failed = false;
 
@@ -76,13 +87,27 @@ struct Refinement {
         if (!std::isfinite(c_norm) || !std::isfinite(x_norm)) {
             failed = true;
         } else if (c_norm <= CONVERGED * x_norm) {
-            done = true; // on the first step only when x = 0
+            done = true; // on the first step of a fresh start only when x = 0
+        } else if (warm && !first && c_norm <= STAGNATION_ACCEPTED * x_norm &&
+                   c_norm * (c_norm / last_correction) <= CONVERGED / 4 * x_norm) {
+            // Contracting by c_norm / last_correction a step, what is left after this step is
+            // below the last bit: the next step would be rounding noise only.
+            done = true;
         } else if (!first && c_norm > last_correction / 2) {
-            if (c_norm <= STAGNATION_ACCEPTED * x_norm)
+            // A fresh start contracts at once; a warm one may stall for want of a good
+            // preconditioner, and its stalled corrections are rounding noise only when it
+            // contracted fast before, or never was far from the solution.
+            const bool noise =
+                warm ? (c_norm <= STAGNATION_ACCEPTED * x_norm && best_ratio <= WARM_CONTRACTION) ||
+                           (c_norm <= WARM_NOISE * x_norm && last_correction <= WARM_NOISE * x_norm)
+                     : c_norm <= STAGNATION_ACCEPTED * x_norm;
+            if (noise)
                 done = true;
             else
                 failed = true;
         }
+        if (!first && last_correction > 0)
+            best_ratio = std::min(best_ratio, c_norm / last_correction);
         last_correction = c_norm;
     }
 };
@@ -117,7 +142,8 @@ int gauss_jordan_invert(int n, Real* m, int ld) {
 DenseSymmetricSolver::DenseSymmetricSolver(int capacity) : capacity_(std::max(0, capacity)) {}
 
 std::size_t DenseSymmetricSolver::held_bytes() const {
-    std::size_t bytes = (p_.size() + factor_.size() + y_.size()) * sizeof(Real);
+    std::size_t bytes =
+        (p_.size() + factor_.size() + y_.size() + start_x_.size() + start_y_.size()) * sizeof(Real);
     for (const GrowingBuffer<double>* b : {&dwork_, &rhs_, &w_hi_, &w_lo_, &l_hi_, &l_lo_, &wd_hi_, &wd_lo_,
                                            &ld_hi_, &ld_lo_, &group_hi_, &group_lo_})
         bytes += b->size() * sizeof(double);
@@ -148,9 +174,10 @@ Real* DenseSymmetricSolver::matrix(int n) {
 
 // Cholesky of P rounded to double, then refinement of x and y with long double residuals.
 // Returns false when the tier is not acceptable for this P.
-bool DenseSymmetricSolver::solve_fast(int n, const Real* v, Real* x, Real* y) {
+bool DenseSymmetricSolver::solve_fast(int n, const Real* v, Real* x, Real* y, int& steps) {
     const Real* P = p_.data();
     double* A = dwork_.ensure(static_cast<std::size_t>(n) * n);
+    cholesky_n_ = -1;
     // The row-major lower triangle is LAPACK's column-major upper triangle.
 #pragma omp parallel for schedule(static)
     for (int i = 0; i < n; ++i)
@@ -158,8 +185,10 @@ bool DenseSymmetricSolver::solve_fast(int n, const Real* v, Real* x, Real* y) {
             A[at(i, j, n)] = static_cast<double>(P[at(i, j, n)]);
     const char uplo = 'U';
     int info = 0;
-    const CholeskyThreads threads;
-    dpotrf_(&uplo, &n, A, &n, &info, 1);
+    {
+        const CholeskyThreads threads;
+        dpotrf_(&uplo, &n, A, &n, &info, 1);
+    }
     if (info != 0)
         return false;
     // Each pivot must clear the fixed margin and the rounding error a double factorisation can
@@ -170,18 +199,35 @@ bool DenseSymmetricSolver::solve_fast(int n, const Real* v, Real* x, Real* y) {
         if (!(u * u >= std::max(FAST_TIER_MIN_PIVOT, rounding)))
             return false;
     }
-
-    double* r = rhs_.ensure(2 * static_cast<std::size_t>(n));
-    const int nrhs = 2;
-    Refinement rx, ry;
+    cholesky_n_ = n;
     for (int i = 0; i < n; ++i) {
         x[i] = 0;
         y[i] = 0;
-        r[i] = static_cast<double>(v[i]);
-        r[n + i] = 1.0;
     }
-    for (int step = 0; step <= MAX_REFINEMENT_STEPS; ++step) {
-        if (step > 0) {
+    return refine(n, v, x, y, false, steps);
+}
+
+bool DenseSymmetricSolver::solve_warm(int n, const Real* v, Real* x, Real* y, int& steps) {
+    if (cholesky_n_ != n || start_n_ != n)
+        return false;
+    std::copy(start_x_.data(), start_x_.data() + n, x);
+    std::copy(start_y_.data(), start_y_.data() + n, y);
+    return refine(n, v, x, y, true, steps);
+}
+
+bool DenseSymmetricSolver::refine(int n, const Real* v, Real* x, Real* y, bool warm, int& steps) {
+    const Real* P = p_.data();
+    const double* A = dwork_.data();
+    double* r = rhs_.ensure(2 * static_cast<std::size_t>(n));
+    const char uplo = 'U';
+    const int nrhs = 2;
+    int info = 0;
+    Refinement rx(warm), ry(warm);
+    const int max_steps = warm ? MAX_WARM_STEPS : MAX_REFINEMENT_STEPS + 1;
+    const CholeskyThreads threads;
+    for (int step = 0; step < max_steps; ++step) {
+        ++steps;
+        if (step > 0 || warm) {
 #pragma omp parallel for schedule(static)
             for (int i = 0; i < n; ++i) {
                 const Real* Pi = P + at(i, 0, n);
@@ -192,6 +238,12 @@ bool DenseSymmetricSolver::solve_fast(int n, const Real* v, Real* x, Real* y) {
                 }
                 r[i] = static_cast<double>(v[i] - sx);
                 r[n + i] = static_cast<double>(1 - sy);
+            }
+        } else {
+            // From x = y = 0 the residuals are the right-hand sides.
+            for (int i = 0; i < n; ++i) {
+                r[i] = static_cast<double>(v[i]);
+                r[n + i] = 1.0;
             }
         }
         dpotrs_(&uplo, &n, &nrhs, A, &n, r, &n, &info, 1);
@@ -209,12 +261,15 @@ bool DenseSymmetricSolver::solve_fast(int n, const Real* v, Real* x, Real* y) {
     return false;
 }
 
-SolveOutcome DenseSymmetricSolver::solve(int n, const Real* v, Real* x, SolverTier requested) {
+SolveOutcome DenseSymmetricSolver::solve(int n, const Real* v, Real* x, SolverTier requested,
+                                         SolveStart start) {
     SolveOutcome outcome;
     outcome.tier_used = requested;
     if (n <= 0 || n > capacity_ || p_.size() < static_cast<std::size_t>(n) * n)
         return outcome;
     Real* y = y_.data();
+    if (n < WARM_START_MIN_SIZE)
+        start = SolveStart::Fresh;
     held_n_ = n;
     held_pivot_ = 0;
 
@@ -235,7 +290,12 @@ SolveOutcome DenseSymmetricSolver::solve(int n, const Real* v, Real* x, SolverTi
                 outcome.total += M[k];
         }
     } else {
-        if (requested == SolverTier::Fast && solve_fast(n, v, x, y)) {
+        const bool warm = requested == SolverTier::Fast && start != SolveStart::Fresh &&
+                          solve_warm(n, v, x, y, outcome.refinement_steps);
+        if (warm) {
+            outcome.warm = true;
+            held_ = Held::Nothing;
+        } else if (requested == SolverTier::Fast && solve_fast(n, v, x, y, outcome.refinement_steps)) {
             held_ = Held::Nothing; // inverse() factors when asked
         } else {
             outcome.tier_used = SolverTier::Exact;
@@ -253,6 +313,12 @@ SolveOutcome DenseSymmetricSolver::solve(int n, const Real* v, Real* x, SolverTi
         outcome.singular_pivot = pivot;
         outcome.total = 0;
         std::fill(x, x + n, Real(0));
+        start_n_ = -1;
+    } else if (start != SolveStart::WarmFromAnchor || start_n_ != n) {
+        // The next warm start begins here (an anchored one keeps its anchor).
+        std::copy(x, x + n, start_x_.ensure(static_cast<std::size_t>(n)));
+        std::copy(y, y + n, start_y_.ensure(static_cast<std::size_t>(n)));
+        start_n_ = n;
     }
     return outcome;
 }

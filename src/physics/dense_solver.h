@@ -26,10 +26,26 @@ inline constexpr Real FAST_TIER_MIN_PIVOT = 1e-10L;
 
 enum class SolverTier { Fast, Exact, Reference };
 
+// Where the fast tier starts from.
+//  Fresh: factors P afresh and refines from x = 0.
+//  Warm: refines against the new P with the double Cholesky factor of an earlier P of the same
+//        size as the preconditioner, starting from the last solutions; P is factored afresh only
+//        when that refinement does not converge quickly. Successive solves of slowly changing
+//        systems (the steps of a relaxation) each start from the one before.
+//  WarmFromAnchor: as Warm, but every solve starts from the same solutions (those of the solve
+//        before the first WarmFromAnchor one): small perturbations of one base system.
+// All three give the solution to the same precision; the last bits may differ.
+enum class SolveStart { Fresh, Warm, WarmFromAnchor };
+// Smaller systems always start fresh: their factorisation costs no more than the extra
+// refinement steps a warm start takes.
+inline constexpr int WARM_START_MIN_SIZE = 200;
+
 struct SolveOutcome {
     SolverTier tier_used = SolverTier::Fast;
-    int singular_pivot = 0; // 1-based index p of the first pivot with |pivot| < 1e-12, 0 when none
-    Real total = 0;         // 1^T P^-1 1 (sum of all entries of the inverse), matrix units
+    int singular_pivot = 0;   // 1-based index p of the first pivot with |pivot| < 1e-12, 0 when none
+    Real total = 0;           // 1^T P^-1 1 (sum of all entries of the inverse), matrix units
+    bool warm = false;        // solved by the warm refinement, without factoring P
+    int refinement_steps = 0; // residual evaluations of the fast tier (warm and fresh together)
 };
 
 // In-place Gauss-Jordan inversion without pivoting of the n x n row-major block m (leading
@@ -84,8 +100,15 @@ class DenseSymmetricSolver {
     // Exact forces the exact tier; Reference runs Gauss-Jordan on a copy of P.
     // On a singular pivot: outcome.singular_pivot = p, x all 0, total 0.
     // P itself is left intact; v and x must not overlap. An n outside 1..capacity() solves
-    // nothing (x untouched, total 0).
-    SolveOutcome solve(int n, const Real* v, Real* x, SolverTier requested = SolverTier::Fast);
+    // nothing (x untouched, total 0). start applies to the fast tier only.
+    SolveOutcome solve(int n, const Real* v, Real* x, SolverTier requested = SolverTier::Fast,
+                       SolveStart start = SolveStart::Fresh);
+
+    // Drops the factor and the solutions warm starts begin from (a new system).
+    void forget_warm_start() {
+        cholesky_n_ = -1;
+        start_n_ = -1;
+    }
 
     // Full inverse (capacitance matrix) of P (n as given to matrix()), row-major n x n into out,
     // from the exact tier's factorisation, reused when solve() already made it (or Gauss-Jordan's
@@ -96,7 +119,12 @@ class DenseSymmetricSolver {
   private:
     enum class Held { Nothing, Factor, Singular, GaussJordanInverse };
 
-    bool solve_fast(int n, const Real* v, Real* x, Real* y);
+    bool solve_fast(int n, const Real* v, Real* x, Real* y, int& steps);
+    // Refinement against P from the held solutions with the held double factor; false when it
+    // does not converge quickly (x and y are then garbage).
+    bool solve_warm(int n, const Real* v, Real* x, Real* y, int& steps);
+    // The refinement loop of both: x and y hold the start, r the first residuals (double).
+    bool refine(int n, const Real* v, Real* x, Real* y, bool warm, int& steps);
     // LDL^T of P into factor_ (L strictly below the diagonal, D on it); returns 0 or the
     // 1-based singular pivot.
     int factor_ldlt(int n);
@@ -111,6 +139,8 @@ class DenseSymmetricSolver {
     Held held_ = Held::Nothing;
     int held_n_ = -1;
     int held_pivot_ = 0;
+    int cholesky_n_ = -1; // size of the double Cholesky factor held in dwork_, -1 when none
+    int start_n_ = -1;    // size of the solutions held in start_x_, start_y_, -1 when none
 
     // Makes room for the exact tier's factorisation of size n.
     void ensure_exact_storage(int n);
@@ -120,7 +150,8 @@ class DenseSymmetricSolver {
     GrowingBuffer<Real> y_;      // P^-1 1
     // Doubles: the Cholesky factor of the fast tier; in inverse() the packed triangular factors.
     GrowingBuffer<double> dwork_;
-    GrowingBuffer<double> rhs_; // two right-hand sides of the fast tier, column-major
+    GrowingBuffer<double> rhs_;             // two right-hand sides of the fast tier, column-major
+    GrowingBuffer<Real> start_x_, start_y_; // the solutions warm starts begin from
     // Packed operands of the blocked LDL^T, each long double split exactly into hi + lo doubles.
     GrowingBuffer<double> w_hi_, w_lo_;                   // W = L D of the panel, by row
     GrowingBuffer<double> l_hi_, l_lo_;                   // L of the panel, in groups of four rows

@@ -241,6 +241,7 @@ void DenseSymmetricSolver::solve_with_factor(int n, const Real* v, Real* x, Real
 // the triangular factors packed as hi/lo rows in dwork_: first L by rows, then T = Z^T by rows.
 void DenseSymmetricSolver::invert_with_factor(int n, Real* out) {
     const Real* F = factor_.data();
+    cholesky_n_ = -1; // the packed factors take the place of the double Cholesky factor
     double* packed = dwork_.ensure(static_cast<std::size_t>(n) * (n + 1));
     const std::size_t group_size = static_cast<std::size_t>(n + 4) * 4;
     if (threads_ < max_threads())

@@ -200,8 +200,10 @@ void compute_charges(const SystemModel& model, const Options& options, Evaluatio
             (s.conductor >= 1 && s.conductor <= model.conductor_count) ? model.conductors[s.conductor].V : 0;
     }
     const SolveOutcome outcome =
-        ws.solver.solve(n, ws.voltages.data(), ws.solution.data(), ws.requested_tier);
+        ws.solver.solve(n, ws.voltages.data(), ws.solution.data(), ws.requested_tier, ws.start);
     ws.tier_used = outcome.tier_used;
+    ws.last_solve_warm = outcome.warm;
+    ws.last_refinement_steps = outcome.refinement_steps;
     if (outcome.singular_pivot > 0) {
         // The pivot is named by its sphere number (the same as the matrix line when every sphere
         // takes part). The charges of a singular system mean nothing: they and the capacitance

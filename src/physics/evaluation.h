@@ -64,9 +64,27 @@ struct EvaluationWorkspace {
     bool capacitance_valid = false; // `capacitance` belongs to the last build
     SolverTier tier_used = SolverTier::Fast;
     SolverTier requested_tier = SolverTier::Fast;
+    // How the fast tier starts: a relaxation warm-starts each step from the one before, the
+    // Jacobian each perturbation from the base state; every other computation starts fresh.
+    SolveStart start = SolveStart::Fresh;
+    bool last_solve_warm = false;  // the last solve needed no factorisation
+    int last_refinement_steps = 0; // and took this many residual evaluations
 
     // The matrix no longer belongs to the present system.
     void forget() { matrix_built = capacitance_valid = false; }
+};
+
+// Sets how the workspace's solves start for its lifetime, then gives back the earlier way.
+class WarmStart {
+  public:
+    WarmStart(EvaluationWorkspace& ws, SolveStart start) : ws_(ws), saved_(ws.start) { ws.start = start; }
+    ~WarmStart() { ws_.start = saved_; }
+    WarmStart(const WarmStart&) = delete;
+    WarmStart& operator=(const WarmStart&) = delete;
+
+  private:
+    EvaluationWorkspace& ws_;
+    SolveStart saved_;
 };
 
 // 1/sin a, limited to +-1000 where |sin a| <= 0.001 (the sign follows the angle).

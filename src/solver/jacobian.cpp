@@ -134,6 +134,8 @@ JacobianResult compute_jacobian(Session& session, const JacobianSettings& settin
     const Real residual_uN = max_rotational_force(base, unperturbed) * 1e6L;
     SystemModel work = base;
     Evaluation trial = unperturbed;
+    // Each perturbation's solve starts from the base state's factor and charges.
+    const WarmStart warm(session.workspace, SolveStart::WarmFromAnchor);
     session.stop_requested = false;
     bool evaluated = false;
     for (int c = 1; c <= work.object_count && !result.stopped; ++c) {

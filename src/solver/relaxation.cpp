@@ -102,6 +102,8 @@ RelaxationResult run_calculate(Session& session, const std::vector<std::string>&
     bool too_large = false;
     bool converged = false;
     Real error = 0;
+    // Each step's solve starts from the last one's factor and charges.
+    const WarmStart warm(session.workspace, SolveStart::Warm);
     while (!session.stop_requested) {
         ++step;
         update_angles(model, session.evaluation, prev, time_domain, dt, settings.damping);
