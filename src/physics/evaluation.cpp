@@ -244,30 +244,78 @@ void compute_forces(const SystemModel& model, Evaluation& ev) {
     const Sphere* spheres = model.spheres.data();
     const Real* Q = ev.Q.data();
     Real *FX = ev.fx.data(), *FY = ev.fy.data(), *FZ = ev.fz.data(), *FA = ev.f_abs.data();
-    // Each sphere's sum runs over the others in ascending order, so the result does not depend
-    // on the number of threads.
-#pragma omp parallel for schedule(static)
-    for (int i = 1; i <= n; ++i) {
-        const Sphere& si = spheres[i];
-        Real fx = 0, fy = 0, fz = 0;
-        for (int j = 1; j <= n; ++j) {
-            if (j == i)
-                continue;
-            const Sphere& sj = spheres[j];
-            const Real dx = si.x - sj.x, dy = si.y - sj.y, dz = si.z - sj.z;
-            Real D = dx * dx + dy * dy + dz * dz;
-            if (D < MIN_SQUARED_DISTANCE)
-                D = MIN_SQUARED_DISTANCE;
-            const Real d = std::sqrt(D);
-            const Real g = d < si.r + sj.r ? CONTACT_TERM : Q[i] * Q[j] / D;
-            fx += g * dx / d;
-            fy += g * dy / d;
-            fz += g * dz / d;
+
+    // The force of sphere j on sphere i is exactly minus that of i on j (the same products of
+    // negated differences), so each pair is computed once. Each sphere's sum still runs over the
+    // others in ascending order, whatever the number of threads: the rows are taken in bands of
+    // FORCE_BAND; a band's pairs with every later sphere are computed first, then every sphere
+    // adds what the band contributes to it (a sphere of the band its pairs with the band's
+    // earlier spheres and then with all later spheres; a later sphere its pairs with the band).
+    constexpr int FORCE_BAND = 64;
+    thread_local GrowingBuffer<Real> scratch;
+    const auto width = static_cast<std::size_t>(n);
+    Real* acc = scratch.ensure(3 * (width + 1) + 3 * FORCE_BAND * width);
+    Real *ax = acc, *ay = ax + width + 1, *az = ay + width + 1;
+    Real *tx = az + width + 1, *ty = tx + FORCE_BAND * width, *tz = ty + FORCE_BAND * width;
+    // The pair term of rows i < j of the present band, at [(i - first) * n + (j - 1)].
+    auto slot = [&](int i, int first, int j) {
+        return static_cast<std::size_t>(i - first) * width + static_cast<std::size_t>(j - 1);
+    };
+
+#pragma omp parallel
+    {
+#pragma omp for schedule(static)
+        for (int i = 1; i <= n; ++i)
+            ax[i] = ay[i] = az[i] = 0;
+        for (int first = 1; first <= n; first += FORCE_BAND) {
+            const int last = std::min(n, first + FORCE_BAND - 1);
+#pragma omp for schedule(dynamic, 4)
+            for (int i = first; i <= last; ++i) {
+                const Sphere& si = spheres[i];
+                for (int j = i + 1; j <= n; ++j) {
+                    const Sphere& sj = spheres[j];
+                    const Real dx = si.x - sj.x, dy = si.y - sj.y, dz = si.z - sj.z;
+                    Real D = dx * dx + dy * dy + dz * dz;
+                    if (D < MIN_SQUARED_DISTANCE)
+                        D = MIN_SQUARED_DISTANCE;
+                    const Real d = std::sqrt(D);
+                    const Real g = d < si.r + sj.r ? CONTACT_TERM : Q[i] * Q[j] / D;
+                    const std::size_t k = slot(i, first, j);
+                    tx[k] = g * dx / d;
+                    ty[k] = g * dy / d;
+                    tz[k] = g * dz / d;
+                }
+            }
+#pragma omp for schedule(static)
+            for (int r = first; r <= n; ++r) {
+                Real fx = ax[r], fy = ay[r], fz = az[r];
+                const int before = std::min(r - 1, last);
+                for (int j = first; j <= before; ++j) {
+                    const std::size_t k = slot(j, first, r);
+                    fx -= tx[k];
+                    fy -= ty[k];
+                    fz -= tz[k];
+                }
+                if (r <= last) {
+                    for (int j = r + 1; j <= n; ++j) {
+                        const std::size_t k = slot(r, first, j);
+                        fx += tx[k];
+                        fy += ty[k];
+                        fz += tz[k];
+                    }
+                }
+                ax[r] = fx;
+                ay[r] = fy;
+                az[r] = fz;
+            }
         }
-        FX[i] = fx / FOUR_PI_E0;
-        FY[i] = fy / FOUR_PI_E0;
-        FZ[i] = fz / FOUR_PI_E0 - si.m * GRAVITY;
-        FA[i] = std::sqrt(FX[i] * FX[i] + FY[i] * FY[i] + FZ[i] * FZ[i]);
+#pragma omp for schedule(static)
+        for (int i = 1; i <= n; ++i) {
+            FX[i] = ax[i] / FOUR_PI_E0;
+            FY[i] = ay[i] / FOUR_PI_E0;
+            FZ[i] = az[i] / FOUR_PI_E0 - spheres[i].m * GRAVITY;
+            FA[i] = std::sqrt(FX[i] * FX[i] + FY[i] * FY[i] + FZ[i] * FZ[i]);
+        }
     }
 }
 
