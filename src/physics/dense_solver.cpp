@@ -2,6 +2,8 @@
 // long double P) and the Gauss-Jordan reference.
 #include "physics/dense_solver.h"
 
+#include "physics/blas_threads.h"
+
 #include <algorithm>
 #include <cfloat>
 #include <cmath>
@@ -19,29 +21,19 @@ void openblas_set_num_threads(int num_threads);
 }
 
 namespace ambrel {
+
+FixedBlasThreads::FixedBlasThreads() : saved_(omp_get_max_threads()) {
+    openblas_set_num_threads(THREADS);
+}
+
+FixedBlasThreads::~FixedBlasThreads() {
+    openblas_set_num_threads(saved_);
+    omp_set_num_threads(saved_);
+}
+
 namespace {
 
-// OpenBLAS splits the Cholesky between its threads, and the split changes the rounding of the
-// factor and so the last bits of the refined solution. The factor is always made with the same
-// number of threads, so that every machine and every OMP_NUM_THREADS gives the same output; the
-// program's own parallel loops follow OMP_NUM_THREADS.
-constexpr int CHOLESKY_THREADS = 2;
-
-// Sets OpenBLAS to the Cholesky's thread count for its lifetime. OpenBLAS's OpenMP build sets the
-// OpenMP default with it, so the default of the caller is given back afterwards.
-class CholeskyThreads {
-  public:
-    CholeskyThreads() : saved_(omp_get_max_threads()) { openblas_set_num_threads(CHOLESKY_THREADS); }
-    ~CholeskyThreads() {
-        openblas_set_num_threads(saved_);
-        omp_set_num_threads(saved_);
-    }
-    CholeskyThreads(const CholeskyThreads&) = delete;
-    CholeskyThreads& operator=(const CholeskyThreads&) = delete;
-
-  private:
-    int saved_;
-};
+using CholeskyThreads = FixedBlasThreads;
 
 // Refinement of the fast tier stops when a correction can change at most the last bit of the
 // largest entry. Corrections that stop shrinking are the rounding noise of the long double

@@ -104,6 +104,12 @@ class DenseSymmetricSolver {
     SolveOutcome solve(int n, const Real* v, Real* x, SolverTier requested = SolverTier::Fast,
                        SolveStart start = SolveStart::Fresh);
 
+    // The matrix last filled through matrix(n), row-major with leading dimension n.
+    const Real* matrix_data() const { return p_.data(); }
+    // The double Cholesky factor U (P ~ U^T U, U column-major upper, that is the row-major lower
+    // triangle with leading dimension n) of the last fast solve of size n; nullptr when none is held.
+    const double* cholesky_factor(int n) const { return cholesky_n_ == n ? dwork_.data() : nullptr; }
+
     // Drops the factor and the solutions warm starts begin from (a new system).
     void forget_warm_start() {
         cholesky_n_ = -1;

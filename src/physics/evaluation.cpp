@@ -9,10 +9,9 @@ namespace ambrel {
 
 namespace {
 
-// Spheres closer than this are taken at this distance (m).
-constexpr Real MIN_DISTANCE = 1e-6L;
-constexpr Real MIN_SQUARED_DISTANCE = 1e-12L; // m^2
-constexpr Real CONTACT_TERM = 1e-12L;         // C^2/m^2, replaces Q_i Q_j / d^2 for overlapping spheres
+constexpr Real MIN_DISTANCE = MIN_PAIR_DISTANCE;
+constexpr Real MIN_SQUARED_DISTANCE = MIN_SQUARED_PAIR_DISTANCE;
+constexpr Real CONTACT_TERM = CONTACT_FORCE_TERM;
 constexpr Real MIN_HORIZONTAL_RADIUS = 1e-6L; // m
 
 bool finite_position(const Sphere& s) {
@@ -34,12 +33,6 @@ Real square_plate_constant(Real s, Real d) {
 bool aligned_squares(const SystemModel& model, const Sphere& a, const Sphere& b) {
     return a.x == b.x && a.y == b.y && is_flat_kind(model.objects[a.object].kind) &&
            is_flat_kind(model.objects[b.object].kind) && a.square_side > 0;
-}
-
-Real clamped_distance(const Sphere& a, const Sphere& b) {
-    const Real dx = a.x - b.x, dy = a.y - b.y, dz = a.z - b.z;
-    const Real d = std::sqrt(dx * dx + dy * dy + dz * dz);
-    return d < MIN_DISTANCE ? MIN_DISTANCE : d;
 }
 
 // Gives every sphere of the object ending at sphere i (n spheres) 1/n of the object's totals,
@@ -90,6 +83,21 @@ void Evaluation::clear(int n) {
     density_min = -1e-9L;
     forces_valid = false;
     diagnostics = ChargeDiagnostics{};
+}
+
+Real clamped_distance(const Sphere& a, const Sphere& b) {
+    const Real dx = a.x - b.x, dy = a.y - b.y, dz = a.z - b.z;
+    const Real d = std::sqrt(dx * dx + dy * dy + dz * dz);
+    return d < MIN_DISTANCE ? MIN_DISTANCE : d;
+}
+
+bool plates_possible(const SystemModel& model, const Options& options) {
+    if (!options[Option::UseSquares])
+        return false;
+    for (int k = 1; k <= model.object_count; ++k)
+        if (is_flat_kind(model.objects[k].kind))
+            return true;
+    return false;
 }
 
 Real limited_cosec(Real a) {

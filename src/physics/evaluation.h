@@ -87,6 +87,19 @@ class WarmStart {
     SolveStart saved_;
 };
 
+// Spheres closer than this are taken at this distance (m).
+inline constexpr Real MIN_PAIR_DISTANCE = 1e-6L;
+inline constexpr Real MIN_SQUARED_PAIR_DISTANCE = 1e-12L; // m^2
+// C^2/m^2: replaces Q_i Q_j / d^2 in the force between overlapping spheres.
+inline constexpr Real CONTACT_FORCE_TERM = 1e-12L;
+
+// Distance between the centres, at least MIN_PAIR_DISTANCE: 1/d is the mutual elastance of two
+// spheres that are not a pair of aligned plates.
+Real clamped_distance(const Sphere& a, const Sphere& b);
+// Whether any pair of spheres may be taken as aligned square plates ("use squares" and a flat
+// object).
+bool plates_possible(const SystemModel& model, const Options& options);
+
 // 1/sin a, limited to +-1000 where |sin a| <= 0.001 (the sign follows the angle).
 Real limited_cosec(Real a);
 

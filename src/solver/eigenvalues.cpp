@@ -1,12 +1,53 @@
 #include "solver/eigenvalues.h"
 
+#include "physics/blas_threads.h"
+
+#include <algorithm>
 #include <cmath>
+#include <cstddef>
 #include <limits>
 #include <utility>
+
+// LAPACK's nonsymmetric eigenvalue driver (Fortran calling convention).
+extern "C" void dgeev_(const char* jobvl, const char* jobvr, const int* n, double* a, const int* lda,
+                       double* wr, double* wi, double* vl, const int* ldvl, double* vr, const int* ldvr,
+                       double* work, const int* lwork, int* info, std::size_t jobvl_len,
+                       std::size_t jobvr_len);
 
 namespace ambrel {
 
 namespace {
+
+// Balancing, Hessenberg reduction and the QR iteration of LAPACK in double; nothing when it
+// does not converge.
+std::optional<std::vector<Complex>> eigenvalues_in_double(const std::vector<Real>& a, int n) {
+    std::vector<double> m(static_cast<std::size_t>(n) * n);
+    for (int i = 0; i < n; ++i) // row-major to column-major
+        for (int j = 0; j < n; ++j)
+            m[static_cast<std::size_t>(j) * n + i] =
+                static_cast<double>(a[static_cast<std::size_t>(i) * n + j]);
+    std::vector<double> wr(n), wi(n);
+    const char no = 'N';
+    const int one = 1;
+    double dummy = 0, size = 0;
+    int lwork = -1, info = 0;
+    const FixedBlasThreads threads;
+    dgeev_(&no, &no, &n, m.data(), &n, wr.data(), wi.data(), &dummy, &one, &dummy, &one, &size, &lwork, &info,
+           1, 1);
+    if (info != 0)
+        return std::nullopt;
+    lwork = static_cast<int>(size);
+    std::vector<double> work(static_cast<std::size_t>(std::max(lwork, 1)));
+    dgeev_(&no, &no, &n, m.data(), &n, wr.data(), wi.data(), &dummy, &one, &dummy, &one, work.data(), &lwork,
+           &info, 1, 1);
+    if (info != 0)
+        return std::nullopt;
+    std::vector<Complex> result;
+    result.reserve(n);
+    for (int i = 0; i < n; ++i)
+        result.emplace_back(wr[i], wi[i]);
+    return result;
+}
 
 // Row-major access to an n x n matrix.
 struct Matrix {
@@ -205,6 +246,8 @@ std::optional<std::vector<Complex>> eigenvalues(std::vector<Real> a, int n) {
     for (Real v : a)
         if (!std::isfinite(v))
             return std::nullopt;
+    if (n >= LAPACK_EIGENVALUES_MIN_SIZE)
+        return eigenvalues_in_double(a, n);
     Matrix m{a, n};
     to_hessenberg(m);
     std::vector<Real> wr(n), wi(n);

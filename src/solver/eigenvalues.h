@@ -13,6 +13,13 @@ namespace ambrel {
 
 using Complex = std::complex<Real>;
 
+// From this size on the eigenvalues are computed by LAPACK in double precision: the QR
+// iteration in long double costs tens of seconds there, and the eigenvalues of a
+// finite-difference Jacobian are determined by its data only to about 12 digits (the rounding
+// of the forces alone moves them by 1e-12 relative), which double precision resolves for all
+// but very ill-conditioned eigenvalues.
+inline constexpr int LAPACK_EIGENVALUES_MIN_SIZE = 200;
+
 // a: n x n, row-major. Returns the n eigenvalues (complex pairs adjacent, the positive imaginary
 // part first), or nothing when the iteration does not converge.
 std::optional<std::vector<Complex>> eigenvalues(std::vector<Real> a, int n);

@@ -1,10 +1,14 @@
 #include "solver/jacobian.h"
 
 #include "physics/evaluation.h"
+#include "physics/perturbation.h"
 #include "solver/eigenvalues.h"
 #include "solver/relaxation.h"
 #include "text/number_format.h"
 
+#include <omp.h>
+
+#include <algorithm>
 #include <cmath>
 #include <limits>
 
@@ -137,6 +141,60 @@ JacobianResult compute_jacobian(Session& session, const JacobianSettings& settin
     // Each perturbation's solve starts from the base state's factor and charges.
     const WarmStart warm(session.workspace, SolveStart::WarmFromAnchor);
     session.stop_requested = false;
+
+    // Column `column` (1-based) of J from the rotational forces of a perturbed evaluation.
+    auto fill_column = [&](const SystemModel& model, const Evaluation& ev, int column) {
+        for (int r = 1; r <= model.object_count; ++r) {
+            const Object& row = model.objects[r];
+            const int i = row.last();
+            const Real K = row.L != 0 ? step_gain(model, row, dt) : 0;
+            J[static_cast<std::size_t>(2 * r - 2) * N + (column - 1)] =
+                limited_cosec(row.Az) * (ev.frx[i] - unperturbed.frx[i]) * K / h;
+            J[static_cast<std::size_t>(2 * r - 1) * N + (column - 1)] =
+                (ev.frz[i] - unperturbed.frz[i]) * K / h;
+        }
+    };
+
+    // Large systems: the perturbations are independent, and all but the last run in parallel,
+    // each on one thread from the base state's factor (see physics/perturbation.h). Those that
+    // cannot be done that way, and the last one (whose state the session keeps), follow below
+    // in order as full evaluations.
+    std::vector<char> done(static_cast<std::size_t>(N) + 1, 0);
+    if (base.sphere_count >= WARM_START_MIN_SIZE && base.sphere_count <= MAX_PARALLEL_JACOBIAN_SPHERES) {
+        SystemModel positioned = base;
+        compute_positions(positioned, session.options);
+        PerturbationBase shared;
+        if (shared.prepare(positioned, session.options, unperturbed, MAX_PARALLEL_JACOBIAN_SPHERES)) {
+#pragma omp parallel
+            {
+                SystemModel local = positioned;
+                Evaluation local_ev = unperturbed;
+                PerturbedEvaluation perturbed;
+#pragma omp for schedule(dynamic, 1)
+                for (int column = 1; column < N; ++column) {
+                    if (session.stop_requested)
+                        continue;
+                    const int c = (column + 1) / 2;
+                    const bool azimuth = column % 2 == 0;
+                    if (omp_get_thread_num() == 0 && observer.progress)
+                        observer.progress(std::min(c, base.object_count), base.object_count);
+                    Object& o = local.objects[c];
+                    const Real saved = azimuth ? o.Az : o.Ax;
+                    (azimuth ? o.Az : o.Ax) += h;
+                    compute_positions(local, session.options);
+                    if (perturbed.evaluate(shared, local, session.options, local_ev)) {
+                        fill_column(local, local_ev, column);
+                        done[column] = 1;
+                    }
+                    (azimuth ? o.Az : o.Ax) = saved;
+                }
+            }
+            if (session.stop_requested)
+                result.stopped = true;
+            result.parallel_columns = static_cast<int>(std::count(done.begin(), done.end(), 1));
+        }
+    }
+
     bool evaluated = false;
     for (int c = 1; c <= work.object_count && !result.stopped; ++c) {
         if (observer.progress)
@@ -146,6 +204,8 @@ JacobianResult compute_jacobian(Session& session, const JacobianSettings& settin
                 result.stopped = true;
                 break;
             }
+            if (done[azimuth ? 2 * c : 2 * c - 1])
+                continue;
             Object& o = work.objects[c];
             const Real saved = azimuth ? o.Az : o.Ax;
             (azimuth ? o.Az : o.Ax) += h;
@@ -155,16 +215,7 @@ JacobianResult compute_jacobian(Session& session, const JacobianSettings& settin
             });
             session.report_charge_diagnostics(trial.diagnostics, work);
             evaluated = true;
-            const int column = azimuth ? 2 * c : 2 * c - 1;
-            for (int r = 1; r <= work.object_count; ++r) {
-                const Object& row = work.objects[r];
-                const int i = row.last();
-                const Real K = row.L != 0 ? step_gain(work, row, dt) : 0;
-                J[static_cast<std::size_t>(2 * r - 2) * N + (column - 1)] =
-                    limited_cosec(row.Az) * (trial.frx[i] - unperturbed.frx[i]) * K / h;
-                J[static_cast<std::size_t>(2 * r - 1) * N + (column - 1)] =
-                    (trial.frz[i] - unperturbed.frz[i]) * K / h;
-            }
+            fill_column(work, trial, azimuth ? 2 * c : 2 * c - 1);
             (azimuth ? o.Az : o.Ax) = saved;
         }
     }

@@ -14,6 +14,9 @@ namespace ambrel {
 
 // Objects beyond this give more than 2000 rows: the command refuses them.
 constexpr int MAX_JACOBIAN_OBJECTS = 1000;
+// Up to this many spheres the perturbations of a large system are evaluated in parallel, each
+// thread with its own copy of the system.
+constexpr int MAX_PARALLEL_JACOBIAN_SPHERES = 1000;
 
 struct JacobianSettings {
     Real time_step = 0.05L;         // dt (the main window's time step)
@@ -30,6 +33,7 @@ struct JacobianResult {
     bool stopped = false; // Stop ended it before its last column
     int size = 0;         // N = 2 * object_count
     Stability stability = Stability::NotComputed;
+    int parallel_columns = 0;               // columns evaluated in parallel from the base state
     std::vector<Real> matrix;               // N x N, row-major
     Real entry(int row, int column) const { // 1-based
         return matrix[static_cast<std::size_t>(row - 1) * size + (column - 1)];

@@ -56,5 +56,29 @@ TEST(Threads, OutputDoesNotDependOnTheThreadCount) {
     }
 }
 
+// A Jacobian large enough for its perturbations to run in parallel and its eigenvalues to come
+// from LAPACK: the same bytes with one thread and with two.
+TEST(Threads, LargeJacobianDoesNotDependOnTheThreadCount) {
+    const fs::path description =
+        fs::temp_directory_path() / ("ambrel-threads-" + std::to_string(::getpid()) + "-grid.bal");
+    {
+        std::ofstream out(description);
+        for (int i = 0; i < 15; ++i)
+            for (int j = 0; j < 14; ++j)
+                out << "Bb" << i * 14 + j + 1 << " all " << 1.2 * i << " " << 1.2 * j << " 0 10 "
+                    << ((i + j) % 3 == 0 ? "30 8" : "0 0") << " 0.3 0.1\n";
+        out << ".V all 3000\n";
+    }
+    const std::string arguments = "--steps 3 --calculate --jacobian --plain " + description.string();
+    const std::string one = batch_output(1, arguments);
+    const std::string two = batch_output(2, arguments);
+    fs::remove(description);
+    ASSERT_NE(one.find("Eigenvalues:"), std::string::npos);
+    if (one != two) {
+        const auto [at, other] = std::mismatch(one.begin(), one.end(), two.begin(), two.end());
+        ADD_FAILURE() << "one and two threads part at line " << 1 + std::count(one.begin(), at, '\n');
+    }
+}
+
 } // namespace
 } // namespace ambrel

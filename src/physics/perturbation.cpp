@@ -1,0 +1,450 @@
+#include "physics/perturbation.h"
+
+#include "model/units.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstddef>
+
+// LAPACK's Cholesky solve (Fortran calling convention). Inside the Jacobian's parallel loop
+// OpenBLAS runs it on the calling thread alone.
+extern "C" void dpotrs_(const char* uplo, const int* n, const int* nrhs, const double* a, const int* lda,
+                        double* b, const int* ldb, int* info, std::size_t uplo_len);
+
+namespace ambrel {
+
+namespace {
+
+// More moved spheres than this make the low-rank correction dearer than a full evaluation.
+constexpr int MAX_MOVED = 24;
+constexpr int MAX_STEPS = 6;
+constexpr Real CONVERGED = 0x1p-63L;
+constexpr Real NOISE = 0x1p-50L;
+constexpr Real START_NOISE = 0x1p-56L;
+// A correction at most this large (relative to the charges) is multiplied by P in double: the
+// rounding of that product is then below the last bit of the charges.
+constexpr Real SMALL_CORRECTION = 0x1p-8L;
+
+inline std::size_t at(int row, int col, int ld) {
+    return static_cast<std::size_t>(row) * static_cast<std::size_t>(ld) + static_cast<std::size_t>(col);
+}
+
+bool usable(const Sphere& s) {
+    return s.r > 0 && std::isfinite(s.r) && std::isfinite(s.x) && std::isfinite(s.y) && std::isfinite(s.z);
+}
+
+// The force term of the pair (a, b) on a, as compute_forces sums it.
+struct PairTerm {
+    Real x, y, z;
+};
+PairTerm pair_term(Real ax, Real ay, Real az, Real ar, Real qa, Real bx, Real by, Real bz, Real br, Real qb) {
+    const Real dx = ax - bx, dy = ay - by, dz = az - bz;
+    Real D = dx * dx + dy * dy + dz * dz;
+    if (D < MIN_SQUARED_PAIR_DISTANCE)
+        D = MIN_SQUARED_PAIR_DISTANCE;
+    const Real d = std::sqrt(D);
+    const Real g = d < ar + br ? CONTACT_FORCE_TERM : qa * qb / D;
+    return {g * dx / d, g * dy / d, g * dz / d};
+}
+
+} // namespace
+
+bool PerturbationBase::prepare(const SystemModel& model, const Options& options, const Evaluation& base,
+                               int capacity) {
+    n_ = 0;
+    const int n = model.sphere_count;
+    if (n < WARM_START_MIN_SIZE || n > capacity || plates_possible(model, options) ||
+        base.Q.size() < static_cast<std::size_t>(n) + 1)
+        return false;
+    for (int i = 1; i <= n; ++i)
+        if (!usable(model.spheres[i]))
+            return false;
+
+    solver_ = std::make_unique<DenseSymmetricSolver>(n);
+    Real* P = solver_->matrix(n);
+    const Sphere* s = model.spheres.data() + 1; // 0-based
+#pragma omp parallel for schedule(dynamic, 16)
+    for (int a = 0; a < n; ++a) {
+        P[at(a, a, n)] = 1 / s[a].r;
+        for (int b = a + 1; b < n; ++b)
+            P[at(a, b, n)] = P[at(b, a, n)] = 1 / clamped_distance(s[a], s[b]);
+    }
+    v_.assign(static_cast<std::size_t>(n), 0);
+    for (int a = 0; a < n; ++a) {
+        const int c = s[a].conductor;
+        v_[a] = (c >= 1 && c <= model.conductor_count) ? model.conductors[c].V : 0;
+    }
+    // Only the factor is wanted of this solve; the perturbations start from the base charges.
+    residual_.assign(static_cast<std::size_t>(n), 0);
+    const SolveOutcome outcome = solver_->solve(n, v_.data(), residual_.data());
+    if (outcome.tier_used != SolverTier::Fast || outcome.singular_pivot != 0 || !solver_->cholesky_factor(n))
+        return false;
+
+    q_.assign(base.Q.begin() + 1, base.Q.begin() + 1 + n);
+    fx_.assign(base.fx.begin() + 1, base.fx.begin() + 1 + n);
+    fy_.assign(base.fy.begin() + 1, base.fy.begin() + 1 + n);
+    fz_.assign(base.fz.begin() + 1, base.fz.begin() + 1 + n);
+    x_.resize(n);
+    for (int a = 0; a < n; ++a)
+        x_[a] = q_[a] / FOUR_PI_E0;
+    p_double_.resize(static_cast<std::size_t>(n) * n);
+#pragma omp parallel for schedule(static)
+    for (int a = 0; a < n; ++a) {
+        Real sum = 0;
+        for (int b = 0; b < n; ++b) {
+            sum += P[at(a, b, n)] * x_[b];
+            p_double_[at(a, b, n)] = static_cast<double>(P[at(a, b, n)]);
+        }
+        residual_[a] = v_[a] - sum;
+    }
+
+    px_.resize(n);
+    py_.resize(n);
+    pz_.resize(n);
+    r_.resize(n);
+    for (int a = 0; a < n; ++a) {
+        px_[a] = s[a].x;
+        py_[a] = s[a].y;
+        pz_[a] = s[a].z;
+        r_[a] = s[a].r;
+    }
+    row_start_.resize(static_cast<std::size_t>(n) + 1);
+    std::size_t next = 0;
+    for (int a = 0; a < n; ++a) {
+        row_start_[a] = next;
+        next += static_cast<std::size_t>(n - a - 1);
+    }
+    row_start_[n] = next;
+    gx_.resize(next);
+    gy_.resize(next);
+    gz_.resize(next);
+    sx_.assign(static_cast<std::size_t>(n), 0);
+    sy_.assign(static_cast<std::size_t>(n), 0);
+    sz_.assign(static_cast<std::size_t>(n), 0);
+    // Each row's S in ascending order of the other sphere, from the long double G.
+#pragma omp parallel for schedule(dynamic, 16)
+    for (int a = 0; a < n; ++a) {
+        Real sx = 0, sy = 0, sz = 0;
+        for (int b = 0; b < n; ++b) {
+            if (b == a)
+                continue;
+            const Real dx = px_[a] - px_[b], dy = py_[a] - py_[b], dz = pz_[a] - pz_[b];
+            Real D = dx * dx + dy * dy + dz * dz;
+            if (D < MIN_SQUARED_PAIR_DISTANCE)
+                D = MIN_SQUARED_PAIR_DISTANCE;
+            const Real d = std::sqrt(D);
+            const Real w = d < r_[a] + r_[b] ? 0 : 1 / (D * d);
+            sx += w * dx * q_[b];
+            sy += w * dy * q_[b];
+            sz += w * dz * q_[b];
+            if (b > a) {
+                const std::size_t k = row_start_[a] + static_cast<std::size_t>(b - a - 1);
+                gx_[k] = static_cast<double>(w * dx);
+                gy_[k] = static_cast<double>(w * dy);
+                gz_[k] = static_cast<double>(w * dz);
+            }
+        }
+        sx_[a] = sx;
+        sy_[a] = sy;
+        sz_[a] = sz;
+    }
+    n_ = n;
+    return true;
+}
+
+bool PerturbedEvaluation::evaluate(const PerturbationBase& base, const SystemModel& model,
+                                   const Options& options, Evaluation& ev) {
+    const int n = base.n_;
+    if (n == 0 || model.sphere_count != n)
+        return false;
+    n_ = n;
+    const Sphere* s = model.spheres.data() + 1; // 0-based
+    is_moved_.assign(static_cast<std::size_t>(n), 0);
+    moved_.clear();
+    for (int a = 0; a < n; ++a) {
+        if (s[a].x != base.px_[a] || s[a].y != base.py_[a] || s[a].z != base.pz_[a] || s[a].r != base.r_[a]) {
+            if (!usable(s[a]) || s[a].r != base.r_[a] || static_cast<int>(moved_.size()) == MAX_MOVED)
+                return false;
+            moved_.push_back(a);
+            is_moved_[a] = 1;
+        }
+    }
+    k_ = static_cast<int>(moved_.size());
+    ev.reserve(n);
+    ev.diagnostics = ChargeDiagnostics{};
+    if (k_ == 0) {
+        // Nothing moved: the base state itself.
+        x_ = base.x_;
+        dfx_.assign(static_cast<std::size_t>(n), 0);
+        dfy_.assign(static_cast<std::size_t>(n), 0);
+        dfz_.assign(static_cast<std::size_t>(n), 0);
+    } else {
+        s_ = s;
+        if (!solve(base))
+            return false;
+        force_changes(base);
+    }
+    for (int a = 0; a < n; ++a) {
+        const int i = a + 1;
+        ev.Q[i] = k_ == 0 ? base.q_[a] : x_[a] * FOUR_PI_E0;
+        ev.fx[i] = base.fx_[a] + dfx_[a] / FOUR_PI_E0;
+        ev.fy[i] = base.fy_[a] + dfy_[a] / FOUR_PI_E0;
+        ev.fz[i] = base.fz_[a] + dfz_[a] / FOUR_PI_E0;
+        ev.f_abs[i] = std::sqrt(ev.fx[i] * ev.fx[i] + ev.fy[i] * ev.fy[i] + ev.fz[i] * ev.fz[i]);
+    }
+    compute_rotational_forces(model, options, ev);
+    return true;
+}
+
+bool PerturbedEvaluation::solve(const PerturbationBase& base) {
+    const int n = n_, k = k_;
+    const Sphere* s = s_;
+    const Real* P = base.solver_->matrix_data();
+    const double* A = base.solver_->cholesky_factor(n);
+    const double* Pd = base.p_double_.data();
+
+    // The change of P is D = sum over moved s of e_s d_s^T + d_s e_s^T, d_s the change of row s
+    // with its entries in moved columns halved.
+    d_.assign(static_cast<std::size_t>(k) * n, 0);
+    for (int t = 0; t < k; ++t) {
+        const int a = moved_[t];
+        Real* d = d_.data() + at(t, 0, n);
+        for (int b = 0; b < n; ++b) {
+            if (b == a)
+                continue;
+            const Real change = 1 / clamped_distance(s[a], s[b]) - P[at(a, b, n)];
+            d[b] = is_moved_[b] ? change / 2 : change;
+        }
+    }
+    // Z = A^-1 U with U = [e_s | d_s], and K = I + V^T Z with V = [d_s | e_s], so that
+    // (A + U V^T)^-1 r = A^-1 r - Z K^-1 V^T A^-1 r.
+    const int m = 2 * k;
+    const char uplo = 'U';
+    int info = 0;
+    z_.assign(static_cast<std::size_t>(m) * n, 0.0);
+    for (int t = 0; t < k; ++t) {
+        z_[at(t, moved_[t], n)] = 1.0;
+        for (int b = 0; b < n; ++b)
+            z_[at(k + t, b, n)] = static_cast<double>(d_[at(t, b, n)]);
+    }
+    dpotrs_(&uplo, &n, &m, A, &n, z_.data(), &n, &info, 1);
+    if (info != 0)
+        return false;
+    small_.assign(static_cast<std::size_t>(m) * m, 0.0);
+    for (int row = 0; row < m; ++row)
+        for (int col = 0; col < m; ++col) {
+            const double* z = z_.data() + at(col, 0, n);
+            double sum = row == col ? 1.0 : 0.0;
+            if (row < k) {
+                const Real* d = d_.data() + at(row, 0, n);
+                for (int b = 0; b < n; ++b)
+                    sum += static_cast<double>(d[b]) * z[b];
+            } else {
+                sum += z[moved_[row - k]];
+            }
+            small_[at(row, col, m)] = sum;
+        }
+    pivots_.assign(static_cast<std::size_t>(m), 0);
+    for (int c = 0; c < m; ++c) { // LU with partial pivoting
+        int p = c;
+        for (int row = c + 1; row < m; ++row)
+            if (std::fabs(small_[at(row, c, m)]) > std::fabs(small_[at(p, c, m)]))
+                p = row;
+        pivots_[c] = p;
+        if (!(std::fabs(small_[at(p, c, m)]) > 0))
+            return false;
+        if (p != c)
+            for (int col = 0; col < m; ++col)
+                std::swap(small_[at(p, col, m)], small_[at(c, col, m)]);
+        for (int row = c + 1; row < m; ++row) {
+            const double f = small_[at(row, c, m)] / small_[at(c, c, m)];
+            small_[at(row, c, m)] = f;
+            for (int col = c + 1; col < m; ++col)
+                small_[at(row, col, m)] -= f * small_[at(c, col, m)];
+        }
+    }
+    // r := (A + U V^T)^-1 r, in place.
+    auto precondition = [&](double* r) -> bool {
+        const int one = 1;
+        dpotrs_(&uplo, &n, &one, A, &n, r, &n, &info, 1);
+        if (info != 0)
+            return false;
+        t_.assign(static_cast<std::size_t>(m), 0.0);
+        for (int row = 0; row < m; ++row) {
+            if (row < k) {
+                const Real* d = d_.data() + at(row, 0, n);
+                double sum = 0;
+                for (int b = 0; b < n; ++b)
+                    sum += static_cast<double>(d[b]) * r[b];
+                t_[row] = sum;
+            } else {
+                t_[row] = r[moved_[row - k]];
+            }
+        }
+        for (int c = 0; c < m; ++c) {
+            std::swap(t_[c], t_[pivots_[c]]);
+            for (int row = c + 1; row < m; ++row)
+                t_[row] -= small_[at(row, c, m)] * t_[c];
+        }
+        for (int c = m - 1; c >= 0; --c) {
+            for (int col = c + 1; col < m; ++col)
+                t_[c] -= small_[at(c, col, m)] * t_[col];
+            t_[c] /= small_[at(c, c, m)];
+        }
+        for (int col = 0; col < m; ++col) {
+            const double* z = z_.data() + at(col, 0, n);
+            for (int b = 0; b < n; ++b)
+                r[b] -= z[b] * t_[col];
+        }
+        return true;
+    };
+    // (D y)_i in long double.
+    auto change_times = [&](const auto* y, int i) {
+        Real sum = 0;
+        for (int t = 0; t < k; ++t)
+            sum += d_[at(t, i, n)] * y[moved_[t]];
+        if (is_moved_[i]) {
+            const int t = static_cast<int>(std::find(moved_.begin(), moved_.end(), i) - moved_.begin());
+            const Real* d = d_.data() + at(t, 0, n);
+            for (int b = 0; b < n; ++b)
+                sum += d[b] * y[b];
+        }
+        return sum;
+    };
+
+    // Refinement from the base charges x0. Residuals of the new matrix P + D:
+    //   r0 = v - (P + D) x0 = (base residual) - D x0;
+    //   after a correction c: r' = r - (P + D) c, with P c in double while c is small.
+    x_ = base.x_;
+    residual_ = base.residual_;
+    for (int i = 0; i < n; ++i)
+        residual_[i] -= change_times(x_.data(), i);
+    r_.resize(n);
+    c_.resize(n);
+    Real last = 0;
+    for (int step = 0; step < MAX_STEPS; ++step) {
+        for (int i = 0; i < n; ++i)
+            r_[i] = static_cast<double>(residual_[i]);
+        if (!precondition(r_.data()))
+            return false;
+        Real c_norm = 0, x_norm = 0;
+        for (int i = 0; i < n; ++i) {
+            x_[i] += r_[i];
+            if (!(std::fabs(r_[i]) <= c_norm))
+                c_norm = std::fabs(r_[i]);
+            if (!(std::fabs(x_[i]) <= x_norm))
+                x_norm = std::fabs(x_[i]);
+        }
+        if (!std::isfinite(c_norm) || !std::isfinite(x_norm))
+            return false;
+        if (c_norm <= CONVERGED * x_norm)
+            return true;
+        if (step > 0 && c_norm <= NOISE * x_norm && c_norm * (c_norm / last) <= CONVERGED / 4 * x_norm)
+            return true; // what is left is below the last bit
+        if (step > 0 && c_norm <= START_NOISE * x_norm && last <= START_NOISE * x_norm)
+            return true; // never far from the solution: rounding noise only
+        if (step > 0 && c_norm > last / 4)
+            return false; // not the contraction of a good preconditioner
+        last = c_norm;
+        // The residual after this correction.
+        if (c_norm <= SMALL_CORRECTION * x_norm) {
+            std::copy(r_.begin(), r_.end(), c_.begin());
+            for (int i = 0; i < n; ++i) {
+                const double* Pi = Pd + at(i, 0, n);
+                double sum = 0;
+                for (int b = 0; b < n; ++b)
+                    sum += Pi[b] * c_[b];
+                residual_[i] -= sum + change_times(c_.data(), i);
+            }
+        } else {
+            for (int i = 0; i < n; ++i) {
+                const Real* Pi = P + at(i, 0, n);
+                Real sum = 0;
+                for (int b = 0; b < n; ++b)
+                    sum += Pi[b] * x_[b];
+                residual_[i] = base.v_[i] - sum - change_times(x_.data(), i);
+            }
+        }
+    }
+    return false;
+}
+
+void PerturbedEvaluation::force_changes(const PerturbationBase& base) {
+    const int n = n_;
+    const Sphere* s = s_;
+    const Real* q = base.q_.data();
+    // dQ, and dQ without the moved spheres (their pairs are computed in full below).
+    delta_.resize(n);
+    std::vector<Real>& qn = residual_; // the new charges, in the residual's storage
+    qn.resize(n);
+    for (int a = 0; a < n; ++a) {
+        qn[a] = x_[a] * FOUR_PI_E0;
+        delta_[a] = is_moved_[a] ? 0.0 : static_cast<double>(qn[a] - q[a]);
+    }
+    // u = G dQ over unmoved spheres, G antisymmetric.
+    ux_.assign(static_cast<std::size_t>(n), 0.0);
+    uy_.assign(static_cast<std::size_t>(n), 0.0);
+    uz_.assign(static_cast<std::size_t>(n), 0.0);
+    for (int a = 0; a < n; ++a) {
+        const std::size_t row = base.row_start_[a];
+        const double* gx = base.gx_.data() + row - (a + 1);
+        const double* gy = base.gy_.data() + row - (a + 1);
+        const double* gz = base.gz_.data() + row - (a + 1);
+        const double da = delta_[a];
+        double sx = 0, sy = 0, sz = 0;
+        for (int b = a + 1; b < n; ++b) {
+            sx += gx[b] * delta_[b];
+            sy += gy[b] * delta_[b];
+            sz += gz[b] * delta_[b];
+            ux_[b] -= gx[b] * da;
+            uy_[b] -= gy[b] * da;
+            uz_[b] -= gz[b] * da;
+        }
+        ux_[a] += sx;
+        uy_[a] += sy;
+        uz_[a] += sz;
+    }
+    dfx_.assign(static_cast<std::size_t>(n), 0);
+    dfy_.assign(static_cast<std::size_t>(n), 0);
+    dfz_.assign(static_cast<std::size_t>(n), 0);
+    auto g_entry = [&](const std::vector<double>& g, int a, int b) -> Real {
+        if (a < b)
+            return g[base.row_start_[a] + static_cast<std::size_t>(b - a - 1)];
+        return -g[base.row_start_[b] + static_cast<std::size_t>(a - b - 1)];
+    };
+    for (int a = 0; a < n; ++a) {
+        Real dx = 0, dy = 0, dz = 0;
+        if (!is_moved_[a]) {
+            // Pairs with unmoved spheres: dQ_a (S_a - sum over moved b of G_ab Q_b + u_a) + Q_a u_a.
+            Real sx = base.sx_[a] + ux_[a], sy = base.sy_[a] + uy_[a], sz = base.sz_[a] + uz_[a];
+            for (int b : moved_) {
+                sx -= g_entry(base.gx_, a, b) * q[b];
+                sy -= g_entry(base.gy_, a, b) * q[b];
+                sz -= g_entry(base.gz_, a, b) * q[b];
+            }
+            const Real da = qn[a] - q[a];
+            dx = da * sx + q[a] * ux_[a];
+            dy = da * sy + q[a] * uy_[a];
+            dz = da * sz + q[a] * uz_[a];
+        }
+        // Pairs with a moved sphere (all pairs of a moved sphere): the new term less the old.
+        const int count = is_moved_[a] ? n : k_;
+        for (int j = 0; j < count; ++j) {
+            const int b = is_moved_[a] ? j : moved_[j];
+            if (b == a)
+                continue;
+            const PairTerm now =
+                pair_term(s[a].x, s[a].y, s[a].z, s[a].r, qn[a], s[b].x, s[b].y, s[b].z, s[b].r, qn[b]);
+            const PairTerm before = pair_term(base.px_[a], base.py_[a], base.pz_[a], base.r_[a], q[a],
+                                              base.px_[b], base.py_[b], base.pz_[b], base.r_[b], q[b]);
+            dx += now.x - before.x;
+            dy += now.y - before.y;
+            dz += now.z - before.z;
+        }
+        dfx_[a] = dx;
+        dfy_[a] = dy;
+        dfz_[a] = dz;
+    }
+}
+
+} // namespace ambrel

@@ -1,0 +1,81 @@
+// Evaluations of a base state with the spheres of one object moved a little: the columns of a
+// finite-difference Jacobian. Moving k spheres changes only k rows and columns of the elastance
+// matrix, a change of rank at most 2k. Each perturbed state is solved from the base state's
+// charges, with the base state's double Cholesky factor corrected for that change
+// (Sherman-Morrison-Woodbury) as the preconditioner of a refinement whose residuals are exact to
+// long double: the first is the base residual less the change times the base charges, later ones
+// add the matrix times the (small) corrections. The change of the forces is computed as such:
+// for pairs of unmoved spheres it is (dQ_i Q'_j + Q_i dQ_j) G_ij with the base pair geometry G,
+// for pairs with a moved sphere the new pair force less the old. Both keep the relative error
+// of the change of charges and forces about 1e-16, as small as the rounding of the long double
+// forces themselves makes a finite difference of them. Each evaluation is independent of the
+// others and of the thread that runs it.
+#pragma once
+
+#include "model/options.h"
+#include "model/system_model.h"
+#include "physics/dense_solver.h"
+#include "physics/evaluation.h"
+
+#include <memory>
+#include <vector>
+
+namespace ambrel {
+
+// What every perturbed evaluation of one base state shares; read-only once prepared.
+class PerturbationBase {
+  public:
+    // Prepares from the base model (positions computed) and its evaluation (charges and forces).
+    // False when the base state does not suit: a sphere left out of the matrix, pairs of plates
+    // possible, fewer than WARM_START_MIN_SIZE or more than capacity spheres, or a matrix the
+    // fast tier rejects.
+    bool prepare(const SystemModel& model, const Options& options, const Evaluation& base, int capacity);
+
+    int size() const { return n_; }
+
+  private:
+    friend class PerturbedEvaluation;
+
+    int n_ = 0;
+    std::unique_ptr<DenseSymmetricSolver> solver_; // P (long double) and its double factor
+    std::vector<double> p_double_;                 // P rounded to double, row-major
+    std::vector<Real> v_;                          // voltage of each sphere
+    std::vector<Real> x_;                          // the base charges / (4 pi e0)
+    std::vector<Real> residual_;                   // v - P x, in long double
+    std::vector<Real> q_, fx_, fy_, fz_;           // base charges and forces, 0-based
+    std::vector<Real> px_, py_, pz_, r_;           // base positions and radii, 0-based
+    // G_ab = (r_a - r_b) / |r_a - r_b|^3 for a < b (0 for overlapping spheres), packed by rows in
+    // double, and S_a = sum over b of G_ab Q_b in long double.
+    std::vector<double> gx_, gy_, gz_;
+    std::vector<std::size_t> row_start_;
+    std::vector<Real> sx_, sy_, sz_;
+};
+
+// One thread's scratch for perturbed evaluations.
+class PerturbedEvaluation {
+  public:
+    // Charges, forces and rotational forces of `model`, the base state with some spheres moved
+    // (positions computed), into ev. False when this way does not apply (too many spheres
+    // moved, or the refinement does not converge): then evaluate the state in full.
+    bool evaluate(const PerturbationBase& base, const SystemModel& model, const Options& options,
+                  Evaluation& ev);
+
+  private:
+    bool solve(const PerturbationBase& base);
+    void force_changes(const PerturbationBase& base);
+
+    int n_ = 0, k_ = 0;
+    const Sphere* s_ = nullptr;  // the perturbed spheres, 0-based
+    std::vector<int> moved_;     // 0-based indices of the moved spheres
+    std::vector<char> is_moved_; // per sphere
+    std::vector<Real> d_;        // k rows of the change of P, the moved columns halved
+    std::vector<double> z_;      // A^-1 [e_s | d_s], n x 2k column-major
+    std::vector<double> small_;  // LU factors of I + V^T Z, 2k x 2k
+    std::vector<int> pivots_;
+    std::vector<Real> x_, residual_;
+    std::vector<double> r_, t_, c_;
+    std::vector<double> delta_, ux_, uy_, uz_;
+    std::vector<Real> dfx_, dfy_, dfz_;
+};
+
+} // namespace ambrel
