@@ -32,6 +32,7 @@ enum class ActionKind {
     Calculate,
     Jacobian,
     Bitmap,
+    Png,
     FourBalls,
     Pentagon,
     Electroscope,
@@ -41,7 +42,7 @@ enum class ActionKind {
 // The closed-form calculators work on their own fields, not on the system.
 bool needs_system(ActionKind kind) {
     return kind == ActionKind::List || kind == ActionKind::Capacitances || kind == ActionKind::Calculate ||
-           kind == ActionKind::Jacobian || kind == ActionKind::Bitmap;
+           kind == ActionKind::Jacobian || kind == ActionKind::Bitmap || kind == ActionKind::Png;
 }
 
 struct Action {
@@ -126,6 +127,8 @@ BatchCommand parse_arguments(const std::vector<std::string>& args) {
             cmd.actions.push_back({ActionKind::Calculate, {}});
         } else if (a == "--bmp") {
             cmd.actions.push_back({ActionKind::Bitmap, value("a file name")});
+        } else if (a == "--png") {
+            cmd.actions.push_back({ActionKind::Png, value("a file name")});
         } else if (a == "--jacobian") {
             cmd.actions.push_back({ActionKind::Jacobian, {}});
         } else if (a == "--time-step") {
@@ -194,6 +197,7 @@ std::string batch_usage() {
         "  --calculate      relax the strings to equilibrium (the Calculate command, to its end)\n"
         "  --jacobian       write the stability Jacobian of the update law and its eigenvalues\n"
         "  --bmp FILE       draw the 3D view as the window shows it and save it as a BMP file\n"
+        "  --png FILE       the same picture saved as a PNG file\n"
         "\n"
         "Settings of Calculate and Jacobian (as the window's fields):\n"
         "  --time-step DT         time step (0.05)\n"
@@ -309,12 +313,16 @@ int run_batch(const std::vector<std::string>& args, std::FILE* out, std::FILE* e
         case ActionKind::Jacobian:
             compute_jacobian(session, cmd.jacobian);
             break;
-        case ActionKind::Bitmap: {
+        case ActionKind::Bitmap:
+        case ActionKind::Png: {
+            const SceneSnapshot snapshot = make_scene_snapshot(session.model, session.evaluation,
+                                                               session.options, session.system_initialized);
+            const bool bitmap = action.kind == ActionKind::Bitmap;
             std::string reason;
-            if (save_view_bitmap(make_scene_snapshot(session.model, session.evaluation, session.options,
-                                                     session.system_initialized),
-                                 camera, action.argument, reason)) {
-                session.add_output_line("Bitmap saved as " + action.argument);
+            if (bitmap ? save_view_bitmap(snapshot, camera, action.argument, reason)
+                       : save_view_png(snapshot, camera, action.argument, reason)) {
+                session.add_output_line((bitmap ? "Bitmap saved as " : "Picture saved as ") +
+                                        action.argument);
             } else {
                 std::fflush(out);
                 std::fprintf(err, "ambrel-batch: cannot write %s: %s\n", action.argument.c_str(),

@@ -32,20 +32,38 @@ void ensure_gui_application() {
     }
 }
 
-} // namespace
-
-bool save_view_bitmap(const SceneSnapshot& snapshot, const Camera& camera, const std::string& path,
-                      std::string& reason) {
+// Draws the snapshot and writes it with `save`.
+template <class Save>
+bool save_view(const SceneSnapshot& snapshot, const Camera& camera, const std::string& path,
+               std::string& reason, Save save) {
     ensure_gui_application();
     // Allocated once, like the window's, and kept to the end of the process with the application.
     static Scene* scene = new Scene;
     draw_scene(*scene, snapshot, camera); // before any Initialize the picture stays the empty silver view
     QString why;
-    if (!save_scene_bmp(*scene, QString::fromStdString(path), &why)) {
+    if (!save(scene->image(), QString::fromStdString(path), &why)) {
         reason = why.toStdString();
         return false;
     }
     return true;
+}
+
+} // namespace
+
+bool save_view_bitmap(const SceneSnapshot& snapshot, const Camera& camera, const std::string& path,
+                      std::string& reason) {
+    return save_view(snapshot, camera, path, reason,
+                     [](const QImage& image, const QString& name, QString* why) {
+                         return save_scene_bmp(image, name, why);
+                     });
+}
+
+bool save_view_png(const SceneSnapshot& snapshot, const Camera& camera, const std::string& path,
+                   std::string& reason) {
+    return save_view(snapshot, camera, path, reason,
+                     [](const QImage& image, const QString& name, QString* why) {
+                         return save_scene_png(image, name, why);
+                     });
 }
 
 } // namespace ambrel

@@ -1,4 +1,4 @@
-// The view as the window would show it, drawn without any display and saved as a BMP file.
+// The view as the window would show it, drawn without any display and saved as a BMP or PNG file.
 #pragma once
 
 #include "session/snapshot.h"
@@ -13,5 +13,8 @@ namespace ambrel {
 // written.
 bool save_view_bitmap(const SceneSnapshot& snapshot, const Camera& camera, const std::string& path,
                       std::string& reason);
+// The same picture (VIEW_WIDTH x VIEW_HEIGHT pixels) as a PNG file.
+bool save_view_png(const SceneSnapshot& snapshot, const Camera& camera, const std::string& path,
+                   std::string& reason);
 
 } // namespace ambrel

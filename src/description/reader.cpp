@@ -8,12 +8,21 @@ namespace ambrel {
 
 LineReader::LineReader(std::string_view line) : current_line_(cut_characters(line, LINE_LENGTH)) {}
 
+namespace {
+
+// A tab separates fields like a blank: a tab typed between two fields must not become part of one.
+bool is_field_separator(char c) {
+    return c == ' ' || c == '\t';
+}
+
+} // namespace
+
 std::string LineReader::next_token() {
     const std::size_t n = current_line_.size();
-    while (token_pos_ < n && current_line_[token_pos_] == ' ')
+    while (token_pos_ < n && is_field_separator(current_line_[token_pos_]))
         ++token_pos_;
     const std::size_t start = token_pos_;
-    while (token_pos_ < n && current_line_[token_pos_] != ' ')
+    while (token_pos_ < n && !is_field_separator(current_line_[token_pos_]))
         ++token_pos_;
     return current_line_.substr(start, token_pos_ - start);
 }

@@ -18,7 +18,7 @@ namespace ambrel {
 class LineReader {
   public:
     explicit LineReader(std::string_view line);
-    // The next blank-separated field (only the blank, code 32, separates); "" when none is left.
+    // The next field, separated by blanks or tabs; "" when none is left.
     std::string next_token();
     Real next_real();
     const std::string& line() const { return current_line_; }

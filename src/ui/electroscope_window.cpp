@@ -6,6 +6,7 @@
 #include "ui/window_style.h"
 
 #include <QCheckBox>
+#include <QDir>
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
@@ -45,12 +46,6 @@ Real box_value(const QLineEdit* box) {
 }
 
 } // namespace
-
-void show_window(QWidget* window) {
-    window->show();
-    window->raise();
-    window->activateWindow();
-}
 
 ElectroscopeWindow::ElectroscopeWindow(OutputSink& sink, DialogProvider& dialogs, QWidget* parent)
     : QWidget(parent, Qt::Window), sink_(sink), dialogs_(dialogs) {
@@ -148,7 +143,9 @@ void ElectroscopeWindow::Button1Click() {
 
 void ElectroscopeWindow::Button2Click() {
     try {
-        if (const TableResult result = write_electroscope_table(fields(), sink_); !result)
+        // The message names the file by its full path, so the user can find it.
+        const std::string path = QDir::current().absoluteFilePath(qstring(DEFAULT_TABLE_FILE)).toStdString();
+        if (const TableResult result = write_electroscope_table(fields(), path, sink_); !result)
             dialogs_.show_error(this, QString::fromStdString(result.message()));
     } catch (const std::exception& error) {
         dialogs_.show_error(this, error_text(error));
@@ -157,7 +154,7 @@ void ElectroscopeWindow::Button2Click() {
 
 void ElectroscopeWindow::Button3Click() {
     if (more_window_)
-        show_window(more_window_);
+        show_window(more_window_, this);
 }
 
 } // namespace ambrel::ui

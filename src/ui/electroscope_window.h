@@ -18,9 +18,6 @@ namespace ambrel::ui {
 
 class DialogProvider;
 
-// Shows a window that may be hidden or behind others, without making it modal.
-void show_window(QWidget* window);
-
 class ElectroscopeWindow : public QWidget {
     Q_OBJECT
 

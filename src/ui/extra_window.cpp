@@ -105,6 +105,7 @@ TNEdit* ExtraWindow::add_field(const char* name, int left, int offset, int top) 
     auto* field = new TNEdit(this);
     field->setObjectName(QLatin1String(name));
     field->set_dialogs(&dialogs_);
+    field->set_caption(label->text().trimmed()); // its error box names it
     field->set_field_type(tipo_campo::real_field);
     field->set_panel_real(parse_field_real(info->default_text).value_or(0));
     field->setGeometry(left + offset, top, FIELD_WIDTH, 21);

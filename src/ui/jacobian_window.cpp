@@ -26,6 +26,7 @@ JacobianWindow::JacobianWindow(DialogProvider& dialogs, QWidget* parent)
     NEJacobian = new TNEdit(this);
     NEJacobian->setObjectName(QStringLiteral("NEJacobian"));
     NEJacobian->set_dialogs(&dialogs_);
+    NEJacobian->set_caption(Label2->text()); // its error box names it
     NEJacobian->set_field_type(tipo_campo::real_field);
     NEJacobian->set_panel_real(0.0001L);
     NEJacobian->setGeometry(160, 40, 81, 21);

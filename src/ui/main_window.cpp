@@ -11,6 +11,7 @@
 #include "ui/electroscope_window.h"
 #include "ui/extra_window.h"
 #include "ui/jacobian_window.h"
+#include "ui/main_layout.h"
 #include "ui/nedit.h"
 #include "ui/view_surface.h"
 #include "ui/window_style.h"
@@ -19,25 +20,33 @@
 #include <QCloseEvent>
 #include <QFocusEvent>
 #include <QLabel>
+#include <QLayout>
 #include <QMenu>
 #include <QMenuBar>
 #include <QMouseEvent>
 #include <QPainter>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QSettings>
 #include <QShortcut>
 #include <QSignalBlocker>
 #include <QStatusBar>
+#include <QStyle>
+#include <QStyleOptionFrame>
+#include <QWheelEvent>
 
+#include <cmath>
 #include <exception>
 
 namespace ambrel::ui {
 
 namespace {
 
-// The client area of the window: the controls sit at fixed positions in it.
-constexpr int CLIENT_WIDTH = 1106;
-constexpr int CLIENT_HEIGHT = 634;
+// The width of the Steps field: six digits and the field's frame (the next label starts at 736).
+constexpr int STEPS_FIELD_WIDTH = 53;
+
+// One notch of the mouse wheel zooms by this factor.
+constexpr Real WHEEL_ZOOM_STEP = 1.25L;
 
 const QString CHANGED_EXIT_QUESTION = QStringLiteral("Abandon changes and exit?");
 const QString CHANGED_OPEN_QUESTION = QStringLiteral("Abandon changes and load another file?");
@@ -45,6 +54,33 @@ const QString PRESS_STOP = QStringLiteral(" - press Stop (Esc) to stop");
 
 QString from_std(std::string_view text) {
     return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
+}
+
+QString count_text(int n, const char* one, const char* many) {
+    return QStringLiteral("%1 %2").arg(n).arg(QLatin1String(n == 1 ? one : many));
+}
+
+QString drag_mode_name(DragMode mode) {
+    switch (mode) {
+    case DragMode::Rotate:
+        break;
+    case DragMode::Zoom:
+        return QStringLiteral("Zoom");
+    case DragMode::Pan:
+        return QStringLiteral("Pan");
+    case DragMode::Aspect:
+        return QStringLiteral("Aspect");
+    }
+    return QStringLiteral("Rotate");
+}
+
+// A charge density Q/r^2 (C/m^2) in nC/cm^2, as the legend shows it.
+QString density_text(Real density) {
+    return QString::number(static_cast<double>(density * 1e5L), 'g', 4);
+}
+
+QSettings window_settings() {
+    return QSettings(QString::fromLatin1(APPLICATION_TITLE), QString::fromLatin1(APPLICATION_TITLE));
 }
 
 // Leaving a control counts only when the focus moves to another control of the window, not
@@ -86,6 +122,17 @@ const QStringList& command_summary_lines() {
     return lines;
 }
 
+QString initialized_text(const InitializeResult& result, const SystemModel& model) {
+    if (!result.read_status)
+        return QStringLiteral("Reading stopped: see the output panel");
+    QString text = QStringLiteral("Initialized: ") + count_text(model.sphere_count, "sphere", "spheres") +
+                   QStringLiteral(" in ") + count_text(model.object_count, "object", "objects") +
+                   QStringLiteral(", ") + count_text(model.conductor_count, "conductor", "conductors");
+    if (!result.charges_computed)
+        text += QStringLiteral(", charges not computed");
+    return text;
+}
+
 QString run_end_text(const RelaxationResult& result) {
     switch (result.end) {
     case RunEnd::Converged:
@@ -107,20 +154,18 @@ MainWindow::MainWindow(DialogProvider* dialogs, QWidget* parent)
     setWindowTitle(QString::fromLatin1(APPLICATION_TITLE));
     apply_window_font(this);
 
-    auto* client = new QWidget(this);
-    client->setObjectName(QStringLiteral("client"));
-    client->setFixedSize(CLIENT_WIDTH, CLIENT_HEIGHT);
-    setCentralWidget(client);
-    create_controls(client);
+    client_ = new ClientArea(this);
+    client_->setObjectName(QStringLiteral("client"));
+    client_->setMinimumSize(minimum_client_size());
+    setCentralWidget(client_);
+    create_controls(client_);
     sink_.set_panel(Memo2);
     create_menus();
+    create_output_menu();
     create_shortcuts();
     statusBar()->setObjectName(QStringLiteral("StatusBar1"));
-    statusBar()->setSizeGripEnabled(false);
     statusBar()->showMessage(QStringLiteral("Ready"));
-    // The window keeps the size of its client area, menu and status bar.
-    setFixedSize(sizeHint());
-    center_on_screen(this);
+    client_->installEventFilter(this);
 
     // The tool windows, in the order of their creation at program start.
     about_ = std::make_unique<AboutWindow>();
@@ -138,6 +183,60 @@ MainWindow::MainWindow(DialogProvider* dialogs, QWidget* parent)
         session_.model, session_.evaluation, session_.options, session_.system_initialized));
     connect(&feed_, &RunFeed::updated, this, &MainWindow::take_feed);
     connect(&worker_, &CommandWorker::finished, this, &MainWindow::command_ended);
+    place_at_start();
+    // The controls take their places now, not only when the window is first shown.
+    layout()->activate();
+    apply_layout();
+}
+
+void MainWindow::place_at_start() {
+    resize(sizeHint()); // the default size: the client area of the design, with menu and status bar
+    const QByteArray remembered = window_settings().value(QLatin1String(GEOMETRY_SETTINGS_KEY)).toByteArray();
+    // A remembered geometry is the window's own frame; it is checked against the screen once the
+    // window is shown and its real frame known (showEvent).
+    if (remembered.isEmpty() || !restoreGeometry(remembered))
+        center_on_screen(this); // within the screen, with the frame estimated
+}
+
+void MainWindow::save_geometry() const {
+    QSettings settings = window_settings();
+    settings.setValue(QLatin1String(GEOMETRY_SETTINGS_KEY), saveGeometry());
+}
+
+void MainWindow::showEvent(QShowEvent* event) {
+    QMainWindow::showEvent(event);
+    if (placed_on_screen_)
+        return;
+    placed_on_screen_ = true;
+    // Once the window manager has framed the window its real frame is known: keep it all on screen.
+    QMetaObject::invokeMethod(
+        this, [this] { keep_on_screen(this); }, Qt::QueuedConnection);
+}
+
+void MainWindow::apply_layout() {
+    const MainLayout layout = main_layout(client_->size());
+    const QPoint shift = layout.second_group_offset;
+    const struct {
+        QWidget* widget;
+        QPoint at;
+    } second_group[] = {{Label2, {512, 16}},      {NEdelta, {568, 8}},   {Label3, {648, 16}},
+                        {NEtentativas, {680, 8}}, {Label5, {736, 16}},   {NEtol, {824, 8}},
+                        {Label4, {976, 16}},      {NEdamping, {1032, 8}}};
+    for (const auto& control : second_group)
+        control.widget->move(control.at + shift);
+    Memo1->setGeometry(layout.memo1);
+    Memo2->setGeometry(layout.memo2);
+    if (PaintBox1->geometry() == layout.view)
+        return;
+    PaintBox1->setGeometry(layout.view);
+    scene_.resize(layout.view.width(), layout.view.height());
+    if (drawn_snapshot_)
+        draw_scene(scene_, *drawn_snapshot_, surface_camera());
+    PaintBox1->update();
+}
+
+Camera MainWindow::surface_camera() const {
+    return camera_for_surface(camera_, PaintBox1->width(), PaintBox1->height());
 }
 
 MainWindow::~MainWindow() {
@@ -155,10 +254,12 @@ QLabel* MainWindow::create_label(QWidget* client, const char* name, const QStrin
     return label;
 }
 
-TNEdit* MainWindow::create_field(QWidget* client, const char* name, tipo_campo type, int left, int width) {
+TNEdit* MainWindow::create_field(QWidget* client, const char* name, tipo_campo type, int left, int width,
+                                 const QLabel* label) {
     auto* field = new TNEdit(client);
     field->setObjectName(QLatin1String(name));
     field->set_dialogs(dialogs_);
+    field->set_caption(label->text().trimmed()); // its error box names it by its label
     field->set_field_type(type);
     field->setGeometry(left, 8, width, 21);
     return field;
@@ -176,24 +277,25 @@ void MainWindow::create_controls(QWidget* client) {
     CBrandom->setGeometry(152, 16, 137, 17);
     CBrandom->setFont(compact_font());
     Label1 = create_label(client, "Label1", QStringLiteral("Max random error (deg)"), 288);
-    NEerro = create_field(client, "NEerro", tipo_campo::real_field, 408, 33);
+    NEerro = create_field(client, "NEerro", tipo_campo::real_field, 408, 33, Label1);
     NEerro->set_panel_real(5);
     Button3 = new QPushButton(QStringLiteral("Stop"), client);
     Button3->setObjectName(QStringLiteral("Button3"));
     Button3->setGeometry(456, 8, 41, 25);
     Button3->setEnabled(false);
     Label2 = create_label(client, "Label2", QStringLiteral("Time step"), 512);
-    NEdelta = create_field(client, "NEdelta", tipo_campo::real_field, 568, 65);
+    NEdelta = create_field(client, "NEdelta", tipo_campo::real_field, 568, 65, Label2);
     NEdelta->set_panel_real(0.05L);
     Label3 = create_label(client, "Label3", QStringLiteral("Steps"), 648);
-    NEtentativas = create_field(client, "NEtentativas", tipo_campo::int_field, 680, 41);
+    NEtentativas =
+        create_field(client, "NEtentativas", tipo_campo::int_field, 680, STEPS_FIELD_WIDTH, Label3);
     NEtentativas->set_panel_int(1000);
     Label5 = create_label(client, "Label5", QStringLiteral("Force error (uN)"), 736);
-    NEtol = create_field(client, "NEtol", tipo_campo::real_field, 824, 65);
+    NEtol = create_field(client, "NEtol", tipo_campo::real_field, 824, 65, Label5);
     NEtol->set_panel_real(0.0001L);
     Label4 = create_label(client, "Label4", QStringLiteral("Damping "), 976);
     Label4->setEnabled(false);
-    NEdamping = create_field(client, "NEdamping", tipo_campo::real_field, 1032, 65);
+    NEdamping = create_field(client, "NEdamping", tipo_campo::real_field, 1032, 65, Label4);
     NEdamping->set_panel_real(0.01L);
     NEdamping->setEnabled(false);
     NEdamping->setToolTip(QStringLiteral("For true time-domain simulation"));
@@ -223,6 +325,7 @@ void MainWindow::create_controls(QWidget* client) {
     Memo2->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
     Memo2->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
     Memo2->setPlainText(command_summary_lines().join(QLatin1Char('\n')));
+    Memo2->setContextMenuPolicy(Qt::CustomContextMenu);
 
     PaintBox1 = new ViewSurface(client);
     PaintBox1->setObjectName(QStringLiteral("PaintBox1"));
@@ -236,28 +339,30 @@ void MainWindow::create_controls(QWidget* client) {
     connect(PaintBox1, &ViewSurface::mouseDown, this, &MainWindow::PaintBox1MouseDown);
     connect(PaintBox1, &ViewSurface::mouseMove, this, &MainWindow::PaintBox1MouseMove);
     connect(PaintBox1, &ViewSurface::mouseUp, this, &MainWindow::PaintBox1MouseUp);
+    connect(PaintBox1, &ViewSurface::mouseWheel, this, &MainWindow::PaintBox1MouseWheel);
 }
 
 void MainWindow::create_menus() {
     QMenuBar* bar = menuBar();
     bar->setObjectName(QStringLiteral("MainMenu1"));
 
-    File1 = bar->addMenu(QStringLiteral("File"));
+    // Alt and the underlined letter open a menu or choose a command.
+    File1 = bar->addMenu(QStringLiteral("&File"));
     File1->setObjectName(QStringLiteral("File1"));
-    Open1 = File1->addAction(QStringLiteral("Open"));
+    Open1 = File1->addAction(QStringLiteral("&Open"));
     Open1->setObjectName(QStringLiteral("Open1"));
     Open1->setShortcut(QKeySequence::Open);
-    Save1 = File1->addAction(QStringLiteral("Save"));
+    Save1 = File1->addAction(QStringLiteral("&Save"));
     Save1->setObjectName(QStringLiteral("Save1"));
     Save1->setShortcut(QKeySequence::Save);
-    Exit1 = File1->addAction(QStringLiteral("Exit"));
+    Exit1 = File1->addAction(QStringLiteral("E&xit"));
     Exit1->setObjectName(QStringLiteral("Exit1"));
     Exit1->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Q));
     connect(Open1, &QAction::triggered, this, &MainWindow::Open1Click);
     connect(Save1, &QAction::triggered, this, &MainWindow::Save1Click);
     connect(Exit1, &QAction::triggered, this, &MainWindow::Exit1Click);
 
-    Options = bar->addMenu(QStringLiteral("Options"));
+    Options = bar->addMenu(QStringLiteral("&Options"));
     Options->setObjectName(QStringLiteral("Options"));
     QAction** named[OPTION_COUNT] = {
         &Distancesc1,      &Distancesx1,        &Showerrors1,        &Showcharges1,           &Showforces2,
@@ -283,10 +388,10 @@ void MainWindow::create_menus() {
     connect(Shadedballs1, &QAction::toggled, this, &MainWindow::Shadedballs1Click);
     connect(Speedsimulation1, &QAction::toggled, this, &MainWindow::Speedsimulation1Click);
 
-    Extra2 = bar->addAction(QStringLiteral("Extra"));
+    Extra2 = bar->addAction(QStringLiteral("&Extra"));
     Extra2->setObjectName(QStringLiteral("Extra2"));
     connect(Extra2, &QAction::triggered, this, &MainWindow::Extra2Click);
-    About = bar->addAction(QStringLiteral("About"));
+    About = bar->addAction(QStringLiteral("&About"));
     About->setObjectName(QStringLiteral("About"));
     connect(About, &QAction::triggered, this, &MainWindow::AboutClick);
 
@@ -301,6 +406,9 @@ void MainWindow::create_menus() {
     Zoom1 = add_popup("Zoom1", "Zoom", &MainWindow::Zoom1Click);
     Pan1 = add_popup("Pan1", "Pan", &MainWindow::Pan1Click);
     Aspect1 = add_popup("Aspect1", "Aspect", &MainWindow::Aspect1Click);
+    Fit1 = add_popup("Fit1", "Fit to system", &MainWindow::Fit1Click);
+    Fit1->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_F));
+    addAction(Fit1); // the key works wherever the focus is in the window
     PopupMenu1->addSeparator();
     PopupMenu1->addAction(Identify1);
     connect(Identify1, &QAction::triggered, this, &MainWindow::Identify1Click);
@@ -310,6 +418,31 @@ void MainWindow::create_menus() {
     Capacitances1 = add_popup("Capacitances1", "Capacitances", &MainWindow::Capacitances1Click);
     Jacobian1 = add_popup("Jacobian1", "Jacobian", &MainWindow::Jacobian1Click);
     PaintBox1->set_popup_menu(PopupMenu1);
+}
+
+void MainWindow::create_output_menu() {
+    PopupMenu2 = new QMenu(this);
+    PopupMenu2->setObjectName(QStringLiteral("PopupMenu2"));
+    auto add = [this](const char* name, const QString& caption, QKeySequence key) {
+        QAction* action = PopupMenu2->addAction(caption);
+        action->setObjectName(QLatin1String(name));
+        action->setShortcut(key);
+        action->setShortcutContext(Qt::WidgetShortcut); // shown in the menu; the panel handles the keys
+        return action;
+    };
+    Copy1 = add("Copy1", QStringLiteral("&Copy"), QKeySequence::Copy);
+    Selectall1 = add("Selectall1", QStringLiteral("Select &all"), QKeySequence::SelectAll);
+    PopupMenu2->addSeparator();
+    Clear1 = add("Clear1", QStringLiteral("C&lear"), {});
+    Saveoutput1 = add("Saveoutput1", QStringLiteral("&Save output as..."), {});
+    connect(Copy1, &QAction::triggered, Memo2, &QPlainTextEdit::copy);
+    connect(Selectall1, &QAction::triggered, Memo2, &QPlainTextEdit::selectAll);
+    connect(Clear1, &QAction::triggered, this, &MainWindow::Clear1Click);
+    connect(Saveoutput1, &QAction::triggered, this, &MainWindow::Saveoutput1Click);
+    connect(Memo2, &QWidget::customContextMenuRequested, this, [this](const QPoint& at) {
+        Copy1->setEnabled(Memo2->textCursor().hasSelection());
+        PopupMenu2->popup(Memo2->viewport()->mapToGlobal(at));
+    });
 }
 
 void MainWindow::create_shortcuts() {
@@ -364,8 +497,15 @@ void MainWindow::redraw() {
         restyled->options = live;
         view_snapshot_ = std::move(restyled);
     }
-    draw_scene(scene_, *view_snapshot_, camera_);
+    draw_view(view_snapshot_);
     PaintBox1->update();
+}
+
+bool MainWindow::draw_view(const std::shared_ptr<const SceneSnapshot>& snapshot) {
+    if (!draw_scene(scene_, *snapshot, surface_camera()))
+        return false;
+    drawn_snapshot_ = snapshot;
+    return true;
 }
 
 void MainWindow::set_run_state(bool running, bool stoppable) {
@@ -426,6 +566,10 @@ void MainWindow::request_stop() {
     Button3->setEnabled(false);
 }
 
+void MainWindow::description_read() {
+    edited_since_read_ = false;
+}
+
 void MainWindow::command_ended(bool failed, const QString& failure) {
     sink_.flush();
     feed_.take();
@@ -436,8 +580,10 @@ void MainWindow::command_ended(bool failed, const QString& failure) {
     QString status = status_before_;
     switch (command_) {
     case Command::Initialize:
-        if (!failed)
+        if (!failed) {
             update_view_transform(camera_);
+            status = initialized_text(worker_init_, session_.model);
+        }
         break;
     case Command::Calculate:
         last_run_ = worker_run_;
@@ -468,8 +614,12 @@ void MainWindow::command_ended(bool failed, const QString& failure) {
 void MainWindow::start_initialize() {
     // The camera reads the pending reset before Initialize clears it.
     prepare_view_for_initialize(camera_, session_.view_reset_pending, VIEW_WIDTH, VIEW_HEIGHT);
-    start_command(Command::Initialize, false, this, QStringLiteral("Initializing..."),
-                  [this, description = description_lines()] { initialize_system(session_, description); });
+    worker_init_ = InitializeResult{};
+    if (start_command(Command::Initialize, false, this, QStringLiteral("Initializing..."),
+                      [this, description = description_lines()] {
+                          worker_init_ = initialize_system(session_, description);
+                      }))
+        description_read();
 }
 
 void MainWindow::Button1Click() {
@@ -509,13 +659,17 @@ void MainWindow::BcalculateClick() {
             this, [this] { Button3->setEnabled(false); }, Qt::QueuedConnection);
     };
 
-    if (!session_.system_initialized)
+    const bool reads_description = !session_.system_initialized;
+    if (reads_description)
         prepare_view_for_initialize(camera_, session_.view_reset_pending, VIEW_WIDTH, VIEW_HEIGHT);
     worker_run_ = RelaxationResult{};
-    start_command(Command::Calculate, true, this, QStringLiteral("Calculating... press Stop (Esc) to stop"),
-                  [this, settings, observer = std::move(observer), description = description_lines()] {
-                      worker_run_ = run_calculate(session_, description, settings, observer);
-                  });
+    if (start_command(Command::Calculate, true, this,
+                      QStringLiteral("Calculating... press Stop (Esc) to stop"),
+                      [this, settings, observer = std::move(observer), description = description_lines()] {
+                          worker_run_ = run_calculate(session_, description, settings, observer);
+                      }) &&
+        reads_description)
+        description_read();
 }
 
 bool MainWindow::start_jacobian(const JacobianSettings& asked) {
@@ -532,12 +686,17 @@ bool MainWindow::start_jacobian(const JacobianSettings& asked) {
     };
     worker_jacobian_ = JacobianResult{};
     // Before the first Initialize (or after an edit) the description is read first.
-    if (!session_.system_initialized)
+    const bool reads_description = !session_.system_initialized;
+    if (reads_description)
         prepare_view_for_initialize(camera_, session_.view_reset_pending, VIEW_WIDTH, VIEW_HEIGHT);
-    return start_command(Command::Jacobian, true, jacobian_.get(), QStringLiteral("Jacobian...") + PRESS_STOP,
-                         [this, settings, observer = std::move(observer), description = description_lines()] {
-                             worker_jacobian_ = compute_jacobian(session_, settings, observer, &description);
-                         });
+    const bool started =
+        start_command(Command::Jacobian, true, jacobian_.get(), QStringLiteral("Jacobian...") + PRESS_STOP,
+                      [this, settings, observer = std::move(observer), description = description_lines()] {
+                          worker_jacobian_ = compute_jacobian(session_, settings, observer, &description);
+                      });
+    if (started && reads_description)
+        description_read();
+    return started;
 }
 
 void MainWindow::Button3Click() {
@@ -564,6 +723,7 @@ void MainWindow::Open1Click() {
     if (name.isEmpty())
         return;
     current_file_ = name;
+    statusBar()->clearMessage(); // the words about the model before no longer apply
     session_.add_output_line("Loading description from file " + name.toStdString());
     Alwayscalculate1->setChecked(false);
     if (!load_description(name))
@@ -573,8 +733,8 @@ void MainWindow::Open1Click() {
 }
 
 void MainWindow::Save1Click() {
-    // The dialog proposes the file last opened, not the name of the last save.
-    const QString name = dialogs_->save_file_name(this, current_file_, DESCRIPTION_FILTER);
+    // The dialog proposes the file last opened or saved, whichever came later.
+    const QString name = dialogs_->save_file_name(this, current_file_, SaveKind::Description).name;
     if (name.isEmpty())
         return;
     QString reason;
@@ -588,6 +748,7 @@ void MainWindow::Save1Click() {
     }
     session_.add_output_line("Description saved in file " + name.toStdString());
     session_.description_changed = false;
+    current_file_ = name;
 }
 
 void MainWindow::Exit1Click() {
@@ -615,6 +776,7 @@ void MainWindow::closeEvent(QCloseEvent* event) {
         return;
     }
     close_confirmed_ = false;
+    save_geometry();
     // Closing the main window ends the program: the tool windows go with it.
     for (QWidget* window :
          {static_cast<QWidget*>(about_.get()), static_cast<QWidget*>(extra_.get()),
@@ -624,11 +786,11 @@ void MainWindow::closeEvent(QCloseEvent* event) {
 }
 
 void MainWindow::Extra2Click() {
-    show_window(electroscope_.get());
+    show_window(electroscope_.get(), this);
 }
 
 void MainWindow::AboutClick() {
-    show_window(about_.get());
+    show_window(about_.get(), this);
 }
 
 void MainWindow::Rotate1Click() {
@@ -660,11 +822,25 @@ void MainWindow::Reset1Click() {
 }
 
 void MainWindow::Save2Click() {
-    const QString name = dialogs_->save_file_name(this, QStringLiteral("test.bmp"), BITMAP_FILTER);
-    if (name.isEmpty())
+    const SaveChoice choice = dialogs_->save_file_name(this, QStringLiteral("test.bmp"), SaveKind::Picture);
+    if (choice.cancelled())
         return;
+    const QString& name = choice.name;
     QString reason;
-    if (!save_scene_bmp(scene_, name, &reason)) {
+    if (picture_format(choice) == PictureFormat::Png) {
+        // The picture as the view shows it, at the view's size.
+        if (!save_scene_png(scene_.image(), name, &reason)) {
+            dialogs_->show_error(this, save_error_message(name, reason));
+            return;
+        }
+        session_.add_output_line("Picture saved as " + name.toStdString());
+        return;
+    }
+    // A bitmap keeps the 585 x 585 pixels of the view's design, whatever the view's size now.
+    Scene bitmap(VIEW_WIDTH, VIEW_HEIGHT);
+    if (drawn_snapshot_)
+        draw_scene(bitmap, *drawn_snapshot_, camera_);
+    if (!save_scene_bmp(bitmap, name, &reason)) {
         dialogs_->show_error(this, save_error_message(name, reason));
         return;
     }
@@ -685,7 +861,32 @@ void MainWindow::Capacitances1Click() {
 }
 
 void MainWindow::Jacobian1Click() {
-    show_window(jacobian_.get());
+    show_window(jacobian_.get(), this);
+}
+
+void MainWindow::Fit1Click() {
+    if (!view_navigable())
+        return;
+    if (fit_view(camera_, view_snapshot_->model, VIEW_WIDTH, VIEW_HEIGHT))
+        redraw();
+}
+
+void MainWindow::Clear1Click() {
+    Memo2->clear();
+}
+
+void MainWindow::Saveoutput1Click() {
+    const QString name = dialogs_->save_file_name(this, QStringLiteral("output.txt"), SaveKind::Output).name;
+    if (name.isEmpty())
+        return;
+    sink_.flush();
+    QString reason;
+    if (!write_description_file(name, Memo2->toPlainText().split(QLatin1Char('\n')), &reason)) {
+        dialogs_->show_error(this, save_error_message(name, reason));
+        return;
+    }
+    // Not a line of the output panel: the saved text would then differ from the panel at once.
+    statusBar()->showMessage(QStringLiteral("Output saved in file ") + name);
 }
 
 void MainWindow::Shadedballs1Click() {
@@ -700,6 +901,10 @@ void MainWindow::Speedsimulation1Click() {
 
 void MainWindow::Memo1Change() {
     session_.description_changed = true;
+    if (!edited_since_read_) {
+        edited_since_read_ = true;
+        PaintBox1->update(); // the view says it is out of date
+    }
 }
 
 void MainWindow::Memo1Exit() {
@@ -710,9 +915,12 @@ void MainWindow::Memo1Exit() {
     }
     // The next Calculate reads the description again; until Initialize the view is frozen.
     session_.system_initialized = false;
+    PaintBox1->update();
 }
 
 bool MainWindow::eventFilter(QObject* watched, QEvent* event) {
+    if (watched == client_ && event->type() == QEvent::Resize)
+        apply_layout();
     if (watched == Memo1 && event->type() == QEvent::FocusOut &&
         leaves_control(static_cast<QFocusEvent*>(event)))
         Memo1Exit();
@@ -726,6 +934,7 @@ void MainWindow::PaintBox1Paint(QPainter* painter) {
         // with more device pixels per logical pixel.
         painter->setRenderHint(QPainter::SmoothPixmapTransform);
         painter->drawImage(bounds, scene_.image());
+        draw_notes(painter);
         return;
     }
     // Until the first Initialize the empty view is outlined.
@@ -741,12 +950,14 @@ QPoint MainWindow::view_point(const QMouseEvent* event) const {
     return QPoint(static_cast<int>(p.x() * VIEW_WIDTH / w), static_cast<int>(p.y() * VIEW_HEIGHT / h));
 }
 
+bool MainWindow::view_navigable() const {
+    // The picture on the view decides, so the view can be turned while a command runs.
+    return worker_.busy() ? view_snapshot_->system_initialized : session_.system_initialized;
+}
+
 void MainWindow::PaintBox1MouseDown(QMouseEvent* event) {
     const QPoint p = view_point(event);
-    // The picture on the view decides, so a drag works while a command runs.
-    const bool initialized =
-        worker_.busy() ? view_snapshot_->system_initialized : session_.system_initialized;
-    begin_drag(camera_, initialized, (event->buttons() & Qt::LeftButton) != 0, p.x(), p.y());
+    begin_drag(camera_, view_navigable(), (event->buttons() & Qt::LeftButton) != 0, p.x(), p.y());
 }
 
 void MainWindow::PaintBox1MouseMove(QMouseEvent* event) {
@@ -757,6 +968,90 @@ void MainWindow::PaintBox1MouseMove(QMouseEvent* event) {
 
 void MainWindow::PaintBox1MouseUp(QMouseEvent*) {
     end_drag(camera_);
+}
+
+void MainWindow::PaintBox1MouseWheel(QWheelEvent* event) {
+    event->accept();
+    const int notches = event->angleDelta().y(); // in eighths of a degree, 120 a notch
+    if (notches == 0 || !view_navigable() || camera_.drag_active)
+        return;
+    // Zooms in (wheel turned away from the user) or out, about the point under the pointer.
+    const QPointF p = event->position();
+    const Real x = p.x() * VIEW_WIDTH / std::max(1, PaintBox1->width());
+    const Real y = p.y() * VIEW_HEIGHT / std::max(1, PaintBox1->height());
+    const Real factor = std::pow(WHEEL_ZOOM_STEP, static_cast<Real>(notches) / 120);
+    if (zoom_about(camera_, round_to_pixel(x), round_to_pixel(y), factor))
+        redraw();
+}
+
+ViewNotes MainWindow::view_notes() const {
+    ViewNotes notes;
+    if (!scene_.has_picture())
+        return notes;
+    notes.drag_mode = QStringLiteral("Drag: ") + drag_mode_name(camera_.drag_mode);
+    if (drawn_snapshot_ && drawn_snapshot_->forces_valid) {
+        notes.legend << QStringLiteral("Q/r\u00b2 in nC/cm\u00b2:");
+        if (drawn_snapshot_->density_max > 0)
+            notes.legend << QStringLiteral("red ") + density_text(drawn_snapshot_->density_max);
+        notes.legend << QStringLiteral("green 0");
+        if (drawn_snapshot_->density_min < 0)
+            notes.legend << QStringLiteral("blue ") + density_text(drawn_snapshot_->density_min);
+    }
+    if (edited_since_read_ || (!worker_.busy() && !session_.system_initialized))
+        notes.out_of_date = QStringLiteral("Description changed: press Inicialize");
+    return notes;
+}
+
+void MainWindow::draw_notes(QPainter* painter) const {
+    const ViewNotes notes = view_notes();
+    const QRect bounds = PaintBox1->rect();
+    painter->setFont(window_font());
+    const QFontMetrics metrics = painter->fontMetrics();
+    const int line = metrics.height();
+    // A note sits on a pale box, so it reads over the spheres and the frame.
+    auto note_box = [&](const QRect& box) {
+        painter->setPen(QColor(128, 128, 128));
+        painter->setBrush(QColor(255, 255, 225));
+        painter->drawRect(box.adjusted(0, 0, -1, -1));
+        painter->setPen(Qt::black);
+    };
+    if (!notes.drag_mode.isEmpty()) {
+        const QRect box(4, bounds.height() - line - 8, metrics.horizontalAdvance(notes.drag_mode) + 8,
+                        line + 4);
+        note_box(box);
+        painter->drawText(box, Qt::AlignCenter, notes.drag_mode);
+    }
+    if (!notes.legend.isEmpty()) {
+        // The legend's first line names the quantity; each other line starts with its colour.
+        int width = 0;
+        for (const QString& text : notes.legend)
+            width = std::max(width, metrics.horizontalAdvance(text));
+        const int swatch = line - 4;
+        width += swatch + 14;
+        const int height = static_cast<int>(notes.legend.size()) * line + 6;
+        const QRect box(bounds.width() - width - 4, bounds.height() - height - 4, width, height);
+        note_box(box);
+        for (qsizetype k = 0; k < notes.legend.size(); ++k) {
+            const int top = box.top() + 3 + static_cast<int>(k) * line;
+            const QString& text = notes.legend[k];
+            if (k > 0) {
+                const QColor colour = text.startsWith(QLatin1String("red"))     ? QColor(255, 0, 0)
+                                      : text.startsWith(QLatin1String("green")) ? QColor(0, 255, 0)
+                                                                                : QColor(0, 0, 255);
+                painter->fillRect(QRect(box.left() + 4, top + 2, swatch, swatch), colour);
+            }
+            const int left = k > 0 ? box.left() + swatch + 10 : box.left() + 4; // the title from the edge
+            painter->drawText(QRect(left, top, width, line), Qt::AlignLeft | Qt::AlignVCenter, text);
+        }
+    }
+    if (!notes.out_of_date.isEmpty()) {
+        const int width = metrics.horizontalAdvance(notes.out_of_date) + 16;
+        const QRect box((bounds.width() - width) / 2, 44, width, line + 8);
+        painter->setPen(Qt::black);
+        painter->setBrush(QColor(255, 255, 0));
+        painter->drawRect(box.adjusted(0, 0, -1, -1));
+        painter->drawText(box, Qt::AlignCenter, notes.out_of_date);
+    }
 }
 
 bool MainWindow::event(QEvent* event) {

@@ -7,11 +7,17 @@
 // at a time: while one runs, the commands that read or rebuild the model are disabled, the view
 // draws the newest snapshot the command has sent (and can still be turned), report lines reach the
 // output panel in order, and Stop (Esc) asks the command to stop after its present evaluation.
+//
+// The window can be resized and maximised: the two panels and the view (kept square) share the
+// room (ui/main_layout.h), and its geometry is remembered between runs. The camera works on a
+// VIEW_WIDTH x VIEW_HEIGHT surface whatever the size of the view on screen; the picture on screen
+// is drawn at the view's size through camera_for_surface.
 #pragma once
 
 #include "model/options.h"
 #include "session/session.h"
 #include "session/snapshot.h"
+#include "solver/initialize.h"
 #include "solver/jacobian.h"
 #include "solver/relaxation.h"
 #include "text/numeric_field.h"
@@ -38,6 +44,7 @@ class QMouseEvent;
 class QPainter;
 class QPlainTextEdit;
 class QPushButton;
+class QWheelEvent;
 
 namespace ambrel::ui {
 
@@ -54,6 +61,19 @@ const QStringList& command_summary_lines();
 
 // The status bar's words for the way a run ended.
 QString run_end_text(const RelaxationResult& result);
+// The status bar's words for the model an Initialize has read.
+QString initialized_text(const InitializeResult& result, const SystemModel& model);
+
+// The drawn notes over the 3D view, which are not part of the picture that is saved.
+struct ViewNotes {
+    QString drag_mode;   // what a drag does: "Drag: Rotate", ... (empty before the first picture)
+    QStringList legend;  // what the colours of the spheres mean (empty when they are not coloured)
+    QString out_of_date; // the description has changed since the picture's Initialize
+};
+
+// Where the window remembers its geometry between runs (QSettings of organisation and
+// application "Ambrel").
+inline constexpr const char* GEOMETRY_SETTINGS_KEY = "main_window/geometry";
 
 class MainWindow : public QMainWindow {
     Q_OBJECT
@@ -65,7 +85,10 @@ class MainWindow : public QMainWindow {
     ~MainWindow() override;
 
     Session& session() { return session_; }
+    // The camera of the navigation (on the VIEW_WIDTH x VIEW_HEIGHT surface), and the one that
+    // draws the picture on the view at its present size.
     const Camera& camera() const { return camera_; }
+    Camera surface_camera() const;
     const Scene& scene() const { return scene_; }
     DialogProvider& dialogs() { return *dialogs_; }
 
@@ -98,6 +121,9 @@ class MainWindow : public QMainWindow {
     bool start_jacobian(const JacobianSettings& settings);
 
     QAction* option_action(Option option) const;
+
+    // The notes drawn over the view as it stands.
+    ViewNotes view_notes() const;
 
     // Components, under the names of the window's design.
     QPushButton* Button1 = nullptr; // "Inicialize"
@@ -151,6 +177,14 @@ class MainWindow : public QMainWindow {
     QAction* List1 = nullptr;
     QAction* Capacitances1 = nullptr;
     QAction* Jacobian1 = nullptr;
+    QAction* Fit1 = nullptr; // "Fit to system"
+
+    // The output panel's pop-up menu.
+    QMenu* PopupMenu2 = nullptr;
+    QAction* Copy1 = nullptr;
+    QAction* Selectall1 = nullptr;
+    QAction* Clear1 = nullptr;
+    QAction* Saveoutput1 = nullptr;
 
   signals:
     // A long command has ended and the window is restored (any error box has been shown).
@@ -175,6 +209,9 @@ class MainWindow : public QMainWindow {
     void List1Click();
     void Capacitances1Click();
     void Jacobian1Click();
+    void Fit1Click();
+    void Clear1Click();
+    void Saveoutput1Click();
     void Shadedballs1Click();
     void Speedsimulation1Click();
     void Memo1Change();
@@ -183,11 +220,13 @@ class MainWindow : public QMainWindow {
     void PaintBox1MouseDown(QMouseEvent* event);
     void PaintBox1MouseMove(QMouseEvent* event);
     void PaintBox1MouseUp(QMouseEvent* event);
+    void PaintBox1MouseWheel(QWheelEvent* event);
     // The first activation loads the description file named on the command line.
     void FormActivate();
 
   protected:
     void closeEvent(QCloseEvent* event) override;
+    void showEvent(QShowEvent* event) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
     bool event(QEvent* event) override;
 
@@ -197,8 +236,20 @@ class MainWindow : public QMainWindow {
     void create_controls(QWidget* client);
     void create_menus();
     void create_shortcuts();
-    TNEdit* create_field(QWidget* client, const char* name, tipo_campo type, int left, int width);
+    TNEdit* create_field(QWidget* client, const char* name, tipo_campo type, int left, int width,
+                         const QLabel* label);
     QLabel* create_label(QWidget* client, const char* name, const QString& caption, int left);
+    void create_output_menu();
+    // Places the controls for the size of the client area, and draws the view at its new size.
+    void apply_layout();
+    // The size at start: the remembered geometry, else the default size centred; on screen.
+    void place_at_start();
+    void save_geometry() const;
+    void draw_notes(QPainter* painter) const;
+    // The view takes navigation (drags, the wheel, Fit) only while it shows an initialised system.
+    bool view_navigable() const;
+    // Starting to read the description: the view is no longer out of date.
+    void description_read();
 
     // May the user discard the edited description? Asks only when it was edited.
     bool FormCloseQuery();
@@ -217,6 +268,8 @@ class MainWindow : public QMainWindow {
     // Asks the command under way to stop after its present evaluation.
     void request_stop();
     void redraw();
+    // Draws the snapshot on the view; false (the previous picture stays) when not initialised.
+    bool draw_view(const std::shared_ptr<const SceneSnapshot>& snapshot);
     // Runs a command and shows an unexpected failure in an error box; false when it failed.
     bool guarded(const std::function<void()>& command);
     // Replaces the description panel by a file; false (with the error shown) when unreadable.
@@ -232,6 +285,12 @@ class MainWindow : public QMainWindow {
     Scene scene_;
     // What the view draws: the session's state while idle, the newest one a command sent while busy.
     std::shared_ptr<const SceneSnapshot> view_snapshot_;
+    // The snapshot of the picture on the view, drawn again when the view changes size.
+    std::shared_ptr<const SceneSnapshot> drawn_snapshot_;
+    QWidget* client_ = nullptr;
+    // The description was edited after it was last read: the picture is out of date.
+    bool edited_since_read_ = false;
+    bool placed_on_screen_ = false;
 
     std::array<QAction*, OPTION_COUNT> option_actions_{};
 
@@ -244,6 +303,7 @@ class MainWindow : public QMainWindow {
     QString status_before_; // the status text the command replaced
     RelaxationResult last_run_;
     RelaxationResult worker_run_;    // written by the worker, taken when the command ends
+    InitializeResult worker_init_;   // likewise
     JacobianResult worker_jacobian_; // likewise
     std::atomic<bool> stop_wanted_{false};
     bool description_left_in_run_ = false; // the description panel was left while a command ran

@@ -53,23 +53,38 @@ void TNEdit::focusOutEvent(QFocusEvent* event) {
     if (event->reason() == Qt::PopupFocusReason || event->reason() == Qt::ActiveWindowFocusReason)
         return;
     if (const Status committed = commit_text(); !committed) {
-        report_error(QString::fromStdString(committed.message()));
+        report_error(error_message(QString::fromStdString(committed.message())));
         return;
     }
     emit exited();
+}
+
+QString TNEdit::error_message(const QString& core_message) const {
+    if (caption_.isEmpty())
+        return core_message;
+    if (text().isEmpty())
+        return caption_ + QStringLiteral(": an empty field is not a valid number");
+    return caption_ + QStringLiteral(": ") + core_message;
 }
 
 void TNEdit::report_error(const QString& message) {
     emit invalidNumber(message);
     // The box is shown once the focus change and the click that caused it are over: a modal
     // box inside the focus change would swallow the button's release and leave it pressed.
-    // The click itself is refused by its command (has_invalid_text). The focus is not pulled
-    // back: with two invalid fields that would bounce between them for ever.
+    // That click is refused by its command (take_refusal). The focus is not pulled back: with
+    // two invalid fields that would bounce between them for ever.
     QTimer::singleShot(0, this, [this, message] {
         if (dialogs_)
             dialogs_->show_error(window(), message);
         else
             QMessageBox::critical(window(), QString::fromLatin1(APPLICATION_TITLE), message);
+        // The user has been told: the field shows the number it kept, and no later click is
+        // refused for the text that was rejected.
+        if (field_type() == tipo_campo::real_field)
+            set_panel_real(panel_real());
+        else if (field_type() == tipo_campo::int_field)
+            set_panel_int(panel_int());
+        invalid_ = false;
     });
 }
 

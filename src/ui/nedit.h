@@ -33,23 +33,32 @@ class TNEdit : public QLineEdit {
 
     // Where the error box of an invalid text goes (none: a plain error box).
     void set_dialogs(DialogProvider* dialogs) { dialogs_ = dialogs; }
+    // The name of the field in its error box ("Time step: abc is not a valid number"); a field
+    // without a caption shows the bare message.
+    void set_caption(const QString& caption) { caption_ = caption; }
+    const QString& caption() const { return caption_; }
 
     // Converts the text as leaving the field does and stores the number. On error the status
     // carries the message; nothing is stored then and no box is shown.
     Status commit_text();
 
-    // The last time the field was left its text was not a number, and it has not been
-    // converted successfully or set since.
+    // The field was left with a text that is not a number and its error box has not been shown
+    // yet. Once the box has been shown the field shows the number it kept again.
     bool has_invalid_text() const { return invalid_; }
 
-    // The command started by the click that took the focus from a field left with a text that is
-    // not a number does not run. The refusal is used up by that one command: later commands run
-    // with the number the field kept (the message was shown when the field was left).
+    // Refuses the command of the click that took the focus from a field whose text is not a
+    // number: that click comes before the field's error box. The refusal is used up by that one
+    // command, and it ends with the error box, so a later click is never refused for a text the
+    // user has already been told about (and which the field no longer shows).
     bool take_refusal() {
         const bool refused = invalid_;
         invalid_ = false;
         return refused;
     }
+
+    // The message of the error box for a failed conversion of `text`: the field's caption, then
+    // the text followed by " is not a valid number" (an empty text is named as such).
+    QString error_message(const QString& core_message) const;
 
   signals:
     // The field was left and its text stored (the exit event of the field).
@@ -66,6 +75,7 @@ class TNEdit : public QLineEdit {
 
     NumericField field_;
     DialogProvider* dialogs_ = nullptr;
+    QString caption_;
     bool invalid_ = false;
 };
 

@@ -1,9 +1,37 @@
 #include "ui/panel_sink.h"
 
 #include <QPlainTextEdit>
+#include <QScrollBar>
+#include <QTextCursor>
 #include <QThread>
 
 namespace ambrel::ui {
+
+void append_to_panel(QPlainTextEdit* panel, const QString& text) {
+    const QTextCursor before = panel->textCursor();
+    if (!before.hasSelection()) {
+        panel->appendPlainText(text);
+        return;
+    }
+    // A selection that reaches the end of the text would take in the new lines: put it back.
+    // (A cursor follows the edits of its document, so the positions are kept as numbers.)
+    const int anchor = before.anchor(), position = before.position();
+    QScrollBar* vertical = panel->verticalScrollBar();
+    QScrollBar* horizontal = panel->horizontalScrollBar();
+    const bool following = vertical->value() == vertical->maximum();
+    const int top = vertical->value(), left = horizontal->value();
+    panel->appendPlainText(text);
+    const QTextCursor after = panel->textCursor();
+    if (after.anchor() == anchor && after.position() == position)
+        return;
+    QTextCursor kept(panel->document());
+    kept.setPosition(anchor);
+    kept.setPosition(position, QTextCursor::KeepAnchor);
+    panel->setTextCursor(kept);
+    // Setting the cursor scrolls to it; the panel keeps following the output, or stays put.
+    vertical->setValue(following ? vertical->maximum() : top);
+    horizontal->setValue(left);
+}
 
 PanelSink::PanelSink(QObject* parent) : QObject(parent) {}
 
@@ -12,7 +40,7 @@ void PanelSink::emit_line(std::string_view line) {
         // Lines queued by the worker came first.
         flush();
         if (panel_)
-            panel_->appendPlainText(QString::fromUtf8(line.data(), static_cast<qsizetype>(line.size())));
+            append_to_panel(panel_, QString::fromUtf8(line.data(), static_cast<qsizetype>(line.size())));
         return;
     }
     std::lock_guard lock(mutex_);
@@ -47,7 +75,7 @@ void PanelSink::append_queued() {
             text += QLatin1Char('\n');
         text += QString::fromUtf8(lines[k].data(), static_cast<qsizetype>(lines[k].size()));
     }
-    panel_->appendPlainText(text);
+    append_to_panel(panel_, text);
 }
 
 } // namespace ambrel::ui

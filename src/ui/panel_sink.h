@@ -13,8 +13,13 @@
 #include <vector>
 
 class QPlainTextEdit;
+class QString;
 
 namespace ambrel::ui {
+
+// Appends text as new last lines of the panel. A selection the user holds stays as it was: it
+// does not grow to take in the lines appended after it.
+void append_to_panel(QPlainTextEdit* panel, const QString& text);
 
 class PanelSink : public QObject, public OutputSink {
     Q_OBJECT

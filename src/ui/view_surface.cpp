@@ -4,6 +4,7 @@
 #include <QMenu>
 #include <QMouseEvent>
 #include <QPainter>
+#include <QWheelEvent>
 
 namespace ambrel::ui {
 
@@ -28,6 +29,10 @@ void ViewSurface::mouseMoveEvent(QMouseEvent* event) {
 
 void ViewSurface::mouseReleaseEvent(QMouseEvent* event) {
     emit mouseUp(event);
+}
+
+void ViewSurface::wheelEvent(QWheelEvent* event) {
+    emit mouseWheel(event);
 }
 
 void ViewSurface::contextMenuEvent(QContextMenuEvent* event) {

@@ -1,5 +1,5 @@
-// PaintBox1: the paint surface of the 3D view. It draws nothing of its own: its paint and mouse
-// events go to the main window's handlers, the right button opens the view's pop-up menu.
+// PaintBox1: the paint surface of the 3D view. It draws nothing of its own: its paint, mouse and
+// wheel events go to the main window's handlers, the right button opens the view's pop-up menu.
 #pragma once
 
 #include <QWidget>
@@ -24,12 +24,14 @@ class ViewSurface : public QWidget {
     void mouseDown(QMouseEvent* event);
     void mouseMove(QMouseEvent* event);
     void mouseUp(QMouseEvent* event);
+    void mouseWheel(QWheelEvent* event);
 
   protected:
     void paintEvent(QPaintEvent* event) override;
     void mousePressEvent(QMouseEvent* event) override;
     void mouseMoveEvent(QMouseEvent* event) override;
     void mouseReleaseEvent(QMouseEvent* event) override;
+    void wheelEvent(QWheelEvent* event) override;
     void contextMenuEvent(QContextMenuEvent* event) override;
 
   private:

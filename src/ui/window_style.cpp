@@ -1,8 +1,12 @@
 #include "ui/window_style.h"
 
 #include <QGuiApplication>
+#include <QMainWindow>
+#include <QMenuBar>
 #include <QScreen>
 #include <QWidget>
+
+#include <algorithm>
 
 namespace ambrel::ui {
 
@@ -38,9 +42,88 @@ void center_on_screen(QWidget* window) {
     const QScreen* screen = window->screen() ? window->screen() : QGuiApplication::primaryScreen();
     if (!screen)
         return;
-    QRect frame(QPoint(0, 0), window->size());
+    QRect frame = QRect(QPoint(0, 0), window->size()).marginsAdded(frame_margins(window));
     frame.moveCenter(screen->availableGeometry().center());
-    window->move(frame.topLeft());
+    window->move(frame.topLeft()); // the position of a window is that of its frame
+    keep_on_screen(window);
+}
+
+namespace {
+
+QRect available_area(const QWidget* window) {
+    const QScreen* screen = window->screen() ? window->screen() : QGuiApplication::primaryScreen();
+    return screen ? screen->availableGeometry() : QRect();
+}
+
+// A window's frame: its outer rectangle on the screen.
+QRect frame_of(const QWidget* window) {
+    return window->geometry().marginsAdded(frame_margins(window));
+}
+
+constexpr const char* PLACED_PROPERTY = "ambrel_placed";
+
+} // namespace
+
+QMargins frame_margins(const QWidget* window) {
+    if (window->isVisible()) {
+        const QRect inner = window->geometry(), outer = window->frameGeometry();
+        return QMargins(inner.left() - outer.left(), inner.top() - outer.top(), outer.right() - inner.right(),
+                        outer.bottom() - inner.bottom());
+    }
+    return QMargins(FRAME_BORDER, FRAME_CAPTION, FRAME_BORDER, FRAME_BORDER);
+}
+
+QRect fit_into(QRect frame, QRect available) {
+    if (available.isEmpty())
+        return frame;
+    frame.setWidth(std::min(frame.width(), available.width()));
+    frame.setHeight(std::min(frame.height(), available.height()));
+    frame.moveLeft(std::clamp(frame.left(), available.left(), available.right() - frame.width() + 1));
+    frame.moveTop(std::clamp(frame.top(), available.top(), available.bottom() - frame.height() + 1));
+    return frame;
+}
+
+void keep_on_screen(QWidget* window) {
+    if (window->isMaximized() || window->isFullScreen())
+        return;
+    const QRect available = available_area(window);
+    const QMargins margins = frame_margins(window);
+    const QRect frame = frame_of(window);
+    const QRect fitted = fit_into(frame, available);
+    if (fitted == frame)
+        return;
+    // The position of a window is that of its frame.
+    window->resize(fitted.marginsRemoved(margins).size());
+    window->move(fitted.topLeft());
+}
+
+QPoint beside_position(QSize tool_frame, QRect anchor_frame, QRect available, int clear_top) {
+    QRect place(QPoint(anchor_frame.right() + 1, anchor_frame.top()), tool_frame);
+    if (place.right() > available.right()) {
+        place.moveRight(anchor_frame.left() - 1);
+        if (place.left() < available.left()) {
+            // No room on either side: over the anchor, at the screen's right edge, below its menu.
+            place.moveRight(available.right());
+            place.moveTop(std::max(anchor_frame.top(), clear_top));
+        }
+    }
+    return fit_into(place, available).topLeft();
+}
+
+void show_window(QWidget* window, const QWidget* anchor) {
+    if (anchor && !window->isVisible() && !window->property(PLACED_PROPERTY).toBool()) {
+        window->setProperty(PLACED_PROPERTY, true);
+        const QRect anchor_frame = frame_of(anchor);
+        int clear_top = anchor->geometry().top();
+        if (const auto* main = qobject_cast<const QMainWindow*>(anchor); main && main->menuWidget())
+            clear_top = main->menuWidget()->mapToGlobal(QPoint(0, main->menuWidget()->height())).y();
+        // The position of a window is that of its frame.
+        window->move(
+            beside_position(frame_of(window).size(), anchor_frame, available_area(anchor), clear_top));
+    }
+    window->show();
+    window->raise();
+    window->activateWindow();
 }
 
 } // namespace ambrel::ui

@@ -2,6 +2,10 @@
 #pragma once
 
 #include <QFont>
+#include <QMargins>
+#include <QPoint>
+#include <QRect>
+#include <QSize>
 
 class QWidget;
 
@@ -22,5 +26,26 @@ inline constexpr int FRAME_CAPTION = 31;
 // Gives a top-level window the client size of the outer size given, centred on its screen.
 void resize_outer(QWidget* window, int outer_width, int outer_height);
 void center_on_screen(QWidget* window);
+
+// The frame around a top-level window's client area: as the window manager drew it once the
+// window is shown, estimated from FRAME_BORDER and FRAME_CAPTION before.
+QMargins frame_margins(const QWidget* window);
+
+// A window frame moved, and shrunk where it is larger, into the available area of a screen.
+QRect fit_into(QRect frame, QRect available);
+
+// Keeps a top-level window, frame included, within the available area of its screen: never off
+// screen, never larger than the screen. A maximised or full-screen window is left alone.
+void keep_on_screen(QWidget* window);
+
+// Where a tool window of the given frame size goes the first time it is shown: beside the anchor
+// window, on its right or else on its left, level with its top; when neither side has room, at the
+// right edge of the screen with its top at `clear_top` or below, so that the anchor's menu stays in
+// sight. Always within `available`.
+QPoint beside_position(QSize tool_frame, QRect anchor_frame, QRect available, int clear_top);
+
+// Shows a window that may be hidden or behind others, without making it modal. The first time,
+// it is placed beside `anchor` (when given).
+void show_window(QWidget* window, const QWidget* anchor = nullptr);
 
 } // namespace ambrel::ui

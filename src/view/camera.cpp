@@ -121,9 +121,9 @@ bool continue_drag(Camera& camera, int x, int y) {
     const Real dY = static_cast<Real>(travel_y);
     switch (camera.drag_mode) {
     case DragMode::Rotate:
-        // Half the surface width turns the view by 180 degrees; dragging up raises a2 (the eye
-        // goes down towards the horizon). Both angles stay within 0..pi.
-        camera.view_azimuth = clamp_real(camera.down_azimuth + dX / unit_x * PI, 0, PI);
+        // Half the surface width turns the view by 180 degrees, and the view turns all the way
+        // round; dragging up raises a2 (the eye goes down towards the horizon), within 0..pi.
+        camera.view_azimuth = wrap_azimuth(camera.down_azimuth + dX / unit_x * PI);
         camera.view_elevation = clamp_real(camera.down_elevation - dY / unit_y * PI, 0, PI);
         break;
     case DragMode::Zoom:
@@ -148,6 +148,92 @@ bool continue_drag(Camera& camera, int x, int y) {
 
 void end_drag(Camera& camera) {
     camera.drag_active = false;
+}
+
+Real wrap_azimuth(Real azimuth) {
+    if (!std::isfinite(azimuth))
+        return 0;
+    const Real turn = 2 * PI;
+    Real a = std::fmod(azimuth, turn);
+    if (a < 0)
+        a += turn;
+    return a < turn ? a : 0; // a tiny negative angle plus a turn may round to a whole turn
+}
+
+Camera camera_for_surface(const Camera& camera, int width, int height) {
+    Camera surface = camera;
+    const Real f = std::min(static_cast<Real>(width) / VIEW_WIDTH, static_cast<Real>(height) / VIEW_HEIGHT);
+    surface.view_scale = camera.view_scale * f;
+    surface.pan_x = round_to_pixel(camera.pan_x * f + (width - VIEW_WIDTH * f) / 2);
+    surface.pan_y = round_to_pixel(camera.pan_y * f + (height - VIEW_HEIGHT * f) / 2);
+    surface.half_width = width / 2;
+    surface.half_height = height / 2;
+    update_view_transform(surface);
+    return surface;
+}
+
+bool zoom_about(Camera& camera, int x, int y, Real factor) {
+    if (!(factor > 0) || !std::isfinite(factor))
+        return false;
+    const Real old_scale = camera.view_scale;
+    const Real new_scale = clamp_real(old_scale * factor, MIN_VIEW_SCALE, MAX_VIEW_SCALE);
+    if (new_scale == old_scale)
+        return false;
+    // Every pixel is the pan point plus the scale times a vector of the model: scaling that
+    // vector about (x, y) keeps the point under (x, y) in place.
+    const Real ratio = new_scale / old_scale;
+    camera.view_scale = new_scale;
+    camera.pan_x = round_to_pixel(x - (x - static_cast<Real>(camera.pan_x)) * ratio);
+    camera.pan_y = round_to_pixel(y - (y - static_cast<Real>(camera.pan_y)) * ratio);
+    update_view_transform(camera);
+    return true;
+}
+
+bool fit_view(Camera& camera, const SystemModel& model, int paint_width, int paint_height) {
+    // The projection at scale 1, relative to the centre of the reference box, which the pan
+    // point carries: X = pan_x + s * (u - u0), Y = pan_y + s * (v - v0).
+    const Real c1 = std::cos(camera.view_azimuth), s1 = std::sin(camera.view_azimuth);
+    const Real c2 = std::cos(camera.view_elevation), s2 = std::sin(camera.view_elevation);
+    const Real stretch = camera.view_stretch_x, aspect = camera.view_aspect;
+    auto u_of = [&](Real x, Real y) { return stretch * (-c1 * x + s1 * y); };
+    auto v_of = [&](Real x, Real y, Real z) { return s1 * c2 * x + c1 * c2 * y - aspect * s2 * z; };
+    const ReferenceBox& box = REFERENCE_BOX;
+    const Real bx = (box.xmin + box.xmax) / 2, by = (box.ymin + box.ymax) / 2, bz = (box.zmin + box.zmax) / 2;
+    const Real u0 = u_of(bx, by), v0 = v_of(bx, by, bz);
+
+    const int count = std::min(model.sphere_count, static_cast<int>(model.spheres.size()) - 1);
+    bool any = false;
+    Real u_min = 0, u_max = 0, v_min = 0, v_max = 0;
+    for (int i = 1; i <= count; ++i) {
+        const Sphere& s = model.spheres[i];
+        const Real r = std::isfinite(s.r) ? std::fabs(s.r) : 0;
+        const Real u = u_of(s.x, s.y), v = v_of(s.x, s.y, s.z);
+        if (!std::isfinite(u) || !std::isfinite(v))
+            continue;
+        if (!any) {
+            u_min = u - r, u_max = u + r, v_min = v - r, v_max = v + r;
+            any = true;
+            continue;
+        }
+        u_min = std::min(u_min, u - r);
+        u_max = std::max(u_max, u + r);
+        v_min = std::min(v_min, v - r);
+        v_max = std::max(v_max, v + r);
+    }
+    if (!any)
+        return false;
+
+    const Real room_x = std::max(paint_width - 2 * FIT_MARGIN, 1);
+    const Real room_y = std::max(paint_height - FIT_TOP_MARGIN - FIT_MARGIN, 1);
+    // Each disc's centre and radius round to whole pixels: keep one pixel of each for that.
+    const Real fit_x = u_max > u_min ? (room_x - 2) / (u_max - u_min) : MAX_VIEW_SCALE;
+    const Real fit_y = v_max > v_min ? (room_y - 2) / (v_max - v_min) : MAX_VIEW_SCALE;
+    const Real scale = clamp_real(std::min(fit_x, fit_y), MIN_VIEW_SCALE, MAX_VIEW_SCALE);
+    camera.view_scale = scale;
+    camera.pan_x = round_to_pixel(FIT_MARGIN + room_x / 2 - scale * ((u_min + u_max) / 2 - u0));
+    camera.pan_y = round_to_pixel(FIT_TOP_MARGIN + room_y / 2 - scale * ((v_min + v_max) / 2 - v0));
+    update_view_transform(camera);
+    return true;
 }
 
 } // namespace ambrel

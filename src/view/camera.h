@@ -4,6 +4,7 @@
 // Plain C++: the window and the command line own one Camera each.
 #pragma once
 
+#include "model/system_model.h"
 #include "model/types.h"
 #include "model/units.h"
 
@@ -89,6 +90,34 @@ Real depth_of(const Camera& camera, Real x, Real y, Real z);
 
 // Nearest integer, halves to even, held within +-PIXEL_LIMIT (NaN gives -PIXEL_LIMIT).
 int round_to_pixel(Real value);
+
+// The horizontal view angle of any real, brought into 0 <= a1 < 2 pi: the view turns all the way
+// round. A NaN gives 0.
+Real wrap_azimuth(Real azimuth);
+
+// The navigation works on a VIEW_WIDTH x VIEW_HEIGHT surface whatever the size of the view on
+// screen. This is the camera that draws the same picture on a surface of width x height pixels:
+// scaled uniformly by the smaller ratio of the sizes, centred, with half the new size as the unit
+// of mouse travel and its transform updated. On the VIEW_WIDTH x VIEW_HEIGHT surface it is the
+// camera itself.
+Camera camera_for_surface(const Camera& camera, int width, int height);
+
+// The zoom of the mouse wheel: multiplies the scale by `factor`, held within the limits of the
+// navigation, about the pixel (x, y), so that the point of the model under that pixel stays under
+// it. Returns false when nothing changed (the scale already at its limit, or a factor that is not
+// a positive number).
+bool zoom_about(Camera& camera, int x, int y, Real factor);
+
+// Room kept free around the spheres by fit_view, in pixels of the surface: the top keeps clear of
+// the two status lines.
+inline constexpr int FIT_MARGIN = 10;
+inline constexpr int FIT_TOP_MARGIN = 40;
+
+// Frames every sphere of the model, with its radius, in a paint surface of the given size: the
+// angles and the stretch stay, the scale becomes the largest (within the limits of the navigation)
+// that keeps every disc inside the surface's margins, and the pan point centres them. Returns false
+// and changes nothing when the model has no sphere with a finite position.
+bool fit_view(Camera& camera, const SystemModel& model, int paint_width, int paint_height);
 
 // Left-button drag. begin_drag starts one only when the system is initialised and the left button
 // is among the pressed buttons, and returns whether it did. continue_drag applies the drag mode to

@@ -313,6 +313,15 @@ Scene::Scene(int width, int height)
     depths_.reserve(MAX_SPHERES + 1);
 }
 
+void Scene::resize(int width, int height) {
+    const QSize size(std::max(width, 1), std::max(height, 1));
+    if (size == offscreen_.size())
+        return;
+    offscreen_ = QImage(size, QImage::Format_RGB32);
+    offscreen_.fill(QColor(SCENE_SILVER));
+    has_picture_ = false;
+}
+
 QRgb sphere_fill_colour(const SceneSnapshot& snapshot, int i) {
     if (!snapshot.forces_valid)
         return SCENE_SILVER;
@@ -398,7 +407,9 @@ bool draw_scene(Scene& scene, const SceneSnapshot& snapshot, const Camera& camer
     return true;
 }
 
-bool save_scene_bmp(const QImage& image, const QString& path, QString* reason) {
+namespace {
+
+bool save_scene_image(const QImage& image, const QString& path, const char* format, QString* reason) {
     auto fail = [&](const QString& why) {
         if (reason)
             *reason = why;
@@ -414,7 +425,7 @@ bool save_scene_bmp(const QImage& image, const QString& path, QString* reason) {
     QSaveFile file(path);
     if (!file.open(QIODevice::WriteOnly | QIODevice::Unbuffered))
         return fail(file.errorString());
-    QImageWriter writer(&file, "bmp");
+    QImageWriter writer(&file, format);
     if (!writer.write(image)) {
         // A failing device says more than the writer's own "Unknown error".
         const QString why = writer.error() == QImageWriter::DeviceError && !file.errorString().isEmpty() &&
@@ -427,6 +438,16 @@ bool save_scene_bmp(const QImage& image, const QString& path, QString* reason) {
     if (!file.commit())
         return fail(file.errorString());
     return true;
+}
+
+} // namespace
+
+bool save_scene_bmp(const QImage& image, const QString& path, QString* reason) {
+    return save_scene_image(image, path, "bmp", reason);
+}
+
+bool save_scene_png(const QImage& image, const QString& path, QString* reason) {
+    return save_scene_image(image, path, "png", reason);
 }
 
 bool save_scene_bmp(const Scene& scene, const QString& path, QString* reason) {

@@ -42,6 +42,10 @@ class Scene {
     // The font of the status lines, the axis letters and the labels.
     const QFont& font() const { return font_; }
 
+    // Gives the picture a new size (at least 1 x 1): a silver image until the next drawing.
+    // The drawing order and its storage stay.
+    void resize(int width, int height);
+
   private:
     friend bool draw_scene(Scene& scene, const SceneSnapshot& snapshot, const Camera& camera);
 
@@ -78,5 +82,7 @@ QString status_line_pan(const Camera& camera, int paint_width);
 // given, says why.
 bool save_scene_bmp(const QImage& image, const QString& path, QString* reason = nullptr);
 bool save_scene_bmp(const Scene& scene, const QString& path, QString* reason = nullptr);
+// The same as a PNG file.
+bool save_scene_png(const QImage& image, const QString& path, QString* reason = nullptr);
 
 } // namespace ambrel

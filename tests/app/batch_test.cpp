@@ -2,6 +2,9 @@
 #include "app/batch.h"
 #include "description/reader.h"
 
+#include <QImage>
+#include <QImageReader>
+
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -250,6 +253,27 @@ TEST(Batch, BitmapOfTheViewWithoutDisplay) {
     EXPECT_EQ(failed.status, 2);
     EXPECT_NE(failed.err.find("cannot write " + (dir.path() / "no-folder" / "v.bmp").string() + ": "),
               std::string::npos);
+}
+
+// --png writes the same picture as --bmp, as a PNG file.
+TEST(Batch, PngOfTheViewIsTheBitmapsPicture) {
+    TempDir dir;
+    const std::string png = (dir.path() / "view.png").string();
+    const std::string bmp = (dir.path() / "view.bmp").string();
+    const BatchRun run = batch({"--calculate", "--png", png, "--bmp", bmp});
+    EXPECT_EQ(run.status, 0);
+    const std::vector<std::string> lines = run.lines();
+    ASSERT_GE(lines.size(), 2u);
+    EXPECT_EQ(lines[lines.size() - 2], "Picture saved as " + png);
+    EXPECT_EQ(lines.back(), "Bitmap saved as " + bmp);
+    const QImage from_png = QImageReader(QString::fromStdString(png), "png").read();
+    const QImage from_bmp = QImageReader(QString::fromStdString(bmp), "bmp").read();
+    ASSERT_EQ(from_png.size(), QSize(585, 585));
+    EXPECT_EQ(from_png.convertToFormat(QImage::Format_RGB32), from_bmp.convertToFormat(QImage::Format_RGB32));
+    const BatchRun failed = batch({"--png", (dir.path() / "no-folder" / "v.png").string()});
+    EXPECT_EQ(failed.status, 2);
+    EXPECT_NE(failed.err.find("cannot write "), std::string::npos);
+    EXPECT_EQ(batch({"--png"}).status, 2); // a file name is needed
 }
 
 TEST(Batch, ExecutableReadsStandardInput) {

@@ -85,12 +85,36 @@ TEST(Reader, FieldsAreSeparatedByBlanksOnlyAndMissingOnesReadZero) {
     EXPECT_EQ(r.model.objects[1].L, 0);
     EXPECT_EQ(s.r, 0);
     EXPECT_EQ(s.m, 0);
-    // A tab is part of a field; a malformed number gives its valid prefix.
-    r.read({"ball1\tx all 3x 1e 1,5"});
-    EXPECT_EQ(r.model.spheres[1].name, "ball1\tx");
+    // A malformed number gives its valid prefix.
+    r.read({"ball1 all 3x 1e 1,5"});
     EXPECT_EQ(r.model.spheres[1].x0, 0.03L);
     EXPECT_EQ(r.model.spheres[1].y0, 0.01L);
     EXPECT_EQ(r.model.spheres[1].z0, 0.01L);
+}
+
+// A tab typed between fields separates them like a blank: "Bt2<Tab>all" is the ball Bt2 on the
+// conductor "all", not the ball "Bt2<Tab>all" on the conductor named by the next field.
+TEST(Reader, ATabSeparatesFieldsLikeABlank) {
+    Reading r;
+    r.read({"Bt2\tall 3 0 0\t10 45 30 0.5 0.1", "Bu all\t \t1 2", ".V\tall\t250"});
+    ASSERT_EQ(r.model.sphere_count, 2);
+    const Sphere& s = r.model.spheres[1];
+    EXPECT_EQ(s.name, "Bt2");
+    EXPECT_EQ(r.model.objects[1].conductor_name, "all");
+    EXPECT_EQ(s.x0, 0.03L);
+    EXPECT_EQ(r.model.objects[1].L, 0.1L);
+    EXPECT_EQ(s.r, 0.005L);
+    EXPECT_EQ(r.model.spheres[2].x0, 0.01L); // blanks and tabs in a row are one separator
+    EXPECT_EQ(r.model.spheres[2].y0, 0.02L);
+    EXPECT_EQ(r.model.conductor_count, 1);
+    EXPECT_EQ(r.model.conductors[1].V, 250);
+    // The echo shows the fields as stored, blank-separated.
+    EXPECT_EQ(r.sink.lines[1], "Bt2 all 0.03 0 0 0.1 0.785398163397448 0.523598775598299 0.005 0.0001");
+
+    // A line that starts with a tab is still no element line.
+    r.read({"\tball all 0 0 0 10 0 0 1 1"});
+    EXPECT_EQ(r.model.sphere_count, 0);
+    EXPECT_EQ(r.sink.lines.back(), "Unknown element: [\tball all 0 0 0 10 0 0 1 1]");
 }
 
 TEST(Reader, VoltageLines) {

@@ -6,6 +6,7 @@
 #include "solver/relaxation.h"
 #include "text/number_format.h"
 #include "ui/about_window.h"
+#include "ui/main_layout.h"
 #include "ui/nedit.h"
 #include "ui_test_support.h"
 
@@ -39,7 +40,10 @@ namespace {
 
 class MainWindowTest : public ::testing::Test {
   protected:
-    MainWindowTest() : window(std::make_unique<MainWindow>(&dialogs)) {}
+    // A first run, and the window at its default size whatever the screen of the test.
+    MainWindowTest() : window((forget_window_settings(), std::make_unique<MainWindow>(&dialogs))) {
+        resize_client(*window, DEFAULT_CLIENT_SIZE);
+    }
 
     template <class T> T* find(const char* name) const {
         T* widget = window->findChild<T*>(QString::fromLatin1(name));
@@ -91,6 +95,10 @@ QWidget* top_level(const QString& name) {
 }
 
 TEST_F(MainWindowTest, WindowsAndControlsAtStart) {
+    // At the default size every control is where the design puts it (on a screen too small for
+    // it the window opens smaller, see WindowPlacementTest).
+    ASSERT_EQ(window->centralWidget()->size(), DEFAULT_CLIENT_SIZE);
+    EXPECT_EQ(window->sizeHint(), window->size());
     EXPECT_EQ(window->objectName(), "TForm1");
     EXPECT_EQ(window->windowTitle(), "Ambrel");
     const std::pair<const char*, const char*> windows[] = {{"TForm2", "About"},
@@ -139,7 +147,7 @@ TEST_F(MainWindowTest, WindowsAndControlsAtStart) {
     const std::tuple<const char*, QRect, const char*, tipo_campo> fields[] = {
         {"NEerro", {408, 8, 33, 21}, "5", tipo_campo::real_field},
         {"NEdelta", {568, 8, 65, 21}, "0.05", tipo_campo::real_field},
-        {"NEtentativas", {680, 8, 41, 21}, "1000", tipo_campo::int_field},
+        {"NEtentativas", {680, 8, 53, 21}, "1000", tipo_campo::int_field}, // six digits wide
         {"NEtol", {824, 8, 65, 21}, "0.0001", tipo_campo::real_field},
         {"NEdamping", {1032, 8, 65, 21}, "0.01", tipo_campo::real_field}};
     for (const auto& [name, geometry, text, type] : fields) {
@@ -380,8 +388,13 @@ TEST_F(MainWindowTest, OpenLoadsCrLfFileAndSaveProposesItsName) {
     EXPECT_FALSE(session().description_changed);
     EXPECT_EQ(output().last(), "Description saved in file " + other);
     action("Save1")->trigger(); // cancelled
-    EXPECT_EQ(dialogs.save_proposals, QStringList({path, path}));
-    EXPECT_EQ(dialogs.save_filters, std::vector<int>({DESCRIPTION_FILTER, DESCRIPTION_FILTER}));
+    // The next Save proposes the file just written, not the one opened before it: Enter then
+    // does not overwrite the opened file.
+    EXPECT_EQ(dialogs.save_proposals, QStringList({path, other}));
+    EXPECT_EQ(dialogs.save_kinds, std::vector<SaveKind>({SaveKind::Description, SaveKind::Description}));
+    EXPECT_EQ(window->current_file_name(), other);
+    EXPECT_EQ(read_file(path), QByteArray("* two balls\r\nb1 a 0 0 0 10 0 20 0.5 0.1\r\n"
+                                          "b2 a 0 1 0 10 0 -20 0.5 0.1\r\n.V a 1000\r\n"));
 }
 
 TEST_F(MainWindowTest, OpenOfAnUnreadableFileKeepsTheDescription) {
@@ -436,7 +449,7 @@ TEST_F(MainWindowTest, SaveViewWritesABitmapAndKeepsTheEditFlag) {
     action("Save2")->trigger();
     action("Save2")->trigger();
     EXPECT_EQ(dialogs.save_proposals, QStringList({"test.bmp", "test.bmp"}));
-    EXPECT_EQ(dialogs.save_filters, std::vector<int>({BITMAP_FILTER, BITMAP_FILTER}));
+    EXPECT_EQ(dialogs.save_kinds, std::vector<SaveKind>({SaveKind::Picture, SaveKind::Picture}));
     EXPECT_TRUE(read_file(path).startsWith("BM"));
     EXPECT_EQ(output().last(), "Bitmap saved as " + path);
     EXPECT_TRUE(session().description_changed);
@@ -580,21 +593,28 @@ TEST_F(MainWindowTest, StatusBarShowsTheStepErrorAndHowTheRunEnded) {
     EXPECT_EQ(window->statusBar()->currentMessage(), "Step limit reached");
 }
 
-TEST_F(MainWindowTest, CalculateDoesNotRunWhileAFieldHoldsAnInvalidNumber) {
+// "abc" in Time step, Tab, OK in the error box: the next click is not refused, it runs with the
+// number the field kept, and the field shows that number again.
+TEST_F(MainWindowTest, AnInvalidNumberLeftByTabRefusesNoLaterClick) {
     TNEdit* delta = field("NEdelta");
-    delta->setText("0,1");
+    delta->setText("abc");
     leave_control(delta);
     process_events();
-    ASSERT_EQ(dialogs.errors, QStringList({"0,1 is not a valid number"}));
-    button("Bcalculate")->click();
-    EXPECT_FALSE(output().contains("Calculating..."));
-    EXPECT_EQ(delta->panel_real(), 0.05L);
-    // Only the click that left the field is refused: the next one runs with the kept number,
-    // even when the field has meanwhile been disabled and cannot be corrected.
+    ASSERT_EQ(dialogs.errors, QStringList({"Time step: abc is not a valid number"}));
+    EXPECT_EQ(delta->text(), "0.05");
     field("NEtentativas")->set_panel_int(2);
     click("Bcalculate");
     EXPECT_TRUE(output().contains("Calculating..."));
+    EXPECT_EQ(window->last_run().steps, 2);
+    EXPECT_EQ(delta->panel_real(), 0.05L);
     EXPECT_EQ(dialogs.errors.size(), 1);
+
+    // An empty Steps field is an error that names the field.
+    field("NEtentativas")->setText("");
+    leave_control(field("NEtentativas"));
+    process_events();
+    EXPECT_EQ(dialogs.errors.value(1), "Steps: an empty field is not a valid number");
+    EXPECT_EQ(field("NEtentativas")->text(), "2");
 }
 
 TEST_F(MainWindowTest, AboutIsShownOnceWhenChosenTwice) {
@@ -666,6 +686,32 @@ TEST_F(MainWindowTest, ClickingCalculateConfirmsTheFieldBeingEdited) {
     ASSERT_TRUE(wait_for_idle(*window));
     EXPECT_EQ(steps->panel_int(), 3);
     EXPECT_EQ(window->last_run().steps, 3);
+}
+
+// The click on Calculate that takes the focus from a field holding an invalid number is the one
+// click refused: the error box follows it, and the click after the box runs.
+TEST_F(MainWindowTest, OnlyTheClickThatLeavesAnInvalidFieldIsRefused) {
+    window->show();
+    window->activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(window.get()));
+    click("Button1");
+    field("NEtentativas")->set_panel_int(1);
+    TNEdit* delta = field("NEdelta");
+    delta->setFocus(Qt::MouseFocusReason);
+    ASSERT_TRUE(delta->hasFocus());
+    delta->selectAll();
+    QTest::keyClicks(delta, "abc");
+    const qsizetype before = output().size();
+    QTest::mouseClick(button("Bcalculate"), Qt::LeftButton);
+    EXPECT_FALSE(window->run_in_progress());
+    EXPECT_EQ(output().size(), before); // refused
+    process_events();
+    EXPECT_EQ(dialogs.errors, QStringList({"Time step: abc is not a valid number"}));
+    EXPECT_EQ(delta->text(), "0.05");
+    QTest::mouseClick(button("Bcalculate"), Qt::LeftButton);
+    ASSERT_TRUE(wait_for_idle(*window));
+    EXPECT_EQ(window->last_run().steps, 1);
+    EXPECT_TRUE(output().contains("Calculating..."));
 }
 
 // F9 acts like the click: the description edited in the panel is read again.

@@ -48,14 +48,52 @@ TEST_F(TNEditTest, InvalidTextShowsTheMessageAndKeepsTheOldValue) {
     ASSERT_EQ(dialogs.errors.size(), 1);
     EXPECT_EQ(dialogs.errors[0], "1,5 is not a valid number");
     EXPECT_EQ(field.panel_real(), 0.5L);
-    EXPECT_EQ(field.text(), "1,5");
-    EXPECT_TRUE(field.has_invalid_text());
+    // After the error box the field shows the number it kept, which is what a command reads.
+    EXPECT_EQ(field.text(), "0.5");
+    EXPECT_FALSE(field.has_invalid_text());
 
-    // Corrected and left again: stored, and the field is no longer in error.
+    // Corrected and left again: stored, with no further message.
     type_and_leave("1.5");
     EXPECT_EQ(field.panel_real(), 1.5L);
-    EXPECT_FALSE(field.has_invalid_text());
+    EXPECT_EQ(field.text(), "1.5");
     EXPECT_EQ(dialogs.errors.size(), 1);
+}
+
+// The error box names the field by its caption; an empty text is named as such.
+TEST_F(TNEditTest, ErrorBoxNamesTheField) {
+    field.set_caption("Time step");
+    field.set_panel_real(0.05L);
+    type_and_leave("abc");
+    field.set_caption("Steps");
+    field.set_field_type(tipo_campo::int_field);
+    field.set_panel_int(1000);
+    type_and_leave("");
+    type_and_leave("12x");
+    EXPECT_EQ(dialogs.errors, QStringList({"Time step: abc is not a valid number",
+                                           "Steps: an empty field is not a valid number",
+                                           "Steps: 12x is not a valid number"}));
+    EXPECT_EQ(field.panel_int(), 1000);
+    EXPECT_EQ(field.text(), "1000");
+}
+
+// The click that took the focus from a field with an invalid text comes before the field's error
+// box: its command is refused. Once the box has been shown nothing more is refused.
+TEST_F(TNEditTest, OnlyTheLeaveBeforeTheErrorBoxRefusesACommand) {
+    field.set_panel_real(2);
+    field.setText("two");
+    leave_control(&field, Qt::MouseFocusReason); // the press of a click elsewhere
+    EXPECT_TRUE(field.has_invalid_text());
+    EXPECT_TRUE(field.take_refusal());  // the click's own command
+    EXPECT_FALSE(field.take_refusal()); // used up
+    process_events();                   // the error box
+    EXPECT_EQ(dialogs.errors.size(), 1);
+    EXPECT_EQ(field.text(), "2");
+
+    // Left by Tab: the box comes, and the next click, whatever it is, is not refused.
+    type_and_leave("three");
+    EXPECT_EQ(dialogs.errors.size(), 2);
+    EXPECT_FALSE(field.take_refusal());
+    EXPECT_EQ(field.panel_real(), 2);
 }
 
 TEST_F(TNEditTest, IntegerFieldRules) {
@@ -69,7 +107,7 @@ TEST_F(TNEditTest, IntegerFieldRules) {
     ASSERT_EQ(dialogs.errors.size(), 1);
     EXPECT_EQ(dialogs.errors[0], "12  is not a valid number");
     EXPECT_EQ(field.panel_int(), 16);
-    type_and_leave("");
+    type_and_leave(""); // a field without a caption: the bare message
     ASSERT_EQ(dialogs.errors.size(), 2);
     EXPECT_EQ(dialogs.errors[1], " is not a valid number");
     type_and_leave("2147483648");

@@ -113,7 +113,9 @@ TEST_F(ToolWindowsTest, ElectroscopeReportAndTable) {
     find<QLineEdit>(scope, "Ex2")->setText("0.45");
     find<QPushButton>(scope, "Button2")->click();
     QDir::setCurrent(previous);
-    EXPECT_EQ(output().last(), "Table generated as \"pithballs.tab\".");
+    // The message gives the full path of the file.
+    EXPECT_EQ(output().last(),
+              "Table generated as \"" + QDir(dir.path()).absoluteFilePath("pithballs.tab") + "\".");
     QFile table(dir.filePath("pithballs.tab"));
     ASSERT_TRUE(table.open(QIODevice::ReadOnly));
     const QList<QByteArray> rows = table.readAll().split('\n');
@@ -153,6 +155,18 @@ TEST_F(ToolWindowsTest, JacobianInTimeDomainModeOnlySaysSo) {
     const qsizetype before = output().size();
     click_and_wait(*window, find<QPushButton>(window->jacobian_window(), "Button3"));
     EXPECT_EQ(new_lines(before), QStringList({"Jacobian matrix not implemented for speed simulation."}));
+}
+
+// The error boxes of the tool windows' numeric fields name the field by its label.
+TEST_F(ToolWindowsTest, FieldErrorsNameTheField) {
+    for (TNEdit* field : {find<TNEdit>(window->jacobian_window(), "NEJacobian"),
+                          find<TNEdit>(window->extra_window(), "NEL")}) {
+        field->setText("abc");
+        leave_control(field);
+    }
+    process_events();
+    EXPECT_EQ(dialogs.errors, QStringList({"Angle variation (rad): abc is not a valid number",
+                                           "Line length (cm, to ball center)): abc is not a valid number"}));
 }
 
 } // namespace

@@ -1,5 +1,7 @@
 // Helpers of the window tests: scripted answers to the prompts and file dialogs, the ways a
-// test moves the input focus like a user, and the wait for a command of the worker thread.
+// test moves the input focus or the mouse like a user, the wait for a command of the worker
+// thread, and the window's remembered settings (kept in a folder of the test run, see
+// qt_environment.cpp).
 #pragma once
 
 #include "ui/dialog_provider.h"
@@ -9,8 +11,12 @@
 #include <QAction>
 #include <QApplication>
 #include <QFocusEvent>
+#include <QLayout>
+#include <QResizeEvent>
+#include <QSettings>
 #include <QStringList>
 #include <QTest>
+#include <QWheelEvent>
 #include <QWidget>
 
 #include <gtest/gtest.h>
@@ -26,12 +32,12 @@ class ScriptedDialogs : public DialogProvider {
   public:
     std::deque<bool> yes_no_answers;
     std::deque<QString> open_answers;
-    std::deque<QString> save_answers;
+    std::deque<SaveChoice> save_answers; // a name alone chooses the dialog's first file type
 
     QStringList questions;
     QStringList open_proposals;
     QStringList save_proposals;
-    std::vector<int> save_filters;
+    std::vector<SaveKind> save_kinds;
     QStringList errors;
 
     bool ask_yes_no(QWidget*, const QString& question) override {
@@ -46,10 +52,14 @@ class ScriptedDialogs : public DialogProvider {
         open_proposals << proposed;
         return take(open_answers);
     }
-    QString save_file_name(QWidget*, const QString& proposed, int filter) override {
+    SaveChoice save_file_name(QWidget*, const QString& proposed, SaveKind kind) override {
         save_proposals << proposed;
-        save_filters.push_back(filter);
-        return take(save_answers);
+        save_kinds.push_back(kind);
+        if (save_answers.empty())
+            return {};
+        SaveChoice answer = save_answers.front();
+        save_answers.pop_front();
+        return answer;
     }
     void show_error(QWidget*, const QString& message) override { errors << message; }
 
@@ -70,6 +80,31 @@ inline void leave_control(QWidget* widget, Qt::FocusReason reason = Qt::TabFocus
     QApplication::sendEvent(widget, &in);
     QFocusEvent out(QEvent::FocusOut, reason);
     QApplication::sendEvent(widget, &out);
+}
+
+// A turn of the mouse wheel over `widget` at `at`, in notches (positive: away from the user).
+inline void turn_wheel(QWidget* widget, QPointF at, int notches) {
+    QWheelEvent event(at, widget->mapToGlobal(at), QPoint(), QPoint(0, 120 * notches), Qt::NoButton,
+                      Qt::NoModifier, Qt::NoScrollPhase, false);
+    QApplication::sendEvent(widget, &event);
+}
+
+// Gives the window the client area `size` and lays it out at once, as showing it would.
+inline void resize_client(MainWindow& window, QSize size) {
+    QWidget* client = window.centralWidget();
+    window.layout()->activate();
+    const QSize before = client->size();
+    window.resize(window.size() + size - before);
+    window.layout()->invalidate(); // a hidden window has its resize event still to come
+    window.layout()->activate();
+    QResizeEvent resized(client->size(), before);
+    QApplication::sendEvent(client, &resized);
+}
+
+// Forgets what the window remembers between runs (its geometry), so that a test starts as a
+// first run does.
+inline void forget_window_settings() {
+    QSettings(QString::fromLatin1(APPLICATION_TITLE), QString::fromLatin1(APPLICATION_TITLE)).clear();
 }
 
 // Lets queued work (deferred error boxes, repaints) run.

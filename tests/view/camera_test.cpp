@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <array>
 #include <cmath>
 #include <utility>
 
@@ -153,7 +154,7 @@ TEST(CameraDrag, RefusedBeforeInitializeOrWithoutTheLeftButton) {
     EXPECT_EQ(c.pan_x, before.pan_x);
 }
 
-TEST(CameraDrag, RotateTurnsByHalfTheWidthPerPiAndClampsTheAngles) {
+TEST(CameraDrag, RotateTurnsByHalfTheWidthPerPiAllTheWayRoundAndClampsTheElevation) {
     Camera c;
     ASSERT_TRUE(begin_drag(c, true, true, 100, 200));
     ASSERT_TRUE(continue_drag(c, 173, 190)); // 73 right, 10 up
@@ -163,13 +164,15 @@ TEST(CameraDrag, RotateTurnsByHalfTheWidthPerPiAndClampsTheAngles) {
     continue_drag(c, 500, -300);
     continue_drag(c, 173, 190);
     EXPECT_NEAR(c.view_azimuth, PI / 6 + 73.0L / 292 * PI, TIGHT);
-    // A full half width turns 180 degrees, held at pi; further changes nothing.
+    // A full half width turns 180 degrees; the horizontal angle goes on all the way round.
     continue_drag(c, 100 + 292, 200);
-    EXPECT_EQ(c.view_azimuth, PI);
-    continue_drag(c, 100 + 600, 200);
-    EXPECT_EQ(c.view_azimuth, PI);
-    continue_drag(c, 100 - 600, 200 + 600);
-    EXPECT_EQ(c.view_azimuth, 0);
+    EXPECT_NEAR(c.view_azimuth, PI / 6 + PI, TIGHT);
+    continue_drag(c, 100 + 438, 200); // 270 degrees: 300 in all
+    EXPECT_NEAR(c.view_azimuth, PI / 6 + 1.5L * PI, TIGHT);
+    continue_drag(c, 100 + 584, 200); // a whole turn: back where it was
+    EXPECT_NEAR(c.view_azimuth, PI / 6, 1e-12L);
+    continue_drag(c, 100 - 146, 200 + 600); // 90 degrees the other way: 300 degrees
+    EXPECT_NEAR(c.view_azimuth, PI / 6 - PI / 2 + 2 * PI, 1e-12L);
     EXPECT_EQ(c.view_elevation, 0);
     continue_drag(c, 100, 200 - 900);
     EXPECT_EQ(c.view_elevation, PI);
@@ -180,6 +183,16 @@ TEST(CameraDrag, RotateTurnsByHalfTheWidthPerPiAndClampsTheAngles) {
     end_drag(c);
     EXPECT_FALSE(continue_drag(c, 0, 0));
     EXPECT_EQ(c.view_elevation, PI);
+}
+
+TEST(CameraDrag, AzimuthWrapsIntoOneTurn) {
+    EXPECT_EQ(wrap_azimuth(0), 0);
+    EXPECT_NEAR(wrap_azimuth(3 * PI), PI, TIGHT);
+    EXPECT_NEAR(wrap_azimuth(-PI / 2), 1.5L * PI, TIGHT);
+    EXPECT_EQ(wrap_azimuth(2 * PI), 0);
+    EXPECT_LT(wrap_azimuth(-1e-30L), 2 * PI);
+    EXPECT_EQ(wrap_azimuth(NAN), 0);
+    EXPECT_EQ(wrap_azimuth(INFINITY), 0);
 }
 
 TEST(CameraDrag, ZoomScalesVerticallyPansHorizontallyAndFollowsHalfTheVerticalTravel) {
@@ -235,6 +248,122 @@ TEST(CameraDrag, ZeroSizedSurfaceGivesNoNaN) {
     continue_drag(c, 3, 3);
     EXPECT_FALSE(std::isnan(c.view_azimuth));
     EXPECT_FALSE(std::isnan(c.view_elevation));
+}
+
+// ---------------------------------------------------------------- views of another size, wheel, fit
+
+// The same picture on a surface of another size: every pixel scaled by the ratio of the sizes.
+TEST(CameraSurface, AnotherSizeScalesThePicture) {
+    Camera c;
+    c.view_azimuth = 1.1L;
+    c.pan_x = 250;
+    c.pan_y = 330;
+    c.view_scale = 2000;
+    update_view_transform(c);
+    const Camera same = camera_for_surface(c, VIEW_WIDTH, VIEW_HEIGHT);
+    EXPECT_EQ(same.view_scale, c.view_scale);
+    EXPECT_EQ(same.pan_x, c.pan_x);
+    EXPECT_EQ(same.pan_y, c.pan_y);
+
+    const Camera big = camera_for_surface(c, 1170, 1170);
+    EXPECT_EQ(big.view_scale, 4000);
+    EXPECT_EQ(big.half_width, 585);
+    for (const auto& p : {std::array<Real, 3>{0, 0, 0}, {0.05L, -0.02L, 0.1L}, {-0.1L, 0.1L, -0.03L}}) {
+        const PixelPoint small_at = project_point(c, p[0], p[1], p[2]);
+        const PixelPoint big_at = project_point(big, p[0], p[1], p[2]);
+        EXPECT_NEAR(big_at.x, 2 * small_at.x, 2);
+        EXPECT_NEAR(big_at.y, 2 * small_at.y, 2);
+    }
+    // A surface that is not square: the smaller ratio, centred the other way.
+    const Camera wide = camera_for_surface(c, 1000, 585);
+    EXPECT_EQ(wide.view_scale, c.view_scale);
+    EXPECT_EQ(wide.pan_x, c.pan_x + (1000 - 585) / 2 + 1); // 457.5 rounds to the even 458
+}
+
+// The wheel zooms about a pixel: the model point under it stays, the others move away from it.
+TEST(CameraWheel, ZoomKeepsThePointUnderThePointer) {
+    Camera c;
+    const int x = 120, y = 400;
+    // A model point that projects near (x, y): on the side camera X = pan_x - s*x, Y = pan_y - s*z.
+    Camera side = side_camera(914.0625L, 292, 292);
+    const Real px = (292 - x) / side.view_scale, pz = (292 - y) / side.view_scale;
+    const PixelPoint before = project_point(side, px, 0, pz);
+    const PixelPoint centre_before = project_point(side, 0, 0, 0);
+    ASSERT_TRUE(zoom_about(side, x, y, 1.25L));
+    EXPECT_EQ(side.view_scale, 914.0625L * 1.25L);
+    const PixelPoint after = project_point(side, px, 0, pz);
+    EXPECT_NEAR(after.x, before.x, 1);
+    EXPECT_NEAR(after.y, before.y, 1);
+    const PixelPoint centre_after = project_point(side, 0, 0, 0);
+    EXPECT_NEAR(centre_after.x - x, 1.25 * (centre_before.x - x), 1.5);
+    EXPECT_NEAR(centre_after.y - y, 1.25 * (centre_before.y - y), 1.5);
+    // Out again: back where it was.
+    ASSERT_TRUE(zoom_about(side, x, y, 0.8L));
+    EXPECT_NEAR(project_point(side, 0, 0, 0).x, centre_before.x, 1);
+
+    // Within the limits of the navigation; a factor that is no number changes nothing.
+    EXPECT_TRUE(zoom_about(c, 0, 0, 1e9L));
+    EXPECT_EQ(c.view_scale, MAX_VIEW_SCALE);
+    EXPECT_FALSE(zoom_about(c, 0, 0, 2));
+    EXPECT_TRUE(zoom_about(c, 0, 0, 1e-12L));
+    EXPECT_EQ(c.view_scale, MIN_VIEW_SCALE);
+    EXPECT_FALSE(zoom_about(c, 0, 0, 0));
+    EXPECT_FALSE(zoom_about(c, 0, 0, NAN));
+    EXPECT_FALSE(zoom_about(c, 0, 0, -2));
+}
+
+SystemModel model_of(std::initializer_list<std::array<Real, 4>> spheres) {
+    SystemModel m;
+    m.reserve_spheres(static_cast<int>(spheres.size()));
+    for (const auto& s : spheres) {
+        Sphere& sphere = m.spheres[++m.sphere_count];
+        sphere.x = s[0];
+        sphere.y = s[1];
+        sphere.z = s[2];
+        sphere.r = s[3];
+    }
+    return m;
+}
+
+// Every disc inside the surface after Fit, for tiny and huge systems and any angle.
+TEST(CameraFit, EverySphereEndsInsideTheSurface) {
+    const SystemModel tiny = model_of({{0.15L, -0.12L, 0.05L, 0.001L}, {0.16L, -0.11L, 0.06L, 0.0015L}});
+    const SystemModel huge =
+        model_of({{-0.8L, 0, 0, 0.02L}, {0.8L, 0.6L, 0.4L, 0.02L}, {0, -0.7L, -0.5L, 0.03L}});
+    for (const SystemModel* model : {&tiny, &huge})
+        for (const Real azimuth : {0.0L, 0.5L, 2.0L, 4.0L})
+            for (const int size : {585, 300, 1000}) {
+                Camera c;
+                c.view_azimuth = azimuth;
+                c.view_aspect = 1.7L;
+                update_view_transform(c);
+                ASSERT_TRUE(fit_view(c, *model, size, size));
+                int left = size, right = 0, top = size, bottom = 0;
+                for (int i = 1; i <= model->sphere_count; ++i) {
+                    const Sphere& s = model->spheres[i];
+                    const PixelPoint at = project_point(c, s.x, s.y, s.z);
+                    const int m = round_to_pixel(s.r * c.view_scale);
+                    left = std::min(left, at.x - m);
+                    right = std::max(right, at.x + m);
+                    top = std::min(top, at.y - m);
+                    bottom = std::max(bottom, at.y + m);
+                }
+                EXPECT_GE(left, 0);
+                EXPECT_GE(top, FIT_TOP_MARGIN - 1); // below the status lines
+                EXPECT_LT(right, size);
+                EXPECT_LT(bottom, size);
+                // Framed, not merely inside: the system fills the room one way or the other.
+                EXPECT_TRUE(right - left > 0.9 * (size - 2 * FIT_MARGIN) ||
+                            bottom - top > 0.9 * (size - FIT_TOP_MARGIN - FIT_MARGIN))
+                    << size << " " << left << " " << right << " " << top << " " << bottom;
+            }
+    // Nothing to frame: nothing changes.
+    Camera c;
+    const Camera before = c;
+    EXPECT_FALSE(fit_view(c, SystemModel{}, 585, 585));
+    EXPECT_FALSE(fit_view(c, model_of({{NAN, 0, 0, 0.01L}}), 585, 585));
+    EXPECT_EQ(c.view_scale, before.view_scale);
+    EXPECT_EQ(c.pan_x, before.pan_x);
 }
 
 } // namespace

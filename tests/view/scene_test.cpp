@@ -476,5 +476,32 @@ TEST_F(SceneTest, BitmapFileIsAWindowsBmpWhateverTheName) {
     EXPECT_FALSE(QFile::exists(dir.filePath("x.bmp")));
 }
 
+// A scene of another size draws the same system at that size; PNG files hold the picture exactly.
+TEST_F(SceneTest, ResizedSceneDrawsAtItsSizeAndSavesAsPng) {
+    add_ball(0, 0, 0, 0.02L, 1);
+    scene.resize(900, 900);
+    EXPECT_FALSE(scene.has_picture());
+    EXPECT_EQ(scene.image().size(), QSize(900, 900));
+    const Camera big = camera_for_surface(camera, 900, 900);
+    ASSERT_TRUE(draw_scene(scene, snap, big));
+    const PixelPoint centre = project_point(big, 0, 0, 0);
+    EXPECT_EQ(pixel(scene.image(), centre.x, centre.y), RED);
+    EXPECT_EQ(status_line_pan(big, 900).mid(0, 10), " x0=449 (4");
+
+    QTemporaryDir dir;
+    const QString path = dir.filePath("view.bmp"); // PNG whatever the extension
+    QString reason;
+    ASSERT_TRUE(save_scene_png(scene.image(), path, &reason)) << reason.toStdString();
+    QFile file(path);
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    EXPECT_EQ(file.read(4), QByteArray("\x89PNG"));
+    file.close();
+    const QImage back = QImageReader(path, "png").read();
+    EXPECT_EQ(back.convertToFormat(QImage::Format_RGB32),
+              scene.image().convertToFormat(QImage::Format_RGB32));
+    EXPECT_FALSE(save_scene_png(scene.image(), dir.filePath("no/such/folder/v.png"), &reason));
+    EXPECT_FALSE(reason.isEmpty());
+}
+
 } // namespace
 } // namespace ambrel
