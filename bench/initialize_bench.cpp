@@ -68,8 +68,39 @@ void BM_RelaxationStep(benchmark::State& state) {
     state.counters["refinements"] = steps > 0 ? static_cast<double>(refinements) / steps : 0;
 }
 
+// The parts of one evaluation of the hanging plates: the elastance matrix and its solution,
+// the forces.
+void BM_Charges(benchmark::State& state) {
+    BenchSession bench;
+    initialize_system(bench.session, bench::hanging_plates_description(PLATES));
+    for (auto _ : state) {
+        compute_charges(bench.session.model, bench.session.options, bench.session.workspace,
+                        bench.session.evaluation);
+        benchmark::DoNotOptimize(bench.session.evaluation.total_capacitance);
+    }
+}
+
+void BM_Forces(benchmark::State& state) {
+    BenchSession bench;
+    initialize_system(bench.session, bench::hanging_plates_description(PLATES));
+    for (auto _ : state) {
+        compute_forces(bench.session.model, bench.session.evaluation);
+        benchmark::DoNotOptimize(bench.session.evaluation.fx[1]);
+    }
+}
+
 } // namespace
 
+BENCHMARK(BM_Charges)
+    ->Name("Part/charges, 2000 spheres")
+    ->Unit(benchmark::kMillisecond)
+    ->UseRealTime()
+    ->Repetitions(5);
+BENCHMARK(BM_Forces)
+    ->Name("Part/forces, 2000 spheres")
+    ->Unit(benchmark::kMillisecond)
+    ->UseRealTime()
+    ->Repetitions(5);
 BENCHMARK(BM_Initialize)
     ->Name("Initialize/2000 spheres, stacked plates")
     ->Unit(benchmark::kMillisecond)

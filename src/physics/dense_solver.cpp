@@ -54,6 +54,57 @@ constexpr int MAX_WARM_STEPS = 8;
 // least this much in one step, or when its corrections never exceeded WARM_NOISE.
 constexpr Real WARM_CONTRACTION = 0.25L;
 constexpr Real WARM_NOISE = 0x1p-56L;
+// In systems of WARM_START_MIN_SIZE or more spheres, a correction at most this large relative to
+// the solution updates the long double residual by P times it in double: P rounded to double
+// and the rounding of the products then stay below the last bit of the residual.
+constexpr Real SMALL_CORRECTION = 0x1p-20L;
+
+// y = S c for the symmetric S held as its strictly upper triangle (row-major, leading dimension
+// n) and its diagonal, two right-hand sides (c and y of length 2n). The rows are split into two
+// fixed parts, summed in a fixed order, so the result is the same for any number of threads.
+void symmetric_product(int n, const double* S, const double* diagonal, const double* c, double* y,
+                       double* scratch) {
+    // The part boundary halves the triangle's entries.
+    int split = 0;
+    for (long long seen = 0, half = static_cast<long long>(n) * (n - 1) / 4; split < n && seen < half;
+         ++split)
+        seen += n - 1 - split;
+    const auto size = static_cast<std::size_t>(n);
+#pragma omp parallel for schedule(static, 1) num_threads(2)
+    for (int part = 0; part < 2; ++part) {
+        double* out = scratch + part * 2 * size;
+        std::fill(out, out + 2 * size, 0.0);
+        const int from = part == 0 ? 0 : split, to = part == 0 ? split : n;
+        for (int i = from; i < to; ++i) {
+            const double* row = S + at(i, 0, n);
+            const double ci = c[i], di = c[n + i];
+            double s0 = 0, s1 = 0, t0 = 0, t1 = 0;
+            int j = i + 1;
+            for (; j + 1 < n; j += 2) {
+                s0 += row[j] * c[j];
+                s1 += row[j + 1] * c[j + 1];
+                t0 += row[j] * c[n + j];
+                t1 += row[j + 1] * c[n + j + 1];
+                out[j] += row[j] * ci;
+                out[j + 1] += row[j + 1] * ci;
+                out[n + j] += row[j] * di;
+                out[n + j + 1] += row[j + 1] * di;
+            }
+            for (; j < n; ++j) {
+                s0 += row[j] * c[j];
+                t0 += row[j] * c[n + j];
+                out[j] += row[j] * ci;
+                out[n + j] += row[j] * di;
+            }
+            out[i] += s0 + s1;
+            out[n + i] += t0 + t1;
+        }
+    }
+    for (int i = 0; i < n; ++i) {
+        y[i] = diagonal[i] * c[i] + scratch[i] + scratch[2 * size + i];
+        y[n + i] = diagonal[i] * c[n + i] + scratch[n + i] + scratch[3 * size + i];
+    }
+}
 
 // Progress of the refinement of one solution vector.
 struct Refinement {
@@ -61,6 +112,7 @@ struct Refinement {
 
     bool warm;
     Real last_correction = 0;
+    Real last_norm = 0;  // of the solution after the last correction
     Real best_ratio = 1; // the smallest ratio of successive corrections so far
     bool done = false;
     bool failed = false;
@@ -101,6 +153,7 @@ struct Refinement {
         if (!first && last_correction > 0)
             best_ratio = std::min(best_ratio, c_norm / last_correction);
         last_correction = c_norm;
+        last_norm = x_norm;
     }
 };
 
@@ -135,9 +188,11 @@ DenseSymmetricSolver::DenseSymmetricSolver(int capacity) : capacity_(std::max(0,
 
 std::size_t DenseSymmetricSolver::held_bytes() const {
     std::size_t bytes =
-        (p_.size() + factor_.size() + y_.size() + start_x_.size() + start_y_.size()) * sizeof(Real);
-    for (const GrowingBuffer<double>* b : {&dwork_, &rhs_, &w_hi_, &w_lo_, &l_hi_, &l_lo_, &wd_hi_, &wd_lo_,
-                                           &ld_hi_, &ld_lo_, &group_hi_, &group_lo_})
+        (p_.size() + factor_.size() + y_.size() + start_x_.size() + start_y_.size() + residual_.size()) *
+        sizeof(Real);
+    for (const GrowingBuffer<double>* b :
+         {&dwork_, &rhs_, &pdiag_, &products_, &products_scratch_, &w_hi_, &w_lo_, &l_hi_, &l_lo_, &wd_hi_,
+          &wd_lo_, &ld_hi_, &ld_lo_, &group_hi_, &group_lo_})
         bytes += b->size() * sizeof(double);
     return bytes;
 }
@@ -170,11 +225,15 @@ bool DenseSymmetricSolver::solve_fast(int n, const Real* v, Real* x, Real* y, in
     const Real* P = p_.data();
     double* A = dwork_.ensure(static_cast<std::size_t>(n) * n);
     cholesky_n_ = -1;
-    // The row-major lower triangle is LAPACK's column-major upper triangle.
+    // The row-major lower triangle is LAPACK's column-major upper triangle; large systems keep P
+    // in double in the other triangle (and the diagonal beside) for the residual updates.
+    const bool keep_double = n >= WARM_START_MIN_SIZE;
 #pragma omp parallel for schedule(static)
     for (int i = 0; i < n; ++i)
         for (int j = 0; j <= i; ++j)
             A[at(i, j, n)] = static_cast<double>(P[at(i, j, n)]);
+    if (keep_double)
+        store_double_matrix(n);
     const char uplo = 'U';
     int info = 0;
     {
@@ -199,9 +258,22 @@ bool DenseSymmetricSolver::solve_fast(int n, const Real* v, Real* x, Real* y, in
     return refine(n, v, x, y, false, steps);
 }
 
+void DenseSymmetricSolver::store_double_matrix(int n) {
+    const Real* P = p_.data();
+    double* A = dwork_.data();
+    double* diagonal = pdiag_.ensure(static_cast<std::size_t>(n));
+#pragma omp parallel for schedule(static)
+    for (int i = 0; i < n; ++i) {
+        diagonal[i] = static_cast<double>(P[at(i, i, n)]);
+        for (int j = i + 1; j < n; ++j)
+            A[at(i, j, n)] = static_cast<double>(P[at(i, j, n)]);
+    }
+}
+
 bool DenseSymmetricSolver::solve_warm(int n, const Real* v, Real* x, Real* y, int& steps) {
     if (cholesky_n_ != n || start_n_ != n)
         return false;
+    store_double_matrix(n); // of the new P; the factor in the other triangle stays
     std::copy(start_x_.data(), start_x_.data() + n, x);
     std::copy(start_y_.data(), start_y_.data() + n, y);
     return refine(n, v, x, y, true, steps);
@@ -210,16 +282,27 @@ bool DenseSymmetricSolver::solve_warm(int n, const Real* v, Real* x, Real* y, in
 bool DenseSymmetricSolver::refine(int n, const Real* v, Real* x, Real* y, bool warm, int& steps) {
     const Real* P = p_.data();
     const double* A = dwork_.data();
-    double* r = rhs_.ensure(2 * static_cast<std::size_t>(n));
+    const auto size = static_cast<std::size_t>(n);
+    double* r = rhs_.ensure(2 * size);
+    Real* residual = residual_.ensure(2 * size);
+    const bool double_updates = n >= WARM_START_MIN_SIZE;
     const char uplo = 'U';
     const int nrhs = 2;
     int info = 0;
     Refinement rx(warm), ry(warm);
     const int max_steps = warm ? MAX_WARM_STEPS : MAX_REFINEMENT_STEPS + 1;
     const CholeskyThreads threads;
+    // Residuals of x and y in long double: in full, or updated by P times the last corrections.
+    bool in_full = warm;
     for (int step = 0; step < max_steps; ++step) {
         ++steps;
-        if (step > 0 || warm) {
+        if (step == 0 && !warm) {
+            // From x = y = 0 the residuals are the right-hand sides.
+            for (int i = 0; i < n; ++i) {
+                residual[i] = v[i];
+                residual[n + i] = 1;
+            }
+        } else if (in_full) {
 #pragma omp parallel for schedule(static)
             for (int i = 0; i < n; ++i) {
                 const Real* Pi = P + at(i, 0, n);
@@ -228,19 +311,22 @@ bool DenseSymmetricSolver::refine(int n, const Real* v, Real* x, Real* y, bool w
                     sx += Pi[j] * x[j];
                     sy += Pi[j] * y[j];
                 }
-                r[i] = static_cast<double>(v[i] - sx);
-                r[n + i] = static_cast<double>(1 - sy);
+                residual[i] = v[i] - sx;
+                residual[n + i] = 1 - sy;
             }
         } else {
-            // From x = y = 0 the residuals are the right-hand sides.
-            for (int i = 0; i < n; ++i) {
-                r[i] = static_cast<double>(v[i]);
-                r[n + i] = 1.0;
-            }
+            // r holds the last corrections (0 for a solution already done).
+            double* product = products_.ensure(2 * size);
+            symmetric_product(n, A, pdiag_.data(), r, product, products_scratch_.ensure(4 * size));
+            for (int i = 0; i < 2 * n; ++i)
+                residual[i] -= product[i];
         }
+        for (int i = 0; i < 2 * n; ++i)
+            r[i] = static_cast<double>(residual[i]);
         dpotrs_(&uplo, &n, &nrhs, A, &n, r, &n, &info, 1);
         if (info != 0)
             return false;
+        const bool x_was_done = rx.done, y_was_done = ry.done;
         if (!rx.done)
             rx.apply(n, x, r, step == 0);
         if (!ry.done)
@@ -249,6 +335,12 @@ bool DenseSymmetricSolver::refine(int n, const Real* v, Real* x, Real* y, bool w
             return false;
         if (rx.done && ry.done)
             return true;
+        if (x_was_done)
+            std::fill(r, r + n, 0.0);
+        if (y_was_done)
+            std::fill(r + n, r + 2 * n, 0.0);
+        in_full = !(double_updates && (x_was_done || rx.last_correction <= SMALL_CORRECTION * rx.last_norm) &&
+                    (y_was_done || ry.last_correction <= SMALL_CORRECTION * ry.last_norm));
     }
     return false;
 }

@@ -131,6 +131,8 @@ class DenseSymmetricSolver {
     bool solve_warm(int n, const Real* v, Real* x, Real* y, int& steps);
     // The refinement loop of both: x and y hold the start, r the first residuals (double).
     bool refine(int n, const Real* v, Real* x, Real* y, bool warm, int& steps);
+    // P in double into the strictly upper triangle of dwork_ and pdiag_ (large systems).
+    void store_double_matrix(int n);
     // LDL^T of P into factor_ (L strictly below the diagonal, D on it); returns 0 or the
     // 1-based singular pivot.
     int factor_ldlt(int n);
@@ -158,6 +160,8 @@ class DenseSymmetricSolver {
     GrowingBuffer<double> dwork_;
     GrowingBuffer<double> rhs_;             // two right-hand sides of the fast tier, column-major
     GrowingBuffer<Real> start_x_, start_y_; // the solutions warm starts begin from
+    GrowingBuffer<Real> residual_;          // the fast tier's two residuals in long double
+    GrowingBuffer<double> pdiag_, products_, products_scratch_;
     // Packed operands of the blocked LDL^T, each long double split exactly into hi + lo doubles.
     GrowingBuffer<double> w_hi_, w_lo_;                   // W = L D of the panel, by row
     GrowingBuffer<double> l_hi_, l_lo_;                   // L of the panel, in groups of four rows

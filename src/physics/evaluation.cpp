@@ -259,7 +259,7 @@ void compute_forces(const SystemModel& model, Evaluation& ev) {
     // FORCE_BAND; a band's pairs with every later sphere are computed first, then every sphere
     // adds what the band contributes to it (a sphere of the band its pairs with the band's
     // earlier spheres and then with all later spheres; a later sphere its pairs with the band).
-    constexpr int FORCE_BAND = 64;
+    constexpr int FORCE_BAND = 8;
     thread_local GrowingBuffer<Real> scratch;
     const auto width = static_cast<std::size_t>(n);
     Real* acc = scratch.ensure(3 * (width + 1) + 3 * FORCE_BAND * width);
