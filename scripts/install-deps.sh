@@ -5,11 +5,12 @@ set -euo pipefail
 
 PACKAGES=(
     cmake ninja-build g++ clang libclang-rt-14-dev
-    qt6-base-dev libgl-dev libxkbcommon-dev
+    qt6-base-dev libgl-dev libxkbcommon-dev qt6-charts-dev qt6-svg-dev
     libopenblas-openmp-dev libopenblas0-openmp
     libgtest-dev libgmock-dev libbenchmark-dev time
     fonts-dejavu-core locales
     xvfb xauth
+    desktop-file-utils appstream dpkg-dev file
 )
 
 # The other builds of OpenBLAS. Ambrel's own parallel loops run on libgomp, so OpenBLAS must use
