@@ -84,7 +84,7 @@ void BM_Forces(benchmark::State& state) {
     BenchSession bench;
     initialize_system(bench.session, bench::hanging_plates_description(PLATES));
     for (auto _ : state) {
-        compute_forces(bench.session.model, bench.session.evaluation);
+        compute_forces(bench.session.model, bench.session.evaluation, &bench.session.workspace);
         benchmark::DoNotOptimize(bench.session.evaluation.fx[1]);
     }
 }

@@ -110,8 +110,12 @@ void compute_positions(SystemModel& model, const Options& options);
 // charge-density extremes. A singular P leaves every charge and the capacitance 0.
 void compute_charges(const SystemModel& model, const Options& options, EvaluationWorkspace& ws,
                      Evaluation& ev);
-// Total force (electric plus weight) on every sphere.
-void compute_forces(const SystemModel& model, Evaluation& ev);
+// Total force (electric plus weight) on every sphere. Given the workspace whose matrix was just
+// built for these positions, systems of LARGE_SYSTEM_SPHERES or more take 1/d from the matrix
+// (the same forces but for the last bits); smaller systems keep the arithmetic of earlier versions
+// to the last bit.
+inline constexpr int LARGE_SYSTEM_SPHERES = 200;
+void compute_forces(const SystemModel& model, Evaluation& ev, const EvaluationWorkspace* ws = nullptr);
 // frx and frz of every movable sphere; composite objects combined (per "Correct rotation forces"
 // as torques about the suspension point, or simply summed), each sphere holding 1/n of the
 // object's totals. Sets forces_valid.

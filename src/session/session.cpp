@@ -28,7 +28,7 @@ void Session::evaluate(const std::function<void()>& after_positions) {
     if (after_positions)
         after_positions();
     compute_charges_and_report();
-    compute_forces(model, evaluation);
+    compute_forces(model, evaluation, &workspace);
     compute_rotational_forces(model, options, evaluation);
 }
 

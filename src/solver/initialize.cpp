@@ -37,7 +37,7 @@ void compute_and_report(Session& session, bool rotational_always) {
     Evaluation& ev = session.evaluation;
     OutputSink& out = session.sink();
     session.compute_charges_and_report();
-    compute_forces(model, ev);
+    compute_forces(model, ev, &session.workspace);
     if (session.option(Option::ShowForces))
         report_forces(model, ev, out);
     compute_rotational_forces(model, session.options, ev);
