@@ -5,7 +5,7 @@ set -euo pipefail
 
 PACKAGES=(
     cmake ninja-build g++ clang libclang-rt-14-dev
-    qt6-base-dev libgl-dev libxkbcommon-dev qt6-charts-dev qt6-svg-dev
+    qt6-base-dev libgl-dev libxkbcommon-dev qt6-charts-dev qt6-svg-dev libqt6opengl6-dev
     libopenblas-openmp-dev libopenblas0-openmp
     libgtest-dev libgmock-dev libbenchmark-dev time
     fonts-dejavu-core locales

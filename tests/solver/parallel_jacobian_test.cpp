@@ -35,13 +35,14 @@ std::vector<std::string> grid_description() {
     return lines;
 }
 
-// Charges, forces and rotational forces of the model at its angles, in full and fresh.
+// Charges, forces and rotational forces of the model at its angles, in full and fresh, as an
+// evaluation of the session computes them.
 Evaluation full_evaluation(SystemModel model, const Options& options) {
     compute_positions(model, options);
     EvaluationWorkspace ws;
     Evaluation ev;
     compute_charges(model, options, ws, ev);
-    compute_forces(model, ev);
+    compute_forces(model, ev, &ws); // as the session computes them
     compute_rotational_forces(model, options, ev);
     return ev;
 }
