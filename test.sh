@@ -39,3 +39,51 @@ cp tests/data/*.bal "$corpus"/ 2>/dev/null || true
 ./build-fuzz/fuzz_reader -max_total_time="$FUZZ_SECONDS" -max_len=8192 -timeout=10 -rss_limit_mb=4096 \
     -print_final_stats=1 "$corpus" 2>&1 | tail -n 12
 echo "fuzzing: no finding"
+
+echo "== Debian package"
+# The package is built for /usr in a folder of its own (no tests, no benchmarks), installed with
+# apt-get, its programs run from /usr/bin on an installed example, and removed again.
+SUDO=""
+if [ "$(id -u)" -ne 0 ]; then
+    SUDO="sudo"
+fi
+package_files="$(mktemp -d)"
+remove_package() {
+    if dpkg-query -W -f='${Status}' ambrel 2>/dev/null | grep -q "install ok installed"; then
+        $SUDO apt-get remove -y -qq ambrel >/dev/null
+    fi
+}
+# Also on a failure: the package does not stay installed.
+trap 'rm -rf "$corpus" "$package_files"; remove_package' EXIT
+cmake -S . -B build-deb -G Ninja -DCMAKE_BUILD_TYPE=Release -DCMAKE_INSTALL_PREFIX=/usr \
+    -DBUILD_TESTING=OFF -DAMBREL_BENCH=OFF -DCMAKE_COMPILE_WARNING_AS_ERROR=ON >/dev/null
+cmake --build build-deb -j "$JOBS"
+rm -f build-deb/ambrel_*.deb
+(cd build-deb && cpack -G DEB >/dev/null)
+deb="$(ls "$PWD"/build-deb/ambrel_*.deb)"
+dpkg-deb --field "$deb" Package Version Section Depends
+
+# The desktop entry and the metainfo as packaged; any remark of the validators fails.
+dpkg-deb -x "$deb" "$package_files"
+for desktop in "$package_files"/usr/share/applications/*.desktop; do
+    remarks="$(desktop-file-validate "$desktop" 2>&1)" || { echo "$remarks" >&2; exit 1; }
+    [ -z "$remarks" ] || { echo "$remarks" >&2; exit 1; }
+done
+appstreamcli validate --no-net "$package_files"/usr/share/metainfo/*.metainfo.xml
+[ -f "$package_files"/usr/share/man/man1/ambrel-batch.1 ]
+[ -f "$package_files"/usr/share/ambrel/examples/four_balls.bal ]
+
+DEBIAN_FRONTEND=noninteractive $SUDO apt-get install -y -qq "$deb" >/dev/null
+/usr/bin/ambrel-batch --version
+report="$(/usr/bin/ambrel-batch /usr/share/ambrel/examples/four_balls.bal)"
+grep -q "^Total capacitance" <<<"$report" || { echo "no total capacitance in:" >&2; echo "$report" >&2; exit 1; }
+# A picture needs the Qt platform plugin and the font the package depends on.
+/usr/bin/ambrel-batch --png "$package_files/four_balls.png" /usr/share/ambrel/examples/four_balls.bal >/dev/null
+[ -s "$package_files/four_balls.png" ]
+QT_QPA_PLATFORM=offscreen /usr/bin/ambrel --version
+$SUDO apt-get remove -y -qq ambrel >/dev/null
+if [ -e /usr/bin/ambrel-batch ] || [ -e /usr/bin/ambrel ]; then
+    echo "the programs are still in /usr/bin after removing the package" >&2
+    exit 1
+fi
+echo "package: built, installed, run and removed"

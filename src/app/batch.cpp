@@ -58,6 +58,7 @@ struct BatchCommand {
     std::vector<Action> actions;
     std::optional<std::string> file;
     bool help = false;
+    bool version = false;
 };
 
 struct UsageError {
@@ -113,6 +114,8 @@ BatchCommand parse_arguments(const std::vector<std::string>& args) {
         };
         if (a == "--help" || a == "-h") {
             cmd.help = true;
+        } else if (a == "--version") {
+            cmd.version = true;
         } else if (a == "--on" || a == "--off") {
             const std::string name = value("an option name");
             const auto option = option_from_cli_name(name);
@@ -217,6 +220,7 @@ std::string batch_usage() {
         "  --field NAME=VALUE     set a calculator field by its name, value as typed in the window\n"
         "\n"
         "  --help           show this text\n"
+        "  --version        show the version of ambrel-batch\n"
         "\n"
         "Option names (default in brackets):\n";
     for (int i = 0; i < OPTION_COUNT; ++i) {
@@ -244,6 +248,10 @@ int run_batch(const std::vector<std::string>& args, std::FILE* out, std::FILE* e
     }
     if (cmd.help) {
         std::fputs(batch_usage().c_str(), out);
+        return 0;
+    }
+    if (cmd.version) {
+        std::fprintf(out, "ambrel-batch %s\n", AMBREL_VERSION);
         return 0;
     }
 

@@ -1,13 +1,29 @@
 // The window program: the main window and its four tool windows. An optional first argument
-// names a description file that is loaded and initialised when the window is first activated.
+// names a description file that is loaded and initialised when the window is first activated;
+// "--version" prints the version and exits without opening a window.
 #include "ui/main_window.h"
 
 #include <QApplication>
+#include <QIcon>
 #include <QStringList>
 
+#include <cstdio>
+#include <cstring>
+
 int main(int argc, char* argv[]) {
+    // Answered before the application starts, so that it needs no display.
+    if (argc > 1 && std::strcmp(argv[1], "--version") == 0) {
+        std::printf("ambrel %s\n", AMBREL_VERSION);
+        return 0;
+    }
+
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Ambrel"));
+    QApplication::setApplicationVersion(QStringLiteral(AMBREL_VERSION));
+    // The installed desktop entry and icon carry the application's id: the desktop shows the
+    // window with that entry's name and icon (an empty icon when run from the build tree).
+    QGuiApplication::setDesktopFileName(QStringLiteral(AMBREL_APP_ID));
+    QApplication::setWindowIcon(QIcon::fromTheme(QStringLiteral(AMBREL_APP_ID)));
 
     ambrel::ui::MainWindow window;
     const QStringList arguments = QApplication::arguments();

@@ -18,6 +18,12 @@ void RunFeed::put_status(const QString& text) {
     notify(lock);
 }
 
+void RunFeed::put_step(RunStep step) {
+    std::unique_lock lock(mutex_);
+    pending_.steps.push_back(step);
+    notify(lock);
+}
+
 void RunFeed::notify(std::unique_lock<std::mutex>& lock) {
     if (notified_)
         return;

@@ -14,12 +14,21 @@
 #include <mutex>
 #include <optional>
 #include <thread>
+#include <vector>
 
 namespace ambrel::ui {
 
-// The newest snapshot and the newest progress text a command has sent. Filled from the worker,
-// emptied by the window; `updated` is emitted once until the window takes what is there, so a
-// window that draws slowly skips the pictures it had no time for.
+// One step of a relaxation run: its number (from 1) and its error, the largest rotational
+// force (N).
+struct RunStep {
+    int step = 0;
+    double error = 0;
+};
+
+// The newest snapshot and the newest progress text a command has sent, and every step of a run
+// since the window last looked. Filled from the worker, emptied by the window; `updated` is
+// emitted once until the window takes what is there, so a window that draws slowly skips the
+// pictures it had no time for (but no step: the convergence chart has a point for each).
 class RunFeed : public QObject {
     Q_OBJECT
 
@@ -27,11 +36,13 @@ class RunFeed : public QObject {
     struct Update {
         std::shared_ptr<const SceneSnapshot> snapshot;
         std::optional<QString> status;
+        std::vector<RunStep> steps; // in the order of the run
     };
 
     // Any thread.
     void put_snapshot(std::shared_ptr<const SceneSnapshot> snapshot);
     void put_status(const QString& text);
+    void put_step(RunStep step);
     // What came since the last call; on the window's thread.
     Update take();
 

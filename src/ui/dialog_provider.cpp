@@ -14,6 +14,8 @@ const QList<FileType>& save_file_types(SaveKind kind) {
                                           {QStringLiteral("PNG pictures (*.png)"), QStringLiteral("png")}};
     static const QList<FileType> output{{QStringLiteral("Text files (*.txt)"), QStringLiteral("txt")},
                                         {QStringLiteral("All files (*)"), QString()}};
+    static const QList<FileType> charts{{QStringLiteral("PNG pictures (*.png)"), QStringLiteral("png")},
+                                        {QStringLiteral("SVG drawings (*.svg)"), QStringLiteral("svg")}};
     switch (kind) {
     case SaveKind::Description:
         break;
@@ -21,6 +23,8 @@ const QList<FileType>& save_file_types(SaveKind kind) {
         return pictures;
     case SaveKind::Output:
         return output;
+    case SaveKind::Chart:
+        return charts;
     }
     return descriptions;
 }
@@ -36,6 +40,15 @@ PictureFormat picture_format(const SaveChoice& choice) {
     if (extension == QLatin1String("bmp"))
         return PictureFormat::Bmp;
     return choice.type == 1 ? PictureFormat::Png : PictureFormat::Bmp;
+}
+
+ChartFormat chart_format(const SaveChoice& choice) {
+    const QString extension = QFileInfo(choice.name).suffix().toLower();
+    if (extension == QLatin1String("svg"))
+        return ChartFormat::Svg;
+    if (extension == QLatin1String("png"))
+        return ChartFormat::Png;
+    return choice.type == 1 ? ChartFormat::Svg : ChartFormat::Png;
 }
 
 QString error_text(const std::exception& error) {

@@ -21,6 +21,7 @@ enum class SaveKind {
     Description, // "Pith balls", *.bal
     Picture,     // "Bitmaps", *.bmp, or "PNG pictures", *.png
     Output,      // the output panel as text
+    Chart,       // "PNG pictures", *.png, or "SVG drawings", *.svg
 };
 
 // A file type a save dialog offers: the filter as the dialog shows it, and the extension that a
@@ -51,6 +52,11 @@ enum class PictureFormat { Bmp, Png };
 // The format a picture is written in: the one its extension names (.bmp or .png, in any case),
 // otherwise the type selected in the dialog.
 PictureFormat picture_format(const SaveChoice& choice);
+
+// The file types of a chart.
+enum class ChartFormat { Png, Svg };
+// Likewise: the extension (.png or .svg) decides, otherwise the type selected in the dialog.
+ChartFormat chart_format(const SaveChoice& choice);
 
 class DialogProvider {
   public:

@@ -2,6 +2,7 @@
 
 #include "calculators/electroscope.h"
 #include "calculators/electroscope_table.h"
+#include "ui/charts.h"
 #include "ui/dialog_provider.h"
 #include "ui/window_style.h"
 
@@ -87,16 +88,24 @@ ElectroscopeWindow::ElectroscopeWindow(OutputSink& sink, DialogProvider& dialogs
     Button2 = new QPushButton(QStringLiteral("Generate"), this);
     Button2->setObjectName(QStringLiteral("Button2"));
     Button2->setGeometry(GroupBox1->x() + GroupBox1->width() + 16, GroupBox1->y() + 24, 75, 25);
+    Button4 = new QPushButton(QStringLiteral("Chart"), this);
+    Button4->setObjectName(QStringLiteral("Button4"));
+    Button4->setGeometry(Button2->x(), Button2->y() + 32, 75, 25);
+    Button4->setToolTip(QStringLiteral("Draw the table as a chart"));
 
     connect(Button1, &QPushButton::clicked, this, &ElectroscopeWindow::Button1Click);
     connect(Button2, &QPushButton::clicked, this, &ElectroscopeWindow::Button2Click);
     connect(Button3, &QPushButton::clicked, this, &ElectroscopeWindow::Button3Click);
+    connect(Button4, &QPushButton::clicked, this, &ElectroscopeWindow::Button4Click);
+    chart_ = std::make_unique<ElectroscopeChartWindow>(dialogs_);
 
     int width = 0;
     for (const QWidget* child : findChildren<QWidget*>(Qt::FindDirectChildrenOnly))
         width = std::max(width, child->x() + child->width());
     resize(width + 12, GroupBox1->y() + GroupBox1->height() + 12);
 }
+
+ElectroscopeWindow::~ElectroscopeWindow() = default;
 
 QLineEdit* ElectroscopeWindow::add_field(QWidget* parent, const char* name, int left, int offset, int top) {
     const CalculatorFieldInfo& info = field_info(name);
@@ -147,6 +156,8 @@ void ElectroscopeWindow::Button2Click() {
         const std::string path = QDir::current().absoluteFilePath(qstring(DEFAULT_TABLE_FILE)).toStdString();
         if (const TableResult result = write_electroscope_table(fields(), path, sink_); !result)
             dialogs_.show_error(this, QString::fromStdString(result.message()));
+        if (chart_->isVisible()) // the chart shown follows the table
+            chart_->show_table(compute_electroscope_table(fields()));
     } catch (const std::exception& error) {
         dialogs_.show_error(this, error_text(error));
     }
@@ -155,6 +166,15 @@ void ElectroscopeWindow::Button2Click() {
 void ElectroscopeWindow::Button3Click() {
     if (more_window_)
         show_window(more_window_, this);
+}
+
+void ElectroscopeWindow::Button4Click() {
+    show_chart(this);
+}
+
+void ElectroscopeWindow::show_chart(const QWidget* anchor) {
+    chart_->show_table(compute_electroscope_table(fields()));
+    show_window(chart_.get(), anchor);
 }
 
 } // namespace ambrel::ui

@@ -1,13 +1,15 @@
 // TForm7, the pith-ball electroscope window: from the gap between two (or 3, 4, 5) equal
 // charged balls hung on strings, the string angle, the force, the charge and the voltage in
-// several capacitance models; a table of them over a range of gaps written to "pithballs.tab";
-// and the button that shows the "Extra" window.
+// several capacitance models; a table of them over a range of gaps written to "pithballs.tab",
+// and the same table drawn as a chart; and the button that shows the "Extra" window.
 #pragma once
 
 #include "calculators/calculator_fields.h"
 #include "model/output_sink.h"
 
 #include <QWidget>
+
+#include <memory>
 
 class QCheckBox;
 class QGroupBox;
@@ -17,15 +19,20 @@ class QPushButton;
 namespace ambrel::ui {
 
 class DialogProvider;
+class ElectroscopeChartWindow;
 
 class ElectroscopeWindow : public QWidget {
     Q_OBJECT
 
   public:
     ElectroscopeWindow(OutputSink& sink, DialogProvider& dialogs, QWidget* parent = nullptr);
+    ~ElectroscopeWindow() override;
 
     // The window shown by "More".
     void set_more_window(QWidget* window) { more_window_ = window; }
+
+    // The window of the table's chart ("Chart").
+    ElectroscopeChartWindow* chart_window() const { return chart_.get(); }
 
     // The values of the text boxes as the buttons read them.
     ElectroscopeFields fields() const;
@@ -46,11 +53,16 @@ class ElectroscopeWindow : public QWidget {
     QPushButton* Button1 = nullptr; // "Calculate"
     QPushButton* Button2 = nullptr; // "Generate"
     QPushButton* Button3 = nullptr; // "More"
+    QPushButton* Button4 = nullptr; // "Chart"
 
   public slots:
     void Button1Click();
     void Button2Click();
     void Button3Click();
+    // The table of the fields as a chart, in its own window.
+    void Button4Click();
+    // Likewise, the chart placed beside `anchor` the first time it is shown.
+    void show_chart(const QWidget* anchor);
 
   private:
     QLineEdit* add_field(QWidget* parent, const char* name, int left, int offset, int top);
@@ -59,6 +71,7 @@ class ElectroscopeWindow : public QWidget {
     OutputSink& sink_;
     DialogProvider& dialogs_;
     QWidget* more_window_ = nullptr;
+    std::unique_ptr<ElectroscopeChartWindow> chart_;
 };
 
 } // namespace ambrel::ui

@@ -6,9 +6,11 @@
 #include "solver/initialize.h"
 #include "text/number_format.h"
 #include "ui/about_window.h"
+#include "ui/charts.h"
 #include "ui/description_file.h"
 #include "ui/dialog_provider.h"
 #include "ui/electroscope_window.h"
+#include "ui/examples.h"
 #include "ui/extra_window.h"
 #include "ui/jacobian_window.h"
 #include "ui/main_layout.h"
@@ -18,6 +20,7 @@
 
 #include <QCheckBox>
 #include <QCloseEvent>
+#include <QFileInfo>
 #include <QFocusEvent>
 #include <QLabel>
 #include <QLayout>
@@ -173,6 +176,7 @@ MainWindow::MainWindow(DialogProvider* dialogs, QWidget* parent)
     electroscope_ = std::make_unique<ElectroscopeWindow>(sink_, *dialogs_);
     electroscope_->set_more_window(extra_.get());
     jacobian_ = std::make_unique<JacobianWindow>(*dialogs_);
+    convergence_ = std::make_unique<ConvergenceWindow>(*dialogs_);
     jacobian_->set_host(JacobianHost{
         [this] { return NEdelta->panel_real(); },
         [this](const JacobianSettings& settings) { start_jacobian(settings); },
@@ -358,6 +362,15 @@ void MainWindow::create_menus() {
     Exit1 = File1->addAction(QStringLiteral("E&xit"));
     Exit1->setObjectName(QStringLiteral("Exit1"));
     Exit1->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Q));
+    // The examples are listed again each time the menu opens: the folder may have changed.
+    Examples1 = new QMenu(QStringLiteral("&Examples"), File1);
+    Examples1->setObjectName(QStringLiteral("Examples1"));
+    Examples1->menuAction()->setObjectName(QStringLiteral("Examples1Item"));
+    Examples1->setToolTipsVisible(true); // the whole first comment and the file's place
+    File1->insertMenu(Save1, Examples1);
+    examples_folder_ = default_examples_folder();
+    fill_examples_menu();
+    connect(Examples1, &QMenu::aboutToShow, this, &MainWindow::fill_examples_menu);
     connect(Open1, &QAction::triggered, this, &MainWindow::Open1Click);
     connect(Save1, &QAction::triggered, this, &MainWindow::Save1Click);
     connect(Exit1, &QAction::triggered, this, &MainWindow::Exit1Click);
@@ -391,6 +404,15 @@ void MainWindow::create_menus() {
     Extra2 = bar->addAction(QStringLiteral("&Extra"));
     Extra2->setObjectName(QStringLiteral("Extra2"));
     connect(Extra2, &QAction::triggered, this, &MainWindow::Extra2Click);
+    Charts1 = bar->addMenu(QStringLiteral("&Charts"));
+    Charts1->setObjectName(QStringLiteral("Charts1"));
+    Convergence1 = Charts1->addAction(QStringLiteral("&Convergence of the run"));
+    Convergence1->setObjectName(QStringLiteral("Convergence1"));
+    Convergence1->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_K));
+    connect(Convergence1, &QAction::triggered, this, &MainWindow::Convergence1Click);
+    Electroscopechart1 = Charts1->addAction(QStringLiteral("&Electroscope table"));
+    Electroscopechart1->setObjectName(QStringLiteral("Electroscopechart1"));
+    connect(Electroscopechart1, &QAction::triggered, this, &MainWindow::Electroscopechart1Click);
     About = bar->addAction(QStringLiteral("&About"));
     About->setObjectName(QStringLiteral("About"));
     connect(About, &QAction::triggered, this, &MainWindow::AboutClick);
@@ -418,6 +440,29 @@ void MainWindow::create_menus() {
     Capacitances1 = add_popup("Capacitances1", "Capacitances", &MainWindow::Capacitances1Click);
     Jacobian1 = add_popup("Jacobian1", "Jacobian", &MainWindow::Jacobian1Click);
     PaintBox1->set_popup_menu(PopupMenu1);
+}
+
+void MainWindow::set_examples_folder(const QString& folder) {
+    examples_folder_ = folder;
+    fill_examples_menu();
+}
+
+void MainWindow::fill_examples_menu() {
+    Examples1->clear();
+    const std::vector<ExampleFile> examples = list_examples(examples_folder_);
+    for (const ExampleFile& example : examples) {
+        QAction* item = Examples1->addAction(example_menu_text(example));
+        item->setData(example.path);
+        item->setToolTip(example.title.isEmpty() ? example.path
+                                                 : example.title + QLatin1Char('\n') + example.path);
+        connect(item, &QAction::triggered, this, [this, path = example.path] { ExampleClick(path); });
+    }
+    if (examples.empty()) {
+        QAction* none = Examples1->addAction(examples_folder_.isEmpty()
+                                                 ? QStringLiteral("No examples found")
+                                                 : QStringLiteral("No examples in ") + examples_folder_);
+        none->setEnabled(false);
+    }
 }
 
 void MainWindow::create_output_menu() {
@@ -514,7 +559,7 @@ void MainWindow::set_run_state(bool running, bool stoppable) {
     for (QWidget* button : {static_cast<QWidget*>(Button1), static_cast<QWidget*>(Bcalculate),
                             static_cast<QWidget*>(jacobian_->Button3)})
         button->setEnabled(!running);
-    for (QAction* action : {Open1, Reset1, Usesquares, List1, Capacitances1})
+    for (QAction* action : {Open1, Examples1->menuAction(), Reset1, Usesquares, List1, Capacitances1})
         action->setEnabled(!running);
 }
 
@@ -552,6 +597,7 @@ RunObserver MainWindow::make_observer() {
 
 void MainWindow::take_feed() {
     RunFeed::Update update = feed_.take();
+    convergence_->add_steps(update.steps);
     if (update.status && worker_.busy())
         statusBar()->showMessage(*update.status);
     if (update.snapshot && worker_.busy()) {
@@ -572,7 +618,7 @@ void MainWindow::description_read() {
 
 void MainWindow::command_ended(bool failed, const QString& failure) {
     sink_.flush();
-    feed_.take();
+    convergence_->add_steps(feed_.take().steps); // every step has its point, the last ones too
     if (description_left_in_run_) {
         description_left_in_run_ = false;
         Memo1Exit();
@@ -588,6 +634,7 @@ void MainWindow::command_ended(bool failed, const QString& failure) {
     case Command::Calculate:
         last_run_ = worker_run_;
         status = failed ? QStringLiteral("Calculation failed") : run_end_text(last_run_);
+        convergence_->end_run(status);
         break;
     case Command::Jacobian:
         // A finished Jacobian says so; the words of an earlier run no longer describe the window.
@@ -646,6 +693,7 @@ void MainWindow::BcalculateClick() {
 
     RunObserver observer = make_observer();
     observer.step_done = [this](int step, Real error) {
+        feed_.put_step(RunStep{step, static_cast<double>(error)});
         feed_.put_status(QStringLiteral("Step %1, error %2 uN")
                              .arg(step)
                              .arg(QString::fromStdString(real_to_fixed_text(error * 1e6L, 0, 6))) +
@@ -663,6 +711,7 @@ void MainWindow::BcalculateClick() {
     if (reads_description)
         prepare_view_for_initialize(camera_, session_.view_reset_pending, VIEW_WIDTH, VIEW_HEIGHT);
     worker_run_ = RelaxationResult{};
+    convergence_->begin_run(static_cast<double>(settings.force_error_uN));
     if (start_command(Command::Calculate, true, this,
                       QStringLiteral("Calculating... press Stop (Esc) to stop"),
                       [this, settings, observer = std::move(observer), description = description_lines()] {
@@ -714,14 +763,29 @@ bool MainWindow::load_description(const QString& path) {
     return true;
 }
 
+bool MainWindow::may_load_another_file() {
+    return !session_.description_changed || dialogs_->ask_yes_no(this, CHANGED_OPEN_QUESTION);
+}
+
 void MainWindow::Open1Click() {
-    if (worker_.busy())
-        return;
-    if (session_.description_changed && !dialogs_->ask_yes_no(this, CHANGED_OPEN_QUESTION))
+    if (worker_.busy() || !may_load_another_file())
         return;
     const QString name = dialogs_->open_file_name(this, current_file_);
     if (name.isEmpty())
         return;
+    open_description(name);
+}
+
+void MainWindow::ExampleClick(const QString& path) {
+    if (worker_.busy() || !may_load_another_file())
+        return;
+    open_description(path);
+    // An installed example cannot be saved in place: Save proposes its name in the current folder.
+    if (!QFileInfo(QFileInfo(path).absolutePath()).isWritable())
+        current_file_ = QFileInfo(path).fileName();
+}
+
+void MainWindow::open_description(const QString& name) {
     current_file_ = name;
     statusBar()->clearMessage(); // the words about the model before no longer apply
     session_.add_output_line("Loading description from file " + name.toStdString());
@@ -780,13 +844,23 @@ void MainWindow::closeEvent(QCloseEvent* event) {
     // Closing the main window ends the program: the tool windows go with it.
     for (QWidget* window :
          {static_cast<QWidget*>(about_.get()), static_cast<QWidget*>(extra_.get()),
-          static_cast<QWidget*>(electroscope_.get()), static_cast<QWidget*>(jacobian_.get())})
+          static_cast<QWidget*>(electroscope_.get()), static_cast<QWidget*>(electroscope_->chart_window()),
+          static_cast<QWidget*>(jacobian_.get()), static_cast<QWidget*>(convergence_.get())})
         window->close();
     event->accept();
 }
 
 void MainWindow::Extra2Click() {
     show_window(electroscope_.get(), this);
+}
+
+void MainWindow::Convergence1Click() {
+    show_window(convergence_.get(), this);
+}
+
+void MainWindow::Electroscopechart1Click() {
+    // Beside the window the user sees: the electroscope window when it is open, else this one.
+    electroscope_->show_chart(electroscope_->isVisible() ? static_cast<QWidget*>(electroscope_.get()) : this);
 }
 
 void MainWindow::AboutClick() {

@@ -1,7 +1,8 @@
 // TForm1, the main window: the description editor, the output panel, the 3D view, the command
 // buttons and the numeric fields of the relaxation run, the main menu with the file commands and
 // the option switches, and the view's pop-up menu. It owns the one Session of the program, the
-// camera and the scene, and the four tool windows.
+// camera and the scene, the four tool windows and the chart of a run's convergence. File >
+// Examples opens the sample descriptions (ui/examples.h) as Open does.
 //
 // Long commands (Initialize, Calculate, the Jacobian, the capacitances) run on a worker thread, one
 // at a time: while one runs, the commands that read or rebuild the model are disabled, the view
@@ -49,6 +50,7 @@ class QWheelEvent;
 namespace ambrel::ui {
 
 class AboutWindow;
+class ConvergenceWindow;
 class DialogProvider;
 class ElectroscopeWindow;
 class ExtraWindow;
@@ -96,6 +98,12 @@ class MainWindow : public QMainWindow {
     ExtraWindow* extra_window() const { return extra_.get(); }
     ElectroscopeWindow* electroscope_window() const { return electroscope_.get(); }
     JacobianWindow* jacobian_window() const { return jacobian_.get(); }
+    ConvergenceWindow* convergence_window() const { return convergence_.get(); }
+
+    // The folder File > Examples lists (default_examples_folder() at start); the menu is filled
+    // again from it each time it opens.
+    QString examples_folder() const { return examples_folder_; }
+    void set_examples_folder(const QString& folder);
 
     // The description file named on the command line, loaded at the first activation.
     void set_startup_file(const QString& path) { startup_file_ = path; }
@@ -146,6 +154,7 @@ class MainWindow : public QMainWindow {
 
     QMenu* File1 = nullptr;
     QAction* Open1 = nullptr;
+    QMenu* Examples1 = nullptr; // an item per example: its data is the file's path
     QAction* Save1 = nullptr;
     QAction* Exit1 = nullptr;
     QMenu* Options = nullptr;
@@ -164,6 +173,9 @@ class MainWindow : public QMainWindow {
     QAction* Speedsimulation1 = nullptr;
     QAction* Correctrotationforces1 = nullptr;
     QAction* Extra2 = nullptr;
+    QMenu* Charts1 = nullptr;
+    QAction* Convergence1 = nullptr;       // "Convergence of the run"
+    QAction* Electroscopechart1 = nullptr; // "Electroscope table"
     QAction* About = nullptr;
 
     QMenu* PopupMenu1 = nullptr;
@@ -195,9 +207,13 @@ class MainWindow : public QMainWindow {
     void BcalculateClick();
     void Button3Click();
     void Open1Click();
+    // The example at `path`, opened as Open opens a file (after the same question).
+    void ExampleClick(const QString& path);
     void Save1Click();
     void Exit1Click();
     void Extra2Click();
+    void Convergence1Click();
+    void Electroscopechart1Click();
     void AboutClick();
     void Rotate1Click();
     void Zoom1Click();
@@ -240,6 +256,8 @@ class MainWindow : public QMainWindow {
                          const QLabel* label);
     QLabel* create_label(QWidget* client, const char* name, const QString& caption, int left);
     void create_output_menu();
+    // Lists the examples of the folder in the Examples menu.
+    void fill_examples_menu();
     // Places the controls for the size of the client area, and draws the view at its new size.
     void apply_layout();
     // The size at start: the remembered geometry, else the default size centred; on screen.
@@ -274,6 +292,10 @@ class MainWindow : public QMainWindow {
     bool guarded(const std::function<void()>& command);
     // Replaces the description panel by a file; false (with the error shown) when unreadable.
     bool load_description(const QString& path);
+    // What Open does once a file is chosen: load it and Initialize.
+    void open_description(const QString& path);
+    // May the edited description be replaced by another file? Asks only when it was edited.
+    bool may_load_another_file();
     void set_run_state(bool running, bool stoppable);
     QPoint view_point(const QMouseEvent* event) const;
 
@@ -312,11 +334,13 @@ class MainWindow : public QMainWindow {
     bool close_confirmed_ = false;
     bool close_after_run_ = false;
     RunFeed feed_;
+    QString examples_folder_;
 
     std::unique_ptr<AboutWindow> about_;
     std::unique_ptr<ExtraWindow> extra_;
     std::unique_ptr<ElectroscopeWindow> electroscope_;
     std::unique_ptr<JacobianWindow> jacobian_;
+    std::unique_ptr<ConvergenceWindow> convergence_;
 
     // Declared last: destroyed first, it waits for a job still running, which uses the above.
     CommandWorker worker_;

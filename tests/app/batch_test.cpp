@@ -1,6 +1,8 @@
 // ambrel-batch as a user runs it: arguments, files, exit status and output.
 #include "app/batch.h"
+#include "calculators/calculator_fields.h"
 #include "description/reader.h"
+#include "model/options.h"
 
 #include <QImage>
 #include <QImageReader>
@@ -8,6 +10,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cctype>
 #include <cmath>
 #include <cstdio>
 #include <filesystem>
@@ -286,6 +289,67 @@ TEST(Batch, ExecutableReadsStandardInput) {
     std::string first;
     std::getline(in, first);
     EXPECT_EQ(first, "Reading 1 lines of input");
+}
+
+} // namespace
+} // namespace ambrel
+
+namespace ambrel {
+namespace {
+
+TEST(Batch, VersionIsTheProjectVersion) {
+    const std::string expected = std::string("ambrel-batch ") + AMBREL_EXPECTED_VERSION + "\n";
+    const BatchRun run = batch({"--version"});
+    EXPECT_EQ(run.status, 0);
+    EXPECT_EQ(run.out, expected);
+    EXPECT_EQ(run.err, "");
+    // The version alone: no description is read, no action runs.
+    const BatchRun with_actions = batch({"--list", "--version", "no-such-file.bal"});
+    EXPECT_EQ(with_actions.status, 0);
+    EXPECT_EQ(with_actions.out, expected);
+    EXPECT_NE(batch_usage().find("--version"), std::string::npos);
+}
+
+// The manual page lists the options by hand: every option of --help, every option name and every
+// calculator field must be in it.
+TEST(Batch, ManualPageDocumentsEveryOptionNameAndField) {
+    std::ifstream in(AMBREL_BATCH_MAN_PAGE);
+    ASSERT_TRUE(in) << AMBREL_BATCH_MAN_PAGE;
+    std::string page((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    // Unescape the dashes of the roff source: "\-\-list" is "--list".
+    for (std::size_t at; (at = page.find("\\-")) != std::string::npos;)
+        page.erase(at, 1);
+    auto documented = [&](const std::string& word) {
+        for (std::size_t at = page.find(word); at != std::string::npos; at = page.find(word, at + 1)) {
+            const std::size_t end = at + word.size();
+            const bool starts =
+                at == 0 || !(std::isalnum(static_cast<unsigned char>(page[at - 1])) || page[at - 1] == '-');
+            const bool ends = end == page.size() ||
+                              !(std::isalnum(static_cast<unsigned char>(page[end])) || page[end] == '-');
+            if (starts && ends)
+                return true;
+        }
+        return false;
+    };
+
+    const std::string usage = batch_usage();
+    int options = 0;
+    for (std::size_t at = usage.find("--"); at != std::string::npos; at = usage.find("--", at + 2)) {
+        std::size_t end = at + 2;
+        while (end < usage.size() &&
+               (std::islower(static_cast<unsigned char>(usage[end])) || usage[end] == '-'))
+            ++end;
+        const std::string option = usage.substr(at, end - at);
+        EXPECT_TRUE(documented(option)) << option;
+        ++options;
+    }
+    EXPECT_GE(options, 20);
+    for (int i = 0; i < OPTION_COUNT; ++i) {
+        const std::string name = option_cli_name(static_cast<Option>(i));
+        EXPECT_TRUE(documented(name)) << name;
+    }
+    for (const auto& field : calculator_fields())
+        EXPECT_TRUE(documented(std::string(field.name))) << field.name;
 }
 
 } // namespace

@@ -47,16 +47,29 @@ TEST(SaveDialogs, EachOffersOnlyItsOwnFileTypes) {
     const std::unique_ptr<QFileDialog> output = make_save_dialog(nullptr, "output.txt", SaveKind::Output);
     EXPECT_EQ(output->nameFilters().value(0), "Text files (*.txt)");
     EXPECT_EQ(output->defaultSuffix(), "txt");
+
+    const std::unique_ptr<QFileDialog> chart = make_save_dialog(nullptr, "convergence.png", SaveKind::Chart);
+    EXPECT_EQ(chart->nameFilters(), QStringList({"PNG pictures (*.png)", "SVG drawings (*.svg)"}));
+    EXPECT_EQ(chart->defaultSuffix(), "png");
+    emit chart->filterSelected("SVG drawings (*.svg)");
+    EXPECT_EQ(chart->defaultSuffix(), "svg");
 }
 
 // What is written matches the type chosen: the extension decides, else the type selected.
-TEST(SaveDialogs, PictureFormatFollowsTheNameThenTheTypeChosen) {
+TEST(SaveDialogs, PictureAndChartFormatsFollowTheNameThenTheTypeChosen) {
     EXPECT_EQ(picture_format({"a/view.png", 0}), PictureFormat::Png);
     EXPECT_EQ(picture_format({"a/view.PNG", 0}), PictureFormat::Png);
     EXPECT_EQ(picture_format({"a/view.bmp", 1}), PictureFormat::Bmp);
     EXPECT_EQ(picture_format({"a/view", 1}), PictureFormat::Png);
     EXPECT_EQ(picture_format({"a/view", 0}), PictureFormat::Bmp);
     EXPECT_EQ(picture_format({"a/view.bal", 1}), PictureFormat::Png);
+
+    EXPECT_EQ(chart_format({"a/chart.svg", 0}), ChartFormat::Svg);
+    EXPECT_EQ(chart_format({"a/chart.SVG", 0}), ChartFormat::Svg);
+    EXPECT_EQ(chart_format({"a/chart.png", 1}), ChartFormat::Png);
+    EXPECT_EQ(chart_format({"a/chart", 1}), ChartFormat::Svg);
+    EXPECT_EQ(chart_format({"a/chart", 0}), ChartFormat::Png);
+    EXPECT_EQ(chart_format({"a/chart.bmp", 1}), ChartFormat::Svg);
 }
 
 } // namespace

@@ -52,15 +52,15 @@ class RunThreadTest : public ::testing::Test {
         s["Inicialize"] = window->Button1->isEnabled();
         s["Calculate"] = window->Bcalculate->isEnabled();
         s["Stop"] = window->Button3->isEnabled();
-        for (const char* name : {"Open1", "Reset1", "Usesquares", "List1", "Capacitances1"})
+        for (const char* name : {"Open1", "Examples1Item", "Reset1", "Usesquares", "List1", "Capacitances1"})
             s[name] = action(name)->isEnabled();
         s["Jacobian Calculate"] = jacobian_calculate()->isEnabled();
         return s;
     }
     static CommandStates all(bool commands, bool stop) {
         CommandStates s;
-        for (const char* name : {"Inicialize", "Calculate", "Open1", "Reset1", "Usesquares", "List1",
-                                 "Capacitances1", "Jacobian Calculate"})
+        for (const char* name : {"Inicialize", "Calculate", "Open1", "Examples1Item", "Reset1", "Usesquares",
+                                 "List1", "Capacitances1", "Jacobian Calculate"})
             s[name] = commands;
         s["Stop"] = stop;
         return s;
@@ -72,6 +72,7 @@ class RunThreadTest : public ::testing::Test {
         window->Button1Click();
         window->BcalculateClick();
         window->Open1Click();
+        window->ExampleClick(QStringLiteral(AMBREL_TEST_DATA "/../../examples/four_balls.bal"));
         window->Reset1Click();
         window->List1Click();
         window->Capacitances1Click();

@@ -478,13 +478,18 @@ TEST_F(WindowBehaviourTest, MainMenuHasDistinctAltKeys) {
         EXPECT_FALSE(keys.contains(key)) << item->text().toStdString();
         keys << key;
     }
-    EXPECT_EQ(keys.size(), 4);
+    EXPECT_EQ(keys.size(), 5); // File, Options, Extra, Charts, About
     QList<QKeySequence> file_keys;
     for (const QAction* item : window->File1->actions())
         file_keys << QKeySequence::mnemonic(item->text());
     EXPECT_EQ(file_keys,
-              QList<QKeySequence>({QKeySequence(Qt::ALT | Qt::Key_O), QKeySequence(Qt::ALT | Qt::Key_S),
-                                   QKeySequence(Qt::ALT | Qt::Key_X)}));
+              QList<QKeySequence>({QKeySequence(Qt::ALT | Qt::Key_O), QKeySequence(Qt::ALT | Qt::Key_E),
+                                   QKeySequence(Qt::ALT | Qt::Key_S), QKeySequence(Qt::ALT | Qt::Key_X)}));
+    QList<QKeySequence> chart_keys;
+    for (const QAction* item : window->Charts1->actions())
+        chart_keys << QKeySequence::mnemonic(item->text());
+    EXPECT_EQ(chart_keys,
+              QList<QKeySequence>({QKeySequence(Qt::ALT | Qt::Key_C), QKeySequence(Qt::ALT | Qt::Key_E)}));
 }
 
 } // namespace

@@ -1,0 +1,38 @@
+// The sample descriptions of File > Examples: where they are, and how each is named in the menu
+// (its file name and its first comment line).
+#pragma once
+
+#include <QString>
+
+#include <vector>
+
+namespace ambrel::ui {
+
+// The environment variable that names another folder of examples (the tests use it).
+inline constexpr const char* EXAMPLES_DIR_VARIABLE = "AMBREL_EXAMPLES_DIR";
+
+struct ExampleFile {
+    QString path;      // absolute
+    QString file_name; // "four_balls.bal"
+    QString title;     // its first comment line without the "*", trimmed; empty when it has none
+};
+
+// The folder the menu lists: the one named by AMBREL_EXAMPLES_DIR when it is set; otherwise
+// the examples installed beside the program (share/ambrel/examples next to its bin/, wherever
+// the program was installed), else the source tree's examples/ (a program run from its build
+// folder), else the installed folder of the build's prefix. The first that exists; empty when
+// none does.
+QString default_examples_folder();
+
+// The descriptions (*.bal) of `folder`, sorted by file name.
+std::vector<ExampleFile> list_examples(const QString& folder);
+
+// The first comment line of a description file: its first line that starts with "*", without
+// the "*" and trimmed. Empty when the file has none or cannot be read.
+QString first_comment_line(const QString& path);
+
+// The text of the menu item: the file name and the title, cut to a length a menu can show, with
+// any "&" doubled so that it is shown rather than taken as a mnemonic.
+QString example_menu_text(const ExampleFile& example);
+
+} // namespace ambrel::ui
