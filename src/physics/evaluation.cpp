@@ -4,6 +4,8 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstring>
+#include <utility>
 
 namespace ambrel {
 
@@ -62,6 +64,47 @@ void gather_object(Evaluation& ev, int i, int n, bool rotational) {
         }
     }
     ev.f_abs[i] = std::sqrt(ev.fx[i] * ev.fx[i] + ev.fy[i] * ev.fy[i] + ev.fz[i] * ev.fz[i]);
+}
+
+// Fills the part of the row-major n x n matrix left of the diagonal from the part right of it,
+// in tiles that stay in the cache; long doubles are moved as their 16 bytes.
+void copy_upper_to_lower(Real* P, int n) {
+    constexpr int TILE = 32;
+    const int tiles = (n + TILE - 1) / TILE;
+#pragma omp parallel for schedule(dynamic, 1)
+    for (int tb = 0; tb < tiles; ++tb) {
+        const int b0 = tb * TILE, b1 = std::min(n, b0 + TILE);
+        for (int a0 = 0; a0 < b1; a0 += TILE) {
+            const int a1 = std::min(n, a0 + TILE);
+            for (int b = b0; b < b1; ++b) {
+                Real* row = P + static_cast<std::size_t>(b) * n;
+                const int end = std::min(a1, b);
+                for (int a = a0; a < end; ++a)
+                    std::memcpy(row + a, P + static_cast<std::size_t>(a) * n + b, sizeof(Real));
+            }
+        }
+    }
+}
+
+// The special pairs (a < b) as a list per row, ascending, both ways round.
+void collect_special_pairs(std::vector<std::pair<int, int>>& pairs, int n, std::vector<int>& start,
+                           std::vector<int>& list) {
+    start.assign(static_cast<std::size_t>(n) + 1, 0);
+    for (const auto& [a, b] : pairs) {
+        ++start[static_cast<std::size_t>(a) + 1];
+        ++start[static_cast<std::size_t>(b) + 1];
+    }
+    for (int a = 0; a < n; ++a)
+        start[static_cast<std::size_t>(a) + 1] += start[static_cast<std::size_t>(a)];
+    list.resize(2 * pairs.size());
+    std::vector<int> fill(start.begin(), start.end() - 1);
+    for (const auto& [a, b] : pairs) {
+        list[static_cast<std::size_t>(fill[static_cast<std::size_t>(a)]++)] = b;
+        list[static_cast<std::size_t>(fill[static_cast<std::size_t>(b)]++)] = a;
+    }
+    for (int a = 0; a < n; ++a)
+        std::sort(list.begin() + start[static_cast<std::size_t>(a)],
+                  list.begin() + start[static_cast<std::size_t>(a) + 1]);
 }
 
 } // namespace
@@ -166,26 +209,54 @@ void compute_charges(const SystemModel& model, const Options& options, Evaluatio
     int plate_count = 0;
     const Sphere* spheres = model.spheres.data();
     const int* active = ws.active.data();
-
-    // Rows are independent; the plate counter and constant are gathered afterwards in row order.
-#pragma omp parallel for schedule(dynamic, 16) reduction(+ : plate_count)
+    // Centres and radii of the active spheres in arrays of their own.
+    thread_local std::vector<Real> packed;
+    packed.resize(4 * static_cast<std::size_t>(n));
+    Real *X = packed.data(), *Y = X + n, *Z = Y + n, *R = Z + n;
     for (int a = 0; a < n; ++a) {
-        const Sphere& sj = spheres[active[a]];
-        P[static_cast<std::size_t>(a) * n + a] = 1 / sj.r;
-        for (int b = a + 1; b < n; ++b) {
-            const Sphere& sk = spheres[active[b]];
-            const Real d = clamped_distance(sj, sk);
-            Real p;
-            if (use_squares && aligned_squares(model, sj, sk)) {
-                p = square_plate_constant(sj.square_side, d) / sj.square_side;
-                ++plate_count;
-            } else {
-                p = 1 / d;
-            }
-            P[static_cast<std::size_t>(a) * n + b] = p;
-            P[static_cast<std::size_t>(b) * n + a] = p;
-        }
+        const Sphere& s = spheres[active[a]];
+        X[a] = s.x;
+        Y[a] = s.y;
+        Z[a] = s.z;
+        R[a] = s.r;
     }
+    std::vector<std::pair<int, int>> special_pairs;
+
+    // Rows are independent; each writes its part right of the diagonal, contiguously, and the
+    // left part is copied from there afterwards. The plate counter and constant are gathered
+    // afterwards in row order.
+#pragma omp parallel reduction(+ : plate_count)
+    {
+        std::vector<std::pair<int, int>> found;
+#pragma omp for schedule(dynamic, 16) nowait
+        for (int a = 0; a < n; ++a) {
+            Real* Pa = P + static_cast<std::size_t>(a) * n;
+            const Real xa = X[a], ya = Y[a], za = Z[a], ra = R[a];
+            Pa[a] = 1 / ra;
+            for (int b = a + 1; b < n; ++b) {
+                // As clamped_distance, from the packed centres.
+                const Real dx = xa - X[b], dy = ya - Y[b], dz = za - Z[b];
+                const Real d = std::max(std::sqrt(dx * dx + dy * dy + dz * dz), MIN_DISTANCE);
+                Real p;
+                if (use_squares && xa == X[b] && ya == Y[b] &&
+                    aligned_squares(model, spheres[active[a]], spheres[active[b]])) {
+                    const Real side = spheres[active[a]].square_side;
+                    p = square_plate_constant(side, d) / side;
+                    ++plate_count;
+                    found.emplace_back(a, b);
+                } else {
+                    p = 1 / d;
+                    if (d < ra + R[b])
+                        found.emplace_back(a, b);
+                }
+                Pa[b] = p;
+            }
+        }
+#pragma omp critical(ambrel_special_pairs)
+        special_pairs.insert(special_pairs.end(), found.begin(), found.end());
+    }
+    copy_upper_to_lower(P, n);
+    collect_special_pairs(special_pairs, n, ws.special_start, ws.special);
     diag.plate_pairs = plate_count;
     if (plate_count > 0) {
         // The constant of the last pair in the order j ascending, k ascending.
@@ -251,75 +322,70 @@ namespace {
 // Large systems whose elastance matrix was just built for these positions: 1/d of every pair
 // that is not a pair of plates is its entry of P, so a pair takes multiplications only,
 //   F_i = Q_i sum_j Q_j P_ij^3 (r_i - r_j),
-// instead of a square root and four divisions (the same forces but for the last bits), one
-// component at a time. Overlapping spheres and pairs of plates are added afterwards by the full
-// formula. Each sphere's sums run in ascending order: the same bits for any number of threads.
+// instead of a square root and four divisions (the same forces but for the last bits), in one
+// pass over the row. The pairs the build found overlapping and the pairs of plates are added
+// afterwards by the full formula. Each sphere's sums run in ascending order: the same bits for
+// any number of threads.
 void compute_forces_from_matrix(const SystemModel& model, Evaluation& ev, const EvaluationWorkspace& ws) {
     const int n = model.sphere_count;
     const Sphere* spheres = model.spheres.data();
     const Real* Q = ev.Q.data();
     const Real* P = ws.solver.matrix_data();
-    const bool plates = ev.diagnostics.plate_pairs > 0;
+    const int* special_start = ws.special_start.data();
+    const int* special = ws.special.data();
     Real *FX = ev.fx.data(), *FY = ev.fy.data(), *FZ = ev.fz.data(), *FA = ev.f_abs.data();
-    // Positions and radii in arrays of their own, 1-based.
+    // Positions in arrays of their own, 1-based.
     thread_local std::vector<Real> packed;
-    packed.resize(4 * (static_cast<std::size_t>(n) + 1));
-    Real *X = packed.data(), *Y = X + n + 1, *Z = Y + n + 1, *R = Z + n + 1;
+    packed.resize(3 * (static_cast<std::size_t>(n) + 1));
+    Real *X = packed.data(), *Y = X + n + 1, *Z = Y + n + 1;
     for (int i = 1; i <= n; ++i) {
         X[i] = spheres[i].x;
         Y[i] = spheres[i].y;
         Z[i] = spheres[i].z;
-        R[i] = spheres[i].r;
     }
-#pragma omp parallel
-    {
-        // t_j = Q_j P_ij^3 for the ordinary pairs of this row, 0 for the others.
-        std::vector<Real> t(static_cast<std::size_t>(n) + 1);
-        std::vector<int> special;
-#pragma omp for schedule(static)
-        for (int i = 1; i <= n; ++i) {
-            const Real* row = P + static_cast<std::size_t>(i - 1) * n - 1; // row[j], j 1-based
-            const Real ri = R[i];
-            special.clear();
-            for (int j = 1; j <= n; ++j) {
+#pragma omp parallel for schedule(static)
+    for (int i = 1; i <= n; ++i) {
+        const Real* row = P + static_cast<std::size_t>(i - 1) * n - 1; // row[j], j 1-based
+        const Real xi = X[i], yi = Y[i], zi = Z[i];
+        Real fx = 0, fy = 0, fz = 0;
+        // The ordinary pairs lie between the special ones. The sphere's own term is an exact 0.
+        auto sum_ordinary = [&](int from, int to) {
+            for (int j = from; j < to; ++j) {
                 const Real p = row[j];
-                // Overlapping spheres (d < r_i + r_j) and pairs of plates take the full formula.
-                if (j == i || p * (ri + R[j]) > 1 ||
-                    (plates && aligned_squares(model, spheres[std::min(i, j)], spheres[std::max(i, j)]))) {
-                    t[j] = 0;
-                    if (j != i)
-                        special.push_back(j);
-                } else {
-                    t[j] = Q[j] * (p * p * p);
-                }
+                const Real t = Q[j] * (p * p * p);
+                fx += t * (xi - X[j]);
+                fy += t * (yi - Y[j]);
+                fz += t * (zi - Z[j]);
             }
-            const Real xi = X[i], yi = Y[i], zi = Z[i];
-            Real fx = 0, fy = 0, fz = 0;
-            for (int j = 1; j <= n; ++j)
-                fx += t[j] * (xi - X[j]);
-            for (int j = 1; j <= n; ++j)
-                fy += t[j] * (yi - Y[j]);
-            for (int j = 1; j <= n; ++j)
-                fz += t[j] * (zi - Z[j]);
-            fx *= Q[i];
-            fy *= Q[i];
-            fz *= Q[i];
-            for (int j : special) {
-                const Real dx = xi - X[j], dy = yi - Y[j], dz = zi - Z[j];
-                Real D = dx * dx + dy * dy + dz * dz;
-                if (D < MIN_SQUARED_DISTANCE)
-                    D = MIN_SQUARED_DISTANCE;
-                const Real d = std::sqrt(D);
-                const Real g = d < ri + R[j] ? CONTACT_TERM : Q[i] * Q[j] / D;
-                fx += g * dx / d;
-                fy += g * dy / d;
-                fz += g * dz / d;
-            }
-            FX[i] = fx / FOUR_PI_E0;
-            FY[i] = fy / FOUR_PI_E0;
-            FZ[i] = fz / FOUR_PI_E0 - spheres[i].m * GRAVITY;
-            FA[i] = std::sqrt(FX[i] * FX[i] + FY[i] * FY[i] + FZ[i] * FZ[i]);
+        };
+        const int* first = special + special_start[i - 1];
+        const int* last = special + special_start[i];
+        int from = 1;
+        for (const int* s = first; s != last; ++s) {
+            sum_ordinary(from, *s + 1);
+            from = *s + 2;
         }
+        sum_ordinary(from, n + 1);
+        fx *= Q[i];
+        fy *= Q[i];
+        fz *= Q[i];
+        const Real ri = spheres[i].r;
+        for (const int* s = first; s != last; ++s) {
+            const int j = *s + 1;
+            const Real dx = xi - X[j], dy = yi - Y[j], dz = zi - Z[j];
+            Real D = dx * dx + dy * dy + dz * dz;
+            if (D < MIN_SQUARED_DISTANCE)
+                D = MIN_SQUARED_DISTANCE;
+            const Real d = std::sqrt(D);
+            const Real g = d < ri + spheres[j].r ? CONTACT_TERM : Q[i] * Q[j] / D;
+            fx += g * dx / d;
+            fy += g * dy / d;
+            fz += g * dz / d;
+        }
+        FX[i] = fx / FOUR_PI_E0;
+        FY[i] = fy / FOUR_PI_E0;
+        FZ[i] = fz / FOUR_PI_E0 - spheres[i].m * GRAVITY;
+        FA[i] = std::sqrt(FX[i] * FX[i] + FY[i] * FY[i] + FZ[i] * FZ[i]);
     }
 }
 

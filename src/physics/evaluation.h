@@ -43,6 +43,13 @@ struct Evaluation {
     Real density_min = -1e-9L;
     bool forces_valid = false; // the forces belong to the present charges
     ChargeDiagnostics diagnostics;
+    // Potential of each conductor (V, 1-based): its voltage when held, the potential the
+    // solution found when isolated.
+    std::vector<Real> potential;
+
+    Real potential_of(int conductor) const {
+        return conductor >= 1 && static_cast<std::size_t>(conductor) < potential.size() ? potential[conductor] : 0;
+    }
 
     // Makes room for spheres 1..n (never shrinks).
     void reserve(int n);
@@ -59,6 +66,10 @@ struct EvaluationWorkspace {
     std::vector<Real> voltages;    // per active sphere
     std::vector<Real> solution;    // P^-1 V per active sphere
     std::vector<Real> capacitance; // full P^-1, formed on demand
+    // Pairs of the last build whose force needs the full formula (overlapping spheres, aligned
+    // plates): for active row a, the active indices special[special_start[a] .. special_start[a+1])
+    // in ascending order, both ways round.
+    std::vector<int> special_start, special;
     int n_active = 0;
     bool matrix_built = false;      // the last build solved the present system
     bool capacitance_valid = false; // `capacitance` belongs to the last build

@@ -1,6 +1,7 @@
 #include "physics/perturbation.h"
 
 #include "model/units.h"
+#include "physics/blas_threads.h"
 
 #include <algorithm>
 #include <cmath>
@@ -265,10 +266,7 @@ bool PerturbedEvaluation::solve(const PerturbationBase& base) {
     }
     // r := (A + U V^T)^-1 r, in place.
     auto precondition = [&](double* r) -> bool {
-        const int one = 1;
-        dpotrs_(&uplo, &n, &one, A, &n, r, &n, &info, 1);
-        if (info != 0)
-            return false;
+        cholesky_solve(n, A, r, 1);
         t_.assign(static_cast<std::size_t>(m), 0.0);
         for (int row = 0; row < m; ++row) {
             if (row < k) {
