@@ -44,6 +44,12 @@ void list_updated_system(const SystemModel& model, OutputSink& out) {
         }
         out.add_output_line(text);
     }
+    // Isolated conductors keep their charge when the listing is read back.
+    for (int c = 1; c <= model.conductor_count; ++c) {
+        const Conductor& conductor = model.conductors[c];
+        if (conductor.isolated)
+            out.add_output_line(".Q " + conductor.name + " " + format_g(C_to_nC(conductor.charge)));
+    }
 }
 
 } // namespace ambrel

@@ -1,5 +1,6 @@
 // The updated system written back in the description language: one element line per object
-// with its current angles, ready to paste into the description panel.
+// with its current angles, ready to paste into the description panel, and a .Q line for each
+// isolated conductor.
 #pragma once
 
 #include "model/output_sink.h"

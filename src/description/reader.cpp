@@ -1,6 +1,7 @@
 #include "description/reader.h"
 
 #include "description/builders.h"
+#include "model/units.h"
 #include "model/utf8.h"
 #include "text/number_format.h"
 
@@ -43,11 +44,26 @@ void dot_voltage(SystemModel& model, OutputSink& out, LineReader& line) {
     const std::string name = cut_name(line.next_token());
     const Real voltage = line.next_real();
     // Only conductors that element lines have created are looked up; none is added here.
-    if (int c = model.find_conductor(name))
+    if (int c = model.find_conductor(name)) {
         model.conductors[c].V = voltage;
-    else
+        model.conductors[c].isolated = false;
+    } else
         out.add_output_line("Conductor " + name + " not found");
     out.add_output_line("The object: " + name + " is at " + real_to_fixed_text(voltage, 15, 6) + " V");
+}
+
+// .Q Conductor Charge (nC): the conductor is isolated and carries that total charge.
+void dot_charge(SystemModel& model, OutputSink& out, LineReader& line) {
+    line.next_token(); // the command field itself
+    const std::string name = cut_name(line.next_token());
+    const Real charge = line.next_real();
+    if (int c = model.find_conductor(name)) {
+        model.conductors[c].isolated = true;
+        model.conductors[c].charge = nC_to_C(charge);
+    } else {
+        out.add_output_line("Conductor " + name + " not found");
+    }
+    out.add_output_line("The object: " + name + " has charge " + real_to_fixed_text(charge, 15, 6) + " nC");
 }
 
 // .X, .Y, .Z: the next n lines give the rows of a shape pattern, cells from their second character.
@@ -121,6 +137,9 @@ Status read_description(SystemModel& model, const Options& options, const std::v
             switch (command) {
             case 'V':
                 dot_voltage(model, out, line);
+                break;
+            case 'Q':
+                dot_charge(model, out, line);
                 break;
             case 'X':
                 dot_pattern(model.shape_pattern_5, lines, index);

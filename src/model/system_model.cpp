@@ -21,8 +21,11 @@ void SystemModel::reserve_spheres(int n) {
 }
 
 void SystemModel::clear() {
-    for (Conductor& c : conductors)
+    for (Conductor& c : conductors) {
         c.V = 0;
+        c.isolated = false;
+        c.charge = 0;
+    }
     sphere_count = 0;
     conductor_count = 0;
     object_count = 0;
@@ -35,6 +38,13 @@ int SystemModel::find_conductor(std::string_view name) const {
             return i;
     }
     return 0;
+}
+
+bool SystemModel::has_isolated_conductors() const {
+    for (int c = 1; c <= conductor_count; ++c)
+        if (conductors[c].isolated)
+            return true;
+    return false;
 }
 
 int SystemModel::find_or_add_conductor(std::string_view name) {

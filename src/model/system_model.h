@@ -94,7 +94,11 @@ struct Sphere {
 
 struct Conductor {
     std::string name; // <= 12 characters, compared exactly
-    Real V = 0;       // voltage
+    Real V = 0;       // voltage, when held at one
+    // An isolated conductor carries a fixed total charge (C); its potential is found with the
+    // charges. A later .V or .Q line for the conductor replaces an earlier one.
+    bool isolated = false;
+    Real charge = 0;
 };
 
 // First 12 characters of a name, as the tables store it (by characters for UTF-8 text).
@@ -118,6 +122,8 @@ struct SystemModel {
 
     // Makes room for spheres 1..n and objects 1..n (never shrinks).
     void reserve_spheres(int n);
+    // Whether any conductor in use is isolated.
+    bool has_isolated_conductors() const;
     // Empties the tables for a new reading (the shape patterns stay).
     void clear();
 

@@ -29,6 +29,12 @@ inline constexpr Real g_to_kg(Real g) {
 inline constexpr Real kg_to_g(Real kg) {
     return kg * 1000;
 }
+inline constexpr Real nC_to_C(Real nC) {
+    return nC / 1e9L;
+}
+inline constexpr Real C_to_nC(Real C) {
+    return C * 1e9L;
+}
 inline constexpr Real deg_to_rad(Real deg) {
     return deg * PI / 180;
 }

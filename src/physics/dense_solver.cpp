@@ -395,6 +395,7 @@ SolveOutcome DenseSymmetricSolver::solve(int n, const Real* v, Real* x, SolverTi
     } else {
         const bool warm = requested == SolverTier::Fast && start != SolveStart::Fresh &&
                           solve_warm(n, v, x, y, outcome.refinement_steps);
+        last_warm_ = warm;
         if (warm) {
             outcome.warm = true;
             held_ = Held::Nothing;
@@ -424,6 +425,49 @@ SolveOutcome DenseSymmetricSolver::solve(int n, const Real* v, Real* x, SolverTi
         start_n_ = n;
     }
     return outcome;
+}
+
+int DenseSymmetricSolver::solve_additional(int n, const Real* v, Real* x) {
+    if (n <= 0 || n != held_n_)
+        return 0;
+    Real* y = extra_y_.ensure(static_cast<std::size_t>(n)); // P y = 1 comes along; not needed here
+    switch (held_) {
+    case Held::Singular:
+        std::fill(x, x + n, Real(0));
+        return held_pivot_;
+    case Held::GaussJordanInverse: {
+        const Real* M = factor_.data();
+        for (int i = 0; i < n; ++i) {
+            Real s = 0;
+            for (int k = 0; k < n; ++k)
+                s += M[at(i, k, n)] * v[k];
+            x[i] = s;
+        }
+        return 0;
+    }
+    case Held::Factor:
+        solve_with_factor(n, v, x, y);
+        return 0;
+    case Held::Nothing:
+        break;
+    }
+    // The fast tier: refined from 0 with the double factor the last solve used.
+    if (cholesky_n_ == n) {
+        std::fill(x, x + n, Real(0));
+        std::fill(y, y + n, Real(0));
+        int steps = 0;
+        if (refine(n, v, x, y, last_warm_, steps))
+            return 0;
+    }
+    const int pivot = factor_ldlt(n);
+    held_ = pivot != 0 ? Held::Singular : Held::Factor;
+    held_pivot_ = pivot;
+    if (pivot != 0) {
+        std::fill(x, x + n, Real(0));
+        return pivot;
+    }
+    solve_with_factor(n, v, x, y);
+    return 0;
 }
 
 int DenseSymmetricSolver::inverse(int n, Real* out) {

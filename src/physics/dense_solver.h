@@ -104,6 +104,13 @@ class DenseSymmetricSolver {
     SolveOutcome solve(int n, const Real* v, Real* x, SolverTier requested = SolverTier::Fast,
                        SolveStart start = SolveStart::Fresh);
 
+    // Solves P x = v for one more right-hand side after solve() of the same P, to the same
+    // precision, with what that solve left: the Gauss-Jordan inverse, the exact tier's factor,
+    // or the double Cholesky factor as the preconditioner of the refinement (the exact tier's
+    // factor is made when that does not converge). Returns 0, or the 1-based singular pivot
+    // (x then all 0).
+    int solve_additional(int n, const Real* v, Real* x);
+
     // The matrix last filled through matrix(n), row-major with leading dimension n.
     const Real* matrix_data() const { return p_.data(); }
     // The double Cholesky factor U (P ~ U^T U, U column-major upper, that is the row-major lower
@@ -147,8 +154,9 @@ class DenseSymmetricSolver {
     Held held_ = Held::Nothing;
     int held_n_ = -1;
     int held_pivot_ = 0;
-    int cholesky_n_ = -1; // size of the double Cholesky factor held in dwork_, -1 when none
-    int start_n_ = -1;    // size of the solutions held in start_x_, start_y_, -1 when none
+    int cholesky_n_ = -1;    // size of the double Cholesky factor held in dwork_, -1 when none
+    int start_n_ = -1;       // size of the solutions held in start_x_, start_y_, -1 when none
+    bool last_warm_ = false; // the last solve() refined with the factor of an earlier P
 
     // Makes room for the exact tier's factorisation of size n.
     void ensure_exact_storage(int n);
@@ -161,6 +169,7 @@ class DenseSymmetricSolver {
     GrowingBuffer<double> rhs_;             // two right-hand sides of the fast tier, column-major
     GrowingBuffer<Real> start_x_, start_y_; // the solutions warm starts begin from
     GrowingBuffer<Real> residual_;          // the fast tier's two residuals in long double
+    GrowingBuffer<Real> extra_y_;           // scratch of solve_additional
     GrowingBuffer<double> pdiag_, products_, products_scratch_;
     // Packed operands of the blocked LDL^T, each long double split exactly into hi + lo doubles.
     GrowingBuffer<double> w_hi_, w_lo_;                   // W = L D of the panel, by row

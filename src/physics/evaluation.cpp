@@ -175,6 +175,101 @@ void compute_positions(SystemModel& model, const Options& options) {
     }
 }
 
+namespace {
+
+// Isolated conductors. Their spheres were solved at 0 V: x0 = P^-1 V. With y_c = P^-1 e_c, e_c
+// the indicator of conductor c's spheres, the charges are q = x0 + sum_c phi_c y_c, and the
+// potentials phi follow from each isolated conductor's total charge Q_c:
+//   sum_c (e_c' . y_c) phi_c = Q_c' / (4 pi e0) - e_c' . x0,
+// a small system whose matrix is the Maxwell capacitance matrix of the isolated conductors
+// (symmetric, positive definite for a positive definite P), solved with partial pivoting.
+bool float_isolated_conductors(const SystemModel& model, EvaluationWorkspace& ws, Evaluation& ev) {
+    const int n = ws.n_active;
+    std::vector<int> floating; // isolated conductors with spheres in the matrix
+    std::vector<int> slot(static_cast<std::size_t>(model.conductor_count) + 1, -1);
+    std::vector<int> first_sphere;
+    for (int a = 0; a < n; ++a) {
+        const int c = model.spheres[ws.active[a]].conductor;
+        if (c < 1 || c > model.conductor_count || !model.conductors[c].isolated || slot[c] >= 0)
+            continue;
+        slot[c] = static_cast<int>(floating.size());
+        floating.push_back(c);
+        first_sphere.push_back(ws.active[a]);
+    }
+    const int m = static_cast<int>(floating.size());
+    if (m == 0)
+        return true;
+    const auto size = static_cast<std::size_t>(n);
+    std::vector<Real> e(size), y(static_cast<std::size_t>(m) * size);
+    auto column = [&](int k) { return y.data() + static_cast<std::size_t>(k) * size; };
+    for (int k = 0; k < m; ++k) {
+        for (int a = 0; a < n; ++a)
+            e[a] = model.spheres[ws.active[a]].conductor == floating[k] ? 1 : 0;
+        if (const int pivot = ws.solver.solve_additional(n, e.data(), column(k))) {
+            ev.diagnostics.singular_pivot = ws.active[pivot - 1];
+            return false;
+        }
+    }
+    // A (m x m) and b, row k for conductor floating[k].
+    std::vector<Real> A(static_cast<std::size_t>(m) * m, 0), b(static_cast<std::size_t>(m), 0);
+    for (int k = 0; k < m; ++k)
+        b[k] = model.conductors[floating[k]].charge / FOUR_PI_E0;
+    for (int a = 0; a < n; ++a) {
+        const int k = slot[model.spheres[ws.active[a]].conductor];
+        if (k < 0)
+            continue;
+        b[k] -= ws.solution[a];
+        for (int l = 0; l < m; ++l)
+            A[static_cast<std::size_t>(k) * m + l] += column(l)[a];
+    }
+    Real scale = 0;
+    for (int k = 0; k < m; ++k)
+        scale = std::max(scale, std::fabs(A[static_cast<std::size_t>(k) * m + k]));
+    std::vector<int> order(static_cast<std::size_t>(m));
+    for (int k = 0; k < m; ++k)
+        order[k] = k;
+    auto at = [&](int row, int col) -> Real& { return A[static_cast<std::size_t>(row) * m + col]; };
+    for (int col = 0; col < m; ++col) {
+        int best = col;
+        for (int row = col + 1; row < m; ++row)
+            if (std::fabs(at(row, col)) > std::fabs(at(best, col)))
+                best = row;
+        if (!(std::fabs(at(best, col)) > SINGULAR_PIVOT_LIMIT * scale)) {
+            // The conductors' capacitances are dependent: no potentials can give the charges.
+            ev.diagnostics.singular_pivot = first_sphere[order[col]];
+            return false;
+        }
+        if (best != col) {
+            for (int l = 0; l < m; ++l)
+                std::swap(at(best, l), at(col, l));
+            std::swap(b[best], b[col]);
+            std::swap(order[best], order[col]);
+        }
+        for (int row = col + 1; row < m; ++row) {
+            const Real f = at(row, col) / at(col, col);
+            for (int l = col; l < m; ++l)
+                at(row, l) -= f * at(col, l);
+            b[row] -= f * b[col];
+        }
+    }
+    std::vector<Real> phi(static_cast<std::size_t>(m));
+    for (int k = m - 1; k >= 0; --k) {
+        Real s = b[k];
+        for (int l = k + 1; l < m; ++l)
+            s -= at(k, l) * phi[l];
+        phi[k] = s / at(k, k);
+    }
+    for (int k = 0; k < m; ++k) {
+        ev.potential[static_cast<std::size_t>(floating[k])] = phi[k];
+        const Real* yk = column(k);
+        for (int a = 0; a < n; ++a)
+            ws.solution[a] += phi[k] * yk[a];
+    }
+    return true;
+}
+
+} // namespace
+
 void compute_charges(const SystemModel& model, const Options& options, EvaluationWorkspace& ws,
                      Evaluation& ev) {
     ws.capacitance_valid = false;
@@ -273,10 +368,12 @@ void compute_charges(const SystemModel& model, const Options& options, Evaluatio
         }
     }
 
+    // Spheres of isolated conductors start at 0 V; their potentials are added below.
     for (int a = 0; a < n; ++a) {
         const Sphere& s = spheres[active[a]];
-        ws.voltages[a] =
-            (s.conductor >= 1 && s.conductor <= model.conductor_count) ? model.conductors[s.conductor].V : 0;
+        const bool held = s.conductor >= 1 && s.conductor <= model.conductor_count &&
+                          !model.conductors[s.conductor].isolated;
+        ws.voltages[a] = held ? model.conductors[s.conductor].V : 0;
     }
     const SolveOutcome outcome =
         ws.solver.solve(n, ws.voltages.data(), ws.solution.data(), ws.requested_tier, ws.start);
@@ -294,6 +391,17 @@ void compute_charges(const SystemModel& model, const Options& options, Evaluatio
     } else {
         ev.total_capacitance = outcome.total * FOUR_PI_E0;
         ws.matrix_built = true;
+    }
+    ev.potential.assign(static_cast<std::size_t>(model.conductor_count) + 1, 0);
+    for (int c = 1; c <= model.conductor_count; ++c)
+        if (!model.conductors[c].isolated)
+            ev.potential[static_cast<std::size_t>(c)] = model.conductors[c].V;
+    if (outcome.singular_pivot == 0 && model.has_isolated_conductors() &&
+        !float_isolated_conductors(model, ws, ev)) {
+        for (int a = 0; a < n; ++a)
+            ws.solution[a] = 0;
+        ev.total_capacitance = 0;
+        ws.matrix_built = false;
     }
 
     for (int i = 1; i <= count; ++i)

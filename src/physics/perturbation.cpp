@@ -54,8 +54,9 @@ bool PerturbationBase::prepare(const SystemModel& model, const Options& options,
                                int capacity) {
     n_ = 0;
     const int n = model.sphere_count;
+    // Isolated conductors change their potentials with every perturbation: evaluated in full.
     if (n < WARM_START_MIN_SIZE || n > capacity || plates_possible(model, options) ||
-        base.Q.size() < static_cast<std::size_t>(n) + 1)
+        model.has_isolated_conductors() || base.Q.size() < static_cast<std::size_t>(n) + 1)
         return false;
     for (int i = 1; i <= n; ++i)
         if (!usable(model.spheres[i]))

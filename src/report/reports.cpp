@@ -157,4 +157,11 @@ void report_total_capacitance(const Evaluation& ev, OutputSink& out) {
     out.add_output_line(std::string("Total capacitance = ") + F(ev.total_capacitance * 1e12L, 12, 9) + " pF");
 }
 
+void report_floating_potentials(const SystemModel& model, const Evaluation& ev, OutputSink& out) {
+    for (int c = 1; c <= model.conductor_count; ++c)
+        if (model.conductors[c].isolated)
+            out.add_output_line("The object: " + model.conductors[c].name + " floats at " +
+                                real_to_fixed_text(ev.potential_of(c), 15, 6) + " V");
+}
+
 } // namespace ambrel

@@ -30,5 +30,7 @@ void report_surface_distances(const SystemModel& model, OutputSink& out);
 void report_fields(const SystemModel& model, const Evaluation& ev, OutputSink& out);
 // "Total capacitance = " with the value in pF.
 void report_total_capacitance(const Evaluation& ev, OutputSink& out);
+// The potential each isolated conductor floats at, one line each, in conductor order.
+void report_floating_potentials(const SystemModel& model, const Evaluation& ev, OutputSink& out);
 
 } // namespace ambrel

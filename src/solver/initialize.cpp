@@ -42,6 +42,7 @@ void compute_and_report(Session& session, bool rotational_always) {
         report_forces(model, ev, out);
     compute_rotational_forces(model, session.options, ev);
     report_total_capacitance(ev, out);
+    report_floating_potentials(model, ev, out);
     report_angles(model, out);
     if (session.option(Option::ShowCharges))
         report_charges(model, ev, out);

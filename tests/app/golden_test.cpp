@@ -77,6 +77,13 @@ TEST(Golden, MixedObjectsWithCapacitances) {
                  "mixed_capacitances.expected");
 }
 
+// A ball held at a voltage and an isolated neutral pair: the charge line, the potential the pair
+// floats at after Initialize and after the run, its .Q line in the listing, the capacitances.
+TEST(Golden, IsolatedConductorInductionCalculateCapacitances) {
+    check_golden({"--calculate", "--capacitances", "--list", data_path("induction.bal")},
+                 "induction_calculate.expected");
+}
+
 TEST(Golden, DefaultDescriptionCalculate) {
     check_golden({"--calculate", "--list"}, "default_calculate.expected");
 }
