@@ -237,6 +237,8 @@ Real* DenseSymmetricSolver::matrix(int n) {
         return nullptr;
     held_ = Held::Nothing;
     held_n_ = -1;
+    warm_products_ready_ = false;
+    double_matrix_ready_ = false;
     y_.ensure(static_cast<std::size_t>(n) + 1);
     // Never a null pointer, even for an empty system.
     return p_.ensure(static_cast<std::size_t>(n) * n + 1);
@@ -255,7 +257,7 @@ bool DenseSymmetricSolver::solve_fast(int n, const Real* v, Real* x, Real* y, in
     for (int i = 0; i < n; ++i)
         for (int j = 0; j <= i; ++j)
             A[at(i, j, n)] = static_cast<double>(P[at(i, j, n)]);
-    if (keep_double)
+    if (keep_double && !double_matrix_ready_)
         store_double_matrix(n);
     const char uplo = 'U';
     int info = 0;
@@ -296,13 +298,32 @@ void DenseSymmetricSolver::store_double_matrix(int n) {
 bool DenseSymmetricSolver::solve_warm(int n, const Real* v, Real* x, Real* y, int& steps) {
     if (cholesky_n_ != n || start_n_ != n)
         return false;
-    store_double_matrix(n); // of the new P; the factor in the other triangle stays
+    if (!double_matrix_ready_)
+        store_double_matrix(n); // of the new P; the factor in the other triangle stays
     std::copy(start_x_.data(), start_x_.data() + n, x);
     std::copy(start_y_.data(), start_y_.data() + n, y);
-    return refine(n, v, x, y, true, steps);
+    if (!warm_products_ready_)
+        return refine(n, v, x, y, true, steps);
+    Real* residual = residual_.ensure(2 * static_cast<std::size_t>(n));
+    const Real* product = products_ld_.data();
+    for (int i = 0; i < n; ++i) {
+        residual[i] = v[i] - product[i];
+        residual[n + i] = 1 - product[n + i];
+    }
+    return refine(n, v, x, y, true, steps, true);
 }
 
-bool DenseSymmetricSolver::refine(int n, const Real* v, Real* x, Real* y, bool warm, int& steps) {
+bool DenseSymmetricSolver::warm_start_solutions(int n, SolveStart start, const Real*& x,
+                                                const Real*& y) const {
+    if (start == SolveStart::Fresh || n < WARM_START_MIN_SIZE || cholesky_n_ != n || start_n_ != n)
+        return false;
+    x = start_x_.data();
+    y = start_y_.data();
+    return true;
+}
+
+bool DenseSymmetricSolver::refine(int n, const Real* v, Real* x, Real* y, bool warm, int& steps,
+                                  bool first_residual_ready) {
     const Real* P = p_.data();
     const double* A = dwork_.data();
     const auto size = static_cast<std::size_t>(n);
@@ -323,6 +344,8 @@ bool DenseSymmetricSolver::refine(int n, const Real* v, Real* x, Real* y, bool w
                 residual[i] = v[i];
                 residual[n + i] = 1;
             }
+        } else if (step == 0 && first_residual_ready) {
+            // The caller computed P x and P y while it built P.
         } else if (in_full) {
 #pragma omp parallel for schedule(static)
             for (int i = 0; i < n; ++i) {

@@ -95,6 +95,20 @@ class DenseSymmetricSolver {
     // Returns nullptr when n is outside 0..capacity().
     Real* matrix(int n);
 
+    // What the code filling P may compute on the way, each pass over memory it saves (systems of
+    // WARM_START_MIN_SIZE or more; call after matrix(n), before solve()):
+    //  - the solutions x and y the next solve(n, ..., start) will start from (false when it
+    //    starts fresh). Their products P x and P y go into warm_products(n) (2n, x's first),
+    //    marked by set_warm_products(): the warm refinement's first residual then needs no pass.
+    //  - double_matrix(n): P rounded to double in the row-major strictly upper triangle (leading
+    //    dimension n), double_diagonal(n) its diagonal, marked by set_double_matrix().
+    bool warm_start_solutions(int n, SolveStart start, const Real*& x, const Real*& y) const;
+    Real* warm_products(int n) { return products_ld_.ensure(2 * static_cast<std::size_t>(n)); }
+    void set_warm_products() { warm_products_ready_ = true; }
+    double* double_matrix(int n) { return dwork_.ensure(static_cast<std::size_t>(n) * n); }
+    double* double_diagonal(int n) { return pdiag_.ensure(static_cast<std::size_t>(n)); }
+    void set_double_matrix() { double_matrix_ready_ = true; }
+
     // Solves P x = v and P y = 1 (y summed into outcome.total) for the P filled through
     // matrix(n). requested = Fast: the fast tier when it is acceptable, else the exact tier;
     // Exact forces the exact tier; Reference runs Gauss-Jordan on a copy of P.
@@ -137,7 +151,9 @@ class DenseSymmetricSolver {
     // does not converge quickly (x and y are then garbage).
     bool solve_warm(int n, const Real* v, Real* x, Real* y, int& steps);
     // The refinement loop of both: x and y hold the start, r the first residuals (double).
-    bool refine(int n, const Real* v, Real* x, Real* y, bool warm, int& steps);
+    // With first_residual_ready the residual buffer already holds the first residuals.
+    bool refine(int n, const Real* v, Real* x, Real* y, bool warm, int& steps,
+                bool first_residual_ready = false);
     // P in double into the strictly upper triangle of dwork_ and pdiag_ (large systems).
     void store_double_matrix(int n);
     // LDL^T of P into factor_ (L strictly below the diagonal, D on it); returns 0 or the
@@ -154,9 +170,11 @@ class DenseSymmetricSolver {
     Held held_ = Held::Nothing;
     int held_n_ = -1;
     int held_pivot_ = 0;
-    int cholesky_n_ = -1;    // size of the double Cholesky factor held in dwork_, -1 when none
-    int start_n_ = -1;       // size of the solutions held in start_x_, start_y_, -1 when none
-    bool last_warm_ = false; // the last solve() refined with the factor of an earlier P
+    int cholesky_n_ = -1;              // size of the double Cholesky factor held in dwork_, -1 when none
+    int start_n_ = -1;                 // size of the solutions held in start_x_, start_y_, -1 when none
+    bool last_warm_ = false;           // the last solve() refined with the factor of an earlier P
+    bool warm_products_ready_ = false; // products_ld_ holds P x, P y of the warm start
+    bool double_matrix_ready_ = false; // the upper triangle of dwork_ and pdiag_ hold P in double
 
     // Makes room for the exact tier's factorisation of size n.
     void ensure_exact_storage(int n);
@@ -170,6 +188,7 @@ class DenseSymmetricSolver {
     GrowingBuffer<Real> start_x_, start_y_; // the solutions warm starts begin from
     GrowingBuffer<Real> residual_;          // the fast tier's two residuals in long double
     GrowingBuffer<Real> extra_y_;           // scratch of solve_additional
+    GrowingBuffer<Real> products_ld_;       // P x, P y of the warm start, from the caller
     GrowingBuffer<double> pdiag_, products_, products_scratch_;
     // Packed operands of the blocked LDL^T, each long double split exactly into hi + lo doubles.
     GrowingBuffer<double> w_hi_, w_lo_;                   // W = L D of the panel, by row

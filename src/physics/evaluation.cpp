@@ -66,14 +66,27 @@ void gather_object(Evaluation& ev, int i, int n, bool rotational) {
     ev.f_abs[i] = std::sqrt(ev.fx[i] * ev.fx[i] + ev.fy[i] * ev.fy[i] + ev.fz[i] * ev.fz[i]);
 }
 
+// What the copy of the lower triangle also makes for the solver (systems of WARM_START_MIN_SIZE
+// or more), each a pass over the matrix saved: P in double (its upper triangle, row-major), and
+// the lower-triangle parts of P x and P y for the first residual of a warm start.
+struct CopyExtras {
+    double* upper = nullptr;                     // P in double, or nullptr
+    const Real *x = nullptr, *y = nullptr;       // warm start solutions, or nullptr
+    Real *lower_x = nullptr, *lower_y = nullptr; // sum over a < b of P_ba x_a, P_ba y_a
+};
+
 // Fills the part of the row-major n x n matrix left of the diagonal from the part right of it,
-// in tiles that stay in the cache; long doubles are moved as their 16 bytes.
-void copy_upper_to_lower(Real* P, int n) {
+// in tiles that stay in the cache; long doubles are moved as their 16 bytes. Each row's sums run
+// over its entries in ascending order on one thread.
+void copy_upper_to_lower(Real* P, int n, const CopyExtras& extras) {
     constexpr int TILE = 32;
     const int tiles = (n + TILE - 1) / TILE;
 #pragma omp parallel for schedule(dynamic, 1)
     for (int tb = 0; tb < tiles; ++tb) {
         const int b0 = tb * TILE, b1 = std::min(n, b0 + TILE);
+        if (extras.x)
+            for (int b = b0; b < b1; ++b)
+                extras.lower_x[b] = extras.lower_y[b] = 0;
         for (int a0 = 0; a0 < b1; a0 += TILE) {
             const int a1 = std::min(n, a0 + TILE);
             for (int b = b0; b < b1; ++b) {
@@ -81,6 +94,18 @@ void copy_upper_to_lower(Real* P, int n) {
                 const int end = std::min(a1, b);
                 for (int a = a0; a < end; ++a)
                     std::memcpy(row + a, P + static_cast<std::size_t>(a) * n + b, sizeof(Real));
+                if (extras.upper)
+                    for (int a = a0; a < end; ++a)
+                        extras.upper[static_cast<std::size_t>(a) * n + b] = static_cast<double>(row[a]);
+                if (extras.x) {
+                    Real sx = extras.lower_x[b], sy = extras.lower_y[b];
+                    for (int a = a0; a < end; ++a) {
+                        sx += row[a] * extras.x[a];
+                        sy += row[a] * extras.y[a];
+                    }
+                    extras.lower_x[b] = sx;
+                    extras.lower_y[b] = sy;
+                }
             }
         }
     }
@@ -317,9 +342,27 @@ void compute_charges(const SystemModel& model, const Options& options, Evaluatio
     }
     std::vector<std::pair<int, int>> special_pairs;
 
-    // Rows are independent; each writes its part right of the diagonal, contiguously, and the
-    // left part is copied from there afterwards. The plate counter and constant are gathered
-    // afterwards in row order.
+    // Large systems: P x and P y of the warm start's solutions, and P in double, on the way.
+    CopyExtras extras;
+    const Real *warm_x = nullptr, *warm_y = nullptr;
+    const bool warm_products = ws.solver.warm_start_solutions(n, ws.start, warm_x, warm_y);
+    thread_local std::vector<Real> partial_products;
+    Real *upper_x = nullptr, *upper_y = nullptr;
+    if (warm_products) {
+        partial_products.resize(4 * static_cast<std::size_t>(n));
+        extras.x = warm_x;
+        extras.y = warm_y;
+        extras.lower_x = partial_products.data();
+        extras.lower_y = extras.lower_x + n;
+        upper_x = extras.lower_y + n;
+        upper_y = upper_x + n;
+    }
+    if (n >= WARM_START_MIN_SIZE)
+        extras.upper = ws.solver.double_matrix(n);
+
+        // Rows are independent; each writes its part right of the diagonal, contiguously, and the
+        // left part is copied from there afterwards. The plate counter and constant are gathered
+        // afterwards in row order.
 #pragma omp parallel reduction(+ : plate_count)
     {
         std::vector<std::pair<int, int>> found;
@@ -346,11 +389,36 @@ void compute_charges(const SystemModel& model, const Options& options, Evaluatio
                 }
                 Pa[b] = p;
             }
+            if (warm_products) {
+                // The row's part right of the diagonal, still in the cache.
+                Real sx = 0, sy = 0;
+                for (int b = a + 1; b < n; ++b) {
+                    sx += Pa[b] * warm_x[b];
+                    sy += Pa[b] * warm_y[b];
+                }
+                upper_x[a] = sx;
+                upper_y[a] = sy;
+            }
         }
 #pragma omp critical(ambrel_special_pairs)
         special_pairs.insert(special_pairs.end(), found.begin(), found.end());
     }
-    copy_upper_to_lower(P, n);
+    copy_upper_to_lower(P, n, extras);
+    if (extras.upper) {
+        double* diagonal = ws.solver.double_diagonal(n);
+        for (int a = 0; a < n; ++a)
+            diagonal[a] = static_cast<double>(P[static_cast<std::size_t>(a) * n + a]);
+        ws.solver.set_double_matrix();
+    }
+    if (warm_products) {
+        Real* product = ws.solver.warm_products(n);
+        for (int a = 0; a < n; ++a) {
+            const Real diagonal = P[static_cast<std::size_t>(a) * n + a];
+            product[a] = extras.lower_x[a] + diagonal * warm_x[a] + upper_x[a];
+            product[n + a] = extras.lower_y[a] + diagonal * warm_y[a] + upper_y[a];
+        }
+        ws.solver.set_warm_products();
+    }
     collect_special_pairs(special_pairs, n, ws.special_start, ws.special);
     diag.plate_pairs = plate_count;
     if (plate_count > 0) {
