@@ -66,50 +66,9 @@ void gather_object(Evaluation& ev, int i, int n, bool rotational) {
     ev.f_abs[i] = std::sqrt(ev.fx[i] * ev.fx[i] + ev.fy[i] * ev.fy[i] + ev.fz[i] * ev.fz[i]);
 }
 
-// What the copy of the lower triangle also makes for the solver (systems of WARM_START_MIN_SIZE
-// or more), each a pass over the matrix saved: P in double (its upper triangle, row-major), and
-// the lower-triangle parts of P x and P y for the first residual of a warm start.
-struct CopyExtras {
-    double* upper = nullptr;                     // P in double, or nullptr
-    const Real *x = nullptr, *y = nullptr;       // warm start solutions, or nullptr
-    Real *lower_x = nullptr, *lower_y = nullptr; // sum over a < b of P_ba x_a, P_ba y_a
-};
-
-// Fills the part of the row-major n x n matrix left of the diagonal from the part right of it,
-// in tiles that stay in the cache; long doubles are moved as their 16 bytes. Each row's sums run
-// over its entries in ascending order on one thread.
-void copy_upper_to_lower(Real* P, int n, const CopyExtras& extras) {
-    constexpr int TILE = 32;
-    const int tiles = (n + TILE - 1) / TILE;
-#pragma omp parallel for schedule(dynamic, 1)
-    for (int tb = 0; tb < tiles; ++tb) {
-        const int b0 = tb * TILE, b1 = std::min(n, b0 + TILE);
-        if (extras.x)
-            for (int b = b0; b < b1; ++b)
-                extras.lower_x[b] = extras.lower_y[b] = 0;
-        for (int a0 = 0; a0 < b1; a0 += TILE) {
-            const int a1 = std::min(n, a0 + TILE);
-            for (int b = b0; b < b1; ++b) {
-                Real* row = P + static_cast<std::size_t>(b) * n;
-                const int end = std::min(a1, b);
-                for (int a = a0; a < end; ++a)
-                    std::memcpy(row + a, P + static_cast<std::size_t>(a) * n + b, sizeof(Real));
-                if (extras.upper)
-                    for (int a = a0; a < end; ++a)
-                        extras.upper[static_cast<std::size_t>(a) * n + b] = static_cast<double>(row[a]);
-                if (extras.x) {
-                    Real sx = extras.lower_x[b], sy = extras.lower_y[b];
-                    for (int a = a0; a < end; ++a) {
-                        sx += row[a] * extras.x[a];
-                        sy += row[a] * extras.y[a];
-                    }
-                    extras.lower_x[b] = sx;
-                    extras.lower_y[b] = sy;
-                }
-            }
-        }
-    }
-}
+// Side of the square tiles the elastance matrix is built in: a tile and its mirror image stay
+// in the cache together.
+constexpr int BUILD_TILE = 64;
 
 // The special pairs (a < b) as a list per row, ascending, both ways round.
 void collect_special_pairs(std::vector<std::pair<int, int>>& pairs, int n, std::vector<int>& start,
@@ -342,69 +301,97 @@ void compute_charges(const SystemModel& model, const Options& options, Evaluatio
     }
     std::vector<std::pair<int, int>> special_pairs;
 
-    // Large systems: P x and P y of the warm start's solutions, and P in double, on the way.
-    CopyExtras extras;
+    // Large systems: P in double for the solver's residual updates and, when the solve starts
+    // warm, P x and P y of the solutions it starts from (its first residual), made on the way.
     const Real *warm_x = nullptr, *warm_y = nullptr;
     const bool warm_products = ws.solver.warm_start_solutions(n, ws.start, warm_x, warm_y);
-    thread_local std::vector<Real> partial_products;
-    Real *upper_x = nullptr, *upper_y = nullptr;
+    double* upper_double = n >= WARM_START_MIN_SIZE ? ws.solver.double_matrix(n) : nullptr;
+    const int tiles = (n + BUILD_TILE - 1) / BUILD_TILE;
+    // Row sums: right of the diagonal per row; left of it per row and per tile of columns.
+    thread_local std::vector<Real> sums;
+    Real *right_x = nullptr, *right_y = nullptr, *left_x = nullptr, *left_y = nullptr;
     if (warm_products) {
-        partial_products.resize(4 * static_cast<std::size_t>(n));
-        extras.x = warm_x;
-        extras.y = warm_y;
-        extras.lower_x = partial_products.data();
-        extras.lower_y = extras.lower_x + n;
-        upper_x = extras.lower_y + n;
-        upper_y = upper_x + n;
+        const auto size = static_cast<std::size_t>(n);
+        sums.resize(2 * size + 2 * size * static_cast<std::size_t>(tiles));
+        right_x = sums.data();
+        right_y = right_x + size;
+        left_x = right_y + size;
+        left_y = left_x + size * static_cast<std::size_t>(tiles);
     }
-    if (n >= WARM_START_MIN_SIZE)
-        extras.upper = ws.solver.double_matrix(n);
 
-        // Rows are independent; each writes its part right of the diagonal, contiguously, and the
-        // left part is copied from there afterwards. The plate counter and constant are gathered
-        // afterwards in row order.
+    // Tiles of BUILD_TILE x BUILD_TILE at and right of the diagonal, a row of tiles a thread:
+    // each tile is computed row by row, then mirrored left of the diagonal while it is still in
+    // the cache. Every entry has the same arithmetic whatever the tiling; the plate counter and
+    // constant are gathered afterwards in row order, every sum runs in a fixed order.
 #pragma omp parallel reduction(+ : plate_count)
     {
         std::vector<std::pair<int, int>> found;
-#pragma omp for schedule(dynamic, 16) nowait
-        for (int a = 0; a < n; ++a) {
-            Real* Pa = P + static_cast<std::size_t>(a) * n;
-            const Real xa = X[a], ya = Y[a], za = Z[a], ra = R[a];
-            Pa[a] = 1 / ra;
-            for (int b = a + 1; b < n; ++b) {
-                // As clamped_distance, from the packed centres.
-                const Real dx = xa - X[b], dy = ya - Y[b], dz = za - Z[b];
-                const Real d = std::max(std::sqrt(dx * dx + dy * dy + dz * dz), MIN_DISTANCE);
-                Real p;
-                if (use_squares && xa == X[b] && ya == Y[b] &&
-                    aligned_squares(model, spheres[active[a]], spheres[active[b]])) {
-                    const Real side = spheres[active[a]].square_side;
-                    p = square_plate_constant(side, d) / side;
-                    ++plate_count;
-                    found.emplace_back(a, b);
-                } else {
-                    p = 1 / d;
-                    if (d < ra + R[b])
-                        found.emplace_back(a, b);
+#pragma omp for schedule(dynamic, 1) nowait
+        for (int ta = 0; ta < tiles; ++ta) {
+            const int a0 = ta * BUILD_TILE, a1 = std::min(n, a0 + BUILD_TILE);
+            if (warm_products)
+                for (int a = a0; a < a1; ++a)
+                    right_x[a] = right_y[a] = 0;
+            for (int tb = ta; tb < tiles; ++tb) {
+                const int b0 = tb * BUILD_TILE, b1 = std::min(n, b0 + BUILD_TILE);
+                for (int a = a0; a < a1; ++a) {
+                    Real* Pa = P + static_cast<std::size_t>(a) * n;
+                    const Real xa = X[a], ya = Y[a], za = Z[a], ra = R[a];
+                    if (tb == ta)
+                        Pa[a] = 1 / ra;
+                    for (int b = std::max(b0, a + 1); b < b1; ++b) {
+                        // As clamped_distance, from the packed centres.
+                        const Real dx = xa - X[b], dy = ya - Y[b], dz = za - Z[b];
+                        const Real d = std::max(std::sqrt(dx * dx + dy * dy + dz * dz), MIN_DISTANCE);
+                        Real p;
+                        if (use_squares && xa == X[b] && ya == Y[b] &&
+                            aligned_squares(model, spheres[active[a]], spheres[active[b]])) {
+                            const Real side = spheres[active[a]].square_side;
+                            p = square_plate_constant(side, d) / side;
+                            ++plate_count;
+                            found.emplace_back(a, b);
+                        } else {
+                            p = 1 / d;
+                            if (d < ra + R[b])
+                                found.emplace_back(a, b);
+                        }
+                        Pa[b] = p;
+                    }
+                    if (upper_double)
+                        for (int b = std::max(b0, a + 1); b < b1; ++b)
+                            upper_double[static_cast<std::size_t>(a) * n + b] = static_cast<double>(Pa[b]);
+                    if (warm_products) {
+                        Real sx = right_x[a], sy = right_y[a];
+                        for (int b = std::max(b0, a + 1); b < b1; ++b) {
+                            sx += Pa[b] * warm_x[b];
+                            sy += Pa[b] * warm_y[b];
+                        }
+                        right_x[a] = sx;
+                        right_y[a] = sy;
+                    }
                 }
-                Pa[b] = p;
-            }
-            if (warm_products) {
-                // The row's part right of the diagonal, still in the cache.
-                Real sx = 0, sy = 0;
-                for (int b = a + 1; b < n; ++b) {
-                    sx += Pa[b] * warm_x[b];
-                    sy += Pa[b] * warm_y[b];
+                // The mirror image left of the diagonal (long doubles moved as their 16 bytes).
+                for (int b = b0; b < b1; ++b) {
+                    Real* row = P + static_cast<std::size_t>(b) * n;
+                    const int end = std::min(a1, b);
+                    for (int a = a0; a < end; ++a)
+                        std::memcpy(row + a, P + static_cast<std::size_t>(a) * n + b, sizeof(Real));
+                    if (warm_products) {
+                        Real sx = 0, sy = 0;
+                        for (int a = a0; a < end; ++a) {
+                            sx += row[a] * warm_x[a];
+                            sy += row[a] * warm_y[a];
+                        }
+                        left_x[static_cast<std::size_t>(ta) * n + b] = sx;
+                        left_y[static_cast<std::size_t>(ta) * n + b] = sy;
+                    }
                 }
-                upper_x[a] = sx;
-                upper_y[a] = sy;
             }
         }
 #pragma omp critical(ambrel_special_pairs)
         special_pairs.insert(special_pairs.end(), found.begin(), found.end());
     }
-    copy_upper_to_lower(P, n, extras);
-    if (extras.upper) {
+    if (upper_double) {
         double* diagonal = ws.solver.double_diagonal(n);
         for (int a = 0; a < n; ++a)
             diagonal[a] = static_cast<double>(P[static_cast<std::size_t>(a) * n + a]);
@@ -412,10 +399,15 @@ void compute_charges(const SystemModel& model, const Options& options, Evaluatio
     }
     if (warm_products) {
         Real* product = ws.solver.warm_products(n);
-        for (int a = 0; a < n; ++a) {
-            const Real diagonal = P[static_cast<std::size_t>(a) * n + a];
-            product[a] = extras.lower_x[a] + diagonal * warm_x[a] + upper_x[a];
-            product[n + a] = extras.lower_y[a] + diagonal * warm_y[a] + upper_y[a];
+        for (int b = 0; b < n; ++b) {
+            Real sx = 0, sy = 0;
+            for (int ta = 0; ta <= b / BUILD_TILE; ++ta) {
+                sx += left_x[static_cast<std::size_t>(ta) * n + b];
+                sy += left_y[static_cast<std::size_t>(ta) * n + b];
+            }
+            const Real diagonal = P[static_cast<std::size_t>(b) * n + b];
+            product[b] = sx + diagonal * warm_x[b] + right_x[b];
+            product[n + b] = sy + diagonal * warm_y[b] + right_y[b];
         }
         ws.solver.set_warm_products();
     }
