@@ -9,18 +9,21 @@
 #include "description/reader.h"
 #include "model/options.h"
 #include "model/output_sink.h"
+#include "report/capacitance_matrix.h"
 #include "report/capacitance_report.h"
 #include "session/session.h"
 #include "session/snapshot.h"
 #include "solver/initialize.h"
 #include "solver/jacobian.h"
 #include "solver/relaxation.h"
+#include "solver/sweep.h"
 #include "text/numeric_field.h"
 #include "view/camera.h"
 
 #include <cerrno>
 #include <cstring>
 #include <optional>
+#include <unistd.h>
 
 namespace ambrel {
 
@@ -29,6 +32,7 @@ namespace {
 enum class ActionKind {
     List,
     Capacitances,
+    CapacitanceMatrix,
     Calculate,
     Jacobian,
     Bitmap,
@@ -36,13 +40,16 @@ enum class ActionKind {
     FourBalls,
     Pentagon,
     Electroscope,
-    ElectroscopeTable
+    ElectroscopeTable,
+    Sweep
 };
 
 // The closed-form calculators work on their own fields, not on the system.
 bool needs_system(ActionKind kind) {
-    return kind == ActionKind::List || kind == ActionKind::Capacitances || kind == ActionKind::Calculate ||
-           kind == ActionKind::Jacobian || kind == ActionKind::Bitmap || kind == ActionKind::Png;
+    return kind == ActionKind::List || kind == ActionKind::Capacitances ||
+           kind == ActionKind::CapacitanceMatrix || kind == ActionKind::Calculate ||
+           kind == ActionKind::Jacobian || kind == ActionKind::Bitmap || kind == ActionKind::Png ||
+           kind == ActionKind::Sweep;
 }
 
 struct Action {
@@ -57,6 +64,8 @@ struct BatchCommand {
     CalculatorFields calculator_fields;
     std::vector<Action> actions;
     std::optional<std::string> file;
+    std::optional<SweepRequest> sweep;
+    std::optional<std::string> sweep_out; // the file of the sweep's table; standard output without it
     bool help = false;
     bool version = false;
 };
@@ -126,6 +135,8 @@ BatchCommand parse_arguments(const std::vector<std::string>& args) {
             cmd.actions.push_back({ActionKind::List, {}});
         } else if (a == "--capacitances") {
             cmd.actions.push_back({ActionKind::Capacitances, {}});
+        } else if (a == "--capacitance-matrix") {
+            cmd.actions.push_back({ActionKind::CapacitanceMatrix, value("a file name")});
         } else if (a == "--calculate") {
             cmd.actions.push_back({ActionKind::Calculate, {}});
         } else if (a == "--bmp") {
@@ -159,6 +170,16 @@ BatchCommand parse_arguments(const std::vector<std::string>& args) {
             cmd.actions.push_back({ActionKind::Electroscope, {}});
         } else if (a == "--electroscope-table") {
             cmd.actions.push_back({ActionKind::ElectroscopeTable, {}});
+        } else if (a == "--sweep") {
+            if (cmd.sweep)
+                throw UsageError{"--sweep may be given once"};
+            const Result<SweepRequest> request = parse_sweep_request(value("CONDUCTOR=START:STOP:STEP"));
+            if (!request)
+                throw UsageError{"--sweep: " + request.message()};
+            cmd.sweep = *request;
+            cmd.actions.push_back({ActionKind::Sweep, {}});
+        } else if (a == "--sweep-out") {
+            cmd.sweep_out = value("a file name");
         } else if (a == "--field") {
             const std::string assignment = value("NAME=VALUE");
             const auto eq = assignment.find('=');
@@ -176,7 +197,56 @@ BatchCommand parse_arguments(const std::vector<std::string>& args) {
             throw UsageError{"unknown argument: " + a};
         }
     }
+    if (cmd.sweep_out && !cmd.sweep)
+        throw UsageError{"--sweep-out needs --sweep"};
     return cmd;
+}
+
+// --sweep: the sweep and its CSV table, on `out` or in the --sweep-out file, with a progress bar
+// on `err` when that is a terminal. The exit status it asks for: 2 for an unknown conductor or a
+// table that cannot be written, 1 when a point ended with "Too large angles", else 0.
+int sweep_action(Session& session, const BatchCommand& cmd, std::FILE* out, std::FILE* err) {
+    SweepObserver observer;
+    if (::isatty(::fileno(err)) != 0) {
+        const auto show = [err](int done, int count) {
+            constexpr int width = 40;
+            const int filled = static_cast<int>(static_cast<long long>(done) * width / count);
+            const std::string bar = std::string(static_cast<std::size_t>(filled), '#') +
+                                    std::string(static_cast<std::size_t>(width - filled), ' ');
+            std::fprintf(err, "\rSweep [%s] %d/%d", bar.c_str(), done, count);
+            std::fflush(err);
+        };
+        observer.point_started = [show](int index, int count, Real) { show(index, count); };
+        observer.point_done = [show, err](const SweepPoint&, int done, int count) {
+            if (done == count) {
+                show(done, count);
+                std::fputc('\n', err);
+            }
+        };
+    }
+    const Result<SweepResult> result = run_sweep(session, *cmd.sweep, cmd.relaxation, observer);
+    std::fflush(out);
+    if (!result) {
+        std::fprintf(err, "ambrel-batch: --sweep: %s\n", result.message().c_str());
+        return 2;
+    }
+    if (cmd.sweep_out) {
+        if (const Status written = write_sweep_csv(*cmd.sweep_out, *result); !written) {
+            std::fprintf(err, "ambrel-batch: %s\n", written.message().c_str());
+            return 2;
+        }
+    } else {
+        const std::string table = sweep_csv(*result);
+        if (std::fwrite(table.data(), 1, table.size(), out) != table.size() || std::fflush(out) != 0) {
+            std::fprintf(err, "ambrel-batch: cannot write the sweep to standard output: %s\n",
+                         std::strerror(errno));
+            return 2;
+        }
+    }
+    for (const SweepPoint& point : result->points)
+        if (point.end == PointEnd::TooLargeAngles)
+            return 1;
+    return 0;
 }
 
 } // namespace
@@ -197,10 +267,20 @@ std::string batch_usage() {
         "Actions (run after initialising, in the order given):\n"
         "  --list           write the updated system (the List command)\n"
         "  --capacitances   write the capacitances between conductors (the Capacitances command)\n"
+        "  --capacitance-matrix FILE\n"
+        "                   write the capacitance matrix between conductors to a CSV file, in pF: the\n"
+        "                   Maxwell and the mutual (circuit) form; a matrix failing its checks is\n"
+        "                   written all the same, each failure a line of the output\n"
         "  --calculate      relax the strings to equilibrium (the Calculate command, to its end)\n"
         "  --jacobian       write the stability Jacobian of the update law and its eigenvalues\n"
         "  --bmp FILE       draw the 3D view as the window shows it and save it as a BMP file\n"
         "  --png FILE       the same picture saved as a PNG file\n"
+        "  --sweep C=START:STOP:STEP\n"
+        "                   set conductor C to START, START+STEP, ... up to STOP volts, relax at each\n"
+        "                   voltage from the equilibrium before, and write a CSV table of the angles,\n"
+        "                   charges and capacitance at each (once); on standard output, which then\n"
+        "                   receives no panel lines, unless --sweep-out is given\n"
+        "  --sweep-out FILE write the table of --sweep to FILE instead\n"
         "\n"
         "Settings of Calculate and Jacobian (as the window's fields):\n"
         "  --time-step DT         time step (0.05)\n"
@@ -233,8 +313,9 @@ std::string batch_usage() {
                 std::string(field.label) + " (" + std::string(field.window) + ")\n";
     text += "\n"
             "Exit status: 0 done; 1 the description stopped the reader with an error, or a\n"
-            "calculation ended with \"Too large angles\", or a calculator stopped on an error;\n"
-            "2 usage error or unreadable file.\n";
+            "calculation ended with \"Too large angles\", or a calculator stopped on an error, or\n"
+            "the capacitance matrix could not be formed or failed its checks;\n"
+            "2 usage error (also an unknown --sweep conductor) or unreadable file.\n";
     return text;
 }
 
@@ -268,7 +349,11 @@ int run_batch(const std::vector<std::string>& args, std::FILE* out, std::FILE* e
         description = default_description();
     }
 
-    StreamSink sink(out);
+    // A sweep's table on standard output is not mixed with the panel's lines: they are left out.
+    const bool sweep_to_out = cmd.sweep && !cmd.sweep_out;
+    StreamSink stream_sink(out);
+    NullSink no_lines;
+    OutputSink& sink = sweep_to_out ? static_cast<OutputSink&>(no_lines) : stream_sink;
     Session session(sink);
     for (const auto& [option, on] : cmd.switches)
         session.options.set(option, on);
@@ -283,12 +368,17 @@ int run_batch(const std::vector<std::string>& args, std::FILE* out, std::FILE* e
     auto view_initialized = [&] { update_view_transform(camera); };
 
     int status = 0;
+    bool read_failed = false;
     if (initialize) {
         prepare_view_for_initialize(camera, session.view_reset_pending, VIEW_WIDTH, VIEW_HEIGHT);
         const InitializeResult init = initialize_system(session, description);
         view_initialized();
-        if (!init.read_status)
+        if (!init.read_status) {
             status = 1;
+            read_failed = true;
+            if (sweep_to_out)
+                std::fprintf(err, "ambrel-batch: %s\n", init.read_status.message().c_str());
+        }
     }
     auto calculator_done = [&](const Status& result) {
         if (!result) {
@@ -306,6 +396,19 @@ int run_batch(const std::vector<std::string>& args, std::FILE* out, std::FILE* e
         case ActionKind::Capacitances:
             report_capacitances(session.model, session.workspace, sink);
             break;
+        case ActionKind::CapacitanceMatrix: {
+            const CapacitanceMatrixExport done = export_capacitance_matrix(
+                session.model, session.workspace, session.evaluation, action.argument, sink);
+            if (done.end != MatrixExportEnd::Written) {
+                std::fflush(out);
+                std::fprintf(err, "ambrel-batch: %s\n", done.message.c_str());
+            }
+            if (done.end == MatrixExportEnd::WriteFailed)
+                status = 2;
+            else if (done.end == MatrixExportEnd::NotAvailable || !done.violations.empty())
+                status = 1;
+            break;
+        }
         case ActionKind::Calculate: {
             RunObserver observer;
             observer.initialized = [&](const InitializeResult&) { view_initialized(); };
@@ -350,6 +453,12 @@ int run_batch(const std::vector<std::string>& args, std::FILE* out, std::FILE* e
             break;
         case ActionKind::ElectroscopeTable:
             calculator_done(write_electroscope_table(cmd.calculator_fields.electroscope, sink));
+            break;
+        case ActionKind::Sweep:
+            // A description that stopped the reader has nothing to sweep.
+            if (!read_failed)
+                if (const int swept = sweep_action(session, cmd, out, err); swept != 0)
+                    status = swept;
             break;
         }
     }

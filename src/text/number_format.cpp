@@ -116,6 +116,14 @@ std::string real_to_exponent_text(Real value, int width, int decimals) {
     return pad_left(out, width);
 }
 
+std::string format_shortest(Real value) {
+    if (!std::isfinite(value))
+        return non_finite_text(value);
+    char buf[64];
+    const auto res = std::to_chars(buf, buf + sizeof buf, value);
+    return std::string(buf, res.ptr);
+}
+
 Real parse_real(std::string_view text) {
     // The longest valid prefix; a value beyond the extended range reads as the largest one.
     const ScannedNumber number = scan_number(text);

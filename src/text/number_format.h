@@ -23,6 +23,11 @@ std::string real_to_fixed_text(Real value, int width, int decimals);
 // and at least three exponent digits ("1.0000E-004"), right-aligned to `width`.
 std::string real_to_exponent_text(Real value, int width, int decimals);
 
+// The shortest text that reads back as the same extended value: digits, an optional "." and
+// fraction, and "e" with a sign and two or more exponent digits when that is shorter ("12000",
+// "0.3", "1e-05", "3.3509698571428571429"), for tables that other programs read.
+std::string format_shortest(Real value);
+
 // The number in a description field: optional sign, digits with an optional "." and
 // fraction, optional exponent. A malformed field gives the value of its longest valid
 // prefix, or 0. Never throws.

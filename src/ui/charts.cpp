@@ -60,6 +60,18 @@ QChartView* make_view(QChart* chart, QWidget* parent) {
     return view;
 }
 
+// An axis from `low` to `high` at nice numbers; a quantity that does not change still gets an axis
+// of some height.
+void fit_axis(QValueAxis* axis, double low, double high) {
+    if (!(high > low)) {
+        const double room = std::max(std::fabs(low) * 0.05, 1e-9);
+        low -= room;
+        high += room;
+    }
+    axis->setRange(low, high);
+    axis->applyNiceNumbers();
+}
+
 QPushButton* make_export_button(QWidget* parent) {
     auto* button = new QPushButton(QStringLiteral("&Export..."), parent);
     button->setObjectName(QStringLiteral("Bexport"));
@@ -301,18 +313,8 @@ void ElectroscopeChartWindow::redraw() {
                                                    [](QPointF a, QPointF b) { return a.x() < b.x(); });
         auto [y_low, y_high] = std::minmax_element(points.cbegin(), points.cend(),
                                                    [](QPointF a, QPointF b) { return a.y() < b.y(); });
-        // A column that does not change still gets an axis of some height.
-        const auto range = [](QValueAxis* axis, double low, double high) {
-            if (!(high > low)) {
-                const double room = std::max(std::fabs(low) * 0.05, 1e-9);
-                low -= room;
-                high += room;
-            }
-            axis->setRange(low, high);
-            axis->applyNiceNumbers();
-        };
-        range(x_axis_, x_low->x(), x_high->x());
-        range(y_axis_, y_low->y(), y_high->y());
+        fit_axis(x_axis_, x_low->x(), x_high->x());
+        fit_axis(y_axis_, y_low->y(), y_high->y());
     }
 
     QStringList notes;
@@ -461,6 +463,77 @@ void ConvergenceWindow::update_axes() {
 
 void ConvergenceWindow::BexportClick() {
     export_chart(this, view_, dialogs_, QStringLiteral("convergence.png"));
+}
+
+// ---------------------------------------------------------------- the curves of a sweep
+
+SweepChart::SweepChart(DialogProvider& dialogs, QWidget* parent) : QWidget(parent), dialogs_(dialogs) {
+    setObjectName(QStringLiteral("SweepChart"));
+    chart_ = new QChart;
+    chart_->legend()->setAlignment(Qt::AlignBottom);
+    x_axis_ = new QValueAxis;
+    y_axis_ = new QValueAxis;
+    chart_->addAxis(x_axis_, Qt::AlignBottom);
+    chart_->addAxis(y_axis_, Qt::AlignLeft);
+    view_ = make_view(chart_, this);
+    Bexport = make_export_button(this);
+    auto* layout = new QVBoxLayout(this);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->addWidget(view_, 1);
+    layout->addWidget(Bexport, 0, Qt::AlignRight);
+    connect(Bexport, &QPushButton::clicked, this, &SweepChart::BexportClick);
+}
+
+SweepChart::~SweepChart() = default;
+
+void SweepChart::set_curves(const QString& title, const QString& x_title, const QString& y_title,
+                            const std::vector<ChartCurve>& curves) {
+    chart_->removeAllSeries();
+    chart_->setTitle(title);
+    x_axis_->setTitleText(x_title);
+    y_axis_->setTitleText(y_title);
+    bool any = false;
+    double x_low = 0, x_high = 0, y_low = 0, y_high = 0;
+    for (const ChartCurve& curve : curves) {
+        auto* series = new QLineSeries;
+        series->setName(curve.name);
+        series->setPointsVisible(true);
+        series->replace(curve.points);
+        chart_->addSeries(series);
+        series->attachAxis(x_axis_);
+        series->attachAxis(y_axis_);
+        for (const QPointF& p : curve.points) {
+            x_low = any ? std::min(x_low, p.x()) : p.x();
+            x_high = any ? std::max(x_high, p.x()) : p.x();
+            y_low = any ? std::min(y_low, p.y()) : p.y();
+            y_high = any ? std::max(y_high, p.y()) : p.y();
+            any = true;
+        }
+    }
+    chart_->legend()->setVisible(curves.size() > 1);
+    if (any) {
+        fit_axis(x_axis_, x_low, x_high);
+        fit_axis(y_axis_, y_low, y_high);
+    }
+}
+
+int SweepChart::curve_count() const {
+    return static_cast<int>(chart_->series().size());
+}
+
+int SweepChart::point_count() const {
+    int points = 0;
+    for (QAbstractSeries* series : chart_->series())
+        points += static_cast<int>(static_cast<QLineSeries*>(series)->count());
+    return points;
+}
+
+QList<QPointF> SweepChart::curve_points(int curve) const {
+    return static_cast<QLineSeries*>(chart_->series().value(curve))->points();
+}
+
+void SweepChart::BexportClick() {
+    export_chart(this, view_, dialogs_, QStringLiteral("sweep.png"));
 }
 
 } // namespace ambrel::ui

@@ -1,13 +1,16 @@
 // The charts of the window: the electroscope table drawn as a curve (the string angle against the
 // voltage at first, any column against any other on request), and the convergence of a Calculate
 // run (the largest rotational force at each step on a logarithmic scale), drawn while the run
-// goes on. Both export as a PNG picture or an SVG drawing.
+// goes on, and the deflection against the voltage of a sweep. All export as a PNG picture or an
+// SVG drawing.
 #pragma once
 
 #include "calculators/calculator_fields.h"
 #include "ui/command_worker.h"
 #include "ui/dialog_provider.h"
 
+#include <QList>
+#include <QPointF>
 #include <QString>
 #include <QStringList>
 #include <QWidget>
@@ -150,6 +153,46 @@ class ConvergenceWindow : public QWidget {
     QLineSeries* tolerance_ = nullptr;
     QValueAxis* x_axis_ = nullptr;
     QLogValueAxis* y_axis_ = nullptr;
+};
+
+// ---------------------------------------------------------------- the curves of a sweep
+
+// A curve of a chart: its name in the legend and its points.
+struct ChartCurve {
+    QString name;
+    QList<QPointF> points;
+};
+
+// Curves against a common horizontal quantity on value axes that fit every point, with the export
+// button: the deflection against the voltage of a sweep (ui/sweep_window.h). The legend names the
+// curves when there are several.
+class SweepChart : public QWidget {
+    Q_OBJECT
+
+  public:
+    explicit SweepChart(DialogProvider& dialogs, QWidget* parent = nullptr);
+    ~SweepChart() override;
+
+    // Draws these curves in place of those before.
+    void set_curves(const QString& title, const QString& x_title, const QString& y_title,
+                    const std::vector<ChartCurve>& curves);
+    int curve_count() const;
+    // The points drawn, over all curves, and those of one curve.
+    int point_count() const;
+    QList<QPointF> curve_points(int curve) const;
+
+    QChartView* view() const { return view_; }
+    QPushButton* Bexport = nullptr;
+
+  public slots:
+    void BexportClick();
+
+  private:
+    DialogProvider& dialogs_;
+    QChart* chart_ = nullptr;
+    QChartView* view_ = nullptr;
+    QValueAxis* x_axis_ = nullptr;
+    QValueAxis* y_axis_ = nullptr;
 };
 
 } // namespace ambrel::ui

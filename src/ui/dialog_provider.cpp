@@ -16,6 +16,7 @@ const QList<FileType>& save_file_types(SaveKind kind) {
                                         {QStringLiteral("All files (*)"), QString()}};
     static const QList<FileType> charts{{QStringLiteral("PNG pictures (*.png)"), QStringLiteral("png")},
                                         {QStringLiteral("SVG drawings (*.svg)"), QStringLiteral("svg")}};
+    static const QList<FileType> csv{{QStringLiteral("CSV tables (*.csv)"), QStringLiteral("csv")}};
     switch (kind) {
     case SaveKind::Description:
         break;
@@ -25,6 +26,8 @@ const QList<FileType>& save_file_types(SaveKind kind) {
         return output;
     case SaveKind::Chart:
         return charts;
+    case SaveKind::Csv:
+        return csv;
     }
     return descriptions;
 }

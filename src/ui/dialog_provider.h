@@ -22,6 +22,7 @@ enum class SaveKind {
     Picture,     // "Bitmaps", *.bmp, or "PNG pictures", *.png
     Output,      // the output panel as text
     Chart,       // "PNG pictures", *.png, or "SVG drawings", *.svg
+    Csv,         // "CSV tables", *.csv
 };
 
 // A file type a save dialog offers: the filter as the dialog shows it, and the extension that a

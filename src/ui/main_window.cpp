@@ -2,6 +2,7 @@
 
 #include "description/listing.h"
 #include "description/reader.h"
+#include "report/capacitance_matrix.h"
 #include "report/capacitance_report.h"
 #include "solver/initialize.h"
 #include "text/number_format.h"
@@ -15,11 +16,13 @@
 #include "ui/jacobian_window.h"
 #include "ui/main_layout.h"
 #include "ui/nedit.h"
+#include "ui/sweep_window.h"
 #include "ui/view_surface.h"
 #include "ui/window_style.h"
 
 #include <QCheckBox>
 #include <QCloseEvent>
+#include <QFile>
 #include <QFileInfo>
 #include <QFocusEvent>
 #include <QLabel>
@@ -40,6 +43,7 @@
 
 #include <cmath>
 #include <exception>
+#include <stdexcept>
 
 namespace ambrel::ui {
 
@@ -177,6 +181,11 @@ MainWindow::MainWindow(DialogProvider* dialogs, QWidget* parent)
     electroscope_->set_more_window(extra_.get());
     jacobian_ = std::make_unique<JacobianWindow>(*dialogs_);
     convergence_ = std::make_unique<ConvergenceWindow>(*dialogs_);
+    sweep_ = std::make_unique<SweepWindow>(*dialogs_);
+    sweep_->set_host(SweepHost{
+        [this](const SweepRequest& request) { return start_sweep(request); },
+        [this] { request_stop(); },
+    });
     jacobian_->set_host(JacobianHost{
         [this] { return NEdelta->panel_real(); },
         [this](const JacobianSettings& settings) { start_jacobian(settings); },
@@ -413,6 +422,9 @@ void MainWindow::create_menus() {
     Electroscopechart1 = Charts1->addAction(QStringLiteral("&Electroscope table"));
     Electroscopechart1->setObjectName(QStringLiteral("Electroscopechart1"));
     connect(Electroscopechart1, &QAction::triggered, this, &MainWindow::Electroscopechart1Click);
+    Sweep1 = Charts1->addAction(QStringLiteral("&Voltage sweep"));
+    Sweep1->setObjectName(QStringLiteral("Sweep1"));
+    connect(Sweep1, &QAction::triggered, this, &MainWindow::Sweep1Click);
     About = bar->addAction(QStringLiteral("&About"));
     About->setObjectName(QStringLiteral("About"));
     connect(About, &QAction::triggered, this, &MainWindow::AboutClick);
@@ -438,6 +450,7 @@ void MainWindow::create_menus() {
     Save2 = add_popup("Save2", "Save", &MainWindow::Save2Click);
     List1 = add_popup("List1", "List", &MainWindow::List1Click);
     Capacitances1 = add_popup("Capacitances1", "Capacitances", &MainWindow::Capacitances1Click);
+    SaveMatrix1 = add_popup("SaveMatrix1", "Save capacitance matrix...", &MainWindow::SaveMatrix1Click);
     Jacobian1 = add_popup("Jacobian1", "Jacobian", &MainWindow::Jacobian1Click);
     PaintBox1->set_popup_menu(PopupMenu1);
 }
@@ -559,8 +572,10 @@ void MainWindow::set_run_state(bool running, bool stoppable) {
     for (QWidget* button : {static_cast<QWidget*>(Button1), static_cast<QWidget*>(Bcalculate),
                             static_cast<QWidget*>(jacobian_->Button3)})
         button->setEnabled(!running);
-    for (QAction* action : {Open1, Examples1->menuAction(), Reset1, Usesquares, List1, Capacitances1})
+    for (QAction* action :
+         {Open1, Examples1->menuAction(), Reset1, Usesquares, List1, Capacitances1, SaveMatrix1})
         action->setEnabled(!running);
+    sweep_->set_running(running, stoppable && command_ == Command::Sweep);
 }
 
 bool MainWindow::start_command(Command command, bool stoppable, QWidget* error_parent, const QString& status,
@@ -645,8 +660,19 @@ void MainWindow::command_ended(bool failed, const QString& failure) {
         break;
     case Command::Capacitances:
         break;
+    case Command::Sweep:
+        sweep_->sweep_ended(failed);
+        if (failed)
+            status = QStringLiteral("Sweep failed");
+        else if (static_cast<int>(sweep_->result().points.size()) < sweep_->result().planned)
+            status = QStringLiteral("Sweep stopped");
+        else
+            status = QStringLiteral("Sweep done");
+        break;
     }
     set_run_state(false, false);
+    // Initialize may have read other conductors.
+    offer_conductors();
     redraw(); // the session as the command left it
     statusBar()->showMessage(status);
     if (failed)
@@ -683,13 +709,7 @@ void MainWindow::BcalculateClick() {
         refused = field->take_refusal() || refused;
     if (refused)
         return;
-    RelaxationSettings settings;
-    settings.time_step = NEdelta->panel_real();
-    settings.max_steps = NEtentativas->panel_int();
-    settings.force_error_uN = NEtol->panel_real();
-    settings.random_start = CBrandom->isChecked();
-    settings.max_random_error_deg = NEerro->panel_real();
-    settings.damping = NEdamping->panel_real();
+    const RelaxationSettings settings = run_settings();
 
     RunObserver observer = make_observer();
     observer.step_done = [this](int step, Real error) {
@@ -719,6 +739,64 @@ void MainWindow::BcalculateClick() {
                       }) &&
         reads_description)
         description_read();
+}
+
+RelaxationSettings MainWindow::run_settings() const {
+    RelaxationSettings settings;
+    settings.time_step = NEdelta->panel_real();
+    settings.max_steps = NEtentativas->panel_int();
+    settings.force_error_uN = NEtol->panel_real();
+    settings.random_start = CBrandom->isChecked();
+    settings.max_random_error_deg = NEerro->panel_real();
+    settings.damping = NEdamping->panel_real();
+    return settings;
+}
+
+bool MainWindow::start_sweep(const SweepRequest& request) {
+    if (worker_.busy())
+        return false;
+    bool refused = false;
+    for (TNEdit* field : {NEerro, NEdelta, NEtentativas, NEtol, NEdamping})
+        refused = field->take_refusal() || refused;
+    if (refused)
+        return false;
+    SweepObserver observer;
+    observer.run = make_observer();
+    observer.began = [this](const SweepResult& columns) { sweep_->post_columns(columns); };
+    observer.point_started = [this](int index, int count, Real voltage) {
+        feed_.put_status(QStringLiteral("Sweep: point %1 of %2, %3 V")
+                             .arg(index + 1)
+                             .arg(count)
+                             .arg(QString::fromStdString(format_g(voltage))) +
+                         PRESS_STOP);
+    };
+    observer.point_done = [this](const SweepPoint& point, int done, int count) {
+        sweep_->post_point(point, done, count);
+    };
+    observer.run.step_done = [this](int step, Real) {
+        if (step_hook_)
+            step_hook_(step);
+    };
+    // Before the first Initialize (or after an edit) the description is read first, as Calculate does.
+    const bool reads_description = !session_.system_initialized;
+    if (reads_description)
+        prepare_view_for_initialize(camera_, session_.view_reset_pending, VIEW_WIDTH, VIEW_HEIGHT);
+    const bool started =
+        start_command(Command::Sweep, true, sweep_.get(), QStringLiteral("Sweep...") + PRESS_STOP,
+                      [this, request, settings = run_settings(), observer = std::move(observer),
+                       description = description_lines()] {
+                          if (!session_.system_initialized) {
+                              worker_init_ = initialize_system(session_, description);
+                              if (observer.run.initialized)
+                                  observer.run.initialized(worker_init_);
+                          }
+                          const Result<SweepResult> swept = run_sweep(session_, request, settings, observer);
+                          if (!swept)
+                              throw std::runtime_error("Sweep: " + swept.message());
+                      });
+    if (started && reads_description)
+        description_read();
+    return started;
 }
 
 bool MainWindow::start_jacobian(const JacobianSettings& asked) {
@@ -845,7 +923,8 @@ void MainWindow::closeEvent(QCloseEvent* event) {
     for (QWidget* window :
          {static_cast<QWidget*>(about_.get()), static_cast<QWidget*>(extra_.get()),
           static_cast<QWidget*>(electroscope_.get()), static_cast<QWidget*>(electroscope_->chart_window()),
-          static_cast<QWidget*>(jacobian_.get()), static_cast<QWidget*>(convergence_.get())})
+          static_cast<QWidget*>(jacobian_.get()), static_cast<QWidget*>(convergence_.get()),
+          static_cast<QWidget*>(sweep_.get())})
         window->close();
     event->accept();
 }
@@ -861,6 +940,20 @@ void MainWindow::Convergence1Click() {
 void MainWindow::Electroscopechart1Click() {
     // Beside the window the user sees: the electroscope window when it is open, else this one.
     electroscope_->show_chart(electroscope_->isVisible() ? static_cast<QWidget*>(electroscope_.get()) : this);
+}
+
+void MainWindow::Sweep1Click() {
+    offer_conductors();
+    show_window(sweep_.get(), this);
+}
+
+void MainWindow::offer_conductors() {
+    if (worker_.busy())
+        return;
+    std::vector<std::string> names;
+    for (int c = 1; c <= session_.model.conductor_count; ++c)
+        names.push_back(session_.model.conductors[c].name);
+    sweep_->set_conductors(names);
 }
 
 void MainWindow::AboutClick() {
@@ -932,6 +1025,24 @@ void MainWindow::Capacitances1Click() {
         return;
     start_command(Command::Capacitances, false, this, QStringLiteral("Capacitances..."),
                   [this] { report_capacitances(session_.model, session_.workspace, session_.sink()); });
+}
+
+void MainWindow::SaveMatrix1Click() {
+    if (worker_.busy())
+        return;
+    const SaveChoice choice =
+        dialogs_->save_file_name(this, QStringLiteral("capacitances.csv"), SaveKind::Csv);
+    if (choice.cancelled())
+        return;
+    // Forming the matrix is a full inverse, as for Capacitances: the worker does it. Every outcome
+    // is a line of the output panel: where the file is, the failed checks, why it was not written.
+    start_command(Command::Capacitances, false, this, QStringLiteral("Saving the capacitance matrix..."),
+                  [this, path = QFile::encodeName(choice.name).toStdString()] {
+                      const CapacitanceMatrixExport done = export_capacitance_matrix(
+                          session_.model, session_.workspace, session_.evaluation, path, session_.sink());
+                      if (done.end != MatrixExportEnd::Written)
+                          session_.add_output_line(done.message);
+                  });
 }
 
 void MainWindow::Jacobian1Click() {

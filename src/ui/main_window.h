@@ -1,8 +1,9 @@
 // TForm1, the main window: the description editor, the output panel, the 3D view, the command
 // buttons and the numeric fields of the relaxation run, the main menu with the file commands and
 // the option switches, and the view's pop-up menu. It owns the one Session of the program, the
-// camera and the scene, the four tool windows and the chart of a run's convergence. File >
-// Examples opens the sample descriptions (ui/examples.h) as Open does.
+// camera and the scene, the four tool windows, the chart of a run's convergence and the Sweep
+// window (ui/sweep_window.h). File > Examples opens the sample descriptions (ui/examples.h) as Open
+// does.
 //
 // Long commands (Initialize, Calculate, the Jacobian, the capacitances) run on a worker thread, one
 // at a time: while one runs, the commands that read or rebuild the model are disabled, the view
@@ -21,6 +22,7 @@
 #include "solver/initialize.h"
 #include "solver/jacobian.h"
 #include "solver/relaxation.h"
+#include "solver/sweep.h"
 #include "text/numeric_field.h"
 #include "ui/command_worker.h"
 #include "ui/panel_sink.h"
@@ -55,6 +57,7 @@ class DialogProvider;
 class ElectroscopeWindow;
 class ExtraWindow;
 class JacobianWindow;
+class SweepWindow;
 class TNEdit;
 class ViewSurface;
 
@@ -99,6 +102,7 @@ class MainWindow : public QMainWindow {
     ElectroscopeWindow* electroscope_window() const { return electroscope_.get(); }
     JacobianWindow* jacobian_window() const { return jacobian_.get(); }
     ConvergenceWindow* convergence_window() const { return convergence_.get(); }
+    SweepWindow* sweep_window() const { return sweep_.get(); }
 
     // The folder File > Examples lists (default_examples_folder() at start); the menu is filled
     // again from it each time it opens.
@@ -117,8 +121,9 @@ class MainWindow : public QMainWindow {
     bool run_in_progress() const { return worker_.busy(); }
     // The result of the last Calculate run.
     const RelaxationResult& last_run() const { return last_run_; }
-    // Test hooks, called on the worker thread: at the end of every step of a run, and as the
-    // Jacobian begins each object. An exception thrown from one ends the command as a failure.
+    // Test hooks, called on the worker thread: at the end of every step of a run (also of a sweep's
+    // runs), and as the Jacobian begins each object. An exception thrown from one ends the command
+    // as a failure.
     // Set them while no command runs.
     void set_step_hook(std::function<void(int step)> hook) { step_hook_ = std::move(hook); }
     void set_progress_hook(std::function<void(int object, int objects)> hook) {
@@ -127,6 +132,9 @@ class MainWindow : public QMainWindow {
     // Starts the Jacobian on the worker (the Jacobian window's Calculate button); false when a
     // command is under way.
     bool start_jacobian(const JacobianSettings& settings);
+    // Starts a voltage sweep on the worker with the run settings of the fields (the Sweep window's
+    // Run button), after Initialize when the system is not initialised; false when it did not start.
+    bool start_sweep(const SweepRequest& request);
 
     QAction* option_action(Option option) const;
 
@@ -176,6 +184,7 @@ class MainWindow : public QMainWindow {
     QMenu* Charts1 = nullptr;
     QAction* Convergence1 = nullptr;       // "Convergence of the run"
     QAction* Electroscopechart1 = nullptr; // "Electroscope table"
+    QAction* Sweep1 = nullptr;             // "Voltage sweep"
     QAction* About = nullptr;
 
     QMenu* PopupMenu1 = nullptr;
@@ -188,6 +197,7 @@ class MainWindow : public QMainWindow {
     QAction* Save2 = nullptr;
     QAction* List1 = nullptr;
     QAction* Capacitances1 = nullptr;
+    QAction* SaveMatrix1 = nullptr; // "Save capacitance matrix..."
     QAction* Jacobian1 = nullptr;
     QAction* Fit1 = nullptr; // "Fit to system"
 
@@ -214,6 +224,7 @@ class MainWindow : public QMainWindow {
     void Extra2Click();
     void Convergence1Click();
     void Electroscopechart1Click();
+    void Sweep1Click();
     void AboutClick();
     void Rotate1Click();
     void Zoom1Click();
@@ -224,6 +235,7 @@ class MainWindow : public QMainWindow {
     void Save2Click();
     void List1Click();
     void Capacitances1Click();
+    void SaveMatrix1Click();
     void Jacobian1Click();
     void Fit1Click();
     void Clear1Click();
@@ -247,11 +259,15 @@ class MainWindow : public QMainWindow {
     bool event(QEvent* event) override;
 
   private:
-    enum class Command { Initialize, Calculate, Jacobian, Capacitances };
+    enum class Command { Initialize, Calculate, Jacobian, Capacitances, Sweep };
 
     void create_controls(QWidget* client);
     void create_menus();
     void create_shortcuts();
+    // The run settings of the fields (Calculate and the sweep).
+    RelaxationSettings run_settings() const;
+    // The Sweep window's conductors: those of the model (while no command runs).
+    void offer_conductors();
     TNEdit* create_field(QWidget* client, const char* name, tipo_campo type, int left, int width,
                          const QLabel* label);
     QLabel* create_label(QWidget* client, const char* name, const QString& caption, int left);
@@ -341,6 +357,7 @@ class MainWindow : public QMainWindow {
     std::unique_ptr<ElectroscopeWindow> electroscope_;
     std::unique_ptr<JacobianWindow> jacobian_;
     std::unique_ptr<ConvergenceWindow> convergence_;
+    std::unique_ptr<SweepWindow> sweep_;
 
     // Declared last: destroyed first, it waits for a job still running, which uses the above.
     CommandWorker worker_;

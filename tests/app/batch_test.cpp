@@ -3,6 +3,7 @@
 #include "calculators/calculator_fields.h"
 #include "description/reader.h"
 #include "model/options.h"
+#include "text/number_format.h"
 
 #include <QImage>
 #include <QImageReader>
@@ -350,6 +351,178 @@ TEST(Batch, ManualPageDocumentsEveryOptionNameAndField) {
     }
     for (const auto& field : calculator_fields())
         EXPECT_TRUE(documented(std::string(field.name))) << field.name;
+}
+
+} // namespace
+} // namespace ambrel
+
+namespace ambrel {
+namespace {
+
+// The fields of the CSV row that begins with `head` (names without quotes in these tests).
+std::vector<std::string> csv_row(const std::string& text, const std::string& head) {
+    std::vector<std::string> fields;
+    const std::size_t at = text.find("\n" + head);
+    if (at == std::string::npos)
+        return fields;
+    std::istringstream row(text.substr(at + 1, text.find('\n', at + 1) - at - 1));
+    for (std::string field; std::getline(row, field, ',');)
+        fields.push_back(field);
+    return fields;
+}
+
+// The value of the report line that begins with `head`, up to " pF".
+Real reported_pF(const std::vector<std::string>& lines, const std::string& head) {
+    for (const std::string& line : lines)
+        if (line.rfind(head, 0) == 0)
+            return parse_real(line.substr(head.size()));
+    ADD_FAILURE() << head;
+    return 0;
+}
+
+TEST(Batch, CapacitanceMatrixOfTheParallelPlates) {
+    TempDir dir;
+    const std::string csv = (dir.path() / "plates.csv").string();
+    const BatchRun run = batch({"--capacitances", "--capacitance-matrix", csv,
+                                AMBREL_TEST_DATA "/../../examples/parallel_plates.bal"});
+    EXPECT_EQ(run.status, 0);
+    EXPECT_EQ(run.err, "");
+    const auto lines = run.lines();
+    EXPECT_EQ(lines.back(), "Capacitance matrix saved as " + csv);
+    std::ifstream in(csv, std::ios::binary);
+    const std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    EXPECT_EQ(text.rfind("form,conductor,top,bottom\nmaxwell,top,", 0), 0u) << text;
+    EXPECT_EQ(std::count(text.begin(), text.end(), '\n'), 5);
+    const auto top = csv_row(text, "mutual,top,"), bottom = csv_row(text, "maxwell,bottom,");
+    ASSERT_EQ(top.size(), 4u);
+    ASSERT_EQ(bottom.size(), 4u);
+    // The same numbers as the report, which writes 15 digits of them.
+    const auto close = [](Real a, Real b) { return std::fabs(a - b) <= 1e-14L * std::fabs(b); };
+    EXPECT_TRUE(close(parse_real(top[3]), reported_pF(lines, "C(top,bottom)=")));
+    EXPECT_TRUE(close(parse_real(top[2]), reported_pF(lines, "C(top,infinity)=")));
+    EXPECT_TRUE(close(parse_real(bottom[2]), reported_pF(lines, "C[top,bottom]=")));
+    EXPECT_TRUE(close(parse_real(bottom[3]), reported_pF(lines, "C[bottom,bottom]=")));
+    EXPECT_GT(parse_real(top[3]), 2); // about 2.09 pF
+    // Only the file itself is left in the folder.
+    EXPECT_EQ(std::distance(fs::directory_iterator(dir.path()), fs::directory_iterator()), 1);
+}
+
+// Overlapping balls of two conductors: the matrix breaks its rules, is written all the same and
+// each broken rule is a line of the output; the exit status says so.
+TEST(Batch, CapacitanceMatrixThatFailsItsChecks) {
+    TempDir dir;
+    const std::string csv = (dir.path() / "bad.csv").string();
+    const BatchRun run =
+        batch({"--capacitance-matrix", csv,
+               dir.write("overlap.bal", "Ba big 0 0 0 0 0 0 4 1\nBb small 1.5 0 0 0 0 0 1 1\n")});
+    EXPECT_EQ(run.status, 1);
+    EXPECT_EQ(run.err, "");
+    const auto lines = run.lines();
+    EXPECT_EQ(
+        std::count_if(lines.begin(), lines.end(),
+                      [](const std::string& l) { return l.rfind("Invalid capacitance matrix: ", 0) == 0; }),
+        4);
+    EXPECT_EQ(lines.back(), "Capacitance matrix saved as " + csv);
+    EXPECT_TRUE(fs::exists(csv));
+}
+
+TEST(Batch, CapacitanceMatrixNotWritten) {
+    TempDir dir;
+    const std::string balls = dir.write("balls.bal", "Ba A 0 0 0 0 0 0 1 1\nBb B 5 0 0 0 0 0 1 1\n");
+    const std::string unwritable = (dir.path() / "no-folder" / "m.csv").string();
+    const BatchRun failed = batch({"--capacitance-matrix", unwritable, balls});
+    EXPECT_EQ(failed.status, 2);
+    EXPECT_EQ(failed.err, "ambrel-batch: Capacitance matrix not saved: cannot write " + unwritable +
+                              ": No such file or directory\n");
+    EXPECT_FALSE(fs::exists(dir.path() / "no-folder"));
+
+    const std::string csv = (dir.path() / "m.csv").string();
+    // The reader stops on the second line: the conductor stays, the spheres go.
+    const BatchRun stopped = batch(
+        {"--capacitance-matrix", csv, dir.write("bad.bal", "Ba A 0 0 0 0 0 0 1 1\nKx A 0 0 0 0 0 0 1 1\n")});
+    EXPECT_EQ(stopped.status, 1);
+    EXPECT_EQ(stopped.err, "ambrel-batch: Capacitance matrix not saved: the system has no spheres\n");
+    EXPECT_FALSE(fs::exists(csv));
+    EXPECT_EQ(batch({balls, "--capacitance-matrix"}).status, 2); // a file name is needed
+}
+
+} // namespace
+} // namespace ambrel
+
+namespace ambrel {
+namespace {
+
+// The header of a sweep of the default description's conductor: four balls, one conductor.
+// Names holding a blank are quoted.
+const std::string FOUR_BALLS_SWEEP_HEADER =
+    "\"V all (V)\",\"Ax[1] ball1 (deg)\",\"Az[1] ball1 (deg)\",\"Ax[2] ball2 (deg)\",\"Az[2] ball2 (deg)\","
+    "\"Ax[3] ball3 (deg)\",\"Az[3] ball3 (deg)\",\"Ax[4] ball4 (deg)\",\"Az[4] ball4 (deg)\",\"Q all (nC)\","
+    "\"Total capacitance (pF)\",Steps,Converged,End";
+
+// On standard output the table is alone; with --sweep-out it goes to the file and the panel's
+// lines to standard output as usual.
+TEST(Batch, SweepWritesItsTableToStandardOutputOrToAFile) {
+    const BatchRun run = batch({"--sweep", "all=6000:8000:1000"});
+    EXPECT_EQ(run.status, 0);
+    EXPECT_EQ(run.err, ""); // no progress bar where standard error is no terminal
+    const std::vector<std::string> rows = run.lines();
+    ASSERT_EQ(rows.size(), 4u) << run.out;
+    EXPECT_EQ(rows[0], FOUR_BALLS_SWEEP_HEADER);
+    for (std::size_t i = 1; i < rows.size(); ++i) {
+        EXPECT_EQ(rows[i].rfind(std::to_string(5000 + i * 1000) + ",", 0), 0u) << rows[i];
+        EXPECT_EQ(rows[i].substr(rows[i].size() - 12), ",1,converged") << rows[i];
+        EXPECT_EQ(std::count(rows[i].begin(), rows[i].end(), ','), 13);
+    }
+
+    TempDir dir;
+    const std::string csv = (dir.path() / "curve.csv").string();
+    const BatchRun to_file = batch({"--sweep", "all=6000:8000:1000", "--sweep-out", csv});
+    EXPECT_EQ(to_file.status, 0);
+    const std::vector<std::string> lines = to_file.lines();
+    ASSERT_FALSE(lines.empty());
+    EXPECT_EQ(lines.front(), "Reading 6 lines of input");
+    EXPECT_NE(std::find(lines.begin(), lines.end(), "Sweep point 3 of 3: all at 8000 V"), lines.end());
+    EXPECT_EQ(lines.back(), "Sweep done: 3 points");
+    std::ifstream in(csv, std::ios::binary);
+    EXPECT_EQ(std::string(std::istreambuf_iterator<char>(in), {}), run.out); // the same runs
+    EXPECT_EQ(std::distance(fs::directory_iterator(dir.path()), fs::directory_iterator()), 1);
+}
+
+TEST(Batch, SweepErrorsAreMessagesWithTheExitStatusOfTheirKind) {
+    const BatchRun unknown = batch({"--sweep", "none=0:1000:1000"});
+    EXPECT_EQ(unknown.status, 2);
+    EXPECT_EQ(unknown.out, "");
+    EXPECT_EQ(unknown.err, "ambrel-batch: --sweep: unknown conductor 'none' (the conductors are: all)\n");
+
+    const BatchRun zero = batch({"--sweep", "all=0:1000:0"});
+    EXPECT_EQ(zero.status, 2);
+    EXPECT_EQ(zero.err, "ambrel-batch: --sweep: STEP must not be 0\nTry 'ambrel-batch --help'.\n");
+    EXPECT_EQ(batch({"--sweep", "all=0:1000:-1"}).status, 2);
+    EXPECT_EQ(batch({"--sweep", "all=0:1e6:1"}).status, 2);
+    EXPECT_EQ(batch({"--sweep", "0:1000:100"}).status, 2);
+    EXPECT_EQ(batch({"--sweep"}).status, 2);
+    EXPECT_EQ(batch({"--sweep", "all=0:1:1", "--sweep", "all=0:1:1"}).status, 2);
+    EXPECT_EQ(batch({"--sweep-out", "curve.csv"}).status, 2);
+
+    TempDir dir;
+    const std::string unwritable = (dir.path() / "no-folder" / "curve.csv").string();
+    const BatchRun failed = batch({"--sweep", "all=0:0:1", "--sweep-out", unwritable});
+    EXPECT_EQ(failed.status, 2);
+    EXPECT_EQ(failed.err, "ambrel-batch: cannot write " + unwritable + ": No such file or directory\n");
+
+    // A description that stops the reader is not swept: its message goes to standard error.
+    const BatchRun unread =
+        batch({"--sweep", "all=0:1:1", dir.write("bad.bal", "Kx all 0 0 0 10 0 0 1 1\n")});
+    EXPECT_EQ(unread.status, 1);
+    EXPECT_EQ(unread.out, "");
+    EXPECT_EQ(unread.err, "ambrel-batch: Unknown element: [Kx all 0 0 0 10 0 0 1 1]\n");
+
+    // Diverging runs are marked in the table, which is written whole; the status says so.
+    const BatchRun diverged = batch({"--time-step", "10000", "--sweep", "all=1000:2000:1000"});
+    EXPECT_EQ(diverged.status, 1);
+    const std::vector<std::string> rows = diverged.lines();
+    ASSERT_EQ(rows.size(), 3u);
+    EXPECT_EQ(rows[2].substr(rows[2].size() - 19), ",0,too-large-angles");
 }
 
 } // namespace

@@ -489,7 +489,8 @@ TEST_F(WindowBehaviourTest, MainMenuHasDistinctAltKeys) {
     for (const QAction* item : window->Charts1->actions())
         chart_keys << QKeySequence::mnemonic(item->text());
     EXPECT_EQ(chart_keys,
-              QList<QKeySequence>({QKeySequence(Qt::ALT | Qt::Key_C), QKeySequence(Qt::ALT | Qt::Key_E)}));
+              QList<QKeySequence>({QKeySequence(Qt::ALT | Qt::Key_C), QKeySequence(Qt::ALT | Qt::Key_E),
+                                   QKeySequence(Qt::ALT | Qt::Key_V)}));
 }
 
 } // namespace

@@ -1,0 +1,328 @@
+// Voltage sweeps: the range rules, a calibration curve of two balls, points that fail without
+// ending the sweep, each point starting from the equilibrium before it, Stop, and the CSV table.
+#include "../support/test_system.h"
+#include "solver/relaxation.h"
+#include "solver/sweep.h"
+#include "text/number_format.h"
+#include "text/numeric_field.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <unistd.h>
+
+namespace ambrel {
+namespace {
+
+using testing_support::TestSystem;
+
+const std::vector<std::string> TWO_BALLS{"Ba all -2 0 0 10 180 10 0.5 0.2", "Bb all 2 0 0 10 0 10 0.5 0.2",
+                                         ".V all 3000"};
+
+SweepRequest request(const std::string& text) {
+    const Result<SweepRequest> parsed = parse_sweep_request(text);
+    EXPECT_TRUE(parsed.ok()) << text << ": " << parsed.message();
+    return parsed.ok() ? *parsed : SweepRequest{};
+}
+
+SweepResult sweep(TestSystem& sys, const std::string& text, const RelaxationSettings& settings = {},
+                  const SweepObserver& observer = {}) {
+    const Result<SweepResult> result = run_sweep(sys.session, request(text), settings, observer);
+    EXPECT_TRUE(result.ok()) << result.message();
+    return result.ok() ? *result : SweepResult{};
+}
+
+std::string range_error(const std::string& text) {
+    const Result<SweepRange> range = parse_sweep_range(text);
+    EXPECT_FALSE(range.ok()) << text;
+    return range.message();
+}
+
+TEST(SweepRange, PointsAreStartPlusIStepUpToStopAllowingRounding) {
+    const auto count = [](const std::string& text) {
+        const Result<SweepRange> range = parse_sweep_range(text);
+        EXPECT_TRUE(range.ok()) << text << ": " << range.message();
+        return range.ok() ? *sweep_point_count(*range) : -1;
+    };
+    EXPECT_EQ(count("0:12000:1000"), 13);
+    EXPECT_EQ(count("0:1:0.1"), 11); // 10 * 0.1 is not exactly 1
+    EXPECT_EQ(count("0:0.3:0.1"), 4);
+    EXPECT_EQ(count("0:1:0.3"), 4);
+    EXPECT_EQ(count("1.1:1.4:0.1"), 4); // (1.4 - 1.1) / 0.1 is a little below 3
+    EXPECT_EQ(count("0:0.9:0.3"), 4);
+    EXPECT_EQ(count("12000:0:-1000"), 13);
+    EXPECT_EQ(count("5:5:1"), 1);
+    EXPECT_EQ(count("5:5:-1"), 1);
+    EXPECT_EQ(count(" -1e3:1E3:5e2"), 5);
+    EXPECT_EQ(count("0:99999:1"), MAX_SWEEP_POINTS);
+
+    const SweepRange range = *parse_sweep_range("0:1:0.1");
+    EXPECT_EQ(sweep_voltage(range, 7), 7 * 0.1L); // from i, not accumulated
+    EXPECT_EQ(sweep_voltage(*parse_sweep_range("0:12000:1000"), 12), 12000);
+    EXPECT_EQ(sweep_voltage(*parse_sweep_range("100:0:-25"), 4), 0);
+}
+
+TEST(SweepRange, WrongRangesAreErrorsThatSayWhy) {
+    EXPECT_EQ(range_error("0:1000:0"), "STEP must not be 0");
+    EXPECT_EQ(range_error("5:5:0"), "STEP must not be 0");
+    EXPECT_EQ(range_error("0:12000:-1000"), "a STEP of -1000 goes from START 0 away from STOP 12000");
+    EXPECT_EQ(range_error("0:100000:1"), "the range has 100001 points; a sweep has at most 100000");
+    EXPECT_EQ(range_error("-1e4932:1e4932:1"), "the range has INF points; a sweep has at most 100000");
+    EXPECT_EQ(range_error("0:1x:1"), "STOP '1x' is not a valid number");
+    EXPECT_EQ(range_error("0::1"), "STOP '' is not a valid number");
+    EXPECT_EQ(range_error("0:1:1e99999"), "STEP '1e99999' is not a valid number");
+    EXPECT_EQ(range_error("0:1"), "the range needs START:STOP:STEP, not '0:1'");
+    EXPECT_EQ(range_error("0:1:1:1"), "the range needs START:STOP:STEP, not '0:1:1:1'");
+
+    EXPECT_EQ(request("all=0:1:1").conductor, "all");
+    EXPECT_EQ(request("a=b=0:2:1").conductor, "a=b"); // the range holds no "="
+    EXPECT_EQ(parse_sweep_request("0:1:1").message(), "CONDUCTOR=START:STOP:STEP is needed, not '0:1:1'");
+    EXPECT_FALSE(parse_sweep_request("=0:1:1").ok());
+    EXPECT_EQ(parse_sweep_request("all=0:1:0").message(), "STEP must not be 0");
+}
+
+TEST(Sweep, NeedsAnInitialisedSystemAndAKnownConductor) {
+    TestSystem sys;
+    EXPECT_FALSE(run_sweep(sys.session, request("all=0:1:1"), {}).ok());
+    sys.init(TWO_BALLS);
+    const std::size_t lines = sys.sink.lines.size();
+    EXPECT_EQ(run_sweep(sys.session, request("none=0:1:1"), {}).message(),
+              "unknown conductor 'none' (the conductors are: all)");
+    EXPECT_EQ(sys.sink.lines.size(), lines); // nothing ran
+}
+
+// Two balls on one conductor: the deflection grows with the voltage, from hanging straight down
+// at 0 V, and each point is the equilibrium a Calculate run finds at that voltage from the start.
+// (Straight down the azimuth has no meaning: at 0 V the run need not meet the force error.)
+TEST(Sweep, TwoBallsDeflectMoreAtEveryHigherVoltage) {
+    TestSystem sys;
+    sys.init(TWO_BALLS);
+    RelaxationSettings settings;
+    settings.max_steps = 5000;
+    const SweepResult result = sweep(sys, "all=0:10000:1000", settings);
+    ASSERT_EQ(result.points.size(), 11u);
+    EXPECT_EQ(result.planned, 11);
+    EXPECT_FALSE(result.stopped);
+    ASSERT_EQ(result.objects, (std::vector<int>{1, 2}));
+    EXPECT_EQ(result.conductor_names, std::vector<std::string>{"all"});
+    for (std::size_t i = 0; i < result.points.size(); ++i) {
+        const SweepPoint& p = result.points[i];
+        EXPECT_EQ(p.voltage, 1000.0L * static_cast<Real>(i));
+        EXPECT_TRUE(p.converged() || i == 0) << i;
+        EXPECT_NEAR(p.Az[0], p.Az[1], 1e-9L);
+        EXPECT_NEAR(p.charges[0], p.capacitance * p.voltage, 1e-6L * p.capacitance * p.voltage + 1e-30L);
+        if (i > 0) {
+            EXPECT_GT(p.Az[0], result.points[i - 1].Az[0]) << i;
+            EXPECT_GT(p.charges[0], result.points[i - 1].charges[0]) << i;
+        }
+    }
+    EXPECT_LT(std::fabs(result.points[0].Az[0]), deg_to_rad(0.01L));
+    SweepPoint folded;
+    folded.Az = {-0.25L, 2 * PI + 0.25L, PI + 0.25L};
+    for (std::size_t k = 0; k < folded.Az.size(); ++k)
+        EXPECT_NEAR(folded.deflection(k), k < 2 ? 0.25L : PI - 0.25L, 1e-15L);
+    EXPECT_GT(result.points.back().Az[0], deg_to_rad(2.0L));
+    // The system is left at the last point.
+    EXPECT_EQ(sys.model().conductors[1].V, 10000);
+    EXPECT_EQ(sys.o(1).Az, result.points.back().Az[0]);
+
+    TestSystem alone;
+    std::vector<std::string> at_6kV = TWO_BALLS;
+    at_6kV.back() = ".V all 6000";
+    alone.init(at_6kV);
+    run_calculate(alone.session, at_6kV, settings);
+    EXPECT_NEAR(result.points[6].Az[0], alone.o(1).Az, deg_to_rad(1e-4L));
+    EXPECT_NEAR(result.points[6].capacitance, alone.ev().total_capacitance,
+                1e-6L * alone.ev().total_capacitance);
+}
+
+// The second sweep starts where the first ended: at the same voltage its run is already there.
+TEST(Sweep, EachPointStartsFromTheEquilibriumBeforeIt) {
+    TestSystem sys;
+    sys.init(TWO_BALLS);
+    const SweepResult first = sweep(sys, "all=0:6000:2000");
+    ASSERT_EQ(first.points.size(), 4u);
+    EXPECT_GT(first.points[3].steps, 20);
+    const SweepResult again = sweep(sys, "all=6000:6000:1");
+    ASSERT_EQ(again.points.size(), 1u);
+    EXPECT_TRUE(again.points[0].converged());
+    EXPECT_LE(again.points[0].steps, 2);
+
+    // From the description's angles the same voltage takes many steps.
+    TestSystem fresh;
+    fresh.init(TWO_BALLS);
+    EXPECT_GT(sweep(fresh, "all=6000:6000:1").points[0].steps, 20);
+}
+
+TEST(Sweep, APointThatDoesNotConvergeIsMarkedAndTheSweepGoesOn) {
+    TestSystem sys;
+    sys.init(TWO_BALLS);
+    RelaxationSettings few;
+    few.max_steps = 3;
+    const SweepResult limited = sweep(sys, "all=0:4000:1000", few);
+    ASSERT_EQ(limited.points.size(), 5u);
+    for (const SweepPoint& p : limited.points) {
+        EXPECT_EQ(p.end, PointEnd::StepLimit);
+        EXPECT_FALSE(p.converged());
+        EXPECT_EQ(p.steps, 3);
+    }
+    // The runs go on from where the last one ended: five runs of 3 steps at (almost) one voltage
+    // end where one run of 15 steps does.
+    TestSystem pieces;
+    pieces.init(TWO_BALLS);
+    const SweepResult steps = sweep(pieces, "all=3000:3000.0004:0.0001", few);
+    ASSERT_EQ(steps.points.size(), 5u);
+    TestSystem whole;
+    whole.init(TWO_BALLS);
+    RelaxationSettings fifteen;
+    fifteen.max_steps = 15;
+    run_calculate(whole.session, TWO_BALLS, fifteen);
+    EXPECT_NEAR(steps.points[4].Az[0], whole.o(1).Az, 1e-7L);
+    EXPECT_GT(std::fabs(steps.points[4].Az[0] - steps.points[0].Az[0]), 1e-4L);
+
+    // A diverging run: the point keeps what it ended with, the next starts from the last good state.
+    TestSystem wild;
+    wild.init(TWO_BALLS);
+    const Real Az_before = wild.o(1).Az;
+    RelaxationSettings huge;
+    huge.time_step = 10000;
+    const SweepResult diverged = sweep(wild, "all=2000:4000:1000", huge);
+    ASSERT_EQ(diverged.points.size(), 3u);
+    for (const SweepPoint& p : diverged.points) {
+        EXPECT_EQ(p.end, PointEnd::TooLargeAngles);
+        EXPECT_FALSE(p.usable());
+        EXPECT_GT(std::fabs(p.Az[0]), 1000);
+    }
+    EXPECT_EQ(wild.o(1).Az, Az_before);
+    EXPECT_TRUE(wild.ev().forces_valid);
+    EXPECT_EQ(wild.count("Too large angles. The system may be unstable"), 3);
+}
+
+TEST(Sweep, StopEndsTheSweepAndAStoppedRunIsNotAPoint) {
+    // Stop between two points.
+    TestSystem sys;
+    sys.init(TWO_BALLS);
+    SweepObserver observer;
+    int done_calls = 0;
+    observer.point_done = [&](const SweepPoint&, int done, int count) {
+        EXPECT_EQ(done, ++done_calls);
+        EXPECT_EQ(count, 11);
+        if (done == 2)
+            sys.session.stop_requested = true;
+    };
+    const SweepResult between = sweep(sys, "all=0:10000:1000", {}, observer);
+    EXPECT_TRUE(between.stopped);
+    EXPECT_EQ(between.points.size(), 2u);
+    EXPECT_EQ(between.planned, 11);
+    EXPECT_TRUE(sys.said("Sweep stopped after 2 of 11 points"));
+    EXPECT_FALSE(sys.session.stop_requested);
+
+    // Stop during a run: that point is not kept.
+    int point = 0;
+    SweepObserver in_run;
+    in_run.point_started = [&](int index, int, Real) { point = index; };
+    in_run.run.step_done = [&](int step, Real) {
+        if (point == 1 && step == 3)
+            sys.session.stop_requested = true;
+    };
+    const SweepResult during = sweep(sys, "all=0:10000:1000", {}, in_run);
+    EXPECT_TRUE(during.stopped);
+    EXPECT_EQ(during.points.size(), 1u);
+
+    // Stop while a run writes its final reports: the point is kept, the sweep ends.
+    SweepObserver at_end;
+    at_end.run.steps_ended = [&] { sys.session.stop_requested = true; };
+    const SweepResult reports = sweep(sys, "all=0:10000:1000", {}, at_end);
+    EXPECT_TRUE(reports.stopped);
+    EXPECT_EQ(reports.points.size(), 1u);
+}
+
+// A fixed object, a composite one, a name that needs quotes and two conductors.
+const std::vector<std::string> MIXED{"Bfixed ba,se 0 0 0 0 0 0 1 1", "Ba\"q top -2 0 0 10 180 10 0.5 0.2",
+                                     "Ebox top 2 0 0 10 0 10 0.5 0.2", ".V ba,se 500", ".V top 2000"};
+
+TEST(SweepTable, ColumnsNameTheObjectsAndConductorsAndRowsHoldEveryPoint) {
+    TestSystem sys;
+    sys.init(MIXED);
+    const SweepResult result = sweep(sys, "top=1000:3000:1000");
+    ASSERT_EQ(result.points.size(), 3u);
+    EXPECT_EQ(sys.model().conductors[1].V, 500); // the other conductor keeps its voltage
+
+    const std::vector<std::string> names = sweep_column_names(result);
+    EXPECT_EQ(names, (std::vector<std::string>{"V top (V)", "Ax[2] Ba\"q (deg)", "Az[2] Ba\"q (deg)",
+                                               "Ax[3-6] Ebox1 (deg)", "Az[3-6] Ebox1 (deg)", "Q ba,se (nC)",
+                                               "Q top (nC)", "Total capacitance (pF)", "Steps", "Converged",
+                                               "End"}));
+    EXPECT_EQ(sweep_object_label(result, 1), "[3-6] Ebox1");
+
+    const std::string csv = sweep_csv(result);
+    const std::vector<std::string> lines = split_lines(csv);
+    ASSERT_EQ(lines.size(), 4u);
+    EXPECT_EQ(lines[0],
+              "\"V top (V)\",\"Ax[2] Ba\"\"q (deg)\",\"Az[2] Ba\"\"q (deg)\",\"Ax[3-6] Ebox1 (deg)\","
+              "\"Az[3-6] Ebox1 (deg)\",\"Q ba,se (nC)\",\"Q top (nC)\",\"Total capacitance (pF)\","
+              "Steps,Converged,End");
+    EXPECT_EQ(csv.find('\r'), std::string::npos);
+    // The system is left at the last point: its charges are the spheres' sums per conductor.
+    const SweepPoint& last = result.points.back();
+    EXPECT_EQ(last.charges[0], sys.Q(1));
+    EXPECT_NEAR(last.charges[1], sys.Q(2) + sys.Q(3) + sys.Q(4) + sys.Q(5) + sys.Q(6), 1e-25L);
+    EXPECT_GT(last.charges[1], 10 * std::fabs(last.charges[0]));
+    EXPECT_EQ(csv.back(), '\n');
+
+    // Every number reads back as the value in the table's units, to the last bit.
+    for (std::size_t i = 0; i < result.points.size(); ++i) {
+        const SweepPoint& p = result.points[i];
+        std::vector<std::string> fields;
+        std::string field;
+        for (const char c : lines[i + 1]) {
+            if (c == ',') {
+                fields.push_back(field);
+                field.clear();
+            } else {
+                field += c;
+            }
+        }
+        fields.push_back(field);
+        ASSERT_EQ(fields.size(), names.size());
+        EXPECT_EQ(*parse_field_real(fields[0]), p.voltage);
+        EXPECT_EQ(*parse_field_real(fields[2]), rad_to_deg(p.Az[0]));
+        EXPECT_EQ(*parse_field_real(fields[3]), rad_to_deg(p.Ax[1]));
+        EXPECT_EQ(*parse_field_real(fields[5]), p.charges[0] * 1e9L);
+        EXPECT_EQ(*parse_field_real(fields[6]), p.charges[1] * 1e9L);
+        EXPECT_EQ(*parse_field_real(fields[7]), p.capacitance * 1e12L);
+        EXPECT_NE(p.charges[0], 0);
+        EXPECT_EQ(fields[8], std::to_string(p.steps));
+        EXPECT_EQ(fields[9], p.converged() ? "1" : "0");
+        EXPECT_EQ(fields[10], point_end_word(p.end));
+    }
+    EXPECT_EQ(format_shortest(12000), "12000");
+    EXPECT_EQ(format_shortest(-2.5e-7L), "-2.5e-07");
+}
+
+TEST(SweepTable, WrittenThroughATemporaryFileAndErrorsSayWhy) {
+    TestSystem sys;
+    sys.init(TWO_BALLS);
+    const SweepResult result = sweep(sys, "all=0:1000:1000");
+    const std::filesystem::path folder =
+        std::filesystem::temp_directory_path() / ("ambrel-sweep-test-" + std::to_string(::getpid()));
+    std::filesystem::create_directories(folder);
+    const std::string path = (folder / "curve.csv").string();
+    ASSERT_TRUE(write_sweep_csv(path, result).ok());
+    std::ifstream in(path, std::ios::binary);
+    EXPECT_EQ(std::string(std::istreambuf_iterator<char>(in), {}), sweep_csv(result));
+    EXPECT_EQ(
+        std::distance(std::filesystem::directory_iterator(folder), std::filesystem::directory_iterator()), 1);
+
+    const std::string missing = (folder / "no-folder" / "curve.csv").string();
+    const Status failed = write_sweep_csv(missing, result);
+    EXPECT_EQ(failed.message(), "cannot write " + missing + ": No such file or directory");
+    std::filesystem::remove_all(folder);
+}
+
+} // namespace
+} // namespace ambrel
