@@ -69,6 +69,9 @@ void fit_axis(QValueAxis* axis, double low, double high) {
         high += room;
     }
     axis->setRange(low, high);
+    // Seven ticks leave room for nice steps that fit the data closely (0 to 12000 in steps of
+    // 2000 rather than 0 to 20000 in steps of 10000).
+    axis->setTickCount(7);
     axis->applyNiceNumbers();
 }
 

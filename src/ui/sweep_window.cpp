@@ -301,8 +301,10 @@ void SweepWindow::redraw_chart() {
         if (chosen >= 0 && static_cast<std::size_t>(chosen) != k)
             continue;
         ChartCurve curve{from_std(sweep_object_label(result_, k)), {}};
+        // A calibration curve is made of equilibria: points whose run did not converge stay in
+        // the table (tinted) but are not drawn.
         for (const SweepPoint& point : result_.points)
-            if (point.usable())
+            if (point.converged())
                 curve.points.append(QPointF(static_cast<double>(point.voltage),
                                             static_cast<double>(rad_to_deg(point.deflection(k)))));
         curves.push_back(std::move(curve));
@@ -337,7 +339,7 @@ void SweepWindow::sweep_ended(bool failed) {
     else
         text = QStringLiteral("Done: %1 points.").arg(done);
     if (!failed && not_converged > 0)
-        text += QStringLiteral(" %1 did not converge.").arg(not_converged);
+        text += QStringLiteral(" %1 did not converge (not drawn).").arg(not_converged);
     Lstatus->setText(text);
 }
 

@@ -116,6 +116,26 @@ TEST_F(SweepWindowTest, ASmallSweepFillsTheTableAndTheChartAndSavesWhatTheTableS
     EXPECT_TRUE(dialogs.errors.isEmpty());
 }
 
+TEST_F(SweepWindowTest, PointsThatDidNotConvergeStayInTheTableButAreNotDrawn) {
+    click_and_wait(*window, window->Button1);
+    window->NEtentativas->set_panel_int(3); // far too few steps for an equilibrium
+    open_sweep_window();
+    set_range(8000, 9000, 1000);
+    sweep()->Brun->click();
+    ASSERT_TRUE(wait_for_idle(*window));
+    ASSERT_EQ(sweep()->Table->rowCount(), 2);
+    EXPECT_EQ(sweep()->Table->item(0, 13)->text(), "step-limit");
+    EXPECT_EQ(sweep()->Chart->point_count(), 0);
+    EXPECT_EQ(sweep()->Lstatus->text(), "Done: 2 points. 2 did not converge (not drawn).");
+
+    // With enough steps the same sweep is all equilibria, every one drawn.
+    window->NEtentativas->set_panel_int(1000);
+    sweep()->Brun->click();
+    ASSERT_TRUE(wait_for_idle(*window));
+    EXPECT_EQ(sweep()->Table->item(1, 13)->text(), "converged");
+    EXPECT_EQ(sweep()->Chart->point_count(), 8);
+}
+
 TEST_F(SweepWindowTest, AWrongRangeOrAnUnknownConductorEndsInAnErrorBox) {
     open_sweep_window();
     EXPECT_EQ(sweep()->CBconductor->count(), 0); // nothing initialised yet
