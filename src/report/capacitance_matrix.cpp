@@ -1,16 +1,10 @@
 #include "report/capacitance_matrix.h"
 
+#include "text/csv_file.h"
 #include "text/number_format.h"
 
 #include <algorithm>
-#include <atomic>
-#include <cerrno>
-#include <chrono>
 #include <cmath>
-#include <cstdio>
-#include <cstring>
-#include <filesystem>
-#include <system_error>
 
 namespace ambrel {
 
@@ -86,18 +80,6 @@ std::vector<std::string> capacitance_matrix_violations(const ConductorCapacitanc
     return lines;
 }
 
-std::string csv_field(std::string_view text) {
-    if (!text.empty() && text.find_first_of(",\" \t\r\n") == std::string_view::npos)
-        return std::string(text);
-    std::string quoted = "\"";
-    for (const char ch : text) {
-        if (ch == '"')
-            quoted += '"';
-        quoted += ch;
-    }
-    return quoted + '"';
-}
-
 std::string capacitance_matrix_csv(const ConductorCapacitances& c) {
     const int k = c.size();
     std::string text = "form,conductor";
@@ -116,64 +98,6 @@ std::string capacitance_matrix_csv(const ConductorCapacitances& c) {
     rows("maxwell", &ConductorCapacitances::maxwell_pF);
     rows("mutual", &ConductorCapacitances::mutual_pF);
     return text;
-}
-
-namespace {
-
-// A name for the temporary file beside `target` that no other writer uses at the same time.
-std::filesystem::path temporary_name(const std::filesystem::path& target, int attempt) {
-    static std::atomic<unsigned long> counter{0};
-    const auto ticks =
-        static_cast<unsigned long>(std::chrono::steady_clock::now().time_since_epoch().count());
-    // A long name is cut so that the suffix still fits in the longest name a folder allows.
-    std::string name = ".";
-    name += target.filename().string().substr(0, 120);
-    for (const unsigned long part : {ticks % 1000000007UL, counter++, static_cast<unsigned long>(attempt)}) {
-        name += '-';
-        name += std::to_string(part);
-    }
-    name += ".tmp";
-    return target.parent_path() / name;
-}
-
-} // namespace
-
-Status write_file_replacing(const std::string& path, std::string_view text) {
-    auto failure = [&](const std::string& reason) {
-        return Status::failure("cannot write " + path + ": " + reason);
-    };
-    const std::filesystem::path target(path);
-    if (target.filename().empty())
-        return failure("not a file name");
-    std::filesystem::path temporary;
-    std::FILE* f = nullptr;
-    for (int attempt = 0; attempt < 100 && f == nullptr; ++attempt) {
-        temporary = temporary_name(target, attempt);
-        errno = 0;
-        f = std::fopen(temporary.c_str(), "wbx"); // never over a file that exists
-        if (f == nullptr && errno != EEXIST)
-            return failure(std::strerror(errno));
-    }
-    if (f == nullptr)
-        return failure("no temporary file could be made beside it");
-    errno = 0;
-    const bool written = std::fwrite(text.data(), 1, text.size(), f) == text.size() && std::fflush(f) == 0;
-    const int write_errno = errno;
-    const bool closed = std::fclose(f) == 0;
-    const int close_errno = errno;
-    std::error_code ec;
-    if (!written || !closed) {
-        std::filesystem::remove(temporary, ec);
-        const int reason = !written ? write_errno : close_errno;
-        return failure(reason != 0 ? std::strerror(reason) : "write error");
-    }
-    std::filesystem::rename(temporary, target, ec);
-    if (ec) {
-        std::error_code ignored;
-        std::filesystem::remove(temporary, ignored);
-        return failure(ec.message());
-    }
-    return Status::success();
 }
 
 CapacitanceMatrixExport export_capacitance_matrix(const SystemModel& model, EvaluationWorkspace& ws,

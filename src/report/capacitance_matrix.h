@@ -20,6 +20,7 @@
 #include "model/system_model.h"
 #include "model/units.h"
 #include "physics/evaluation.h"
+#include "text/csv_file.h"
 
 #include <string>
 #include <string_view>
@@ -83,16 +84,8 @@ inline constexpr Real CAPACITANCE_TINY_FRACTION = 1e-3L;
 // D[a][b] = sqrt(|CC[a][a] CC[b][b]|). A value that is not a number fails every check it is in.
 std::vector<std::string> capacitance_matrix_violations(const ConductorCapacitances& c);
 
-// A CSV field: the text as it is, or within double quotes with its quotes doubled when it holds a
-// comma, a quote, a blank, a line end or nothing.
-std::string csv_field(std::string_view text);
 // The whole CSV text described at the top of this header.
 std::string capacitance_matrix_csv(const ConductorCapacitances& c);
-
-// Writes the text to a temporary file in the folder of `path`, then renames it to `path`: the file
-// is either the whole new text or what it was before. Failure: "cannot write PATH: reason", and no
-// temporary file is left.
-Status write_file_replacing(const std::string& path, std::string_view text);
 
 // How a capacitance matrix export ended.
 enum class MatrixExportEnd {

@@ -1,7 +1,7 @@
 #include "solver/sweep.h"
 
 #include "model/units.h"
-#include "report/capacitance_matrix.h"
+#include "text/csv_file.h"
 #include "text/number_format.h"
 #include "text/numeric_field.h"
 

@@ -123,7 +123,7 @@ Result<SweepResult> run_sweep(Session& session, const SweepRequest& request,
 //
 // A header row, then a row per point, fields separated by commas, lines ended by LF; a field
 // holding a comma, a quote, a blank or a line end is quoted with its quotes doubled (RFC 4180, as
-// csv_field of report/capacitance_matrix.h does for every table of the program). Numbers
+// csv_field of text/csv_file.h does for every table of the program). Numbers
 // are written with "." whatever the locale, in the shortest form that reads back as the same
 // extended value (format_shortest). The columns:
 //   V <conductor> (V)        the voltage of the point
