@@ -76,7 +76,7 @@ SweepWindow::SweepWindow(DialogProvider& dialogs, QWidget* parent)
     Progress->setObjectName(QStringLiteral("Progress"));
     Progress->setRange(0, 1);
     Progress->setValue(0);
-    Progress->setFormat(QStringLiteral("%v of %m points"));
+    Progress->setFormat(QString()); // no count until a sweep has points planned
     Lstatus = new QLabel(QStringLiteral("Choose a conductor and its voltages, then Run."), this);
     Lstatus->setObjectName(QStringLiteral("Lstatus"));
     progress->addWidget(Progress, 1);
@@ -320,6 +320,7 @@ void SweepWindow::show_progress() {
     const int done = static_cast<int>(result_.points.size());
     Progress->setRange(0, std::max(1, result_.planned));
     Progress->setValue(done);
+    Progress->setFormat(QStringLiteral("%v of %m points"));
     if (running_)
         Lstatus->setText(QStringLiteral("Point %1 of %2").arg(done).arg(result_.planned));
 }

@@ -13,6 +13,7 @@
 #include <QFile>
 #include <QLabel>
 #include <QPlainTextEdit>
+#include <QProgressBar>
 #include <QPushButton>
 #include <QStatusBar>
 #include <QTableWidget>
@@ -54,6 +55,7 @@ TEST_F(SweepWindowTest, ASmallSweepFillsTheTableAndTheChartAndSavesWhatTheTableS
     EXPECT_EQ(sweep()->CBconductor->currentText(), "all");
     EXPECT_FALSE(sweep()->Bsave->isEnabled());
 
+    EXPECT_EQ(sweep()->Progress->text(), ""); // no count before a sweep
     set_range(6000, 9000, 1000);
     sweep()->Brun->click();
     EXPECT_TRUE(window->run_in_progress());
@@ -90,6 +92,7 @@ TEST_F(SweepWindowTest, ASmallSweepFillsTheTableAndTheChartAndSavesWhatTheTableS
     EXPECT_EQ(sweep()->Chart->point_count(), 4);
 
     EXPECT_EQ(sweep()->Lstatus->text(), "Done: 4 points.");
+    EXPECT_EQ(sweep()->Progress->text(), "4 of 4 points");
     EXPECT_EQ(status(), "Sweep done");
     EXPECT_TRUE(sweep()->Brun->isEnabled());
     EXPECT_FALSE(sweep()->Bstop->isEnabled());
