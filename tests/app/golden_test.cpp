@@ -1,14 +1,23 @@
 // Golden transcripts: ambrel-batch on descriptions in tests/data must print exactly the stored
 // lines. On a mismatch the test shows where the output departs from the transcript.
 // To accept a deliberate change, run with AMBREL_UPDATE_GOLDEN=1 and review the diff.
+//
+// One exception: the eigenvalues of the Jacobian are printed with 15 digits, more than the
+// finite differences determine, and their last digits follow the rounding of the double Cholesky
+// factor, which OpenBLAS computes with kernels of its own for each kind of processor (the
+// charges are refined to the same long double values, but not always to the same last bit, and
+// the differences divide that bit by h). Lines of an eigenvalue list match when every number
+// agrees to 1e-11 and the rest of the text is the same.
 #include "app/batch.h"
 #include "description/reader.h"
 
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
+#include <regex>
 #include <sstream>
 
 namespace ambrel {
@@ -31,6 +40,51 @@ std::string run_to_text(std::vector<std::string> args) {
     std::fclose(out);
     std::fclose(err);
     return text;
+}
+
+// The numbers of a line, and its text with each number replaced by '#'.
+std::pair<std::vector<double>, std::string> split_numbers(const std::string& line) {
+    static const std::regex number(R"([0-9]+(\.[0-9]*)?([eE][-+]?[0-9]+)?)");
+    std::vector<double> values;
+    std::string text;
+    std::size_t last = 0;
+    for (auto it = std::sregex_iterator(line.begin(), line.end(), number); it != std::sregex_iterator();
+         ++it) {
+        text += line.substr(last, static_cast<std::size_t>(it->position()) - last) + "#";
+        values.push_back(std::stod(it->str()));
+        last = static_cast<std::size_t>(it->position() + it->length());
+    }
+    return {values, text + line.substr(last)};
+}
+
+bool eigenvalue_lines_match(const std::string& want, const std::string& got) {
+    const auto [a, a_text] = split_numbers(want);
+    const auto [b, b_text] = split_numbers(got);
+    if (a_text != b_text || a.size() != b.size() || a.empty())
+        return false;
+    for (std::size_t i = 0; i < a.size(); ++i)
+        if (!(std::fabs(a[i] - b[i]) <= 1e-11 * std::max(std::fabs(a[i]), 1e-3)))
+            return false;
+    return true;
+}
+
+// Equal lines, but for the last digits of eigenvalues (see the top of the file).
+bool transcripts_match(const std::vector<std::string>& want, std::vector<std::string>& got) {
+    if (want.size() != got.size())
+        return false;
+    bool eigenvalues = false;
+    for (std::size_t i = 0; i < want.size(); ++i) {
+        if (want[i] != got[i]) {
+            if (!eigenvalues || !eigenvalue_lines_match(want[i], got[i]))
+                return false;
+            got[i] = want[i]; // so that a real difference further on is the one shown
+        }
+        if (want[i] == "Eigenvalues:")
+            eigenvalues = true;
+        else if (eigenvalues && split_numbers(want[i]).first.empty())
+            eigenvalues = false;
+    }
+    return true;
 }
 
 std::string describe_difference(const std::vector<std::string>& want, const std::vector<std::string>& got) {
@@ -62,8 +116,8 @@ void check_golden(const std::vector<std::string>& args, const std::string& expec
     std::stringstream want;
     want << in.rdbuf();
     const auto want_lines = split_lines(want.str());
-    const auto got_lines = split_lines(got);
-    EXPECT_TRUE(want_lines == got_lines) << describe_difference(want_lines, got_lines);
+    auto got_lines = split_lines(got);
+    EXPECT_TRUE(transcripts_match(want_lines, got_lines)) << describe_difference(want_lines, got_lines);
 }
 
 TEST(Golden, DefaultDescriptionInitialize) {
