@@ -3,6 +3,7 @@
 #include "physics/dense_solver.h"
 
 #include "physics/blas_threads.h"
+#include "physics/parallel.h"
 
 #include <algorithm>
 #include <cfloat>
@@ -25,6 +26,10 @@ void openblas_set_num_threads(int num_threads);
 
 namespace ambrel {
 
+// The loops of large systems alone (symmetric products, the double matrix, one right-hand side a
+// thread) are always parallel.
+static_assert(WARM_START_MIN_SIZE >= PARALLEL_MIN_SPHERES);
+
 FixedBlasThreads::FixedBlasThreads() : saved_(omp_get_max_threads()) {
     openblas_set_num_threads(THREADS);
 }
@@ -38,13 +43,14 @@ void cholesky_solve(int n, const double* U, double* b, int nrhs) {
     const char uplo = 'U';
     if (n < WARM_START_MIN_SIZE) {
         int info = 0;
+        const FixedBlasThreads threads;
         dpotrs_(&uplo, &n, &nrhs, U, &n, b, &n, &info, 1);
         return;
     }
     const char transposed = 'T', plain = 'N', non_unit = 'N';
     const int one = 1;
     // One right-hand side a thread: each column's arithmetic is the same on any thread.
-#pragma omp parallel for schedule(static, 1) num_threads(2) if (nrhs > 1 && !omp_in_parallel())
+#pragma omp parallel for schedule(static, 1) if (nrhs > 1 && !omp_in_parallel())
     for (int c = 0; c < nrhs; ++c) {
         double* x = b + static_cast<std::size_t>(c) * n;
         dtrsv_(&uplo, &transposed, &non_unit, &n, U, &n, x, &one, 1, 1, 1);
@@ -53,8 +59,6 @@ void cholesky_solve(int n, const double* U, double* b, int nrhs) {
 }
 
 namespace {
-
-using CholeskyThreads = FixedBlasThreads;
 
 // Refinement of the fast tier stops when a correction can change at most the last bit of the
 // largest entry. Corrections that stop shrinking are the rounding noise of the long double
@@ -93,7 +97,7 @@ void symmetric_product(int n, const double* S, const double* diagonal, const dou
          ++split)
         seen += n - 1 - split;
     const auto size = static_cast<std::size_t>(n);
-#pragma omp parallel for schedule(static, 1) num_threads(2)
+#pragma omp parallel for schedule(static, 1)
     for (int part = 0; part < 2; ++part) {
         double* out = scratch + part * 2 * size;
         std::fill(out, out + 2 * size, 0.0);
@@ -253,16 +257,16 @@ bool DenseSymmetricSolver::solve_fast(int n, const Real* v, Real* x, Real* y, in
     // The row-major lower triangle is LAPACK's column-major upper triangle; large systems keep P
     // in double in the other triangle (and the diagonal beside) for the residual updates.
     const bool keep_double = n >= WARM_START_MIN_SIZE;
-#pragma omp parallel for schedule(static)
-    for (int i = 0; i < n; ++i)
+    parallel_for(n >= PARALLEL_MIN_SPHERES, 0, n, [&](int i) {
         for (int j = 0; j <= i; ++j)
             A[at(i, j, n)] = static_cast<double>(P[at(i, j, n)]);
+    });
     if (keep_double && !double_matrix_ready_)
         store_double_matrix(n);
     const char uplo = 'U';
     int info = 0;
     {
-        const CholeskyThreads threads;
+        const FixedBlasThreads threads;
         dpotrf_(&uplo, &n, A, &n, &info, 1);
     }
     if (info != 0)
@@ -333,7 +337,6 @@ bool DenseSymmetricSolver::refine(int n, const Real* v, Real* x, Real* y, bool w
     const int nrhs = 2;
     Refinement rx(warm), ry(warm);
     const int max_steps = warm ? MAX_WARM_STEPS : MAX_REFINEMENT_STEPS + 1;
-    const CholeskyThreads threads;
     // Residuals of x and y in long double: in full, or updated by P times the last corrections.
     bool in_full = warm;
     for (int step = 0; step < max_steps; ++step) {
@@ -347,8 +350,7 @@ bool DenseSymmetricSolver::refine(int n, const Real* v, Real* x, Real* y, bool w
         } else if (step == 0 && first_residual_ready) {
             // The caller computed P x and P y while it built P.
         } else if (in_full) {
-#pragma omp parallel for schedule(static)
-            for (int i = 0; i < n; ++i) {
+            parallel_for(n >= PARALLEL_MIN_SPHERES, 0, n, [&](int i) {
                 const Real* Pi = P + at(i, 0, n);
                 Real sx = 0, sy = 0;
                 for (int j = 0; j < n; ++j) {
@@ -357,7 +359,7 @@ bool DenseSymmetricSolver::refine(int n, const Real* v, Real* x, Real* y, bool w
                 }
                 residual[i] = v[i] - sx;
                 residual[n + i] = 1 - sy;
-            }
+            });
         } else {
             // r holds the last corrections (0 for a solution already done).
             double* product = products_.ensure(2 * size);

@@ -9,6 +9,7 @@
 // lo*lo' (2^-106) is dropped. Every sum of the factorisation uses the same kernel in the same
 // order, so equal rows of P are eliminated in exactly the same way.
 #include "physics/dense_solver.h"
+#include "physics/parallel.h"
 
 #include <algorithm>
 #include <cmath>
@@ -129,31 +130,33 @@ void DenseSymmetricSolver::factor_panel(int n, int kb, int b) {
     double* wl = w_lo_.data();
     double* lh = l_hi_.data();
     double* ll = l_lo_.data();
-#pragma omp parallel for schedule(dynamic, 4)
-    for (int g = 0; g < groups; ++g) {
-        const int r0 = t + 4 * g;
-        double* gh = lh + static_cast<std::size_t>(g) * 4 * NB;
-        double* gl = ll + static_cast<std::size_t>(g) * 4 * NB;
-        for (int q = 0; q < b; ++q) {
-            const int c = kb + q;
-            Real acc[4];
-            dot4(q, wdh + q * NB, wdl + q * NB, gh, gl, acc);
-            const Real d = F[at(c, c, n)];
-            for (int u = 0; u < 4; ++u) {
-                const int r = r0 + u;
-                if (r < n) {
-                    const Real s = F[at(r, c, n)] - acc[u];
-                    split(s, wh[r * NB + q], wl[r * NB + q]);
-                    const Real l = s / d;
-                    split(l, gh[q * 4 + u], gl[q * 4 + u]);
-                    F[at(r, c, n)] = l;
-                } else {
-                    gh[q * 4 + u] = 0;
-                    gl[q * 4 + u] = 0;
+    parallel_for(
+        n >= PARALLEL_MIN_SPHERES, 0, groups,
+        [&](int g) {
+            const int r0 = t + 4 * g;
+            double* gh = lh + static_cast<std::size_t>(g) * 4 * NB;
+            double* gl = ll + static_cast<std::size_t>(g) * 4 * NB;
+            for (int q = 0; q < b; ++q) {
+                const int c = kb + q;
+                Real acc[4];
+                dot4(q, wdh + q * NB, wdl + q * NB, gh, gl, acc);
+                const Real d = F[at(c, c, n)];
+                for (int u = 0; u < 4; ++u) {
+                    const int r = r0 + u;
+                    if (r < n) {
+                        const Real s = F[at(r, c, n)] - acc[u];
+                        split(s, wh[r * NB + q], wl[r * NB + q]);
+                        const Real l = s / d;
+                        split(l, gh[q * 4 + u], gl[q * 4 + u]);
+                        F[at(r, c, n)] = l;
+                    } else {
+                        gh[q * 4 + u] = 0;
+                        gl[q * 4 + u] = 0;
+                    }
                 }
             }
-        }
-    }
+        },
+        4);
 }
 
 // F[r][c] -= sum_q W[r][q] L[c][q] on the lower triangle of the trailing matrix.
@@ -167,33 +170,34 @@ void DenseSymmetricSolver::update_trailing(int n, int kb, int b) {
     const double* wl = w_lo_.data();
     const double* lh = l_hi_.data();
     const double* ll = l_lo_.data();
-#pragma omp parallel for schedule(dynamic, 1)
-    for (int k = 0; k < row_blocks; ++k) {
-        const int rb = t + (row_blocks - 1 - k) * RB; // longest rows first
-        const int re = std::min(n, rb + RB);
-        for (int cb = t; cb < re; cb += CB) {
-            const int ce = std::min(cb + CB, re);
-            for (int r = rb; r < re; ++r) {
-                Real* Fr = F + at(r, 0, n);
-                for (int c = cb; c < ce && c <= r; c += 4) {
-                    const std::size_t g = static_cast<std::size_t>((c - t) / 4);
-                    Real acc[4];
-                    dot4(b, wh + r * NB, wl + r * NB, lh + g * 4 * NB, ll + g * 4 * NB, acc);
-                    for (int u = 0; u < 4 && c + u <= r; ++u)
-                        Fr[c + u] -= acc[u];
+    parallel_for(
+        n >= PARALLEL_MIN_SPHERES, 0, row_blocks,
+        [&](int k) {
+            const int rb = t + (row_blocks - 1 - k) * RB; // longest rows first
+            const int re = std::min(n, rb + RB);
+            for (int cb = t; cb < re; cb += CB) {
+                const int ce = std::min(cb + CB, re);
+                for (int r = rb; r < re; ++r) {
+                    Real* Fr = F + at(r, 0, n);
+                    for (int c = cb; c < ce && c <= r; c += 4) {
+                        const std::size_t g = static_cast<std::size_t>((c - t) / 4);
+                        Real acc[4];
+                        dot4(b, wh + r * NB, wl + r * NB, lh + g * 4 * NB, ll + g * 4 * NB, acc);
+                        for (int u = 0; u < 4 && c + u <= r; ++u)
+                            Fr[c + u] -= acc[u];
+                    }
                 }
             }
-        }
-    }
+        },
+        1);
 }
 
 int DenseSymmetricSolver::factor_ldlt(int n) {
     ensure_exact_storage(n);
     Real* F = factor_.data();
     const Real* P = p_.data();
-#pragma omp parallel for schedule(static)
-    for (int i = 0; i < n; ++i)
-        std::copy(P + at(i, 0, n), P + at(i, i + 1, n), F + at(i, 0, n));
+    parallel_for(n >= PARALLEL_MIN_SPHERES, 0, n,
+                 [&](int i) { std::copy(P + at(i, 0, n), P + at(i, i + 1, n), F + at(i, 0, n)); });
     for (int kb = 0; kb < n; kb += NB) {
         const int b = std::min(NB, n - kb);
         int singular = 0;
@@ -250,19 +254,20 @@ void DenseSymmetricSolver::invert_with_factor(int n, Real* out) {
     group_lo_.ensure(group_size * threads_);
 
     // L row i (columns 0..i-1) at offset i(i-1): hi then lo.
-#pragma omp parallel for schedule(dynamic, 16)
-    for (int i = 1; i < n; ++i) {
-        double* h = packed + static_cast<std::size_t>(i) * (i - 1);
-        double* l = h + i;
-        for (int m = 0; m < i; ++m)
-            split(F[at(i, m, n)], h[m], l[m]);
-    }
+    parallel_for(
+        n >= PARALLEL_MIN_SPHERES, 1, n,
+        [&](int i) {
+            double* h = packed + static_cast<std::size_t>(i) * (i - 1);
+            double* l = h + i;
+            for (int m = 0; m < i; ++m)
+                split(F[at(i, m, n)], h[m], l[m]);
+        },
+        16);
 
     // Z = L^-1 into the lower triangle of out, column group j0..j0+3 per task:
     // Z[i][j] = delta_ij - sum_{m=j}^{i-1} L[i][m] Z[m][j].
     const int groups = (n + 3) / 4;
-#pragma omp parallel num_threads(threads_)
-    {
+    run_parallel(n >= PARALLEL_MIN_SPHERES, [&] {
         double* zh = group_hi_.data() + group_size * thread_number();
         double* zl = group_lo_.data() + group_size * thread_number();
 #pragma omp for schedule(dynamic, 1)
@@ -281,26 +286,28 @@ void DenseSymmetricSolver::invert_with_factor(int n, Real* out) {
                 }
             }
         }
-    }
+    });
 
     // T row i = Z column i (rows i..n-1) at offset i(2n - i + 1): hi then lo.
     auto t_row = [packed, n](int i) { return packed + static_cast<std::size_t>(i) * (2 * n - i + 1); };
     constexpr int TB = 16;
-#pragma omp parallel for schedule(dynamic, 1)
-    for (int ib = 0; ib < n; ib += TB) {
-        const int ie = std::min(n, ib + TB);
-        for (int m = ib; m < n; ++m) {
-            const Real* Zm = out + at(m, 0, n);
-            for (int i = ib; i < ie && i <= m; ++i) {
-                double* h = t_row(i);
-                split(Zm[i], h[m - i], h[n - i + m - i]);
+    parallel_for(
+        n >= PARALLEL_MIN_SPHERES, 0, (n + TB - 1) / TB,
+        [&](int block) {
+            const int ib = block * TB;
+            const int ie = std::min(n, ib + TB);
+            for (int m = ib; m < n; ++m) {
+                const Real* Zm = out + at(m, 0, n);
+                for (int i = ib; i < ie && i <= m; ++i) {
+                    double* h = t_row(i);
+                    split(Zm[i], h[m - i], h[n - i + m - i]);
+                }
             }
-        }
-    }
+        },
+        1);
 
     // C[i][j] = sum_{m >= max(i,j)} Z[m][i] Z[m][j] / D[m] for i >= j, mirrored to the upper part.
-#pragma omp parallel num_threads(threads_)
-    {
+    run_parallel(n >= PARALLEL_MIN_SPHERES, [&] {
         double* bh = group_hi_.data() + group_size * thread_number();
         double* bl = group_lo_.data() + group_size * thread_number();
 #pragma omp for schedule(dynamic, 1)
@@ -329,7 +336,7 @@ void DenseSymmetricSolver::invert_with_factor(int n, Real* out) {
                 }
             }
         }
-    }
+    });
 }
 
 } // namespace ambrel

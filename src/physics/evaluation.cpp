@@ -1,4 +1,5 @@
 #include "physics/evaluation.h"
+#include "physics/parallel.h"
 
 #include "model/units.h"
 
@@ -323,9 +324,10 @@ void compute_charges(const SystemModel& model, const Options& options, Evaluatio
     // each tile is computed row by row, then mirrored left of the diagonal while it is still in
     // the cache. Every entry has the same arithmetic whatever the tiling; the plate counter and
     // constant are gathered afterwards in row order, every sum runs in a fixed order.
-#pragma omp parallel reduction(+ : plate_count)
-    {
+    const bool parallel = n >= PARALLEL_MIN_SPHERES;
+    run_parallel(parallel, [&] {
         std::vector<std::pair<int, int>> found;
+        int plates = 0;
 #pragma omp for schedule(dynamic, 1) nowait
         for (int ta = 0; ta < tiles; ++ta) {
             const int a0 = ta * BUILD_TILE, a1 = std::min(n, a0 + BUILD_TILE);
@@ -348,7 +350,7 @@ void compute_charges(const SystemModel& model, const Options& options, Evaluatio
                             aligned_squares(model, spheres[active[a]], spheres[active[b]])) {
                             const Real side = spheres[active[a]].square_side;
                             p = square_plate_constant(side, d) / side;
-                            ++plate_count;
+                            ++plates;
                             found.emplace_back(a, b);
                         } else {
                             p = 1 / d;
@@ -388,9 +390,17 @@ void compute_charges(const SystemModel& model, const Options& options, Evaluatio
                 }
             }
         }
+        auto gather = [&] {
+            special_pairs.insert(special_pairs.end(), found.begin(), found.end());
+            plate_count += plates;
+        };
+        if (parallel) {
 #pragma omp critical(ambrel_special_pairs)
-        special_pairs.insert(special_pairs.end(), found.begin(), found.end());
-    }
+            gather();
+        } else {
+            gather();
+        }
+    });
     if (upper_double) {
         double* diagonal = ws.solver.double_diagonal(n);
         for (int a = 0; a < n; ++a)
@@ -494,6 +504,9 @@ namespace {
 // pass over the row. The pairs the build found overlapping and the pairs of plates are added
 // afterwards by the full formula. Each sphere's sums run in ascending order: the same bits for
 // any number of threads.
+// Always parallel: it serves large systems only.
+static_assert(LARGE_SYSTEM_SPHERES >= PARALLEL_MIN_SPHERES);
+
 void compute_forces_from_matrix(const SystemModel& model, Evaluation& ev, const EvaluationWorkspace& ws) {
     const int n = model.sphere_count;
     const Sphere* spheres = model.spheres.data();
@@ -587,8 +600,7 @@ void compute_forces(const SystemModel& model, Evaluation& ev, const EvaluationWo
         return static_cast<std::size_t>(i - first) * width + static_cast<std::size_t>(j - 1);
     };
 
-#pragma omp parallel
-    {
+    run_parallel(n >= PARALLEL_MIN_SPHERES, [&] {
 #pragma omp for schedule(static)
         for (int i = 1; i <= n; ++i)
             ax[i] = ay[i] = az[i] = 0;
@@ -641,7 +653,7 @@ void compute_forces(const SystemModel& model, Evaluation& ev, const EvaluationWo
             FZ[i] = az[i] / FOUR_PI_E0 - spheres[i].m * GRAVITY;
             FA[i] = std::sqrt(FX[i] * FX[i] + FY[i] * FY[i] + FZ[i] * FZ[i]);
         }
-    }
+    });
 }
 
 void compute_rotational_forces(const SystemModel& model, const Options& options, Evaluation& ev) {
