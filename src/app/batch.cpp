@@ -315,11 +315,17 @@ std::string batch_usage() {
             "Exit status: 0 done; 1 the description stopped the reader with an error, or a\n"
             "calculation ended with \"Too large angles\", or a calculator stopped on an error, or\n"
             "the capacitance matrix could not be formed or failed its checks;\n"
-            "2 usage error (also an unknown --sweep conductor) or unreadable file.\n";
+            "2 usage error (also an unknown --sweep conductor) or unreadable file;\n"
+            "130 an interrupt stopped the command under way (it ended with its reports).\n";
     return text;
 }
 
 int run_batch(const std::vector<std::string>& args, std::FILE* out, std::FILE* err) {
+    static const StopSource never;
+    return run_batch(args, out, err, never.token());
+}
+
+int run_batch(const std::vector<std::string>& args, std::FILE* out, std::FILE* err, const StopToken& stop) {
     BatchCommand cmd;
     try {
         cmd = parse_arguments(args);
@@ -355,6 +361,7 @@ int run_batch(const std::vector<std::string>& args, std::FILE* out, std::FILE* e
     NullSink no_lines;
     OutputSink& sink = sweep_to_out ? static_cast<OutputSink&>(no_lines) : stream_sink;
     Session session(sink);
+    session.set_stop_token(stop);
     for (const auto& [option, on] : cmd.switches)
         session.options.set(option, on);
 
@@ -389,6 +396,8 @@ int run_batch(const std::vector<std::string>& args, std::FILE* out, std::FILE* e
     };
 
     for (const Action& action : cmd.actions) {
+        if (stop.requested())
+            break;
         switch (action.kind) {
         case ActionKind::List:
             list_updated_system(session.model, sink);
@@ -463,6 +472,10 @@ int run_batch(const std::vector<std::string>& args, std::FILE* out, std::FILE* e
         }
     }
     std::fflush(out);
+    if (stop.requested()) {
+        std::fprintf(err, "ambrel-batch: stopped\n");
+        return STOPPED_STATUS;
+    }
     return status;
 }
 

@@ -2,6 +2,8 @@
 // would append to its output panel.
 #pragma once
 
+#include "model/stop_token.h"
+
 #include <cstdio>
 #include <string>
 #include <vector>
@@ -9,8 +11,13 @@
 namespace ambrel {
 
 // Exit status: 0 done; 1 the reader stopped on an error (or a later action failed);
-// 2 usage error or unreadable file.
+// 2 usage error or unreadable file; 130 `stop` was requested (an interrupt): the command under way
+// ended with its reports and the actions after it were not started.
 int run_batch(const std::vector<std::string>& args, std::FILE* out, std::FILE* err);
+int run_batch(const std::vector<std::string>& args, std::FILE* out, std::FILE* err, const StopToken& stop);
+
+// The exit status of a run that an interrupt stopped.
+inline constexpr int STOPPED_STATUS = 130;
 
 std::string batch_usage();
 

@@ -4,7 +4,17 @@
 
 namespace ambrel {
 
-Session::Session(OutputSink& sink) : sink_(&sink) {}
+namespace {
+
+// The token of a session whose host never stops anything.
+const StopSource& no_stop() {
+    static const StopSource never;
+    return never;
+}
+
+} // namespace
+
+Session::Session(OutputSink& sink) : sink_(&sink), stop_(&no_stop().token()) {}
 
 Real Session::next_uniform() {
     // 64 random bits scaled into [0, 1); the top 63 bits fit the extended mantissa exactly.
@@ -19,17 +29,17 @@ void Session::report_charge_diagnostics(const ChargeDiagnostics& diagnostics, co
 }
 
 void Session::compute_charges_and_report() {
-    compute_charges(model, options, workspace, evaluation);
+    compute_charges(model, switches(), workspace, evaluation);
     report_charge_diagnostics();
 }
 
 void Session::evaluate(const std::function<void()>& after_positions) {
-    compute_positions(model, options);
+    compute_positions(model, switches());
     if (after_positions)
         after_positions();
     compute_charges_and_report();
     compute_forces(model, evaluation, &workspace);
-    compute_rotational_forces(model, options, evaluation);
+    compute_rotational_forces(model, switches(), evaluation);
 }
 
 } // namespace ambrel

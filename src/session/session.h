@@ -5,11 +5,13 @@
 // so tests can make as many independent sessions as they like.
 //
 // Threading: a long command runs on one thread at a time (the window's worker); while it runs the
-// window touches only `options` (atomic switches) and `stop_requested`.
+// window touches only `options` (atomic switches, which the command does not read: it works with
+// the copy it took as it began) and the stop token it owns.
 #pragma once
 
 #include "model/options.h"
 #include "model/output_sink.h"
+#include "model/stop_token.h"
 #include "model/system_model.h"
 #include "model/types.h"
 #include "physics/evaluation.h"
@@ -33,6 +35,8 @@ class Session {
     Session& operator=(const Session&) = delete;
 
     SystemModel model;
+    // The host's switches (the window's menu, ambrel-batch's --on and --off): the host may change
+    // them at any time, also while a command runs.
     Options options;
     Evaluation evaluation;
     EvaluationWorkspace workspace;
@@ -41,10 +45,32 @@ class Session {
     bool description_changed = false; // edited since the last load or save
     bool system_initialized = false;  // the model belongs to the description as read
     bool view_reset_pending = true;   // the next Initialize returns the camera to its default view
-    // Asks a run or a Jacobian under way to stop after its present evaluation.
-    std::atomic<bool> stop_requested{false};
 
-    bool option(Option o) const { return options[o]; }
+    // The switches a command works with: those of `options` as the outermost command began
+    // (CommandScope), held until it ends, so that a switch turned during a command applies to the
+    // next one and never mixes two laws in one result; outside a command, `options` itself.
+    const Options& switches() const { return command_depth_ > 0 ? command_switches_ : options; }
+    bool option(Option o) const { return switches()[o]; }
+
+    // The extent of a command (Initialize, Calculate, the Jacobian, a sweep), on its thread.
+    class CommandScope {
+      public:
+        explicit CommandScope(Session& session) : session_(session) {
+            if (session_.command_depth_++ == 0)
+                session_.command_switches_ = session_.options;
+        }
+        ~CommandScope() { --session_.command_depth_; }
+        CommandScope(const CommandScope&) = delete;
+        CommandScope& operator=(const CommandScope&) = delete;
+
+      private:
+        Session& session_;
+    };
+
+    // The host's stop request (see model/stop_token.h); until a host sets one, none ever comes.
+    void set_stop_token(const StopToken& token) { stop_ = &token; }
+    // Asks a run, a Jacobian, a sweep or Initialize under way to stop after its present evaluation.
+    bool stop_requested() const { return stop_->requested(); }
     void add_output_line(std::string_view text) { sink_->add_output_line(text); }
     OutputSink& sink() { return *sink_; }
     void set_sink(OutputSink& sink) { sink_ = &sink; }
@@ -65,6 +91,9 @@ class Session {
 
   private:
     OutputSink* sink_;
+    const StopToken* stop_;
+    Options command_switches_;
+    int command_depth_ = 0;
     std::mt19937_64 rng_{20260101u};
     int uncharged_named_for_ = -1; // reading whose spheres without radius were named already
 };

@@ -5,15 +5,16 @@
 namespace ambrel {
 
 InitializeResult initialize_system(Session& session, const std::vector<std::string>& description) {
+    const Session::CommandScope command(session);
     InitializeResult result;
     if (session.view_reset_pending) {
         result.view_reset = true;
         session.view_reset_pending = false;
     }
-    result.read_status = read_description(session.model, session.options, description, session.sink());
+    result.read_status = read_description(session.model, session.switches(), description, session.sink());
     session.system_initialized = true;
     session.evaluation.forces_valid = false;
-    compute_positions(session.model, session.options);
+    compute_positions(session.model, session.switches());
 
     const int count = session.model.sphere_count;
     if (count > LARGE_SYSTEM) {
@@ -28,6 +29,16 @@ InitializeResult initialize_system(Session& session, const std::vector<std::stri
             return result;
         }
     }
+    // The description is read (the model is whole); what a Stop saves is the charge computation.
+    if (session.stop_requested()) {
+        session.add_output_line(
+            "Stopped before the charges were computed: press Initialize to compute them.");
+        session.workspace.forget();
+        session.evaluation.clear(count);
+        result.charges_computed = false;
+        result.stopped = true;
+        return result;
+    }
     compute_and_report(session, true); // the rotational forces are always reported here
     return result;
 }
@@ -40,7 +51,7 @@ void compute_and_report(Session& session, bool rotational_always) {
     compute_forces(model, ev, &session.workspace);
     if (session.option(Option::ShowForces))
         report_forces(model, ev, out);
-    compute_rotational_forces(model, session.options, ev);
+    compute_rotational_forces(model, session.switches(), ev);
     report_total_capacitance(ev, out);
     report_floating_potentials(model, ev, out);
     report_angles(model, out);

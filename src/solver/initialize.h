@@ -20,6 +20,8 @@ struct InitializeResult {
     bool view_reset = false;
     // False when a large system stopped before the charges (they are all 0).
     bool charges_computed = true;
+    // The host's Stop ended it after the reading, before the charges.
+    bool stopped = false;
 };
 
 InitializeResult initialize_system(Session& session, const std::vector<std::string>& description);

@@ -10,6 +10,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <exception>
 #include <limits>
 
 namespace ambrel {
@@ -106,6 +107,7 @@ void print_matrix_plain(OutputSink& out, int n, const Real* matrix, int stride) 
 
 JacobianResult compute_jacobian(Session& session, const JacobianSettings& settings,
                                 const RunObserver& observer, const std::vector<std::string>* description) {
+    const Session::CommandScope command(session);
     JacobianResult result;
     OutputSink& out = session.sink();
     if (!session.system_initialized && description) {
@@ -140,7 +142,7 @@ JacobianResult compute_jacobian(Session& session, const JacobianSettings& settin
     Evaluation trial = unperturbed;
     // Each perturbation's solve starts from the base state's factor and charges.
     const WarmStart warm(session.workspace, SolveStart::WarmFromAnchor);
-    session.stop_requested = false;
+    const Options& options = session.switches();
 
     // Column `column` (1-based) of J from the rotational forces of a perturbed evaluation.
     auto fill_column = [&](const SystemModel& model, const Evaluation& ev, int column) {
@@ -162,35 +164,52 @@ JacobianResult compute_jacobian(Session& session, const JacobianSettings& settin
     std::vector<char> done(static_cast<std::size_t>(N) + 1, 0);
     if (base.sphere_count >= WARM_START_MIN_SIZE && base.sphere_count <= MAX_PARALLEL_JACOBIAN_SPHERES) {
         SystemModel positioned = base;
-        compute_positions(positioned, session.options);
+        compute_positions(positioned, options);
         PerturbationBase shared;
-        if (shared.prepare(positioned, session.options, unperturbed, MAX_PARALLEL_JACOBIAN_SPHERES)) {
-#pragma omp parallel
-            {
-                SystemModel local = positioned;
-                Evaluation local_ev = unperturbed;
-                PerturbedEvaluation perturbed;
-#pragma omp for schedule(dynamic, 1)
-                for (int column = 1; column < N; ++column) {
-                    if (session.stop_requested)
-                        continue;
-                    const int c = (column + 1) / 2;
-                    const bool azimuth = column % 2 == 0;
-                    if (omp_get_thread_num() == 0 && observer.progress)
-                        observer.progress(std::min(c, base.object_count), base.object_count);
-                    Object& o = local.objects[c];
-                    const Real saved = azimuth ? o.Az : o.Ax;
-                    (azimuth ? o.Az : o.Ax) += h;
-                    compute_positions(local, session.options);
-                    if (perturbed.evaluate(shared, local, session.options, local_ev)) {
-                        fill_column(local, local_ev, column);
-                        done[column] = 1;
-                    }
-                    (azimuth ? o.Az : o.Ax) = saved;
+        if (shared.prepare(positioned, options, unperturbed, MAX_PARALLEL_JACOBIAN_SPHERES)) {
+            // The columns go in batches of a few per thread; between two batches, outside any
+            // parallel region, the host hears of the progress and its Stop is looked at. No
+            // callback runs on the team, and an exception of a thread (out of memory) is carried
+            // out of the region and thrown on the command's thread.
+            const int batch = std::max(1, 4 * omp_get_max_threads());
+            std::exception_ptr failure;
+            for (int first = 1; first < N && !result.stopped; first += batch) {
+                if (session.stop_requested()) {
+                    result.stopped = true;
+                    break;
                 }
+                if (observer.progress)
+                    observer.progress(std::min((first + 1) / 2, base.object_count), base.object_count);
+                const int last = std::min(N - 1, first + batch - 1);
+#pragma omp parallel
+                {
+                    try {
+                        SystemModel local = positioned;
+                        Evaluation local_ev = unperturbed;
+                        PerturbedEvaluation perturbed;
+#pragma omp for schedule(dynamic, 1)
+                        for (int column = first; column <= last; ++column) {
+                            const int c = (column + 1) / 2;
+                            const bool azimuth = column % 2 == 0;
+                            Object& o = local.objects[c];
+                            const Real saved = azimuth ? o.Az : o.Ax;
+                            (azimuth ? o.Az : o.Ax) += h;
+                            compute_positions(local, options);
+                            if (perturbed.evaluate(shared, local, options, local_ev)) {
+                                fill_column(local, local_ev, column);
+                                done[column] = 1;
+                            }
+                            (azimuth ? o.Az : o.Ax) = saved;
+                        }
+                    } catch (...) {
+#pragma omp critical(ambrel_jacobian_failure)
+                        if (!failure)
+                            failure = std::current_exception();
+                    }
+                }
+                if (failure)
+                    std::rethrow_exception(failure);
             }
-            if (session.stop_requested)
-                result.stopped = true;
             result.parallel_columns = static_cast<int>(std::count(done.begin(), done.end(), 1));
         }
     }
@@ -200,7 +219,7 @@ JacobianResult compute_jacobian(Session& session, const JacobianSettings& settin
         if (observer.progress)
             observer.progress(c, work.object_count);
         for (bool azimuth : {false, true}) {
-            if (session.stop_requested) {
+            if (session.stop_requested()) {
                 result.stopped = true;
                 break;
             }
@@ -209,7 +228,7 @@ JacobianResult compute_jacobian(Session& session, const JacobianSettings& settin
             Object& o = work.objects[c];
             const Real saved = azimuth ? o.Az : o.Ax;
             (azimuth ? o.Az : o.Ax) += h;
-            evaluate(work, session.options, session.workspace, trial, [&] {
+            evaluate(work, options, session.workspace, trial, [&] {
                 if (observer.after_positions)
                     observer.after_positions(work, trial);
             });

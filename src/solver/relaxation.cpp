@@ -71,6 +71,7 @@ namespace ambrel {
 
 RelaxationResult run_calculate(Session& session, const std::vector<std::string>& description,
                                const RelaxationSettings& settings, const RunObserver& observer) {
+    const Session::CommandScope command(session);
     RelaxationResult result;
     if (!session.system_initialized) {
         result.initialize_result = initialize_system(session, description);
@@ -90,7 +91,6 @@ RelaxationResult run_calculate(Session& session, const std::vector<std::string>&
     // The run keeps the law it started with, whatever the option does meanwhile: the speeds
     // and the damping belong to the start of the run.
     const bool time_domain = session.option(Option::SpeedSimulation);
-    session.stop_requested = false;
     int step = 0;
     if (settings.random_start)
         random_start(session, prev, deg_to_rad(settings.max_random_error_deg));
@@ -99,16 +99,22 @@ RelaxationResult run_calculate(Session& session, const std::vector<std::string>&
         if (observer.after_positions)
             observer.after_positions(session.model, session.evaluation);
     };
-    bool too_large = false;
-    bool converged = false;
+    RunEnd end = RunEnd::StepLimit;
     Real error = 0;
     // Each step's solve starts from the last one's factor and charges.
     const WarmStart warm(session.workspace, SolveStart::Warm);
-    while (!session.stop_requested) {
+    // The host's Stop is looked at before each step: one that came before the run (or while it
+    // read its description) ends it before its first step.
+    for (;;) {
+        if (session.stop_requested()) {
+            end = RunEnd::Stopped;
+            break;
+        }
         ++step;
         update_angles(model, session.evaluation, prev, time_domain, dt, settings.damping);
         session.evaluate(after_positions);
         error = max_rotational_force(model, session.evaluation);
+        bool too_large = false;
         for (int k = 1; k <= model.object_count; ++k) {
             Object& o = model.objects[k];
             if (time_domain) {
@@ -117,7 +123,6 @@ RelaxationResult run_calculate(Session& session, const std::vector<std::string>&
             }
             if (!(std::fabs(o.Ax) <= MAX_ANGLE && std::fabs(o.Az) <= MAX_ANGLE)) {
                 session.add_output_line("Too large angles. The system may be unstable");
-                session.stop_requested = true;
                 too_large = true;
                 break;
             }
@@ -129,23 +134,24 @@ RelaxationResult run_calculate(Session& session, const std::vector<std::string>&
         if (session.option(Option::ShowErrors))
             session.add_output_line("Steps=" + std::to_string(step) +
                                     ", Error=" + real_to_fixed_text(error * 1e6L, 10, 6));
-        if (step >= settings.max_steps || error < tolerance) {
-            converged = converged || error < tolerance;
-            session.stop_requested = true;
+        if (too_large) {
+            end = RunEnd::TooLargeAngles;
+            break;
+        }
+        if (error < tolerance) {
+            end = RunEnd::Converged;
+            break;
+        }
+        if (step >= settings.max_steps) {
+            end = RunEnd::StepLimit;
+            break;
         }
     }
     if (observer.steps_ended)
         observer.steps_ended();
     result.steps = step;
     result.error = error;
-    if (too_large)
-        result.end = RunEnd::TooLargeAngles;
-    else if (converged)
-        result.end = RunEnd::Converged;
-    else if (step >= settings.max_steps)
-        result.end = RunEnd::StepLimit;
-    else
-        result.end = RunEnd::Stopped;
+    result.end = end;
     // The positions are not recomputed: the reports belong to the angles of the last step.
     compute_and_report(session, false);
     session.add_output_line("Steps=" + std::to_string(step));

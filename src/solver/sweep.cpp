@@ -181,6 +181,7 @@ std::string_view point_end_word(PointEnd end) {
 
 Result<SweepResult> run_sweep(Session& session, const SweepRequest& request,
                               const RelaxationSettings& settings, const SweepObserver& observer) {
+    const Session::CommandScope command(session);
     SystemModel& model = session.model;
     if (!session.system_initialized)
         return Result<SweepResult>::failure("the system must be initialised before a sweep");
@@ -198,11 +199,9 @@ Result<SweepResult> run_sweep(Session& session, const SweepRequest& request,
         observer.began(result);
 
     std::vector<ObjectState> good = save_objects(model);
-    // A Stop before this belonged to an earlier command (a run leaves the flag set as it ends).
-    session.stop_requested = false;
     const std::string of = " of " + std::to_string(count) + ": " + result.conductor_name + " at ";
     for (int i = 0; i < count; ++i) {
-        if (session.stop_requested) {
+        if (session.stop_requested()) {
             result.stopped = true;
             break;
         }
@@ -217,29 +216,13 @@ Result<SweepResult> run_sweep(Session& session, const SweepRequest& request,
                 observer.run.after_positions(session.model, session.evaluation);
         });
 
-        // The run takes the stop flag for its own end: a Stop is told from that by looking at
-        // the flag after each step (before the run sets it), and the flag the run leaves set is
-        // cleared as its steps end, so that a Stop during its final reports still counts.
-        bool stop_seen = false;
-        RunObserver run_observer = observer.run;
-        run_observer.step_done = [&](int step, Real error) {
-            stop_seen = stop_seen || session.stop_requested;
-            if (observer.run.step_done)
-                observer.run.step_done(step, error);
-        };
-        run_observer.steps_ended = [&] {
-            session.stop_requested = false;
-            if (observer.run.steps_ended)
-                observer.run.steps_ended();
-        };
-        const RelaxationResult run = run_calculate(session, {}, settings, run_observer);
+        // A run the host's Stop ended gives no point; a Stop that comes after its steps (during
+        // its final reports) ends the sweep after this point.
+        const RelaxationResult run = run_calculate(session, {}, settings, observer.run);
         if (run.end == RunEnd::Stopped) {
             result.stopped = true;
             break;
         }
-        // "Too large angles" sets the flag itself before its step ends.
-        if (stop_seen && run.end != RunEnd::TooLargeAngles)
-            session.stop_requested = true;
 
         SweepPoint point = make_point(model, session.evaluation, result, voltage, run);
         if (point.usable()) {
@@ -252,7 +235,6 @@ Result<SweepResult> run_sweep(Session& session, const SweepRequest& request,
         if (observer.point_done)
             observer.point_done(result.points.back(), static_cast<int>(result.points.size()), count);
     }
-    session.stop_requested = false;
     session.add_output_line(result.stopped ? "Sweep stopped after " + std::to_string(result.points.size()) +
                                                  " of " + std::to_string(count) + " points"
                                            : "Sweep done: " + std::to_string(count) + " points");

@@ -157,6 +157,7 @@ QString run_end_text(const RelaxationResult& result) {
 MainWindow::MainWindow(DialogProvider* dialogs, QWidget* parent)
     : QMainWindow(parent), own_dialogs_(dialogs ? nullptr : std::make_unique<QtDialogProvider>()),
       dialogs_(dialogs ? dialogs : own_dialogs_.get()), session_(sink_) {
+    session_.set_stop_token(stop_.token());
     setObjectName(QStringLiteral("TForm1"));
     setWindowTitle(QString::fromLatin1(APPLICATION_TITLE));
     apply_window_font(this);
@@ -399,7 +400,8 @@ void MainWindow::create_menus() {
         action->setObjectName(from_std(info.item_name));
         action->setCheckable(true);
         action->setChecked(session_.option(option));
-        // The check mark is the option: readers look at it when they run (also on the worker).
+        // The check mark is the option. A command works with the options as it began: a change
+        // while it runs applies to the next one (the menu says so meanwhile).
         connect(action, &QAction::toggled, this,
                 [this, option](bool on) { session_.options.set(option, on); });
         option_actions_[i] = action;
@@ -407,6 +409,12 @@ void MainWindow::create_menus() {
         if (option != Option::Identify)
             Options->addAction(action);
     }
+    // Shown at the foot of the menu while a command runs only.
+    options_separator_ = new QAction(this);
+    options_separator_->setSeparator(true);
+    options_note_ = new QAction(QStringLiteral("Changes apply to the next command"), this);
+    options_note_->setObjectName(QStringLiteral("OptionsNote"));
+    options_note_->setEnabled(false);
     connect(Shadedballs1, &QAction::toggled, this, &MainWindow::Shadedballs1Click);
     connect(Speedsimulation1, &QAction::toggled, this, &MainWindow::Speedsimulation1Click);
 
@@ -576,14 +584,21 @@ void MainWindow::set_run_state(bool running, bool stoppable) {
          {Open1, Examples1->menuAction(), Reset1, Usesquares, List1, Capacitances1, SaveMatrix1})
         action->setEnabled(!running);
     sweep_->set_running(running, stoppable && command_ == Command::Sweep);
+    if (running) {
+        Options->addAction(options_separator_);
+        Options->addAction(options_note_);
+    } else {
+        Options->removeAction(options_separator_);
+        Options->removeAction(options_note_);
+    }
 }
 
 bool MainWindow::start_command(Command command, bool stoppable, QWidget* error_parent, const QString& status,
                                std::function<void()> job) {
     if (worker_.busy())
         return false;
-    feed_.take(); // nothing of an earlier command
-    stop_wanted_ = false;
+    feed_.take();  // nothing of an earlier command
+    stop_.clear(); // before the worker starts: a Stop from now on is the command's
     command_ = command;
     error_parent_ = error_parent;
     status_before_ = statusBar()->currentMessage();
@@ -596,9 +611,6 @@ bool MainWindow::start_command(Command command, bool stoppable, QWidget* error_p
 RunObserver MainWindow::make_observer() {
     RunObserver observer;
     observer.after_positions = [this](const SystemModel& model, const Evaluation& evaluation) {
-        // A command clears the flag as it begins: a Stop that came before is asked again here.
-        if (stop_wanted_)
-            session_.stop_requested = true;
         feed_.put_snapshot(std::make_shared<const SceneSnapshot>(
             make_scene_snapshot(model, evaluation, session_.options, true)));
     };
@@ -622,8 +634,7 @@ void MainWindow::take_feed() {
 }
 
 void MainWindow::request_stop() {
-    stop_wanted_ = true;
-    session_.stop_requested = true;
+    stop_.request();
     Button3->setEnabled(false);
 }
 
@@ -643,7 +654,8 @@ void MainWindow::command_ended(bool failed, const QString& failure) {
     case Command::Initialize:
         if (!failed) {
             update_view_transform(camera_);
-            status = initialized_text(worker_init_, session_.model);
+            status = worker_init_.stopped ? QStringLiteral("Stopped: charges not computed")
+                                          : initialized_text(worker_init_, session_.model);
         }
         break;
     case Command::Calculate:
@@ -688,7 +700,7 @@ void MainWindow::start_initialize() {
     // The camera reads the pending reset before Initialize clears it.
     prepare_view_for_initialize(camera_, session_.view_reset_pending, VIEW_WIDTH, VIEW_HEIGHT);
     worker_init_ = InitializeResult{};
-    if (start_command(Command::Initialize, false, this, QStringLiteral("Initializing..."),
+    if (start_command(Command::Initialize, true, this, QStringLiteral("Initializing...") + PRESS_STOP,
                       [this, description = description_lines()] {
                           worker_init_ = initialize_system(session_, description);
                       }))

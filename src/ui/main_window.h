@@ -295,8 +295,7 @@ class MainWindow : public QMainWindow {
     bool start_command(Command command, bool stoppable, QWidget* error_parent, const QString& status,
                        std::function<void()> job);
     void command_ended(bool failed, const QString& failure);
-    // What every command tells the window from the worker: the snapshot of each placement, and
-    // Stop asked again should the command have cleared it as it began.
+    // What every command tells the window from the worker: the snapshot of each placement.
     RunObserver make_observer();
     void take_feed();
     // Asks the command under way to stop after its present evaluation.
@@ -343,7 +342,11 @@ class MainWindow : public QMainWindow {
     RelaxationResult worker_run_;    // written by the worker, taken when the command ends
     InitializeResult worker_init_;   // likewise
     JacobianResult worker_jacobian_; // likewise
-    std::atomic<bool> stop_wanted_{false};
+    // The Stop of the command under way: cleared as a command starts, requested by Stop (Esc).
+    StopSource stop_;
+    // "Changes apply to the next command", at the foot of the Options menu while a command runs.
+    QAction* options_separator_ = nullptr;
+    QAction* options_note_ = nullptr;
     bool description_left_in_run_ = false; // the description panel was left while a command ran
     std::function<void(int)> step_hook_;
     std::function<void(int, int)> progress_hook_;

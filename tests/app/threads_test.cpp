@@ -9,7 +9,13 @@
 #include <fstream>
 #include <sstream>
 #include <string>
+
+#include <csignal>
+#include <spawn.h>
+#include <sys/wait.h>
 #include <unistd.h>
+
+extern char** environ;
 
 extern "C" int openblas_get_parallel();
 
@@ -78,6 +84,58 @@ TEST(Threads, LargeJacobianDoesNotDependOnTheThreadCount) {
         const auto [at, other] = std::mismatch(one.begin(), one.end(), two.begin(), two.end());
         ADD_FAILURE() << "one and two threads part at line " << 1 + std::count(one.begin(), at, '\n');
     }
+}
+
+// An interrupt stops the run under way as Stop does in the window: it ends with its final reports,
+// the actions after it are not started, and the exit status says so.
+TEST(Threads, AnInterruptStopsTheRunWithItsReports) {
+    int out[2], err[2];
+    ASSERT_EQ(::pipe(out), 0);
+    ASSERT_EQ(::pipe(err), 0);
+    posix_spawn_file_actions_t files;
+    posix_spawn_file_actions_init(&files);
+    posix_spawn_file_actions_adddup2(&files, out[1], 1);
+    posix_spawn_file_actions_adddup2(&files, err[1], 2);
+    std::vector<std::string> args{AMBREL_BATCH_EXE, "--on", "show-errors", "--steps",   "100000000",
+                                  "--force-error",  "0",    "--calculate", "--jacobian"};
+    std::vector<char*> argv;
+    for (std::string& a : args)
+        argv.push_back(a.data());
+    argv.push_back(nullptr);
+    pid_t pid = 0;
+    ASSERT_EQ(posix_spawn(&pid, AMBREL_BATCH_EXE, &files, nullptr, argv.data(), environ), 0);
+    posix_spawn_file_actions_destroy(&files);
+    ::close(out[1]);
+    ::close(err[1]);
+
+    // Interrupted once the steps are under way (each step writes its error).
+    std::string text;
+    char buffer[4096];
+    bool sent = false;
+    for (ssize_t n; (n = ::read(out[0], buffer, sizeof buffer)) > 0;) {
+        text.append(buffer, static_cast<std::size_t>(n));
+        if (!sent && text.find("Steps=50,") != std::string::npos) {
+            ::kill(pid, SIGINT);
+            sent = true;
+        }
+    }
+    std::string errors;
+    for (ssize_t n; (n = ::read(err[0], buffer, sizeof buffer)) > 0;)
+        errors.append(buffer, static_cast<std::size_t>(n));
+    ::close(out[0]);
+    ::close(err[0]);
+    int status = 0;
+    ASSERT_EQ(::waitpid(pid, &status, 0), pid);
+    ASSERT_TRUE(sent);
+    ASSERT_TRUE(WIFEXITED(status)) << "ended by signal " << WTERMSIG(status);
+    EXPECT_EQ(WEXITSTATUS(status), 130);
+    EXPECT_EQ(errors, "ambrel-batch: stopped\n");
+    // The final reports of the run, its last line the steps it made; no Jacobian after it.
+    const std::size_t last = text.rfind("\nSteps=");
+    ASSERT_NE(last, std::string::npos);
+    EXPECT_EQ(text.find('\n', last + 1), text.size() - 1) << "the run's last line ends the output";
+    EXPECT_NE(text.find("Total capacitance"), std::string::npos);
+    EXPECT_EQ(text.find("Jacobian matrix"), std::string::npos);
 }
 
 } // namespace

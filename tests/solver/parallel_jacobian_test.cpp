@@ -8,9 +8,13 @@
 
 #include <gtest/gtest.h>
 
+#include <omp.h>
+
 #include <algorithm>
 #include <cmath>
+#include <stdexcept>
 #include <string>
+#include <thread>
 #include <vector>
 
 namespace ambrel {
@@ -131,6 +135,75 @@ TEST(ParallelJacobian, ColumnsMatchFullDifferences) {
         ASSERT_GT(largest, 0);
         for (int row = 1; row <= N; ++row)
             EXPECT_NEAR(r.entry(row, column), mine[row - 1], 1e-12L * largest) << "row " << row;
+    }
+}
+
+// The host's callbacks run on the command's thread outside any parallel region, between batches
+// of columns: a Stop before or during the parallel columns ends the command as stopped, and an
+// exception of a callback leaves the command (not the process) and the session usable.
+TEST(ParallelJacobian, HostCallbacksStopOrFailTheCommandOnItsOwnThread) {
+    TestSystem t;
+    t.init(grid_description());
+    const std::thread::id command_thread = std::this_thread::get_id();
+
+    t.stop.request();
+    t.sink.lines.clear();
+    const JacobianResult before = compute_jacobian(t.session, {});
+    EXPECT_TRUE(before.stopped);
+    EXPECT_FALSE(before.computed);
+    EXPECT_EQ(before.parallel_columns, 0);
+    EXPECT_TRUE(t.said("Jacobian matrix stopped before its end: nothing to show."));
+    t.stop.clear();
+
+    int calls = 0;
+    bool on_team = false;
+    RunObserver stopping;
+    stopping.progress = [&](int, int) {
+        on_team = on_team || omp_in_parallel() || std::this_thread::get_id() != command_thread;
+        if (++calls == 3)
+            t.stop.request();
+    };
+    const JacobianResult during = compute_jacobian(t.session, {}, stopping);
+    EXPECT_TRUE(during.stopped);
+    EXPECT_FALSE(during.computed);
+    EXPECT_GT(during.parallel_columns, 0);
+    EXPECT_LT(during.parallel_columns, 200);
+    EXPECT_FALSE(on_team);
+    t.stop.clear();
+
+    RunObserver throwing;
+    calls = 0;
+    throwing.progress = [&](int, int) {
+        if (++calls == 2)
+            throw std::runtime_error("the host failed");
+    };
+    EXPECT_THROW(compute_jacobian(t.session, {}, throwing), std::runtime_error);
+    EXPECT_TRUE(compute_jacobian(t.session, {}).computed);
+}
+
+// A switch turned during a Jacobian (as the window's menu may be) applies to the next command:
+// the matrix is the one of the switches as the command began, on the parallel path and on the
+// serial one.
+TEST(ParallelJacobian, SwitchesTurnedDuringTheCommandApplyToTheNextOne) {
+    const std::vector<std::string> composites{"Ccube A 0 0 0 10 20 25 1 8", "Bb B 4 0 0 10 160 20 1 1",
+                                              ".V A 2000", ".V B -1000"};
+    for (const auto& description : {grid_description(), composites}) {
+        auto jacobian = [&](bool correct, bool turn_during) {
+            TestSystem t;
+            t.options().set(Option::CorrectRotationForces, correct);
+            t.init(description);
+            RunObserver observer;
+            observer.progress = [&](int, int) {
+                if (turn_during)
+                    t.options().toggle(Option::CorrectRotationForces);
+            };
+            const JacobianResult r = compute_jacobian(t.session, {}, observer);
+            EXPECT_TRUE(r.computed);
+            return r.matrix;
+        };
+        const std::vector<Real> on = jacobian(true, false);
+        EXPECT_NE(on, jacobian(false, false)); // the switch matters to these matrices
+        EXPECT_EQ(jacobian(true, true), on);
     }
 }
 

@@ -134,7 +134,7 @@ TEST(Relaxation, StopFromTheObserverEndsAfterTheCurrentStep) {
     observer.step_done = [&](int step, Real) {
         last_step = step;
         if (step == 3)
-            sys.session.stop_requested = true;
+            sys.stop.request();
     };
     int ended = 0;
     observer.steps_ended = [&] { ++ended; };
@@ -144,6 +144,62 @@ TEST(Relaxation, StopFromTheObserverEndsAfterTheCurrentStep) {
     EXPECT_EQ(ended, 1);
     EXPECT_EQ(last_step, 3);
     EXPECT_TRUE(sys.said("Steps=3"));
+}
+
+// The host's Stop, requested before a run or while it reads a large description, ends the run
+// before its first step, as Stopped, with its final reports.
+TEST(Relaxation, StopBeforeTheFirstStepOrWhileTheDescriptionIsRead) {
+    System sys(default_description());
+    sys.init();
+    sys.stop.request();
+    sys.sink.lines.clear();
+    const auto before = sys.calculate();
+    EXPECT_EQ(before.end, RunEnd::Stopped);
+    EXPECT_EQ(before.steps, 0);
+    EXPECT_TRUE(std::any_of(sys.sink.lines.begin(), sys.sink.lines.end(), [](const std::string& line) {
+        return line.rfind("Total capacitance", 0) == 0; // the final reports
+    }));
+    EXPECT_EQ(sys.sink.lines.back(), "Steps=0");
+
+    // 2000 fixed balls; the Stop comes while the reader echoes the 1000th line.
+    std::vector<std::string> lines;
+    for (int k = 0; k < 2000; ++k)
+        lines.push_back("Bb" + std::to_string(k + 1) + " all " + std::to_string(k % 50) + " " +
+                        std::to_string(k / 50) + " 0 0 0 0 0.3 0.1");
+    lines.push_back(".V all 3000");
+    struct StoppingSink : OutputSink {
+        StopSource* stop = nullptr;
+        std::vector<std::string> lines;
+        void emit_line(std::string_view line) override {
+            lines.emplace_back(line);
+            if (lines.size() == 1000)
+                stop->request();
+        }
+    } sink;
+    Session session(sink);
+    StopSource stop;
+    sink.stop = &stop;
+    session.set_stop_token(stop.token());
+    session.options.set(Option::AlwaysCalculate, true);
+    const InitializeResult init = initialize_system(session, lines);
+    EXPECT_TRUE(init.stopped);
+    EXPECT_FALSE(init.charges_computed);
+    EXPECT_EQ(session.model.sphere_count, 2000); // the description is read whole
+    EXPECT_EQ(sink.lines.back(),
+              "Stopped before the charges were computed: press Initialize to compute them.");
+    EXPECT_EQ(session.evaluation.total_capacitance, 0);
+
+    // Calculate that reads it first, stopped the same way: no step, the final reports of the
+    // state read (their charges computed).
+    stop.clear();
+    sink.lines.clear();
+    session.system_initialized = false;
+    const RelaxationResult run = run_calculate(session, lines, {});
+    EXPECT_TRUE(run.initialize_result.stopped);
+    EXPECT_EQ(run.end, RunEnd::Stopped);
+    EXPECT_EQ(run.steps, 0);
+    EXPECT_EQ(sink.lines.back(), "Steps=0");
+    EXPECT_GT(session.evaluation.total_capacitance, 0);
 }
 
 TEST(Relaxation, RandomStartMovesEachBallWithinTheLimit) {
@@ -341,7 +397,7 @@ TEST(Jacobian, StopFromTheProgressCallbackPrintsNoMatrix) {
         EXPECT_EQ(objects, 2);
         progress.push_back(object);
         if (object == 2)
-            sys.session.stop_requested = true;
+            sys.stop.request();
     };
     const auto r = compute_jacobian(sys.session, {}, observer);
     EXPECT_TRUE(r.stopped);
@@ -352,8 +408,9 @@ TEST(Jacobian, StopFromTheProgressCallbackPrintsNoMatrix) {
     for (int k = 1; k <= 2; ++k)
         EXPECT_EQ(sys.o(k).Az, model_before.objects[k].Az) << k;
 
-    // A later Jacobian starts afresh.
+    // A later Jacobian starts afresh once the host has cleared its Stop.
     sys.sink.lines.clear();
+    sys.stop.clear();
     EXPECT_TRUE(compute_jacobian(sys.session, {}).computed);
 }
 

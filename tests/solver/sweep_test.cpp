@@ -212,14 +212,16 @@ TEST(Sweep, StopEndsTheSweepAndAStoppedRunIsNotAPoint) {
         EXPECT_EQ(done, ++done_calls);
         EXPECT_EQ(count, 11);
         if (done == 2)
-            sys.session.stop_requested = true;
+            sys.stop.request();
     };
     const SweepResult between = sweep(sys, "all=0:10000:1000", {}, observer);
     EXPECT_TRUE(between.stopped);
     EXPECT_EQ(between.points.size(), 2u);
     EXPECT_EQ(between.planned, 11);
     EXPECT_TRUE(sys.said("Sweep stopped after 2 of 11 points"));
-    EXPECT_FALSE(sys.session.stop_requested);
+    // The request is the host's: the sweep never clears it, the host does before the next one.
+    EXPECT_TRUE(sys.session.stop_requested());
+    sys.stop.clear();
 
     // Stop during a run: that point is not kept.
     int point = 0;
@@ -227,18 +229,27 @@ TEST(Sweep, StopEndsTheSweepAndAStoppedRunIsNotAPoint) {
     in_run.point_started = [&](int index, int, Real) { point = index; };
     in_run.run.step_done = [&](int step, Real) {
         if (point == 1 && step == 3)
-            sys.session.stop_requested = true;
+            sys.stop.request();
     };
     const SweepResult during = sweep(sys, "all=0:10000:1000", {}, in_run);
     EXPECT_TRUE(during.stopped);
     EXPECT_EQ(during.points.size(), 1u);
+    sys.stop.clear();
 
     // Stop while a run writes its final reports: the point is kept, the sweep ends.
     SweepObserver at_end;
-    at_end.run.steps_ended = [&] { sys.session.stop_requested = true; };
+    at_end.run.steps_ended = [&] { sys.stop.request(); };
     const SweepResult reports = sweep(sys, "all=0:10000:1000", {}, at_end);
     EXPECT_TRUE(reports.stopped);
     EXPECT_EQ(reports.points.size(), 1u);
+
+    // Stop before the sweep begins: no point, no run, and it says so.
+    sys.sink.lines.clear();
+    const SweepResult before = sweep(sys, "all=0:10000:1000");
+    EXPECT_TRUE(before.stopped);
+    EXPECT_TRUE(before.points.empty());
+    EXPECT_TRUE(sys.said("Sweep stopped after 0 of 11 points"));
+    EXPECT_FALSE(sys.said("Calculating..."));
 }
 
 // A fixed object, a composite one, a name that needs quotes and two conductors.

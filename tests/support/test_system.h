@@ -22,6 +22,10 @@ constexpr Real FOUR_PI_E0 = 1.11265005605356944e-10L;
 struct TestSystem {
     VectorSink sink;
     Session session{sink};
+    // The host's Stop: the tests request it from the observer's callbacks.
+    StopSource stop;
+
+    TestSystem() { session.set_stop_token(stop.token()); }
 
     // Reads a description into the session's model only (no computation).
     Status read(const std::vector<std::string>& lines) {
