@@ -1,20 +1,45 @@
 # ambrel_find_openblas_openmp(<variable>)
-# Finds OpenBLAS and sets <variable> to the library. It must be the OpenMP build: Ambrel's own
-# parallel loops run on the OpenMP runtime, and OpenBLAS's pthread build would bring a second
-# thread pool that fights the first for the cores. The check builds and runs a small program,
-# so it sees the library the loader picks at run time (Debian chooses between its builds with
-# the alternatives system), and it runs on every configuration, as the choice can change.
+# Finds the OpenMP build of OpenBLAS and sets <variable> to the library. It must be that build:
+# Ambrel's own parallel loops run on the OpenMP runtime, and OpenBLAS's pthread build would bring a
+# second thread pool that fights the first for the cores.
+#
+# Debian installs its builds of OpenBLAS side by side, each in a folder of its own
+# (/usr/lib/<multiarch>/openblas-openmp, openblas-pthread, openblas-serial), and the alternatives
+# system chooses which one the common names (libopenblas.so, libopenblas.so.0) point to. Ambrel
+# links the OpenMP build in its own folder and carries that folder as its run path, so the choice
+# of the alternatives, made for other programs, does not matter, and nothing has to be removed.
+# The check builds and runs a small program linked the same way, so it sees the library the
+# programs will load.
 function(ambrel_find_openblas_openmp variable)
-    find_library(OPENBLAS_LIBRARY NAMES openblas REQUIRED)
+    set(folders)
+    if(CMAKE_LIBRARY_ARCHITECTURE)
+        list(APPEND folders /usr/lib/${CMAKE_LIBRARY_ARCHITECTURE}/openblas-openmp)
+    endif()
+    list(APPEND folders /usr/lib/openblas-openmp)
+    find_library(AMBREL_OPENBLAS_OPENMP_LIBRARY NAMES openblas PATHS ${folders} NO_DEFAULT_PATH)
+    if(NOT AMBREL_OPENBLAS_OPENMP_LIBRARY)
+        # Not laid out as Debian does: the OpenBLAS the linker finds, if it is the OpenMP build.
+        find_library(AMBREL_OPENBLAS_OPENMP_LIBRARY NAMES openblas REQUIRED)
+    endif()
+    set(library ${AMBREL_OPENBLAS_OPENMP_LIBRARY})
+    get_filename_component(folder ${library} DIRECTORY)
+    set(run_path)
+    set(link_options)
+    if(NOT folder IN_LIST CMAKE_CXX_IMPLICIT_LINK_DIRECTORIES)
+        set(run_path ${folder})
+        set(link_options "-Wl,-rpath,${run_path}")
+    endif()
+
     try_run(run_result compile_result
         SOURCE_FROM_CONTENT openblas_parallel.cpp [[
             extern "C" int openblas_get_parallel();
             int main() { return openblas_get_parallel(); }
         ]]
-        LINK_LIBRARIES ${OPENBLAS_LIBRARY}
+        LINK_LIBRARIES ${library}
+        LINK_OPTIONS ${link_options}
         COMPILE_OUTPUT_VARIABLE compile_output)
     if(NOT compile_result)
-        message(FATAL_ERROR "Cannot link a program against ${OPENBLAS_LIBRARY}:\n${compile_output}")
+        message(FATAL_ERROR "Cannot link a program against ${library}:\n${compile_output}")
     endif()
     # openblas_get_parallel(): 0 serial build, 1 pthread build, 2 OpenMP build.
     if(NOT run_result STREQUAL "2")
@@ -25,12 +50,20 @@ function(ambrel_find_openblas_openmp variable)
         else()
             set(build "a build that cannot say how it runs in parallel (${run_result})")
         endif()
-        file(REAL_PATH ${OPENBLAS_LIBRARY} resolved)
+        file(REAL_PATH ${library} resolved)
         message(FATAL_ERROR
-            "OpenBLAS at ${OPENBLAS_LIBRARY} (${resolved}) is ${build}; Ambrel needs the OpenMP build, "
+            "OpenBLAS at ${library} (${resolved}) is ${build}; Ambrel needs the OpenMP build, "
             "which shares the OpenMP thread pool of Ambrel's own parallel loops. On Debian, "
-            "scripts/install-deps.sh installs libopenblas-openmp-dev and removes the other builds.")
+            "scripts/install-deps.sh installs libopenblas-openmp-dev.")
     endif()
-    message(STATUS "OpenBLAS: ${OPENBLAS_LIBRARY} (OpenMP build)")
-    set(${variable} ${OPENBLAS_LIBRARY} PARENT_SCOPE)
+    message(STATUS "OpenBLAS: ${library} (OpenMP build)")
+    set(${variable} ${library} PARENT_SCOPE)
+    # The programs find it through their run path, in the build tree as once installed: the
+    # same run path both times (left to itself, CMake pads the build tree's with an empty entry,
+    # which the loader reads as the current folder).
+    if(run_path)
+        message(STATUS "OpenBLAS: run path ${run_path}")
+        set(CMAKE_INSTALL_RPATH ${run_path} PARENT_SCOPE)
+        set(CMAKE_BUILD_WITH_INSTALL_RPATH ON PARENT_SCOPE)
+    endif()
 endfunction()

@@ -13,15 +13,6 @@ PACKAGES=(
     desktop-file-utils appstream dpkg-dev file
 )
 
-# The other builds of OpenBLAS. Ambrel's own parallel loops run on libgomp, so OpenBLAS must use
-# the same OpenMP runtime: a second thread pool next to it fights it for the cores. Debian lets
-# the builds sit side by side and picks one through the alternatives system, where the pthread
-# build wins; removing them leaves the OpenMP build the only one to pick.
-UNWANTED=(
-    libopenblas-pthread-dev libopenblas0-pthread
-    libopenblas-serial-dev libopenblas0-serial
-)
-
 installed() {
     dpkg-query -W -f='${Status}' "$1" 2>/dev/null | grep -q "install ok installed"
 }
@@ -32,35 +23,22 @@ for p in "${PACKAGES[@]}"; do
         missing+=("$p")
     fi
 done
-present=()
-for p in "${UNWANTED[@]}"; do
-    if installed "$p"; then
-        present+=("$p")
-    fi
-done
-
-if [ ${#missing[@]} -ne 0 ] || [ ${#present[@]} -ne 0 ]; then
+if [ ${#missing[@]} -ne 0 ]; then
     SUDO=""
     if [ "$(id -u)" -ne 0 ]; then
         SUDO="sudo"
     fi
     export DEBIAN_FRONTEND=noninteractive
-    if [ ${#missing[@]} -ne 0 ]; then
-        echo "Installing: ${missing[*]}" >&2
-        $SUDO apt-get update -qq
-    fi
-    if [ ${#present[@]} -ne 0 ]; then
-        echo "Removing: ${present[*]}" >&2
-    fi
-    # One transaction: a trailing '-' removes a package, so the switch never leaves the machine
-    # without an OpenBLAS.
-    $SUDO apt-get install -y -qq --no-install-recommends "${missing[@]}" "${present[@]/%/-}" >/dev/null
+    echo "Installing: ${missing[*]}" >&2
+    $SUDO apt-get update -qq
+    # Only installs: another build of OpenBLAS that other software uses stays, whichever one the
+    # alternatives system selects. Ambrel links the OpenMP build from its own folder and finds it
+    # there through its run path (cmake/AmbrelOpenBLAS.cmake).
+    $SUDO apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
 fi
 
-# The library programs load must be the OpenMP build, also when someone set the alternative by hand.
-blas=$(/sbin/ldconfig -p | awk '$1 == "libopenblas.so.0" { print $NF; exit }')
-if [ -z "$blas" ] || [[ "$(readlink -f "$blas")" != */openblas-openmp/* ]]; then
-    echo "libopenblas.so.0 is ${blas:-missing} -> $(readlink -f "${blas:-/dev/null}"), not the OpenMP build;" \
-        "see update-alternatives --config libopenblas.so.0-$(gcc -print-multiarch)" >&2
+multiarch="$(gcc -print-multiarch)"
+if [ ! -e "/usr/lib/$multiarch/openblas-openmp/libopenblas.so.0" ]; then
+    echo "the OpenMP build of OpenBLAS is missing from /usr/lib/$multiarch/openblas-openmp" >&2
     exit 1
 fi

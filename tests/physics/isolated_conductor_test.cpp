@@ -197,56 +197,6 @@ TEST(IsolatedConductor, MixedSystemMatchesThePartitionedSolutionInEveryTier) {
     }
 }
 
-// Hanging balls in a grid, every other row isolated: large enough for warm starts and the
-// parallel paths, with isolated conductors of many spheres.
-std::vector<std::string> hanging_grid(int rows, int columns) {
-    std::vector<std::string> lines;
-    for (int i = 0; i < rows; ++i)
-        for (int j = 0; j < columns; ++j)
-            lines.push_back("Bb" + std::to_string(i * columns + j + 1) + (i % 2 == 0 ? " held" : " free") +
-                            std::to_string(i % 4 / 2) + " " + std::to_string(j) + " " + std::to_string(i) +
-                            " 0 10 0 0 0.3 0.1");
-    lines.push_back(".V held0 1000");
-    lines.push_back(".V held1 -300");
-    lines.push_back(".Q free0 0.6");
-    lines.push_back(".Q free1 -0.15");
-    return lines;
-}
-
-TEST(IsolatedConductor, KeepTheirChargeOverARelaxationAndAgreeWithFreshSolves) {
-    const std::vector<std::string> lines = hanging_grid(16, 14); // 224 balls, warm-started steps
-    TestSystem t;
-    t.init(lines);
-    ASSERT_EQ(t.model().sphere_count, 224);
-    const int free0 = t.model().find_conductor("free0"), free1 = t.model().find_conductor("free1");
-    EvaluationWorkspace fresh;
-    Evaluation reference;
-    int steps = 0, warm = 0;
-    Real worst_charge = 0, worst_fresh = 0;
-    RunObserver observer;
-    observer.step_done = [&](int, Real) {
-        ++steps;
-        warm += t.session.workspace.last_solve_warm ? 1 : 0;
-        worst_charge = std::max({worst_charge, relative(conductor_charge(t, free0), 0.6e-9L),
-                                 relative(conductor_charge(t, free1), -0.15e-9L)});
-        compute_charges(t.model(), t.options(), fresh, reference);
-        for (int i = 1; i <= 224; ++i)
-            worst_fresh = std::max(worst_fresh, std::fabs(t.Q(i) - reference.Q[i]) / 1e-10L);
-        worst_fresh =
-            std::max(worst_fresh, relative(t.ev().potential_of(free0), reference.potential_of(free0)));
-    };
-    RelaxationSettings settings;
-    settings.max_steps = 100;
-    settings.force_error_uN = 0; // all 100 steps
-    run_calculate(t.session, lines, settings, observer);
-    EXPECT_EQ(steps, 100);
-    EXPECT_GE(warm, 80);
-    EXPECT_LT(worst_charge, 1e-15L);
-    EXPECT_LT(worst_fresh, 1e-14L);
-    // The balls moved: the potentials are not those of the start.
-    EXPECT_GT(std::fabs(t.model().objects[1].Az), 1e-3L);
-}
-
 TEST(IsolatedConductor, JacobianEvaluatesEveryPerturbationWithTheChargesKept) {
     // Two balls sharing a charge: the pair is symmetric, so Az of each ball responds to its own
     // Az as the other's does, and a raised ball is pulled back.
@@ -264,7 +214,7 @@ TEST(IsolatedConductor, JacobianEvaluatesEveryPerturbationWithTheChargesKept) {
     // A large system: the low-rank perturbations of the parallel Jacobian assume fixed
     // voltages, so with isolated conductors they are not prepared (every column is a full
     // evaluation); held at voltages, the same system is.
-    std::vector<std::string> grid = hanging_grid(15, 14);
+    std::vector<std::string> grid = testing_support::hanging_balls(15, 14, true);
     t.init(grid);
     ASSERT_EQ(t.model().sphere_count, 210);
     PerturbationBase base;

@@ -67,4 +67,24 @@ inline Real rel(Real a, Real b) {
     return std::fabs(a - b) / std::max(std::fabs(a), std::fabs(b));
 }
 
+// Balls of 3 mm and 0.1 g hanging on 10 cm strings from a 1 cm grid of rows x columns: all at
+// 3 kV, or (isolated_rows) rows held at 1000 V and -300 V alternating with rows of two isolated
+// conductors of 0.6 nC and -0.15 nC. Large enough for warm starts and the parallel paths.
+inline std::vector<std::string> hanging_balls(int rows, int columns, bool isolated_rows) {
+    std::vector<std::string> lines;
+    for (int i = 0; i < rows; ++i)
+        for (int j = 0; j < columns; ++j) {
+            const std::string conductor =
+                !isolated_rows ? "all" : (i % 2 == 0 ? "held" : "free") + std::to_string(i % 4 / 2);
+            lines.push_back("Bb" + std::to_string(i * columns + j + 1) + " " + conductor + " " +
+                            std::to_string(j) + " " + std::to_string(i) + " 0 10 0 0 0.3 0.1");
+        }
+    if (isolated_rows)
+        for (const char* line : {".V held0 1000", ".V held1 -300", ".Q free0 0.6", ".Q free1 -0.15"})
+            lines.emplace_back(line);
+    else
+        lines.emplace_back(".V all 3000");
+    return lines;
+}
+
 } // namespace ambrel::testing_support
