@@ -167,11 +167,11 @@ JacobianResult compute_jacobian(Session& session, const JacobianSettings& settin
         compute_positions(positioned, options);
         PerturbationBase shared;
         if (shared.prepare(positioned, options, unperturbed, MAX_PARALLEL_JACOBIAN_SPHERES)) {
-            // The columns go in batches of a few per thread; between two batches, outside any
+            // The columns go in batches of 32 per thread; between two batches, outside any
             // parallel region, the host hears of the progress and its Stop is looked at. No
             // callback runs on the team, and an exception of a thread (out of memory) is carried
             // out of the region and thrown on the command's thread.
-            const int batch = std::max(1, 4 * omp_get_max_threads());
+            const int batch = std::max(1, 32 * omp_get_max_threads());
             std::exception_ptr failure;
             for (int first = 1; first < N && !result.stopped; first += batch) {
                 if (session.stop_requested()) {
