@@ -16,6 +16,8 @@
 #include <vector>
 
 namespace ambrel {
+// Its own namespace: the folder's tests are compiled in unity batches.
+namespace isolated_conductor_test {
 namespace {
 
 using testing_support::FOUR_PI_E0;
@@ -225,4 +227,5 @@ TEST(IsolatedConductor, JacobianEvaluatesEveryPerturbationWithTheChargesKept) {
 }
 
 } // namespace
+} // namespace isolated_conductor_test
 } // namespace ambrel

@@ -11,6 +11,8 @@
 #include <type_traits>
 
 namespace ambrel {
+// Its own namespace: the folder's tests are compiled in unity batches.
+namespace reports_test {
 namespace {
 
 // The lines one report writes for the session as it stands, whatever the report reads.
@@ -143,4 +145,5 @@ TEST(CapacitanceReport, NoMatrixForASkippedLargeSystem) {
 }
 
 } // namespace
+} // namespace reports_test
 } // namespace ambrel

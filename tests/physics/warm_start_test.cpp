@@ -16,6 +16,8 @@
 #include <vector>
 
 namespace ambrel {
+// Its own namespace: the folder's tests are compiled in unity batches.
+namespace warm_start_test {
 namespace {
 
 struct Ball {
@@ -235,4 +237,5 @@ INSTANTIATE_TEST_SUITE_P(
     [](const testing::TestParamInfo<WarmRun>& info) { return std::string(info.param.name); });
 
 } // namespace
+} // namespace warm_start_test
 } // namespace ambrel
