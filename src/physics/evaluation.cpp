@@ -681,17 +681,23 @@ void compute_rotational_forces(const SystemModel& model, const Options& options,
         }
         // Torques about the object's suspension point.
         const Real hx = s.x - o.ref_x0, hy = s.y - o.ref_y0;
-        Real b = std::sqrt(hx * hx + hy * hy); // horizontal distance from the suspension point
+        const Real horizontal = std::sqrt(hx * hx + hy * hy); // distance from the suspension's vertical
+        Real b = horizontal;
         if (std::fabs(b) < MIN_HORIZONTAL_RADIUS)
             b = MIN_HORIZONTAL_RADIUS;
         const Real alpha = std::atan2(hy, hx);
         const Real T = -std::sin(alpha) * ev.fx[i] + std::cos(alpha) * ev.fy[i]; // perpendicular to b
-        const Real w = b * std::cos(alpha - o.Ax); // the part of b in the string's vertical plane
-        const Real beta = std::atan2(w, o.ref_z0 - s.z);
+        // The sphere in the string's vertical plane: w across, dz down from the suspension point,
+        // beta the angle of that arm from the vertical. Its torque arm is the whole distance
+        // in the plane, sqrt(w^2 + dz^2) (= w / sin beta, without the cosecant's limit), and a
+        // sphere right below the suspension point (w = 0) has no arm across: no made-up angle.
+        const Real w = horizontal * std::cos(alpha - o.Ax);
+        const Real dz = o.ref_z0 - s.z;
+        const Real beta = std::atan2(w, dz);
         const Real P = std::cos(o.Ax) * ev.fx[i] + std::sin(o.Ax) * ev.fy[i];
         const Real V = std::cos(beta) * P + std::sin(beta) * ev.fz[i];
         ev.frx[i] = limited_cosec(o.Az) * (T * b / o.L);
-        ev.frz[i] = limited_cosec(beta) * (V * w / o.L);
+        ev.frz[i] = V * std::sqrt(w * w + dz * dz) / o.L;
         if (o.composite() && last) {
             gather_object(ev, i, n, true);
             share_over_object(ev, i, n);

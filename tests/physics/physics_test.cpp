@@ -176,6 +176,17 @@ TEST(Forces, SingleBallRotationalForcesAgreeInBothModes) {
     EXPECT_LT(rel(plain.ev().frx[1], corrected.ev().frx[1]), 1e-15L);
     EXPECT_LT(rel(plain.ev().frz[1], corrected.ev().frz[1]), 1e-15L);
     EXPECT_NE(plain.ev().frx[1], 0);
+    // Hanging straight down, pushed sideways in its string's plane by a charged ball beside it:
+    // the torque about the suspension point over L is the push itself, in both modes (the arm is
+    // the whole string, not one made up from a clamped horizontal distance and a limited cosecant).
+    const std::vector<std::string> straight{"Ba A 0 0 0 10 0 0 1 1", "Bb A 3 0 -10 0 0 0 1 1", ".V A 5000"};
+    System plain_down, corrected_down;
+    plain_down.options().set(Option::CorrectRotationForces, false);
+    plain_down.init(straight);
+    corrected_down.init(straight);
+    EXPECT_GT(std::fabs(corrected_down.ev().fx[1]), 1e-7L); // a push of more than 0.1 uN
+    EXPECT_LT(rel(corrected_down.ev().frz[1], corrected_down.ev().fx[1]), 1e-15L);
+    EXPECT_LT(rel(corrected_down.ev().frz[1], plain_down.ev().frz[1]), 1e-15L);
     // A fixed ball does not turn: whatever an earlier system left there is gone.
     EXPECT_EQ(corrected.ev().frx[2], 0);
     corrected.ev().frx[2] = 7;

@@ -87,6 +87,11 @@ TEST(Relaxation, StepCountsToleranceAndFixedSystems) {
         EXPECT_EQ(fixed.calculate(settings).steps, 1) << max_steps;
     }
     EXPECT_TRUE(fixed.said("Steps=1, Error=  0.000000"));
+
+    // An uncharged ball hanging straight down is at rest: one step, with the default options.
+    System at_rest({"b1 c 0 0 0 10 0 0 1 1", ".V c 0"});
+    EXPECT_EQ(at_rest.calculate({}).steps, 1);
+    EXPECT_EQ(at_rest.ev().frz[1], 0);
 }
 
 TEST(Relaxation, MasslessBallUsesTheReplacementMass) {
