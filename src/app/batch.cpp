@@ -17,6 +17,7 @@
 #include "solver/jacobian.h"
 #include "solver/relaxation.h"
 #include "solver/sweep.h"
+#include "text/number_format.h"
 #include "text/numeric_field.h"
 #include "view/camera.h"
 
@@ -97,12 +98,19 @@ std::optional<std::string> read_text(const std::string& name, std::string& error
     return text;
 }
 
-// A numeric setting as typed in the window's fields: the whole text must be a number.
+// A numeric setting as typed in the window's fields: the whole text must be a number. The fields
+// read a text without any digit (".", "e5", "-") as 0; as a setting it names no number at all.
 Real number(const std::string& option, const std::string& text) {
     const auto value = parse_field_real(text);
-    if (!value)
+    if (!value || text.find_first_of("0123456789") == std::string::npos)
         throw UsageError{option + ": '" + text + "' is not a valid number"};
     return *value;
+}
+
+// The settings' ranges, checked once every argument is read (the last one given counts).
+void check_setting(bool ok, const char* option, const char* rule, Real value) {
+    if (!ok)
+        throw UsageError{std::string(option) + ": " + rule + " (not " + format_g(value) + ")"};
 }
 
 int integer(const std::string& option, const std::string& text) {
@@ -199,6 +207,17 @@ BatchCommand parse_arguments(const std::vector<std::string>& args) {
     }
     if (cmd.sweep_out && !cmd.sweep)
         throw UsageError{"--sweep-out needs --sweep"};
+    // Written so that a value that is not a number fails too.
+    check_setting(cmd.relaxation.time_step > 0, "--time-step", "the time step must be above 0",
+                  cmd.relaxation.time_step);
+    check_setting(cmd.relaxation.max_steps >= 0, "--steps", "the number of steps must be 0 or more",
+                  cmd.relaxation.max_steps);
+    check_setting(cmd.relaxation.force_error_uN >= 0, "--force-error", "the force error must be 0 or more",
+                  cmd.relaxation.force_error_uN);
+    check_setting(cmd.relaxation.damping >= 0, "--damping", "the damping must be 0 or more",
+                  cmd.relaxation.damping);
+    check_setting(cmd.jacobian.angle_variation > 0, "--angle-variation",
+                  "the angle variation must be above 0", cmd.jacobian.angle_variation);
     return cmd;
 }
 

@@ -122,6 +122,27 @@ TEST(Batch, ExitStatusForReaderErrorsUsageErrorsAndUnreadableFiles) {
     EXPECT_EQ(batch({"--on"}).status, 2);
     EXPECT_EQ(batch({"--frobnicate"}).status, 2);
     EXPECT_EQ(batch({"a.bal", "b.bal"}).status, 2);
+
+    // Settings out of their range, or texts that name no number, are refused by name before
+    // anything runs.
+    for (const std::vector<std::string>& args : {std::vector<std::string>{"--angle-variation", "0"},
+                                                 {"--steps", "-5"},
+                                                 {"--time-step", "e5"},
+                                                 {"--time-step", "0"},
+                                                 {"--time-step", "-0.05"},
+                                                 {"--force-error", "-1"},
+                                                 {"--damping", "-0.1"},
+                                                 {"--force-error", "."},
+                                                 {"--damping", "-"}}) {
+        std::vector<std::string> full = args;
+        full.push_back("--calculate");
+        const BatchRun refused = batch(full);
+        EXPECT_EQ(refused.status, 2) << args[0] << " " << args[1];
+        EXPECT_EQ(refused.err.rfind("ambrel-batch: " + args[0] + ":", 0), 0u) << refused.err;
+        EXPECT_TRUE(refused.out.empty()) << args[0] << " " << args[1];
+    }
+    // The edges of the ranges are settings like any other.
+    EXPECT_EQ(batch({"--steps", "0", "--force-error", "0", "--damping", "0", "--calculate"}).status, 0);
 }
 
 TEST(Batch, OptionsSwitchBeforeReading) {
