@@ -111,6 +111,33 @@ void Evaluation::clear(int n) {
     density_min = -1e-9L;
     forces_valid = false;
     diagnostics = ChargeDiagnostics{};
+    state.clear();
+}
+
+namespace {
+
+// What an evaluation depends on besides the description's geometry: the reading it belongs to,
+// every object's angles and every conductor's voltage and charge.
+void state_stamp(const SystemModel& model, std::vector<Real>& stamp) {
+    stamp.clear();
+    stamp.push_back(static_cast<Real>(model.read_generation));
+    stamp.push_back(static_cast<Real>(model.sphere_count));
+    for (int k = 1; k <= model.object_count; ++k) {
+        stamp.push_back(model.objects[k].Ax);
+        stamp.push_back(model.objects[k].Az);
+    }
+    for (int c = 1; c <= model.conductor_count; ++c) {
+        stamp.push_back(model.conductors[c].V);
+        stamp.push_back(model.conductors[c].isolated ? model.conductors[c].charge : 0);
+    }
+}
+
+} // namespace
+
+bool Evaluation::belongs_to(const SystemModel& model) const {
+    thread_local std::vector<Real> now;
+    state_stamp(model, now);
+    return forces_valid && now == state;
 }
 
 Real clamped_distance(const Sphere& a, const Sphere& b) {
@@ -704,6 +731,7 @@ void compute_rotational_forces(const SystemModel& model, const Options& options,
         }
     }
     ev.forces_valid = true;
+    state_stamp(model, ev.state);
 }
 
 void evaluate(SystemModel& model, const Options& options, EvaluationWorkspace& ws, Evaluation& ev,

@@ -47,8 +47,16 @@ struct Evaluation {
     // solution found when isolated.
     std::vector<Real> potential;
 
+    // The state these results were computed for (state_stamp of the model when its rotational
+    // forces were computed); empty when cleared.
+    std::vector<Real> state;
+    // Whether the results belong to the model as it stands: the same reading, angles, voltages and
+    // charges. A command that starts from them (the Jacobian) computes them again otherwise.
+    bool belongs_to(const SystemModel& model) const;
+
     Real potential_of(int conductor) const {
-        return conductor >= 1 && static_cast<std::size_t>(conductor) < potential.size() ? potential[conductor] : 0;
+        return conductor >= 1 && static_cast<std::size_t>(conductor) < potential.size() ? potential[conductor]
+                                                                                        : 0;
     }
 
     // Makes room for spheres 1..n (never shrinks).

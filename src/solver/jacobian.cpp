@@ -132,8 +132,12 @@ JacobianResult compute_jacobian(Session& session, const JacobianSettings& settin
     result.matrix.assign(static_cast<std::size_t>(N) * N, 0);
     Real* J = result.matrix.data();
 
-    // The rotational forces left by the last computation are the base values; the command does
-    // not recompute them first. Each column perturbs one angle of a copy of the model.
+    // The rotational forces left by the last computation are the base values when they belong to
+    // the model as it stands (the same reading, angles and voltages); otherwise (charges never
+    // computed, angles changed since) they are computed first. Each column perturbs one angle of
+    // a copy of the model.
+    if (!session.evaluation.belongs_to(base))
+        session.evaluate();
     const Evaluation& unperturbed = session.evaluation;
     // The largest rotational force of the base state: the session takes the last perturbed
     // evaluation at the end.
@@ -239,13 +243,11 @@ JacobianResult compute_jacobian(Session& session, const JacobianSettings& settin
         }
     }
     if (evaluated) {
-        // The session keeps the positions, charges and forces of the last perturbed evaluation
-        // (the view shows them) with its own angles and rotational forces.
-        const std::vector<Real> frx = unperturbed.frx, frz = unperturbed.frz;
-        session.model = work;
-        session.evaluation = trial;
-        session.evaluation.frx = frx;
-        session.evaluation.frz = frz;
+        // The command leaves the session as it found it: its model and evaluation were never
+        // touched, but the workspace holds the last perturbed state's matrix, which the reports
+        // after it (the capacitances) would read. It is built again for the unperturbed state.
+        Evaluation scratch;
+        compute_charges(session.model, options, session.workspace, scratch);
     }
     if (result.stopped) {
         out.add_output_line("Jacobian matrix stopped before its end: nothing to show.");

@@ -40,11 +40,11 @@ struct JacobianResult {
     }
 };
 
-// Perturbs a copy of the model one angle at a time (the session's own angles are never
-// touched); progress and after_positions of the observer are called; Stop ends it between two
-// evaluations. As before, the session keeps the positions, charges and forces of the last
-// perturbed evaluation with the unperturbed angles and rotational forces. When the system is
-// not initialised and a description is given, Initialize reads it first, as Calculate does
+// Perturbs a copy of the model one angle at a time; progress and after_positions of the observer
+// are called; Stop ends it between two evaluations. The base state is the session's last
+// evaluation when it belongs to the model's angles (Evaluation::belongs_to), else it is computed
+// first; the command leaves the session's model and evaluation as it found them. When the system
+// is not initialised and a description is given, Initialize reads it first, as Calculate does
 // (observer.initialized is called).
 JacobianResult compute_jacobian(Session& session, const JacobianSettings& settings,
                                 const RunObserver& observer = {},

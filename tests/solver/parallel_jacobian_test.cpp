@@ -5,6 +5,7 @@
 #include "physics/perturbation.h"
 #include "solver/eigenvalues.h"
 #include "solver/jacobian.h"
+#include "solver/relaxation.h"
 
 #include <gtest/gtest.h>
 
@@ -135,6 +136,42 @@ TEST(ParallelJacobian, ColumnsMatchFullDifferences) {
         ASSERT_GT(largest, 0);
         for (int row = 1; row <= N; ++row)
             EXPECT_NEAR(r.entry(row, column), mine[row - 1], 1e-12L * largest) << "row " << row;
+    }
+}
+
+// A Jacobian leaves the session as it found it: a second one gives the same bytes, and both
+// equal the Jacobian of the same angles read afresh; on the parallel path (the grid, whose base
+// forces the perturbations start from) and on the serial one (isolated conductors).
+TEST(ParallelJacobian, ASecondJacobianIsTheFirstAndThatOfAFreshSession) {
+    for (const auto& description : {grid_description(), testing_support::hanging_balls(6, 6, true)}) {
+        TestSystem t;
+        t.init(description);
+        RelaxationSettings settings;
+        settings.max_steps = 3;
+        run_calculate(t.session, description, settings);
+        const SystemModel model = t.model();
+        const JacobianResult first = compute_jacobian(t.session, {});
+        const JacobianResult second = compute_jacobian(t.session, {});
+        ASSERT_TRUE(first.computed && second.computed);
+        EXPECT_EQ(first.matrix, second.matrix);
+        EXPECT_EQ(t.model().objects[7].Az, model.objects[7].Az);
+        EXPECT_TRUE(t.ev().belongs_to(t.model()));
+
+        // The same angles in a new session, evaluated afresh.
+        TestSystem fresh;
+        fresh.init(description);
+        for (int k = 1; k <= model.object_count; ++k) {
+            fresh.o(k).Ax = model.objects[k].Ax;
+            fresh.o(k).Az = model.objects[k].Az;
+        }
+        fresh.session.evaluate();
+        const JacobianResult again = compute_jacobian(fresh.session, {});
+        ASSERT_EQ(again.matrix.size(), first.matrix.size());
+        Real largest = 0;
+        for (const Real x : first.matrix)
+            largest = std::max(largest, std::fabs(x));
+        for (std::size_t k = 0; k < first.matrix.size(); ++k)
+            ASSERT_NEAR(again.matrix[k], first.matrix[k], 1e-12L * largest) << k;
     }
 }
 
