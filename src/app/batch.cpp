@@ -98,18 +98,19 @@ std::optional<std::string> read_text(const std::string& name, std::string& error
     return text;
 }
 
-// A numeric setting as typed in the window's fields: the whole text must be a number. The fields
-// read a text without any digit (".", "e5", "-") as 0; as a setting it names no number at all.
+// A numeric setting as the window's fields read it: the whole text must be a number, with a
+// digit before its exponent.
 Real number(const std::string& option, const std::string& text) {
-    const auto value = parse_field_real(text);
-    if (!value || text.find_first_of("0123456789") == std::string::npos)
+    const auto value = read_field_real(text);
+    if (!value)
         throw UsageError{option + ": '" + text + "' is not a valid number"};
     return *value;
 }
 
 // The settings' ranges, checked once every argument is read (the last one given counts).
-void check_setting(bool ok, const char* option, const char* rule, Real value) {
-    if (!ok)
+void check_setting(RunSetting setting, const char* option, Real value) {
+    const std::string rule = setting_rule_broken(setting, value);
+    if (!rule.empty())
         throw UsageError{std::string(option) + ": " + rule + " (not " + format_g(value) + ")"};
 }
 
@@ -207,17 +208,11 @@ BatchCommand parse_arguments(const std::vector<std::string>& args) {
     }
     if (cmd.sweep_out && !cmd.sweep)
         throw UsageError{"--sweep-out needs --sweep"};
-    // Written so that a value that is not a number fails too.
-    check_setting(cmd.relaxation.time_step > 0, "--time-step", "the time step must be above 0",
-                  cmd.relaxation.time_step);
-    check_setting(cmd.relaxation.max_steps >= 0, "--steps", "the number of steps must be 0 or more",
-                  cmd.relaxation.max_steps);
-    check_setting(cmd.relaxation.force_error_uN >= 0, "--force-error", "the force error must be 0 or more",
-                  cmd.relaxation.force_error_uN);
-    check_setting(cmd.relaxation.damping >= 0, "--damping", "the damping must be 0 or more",
-                  cmd.relaxation.damping);
-    check_setting(cmd.jacobian.angle_variation > 0, "--angle-variation",
-                  "the angle variation must be above 0", cmd.jacobian.angle_variation);
+    check_setting(RunSetting::TimeStep, "--time-step", cmd.relaxation.time_step);
+    check_setting(RunSetting::Steps, "--steps", cmd.relaxation.max_steps);
+    check_setting(RunSetting::ForceError, "--force-error", cmd.relaxation.force_error_uN);
+    check_setting(RunSetting::Damping, "--damping", cmd.relaxation.damping);
+    check_setting(RunSetting::AngleVariation, "--angle-variation", cmd.jacobian.angle_variation);
     return cmd;
 }
 

@@ -58,6 +58,20 @@ void update_angles(SystemModel& model, const Evaluation& ev, const std::vector<P
 
 } // namespace
 
+std::string setting_rule_broken(RunSetting setting, Real value) {
+    // Written so that a NaN breaks the rule.
+    switch (setting) {
+    case RunSetting::TimeStep:
+    case RunSetting::AngleVariation:
+        return value > 0 ? std::string() : std::string("must be above 0");
+    case RunSetting::Steps:
+    case RunSetting::ForceError:
+    case RunSetting::Damping:
+        return value >= 0 ? std::string() : std::string("must be 0 or more");
+    }
+    return {};
+}
+
 Real step_gain(const SystemModel& model, const Object& object, Real dt_factor) {
     const Real m = model.spheres[object.last()].m;
     // A massless body takes 2 m = 2e-5 kg shared over its spheres: it moves as if it weighed

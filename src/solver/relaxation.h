@@ -34,6 +34,13 @@ struct RelaxationResult {
     InitializeResult initialize_result;
 };
 
+// The ranges of the numeric settings of a run and of the Jacobian: the time step and the
+// Jacobian's angle variation above 0, the steps, the force error and the damping 0 or more.
+enum class RunSetting { TimeStep, Steps, ForceError, Damping, AngleVariation };
+// The rule `value` breaks ("must be above 0"), or an empty text when it is a value of the
+// setting; a value that is not a number breaks every rule.
+std::string setting_rule_broken(RunSetting setting, Real value);
+
 // The factor of the default law for an object: dt^2/(2 m L) with m the mass its last sphere
 // carries (for a massless object 2 m = 2e-5 kg / n, as if it weighed 1e-5 kg in all). The Jacobian uses it
 // with dt^2 replaced by dt.

@@ -102,8 +102,15 @@ void NumericField::set_field_type(tipo_campo type) {
         text_ = field_int_text(panel_int_);
 }
 
+bool mantissa_has_digit(std::string_view text) {
+    const std::string_view mantissa = text.substr(0, text.find_first_of("eE"));
+    return mantissa.find_first_of("0123456789") != std::string_view::npos;
+}
+
 Result<Real> read_field_real(std::string_view text) {
-    if (const auto value = parse_field_real(text))
+    // The grammar reads a text without a digit before its exponent (".", "e5", "-") as 0; typed
+    // into a field, it names no number at all and is refused as such.
+    if (const auto value = parse_field_real(text); value && mantissa_has_digit(text))
         return *value;
     return Result<Real>::failure(invalid_number_message(text));
 }

@@ -34,8 +34,12 @@ std::optional<Real> parse_field_real(std::string_view text);
 // fit in 32 signed bits, gives nullopt.
 std::optional<std::int32_t> parse_field_int(std::string_view text);
 
+// Whether the text has a digit before its exponent: ".", "e5" or "-" have none, and the grammar
+// above reads them as 0.
+bool mantissa_has_digit(std::string_view text);
+
 // The value a real or integer field stores for text as typed, or the message of the
-// invalid-number error box.
+// invalid-number error box. A real field refuses a text whose mantissa has no digit.
 Result<Real> read_field_real(std::string_view text);
 Result<std::int32_t> read_field_int(std::string_view text);
 

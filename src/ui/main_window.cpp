@@ -719,7 +719,7 @@ void MainWindow::BcalculateClick() {
     bool refused = false;
     for (TNEdit* field : {NEerro, NEdelta, NEtentativas, NEtol, NEdamping})
         refused = field->take_refusal() || refused;
-    if (refused)
+    if (refused || refuse_settings_out_of_range(this))
         return;
     const RelaxationSettings settings = run_settings();
 
@@ -764,13 +764,39 @@ RelaxationSettings MainWindow::run_settings() const {
     return settings;
 }
 
+bool MainWindow::refuse_settings_out_of_range(QWidget* parent, Real angle_variation,
+                                              const QString& angle_caption) {
+    const RelaxationSettings settings = run_settings();
+    const std::pair<QString, std::string> broken[] = {
+        {NEdelta->caption(), setting_rule_broken(RunSetting::TimeStep, settings.time_step)},
+        {NEtentativas->caption(), setting_rule_broken(RunSetting::Steps, settings.max_steps)},
+        {NEtol->caption(), setting_rule_broken(RunSetting::ForceError, settings.force_error_uN)},
+        {NEdamping->caption(), setting_rule_broken(RunSetting::Damping, settings.damping)},
+        {angle_caption, angle_caption.isEmpty()
+                            ? std::string()
+                            : setting_rule_broken(RunSetting::AngleVariation, angle_variation)},
+    };
+    const TNEdit* fields[] = {NEdelta, NEtentativas, NEtol, NEdamping, nullptr};
+    for (std::size_t k = 0; k < std::size(broken); ++k) {
+        if (broken[k].second.empty())
+            continue;
+        const QString value =
+            fields[k] ? fields[k]->text().trimmed() : QString::fromStdString(format_g(angle_variation));
+        dialogs_->show_error(parent ? parent : this,
+                             broken[k].first + QStringLiteral(": ") + from_std(broken[k].second) +
+                                 QStringLiteral(" (not ") + value + QStringLiteral(")"));
+        return true;
+    }
+    return false;
+}
+
 bool MainWindow::start_sweep(const SweepRequest& request) {
     if (worker_.busy())
         return false;
     bool refused = false;
     for (TNEdit* field : {NEerro, NEdelta, NEtentativas, NEtol, NEdamping})
         refused = field->take_refusal() || refused;
-    if (refused)
+    if (refused || refuse_settings_out_of_range(sweep_.get()))
         return false;
     SweepObserver observer;
     observer.run = make_observer();
@@ -813,6 +839,8 @@ bool MainWindow::start_sweep(const SweepRequest& request) {
 
 bool MainWindow::start_jacobian(const JacobianSettings& asked) {
     if (worker_.busy())
+        return false;
+    if (refuse_settings_out_of_range(jacobian_.get(), asked.angle_variation, jacobian_->NEJacobian->caption()))
         return false;
     // The state is an equilibrium when its forces are below the window's force error.
     JacobianSettings settings = asked;

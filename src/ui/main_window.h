@@ -266,6 +266,10 @@ class MainWindow : public QMainWindow {
     void create_shortcuts();
     // The run settings of the fields (Calculate and the sweep).
     RelaxationSettings run_settings() const;
+    // Shows an error box over `parent` naming the first setting of a run out of its range (the
+    // Jacobian's angle variation too when its caption is given); true when one was.
+    bool refuse_settings_out_of_range(QWidget* parent, Real angle_variation = 0,
+                                      const QString& angle_caption = QString());
     // The Sweep window's conductors: those of the model (while no command runs).
     void offer_conductors();
     TNEdit* create_field(QWidget* client, const char* name, tipo_campo type, int left, int width,

@@ -82,6 +82,10 @@ TEST(ReadField, ValueOrTheInvalidNumberMessage) {
     EXPECT_FALSE(bad_real.ok());
     EXPECT_EQ(bad_real.message(), "2,5 is not a valid number");
     EXPECT_EQ(read_field_real("1e99999").message(), "1e99999 is not a valid number");
+    // Texts the grammar reads as 0 for want of any digit name no number in a field.
+    for (const char* none : {".", "e5", "-", "+.E-"})
+        EXPECT_EQ(read_field_real(none).message(), std::string(none) + " is not a valid number");
+    EXPECT_EQ(*read_field_real("-.0e5"), 0);
 
     const Result<std::int32_t> hex = read_field_int("0x1f");
     ASSERT_TRUE(hex.ok());

@@ -712,6 +712,28 @@ TEST_F(MainWindowTest, OnlyTheClickThatLeavesAnInvalidFieldIsRefused) {
     ASSERT_TRUE(wait_for_idle(*window));
     EXPECT_EQ(window->last_run().steps, 1);
     EXPECT_TRUE(output().contains("Calculating..."));
+
+    // A text without a digit is no number; a number out of the setting's range is refused by
+    // the setting's name, and nothing runs.
+    dialogs.errors.clear();
+    delta->setFocus(Qt::MouseFocusReason);
+    delta->selectAll();
+    QTest::keyClicks(delta, "e5");
+    QTest::mouseClick(button("Bcalculate"), Qt::LeftButton);
+    process_events();
+    EXPECT_EQ(dialogs.errors, QStringList({"Time step: e5 is not a valid number"}));
+    dialogs.errors.clear();
+    const qsizetype ran = output().size();
+    delta->set_panel_real(0);
+    field("NEdamping")->set_panel_real(-1);
+    QTest::mouseClick(button("Bcalculate"), Qt::LeftButton);
+    EXPECT_FALSE(window->run_in_progress());
+    EXPECT_EQ(output().size(), ran);
+    EXPECT_EQ(dialogs.errors, QStringList({"Time step: must be above 0 (not 0)"}));
+    delta->set_panel_real(0.05L);
+    QTest::mouseClick(button("Bcalculate"), Qt::LeftButton);
+    EXPECT_EQ(dialogs.errors.last(), "Damping: must be 0 or more (not -1)");
+    EXPECT_EQ(output().size(), ran);
 }
 
 // F9 acts like the click: the description edited in the panel is read again.
