@@ -1,6 +1,6 @@
 // One thread pool, any number of threads: OpenBLAS must be the OpenMP build (it then shares the
 // OpenMP runtime of our own parallel loops), and ambrel-batch must print the same bytes whatever
-// OMP_NUM_THREADS says.
+// OMP_NUM_THREADS says (1, 2 and 4).
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -53,12 +53,15 @@ TEST(Threads, OutputDoesNotDependOnTheThreadCount) {
         "--on show-forces --steps 20 --calculate --jacobian --plain --capacitances " +
         std::string(AMBREL_TEST_DATA) + "/rotated_mixed.bal";
     const std::string one = batch_output(1, arguments);
-    const std::string two = batch_output(2, arguments);
     ASSERT_FALSE(one.empty());
     EXPECT_NE(one.find("Jacobian matrix"), std::string::npos);
-    if (one != two) {
-        const auto [at, other] = std::mismatch(one.begin(), one.end(), two.begin(), two.end());
-        ADD_FAILURE() << "one and two threads part at line " << 1 + std::count(one.begin(), at, '\n');
+    for (const int threads : {2, 4}) {
+        const std::string more = batch_output(threads, arguments);
+        if (one != more) {
+            const auto [at, other] = std::mismatch(one.begin(), one.end(), more.begin(), more.end());
+            ADD_FAILURE() << "one and " << threads << " threads part at line "
+                          << 1 + std::count(one.begin(), at, '\n');
+        }
     }
 }
 
@@ -78,12 +81,15 @@ TEST(Threads, LargeJacobianDoesNotDependOnTheThreadCount) {
     const std::string arguments = "--steps 3 --calculate --jacobian --plain " + description.string();
     const std::string one = batch_output(1, arguments);
     const std::string two = batch_output(2, arguments);
+    const std::string four = batch_output(4, arguments);
     fs::remove(description);
     ASSERT_NE(one.find("Eigenvalues:"), std::string::npos);
-    if (one != two) {
-        const auto [at, other] = std::mismatch(one.begin(), one.end(), two.begin(), two.end());
-        ADD_FAILURE() << "one and two threads part at line " << 1 + std::count(one.begin(), at, '\n');
-    }
+    for (const std::string* more : {&two, &four})
+        if (one != *more) {
+            const auto [at, other] = std::mismatch(one.begin(), one.end(), more->begin(), more->end());
+            ADD_FAILURE() << "one and " << (more == &two ? 2 : 4) << " threads part at line "
+                          << 1 + std::count(one.begin(), at, '\n');
+        }
 }
 
 // An interrupt stops the run under way as Stop does in the window: it ends with its final reports,
