@@ -320,6 +320,26 @@ TEST(Jacobian, RefusesMoreObjectsThanItsMatrixHolds) {
                   "Jacobian matrix not computed: 1001 objects are more than the 1000 it can hold."});
 }
 
+// A pendulum: an uncharged ball's rotational force along Az is its weight's tangential part,
+// frz = -m g sin Az, so with the step gain dt / (2 m L) the Az column of the Az row is
+// -dt g / (2 L) times the one-sided difference of sin, (sin(Az + h) - sin Az) / h, whatever the
+// mass and with either law of the rotational forces; the Az row does not see Ax.
+TEST(Jacobian, AnUnchargedPendulumHasTheStiffnessOfItsWeight) {
+    constexpr Real G = 9.81L, DT = 0.05L, L = 0.1L, H = 1e-4L;
+    for (const bool correct : {true, false})
+        for (const int degrees : {10, 30, 60}) {
+            System sys({"Ba A 0 0 0 10 40 " + std::to_string(degrees) + " 1 1", ".V A 0"});
+            sys.options().set(Option::CorrectRotationForces, correct);
+            sys.init();
+            const JacobianResult r = compute_jacobian(sys.session, {});
+            ASSERT_TRUE(r.computed);
+            const Real az = degrees * PI / 180;
+            const Real expected = -DT * G / (2 * L) * (std::sin(az + H) - std::sin(az)) / H;
+            EXPECT_NEAR(r.entry(2, 2), expected, 1e-12L * std::fabs(expected)) << degrees << " " << correct;
+            EXPECT_NEAR(r.entry(2, 1), 0, 1e-9L * std::fabs(expected)) << degrees << " " << correct;
+        }
+}
+
 TEST(Jacobian, OneMovableBallHasATwoByTwoMatrixAndAStableEquilibrium) {
     System sys({"Ba A 0 0 0 10 20 30 1 1"});
     RelaxationSettings settings;
