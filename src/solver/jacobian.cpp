@@ -171,19 +171,22 @@ JacobianResult compute_jacobian(Session& session, const JacobianSettings& settin
         compute_positions(positioned, options);
         PerturbationBase shared;
         if (shared.prepare(positioned, options, unperturbed, MAX_PARALLEL_JACOBIAN_SPHERES)) {
-            // The columns go in batches of 32 per thread; between two batches, outside any
+            // The columns go in batches; between two batches, outside any
             // parallel region, the host hears of the progress and its Stop is looked at. No
             // callback runs on the team, and an exception of a thread (out of memory) is carried
             // out of the region and thrown on the command's thread.
-            const int batch = std::max(1, 32 * omp_get_max_threads());
+            // At most 32 columns a thread, and at least eight batches, so that the host hears
+            // of the progress and its Stop counts within an eighth of the work.
+            const int threads = std::max(1, omp_get_max_threads());
+            const int batch = std::max(threads, std::min(32 * threads, (N - 1 + 7) / 8));
             std::exception_ptr failure;
             for (int first = 1; first < N && !result.stopped; first += batch) {
+                if (observer.progress)
+                    observer.progress(std::min((first + 1) / 2, base.object_count), base.object_count);
                 if (session.stop_requested()) {
                     result.stopped = true;
                     break;
                 }
-                if (observer.progress)
-                    observer.progress(std::min((first + 1) / 2, base.object_count), base.object_count);
                 const int last = std::min(N - 1, first + batch - 1);
 #pragma omp parallel
                 {

@@ -197,14 +197,14 @@ TEST(ParallelJacobian, HostCallbacksStopOrFailTheCommandOnItsOwnThread) {
     RunObserver stopping;
     stopping.progress = [&](int, int) {
         on_team = on_team || omp_in_parallel() || std::this_thread::get_id() != command_thread;
-        if (++calls == 3)
+        if (++calls == 2) // after the first batch of columns
             t.stop.request();
     };
     const JacobianResult during = compute_jacobian(t.session, {}, stopping);
     EXPECT_TRUE(during.stopped);
     EXPECT_FALSE(during.computed);
     EXPECT_GT(during.parallel_columns, 0);
-    EXPECT_LT(during.parallel_columns, 200);
+    EXPECT_LT(during.parallel_columns, 419); // not all of the 420 - 1
     EXPECT_FALSE(on_team);
     t.stop.clear();
 
