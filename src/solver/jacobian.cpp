@@ -171,12 +171,11 @@ JacobianResult compute_jacobian(Session& session, const JacobianSettings& settin
         compute_positions(positioned, options);
         PerturbationBase shared;
         if (shared.prepare(positioned, options, unperturbed, MAX_PARALLEL_JACOBIAN_SPHERES)) {
-            // The columns go in batches; between two batches, outside any
-            // parallel region, the host hears of the progress and its Stop is looked at. No
-            // callback runs on the team, and an exception of a thread (out of memory) is carried
-            // out of the region and thrown on the command's thread.
-            // At most 32 columns a thread, and at least eight batches, so that the host hears
-            // of the progress and its Stop counts within an eighth of the work.
+            // The columns go in batches (at most 32 columns a thread, at least eight batches);
+            // before each, outside any parallel region, the host hears of the progress and its
+            // Stop is looked at, so a Stop counts within an eighth of the work. No callback runs
+            // on the team, and an exception of a thread (out of memory) is carried out of the
+            // region and thrown on the command's thread.
             const int threads = std::max(1, omp_get_max_threads());
             const int batch = std::max(threads, std::min(32 * threads, (N - 1 + 7) / 8));
             std::exception_ptr failure;
