@@ -66,7 +66,8 @@ struct BatchCommand {
     std::vector<Action> actions;
     std::optional<std::string> file;
     std::optional<SweepRequest> sweep;
-    std::optional<std::string> sweep_out; // the file of the sweep's table; standard output without it
+    std::optional<std::string> sweep_out;    // the file of the sweep's table; standard output without it
+    std::optional<std::string> jacobian_out; // where each Jacobian is written whole
     bool help = false;
     bool version = false;
 };
@@ -154,6 +155,8 @@ BatchCommand parse_arguments(const std::vector<std::string>& args) {
             cmd.actions.push_back({ActionKind::Png, value("a file name")});
         } else if (a == "--jacobian") {
             cmd.actions.push_back({ActionKind::Jacobian, {}});
+        } else if (a == "--jacobian-out") {
+            cmd.jacobian_out = value("a file name");
         } else if (a == "--time-step") {
             cmd.relaxation.time_step = number(a, value("a number"));
             cmd.jacobian.time_step = cmd.relaxation.time_step;
@@ -208,6 +211,9 @@ BatchCommand parse_arguments(const std::vector<std::string>& args) {
     }
     if (cmd.sweep_out && !cmd.sweep)
         throw UsageError{"--sweep-out needs --sweep"};
+    if (cmd.jacobian_out && std::none_of(cmd.actions.begin(), cmd.actions.end(),
+                                         [](const Action& x) { return x.kind == ActionKind::Jacobian; }))
+        throw UsageError{"--jacobian-out needs --jacobian"};
     check_setting(RunSetting::TimeStep, "--time-step", cmd.relaxation.time_step);
     check_setting(RunSetting::Steps, "--steps", cmd.relaxation.max_steps);
     check_setting(RunSetting::ForceError, "--force-error", cmd.relaxation.force_error_uN);
@@ -286,7 +292,11 @@ std::string batch_usage() {
         "                   Maxwell and the mutual (circuit) form; a matrix failing its checks is\n"
         "                   written all the same, each failure a line of the output\n"
         "  --calculate      relax the strings to equilibrium (the Calculate command, to its end)\n"
-        "  --jacobian       write the stability Jacobian of the update law and its eigenvalues\n"
+        "  --jacobian       write the stability Jacobian of the update law and its eigenvalues, each\n"
+        "                   with its error, and the verdict they allow\n"
+        "  --jacobian-out FILE\n"
+        "                   also write each --jacobian whole to a CSV file, in 1/s: the update law's\n"
+        "                   matrix, that of the stability coordinates, the eigenvalues and errors\n"
         "  --bmp FILE       draw the 3D view as the window shows it and save it as a BMP file\n"
         "  --png FILE       the same picture saved as a PNG file\n"
         "  --sweep C=START:STOP:STEP\n"
@@ -444,9 +454,26 @@ int run_batch(const std::vector<std::string>& args, std::FILE* out, std::FILE* e
                 status = 1;
             break;
         }
-        case ActionKind::Jacobian:
-            compute_jacobian(session, cmd.jacobian);
+        case ActionKind::Jacobian: {
+            const JacobianResult result = compute_jacobian(session, cmd.jacobian);
+            if (!cmd.jacobian_out)
+                break;
+            std::string failure;
+            if (!result.computed) {
+                failure = "Jacobian matrix not saved: it was not computed";
+                status = std::max(status, 1);
+            } else if (const Status written = save_jacobian_csv(*cmd.jacobian_out, result); !written) {
+                failure = "Jacobian matrix not saved: " + written.message();
+                status = 2;
+            } else {
+                session.add_output_line("Jacobian matrix saved as " + *cmd.jacobian_out);
+            }
+            if (!failure.empty()) {
+                std::fflush(out);
+                std::fprintf(err, "ambrel-batch: %s\n", failure.c_str());
+            }
             break;
+        }
         case ActionKind::Bitmap:
         case ActionKind::Png: {
             const SceneSnapshot snapshot = make_scene_snapshot(session.model, session.evaluation,

@@ -4,6 +4,7 @@
 #include "physics/perturbation.h"
 #include "solver/eigenvalues.h"
 #include "solver/relaxation.h"
+#include "text/csv_file.h"
 #include "text/number_format.h"
 
 #include <omp.h>
@@ -17,49 +18,36 @@ namespace ambrel {
 
 namespace {
 
-std::string complex_text(Complex z) {
-    std::string text = format_g(z.real());
-    if (z.imag() != 0)
-        text += (z.imag() < 0 ? " - " : " + ") + format_g(std::fabs(z.imag())) + "i";
-    return text;
+// A row of the printed matrix: cut to the panel's line, with the mark at its end, when longer.
+void add_matrix_row(OutputSink& out, std::string line, const std::string& cut_mark) {
+    if (line.size() > LINE_LENGTH && !cut_mark.empty() && cut_mark.size() < LINE_LENGTH)
+        line = line.substr(0, LINE_LENGTH - cut_mark.size()) + cut_mark;
+    out.add_output_line(line);
 }
 
-// Eigenvalues of the rows and columns of the movable objects (the rows of a fixed object are
-// zero, so the others' eigenvalues are those of the whole matrix without its zeros).
-Stability report_eigenvalues(const SystemModel& model, OutputSink& out, const Real* J, int stride,
-                             Real residual_uN, Real tolerance_uN) {
-    std::vector<int> movable;
-    for (int k = 1; k <= model.object_count; ++k) {
-        if (model.objects[k].L != 0) {
-            movable.push_back(2 * k - 2);
-            movable.push_back(2 * k - 1);
-        }
+std::string eigenvalue_text(const EigenvalueWithError& e) {
+    const int place = error_place(e.error);
+    std::string text = value_at_place_text(e.value.real(), place);
+    // An imaginary part within the error is not told apart from none.
+    if (std::fabs(e.value.imag()) > e.error) {
+        const std::string imag = value_at_place_text(std::fabs(e.value.imag()), place);
+        text += (e.value.imag() < 0 ? " - " : " + ") + imag + "i";
     }
-    const int m = static_cast<int>(movable.size());
-    if (m == 0) {
-        out.add_output_line("No movable object: there are no eigenvalues to examine.");
-        return Stability::Undecided;
-    }
-    std::vector<Real> a(static_cast<std::size_t>(m) * m);
-    Real scale = 0;
-    for (int i = 0; i < m; ++i)
-        for (int j = 0; j < m; ++j) {
-            a[static_cast<std::size_t>(i) * m + j] =
-                J[static_cast<std::size_t>(movable[i]) * stride + movable[j]];
-            scale = std::max(scale, std::fabs(a[static_cast<std::size_t>(i) * m + j]));
-        }
-    const auto values = eigenvalues(a, m);
-    if (!values) {
+    return text + " +- " + error_text(e.error);
+}
+
+// The eigenvalues of the stability analysis and the verdict they allow.
+Stability report_stability(OutputSink& out, const StabilityAnalysis& analysis, Real residual_uN,
+                           Real tolerance_uN, Real h) {
+    if (!analysis.computed) {
         out.add_output_line("The eigenvalues could not be computed (the iteration did not converge).");
         return Stability::NotComputed;
     }
-    out.add_output_line("Eigenvalues:");
-    Real largest = -std::numeric_limits<Real>::infinity();
-    for (const Complex& z : *values) {
-        out.add_output_line(complex_text(z));
-        largest = std::max(largest, z.real());
-    }
-    // Real parts within the rounding of the differences count as zero.
+    out.add_output_line("Eigenvalues (1/s) with their errors from the steps h and h/2, in coordinates smooth "
+                        "where a string hangs straight down: each string end's horizontal displacement "
+                        "(X, Y), or Ax and Az for objects that turn:");
+    for (const EigenvalueWithError& e : analysis.values)
+        out.add_output_line(eigenvalue_text(e));
     if (!(residual_uN <= tolerance_uN)) {
         // The eigenvalues of a state that is not at rest say nothing of its stability.
         out.add_output_line("Not an equilibrium: the largest rotational force is " +
@@ -68,41 +56,94 @@ Stability report_eigenvalues(const SystemModel& model, OutputSink& out, const Re
                             " uN; the eigenvalues describe the motion from this state.");
         return Stability::NotEquilibrium;
     }
-    const Real tolerance = 1e-12L * std::max<Real>(scale, 1e-300L) * m;
-    if (largest > tolerance) {
-        out.add_output_line("Unstable: an eigenvalue has a positive real part.");
+    switch (analysis.verdict) {
+    case StabilityVerdict::Unstable:
+        out.add_output_line("Unstable: an eigenvalue has a positive real part, beyond its error.");
         return Stability::Unstable;
-    }
-    if (largest < -tolerance) {
-        out.add_output_line("Stable: all eigenvalues have negative real parts.");
+    case StabilityVerdict::Stable:
+        out.add_output_line("Stable: all eigenvalues have negative real parts, beyond their errors.");
         return Stability::Stable;
+    case StabilityVerdict::Undecided:
+        break;
     }
-    out.add_output_line("Undecided: the largest real part is zero within the tolerance.");
+    const EigenvalueWithError& e = analysis.values[analysis.deciding];
+    const int place = error_place(e.error);
+    // The error from the steps shrinks with h; that of the rounding grows as h shrinks.
+    const bool truncation = e.truncation >= e.error - e.truncation;
+    out.add_output_line("Undecided: the real part " + value_at_place_text(e.value.real(), place) + " +- " +
+                        error_text(e.error) + " is zero within its error. " +
+                        (truncation ? "A smaller" : "A larger") + " angle variation than " + format_g(h) +
+                        " rad may decide it; an eigenvalue that stays at zero belongs to a neutral "
+                        "motion (such as a turn of the whole system about a vertical line).");
     return Stability::Undecided;
+}
+
+std::string row_text(int n, const Real* row, bool bracketed, int i) {
+    std::string line = bracketed ? (i == 1 ? "[[" : "[ ") : "";
+    for (int j = 1; j <= n; ++j) {
+        line += real_to_fixed_text(row[j - 1], 10, 6);
+        if (bracketed)
+            line += j == n ? "]" : ",";
+        else
+            line += " ";
+    }
+    if (bracketed)
+        line += i == n ? "]" : ",";
+    return line;
 }
 
 } // namespace
 
-void print_matrix_bracketed(OutputSink& out, int n, const Real* matrix, int stride) {
-    for (int i = 1; i <= n; ++i) {
-        std::string line = i == 1 ? "[[" : "[ ";
-        for (int j = 1; j <= n; ++j) {
-            line += real_to_fixed_text(matrix[static_cast<std::size_t>(i - 1) * stride + (j - 1)], 10, 6);
-            line += j == n ? "]" : ",";
-        }
-        line += i == n ? "]" : ",";
-        out.add_output_line(line);
-    }
+void print_matrix_bracketed(OutputSink& out, int n, const Real* matrix, int stride,
+                            const std::string& cut_mark) {
+    for (int i = 1; i <= n; ++i)
+        add_matrix_row(out, row_text(n, matrix + static_cast<std::size_t>(i - 1) * stride, true, i),
+                       cut_mark);
 }
 
-void print_matrix_plain(OutputSink& out, int n, const Real* matrix, int stride) {
+void print_matrix_plain(OutputSink& out, int n, const Real* matrix, int stride, const std::string& cut_mark) {
+    for (int i = 1; i <= n; ++i)
+        add_matrix_row(out, row_text(n, matrix + static_cast<std::size_t>(i - 1) * stride, false, i),
+                       cut_mark);
+}
+
+std::string jacobian_csv(const JacobianResult& r) {
+    std::string text = "kind,name,values (1/s)\ncolumns,update law";
+    const int n = r.size;
+    auto angle = [](int index) {
+        return std::string(index % 2 == 1 ? "Ax " : "Az ") + std::to_string((index + 1) / 2);
+    };
+    for (int j = 1; j <= n; ++j)
+        text += ',' + csv_field(angle(j));
+    text += '\n';
     for (int i = 1; i <= n; ++i) {
-        std::string line;
+        text += "update law," + csv_field(angle(i));
         for (int j = 1; j <= n; ++j)
-            line +=
-                real_to_fixed_text(matrix[static_cast<std::size_t>(i - 1) * stride + (j - 1)], 10, 6) + " ";
-        out.add_output_line(line);
+            text += ',' + format_shortest(r.entry(i, j) + 0); // + 0: never "-0"
+        text += '\n';
     }
+    const auto m = r.stability_coordinates.size();
+    text += "columns,stability";
+    for (const std::string& name : r.stability_coordinates)
+        text += ',' + csv_field(name);
+    text += '\n';
+    for (std::size_t i = 0; i < m; ++i) {
+        text += "stability," + csv_field(r.stability_coordinates[i]);
+        for (std::size_t j = 0; j < m; ++j)
+            text += ',' + format_shortest(r.stability_matrix[i * m + j] + 0);
+        text += '\n';
+    }
+    text += "columns,eigenvalue,real,imaginary,error\n";
+    for (std::size_t k = 0; k < r.eigenvalues.size(); ++k) {
+        const EigenvalueWithError& e = r.eigenvalues[k];
+        text += "eigenvalue," + std::to_string(k + 1) + ',' + format_shortest(e.value.real() + 0) + ',' +
+                format_shortest(e.value.imag() + 0) + ',' + format_shortest(e.error) + '\n';
+    }
+    return text;
+}
+
+Status save_jacobian_csv(const std::string& path, const JacobianResult& result) {
+    return write_file_replacing(path, jacobian_csv(result));
 }
 
 JacobianResult compute_jacobian(Session& session, const JacobianSettings& settings,
@@ -139,73 +180,91 @@ JacobianResult compute_jacobian(Session& session, const JacobianSettings& settin
     if (!session.evaluation.belongs_to(base))
         session.evaluate();
     const Evaluation& unperturbed = session.evaluation;
-    // The largest rotational force of the base state: the session takes the last perturbed
-    // evaluation at the end.
-    const Real residual_uN = max_rotational_force(base, unperturbed) * 1e6L;
-    SystemModel work = base;
-    Evaluation trial = unperturbed;
+    const Options& options = session.switches();
+    SystemModel positioned = base;
+    compute_positions(positioned, options);
+
+    // The stability coordinates and the evaluations: the update law's columns at h (also the
+    // chart's, where they move along it), the chart's others at h, all of them at h/2.
+    const StabilityChart chart = make_stability_chart(positioned, options, dt);
+    const std::vector<ChartStep> steps = plan_chart_steps(chart, h);
+    const int total = static_cast<int>(steps.size());
+    std::vector<Real> base_velocity(static_cast<std::size_t>(N));
+    Real chart_residual = 0;
+    chart_velocity(chart, positioned, unperturbed, base_velocity.data(), &chart_residual);
+    ChartJacobians charts(chart, base_velocity);
+    // The state is at rest when the update law's rotational forces and the chart's are.
+    const Real residual_uN = std::max(max_rotational_force(base, unperturbed), chart_residual) * 1e6L;
     // Each perturbation's solve starts from the base state's factor and charges.
     const WarmStart warm(session.workspace, SolveStart::WarmFromAnchor);
-    const Options& options = session.switches();
 
-    // Column `column` (1-based) of J from the rotational forces of a perturbed evaluation.
-    auto fill_column = [&](const SystemModel& model, const Evaluation& ev, int column) {
-        for (int r = 1; r <= model.object_count; ++r) {
-            const Object& row = model.objects[r];
-            const int i = row.last();
-            const Real K = row.L != 0 ? step_gain(model, row, dt) : 0;
-            J[static_cast<std::size_t>(2 * r - 2) * N + (column - 1)] =
-                limited_cosec(row.Az) * (ev.frx[i] - unperturbed.frx[i]) * K / h;
-            J[static_cast<std::size_t>(2 * r - 1) * N + (column - 1)] =
-                (ev.frz[i] - unperturbed.frz[i]) * K / h;
+    // The update law's column from the rotational forces of a perturbed evaluation, and the
+    // chart's velocities.
+    auto record = [&](const ChartStep& step, const SystemModel& model, const Evaluation& ev,
+                      std::vector<Real>& velocity) {
+        if (const int column = step.printed_column) {
+            for (int r = 1; r <= model.object_count; ++r) {
+                const Object& row = model.objects[r];
+                const int i = row.last();
+                const Real K = row.L != 0 ? step_gain(model, row, dt) : 0;
+                J[static_cast<std::size_t>(2 * r - 2) * N + (column - 1)] =
+                    limited_cosec(row.Az) * (ev.frx[i] - unperturbed.frx[i]) * K / h;
+                J[static_cast<std::size_t>(2 * r - 1) * N + (column - 1)] =
+                    (ev.frz[i] - unperturbed.frz[i]) * K / h;
+            }
+        }
+        if (step.set >= 0) {
+            chart_velocity(chart, model, ev, velocity.data());
+            charts.record(step, velocity.data());
         }
     };
+    auto progress = [&](int done) {
+        if (observer.progress)
+            observer.progress(done, total);
+    };
 
-    // Large systems: the perturbations are independent, and all but the last run in parallel,
-    // each on one thread from the base state's factor (see physics/perturbation.h). Those that
-    // cannot be done that way, and the last one (whose state the session keeps), follow below
-    // in order as full evaluations.
-    std::vector<char> done(static_cast<std::size_t>(N) + 1, 0);
+    // Large systems: the perturbations are independent and run in parallel, each on one thread
+    // from the base state's factor (see physics/perturbation.h). Those that cannot be done that
+    // way follow below in order as full evaluations.
+    std::vector<char> done(steps.size(), 0);
     if (base.sphere_count >= WARM_START_MIN_SIZE && base.sphere_count <= MAX_PARALLEL_JACOBIAN_SPHERES) {
-        SystemModel positioned = base;
-        compute_positions(positioned, options);
         PerturbationBase shared;
         if (shared.prepare(positioned, options, unperturbed, MAX_PARALLEL_JACOBIAN_SPHERES)) {
-            // The columns go in batches (at most 32 columns a thread, at least eight batches);
+            // The evaluations go in batches (at most 32 a thread, at least eight batches);
             // before each, outside any parallel region, the host hears of the progress and its
             // Stop is looked at, so a Stop counts within an eighth of the work. No callback runs
             // on the team, and an exception of a thread (out of memory) is carried out of the
             // region and thrown on the command's thread.
             const int threads = std::max(1, omp_get_max_threads());
-            const int batch = std::max(threads, std::min(32 * threads, (N - 1 + 7) / 8));
+            const int batch = std::max(threads, std::min(32 * threads, (total + 7) / 8));
             std::exception_ptr failure;
-            for (int first = 1; first < N && !result.stopped; first += batch) {
-                if (observer.progress)
-                    observer.progress(std::min((first + 1) / 2, base.object_count), base.object_count);
+            for (int first = 0; first < total && !result.stopped; first += batch) {
+                progress(first);
                 if (session.stop_requested()) {
                     result.stopped = true;
                     break;
                 }
-                const int last = std::min(N - 1, first + batch - 1);
+                const int last = std::min(total, first + batch);
 #pragma omp parallel
                 {
                     try {
                         SystemModel local = positioned;
                         Evaluation local_ev = unperturbed;
                         PerturbedEvaluation perturbed;
+                        std::vector<Real> velocity(static_cast<std::size_t>(N));
 #pragma omp for schedule(dynamic, 1)
-                        for (int column = first; column <= last; ++column) {
-                            const int c = (column + 1) / 2;
-                            const bool azimuth = column % 2 == 0;
-                            Object& o = local.objects[c];
-                            const Real saved = azimuth ? o.Az : o.Ax;
-                            (azimuth ? o.Az : o.Ax) += h;
+                        for (int k = first; k < last; ++k) {
+                            const ChartStep& step = steps[k];
+                            Object& o = local.objects[step.object];
+                            const Real ax = o.Ax, az = o.Az;
+                            apply_chart_step(chart, local, step);
                             compute_positions(local, options);
                             if (perturbed.evaluate(shared, local, options, local_ev)) {
-                                fill_column(local, local_ev, column);
-                                done[column] = 1;
+                                record(step, local, local_ev, velocity);
+                                done[k] = 1;
                             }
-                            (azimuth ? o.Az : o.Ax) = saved;
+                            o.Ax = ax;
+                            o.Az = az;
                         }
                     } catch (...) {
 #pragma omp critical(ambrel_jacobian_failure)
@@ -220,30 +279,36 @@ JacobianResult compute_jacobian(Session& session, const JacobianSettings& settin
         }
     }
 
+    SystemModel work = base;
+    Evaluation trial = unperturbed;
+    std::vector<Real> velocity(static_cast<std::size_t>(N));
     bool evaluated = false;
-    for (int c = 1; c <= work.object_count && !result.stopped; ++c) {
-        if (observer.progress)
-            observer.progress(c, work.object_count);
-        for (bool azimuth : {false, true}) {
-            if (session.stop_requested()) {
-                result.stopped = true;
-                break;
-            }
-            if (done[azimuth ? 2 * c : 2 * c - 1])
-                continue;
-            Object& o = work.objects[c];
-            const Real saved = azimuth ? o.Az : o.Ax;
-            (azimuth ? o.Az : o.Ax) += h;
-            evaluate(work, options, session.workspace, trial, [&] {
-                if (observer.after_positions)
-                    observer.after_positions(work, trial);
-            });
-            session.report_charge_diagnostics(trial.diagnostics, work);
-            evaluated = true;
-            fill_column(work, trial, azimuth ? 2 * c : 2 * c - 1);
-            (azimuth ? o.Az : o.Ax) = saved;
+    for (int k = 0; k < total && !result.stopped; ++k) {
+        if (done[k])
+            continue;
+        progress(k + 1);
+        if (session.stop_requested()) {
+            result.stopped = true;
+            break;
         }
+        const ChartStep& step = steps[k];
+        Object& o = work.objects[step.object];
+        const Real ax = o.Ax, az = o.Az;
+        apply_chart_step(chart, work, step);
+        evaluate(work, options, session.workspace, trial, [&] {
+            if (observer.after_positions)
+                observer.after_positions(work, trial);
+        });
+        // The solver's notes on the update law's own columns, as the matrix alone always had
+        // them; the stability's further evaluations repeat them without news.
+        if (step.printed_column)
+            session.report_charge_diagnostics(trial.diagnostics, work);
+        evaluated = true;
+        record(step, work, trial, velocity);
+        o.Ax = ax;
+        o.Az = az;
     }
+    result.evaluations = total;
     if (evaluated) {
         // The command leaves the session as it found it: its model and evaluation were never
         // touched, but the workspace holds the last perturbed state's matrix, which the reports
@@ -257,11 +322,23 @@ JacobianResult compute_jacobian(Session& session, const JacobianSettings& settin
     }
     out.add_output_line("Jacobian matrix (error " + real_to_exponent_text(h, 10, 3) + "):");
     if (settings.plain)
-        print_matrix_plain(out, N, J, N);
+        print_matrix_plain(out, N, J, N, settings.cut_mark);
     else
-        print_matrix_bracketed(out, N, J, N);
+        print_matrix_bracketed(out, N, J, N, settings.cut_mark);
     result.computed = true;
-    result.stability = report_eigenvalues(session.model, out, J, N, residual_uN, settings.force_error_uN);
+    if (chart.used_slots.empty()) {
+        out.add_output_line("No movable object: there are no eigenvalues to examine.");
+        result.stability = Stability::Undecided;
+        return result;
+    }
+    charts.finish(steps);
+    const StabilityAnalysis analysis =
+        analyse_stability(charts, rounding_noise(chart, positioned, unperturbed, steps));
+    for (const int slot : chart.used_slots)
+        result.stability_coordinates.push_back(chart.slot_name(slot));
+    result.stability_matrix = analysis.matrix;
+    result.eigenvalues = analysis.values;
+    result.stability = report_stability(out, analysis, residual_uN, settings.force_error_uN, h);
     return result;
 }
 

@@ -1,11 +1,15 @@
 // The numerical Jacobian of the default update law at the present angles, for stability
 // analysis: for each object o, f(2o-1) = dt/(2 m L) * frx * cosec Az and f(2o) = dt/(2 m L) * frz;
-// entry (row, column) = d f(row) / d A(column) by one-sided differences of step h. Its
-// eigenvalues follow: all real parts negative means a stable equilibrium.
+// entry (row, column) = d f(row) / d A(column) by one-sided differences of step h, in 1/s. The
+// stability follows from the same motion in coordinates smooth where a string hangs straight
+// down (solver/stability.h), differenced with steps h and h/2: each eigenvalue with its error,
+// and a verdict only where the errors allow one.
 #pragma once
 
+#include "model/status.h"
 #include "session/session.h"
 #include "solver/run_observer.h"
+#include "solver/stability.h"
 
 #include <string>
 #include <vector>
@@ -23,6 +27,8 @@ struct JacobianSettings {
     Real angle_variation = 0.0001L; // h, rad
     bool plain = false;             // "Plain formatting"
     Real force_error_uN = 0.0001L;  // a state whose largest rotational force is above this is no equilibrium
+    // Ends a matrix row cut to the panel's line length: how to get the whole matrix.
+    std::string cut_mark = " ...(cut: --jacobian-out FILE.csv writes the whole matrix)";
 };
 
 // NotEquilibrium: the eigenvalues describe the motion from a state that is not at rest.
@@ -33,8 +39,14 @@ struct JacobianResult {
     bool stopped = false; // Stop ended it before its last column
     int size = 0;         // N = 2 * object_count
     Stability stability = Stability::NotComputed;
-    int parallel_columns = 0;               // columns evaluated in parallel from the base state
-    std::vector<Real> matrix;               // N x N, row-major
+    int parallel_columns = 0; // evaluations done in parallel from the base state
+    int evaluations = 0;      // perturbed evaluations in all
+    std::vector<Real> matrix; // N x N, row-major
+    // The stability analysis: the chart's coordinates (by slot of the movable objects), the
+    // extrapolated matrix of the motion in them and its eigenvalues with their errors.
+    std::vector<std::string> stability_coordinates;
+    std::vector<Real> stability_matrix;
+    std::vector<EigenvalueWithError> eigenvalues;
     Real entry(int row, int column) const { // 1-based
         return matrix[static_cast<std::size_t>(row - 1) * size + (column - 1)];
     }
@@ -50,8 +62,25 @@ JacobianResult compute_jacobian(Session& session, const JacobianSettings& settin
                                 const RunObserver& observer = {},
                                 const std::vector<std::string>* description = nullptr);
 
-// The leading N x N block of a row-major matrix with `stride` columns.
-void print_matrix_bracketed(OutputSink& out, int n, const Real* matrix, int stride);
-void print_matrix_plain(OutputSink& out, int n, const Real* matrix, int stride);
+// The leading N x N block of a row-major matrix with `stride` columns. A row longer than a line
+// of the panel is cut to end with `cut_mark`.
+void print_matrix_bracketed(OutputSink& out, int n, const Real* matrix, int stride,
+                            const std::string& cut_mark = {});
+void print_matrix_plain(OutputSink& out, int n, const Real* matrix, int stride,
+                        const std::string& cut_mark = {});
+
+// The CSV text of a computed Jacobian, values in 1/s, each in the shortest text that reads back
+// as the same extended value; each section's columns are named by a row of kind "columns":
+//   kind,name,values (1/s)
+//   columns,update law,Ax 1,Az 1,...,Ax n,Az n
+//   update law,Ax 1,<N entries>                 N rows: the printed matrix
+//   columns,stability,Y 1,X 1,...,Ax k,Az k
+//   stability,Y 1,<m entries>                   m rows: the extrapolated matrix of the motion in
+//                                                the stability coordinates of the movable objects
+//   columns,eigenvalue,real,imaginary,error
+//   eigenvalue,1,<real>,<imaginary>,<error>     its m eigenvalues, largest real part first
+std::string jacobian_csv(const JacobianResult& result);
+// Writes it through a temporary file and a rename; "cannot write PATH: reason" on failure.
+Status save_jacobian_csv(const std::string& path, const JacobianResult& result);
 
 } // namespace ambrel

@@ -2,10 +2,12 @@
 
 #include "text/number_scan.h"
 
+#include <algorithm>
 #include <charconv>
 #include <cmath>
 #include <limits>
 #include <system_error>
+#include <utility>
 
 namespace ambrel {
 
@@ -121,6 +123,74 @@ std::string format_shortest(Real value) {
         return non_finite_text(value);
     char buf[64];
     const auto res = std::to_chars(buf, buf + sizeof buf, value);
+    return std::string(buf, res.ptr);
+}
+
+namespace {
+
+Real pow10_real(int exponent) {
+    return std::pow(10.0L, static_cast<Real>(exponent));
+}
+
+// The error's leading digit rounded up, and its place; (0, -18) for no error.
+std::pair<int, int> error_digit(Real error) {
+    if (!(error > 0) || !std::isfinite(error))
+        return {0, -18};
+    int place = static_cast<int>(std::floor(std::log10(error)));
+    // The relative slack keeps 7e-5, stored a little above, at 7e-5 and not 8e-5.
+    int digit = static_cast<int>(std::ceil(error / pow10_real(place) * (1 - 1e-12L)));
+    if (digit >= 10) { // 9.5e-5 is 1e-4, a place higher
+        digit = 1;
+        ++place;
+    }
+    if (place < -18)
+        return {1, -18};
+    return {std::max(digit, 1), place};
+}
+
+bool fixed_place(int place) {
+    return place >= -6 && place <= 5;
+}
+
+std::string fixed_at_place(Real value, int place) {
+    char buf[80];
+    const auto res =
+        std::to_chars(buf, buf + sizeof buf, value, std::chars_format::fixed, std::max(0, -place));
+    return std::string(buf, res.ptr);
+}
+
+} // namespace
+
+int error_place(Real error) {
+    return error_digit(error).second;
+}
+
+std::string error_text(Real error) {
+    const auto [digit, place] = error_digit(error);
+    const Real rounded = digit * pow10_real(place);
+    if (fixed_place(place))
+        return fixed_at_place(rounded, place);
+    char buf[80];
+    const auto res = std::to_chars(buf, buf + sizeof buf, rounded, std::chars_format::scientific, 0);
+    return std::string(buf, res.ptr);
+}
+
+std::string value_at_place_text(Real value, int place) {
+    if (!std::isfinite(value))
+        return non_finite_text(value);
+    const Real unit = pow10_real(place);
+    Real rounded = std::round(value / unit) * unit + 0; // + 0: never "-0"
+    if (rounded == 0)
+        rounded = 0;
+    // Fixed text also for finer places while the value is not small: -0.29244114, not
+    // -2.9244114e-01.
+    if (std::fabs(rounded) < 1e15L &&
+        (fixed_place(place) || (place >= -12 && (std::fabs(rounded) >= 1e-4L || rounded == 0))))
+        return fixed_at_place(rounded, place);
+    const int leading = rounded == 0 ? place : static_cast<int>(std::floor(std::log10(std::fabs(rounded))));
+    const int decimals = std::clamp(leading - place, 0, 19);
+    char buf[80];
+    const auto res = std::to_chars(buf, buf + sizeof buf, rounded, std::chars_format::scientific, decimals);
     return std::string(buf, res.ptr);
 }
 

@@ -28,6 +28,15 @@ std::string real_to_exponent_text(Real value, int width, int decimals);
 // "0.3", "1e-05", "3.3509698571428571429"), for tables that other programs read.
 std::string format_shortest(Real value);
 
+// A measured value and its error: the error rounded up to one significant digit and the value to
+// the same decimal place ("-29.68123 +- 7e-05" is written "-29.68123" and "0.00007"). Fixed text
+// while that place lies between 1e-6 and 1e5 (for a value of 1e-4 or more, down to 1e-12), else
+// d.ddde-XX with the digits down to it. The
+// place is error_place(error); a zero or non-finite error gives a place of -18.
+int error_place(Real error);
+std::string error_text(Real error);
+std::string value_at_place_text(Real value, int place);
+
 // The number in a description field: optional sign, digits with an optional "." and
 // fraction, optional exponent. A malformed field gives the value of its longest valid
 // prefix, or 0. Never throws.

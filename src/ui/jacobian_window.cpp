@@ -5,6 +5,7 @@
 #include "ui/window_style.h"
 
 #include <QCheckBox>
+#include <QFile>
 #include <QLabel>
 #include <QPushButton>
 #include <QShortcut>
@@ -33,13 +34,21 @@ JacobianWindow::JacobianWindow(DialogProvider& dialogs, QWidget* parent)
     CBjanormal = new QCheckBox(QStringLiteral("Plain formatting"), this);
     CBjanormal->setObjectName(QStringLiteral("CBjanormal"));
     CBjanormal->setGeometry(16, 72, 161, 17);
-    Label3 = new QLabel(QStringLiteral("(Copy the matrix and compute its eigenvalues)"), this);
+    Label3 = new QLabel(
+        QStringLiteral("(The eigenvalues and the verdict follow the matrix; Save... writes it whole)"), this);
     Label3->setObjectName(QStringLiteral("Label3"));
     Label3->move(16, 100);
     Button3 = new QPushButton(QStringLiteral("Calculate"), this);
     Button3->setObjectName(QStringLiteral("Button3"));
     Button3->setGeometry(16, 124, 75, 25);
     connect(Button3, &QPushButton::clicked, this, &JacobianWindow::Button3Click);
+    Bsave = new QPushButton(QStringLiteral("Save..."), this);
+    Bsave->setObjectName(QStringLiteral("Bsave"));
+    Bsave->setGeometry(100, 124, 75, 25);
+    Bsave->setToolTip(QStringLiteral("Write the last Jacobian whole to a CSV file: the matrix, the stability "
+                                     "coordinates' matrix, the eigenvalues and their errors"));
+    Bsave->setEnabled(false);
+    connect(Bsave, &QPushButton::clicked, this, &JacobianWindow::BsaveClick);
     auto* stop = new QShortcut(QKeySequence(Qt::Key_Escape), this);
     connect(stop, &QShortcut::activated, this, [this] {
         if (host_.stop)
@@ -57,8 +66,25 @@ void JacobianWindow::Button3Click() {
     settings.time_step = host_.time_step ? host_.time_step() : settings.time_step;
     settings.angle_variation = NEJacobian->panel_real();
     settings.plain = CBjanormal->isChecked();
+    settings.cut_mark = WINDOW_CUT_MARK;
     if (host_.run)
         host_.run(settings);
+}
+
+void JacobianWindow::set_saveable(bool saveable) {
+    Bsave->setEnabled(saveable);
+}
+
+void JacobianWindow::BsaveClick() {
+    const JacobianResult* result = host_.last_result ? host_.last_result() : nullptr;
+    if (!result || !result->computed)
+        return;
+    const SaveChoice choice = dialogs_.save_file_name(this, QStringLiteral("jacobian.csv"), SaveKind::Csv);
+    if (choice.cancelled())
+        return;
+    const Status written = save_jacobian_csv(QFile::encodeName(choice.name).toStdString(), *result);
+    if (!written)
+        dialogs_.show_error(this, QString::fromStdString(written.message()));
 }
 
 } // namespace ambrel::ui

@@ -1,7 +1,8 @@
 // TForm4, the Jacobian window: the angle variation of the finite differences, the choice of a
-// plain print, and the button that computes the Jacobian matrix of the update law at the present
-// angles and writes it to the output panel. The main window runs the computation on its worker;
-// Stop or Esc (here or in the main window) ends it.
+// plain print, the button that computes the Jacobian matrix of the update law at the present
+// angles and writes it, its eigenvalues and the verdict to the output panel, and Save..., which
+// writes the last one whole to a CSV file (the panel cuts rows of more than 11 objects). The main
+// window runs the computation on its worker; Stop or Esc (here or in the main window) ends it.
 #pragma once
 
 #include "model/types.h"
@@ -20,13 +21,18 @@ namespace ambrel::ui {
 class DialogProvider;
 class TNEdit;
 
-// What the window needs of the main window: its time step, the start of the computation and a
-// way to stop it.
+// What the window needs of the main window: its time step, the start of the computation, a
+// way to stop it, and the last Jacobian computed (none while a command runs).
 struct JacobianHost {
     std::function<Real()> time_step;
     std::function<void(const JacobianSettings&)> run;
     std::function<void()> stop;
+    std::function<const JacobianResult*()> last_result;
 };
+
+// Ends a matrix row that the panel cuts.
+inline constexpr const char* WINDOW_CUT_MARK =
+    " ...(cut: Save... in the Jacobian window writes the whole matrix)";
 
 class JacobianWindow : public QWidget {
     Q_OBJECT
@@ -42,9 +48,14 @@ class JacobianWindow : public QWidget {
     QCheckBox* CBjanormal = nullptr;
     QLabel* Label3 = nullptr; // hint
     QPushButton* Button3 = nullptr;
+    QPushButton* Bsave = nullptr; // "Save...", enabled once a Jacobian has been computed
+
+    // The main window tells whether there is a computed Jacobian to save.
+    void set_saveable(bool saveable);
 
   public slots:
     void Button3Click();
+    void BsaveClick();
 
   private:
     DialogProvider& dialogs_;

@@ -191,6 +191,7 @@ MainWindow::MainWindow(DialogProvider* dialogs, QWidget* parent)
         [this] { return NEdelta->panel_real(); },
         [this](const JacobianSettings& settings) { start_jacobian(settings); },
         [this] { request_stop(); },
+        [this]() -> const JacobianResult* { return worker_.busy() ? nullptr : &worker_jacobian_; },
     });
 
     view_snapshot_ = std::make_shared<SceneSnapshot>(make_scene_snapshot(
@@ -669,6 +670,7 @@ void MainWindow::command_ended(bool failed, const QString& failure) {
             status = QStringLiteral("Stopped");
         else if (!failed)
             status = QStringLiteral("Ready");
+        jacobian_->set_saveable(!failed && worker_jacobian_.computed);
         break;
     case Command::Capacitances:
         break;
@@ -840,18 +842,21 @@ bool MainWindow::start_sweep(const SweepRequest& request) {
 bool MainWindow::start_jacobian(const JacobianSettings& asked) {
     if (worker_.busy())
         return false;
-    if (refuse_settings_out_of_range(jacobian_.get(), asked.angle_variation, jacobian_->NEJacobian->caption()))
+    if (refuse_settings_out_of_range(jacobian_.get(), asked.angle_variation,
+                                     jacobian_->NEJacobian->caption()))
         return false;
     // The state is an equilibrium when its forces are below the window's force error.
     JacobianSettings settings = asked;
     settings.force_error_uN = NEtol->panel_real();
     RunObserver observer = make_observer();
-    observer.progress = [this](int object, int objects) {
-        feed_.put_status(QStringLiteral("Jacobian: object %1 of %2").arg(object).arg(objects) + PRESS_STOP);
+    observer.progress = [this](int done, int evaluations) {
+        feed_.put_status(QStringLiteral("Jacobian: evaluation %1 of %2").arg(done).arg(evaluations) +
+                         PRESS_STOP);
         if (progress_hook_)
-            progress_hook_(object, objects);
+            progress_hook_(done, evaluations);
     };
     worker_jacobian_ = JacobianResult{};
+    jacobian_->set_saveable(false);
     // Before the first Initialize (or after an edit) the description is read first.
     const bool reads_description = !session_.system_initialized;
     if (reads_description)

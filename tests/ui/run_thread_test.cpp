@@ -92,7 +92,7 @@ QString plates_description(int plates) {
     return lines.join(QLatin1Char('\n'));
 }
 
-TEST_F(RunThreadTest, WindowAnswersDuringALargeJacobianAndStopEndsItWithinAnObject) {
+TEST_F(RunThreadTest, WindowAnswersDuringALargeJacobianAndStopEndsItWithinAnEvaluation) {
     window->Memo1->setPlainText(plates_description(20));
     action("Alwayscalculate1")->setChecked(true);
 
@@ -118,7 +118,7 @@ TEST_F(RunThreadTest, WindowAnswersDuringALargeJacobianAndStopEndsItWithinAnObje
     ASSERT_TRUE(window->session().evaluation.forces_valid) << "the charges were computed";
 
     std::mutex mutex;
-    std::vector<std::pair<int, Clock::time_point>> reports; // (object, when its columns began)
+    std::vector<std::pair<int, Clock::time_point>> reports; // (evaluation, when it began)
     window->set_progress_hook([&](int object, int) {
         std::lock_guard lock(mutex);
         reports.emplace_back(object, Clock::now());
@@ -129,7 +129,7 @@ TEST_F(RunThreadTest, WindowAnswersDuringALargeJacobianAndStopEndsItWithinAnObje
     };
     jacobian_calculate()->click();
     ASSERT_TRUE(window->run_in_progress());
-    // Stop during the first evaluation of the second object.
+    // Stop during the second evaluation.
     ASSERT_TRUE(QTest::qWaitFor([&] { return reported() >= 2; }, 60000));
     const Clock::time_point stop = Clock::now();
     window->Button3->click();
@@ -139,15 +139,18 @@ TEST_F(RunThreadTest, WindowAnswersDuringALargeJacobianAndStopEndsItWithinAnObje
     timer.stop();
 
     std::lock_guard lock(mutex);
-    const double object_time = seconds_between(reports[0].second, reports[1].second); // two evaluations
+    const double evaluation = seconds_between(reports[0].second, reports[1].second);
     int reports_after_stop = 0;
     for (const auto& [object, when] : reports)
         reports_after_stop += when > stop ? 1 : 0;
     EXPECT_LE(reports_after_stop, 1);
-    EXPECT_LT(seconds_between(stop, ended), object_time + 0.5) << "one object takes " << object_time << " s";
+    // What is left of the evaluation under way and the workspace built again for the state the
+    // command found, each about one evaluation (longer when the machine is loaded).
+    EXPECT_LT(seconds_between(stop, ended), 3 * evaluation + 0.5)
+        << "one evaluation takes " << evaluation << " s";
     EXPECT_LT(largest_gap, 0.1) << "the window did not answer for " << largest_gap << " s";
 
-    EXPECT_TRUE(statuses.contains("Jacobian: object 1 of 20 - press Stop (Esc) to stop"))
+    EXPECT_TRUE(statuses.contains("Jacobian: evaluation 1 of 80 - press Stop (Esc) to stop"))
         << statuses.join(" | ").toStdString();
     EXPECT_EQ(status(), "Stopped");
     EXPECT_EQ(output().last(), "Jacobian matrix stopped before its end: nothing to show.");

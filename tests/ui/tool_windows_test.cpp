@@ -137,7 +137,11 @@ TEST_F(ToolWindowsTest, JacobianWindowComputesTheMatrix) {
         texts << label->text();
     EXPECT_TRUE(texts.contains("Jacobian matrix for stability analysis (numerical)"));
     EXPECT_TRUE(texts.contains("Angle variation (rad)"));
-    EXPECT_TRUE(texts.contains("(Copy the matrix and compute its eigenvalues)"));
+    EXPECT_TRUE(
+        texts.contains("(The eigenvalues and the verdict follow the matrix; Save... writes it whole)"));
+    QPushButton* save = find<QPushButton>(jacobian, "Bsave");
+    EXPECT_EQ(save->text(), "Save...");
+    EXPECT_FALSE(save->isEnabled()); // nothing computed yet
 
     click_and_wait(*window, window->Button1);
     const qsizetype before = output().size();
@@ -147,6 +151,22 @@ TEST_F(ToolWindowsTest, JacobianWindowComputesTheMatrix) {
     EXPECT_TRUE(lines[0].startsWith("Jacobian matrix (error ")) << lines[0].toStdString();
     EXPECT_TRUE(lines[1].startsWith("[[")); // 4 balls: 8 rows, bracketed
     EXPECT_TRUE(lines[8].endsWith("]]"));
+
+    // Save... writes the Jacobian just computed; a file that cannot be written says why.
+    ASSERT_TRUE(save->isEnabled());
+    QTemporaryDir dir;
+    const QString path = dir.filePath("jacobian.csv");
+    dialogs.save_answers = {SaveChoice(path), SaveChoice(dir.filePath("missing/j.csv"))};
+    save->click();
+    QFile file(path);
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    const QList<QByteArray> rows = file.readAll().split('\n');
+    EXPECT_EQ(rows[0], "kind,name,values (1/s)");
+    EXPECT_EQ(rows.size(), 2 + 8 + 1 + 8 + 1 + 8 + 1); // the last line's end leaves an empty part
+    EXPECT_TRUE(dialogs.errors.isEmpty());
+    save->click();
+    ASSERT_EQ(dialogs.errors.size(), 1);
+    EXPECT_TRUE(dialogs.errors[0].startsWith("cannot write ")) << dialogs.errors[0].toStdString();
 }
 
 TEST_F(ToolWindowsTest, JacobianInTimeDomainModeOnlySaysSo) {

@@ -1,0 +1,318 @@
+#include "solver/stability.h"
+
+#include "model/units.h"
+#include "solver/relaxation.h"
+
+#include <algorithm>
+#include <cmath>
+#include <limits>
+#include <numbers>
+
+namespace ambrel {
+
+namespace {
+
+// The relative rounding of a force of the evaluations (their charges and forces are exact to
+// about 1e-16 relative; see physics/perturbation.h), with a margin.
+constexpr Real FORCE_ROUNDING = 1e-15L;
+
+// An object whose spheres all hang on its string's line does not turn visibly about it: its Ax is
+// singular where the string hangs straight down, as a ball's.
+bool has_sphere_off_its_line(const SystemModel& model, const Object& o) {
+    const Real tiny = 1e-9L * o.L;
+    for (int i = o.first; i <= o.last(); ++i) {
+        const Sphere& s = model.spheres[i];
+        if (std::hypot(s.offset_x, s.offset_y) > tiny)
+            return true;
+    }
+    return false;
+}
+
+// The mass-weighted mean square distance of the object's spheres from the vertical through its
+// suspension point, over L^2 (equal weights for a massless object).
+Real twist_inertia(const SystemModel& model, const Object& o) {
+    Real weighted = 0, weights = 0, plain = 0;
+    for (int i = o.first; i <= o.last(); ++i) {
+        const Sphere& s = model.spheres[i];
+        const Real dx = s.x - o.ref_x0, dy = s.y - o.ref_y0;
+        const Real d2 = dx * dx + dy * dy;
+        weighted += s.m * d2;
+        weights += s.m;
+        plain += d2;
+    }
+    const Real mean = weights > 0 ? weighted / weights : plain / o.count;
+    return mean / (o.L * o.L);
+}
+
+// The displacement (across, along) of the object's chart coordinates that the step makes.
+std::pair<Real, Real> displacement(const StabilityChart& chart, const ChartStep& step) {
+    const int o = step.object;
+    const Real h = step.step;
+    if (chart.kind[o] != ChartKind::Horizontal || step.move == ChartMove::Across)
+        return step.move == ChartMove::Az ? std::pair<Real, Real>{0, h} : std::pair<Real, Real>{h, 0};
+    const Real s0 = std::sin(chart.az0[o]);
+    if (step.move == ChartMove::Az)
+        return {0, std::sin(chart.az0[o] + h) - s0};
+    // Ax turns the end about the vertical: across by sin Az0 sin h, along by sin Az0 (cos h - 1).
+    return {s0 * std::sin(h), -2 * s0 * std::sin(h / 2) * std::sin(h / 2)};
+}
+
+} // namespace
+
+std::string StabilityChart::slot_name(int slot) const {
+    const int o = slot / 2 + 1;
+    const bool across = slot % 2 == 0;
+    const char* name = kind[o] == ChartKind::Horizontal ? (across ? "Y " : "X ") : (across ? "Ax " : "Az ");
+    return name + std::to_string(o);
+}
+
+StabilityChart make_stability_chart(const SystemModel& model, const Options& options, Real dt) {
+    StabilityChart chart;
+    chart.objects = model.object_count;
+    chart.dt = dt;
+    chart.correct = options[Option::CorrectRotationForces];
+    const auto size = static_cast<std::size_t>(model.object_count) + 1;
+    chart.kind.assign(size, ChartKind::Fixed);
+    chart.turns.assign(size, 0);
+    chart.direct.assign(size, 0);
+    chart.ax0.assign(size, 0);
+    chart.az0.assign(size, 0);
+    for (int k = 1; k <= model.object_count; ++k) {
+        const Object& o = model.objects[k];
+        chart.ax0[k] = o.Ax;
+        chart.az0[k] = o.Az;
+        if (!o.movable())
+            continue;
+        chart.used_slots.push_back(2 * k - 2);
+        chart.used_slots.push_back(2 * k - 1);
+        const bool turns =
+            o.composite() && options[Option::RotateObjects] && has_sphere_off_its_line(model, o);
+        chart.turns[k] = turns;
+        const Real s = std::fabs(std::sin(o.Az)), c = std::fabs(std::cos(o.Az));
+        chart.kind[k] = turns || s > c ? ChartKind::Angles : ChartKind::Horizontal;
+        chart.direct[k] = chart.kind[k] == ChartKind::Horizontal && s < DIRECT_ACROSS_MAX_SINE;
+    }
+    return chart;
+}
+
+void chart_velocity(const StabilityChart& chart, const SystemModel& model, const Evaluation& ev,
+                    Real* velocity, Real* largest_force) {
+    Real largest = 0;
+    for (int k = 1; k <= chart.objects; ++k) {
+        Real& across = velocity[2 * k - 2];
+        Real& along = velocity[2 * k - 1];
+        across = along = 0;
+        if (chart.kind[k] == ChartKind::Fixed)
+            continue;
+        const Object& o = model.objects[k];
+        const int i = o.last();
+        const Real K = step_gain(model, o, chart.dt); // for the object's share of its forces
+        const Real frz = ev.frz[i];
+        if (chart.turns[k]) {
+            const Real G = chart.correct ? ev.frx[i] / limited_cosec(o.Az) : std::sin(o.Az) * ev.frx[i];
+            across = K * G / twist_inertia(model, o);
+            along = K * frz;
+            largest = std::max(largest, std::fabs(G) * o.count);
+            continue;
+        }
+        const Real R = -std::sin(o.Ax) * ev.fx[i] + std::cos(o.Ax) * ev.fy[i];
+        largest = std::max(largest, std::fabs(R) * o.count);
+        if (chart.kind[k] == ChartKind::Angles) {
+            across = K * R / std::sin(o.Az);
+            along = K * frz;
+            continue;
+        }
+        const Real d = o.Ax - chart.ax0[k];
+        const Real c = std::cos(d), s = std::sin(d), radial = frz * std::cos(o.Az);
+        along = K * (radial * c - R * s);
+        across = K * (radial * s + R * c);
+    }
+    if (largest_force)
+        *largest_force = largest;
+}
+
+std::vector<ChartStep> plan_chart_steps(const StabilityChart& chart, Real h) {
+    std::vector<ChartStep> steps;
+    auto slot_of = [&](int k, bool across) {
+        const int slot = across ? 2 * k - 2 : 2 * k - 1;
+        return static_cast<int>(std::find(chart.used_slots.begin(), chart.used_slots.end(), slot) -
+                                chart.used_slots.begin());
+    };
+    const bool any_direct = std::find(chart.direct.begin(), chart.direct.end(), 1) != chart.direct.end();
+    for (int k = 1; k <= chart.objects; ++k) {
+        const bool movable = chart.kind[k] != ChartKind::Fixed;
+        const bool by_ax = movable && !chart.direct[k];
+        steps.push_back({k, ChartMove::Ax, h, 2 * k - 1, by_ax ? 0 : -1, by_ax ? slot_of(k, true) : -1});
+        steps.push_back({k, ChartMove::Az, h, 2 * k, movable ? 0 : -1, movable ? slot_of(k, false) : -1});
+    }
+    if (any_direct)
+        for (int k = 1; k <= chart.objects; ++k)
+            if (chart.direct[k])
+                steps.push_back({k, ChartMove::Across, h, 0, 0, slot_of(k, true)});
+    for (int k = 1; k <= chart.objects; ++k) {
+        if (chart.kind[k] == ChartKind::Fixed)
+            continue;
+        steps.push_back(
+            {k, chart.direct[k] ? ChartMove::Across : ChartMove::Ax, h / 2, 0, 1, slot_of(k, true)});
+        steps.push_back({k, ChartMove::Az, h / 2, 0, 1, slot_of(k, false)});
+    }
+    return steps;
+}
+
+void apply_chart_step(const StabilityChart& chart, SystemModel& model, const ChartStep& step) {
+    Object& o = model.objects[step.object];
+    switch (step.move) {
+    case ChartMove::Ax:
+        o.Ax += step.step;
+        break;
+    case ChartMove::Az:
+        o.Az += step.step;
+        break;
+    case ChartMove::Across: {
+        // The end at X = sin Az0, Y = step in the frame turned by Ax0.
+        const Real x = std::sin(chart.az0[step.object]), y = step.step;
+        const Real r = std::min<Real>(1, std::hypot(x, y));
+        o.Ax = chart.ax0[step.object] + std::atan2(y, x);
+        o.Az = std::cos(chart.az0[step.object]) >= 0 ? std::asin(r) : std::numbers::pi_v<Real> - std::asin(r);
+        break;
+    }
+    }
+}
+
+ChartJacobians::ChartJacobians(const StabilityChart& chart, std::vector<Real> base_velocity)
+    : chart_(chart), base_(std::move(base_velocity)), m_(static_cast<int>(chart.used_slots.size())) {
+    coarse_.assign(static_cast<std::size_t>(m_) * m_, 0);
+    fine_.assign(static_cast<std::size_t>(m_) * m_, 0);
+}
+
+void ChartJacobians::record(const ChartStep& step, const Real* velocity) {
+    if (step.set < 0)
+        return;
+    std::vector<Real>& a = step.set == 0 ? coarse_ : fine_;
+    for (int r = 0; r < m_; ++r) {
+        const int slot = chart_.used_slots[r];
+        a[static_cast<std::size_t>(r) * m_ + step.slot] = velocity[slot] - base_[slot];
+    }
+}
+
+void ChartJacobians::finish(const std::vector<ChartStep>& steps) {
+    // The along columns first: an Ax step of a horizontal chart also moves its end along.
+    for (const bool across : {false, true}) {
+        for (const ChartStep& step : steps) {
+            if (step.set < 0 || (chart_.used_slots[step.slot] % 2 == 0) != across)
+                continue;
+            std::vector<Real>& a = step.set == 0 ? coarse_ : fine_;
+            const auto [d_across, d_along] = displacement(chart_, step);
+            const int column = step.slot;
+            if (!across) {
+                for (int r = 0; r < m_; ++r)
+                    a[static_cast<std::size_t>(r) * m_ + column] /= d_along;
+                continue;
+            }
+            const int along = column + 1; // the object's along slot follows its across slot
+            for (int r = 0; r < m_; ++r) {
+                Real& entry = a[static_cast<std::size_t>(r) * m_ + column];
+                entry = (entry - d_along * a[static_cast<std::size_t>(r) * m_ + along]) / d_across;
+            }
+        }
+    }
+}
+
+Real rounding_noise(const StabilityChart& chart, const SystemModel& model, const Evaluation& ev,
+                    const std::vector<ChartStep>& steps) {
+    Real scale = 0;
+    for (int k = 1; k <= chart.objects; ++k) {
+        if (chart.kind[k] == ChartKind::Fixed)
+            continue;
+        const Object& o = model.objects[k];
+        const int i = o.last();
+        const Real K = step_gain(model, o, chart.dt);
+        // The forces summed in the object's rotational forces are about its weight and its total
+        // force; their rounding is relative to the larger.
+        Real row = K * std::max(ev.f_abs[i], model.spheres[i].m * GRAVITY);
+        if (chart.turns[k])
+            row = std::max(row, row / twist_inertia(model, o));
+        else if (chart.kind[k] == ChartKind::Angles)
+            row /= std::fabs(std::sin(o.Az));
+        scale = std::max(scale, row);
+    }
+    Real smallest = std::numeric_limits<Real>::infinity();
+    for (const ChartStep& step : steps) {
+        if (step.set != 0)
+            continue;
+        const auto [d_across, d_along] = displacement(chart, step);
+        smallest = std::min(smallest, std::max(std::fabs(d_across), std::fabs(d_along)));
+    }
+    return std::isfinite(smallest) && smallest > 0 ? FORCE_ROUNDING * scale / smallest : 0;
+}
+
+StabilityAnalysis analyse_stability(const ChartJacobians& jacobians, Real noise) {
+    StabilityAnalysis result;
+    const int m = jacobians.size();
+    const std::vector<Real>& coarse = jacobians.at(0);
+    const std::vector<Real>& fine = jacobians.at(1);
+    result.matrix.resize(coarse.size());
+    for (std::size_t k = 0; k < coarse.size(); ++k)
+        result.matrix[k] = 2 * fine[k] - coarse[k];
+    const auto extrapolated = eigenvalues(result.matrix, m);
+    const auto at_h = eigenvalues(coarse, m);
+    const auto at_half = eigenvalues(fine, m);
+    if (!extrapolated || !at_h || !at_half)
+        return result;
+    result.computed = true;
+    // Each entry of the extrapolated matrix carries the rounding of three: at most 2 * 2 + 1 times
+    // that of an entry at h; the matrix's norm at most m times its largest entry.
+    const Real rounding = 5 * noise * m;
+    std::vector<char> used_h(m, 0), used_half(m, 0);
+    auto nearest = [](const std::vector<Complex>& list, std::vector<char>& used, Complex z) {
+        int best = -1;
+        for (int k = 0; k < static_cast<int>(list.size()); ++k)
+            if (!used[k] && (best < 0 || std::abs(list[k] - z) < std::abs(list[best] - z)))
+                best = k;
+        used[best] = 1;
+        return list[best];
+    };
+    for (const Complex& z : *extrapolated) {
+        EigenvalueWithError e;
+        e.value = z;
+        e.truncation = std::abs(nearest(*at_half, used_half, z) - nearest(*at_h, used_h, z));
+        e.error = e.truncation + rounding;
+        result.values.push_back(e);
+    }
+    // The two of a complex pair are one result: each takes the larger error (the matching may
+    // have paired them with different neighbours).
+    for (EigenvalueWithError& e : result.values) {
+        if (e.value.imag() == 0)
+            continue;
+        for (EigenvalueWithError& other : result.values)
+            if (&other != &e && std::abs(other.value - std::conj(e.value)) <= 1e-12L * std::abs(e.value)) {
+                const Real error = std::max(e.error, other.error),
+                           truncation = std::max(e.truncation, other.truncation);
+                e.error = other.error = error;
+                e.truncation = other.truncation = truncation;
+                break;
+            }
+    }
+    std::stable_sort(result.values.begin(), result.values.end(), [](const auto& a, const auto& b) {
+        if (a.value.real() != b.value.real())
+            return a.value.real() > b.value.real();
+        return a.value.imag() > b.value.imag();
+    });
+    bool all_negative = true;
+    for (int k = 0; k < static_cast<int>(result.values.size()); ++k) {
+        const EigenvalueWithError& e = result.values[k];
+        if (e.value.real() - e.error > 0) {
+            result.verdict = StabilityVerdict::Unstable;
+            return result;
+        }
+        if (!(e.value.real() + e.error < 0)) {
+            all_negative = false;
+            if (result.deciding < 0)
+                result.deciding = k;
+        }
+    }
+    result.verdict = all_negative ? StabilityVerdict::Stable : StabilityVerdict::Undecided;
+    return result;
+}
+
+} // namespace ambrel
