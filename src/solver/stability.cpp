@@ -12,10 +12,6 @@ namespace ambrel {
 
 namespace {
 
-// The relative rounding of a force of the evaluations (their charges and forces are exact to
-// about 1e-16 relative; see physics/perturbation.h), with a margin.
-constexpr Real FORCE_ROUNDING = 1e-15L;
-
 // An object whose spheres all hang on its string's line does not turn visibly about it: its Ax is
 // singular where the string hangs straight down, as a ball's.
 bool has_sphere_off_its_line(const SystemModel& model, const Object& o) {
@@ -219,7 +215,7 @@ void ChartJacobians::finish(const std::vector<ChartStep>& steps) {
 }
 
 Real rounding_noise(const StabilityChart& chart, const SystemModel& model, const Evaluation& ev,
-                    const std::vector<ChartStep>& steps) {
+                    const std::vector<ChartStep>& steps, Real relative) {
     Real scale = 0;
     for (int k = 1; k <= chart.objects; ++k) {
         if (chart.kind[k] == ChartKind::Fixed)
@@ -243,7 +239,7 @@ Real rounding_noise(const StabilityChart& chart, const SystemModel& model, const
         const auto [d_across, d_along] = displacement(chart, step);
         smallest = std::min(smallest, std::max(std::fabs(d_across), std::fabs(d_along)));
     }
-    return std::isfinite(smallest) && smallest > 0 ? FORCE_ROUNDING * scale / smallest : 0;
+    return std::isfinite(smallest) && smallest > 0 ? relative * scale / smallest : 0;
 }
 
 StabilityAnalysis analyse_stability(const ChartJacobians& jacobians, Real noise) {
@@ -261,8 +257,9 @@ StabilityAnalysis analyse_stability(const ChartJacobians& jacobians, Real noise)
         return result;
     result.computed = true;
     // Each entry of the extrapolated matrix carries the rounding of three: at most 2 * 2 + 1 times
-    // that of an entry at h; the matrix's norm at most m times its largest entry.
-    const Real rounding = 5 * noise * m;
+    // that of an entry at h. Roundings independent from entry to entry move an eigenvalue by
+    // about sqrt(m) times one of them (m for the worst alignment, which they do not take).
+    const Real rounding = 5 * noise * std::sqrt(static_cast<Real>(m));
     std::vector<char> used_h(m, 0), used_half(m, 0);
     auto nearest = [](const std::vector<Complex>& list, std::vector<char>& used, Complex z) {
         int best = -1;

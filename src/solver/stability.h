@@ -129,9 +129,16 @@ struct StabilityAnalysis {
 // rounding: `noise` bounds an entry's error from the rounding of the forces.
 StabilityAnalysis analyse_stability(const ChartJacobians& jacobians, Real noise);
 
-// An upper bound of the error of an entry of J(h) from the rounding of the forces (relative
-// 1e-15 of each object's force scale, over the smallest displacement of the steps at h).
+// The relative rounding of the forces of the evaluations: a full evaluation gives them to a few
+// units of the long double's last place, a perturbed one from the base state's factor its change
+// of the forces to about 1e-16 (physics/perturbation.h); both with a margin of ten.
+inline constexpr Real FULL_EVALUATION_ROUNDING = 1e-18L;
+inline constexpr Real PERTURBED_EVALUATION_ROUNDING = 1e-15L;
+
+// A bound of the error of an entry of J(h) from the rounding of the forces: `relative` of each
+// object's force scale (K times the larger of its force and its weight) over the smallest
+// displacement of the steps at h.
 Real rounding_noise(const StabilityChart& chart, const SystemModel& model, const Evaluation& ev,
-                    const std::vector<ChartStep>& steps);
+                    const std::vector<ChartStep>& steps, Real relative);
 
 } // namespace ambrel

@@ -56,7 +56,10 @@ JacobianWindow::JacobianWindow(DialogProvider& dialogs, QWidget* parent)
     });
     for (QLabel* label : {Label1, Label2, Label3})
         label->adjustSize();
-    resize(std::max(300, Label1->x() + Label1->width() + 16), 164);
+    int width = 300;
+    for (QLabel* label : {Label1, Label2, Label3})
+        width = std::max(width, label->x() + label->width() + 16);
+    resize(width, 164);
 }
 
 void JacobianWindow::Button3Click() {

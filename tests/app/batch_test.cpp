@@ -143,6 +143,28 @@ TEST(Batch, ExitStatusForReaderErrorsUsageErrorsAndUnreadableFiles) {
     }
     // The edges of the ranges are settings like any other.
     EXPECT_EQ(batch({"--steps", "0", "--force-error", "0", "--damping", "0", "--calculate"}).status, 0);
+
+    // --jacobian-out: only with --jacobian; a file that cannot be written is status 2 and says why,
+    // a Jacobian not computed status 1 and no file; else the file and a line saying where.
+    EXPECT_EQ(batch({"--jacobian-out", "j.csv"}).status, 2);
+    const std::string csv = (dir.path() / "j.csv").string();
+    const BatchRun unwritable =
+        batch({"--jacobian", "--jacobian-out", (dir.path() / "no" / "j.csv").string()});
+    EXPECT_EQ(unwritable.status, 2);
+    EXPECT_EQ(unwritable.err.rfind("ambrel-batch: Jacobian matrix not saved: cannot write ", 0), 0u)
+        << unwritable.err;
+    const BatchRun time_domain =
+        batch({"--on", "true-time-domain-simulation", "--jacobian", "--jacobian-out", csv});
+    EXPECT_EQ(time_domain.status, 1);
+    EXPECT_FALSE(fs::exists(csv));
+    const BatchRun saved = batch({"--jacobian", "--jacobian-out", csv});
+    EXPECT_EQ(saved.status, 0) << saved.err;
+    const std::vector<std::string> out = saved.lines();
+    EXPECT_NE(std::find(out.begin(), out.end(), "Jacobian matrix saved as " + csv), out.end());
+    std::ifstream file(csv);
+    std::string first;
+    std::getline(file, first);
+    EXPECT_EQ(first, "kind,name,values (1/s)");
 }
 
 TEST(Batch, OptionsSwitchBeforeReading) {
