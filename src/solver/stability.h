@@ -123,10 +123,11 @@ struct StabilityAnalysis {
     int deciding = -1; // Undecided: the eigenvalue whose real part is zero within its error
 };
 
-// Eigenvalues of the extrapolated matrix 2 J(h/2) - J(h) (error O(h^2)); the error of each is the
-// distance between the matching eigenvalues of J(h) and J(h/2) (their O(h) error, far above that
-// of the extrapolation while h is in the range where differences converge) plus the effect of
-// rounding: `noise` bounds an entry's error from the rounding of the forces.
+// Eigenvalues of the extrapolated matrix 2 J(h/2) - J(h) (error O(h^2)); the error of each is its
+// distance from the matching eigenvalue of J(h/2) (to first order that between the eigenvalues of
+// J(h) and J(h/2), their O(h) error, far above that of the extrapolation while h is in the range
+// where differences converge) plus the effect of rounding: `noise` bounds an entry's error from
+// the rounding of the forces.
 StabilityAnalysis analyse_stability(const ChartJacobians& jacobians, Real noise);
 
 // The relative rounding of the forces of the evaluations: a full evaluation gives them to a few
