@@ -206,6 +206,12 @@ TEST(ParallelJacobian, ASecondJacobianIsTheFirstAndThatOfAFreshSession) {
         const JacobianResult second = compute_jacobian(t.session, {});
         ASSERT_TRUE(first.computed && second.computed);
         EXPECT_EQ(first.matrix, second.matrix);
+        EXPECT_EQ(first.stability_matrix, second.stability_matrix);
+        ASSERT_EQ(first.eigenvalues.size(), second.eigenvalues.size());
+        for (std::size_t k = 0; k < first.eigenvalues.size(); ++k) {
+            EXPECT_EQ(first.eigenvalues[k].value, second.eigenvalues[k].value) << k;
+            EXPECT_EQ(first.eigenvalues[k].error, second.eigenvalues[k].error) << k;
+        }
         EXPECT_EQ(t.model().objects[7].Az, model.objects[7].Az);
         EXPECT_TRUE(t.ev().belongs_to(t.model()));
 
@@ -224,6 +230,12 @@ TEST(ParallelJacobian, ASecondJacobianIsTheFirstAndThatOfAFreshSession) {
             largest = std::max(largest, std::fabs(x));
         for (std::size_t k = 0; k < first.matrix.size(); ++k)
             ASSERT_NEAR(again.matrix[k], first.matrix[k], 1e-12L * largest) << k;
+        // So are the eigenvalues, well within their errors.
+        ASSERT_EQ(again.eigenvalues.size(), first.eigenvalues.size());
+        for (std::size_t k = 0; k < first.eigenvalues.size(); ++k)
+            EXPECT_LE(std::abs(again.eigenvalues[k].value - first.eigenvalues[k].value),
+                      1e-3L * first.eigenvalues[k].error)
+                << k;
     }
 }
 
