@@ -167,6 +167,19 @@ TEST_F(ToolWindowsTest, JacobianWindowComputesTheMatrix) {
     save->click();
     ASSERT_EQ(dialogs.errors.size(), 1);
     EXPECT_TRUE(dialogs.errors[0].startsWith("cannot write ")) << dialogs.errors[0].toStdString();
+
+    // Twelve balls: rows of 24 entries, cut in the panel, say where the whole matrix is.
+    QStringList twelve;
+    for (int k = 0; k < 12; ++k)
+        twelve << QString("B%1 all %2 0 0 10 0 0 0.3 0.1").arg(k).arg(2 * k);
+    window->Memo1->setPlainText(twelve.join('\n'));
+    click_and_wait(*window, window->Button1);
+    const qsizetype at = output().size();
+    click_and_wait(*window, find<QPushButton>(jacobian, "Button3"));
+    const QStringList rows12 = new_lines(at);
+    ASSERT_GE(rows12.size(), 25);
+    for (int row = 1; row <= 24; ++row)
+        EXPECT_TRUE(rows12[row].endsWith(WINDOW_CUT_MARK)) << rows12[row].toStdString();
 }
 
 TEST_F(ToolWindowsTest, JacobianInTimeDomainModeOnlySaysSo) {
