@@ -42,7 +42,7 @@ bool aligned_squares(const SystemModel& model, const Sphere& a, const Sphere& b)
 // which sphere i holds.
 void share_over_object(Evaluation& ev, int i, int n) {
     const Real fx = ev.fx[i] / n, fy = ev.fy[i] / n, fz = ev.fz[i] / n;
-    const Real f_abs = ev.f_abs[i] / n, frx = ev.frx[i] / n, frz = ev.frz[i] / n;
+    const Real f_abs = ev.f_abs[i] / n, frx = ev.frx[i] / n, frz = ev.frz[i] / n, ring = ev.ring[i] / n;
     for (int k = i - n + 1; k <= i; ++k) {
         ev.fx[k] = fx;
         ev.fy[k] = fy;
@@ -50,6 +50,7 @@ void share_over_object(Evaluation& ev, int i, int n) {
         ev.f_abs[k] = f_abs;
         ev.frx[k] = frx;
         ev.frz[k] = frz;
+        ev.ring[k] = ring;
     }
 }
 
@@ -62,6 +63,7 @@ void gather_object(Evaluation& ev, int i, int n, bool rotational) {
         if (rotational) {
             ev.frx[i] += ev.frx[k];
             ev.frz[i] += ev.frz[k];
+            ev.ring[i] += ev.ring[k];
         }
     }
     ev.f_abs[i] = std::sqrt(ev.fx[i] * ev.fx[i] + ev.fy[i] * ev.fy[i] + ev.fz[i] * ev.fz[i]);
@@ -98,13 +100,13 @@ void Evaluation::reserve(int n) {
     const auto size = static_cast<std::size_t>(n) + 1;
     if (Q.size() >= size)
         return;
-    for (std::vector<Real>* v : {&Q, &fx, &fy, &fz, &f_abs, &frx, &frz})
+    for (std::vector<Real>* v : {&Q, &fx, &fy, &fz, &f_abs, &frx, &frz, &ring})
         v->resize(size, 0);
 }
 
 void Evaluation::clear(int n) {
     reserve(n);
-    for (std::vector<Real>* v : {&Q, &fx, &fy, &fz, &f_abs, &frx, &frz})
+    for (std::vector<Real>* v : {&Q, &fx, &fy, &fz, &f_abs, &frx, &frz, &ring})
         std::fill(v->begin(), v->end(), Real(0));
     total_capacitance = 0;
     density_max = 1e-9L;
@@ -157,7 +159,7 @@ bool plates_possible(const SystemModel& model, const Options& options) {
 
 Real limited_cosec(Real a) {
     const Real s = std::sin(a);
-    if (std::fabs(s) > 0.001L)
+    if (std::fabs(s) > LIMITED_COSEC_SINE)
         return 1 / s;
     return a > 0 ? 1000 : -1000;
 }
@@ -691,7 +693,7 @@ void compute_rotational_forces(const SystemModel& model, const Options& options,
         const Object& o = model.objects[s.object];
         if (o.L == 0) {
             // A fixed sphere does not turn: nothing of an earlier system stays behind.
-            ev.frx[i] = ev.frz[i] = 0;
+            ev.frx[i] = ev.frz[i] = ev.ring[i] = 0;
             continue;
         }
         const int n = o.count;
@@ -703,6 +705,7 @@ void compute_rotational_forces(const SystemModel& model, const Options& options,
             const Real sin_ax = std::sin(o.Ax), cos_ax = std::cos(o.Ax);
             ev.frx[i] = -sin_ax * ev.fx[i] + cos_ax * ev.fy[i];
             ev.frz[i] = (cos_ax * ev.fx[i] + sin_ax * ev.fy[i]) * std::cos(o.Az) + std::sin(o.Az) * ev.fz[i];
+            ev.ring[i] = ev.frx[i]; // the total force across the string's plane: regular as it is
             share_over_object(ev, i, n);
             continue;
         }
@@ -725,6 +728,17 @@ void compute_rotational_forces(const SystemModel& model, const Options& options,
         const Real V = std::cos(beta) * P + std::sin(beta) * ev.fz[i];
         ev.frx[i] = limited_cosec(o.Az) * (T * b / o.L);
         ev.frz[i] = V * std::sqrt(w * w + dz * dz) / o.L;
+        // Where the cosecant is not limited the ring force is frx sin Az itself. Near the vertical
+        // a sphere on the string's line (b = d sin Az, d its distance along the string) gives
+        // its force across the string's plane times d / L, the limit of T b / (L sin Az).
+        if (std::fabs(std::sin(o.Az)) > LIMITED_COSEC_SINE) {
+            ev.ring[i] = T * b / (o.L * std::sin(o.Az));
+        } else {
+            const Real along = (s.x - o.ref_x0) * std::sin(o.Az) * std::cos(o.Ax) +
+                               (s.y - o.ref_y0) * std::sin(o.Az) * std::sin(o.Ax) -
+                               (s.z - o.ref_z0) * std::cos(o.Az);
+            ev.ring[i] = (-std::sin(o.Ax) * ev.fx[i] + std::cos(o.Ax) * ev.fy[i]) * along / o.L;
+        }
         if (o.composite() && last) {
             gather_object(ev, i, n, true);
             share_over_object(ev, i, n);

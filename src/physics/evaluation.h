@@ -38,8 +38,14 @@ struct Evaluation {
     std::vector<Real> f_abs;      // its magnitude
     std::vector<Real> frx, frz;   // rotational forces on Ax and Az; a composite's spheres hold
                                   // 1/n of its totals each
-    Real total_capacitance = 0;   // F
-    Real density_max = 1e-9L;     // extremes of Q/r^2 over the charged spheres
+    // The force along the ring of the string's end that turns Ax in the same law, without the
+    // cosecant and so regular where the string hangs straight down: frx sin Az where the
+    // cosecant is not limited (the torque about the vertical over L sin Az with "Correct
+    // rotation forces", each sphere's force across the string's plane times its distance along
+    // the string over L near the vertical); shared over a composite as frx is.
+    std::vector<Real> ring;
+    Real total_capacitance = 0; // F
+    Real density_max = 1e-9L;   // extremes of Q/r^2 over the charged spheres
     Real density_min = -1e-9L;
     bool forces_valid = false; // the forces belong to the present charges
     ChargeDiagnostics diagnostics;
@@ -119,7 +125,8 @@ Real clamped_distance(const Sphere& a, const Sphere& b);
 // object).
 bool plates_possible(const SystemModel& model, const Options& options);
 
-// 1/sin a, limited to +-1000 where |sin a| <= 0.001 (the sign follows the angle).
+// 1/sin a, limited to +-1000 where |sin a| <= LIMITED_COSEC_SINE (the sign follows the angle).
+inline constexpr Real LIMITED_COSEC_SINE = 0.001L;
 Real limited_cosec(Real a);
 
 // Step 1: every sphere's centre from its object's suspension point, L, Ax and Az; with "Rotate

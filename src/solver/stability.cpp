@@ -108,11 +108,11 @@ void chart_velocity(const StabilityChart& chart, const SystemModel& model, const
             const Real G = chart.correct ? ev.frx[i] / limited_cosec(o.Az) : std::sin(o.Az) * ev.frx[i];
             across = K * G / twist_inertia(model, o);
             along = K * frz;
-            largest = std::max(largest, std::fabs(G) * o.count);
+            largest = std::max(largest, std::fabs(G));
             continue;
         }
-        const Real R = -std::sin(o.Ax) * ev.fx[i] + std::cos(o.Ax) * ev.fy[i];
-        largest = std::max(largest, std::fabs(R) * o.count);
+        const Real R = ev.ring[i];
+        largest = std::max(largest, std::fabs(R));
         if (chart.kind[k] == ChartKind::Angles) {
             across = K * R / std::sin(o.Az);
             along = K * frz;

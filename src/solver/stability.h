@@ -9,9 +9,10 @@
 // - an object that does not turn (a single ball, or any object with "Rotate objects" off): the
 //   horizontal displacement of its string's end in string lengths, X along the direction Ax of the
 //   analysed state and Y across it (Ax + 90 degrees); X moves at K (frz cos Az cos(Ax - Ax0) - R
-//   sin(Ax - Ax0)), Y at K (frz cos Az sin(Ax - Ax0) + R cos(Ax - Ax0)), R the force along the
-//   ring (-sin Ax Fx + cos Ax Fy). A string nearer the horizontal than the vertical, where X and Y
-//   are singular, keeps Ax and Az, with Ax moving at K R / sin Az.
+//   sin(Ax - Ax0)), Y at K (frz cos Az sin(Ax - Ax0) + R cos(Ax - Ax0)), R the ring force of the
+//   same law (Evaluation::ring: frx sin Az without the cosecant's limit, regular at the vertical).
+//   A string nearer the horizontal than the vertical, where X and Y are singular, keeps Ax and
+//   Az, with Ax moving at K R / sin Az.
 // - an object that turns (a composite with "Rotate objects" on): Ax and Az themselves, a smooth
 //   chart of its positions, since its Ax also turns it about the vertical, a real motion where
 //   the string hangs straight down. Ax moves at K G / rho^2, G the torque about the vertical
@@ -61,7 +62,8 @@ StabilityChart make_stability_chart(const SystemModel& model, const Options& opt
 
 // The velocity of every movable object in its chart, by slot (0-based, 2 * objects), from an
 // evaluation of `model` (positions computed); fixed objects' slots are 0. `largest_force` (if
-// given) receives the largest |R| or |G| of the movable objects (N): the chart's residual.
+// given) receives the largest |R| or |G| of the movable objects (N, each sphere's share of its
+// object's, as the rotational forces are measured): the chart's residual.
 void chart_velocity(const StabilityChart& chart, const SystemModel& model, const Evaluation& ev,
                     Real* velocity, Real* largest_force = nullptr);
 

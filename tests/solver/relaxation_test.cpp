@@ -491,6 +491,21 @@ TEST(Jacobian, FourBallsAtRestAreStableAndEachErrorHoldsTheLimit) {
         EXPECT_LE(std::fabs(tiny[i] - (c[i] + (c[i] - b[i]) / 3)), errors[8 + i]) << i;
 }
 
+// A line of balls on its string turns as a ball does, but its spheres lie at different distances
+// along the string: with "Correct rotation forces" its Ax moves with their torque about the
+// vertical, which weighs each sphere's force by that distance. The state the relaxation reaches
+// is at rest for the stability analysis too, and stable.
+TEST(Jacobian, ALineOfBallsAtRestIsAtRestForTheAnalysisToo) {
+    System sys({"Hbal all 0 0 0 10 0 0 0.8 1 0.05 0.05", "Bf all 3 2 -12 0 0 0 0.5 1", ".V all 20000"});
+    RelaxationSettings settings;
+    settings.max_steps = 5000;
+    settings.force_error_uN = 1e-7L;
+    ASSERT_EQ(sys.calculate(settings).end, RunEnd::Converged);
+    JacobianSettings js;
+    js.force_error_uN = settings.force_error_uN;
+    EXPECT_EQ(compute_jacobian(sys.session, js).stability, Stability::Stable) << sys.sink.lines.back();
+}
+
 // Two square plates one above the other on 10 cm strings hanging straight down, where Ax turns a
 // plate about its string. The update law's matrix holds the cosecant's limit there; the
 // stability coordinates do not: the swings have the stiffness of a pendulum, -dt g / (2 L), and
