@@ -83,9 +83,20 @@ bool PerturbationBase::prepare(const SystemModel& model, const Options& options,
         return false;
 
     q_.assign(base.Q.begin() + 1, base.Q.begin() + 1 + n);
-    fx_.assign(base.fx.begin() + 1, base.fx.begin() + 1 + n);
-    fy_.assign(base.fy.begin() + 1, base.fy.begin() + 1 + n);
-    fz_.assign(base.fz.begin() + 1, base.fz.begin() + 1 + n);
+    // The perturbed forces are the base forces of each sphere plus their change. An evaluation
+    // keeps of a composite only each sphere's share of the object's total force: the spheres'
+    // own forces, which its rotational forces (torques) are summed from, are computed again.
+    const Evaluation* own = &base;
+    Evaluation spheres_own;
+    for (int k = 1; k <= model.object_count && own == &base; ++k)
+        if (model.objects[k].composite()) {
+            spheres_own = base;
+            compute_forces(model, spheres_own);
+            own = &spheres_own;
+        }
+    fx_.assign(own->fx.begin() + 1, own->fx.begin() + 1 + n);
+    fy_.assign(own->fy.begin() + 1, own->fy.begin() + 1 + n);
+    fz_.assign(own->fz.begin() + 1, own->fz.begin() + 1 + n);
     x_.resize(n);
     for (int a = 0; a < n; ++a)
         x_[a] = q_[a] / FOUR_PI_E0;

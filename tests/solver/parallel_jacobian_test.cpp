@@ -110,6 +110,33 @@ TEST(ParallelJacobian, PerturbedStatesMatchFullEvaluations) {
     ASSERT_TRUE(perturbed.evaluate(base, still, t.options(), ev));
     EXPECT_EQ(ev.Q, t.ev().Q);
     EXPECT_EQ(ev.frx, t.ev().frx);
+
+    // Composites: the rotational forces sum each sphere's own force (its torque), while an
+    // evaluation keeps only the object's share of the total; the perturbed ones start from the
+    // spheres' own forces all the same. 25 cubes of 8 spheres in a row, tilted and turned.
+    std::vector<std::string> cubes;
+    for (int k = 0; k < 25; ++k)
+        cubes.push_back("Cc" + std::to_string(k) + " all " + std::to_string(2.5 * k) + " 0 0 10 " +
+                        std::to_string(20 * k) + " 10 1 2");
+    cubes.push_back(".V all 3000");
+    TestSystem plates;
+    plates.init(cubes);
+    ASSERT_EQ(plates.model().sphere_count, 200);
+    PerturbationBase plate_base;
+    ASSERT_TRUE(plate_base.prepare(plates.model(), plates.options(), plates.ev(), 1000));
+    for (bool azimuth : {false, true}) {
+        SystemModel model = plates.model();
+        (azimuth ? model.objects[1].Az : model.objects[1].Ax) += 1e-4L;
+        compute_positions(model, plates.options());
+        Evaluation pev = plates.ev();
+        ASSERT_TRUE(perturbed.evaluate(plate_base, model, plates.options(), pev));
+        const Evaluation full = full_evaluation(model, plates.options());
+        const Real scale = largest_abs(full.frz) + largest_abs(full.frx);
+        for (int i : {8, 16, 200}) {
+            EXPECT_NEAR(pev.frx[i], full.frx[i], 1e-12L * scale) << i << (azimuth ? " Az" : " Ax");
+            EXPECT_NEAR(pev.frz[i], full.frz[i], 1e-12L * scale) << i << (azimuth ? " Az" : " Ax");
+        }
+    }
 }
 
 // The fields of a CSV line without quoting of commas (none of these fields holds one).
