@@ -242,7 +242,7 @@ Real rounding_noise(const StabilityChart& chart, const SystemModel& model, const
     return std::isfinite(smallest) && smallest > 0 ? relative * scale / smallest : 0;
 }
 
-StabilityAnalysis analyse_stability(const ChartJacobians& jacobians, Real noise) {
+StabilityAnalysis analyse_stability(const ChartJacobians& jacobians, Real noise, Real h) {
     StabilityAnalysis result;
     const int m = jacobians.size();
     const std::vector<Real>& coarse = jacobians.at(0);
@@ -261,6 +261,13 @@ StabilityAnalysis analyse_stability(const ChartJacobians& jacobians, Real noise)
     // that of an entry at h. Roundings independent from entry to entry move an eigenvalue by
     // about sqrt(m) times one of them (m for the worst alignment, which they do not take).
     const Real rounding = 5 * noise * std::sqrt(static_cast<Real>(m));
+    // What the extrapolation leaves, O(h^2): the entries change on the scale of a radian, so
+    // about h^2 times the largest eigenvalue in size (the estimate above misses it where the
+    // first-order errors of an eigenvalue vanish, as for a neutral turn).
+    Real stiffest = 0;
+    for (const Complex& z : *extrapolated)
+        stiffest = std::max(stiffest, std::abs(z));
+    const Real second_order = h * h * stiffest;
     // An eigenvalue of 2 J(h/2) - J(h) less the matching one of J(h/2) is, to first order, the
     // difference of those of J(h/2) and J(h): the O(h) error of J(h/2), without a third solve.
     std::vector<char> used(static_cast<std::size_t>(m), 0);
@@ -273,6 +280,7 @@ StabilityAnalysis analyse_stability(const ChartJacobians& jacobians, Real noise)
         EigenvalueWithError e;
         e.value = z;
         e.truncation = std::abs((*at_half)[best] - z);
+        e.truncation += second_order; // both shrink with h
         e.error = e.truncation + rounding;
         result.values.push_back(e);
     }
