@@ -517,4 +517,49 @@ int DenseSymmetricSolver::inverse(int n, Real* out) {
     }
 }
 
+int lu_factor(int n, Real* a, std::vector<int>& order, Real limit) {
+    auto at = [&](int row, int col) -> Real& { return a[static_cast<std::size_t>(row) * n + col]; };
+    Real scale = 0;
+    for (int k = 0; k < n; ++k)
+        scale = std::max(scale, std::fabs(at(k, k)));
+    order.resize(static_cast<std::size_t>(n));
+    for (int k = 0; k < n; ++k)
+        order[k] = k;
+    for (int col = 0; col < n; ++col) {
+        int best = col;
+        for (int row = col + 1; row < n; ++row)
+            if (std::fabs(at(row, col)) > std::fabs(at(best, col)))
+                best = row;
+        if (!(std::fabs(at(best, col)) > limit * scale))
+            return col + 1;
+        if (best != col) {
+            for (int l = 0; l < n; ++l)
+                std::swap(at(best, l), at(col, l));
+            std::swap(order[best], order[col]);
+        }
+        for (int row = col + 1; row < n; ++row) {
+            const Real f = at(row, col) / at(col, col);
+            at(row, col) = f;
+            for (int l = col + 1; l < n; ++l)
+                at(row, l) -= f * at(col, l);
+        }
+    }
+    return 0;
+}
+
+void lu_solve(int n, const Real* lu, const std::vector<int>& order, Real* b) {
+    std::vector<Real> x(static_cast<std::size_t>(n));
+    for (int k = 0; k < n; ++k)
+        x[k] = b[order[k]];
+    for (int k = 0; k < n; ++k)
+        for (int l = 0; l < k; ++l)
+            x[k] -= lu[static_cast<std::size_t>(k) * n + l] * x[l];
+    for (int k = n - 1; k >= 0; --k) {
+        for (int l = k + 1; l < n; ++l)
+            x[k] -= lu[static_cast<std::size_t>(k) * n + l] * x[l];
+        x[k] /= lu[static_cast<std::size_t>(k) * n + k];
+    }
+    std::copy(x.begin(), x.end(), b);
+}
+
 } // namespace ambrel

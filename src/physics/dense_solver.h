@@ -54,6 +54,13 @@ struct SolveOutcome {
 // one core: the reference the fast tiers are checked and timed against.
 int gauss_jordan_invert(int n, Real* m, int ld);
 
+// A general n x n system (row-major, 0-based) by elimination with partial pivoting in long
+// double: `a` becomes its LU factors (the row exchanges in `order`), then any number of right-hand
+// sides are solved in place. lu_factor returns 0, or the 1-based column whose largest pivot is
+// not above `limit` times the largest diagonal entry (the system is then singular to that degree).
+int lu_factor(int n, Real* a, std::vector<int>& order, Real limit);
+void lu_solve(int n, const Real* lu, const std::vector<int>& order, Real* b);
+
 // Storage that grows to the largest size asked of it and is never zero-filled: every entry the
 // solver reads it has written first. Growing drops the contents.
 template <typename T> class GrowingBuffer {

@@ -236,43 +236,14 @@ bool float_isolated_conductors(const SystemModel& model, EvaluationWorkspace& ws
         for (int l = 0; l < m; ++l)
             A[static_cast<std::size_t>(k) * m + l] += column(l)[a];
     }
-    Real scale = 0;
-    for (int k = 0; k < m; ++k)
-        scale = std::max(scale, std::fabs(A[static_cast<std::size_t>(k) * m + k]));
-    std::vector<int> order(static_cast<std::size_t>(m));
-    for (int k = 0; k < m; ++k)
-        order[k] = k;
-    auto at = [&](int row, int col) -> Real& { return A[static_cast<std::size_t>(row) * m + col]; };
-    for (int col = 0; col < m; ++col) {
-        int best = col;
-        for (int row = col + 1; row < m; ++row)
-            if (std::fabs(at(row, col)) > std::fabs(at(best, col)))
-                best = row;
-        if (!(std::fabs(at(best, col)) > SINGULAR_PIVOT_LIMIT * scale)) {
-            // The conductors' capacitances are dependent: no potentials can give the charges.
-            ev.diagnostics.singular_pivot = first_sphere[order[col]];
-            return false;
-        }
-        if (best != col) {
-            for (int l = 0; l < m; ++l)
-                std::swap(at(best, l), at(col, l));
-            std::swap(b[best], b[col]);
-            std::swap(order[best], order[col]);
-        }
-        for (int row = col + 1; row < m; ++row) {
-            const Real f = at(row, col) / at(col, col);
-            for (int l = col; l < m; ++l)
-                at(row, l) -= f * at(col, l);
-            b[row] -= f * b[col];
-        }
+    std::vector<int> order;
+    if (const int column = lu_factor(m, A.data(), order, SINGULAR_PIVOT_LIMIT)) {
+        // The conductors' capacitances are dependent: no potentials can give the charges.
+        ev.diagnostics.singular_pivot = first_sphere[order[column - 1]];
+        return false;
     }
-    std::vector<Real> phi(static_cast<std::size_t>(m));
-    for (int k = m - 1; k >= 0; --k) {
-        Real s = b[k];
-        for (int l = k + 1; l < m; ++l)
-            s -= at(k, l) * phi[l];
-        phi[k] = s / at(k, k);
-    }
+    std::vector<Real> phi = b;
+    lu_solve(m, A.data(), order, phi.data());
     for (int k = 0; k < m; ++k) {
         ev.potential[static_cast<std::size_t>(floating[k])] = phi[k];
         const Real* yk = column(k);

@@ -68,12 +68,18 @@ Stability report_stability(OutputSink& out, const StabilityAnalysis& analysis, R
     }
     const EigenvalueWithError& e = analysis.values[analysis.deciding];
     const int place = error_place(e.error);
-    // The error from the steps shrinks with h; that of the rounding grows as h shrinks.
-    const bool truncation = e.truncation >= e.error - e.truncation;
+    // The error from the steps shrinks with h, that of the rounding grows as h shrinks, and that
+    // of a state at rest only to the tolerance shrinks with the force error.
+    const Real rounding = e.error - e.truncation - e.off_rest;
+    std::string advice;
+    if (e.off_rest > 0 && e.off_rest >= e.truncation && e.off_rest >= rounding)
+        advice = "A smaller force error (a state nearer to rest)";
+    else
+        advice = std::string(e.truncation >= rounding ? "A smaller" : "A larger") + " angle variation than " +
+                 format_g(h) + " rad";
     out.add_output_line("Undecided: the real part " + value_at_place_text(e.value.real(), place) + " +- " +
-                        error_text(e.error) + " is zero within its error. " +
-                        (truncation ? "A smaller" : "A larger") + " angle variation than " + format_g(h) +
-                        " rad may decide it; an eigenvalue that stays at zero belongs to a neutral "
+                        error_text(e.error) + " is zero within its error. " + advice +
+                        " may decide it; an eigenvalue that stays at zero belongs to a neutral "
                         "motion (such as a turn of the whole system about a vertical line).");
     return Stability::Undecided;
 }
@@ -335,7 +341,8 @@ JacobianResult compute_jacobian(Session& session, const JacobianSettings& settin
     const Real relative =
         result.parallel_columns > 0 ? PERTURBED_EVALUATION_ROUNDING : FULL_EVALUATION_ROUNDING;
     const StabilityAnalysis analysis =
-        analyse_stability(charts, rounding_noise(chart, positioned, unperturbed, steps, relative), h);
+        analyse_stability(charts, rounding_noise(chart, positioned, unperturbed, steps, relative), h,
+                          residual_uN <= settings.force_error_uN);
     for (const int slot : chart.used_slots)
         result.stability_coordinates.push_back(chart.slot_name(slot));
     result.stability_matrix = analysis.matrix;

@@ -1,6 +1,7 @@
 #include "solver/stability.h"
 
 #include "model/units.h"
+#include "physics/dense_solver.h"
 #include "solver/relaxation.h"
 
 #include <algorithm>
@@ -242,7 +243,7 @@ Real rounding_noise(const StabilityChart& chart, const SystemModel& model, const
     return std::isfinite(smallest) && smallest > 0 ? relative * scale / smallest : 0;
 }
 
-StabilityAnalysis analyse_stability(const ChartJacobians& jacobians, Real noise, Real h) {
+StabilityAnalysis analyse_stability(const ChartJacobians& jacobians, Real noise, Real h, bool at_rest) {
     StabilityAnalysis result;
     const int m = jacobians.size();
     const std::vector<Real>& coarse = jacobians.at(0);
@@ -268,6 +269,27 @@ StabilityAnalysis analyse_stability(const ChartJacobians& jacobians, Real noise,
     for (const Complex& z : *extrapolated)
         stiffest = std::max(stiffest, std::abs(z));
     const Real second_order = h * h * stiffest;
+    // A state at rest only to the tolerance lies a step d from the rest state, which moves the
+    // entries by about their size times d (they change on the scale of a radian; four times that,
+    // for the cosecants of the chart's own terms). d is Newton's step, shifted by 1e-3 of the
+    // stiffest mode so that a neutral one (a free turn) does not make it singular. A state not at
+    // rest is analysed for the motion from it: no such term.
+    Real off_rest = 0;
+    if (at_rest) {
+        std::vector<Real> a = result.matrix, d(static_cast<std::size_t>(m));
+        for (int i = 0; i < m; ++i) {
+            a[static_cast<std::size_t>(i) * m + i] -= 1e-3L * stiffest;
+            d[i] = jacobians.base_velocity(i);
+        }
+        std::vector<int> order;
+        if (stiffest > 0 && lu_factor(m, a.data(), order, 0) == 0) {
+            lu_solve(m, a.data(), order, d.data());
+            Real step = 0;
+            for (const Real x : d)
+                step = std::max(step, std::fabs(x));
+            off_rest = 4 * stiffest * step;
+        }
+    }
     // An eigenvalue of 2 J(h/2) - J(h) less the matching one of J(h/2) is, to first order, the
     // difference of those of J(h/2) and J(h): the O(h) error of J(h/2), without a third solve.
     std::vector<char> used(static_cast<std::size_t>(m), 0);
@@ -281,7 +303,8 @@ StabilityAnalysis analyse_stability(const ChartJacobians& jacobians, Real noise,
         e.value = z;
         e.truncation = std::abs((*at_half)[best] - z);
         e.truncation += second_order; // both shrink with h
-        e.error = e.truncation + rounding;
+        e.off_rest = off_rest;
+        e.error = e.truncation + rounding + off_rest;
         result.values.push_back(e);
     }
     // The two of a complex pair are one result: each takes the larger error (the matching may

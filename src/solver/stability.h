@@ -100,6 +100,8 @@ class ChartJacobians {
     void finish(const std::vector<ChartStep>& steps);
 
     int size() const { return m_; }
+    // The velocity of the analysed state in the chart's coordinate `index` (into used_slots).
+    Real base_velocity(int index) const { return base_[chart_.used_slots[index]]; }
     const std::vector<Real>& at(int set) const { return set == 0 ? coarse_ : fine_; }
 
   private:
@@ -113,6 +115,7 @@ struct EigenvalueWithError {
     Complex value;
     Real error = 0;      // bound of |value - the h -> 0 limit|
     Real truncation = 0; // its part that shrinks with h (the steps' difference and h^2 term)
+    Real off_rest = 0;   // its part from a state at rest only to the tolerance
 };
 
 enum class StabilityVerdict { Stable, Unstable, Undecided };
@@ -130,8 +133,9 @@ struct StabilityAnalysis {
 // J(h) and J(h/2), their O(h) error, far above that of the extrapolation while h is in the range
 // where differences converge), plus the effect of rounding (`noise` bounds an entry's error from
 // the rounding of the forces), plus h^2 times the largest eigenvalue in size for what the
-// extrapolation leaves (h: the coarse step).
-StabilityAnalysis analyse_stability(const ChartJacobians& jacobians, Real noise, Real h);
+// extrapolation leaves (h: the coarse step), plus the largest eigenvalue in size times the
+// length of Newton's step to the rest state, for a state `at_rest` only to the tolerance.
+StabilityAnalysis analyse_stability(const ChartJacobians& jacobians, Real noise, Real h, bool at_rest);
 
 // The relative rounding of the forces of the evaluations: a full evaluation gives them to a few
 // units of the long double's last place, a perturbed one from the base state's factor its change
