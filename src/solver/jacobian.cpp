@@ -341,7 +341,7 @@ JacobianResult compute_jacobian(Session& session, const JacobianSettings& settin
     const Real relative =
         result.parallel_columns > 0 ? PERTURBED_EVALUATION_ROUNDING : FULL_EVALUATION_ROUNDING;
     const StabilityAnalysis analysis =
-        analyse_stability(charts, rounding_noise(chart, positioned, unperturbed, steps, relative), h,
+        analyse_stability(charts, rounding_noise(chart, positioned, unperturbed, steps, relative),
                           residual_uN <= settings.force_error_uN);
     for (const int slot : chart.used_slots)
         result.stability_coordinates.push_back(chart.slot_name(slot));

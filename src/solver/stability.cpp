@@ -243,7 +243,7 @@ Real rounding_noise(const StabilityChart& chart, const SystemModel& model, const
     return std::isfinite(smallest) && smallest > 0 ? relative * scale / smallest : 0;
 }
 
-StabilityAnalysis analyse_stability(const ChartJacobians& jacobians, Real noise, Real h, bool at_rest) {
+StabilityAnalysis analyse_stability(const ChartJacobians& jacobians, Real noise, bool at_rest) {
     StabilityAnalysis result;
     const int m = jacobians.size();
     const std::vector<Real>& coarse = jacobians.at(0);
@@ -262,13 +262,9 @@ StabilityAnalysis analyse_stability(const ChartJacobians& jacobians, Real noise,
     // that of an entry at h. Roundings independent from entry to entry move an eigenvalue by
     // about sqrt(m) times one of them (m for the worst alignment, which they do not take).
     const Real rounding = 5 * noise * std::sqrt(static_cast<Real>(m));
-    // What the extrapolation leaves, O(h^2): the entries change on the scale of a radian, so
-    // about h^2 times the largest eigenvalue in size (the estimate above misses it where the
-    // first-order errors of an eigenvalue vanish, as for a neutral turn).
     Real stiffest = 0;
     for (const Complex& z : *extrapolated)
         stiffest = std::max(stiffest, std::abs(z));
-    const Real second_order = h * h * stiffest;
     // A state at rest only to the tolerance lies a step d from the rest state, which moves the
     // entries by about their size times d (they change on the scale of a radian; four times that,
     // for the cosecants of the chart's own terms). d is Newton's step, shifted by 1e-3 of the
@@ -302,7 +298,6 @@ StabilityAnalysis analyse_stability(const ChartJacobians& jacobians, Real noise,
         EigenvalueWithError e;
         e.value = z;
         e.truncation = std::abs((*at_half)[best] - z);
-        e.truncation += second_order; // both shrink with h
         e.off_rest = off_rest;
         e.error = e.truncation + rounding + off_rest;
         result.values.push_back(e);

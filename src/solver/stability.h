@@ -114,7 +114,7 @@ class ChartJacobians {
 struct EigenvalueWithError {
     Complex value;
     Real error = 0;      // bound of |value - the h -> 0 limit|
-    Real truncation = 0; // its part that shrinks with h (the steps' difference and h^2 term)
+    Real truncation = 0; // its part from the difference of the steps h and h/2
     Real off_rest = 0;   // its part from a state at rest only to the tolerance
 };
 
@@ -132,10 +132,9 @@ struct StabilityAnalysis {
 // distance from the matching eigenvalue of J(h/2) (to first order that between the eigenvalues of
 // J(h) and J(h/2), their O(h) error, far above that of the extrapolation while h is in the range
 // where differences converge), plus the effect of rounding (`noise` bounds an entry's error from
-// the rounding of the forces), plus h^2 times the largest eigenvalue in size for what the
-// extrapolation leaves (h: the coarse step), plus the largest eigenvalue in size times the
-// length of Newton's step to the rest state, for a state `at_rest` only to the tolerance.
-StabilityAnalysis analyse_stability(const ChartJacobians& jacobians, Real noise, Real h, bool at_rest);
+// the rounding of the forces), plus four times the largest eigenvalue in size times the length of
+// Newton's step to the rest state, for a state `at_rest` only to the tolerance.
+StabilityAnalysis analyse_stability(const ChartJacobians& jacobians, Real noise, bool at_rest);
 
 // The relative rounding of the forces of the evaluations: a full evaluation gives them to a few
 // units of the long double's last place, a perturbed one from the base state's factor its change
