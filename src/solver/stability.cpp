@@ -1,6 +1,7 @@
 #include "solver/stability.h"
 
 #include "model/units.h"
+#include "physics/blas_threads.h"
 #include "physics/dense_solver.h"
 #include "solver/relaxation.h"
 
@@ -8,6 +9,10 @@
 #include <cmath>
 #include <limits>
 #include <numbers>
+
+// LAPACK's general linear solve (Fortran calling convention).
+extern "C" void dgesv_(const int* n, const int* nrhs, double* a, const int* lda, int* ipiv, double* b,
+                       const int* ldb, int* info);
 
 namespace ambrel {
 
@@ -52,6 +57,47 @@ std::pair<Real, Real> displacement(const StabilityChart& chart, const ChartStep&
         return {0, std::sin(chart.az0[o] + h) - s0};
     // Ax turns the end about the vertical: across by sin Az0 sin h, along by sin Az0 (cos h - 1).
     return {s0 * std::sin(h), -2 * s0 * std::sin(h / 2) * std::sin(h / 2)};
+}
+
+// The largest component of d with (a - shift I) d = v, a m x m row-major: in long double below
+// LAPACK_EIGENVALUES_MIN_SIZE, by LAPACK in double from there on (a long double elimination of 1000
+// rows takes seconds; a step length wants no more than a few digits). 0 when singular.
+template <class Velocity> Real newton_step_length(const std::vector<Real>& a, int m, Real shift, Velocity v) {
+    Real step = 0;
+    if (m < LAPACK_EIGENVALUES_MIN_SIZE) {
+        std::vector<Real> lu = a, d(static_cast<std::size_t>(m));
+        for (int i = 0; i < m; ++i) {
+            lu[static_cast<std::size_t>(i) * m + i] -= shift;
+            d[i] = v(i);
+        }
+        std::vector<int> order;
+        if (lu_factor(m, lu.data(), order, 0) != 0)
+            return 0;
+        lu_solve(m, lu.data(), order, d.data());
+        for (const Real x : d)
+            step = std::max(step, std::fabs(x));
+        return step;
+    }
+    std::vector<double> lu(static_cast<std::size_t>(m) * m), d(static_cast<std::size_t>(m));
+    for (int i = 0; i < m; ++i) { // row-major to column-major
+        for (int j = 0; j < m; ++j)
+            lu[static_cast<std::size_t>(j) * m + i] =
+                static_cast<double>(a[static_cast<std::size_t>(i) * m + j]);
+        lu[static_cast<std::size_t>(i) * m + i] -= static_cast<double>(shift);
+        d[i] = static_cast<double>(v(i));
+    }
+    std::vector<int> pivots(static_cast<std::size_t>(m));
+    const int one = 1;
+    int info = 0;
+    {
+        const FixedBlasThreads fixed;
+        dgesv_(&m, &one, lu.data(), &m, pivots.data(), d.data(), &m, &info);
+    }
+    if (info != 0)
+        return 0;
+    for (const double x : d)
+        step = std::max(step, static_cast<Real>(std::fabs(x)));
+    return step;
 }
 
 } // namespace
@@ -271,20 +317,10 @@ StabilityAnalysis analyse_stability(const ChartJacobians& jacobians, Real noise,
     // stiffest mode so that a neutral one (a free turn) does not make it singular. A state not at
     // rest is analysed for the motion from it: no such term.
     Real off_rest = 0;
-    if (at_rest) {
-        std::vector<Real> a = result.matrix, d(static_cast<std::size_t>(m));
-        for (int i = 0; i < m; ++i) {
-            a[static_cast<std::size_t>(i) * m + i] -= 1e-3L * stiffest;
-            d[i] = jacobians.base_velocity(i);
-        }
-        std::vector<int> order;
-        if (stiffest > 0 && lu_factor(m, a.data(), order, 0) == 0) {
-            lu_solve(m, a.data(), order, d.data());
-            Real step = 0;
-            for (const Real x : d)
-                step = std::max(step, std::fabs(x));
-            off_rest = 4 * stiffest * step;
-        }
+    if (at_rest && stiffest > 0) {
+        const Real step = newton_step_length(result.matrix, m, 1e-3L * stiffest,
+                                             [&](int i) { return jacobians.base_velocity(i); });
+        off_rest = 4 * stiffest * step;
     }
     // An eigenvalue of 2 J(h/2) - J(h) less the matching one of J(h/2) is, to first order, the
     // difference of those of J(h/2) and J(h): the O(h) error of J(h/2), without a third solve.
