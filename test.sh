@@ -26,7 +26,7 @@ echo "== Dependencies"
 
 # A locale that writes decimal commas, so the tests can show that no number text depends on it;
 # the test that needs it fails instead of being skipped when it is missing.
-comma_locale() { locale -a 2>/dev/null | grep -qix 'de_DE\.utf-\?8'; }
+comma_locale() { grep -qix 'de_DE\.utf-\?8' <<<"$(locale -a 2>/dev/null)"; }
 if ! comma_locale; then
     # localedef also exits with 1 after mere warnings, with the locale written: judged by locale -a.
     $SUDO localedef -i de_DE -f UTF-8 de_DE.UTF-8 >/dev/null 2>&1 || true
@@ -93,7 +93,7 @@ stage "Debian package"
 # installed with apt-get, its programs run from /usr/bin on an installed example, and removed again.
 package_files="$(mktemp -d)"
 remove_package() {
-    if dpkg-query -W -f='${Status}' ambrel 2>/dev/null | grep -q "install ok installed"; then
+    if grep -q "install ok installed" <<<"$(dpkg-query -W -f='${Status}' ambrel 2>/dev/null)"; then
         $SUDO apt-get remove -y -qq ambrel >/dev/null
     fi
 }
@@ -117,8 +117,10 @@ appstreamcli validate --no-net "$package_files"/usr/share/metainfo/*.metainfo.xm
 DEBIAN_FRONTEND=noninteractive $SUDO apt-get install -y -qq "$deb" >/dev/null
 /usr/bin/ambrel-batch --version
 # The OpenMP build of OpenBLAS, whichever build the alternatives system selects for others.
-ldd /usr/bin/ambrel-batch | grep -q "openblas-openmp/libopenblas.so.0" ||
-    { echo "the installed ambrel-batch does not load the OpenMP build of OpenBLAS:" >&2; ldd /usr/bin/ambrel-batch >&2; exit 1; }
+# (Captured first: under pipefail, grep -q leaving early would fail the pipeline by SIGPIPE.)
+libraries="$(ldd /usr/bin/ambrel-batch)"
+grep -q "openblas-openmp/libopenblas.so.0" <<<"$libraries" ||
+    { echo "the installed ambrel-batch does not load the OpenMP build of OpenBLAS:" >&2; echo "$libraries" >&2; exit 1; }
 report="$(/usr/bin/ambrel-batch /usr/share/ambrel/examples/four_balls.bal)"
 grep -q "^Total capacitance" <<<"$report" || { echo "no total capacitance in:" >&2; echo "$report" >&2; exit 1; }
 # A picture needs the Qt platform plugin and the font the package depends on.

@@ -14,7 +14,7 @@ PACKAGES=(
 )
 
 installed() {
-    dpkg-query -W -f='${Status}' "$1" 2>/dev/null | grep -q "install ok installed"
+    grep -q "install ok installed" <<<"$(dpkg-query -W -f='${Status}' "$1" 2>/dev/null)"
 }
 
 missing=()
