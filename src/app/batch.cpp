@@ -13,6 +13,7 @@
 #include "report/capacitance_report.h"
 #include "session/session.h"
 #include "session/snapshot.h"
+#include "solver/equilibrium.h"
 #include "solver/initialize.h"
 #include "solver/jacobian.h"
 #include "solver/relaxation.h"
@@ -35,6 +36,7 @@ enum class ActionKind {
     Capacitances,
     CapacitanceMatrix,
     Calculate,
+    Equilibrium,
     Jacobian,
     Bitmap,
     Png,
@@ -49,8 +51,8 @@ enum class ActionKind {
 bool needs_system(ActionKind kind) {
     return kind == ActionKind::List || kind == ActionKind::Capacitances ||
            kind == ActionKind::CapacitanceMatrix || kind == ActionKind::Calculate ||
-           kind == ActionKind::Jacobian || kind == ActionKind::Bitmap || kind == ActionKind::Png ||
-           kind == ActionKind::Sweep;
+           kind == ActionKind::Equilibrium || kind == ActionKind::Jacobian || kind == ActionKind::Bitmap ||
+           kind == ActionKind::Png || kind == ActionKind::Sweep;
 }
 
 struct Action {
@@ -149,6 +151,8 @@ BatchCommand parse_arguments(const std::vector<std::string>& args) {
             cmd.actions.push_back({ActionKind::CapacitanceMatrix, value("a file name")});
         } else if (a == "--calculate") {
             cmd.actions.push_back({ActionKind::Calculate, {}});
+        } else if (a == "--equilibrium") {
+            cmd.actions.push_back({ActionKind::Equilibrium, {}});
         } else if (a == "--bmp") {
             cmd.actions.push_back({ActionKind::Bitmap, value("a file name")});
         } else if (a == "--png") {
@@ -292,6 +296,9 @@ std::string batch_usage() {
         "                   Maxwell and the mutual (circuit) form; a matrix failing its checks is\n"
         "                   written all the same, each failure a line of the output\n"
         "  --calculate      relax the strings to equilibrium (the Calculate command, to its end)\n"
+        "  --equilibrium    find the equilibrium by Newton-type steps (Find equilibrium): --steps is\n"
+        "                   its limit of iterations; the final reports, the iterations and evaluations,\n"
+        "                   and the stability verdict of the state reached\n"
         "  --jacobian       write the stability Jacobian of the update law and its eigenvalues, each\n"
         "                   with its error, and the verdict they allow\n"
         "  --jacobian-out FILE\n"
@@ -451,6 +458,22 @@ int run_batch(const std::vector<std::string>& args, std::FILE* out, std::FILE* e
             if (run.initialized && !run.initialize_result.read_status)
                 status = 1;
             if (run.end == RunEnd::TooLargeAngles)
+                status = 1;
+            break;
+        }
+        case ActionKind::Equilibrium: {
+            RunObserver observer;
+            observer.initialized = [&](const InitializeResult&) { view_initialized(); };
+            if (!session.system_initialized)
+                prepare_view_for_initialize(camera, session.view_reset_pending, VIEW_WIDTH, VIEW_HEIGHT);
+            EquilibriumSettings settings;
+            settings.time_step = cmd.relaxation.time_step;
+            settings.max_iterations = cmd.relaxation.max_steps;
+            settings.force_error_uN = cmd.relaxation.force_error_uN;
+            const EquilibriumResult found = find_equilibrium(session, description, settings, observer);
+            if (found.initialized && !found.initialize_result.read_status)
+                status = 1;
+            if (found.end == EquilibriumEnd::TooLargeAngles)
                 status = 1;
             break;
         }

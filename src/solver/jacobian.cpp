@@ -38,16 +38,19 @@ std::string eigenvalue_text(const EigenvalueWithError& e) {
 
 // The eigenvalues of the stability analysis and the verdict they allow.
 Stability report_stability(OutputSink& out, const StabilityAnalysis& analysis, Real residual_uN,
-                           Real tolerance_uN, Real h) {
+                           Real tolerance_uN, Real h, bool verdict_only) {
     if (!analysis.computed) {
         out.add_output_line("The eigenvalues could not be computed (the iteration did not converge).");
         return Stability::NotComputed;
     }
-    out.add_output_line("Eigenvalues (1/s) with their errors from the steps h and h/2, in coordinates smooth "
-                        "where a string hangs straight down: each string end's horizontal displacement "
-                        "(X, Y), or Ax and Az for objects that turn:");
-    for (const EigenvalueWithError& e : analysis.values)
-        out.add_output_line(eigenvalue_text(e));
+    if (!verdict_only) {
+        out.add_output_line(
+            "Eigenvalues (1/s) with their errors from the steps h and h/2, in coordinates smooth "
+            "where a string hangs straight down: each string end's horizontal displacement "
+            "(X, Y), or Ax and Az for objects that turn:");
+        for (const EigenvalueWithError& e : analysis.values)
+            out.add_output_line(eigenvalue_text(e));
+    }
     if (!(residual_uN <= tolerance_uN)) {
         // The eigenvalues of a state that is not at rest say nothing of its stability.
         out.add_output_line("Not an equilibrium: the largest rotational force is " +
@@ -152,6 +155,116 @@ Status save_jacobian_csv(const std::string& path, const JacobianResult& result) 
     return write_file_replacing(path, jacobian_csv(result));
 }
 
+ChartStepsRun evaluate_chart_steps(Session& session, const StabilityChart& chart,
+                                   const std::vector<ChartStep>& steps, const ChartStepRecorder& record,
+                                   const RunObserver& observer) {
+    ChartStepsRun result;
+    const SystemModel& base = session.model;
+    const Evaluation& unperturbed = session.evaluation;
+    const Options& options = session.switches();
+    SystemModel positioned = base;
+    compute_positions(positioned, options);
+    const int total = static_cast<int>(steps.size());
+    auto progress = [&](int done) {
+        if (observer.progress)
+            observer.progress(done, total);
+    };
+    // Each perturbation's solve starts from the base state's factor and charges.
+    const WarmStart warm(session.workspace, SolveStart::WarmFromAnchor);
+
+    // Large systems: the perturbations are independent and run in parallel, each on one thread
+    // from the base state's factor (see physics/perturbation.h). Those that cannot be done that
+    // way follow below in order as full evaluations.
+    std::vector<char> done(steps.size(), 0);
+    if (base.sphere_count >= WARM_START_MIN_SIZE && base.sphere_count <= MAX_PARALLEL_JACOBIAN_SPHERES) {
+        PerturbationBase shared;
+        if (shared.prepare(positioned, options, unperturbed, MAX_PARALLEL_JACOBIAN_SPHERES)) {
+            // The evaluations go in batches (at most 32 a thread, at least eight batches);
+            // before each, outside any parallel region, the host hears of the progress and its
+            // Stop is looked at, so a Stop counts within an eighth of the work. No callback runs
+            // on the team, and an exception of a thread (out of memory) is carried out of the
+            // region and thrown on the command's thread.
+            const int threads = std::max(1, omp_get_max_threads());
+            const int batch = std::max(threads, std::min(32 * threads, (total + 7) / 8));
+            std::exception_ptr failure;
+            for (int first = 0; first < total && !result.stopped; first += batch) {
+                progress(first);
+                if (session.stop_requested()) {
+                    result.stopped = true;
+                    break;
+                }
+                const int last = std::min(total, first + batch);
+#pragma omp parallel
+                {
+                    try {
+                        SystemModel local = positioned;
+                        Evaluation local_ev = unperturbed;
+                        PerturbedEvaluation perturbed;
+#pragma omp for schedule(dynamic, 1)
+                        for (int k = first; k < last; ++k) {
+                            const ChartStep& step = steps[k];
+                            Object& o = local.objects[step.object];
+                            const Real ax = o.Ax, az = o.Az;
+                            apply_chart_step(chart, local, step);
+                            compute_positions(local, options);
+                            if (perturbed.evaluate(shared, local, options, local_ev)) {
+                                record(step, local, local_ev);
+                                done[k] = 1;
+                            }
+                            o.Ax = ax;
+                            o.Az = az;
+                        }
+                    } catch (...) {
+#pragma omp critical(ambrel_jacobian_failure)
+                        if (!failure)
+                            failure = std::current_exception();
+                    }
+                }
+                if (failure)
+                    std::rethrow_exception(failure);
+            }
+            result.parallel = static_cast<int>(std::count(done.begin(), done.end(), 1));
+        }
+    }
+
+    SystemModel work = base;
+    Evaluation trial = unperturbed;
+    bool evaluated = false;
+    for (int k = 0; k < total && !result.stopped; ++k) {
+        if (done[k])
+            continue;
+        progress(k + 1);
+        if (session.stop_requested()) {
+            result.stopped = true;
+            break;
+        }
+        const ChartStep& step = steps[k];
+        Object& o = work.objects[step.object];
+        const Real ax = o.Ax, az = o.Az;
+        apply_chart_step(chart, work, step);
+        evaluate(work, options, session.workspace, trial, [&] {
+            if (observer.after_positions)
+                observer.after_positions(work, trial);
+        });
+        // The solver's notes on the update law's own columns, as the matrix alone always had
+        // them; the stability's further evaluations repeat them without news.
+        if (step.printed_column)
+            session.report_charge_diagnostics(trial.diagnostics, work);
+        evaluated = true;
+        record(step, work, trial);
+        o.Ax = ax;
+        o.Az = az;
+    }
+    if (evaluated) {
+        // The session is left as it was found: its model and evaluation were never touched, but
+        // the workspace holds the last perturbed state's matrix, which the reports after it (the
+        // capacitances) would read. It is built again for the unperturbed state.
+        Evaluation scratch;
+        compute_charges(session.model, options, session.workspace, scratch);
+    }
+    return result;
+}
+
 JacobianResult compute_jacobian(Session& session, const JacobianSettings& settings,
                                 const RunObserver& observer, const std::vector<std::string>* description) {
     const Session::CommandScope command(session);
@@ -201,13 +314,9 @@ JacobianResult compute_jacobian(Session& session, const JacobianSettings& settin
     ChartJacobians charts(chart, base_velocity);
     // The state is at rest when the update law's rotational forces and the chart's are.
     const Real residual_uN = std::max(max_rotational_force(base, unperturbed), chart_residual) * 1e6L;
-    // Each perturbation's solve starts from the base state's factor and charges.
-    const WarmStart warm(session.workspace, SolveStart::WarmFromAnchor);
-
     // The update law's column from the rotational forces of a perturbed evaluation, and the
     // chart's velocities.
-    auto record = [&](const ChartStep& step, const SystemModel& model, const Evaluation& ev,
-                      std::vector<Real>& velocity) {
+    auto record = [&](const ChartStep& step, const SystemModel& model, const Evaluation& ev) {
         if (const int column = step.printed_column) {
             for (int r = 1; r <= model.object_count; ++r) {
                 const Object& row = model.objects[r];
@@ -220,117 +329,27 @@ JacobianResult compute_jacobian(Session& session, const JacobianSettings& settin
             }
         }
         if (step.set >= 0) {
+            std::vector<Real> velocity(static_cast<std::size_t>(N));
             chart_velocity(chart, model, ev, velocity.data());
             charts.record(step, velocity.data());
         }
     };
-    auto progress = [&](int done) {
-        if (observer.progress)
-            observer.progress(done, total);
-    };
 
-    // Large systems: the perturbations are independent and run in parallel, each on one thread
-    // from the base state's factor (see physics/perturbation.h). Those that cannot be done that
-    // way follow below in order as full evaluations.
-    std::vector<char> done(steps.size(), 0);
-    if (base.sphere_count >= WARM_START_MIN_SIZE && base.sphere_count <= MAX_PARALLEL_JACOBIAN_SPHERES) {
-        PerturbationBase shared;
-        if (shared.prepare(positioned, options, unperturbed, MAX_PARALLEL_JACOBIAN_SPHERES)) {
-            // The evaluations go in batches (at most 32 a thread, at least eight batches);
-            // before each, outside any parallel region, the host hears of the progress and its
-            // Stop is looked at, so a Stop counts within an eighth of the work. No callback runs
-            // on the team, and an exception of a thread (out of memory) is carried out of the
-            // region and thrown on the command's thread.
-            const int threads = std::max(1, omp_get_max_threads());
-            const int batch = std::max(threads, std::min(32 * threads, (total + 7) / 8));
-            std::exception_ptr failure;
-            for (int first = 0; first < total && !result.stopped; first += batch) {
-                progress(first);
-                if (session.stop_requested()) {
-                    result.stopped = true;
-                    break;
-                }
-                const int last = std::min(total, first + batch);
-#pragma omp parallel
-                {
-                    try {
-                        SystemModel local = positioned;
-                        Evaluation local_ev = unperturbed;
-                        PerturbedEvaluation perturbed;
-                        std::vector<Real> velocity(static_cast<std::size_t>(N));
-#pragma omp for schedule(dynamic, 1)
-                        for (int k = first; k < last; ++k) {
-                            const ChartStep& step = steps[k];
-                            Object& o = local.objects[step.object];
-                            const Real ax = o.Ax, az = o.Az;
-                            apply_chart_step(chart, local, step);
-                            compute_positions(local, options);
-                            if (perturbed.evaluate(shared, local, options, local_ev)) {
-                                record(step, local, local_ev, velocity);
-                                done[k] = 1;
-                            }
-                            o.Ax = ax;
-                            o.Az = az;
-                        }
-                    } catch (...) {
-#pragma omp critical(ambrel_jacobian_failure)
-                        if (!failure)
-                            failure = std::current_exception();
-                    }
-                }
-                if (failure)
-                    std::rethrow_exception(failure);
-            }
-            result.parallel_columns = static_cast<int>(std::count(done.begin(), done.end(), 1));
-        }
-    }
-
-    SystemModel work = base;
-    Evaluation trial = unperturbed;
-    std::vector<Real> velocity(static_cast<std::size_t>(N));
-    bool evaluated = false;
-    for (int k = 0; k < total && !result.stopped; ++k) {
-        if (done[k])
-            continue;
-        progress(k + 1);
-        if (session.stop_requested()) {
-            result.stopped = true;
-            break;
-        }
-        const ChartStep& step = steps[k];
-        Object& o = work.objects[step.object];
-        const Real ax = o.Ax, az = o.Az;
-        apply_chart_step(chart, work, step);
-        evaluate(work, options, session.workspace, trial, [&] {
-            if (observer.after_positions)
-                observer.after_positions(work, trial);
-        });
-        // The solver's notes on the update law's own columns, as the matrix alone always had
-        // them; the stability's further evaluations repeat them without news.
-        if (step.printed_column)
-            session.report_charge_diagnostics(trial.diagnostics, work);
-        evaluated = true;
-        record(step, work, trial, velocity);
-        o.Ax = ax;
-        o.Az = az;
-    }
+    const ChartStepsRun run = evaluate_chart_steps(session, chart, steps, record, observer);
+    result.stopped = run.stopped;
+    result.parallel_columns = run.parallel;
     result.evaluations = total;
-    if (evaluated) {
-        // The command leaves the session as it found it: its model and evaluation were never
-        // touched, but the workspace holds the last perturbed state's matrix, which the reports
-        // after it (the capacitances) would read. It is built again for the unperturbed state.
-        Evaluation scratch;
-        compute_charges(session.model, options, session.workspace, scratch);
-    }
     if (result.stopped) {
         out.add_output_line("Jacobian matrix stopped before its end: nothing to show.");
         return result;
     }
-    out.add_output_line("Jacobian matrix (error " + real_to_exponent_text(h, 10, 3) + "):");
-    if (settings.plain)
-        print_matrix_plain(out, N, J, N, settings.cut_mark);
-    else
-        print_matrix_bracketed(out, N, J, N, settings.cut_mark);
+    if (!settings.verdict_only) {
+        out.add_output_line("Jacobian matrix (error " + real_to_exponent_text(h, 10, 3) + "):");
+        if (settings.plain)
+            print_matrix_plain(out, N, J, N, settings.cut_mark);
+        else
+            print_matrix_bracketed(out, N, J, N, settings.cut_mark);
+    }
     result.computed = true;
     if (chart.used_slots.empty()) {
         out.add_output_line("No movable object: there are no eigenvalues to examine.");
@@ -347,7 +366,8 @@ JacobianResult compute_jacobian(Session& session, const JacobianSettings& settin
         result.stability_coordinates.push_back(chart.slot_name(slot));
     result.stability_matrix = analysis.matrix;
     result.eigenvalues = analysis.values;
-    result.stability = report_stability(out, analysis, residual_uN, settings.force_error_uN, h);
+    result.stability =
+        report_stability(out, analysis, residual_uN, settings.force_error_uN, h, settings.verdict_only);
     return result;
 }
 

@@ -11,6 +11,7 @@
 #include "solver/run_observer.h"
 #include "solver/stability.h"
 
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -27,6 +28,8 @@ struct JacobianSettings {
     Real angle_variation = 0.0001L; // h, rad
     bool plain = false;             // "Plain formatting"
     Real force_error_uN = 0.0001L;  // a state whose largest rotational force is above this is no equilibrium
+    // Only the verdict line: no matrix, no eigenvalues (the equilibrium finder's last word).
+    bool verdict_only = false;
     // Ends a matrix row cut to the panel's line length: how to get the whole matrix.
     std::string cut_mark = " ...(cut: --jacobian-out FILE.csv writes the whole matrix)";
 };
@@ -61,6 +64,23 @@ struct JacobianResult {
 JacobianResult compute_jacobian(Session& session, const JacobianSettings& settings,
                                 const RunObserver& observer = {},
                                 const std::vector<std::string>* description = nullptr);
+
+// Evaluates the perturbed states of `steps` from the session's present state (whose evaluation
+// belongs to its model), each moved by apply_chart_step: in parallel from the base state's factor
+// for systems of WARM_START_MIN_SIZE to MAX_PARALLEL_JACOBIAN_SPHERES spheres, the rest in order in
+// full (observer.after_positions called, the solver's diagnostic lines written for the update
+// law's columns). `record` receives each evaluation, from any thread of the team (distinct steps
+// at once). Progress (evaluations done of all) and the Stop are looked at between batches and
+// before each full evaluation. The session's model and evaluation are left untouched; its
+// workspace is built again for them when a full evaluation ran.
+using ChartStepRecorder = std::function<void(const ChartStep&, const SystemModel&, const Evaluation&)>;
+struct ChartStepsRun {
+    bool stopped = false;
+    int parallel = 0; // evaluations done on the parallel path
+};
+ChartStepsRun evaluate_chart_steps(Session& session, const StabilityChart& chart,
+                                   const std::vector<ChartStep>& steps, const ChartStepRecorder& record,
+                                   const RunObserver& observer = {});
 
 // The leading N x N block of a row-major matrix with `stride` columns. A row longer than a line
 // of the panel is cut to end with `cut_mark`.

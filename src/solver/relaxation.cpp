@@ -11,7 +11,6 @@ namespace ambrel {
 
 namespace {
 
-constexpr Real MAX_ANGLE = 1000; // rad: beyond this the system is taken as diverging
 
 // What a run keeps of each object between its steps: the angles and speeds the step starts from.
 struct Previous {
@@ -29,6 +28,14 @@ void random_start(Session& session, std::vector<Previous>& prev, Real max_error)
     }
 }
 
+// The default law's step of one object from the angles (ax, az).
+void default_move(const SystemModel& model, Object& o, const Evaluation& ev, Real ax, Real az, Real dt) {
+    // The last sphere holds the object's share of the rotational forces and the mass of the law.
+    const Real K = step_gain(model, o, dt * dt);
+    o.Ax = ax + limited_cosec(az) * ev.frx[o.last()] * K;
+    o.Az = az + ev.frz[o.last()] * K;
+}
+
 void update_angles(SystemModel& model, const Evaluation& ev, const std::vector<Previous>& prev,
                    bool time_domain, Real dt, Real damping) {
     for (int k = 1; k <= model.object_count; ++k) {
@@ -37,14 +44,11 @@ void update_angles(SystemModel& model, const Evaluation& ev, const std::vector<P
             continue;
         const Previous& p = prev[k];
         const int n = o.count;
-        // The last sphere holds the object's share of the rotational forces and the mass of the law.
-        const Real frx = ev.frx[o.last()], frz = ev.frz[o.last()];
-        const Real c = limited_cosec(p.Az);
         if (!time_domain) {
-            const Real K = step_gain(model, o, dt * dt);
-            o.Ax = p.Ax + c * frx * K;
-            o.Az = p.Az + frz * K;
+            default_move(model, o, ev, p.Ax, p.Az, dt);
         } else {
+            const Real frx = ev.frx[o.last()], frz = ev.frz[o.last()];
+            const Real c = limited_cosec(p.Az);
             const Real m = model.spheres[o.last()].m;
             const Real mass = m != 0 ? m : (o.composite() ? 1e-4L / n : 1e-4L);
             const Real a = o.composite() ? damping / n : damping;
@@ -70,6 +74,14 @@ std::string setting_rule_broken(RunSetting setting, Real value) {
         return value >= 0 ? std::string() : std::string("must be 0 or more");
     }
     return {};
+}
+
+void relaxation_step(SystemModel& model, const Evaluation& ev, Real dt) {
+    for (int k = 1; k <= model.object_count; ++k) {
+        Object& o = model.objects[k];
+        if (o.L != 0)
+            default_move(model, o, ev, o.Ax, o.Az, dt);
+    }
 }
 
 Real step_gain(const SystemModel& model, const Object& object, Real dt_factor) {

@@ -15,6 +15,9 @@
 
 namespace ambrel {
 
+// Beyond this (rad) an angle tells a system that diverges.
+inline constexpr Real MAX_ANGLE = 1000;
+
 struct RelaxationSettings {
     Real time_step = 0.05L;        // dt, as typed
     int max_steps = 1000;          // the run ends after this many steps (at least one)
@@ -45,6 +48,9 @@ std::string setting_rule_broken(RunSetting setting, Real value);
 // carries (for a massless object 2 m = 2e-5 kg / n, as if it weighed 1e-5 kg in all). The Jacobian uses it
 // with dt^2 replaced by dt.
 Real step_gain(const SystemModel& model, const Object& object, Real dt_factor);
+
+// One step of the default law from the present angles with the rotational forces of `ev`.
+void relaxation_step(SystemModel& model, const Evaluation& ev, Real dt);
 
 // A whole Calculate run: Initialize first when the system is not initialised (reading
 // `description`), the steps, then the final reports.

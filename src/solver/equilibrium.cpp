@@ -1,0 +1,313 @@
+#include "solver/equilibrium.h"
+
+#include "physics/dense_solver.h"
+#include "physics/evaluation.h"
+#include "solver/eigenvalues.h"
+#include "solver/relaxation.h"
+#include "solver/stability.h"
+#include "text/number_format.h"
+
+#include <algorithm>
+#include <cmath>
+#include <numbers>
+
+namespace ambrel {
+
+namespace {
+
+// The largest change of a coordinate in one step (rad, or string lengths), and the range of the
+// trust radius.
+constexpr Real START_RADIUS = 0.2L;
+constexpr Real MAX_RADIUS = 0.5L;
+constexpr Real MIN_RADIUS = 1e-9L;
+// Failed steps in a row after which relaxation steps take over, and how many they take.
+constexpr int FAILURES_BEFORE_RELAXATION = 8;
+constexpr int RELAXATION_STEPS = 25;
+
+// The chart's coordinates of the movable objects, by index into chart.used_slots.
+std::vector<Real> chart_coordinates(const StabilityChart& chart, const SystemModel& model) {
+    std::vector<Real> c;
+    for (int k = 1; k <= chart.objects; ++k) {
+        if (chart.kind[k] == ChartKind::Fixed)
+            continue;
+        const Object& o = model.objects[k];
+        if (chart.kind[k] == ChartKind::Horizontal) {
+            const Real d = o.Ax - chart.ax0[k], s = std::sin(o.Az);
+            c.push_back(s * std::sin(d)); // Y, across
+            c.push_back(s * std::cos(d)); // X, along
+        } else {
+            c.push_back(o.Ax);
+            c.push_back(o.Az);
+        }
+    }
+    return c;
+}
+
+// The angles of the movable objects from the chart's coordinates.
+void set_chart_coordinates(const StabilityChart& chart, SystemModel& model, const std::vector<Real>& c) {
+    std::size_t at = 0;
+    for (int k = 1; k <= chart.objects; ++k) {
+        if (chart.kind[k] == ChartKind::Fixed)
+            continue;
+        Object& o = model.objects[k];
+        const Real across = c[at++], along = c[at++];
+        if (chart.kind[k] == ChartKind::Horizontal) {
+            const Real r = std::min<Real>(std::hypot(along, across), 1);
+            o.Ax = chart.ax0[k] + (r > 0 ? std::atan2(across, along) : 0);
+            o.Az = std::cos(chart.az0[k]) >= 0 ? std::asin(r) : std::numbers::pi_v<Real> - std::asin(r);
+        } else {
+            o.Ax = across;
+            o.Az = along;
+        }
+    }
+}
+
+// The chart's velocities of the movable objects, by index into chart.used_slots.
+std::vector<Real> chart_velocities(const StabilityChart& chart, const SystemModel& model,
+                                   const Evaluation& ev) {
+    std::vector<Real> all(static_cast<std::size_t>(2 * chart.objects));
+    chart_velocity(chart, model, ev, all.data());
+    std::vector<Real> v;
+    for (const int slot : chart.used_slots)
+        v.push_back(all[slot]);
+    return v;
+}
+
+Real norm(const std::vector<Real>& v) {
+    Real sum = 0;
+    for (const Real x : v)
+        sum += x * x;
+    return std::sqrt(sum);
+}
+
+bool angles_in_range(const SystemModel& model) {
+    for (int k = 1; k <= model.object_count; ++k) {
+        const Object& o = model.objects[k];
+        if (!(std::fabs(o.Ax) <= MAX_ANGLE && std::fabs(o.Az) <= MAX_ANGLE))
+            return false;
+    }
+    return true;
+}
+
+} // namespace
+
+EquilibriumResult find_equilibrium(Session& session, const std::vector<std::string>& description,
+                                   const EquilibriumSettings& settings, const RunObserver& observer) {
+    const Session::CommandScope command(session);
+    EquilibriumResult result;
+    if (!session.system_initialized) {
+        result.initialize_result = initialize_system(session, description);
+        result.initialized = true;
+        if (observer.initialized)
+            observer.initialized(result.initialize_result);
+    }
+    SystemModel& model = session.model;
+    if (model.object_count > MAX_JACOBIAN_OBJECTS) {
+        session.add_output_line("Equilibrium not searched: " + std::to_string(model.object_count) +
+                                " objects are more than the " + std::to_string(MAX_JACOBIAN_OBJECTS) +
+                                " its Jacobian can hold.");
+        result.end = EquilibriumEnd::NotApplicable;
+        return result;
+    }
+    session.add_output_line("Finding the equilibrium...");
+    const Options& options = session.switches();
+    const Real tolerance = settings.force_error_uN * 1e-6L;
+    const Real h = settings.angle_variation;
+    // Each trial's solve starts from the last factor and charges, as a relaxation step's does.
+    const WarmStart warm(session.workspace, SolveStart::Warm);
+    auto evaluate = [&] {
+        session.evaluate([&] {
+            if (observer.after_positions)
+                observer.after_positions(session.model, session.evaluation);
+        });
+        ++result.evaluations;
+    };
+    if (!session.evaluation.belongs_to(model))
+        evaluate();
+
+    StabilityChart chart;
+    std::vector<Real> lu; // mu I - J, factored
+    std::vector<Real> jacobian;
+    std::vector<int> order;
+    int m = 0;
+    Real mu = 0, floor = 0, radius = START_RADIUS, factored_mu = -1;
+    bool need_jacobian = true;
+    int failures = 0, since_jacobian = 0;
+    EquilibriumEnd end = EquilibriumEnd::IterationLimit;
+    for (;;) {
+        result.error = max_rotational_force(model, session.evaluation);
+        if (result.error < tolerance) {
+            end = EquilibriumEnd::Converged;
+            break;
+        }
+        if (result.iterations >= settings.max_iterations)
+            break;
+        if (session.stop_requested()) {
+            end = EquilibriumEnd::Stopped;
+            break;
+        }
+        ++result.iterations;
+        if (need_jacobian) {
+            chart = make_stability_chart(model, options, settings.time_step);
+            m = static_cast<int>(chart.used_slots.size());
+            if (m == 0) {
+                // Nothing moves: the forces are what they are.
+                end = EquilibriumEnd::IterationLimit;
+                break;
+            }
+            std::vector<ChartStep> steps;
+            for (ChartStep step : plan_chart_steps(chart, h))
+                if (step.set == 0) {
+                    step.printed_column = 0;
+                    steps.push_back(step);
+                }
+            ChartJacobians charts(chart, [&] {
+                std::vector<Real> all(static_cast<std::size_t>(2 * chart.objects));
+                chart_velocity(chart, model, session.evaluation, all.data());
+                return all;
+            }());
+            const ChartStepsRun run = evaluate_chart_steps(
+                session, chart, steps,
+                [&](const ChartStep& step, const SystemModel& perturbed, const Evaluation& ev) {
+                    std::vector<Real> velocity(static_cast<std::size_t>(2 * chart.objects));
+                    chart_velocity(chart, perturbed, ev, velocity.data());
+                    charts.record(step, velocity.data());
+                });
+            result.evaluations += static_cast<int>(steps.size());
+            if (run.stopped) {
+                end = EquilibriumEnd::Stopped;
+                break;
+            }
+            charts.finish(steps);
+            jacobian = charts.at(0);
+            ++result.jacobians;
+            // Along a mode with a positive eigenvalue the motion leaves the state; a step of
+            // (mu I - J)^-1 v goes the same way when mu is above that eigenvalue.
+            Real largest = 0, stiffest = 0;
+            if (const auto values = eigenvalues(jacobian, m)) {
+                for (const Complex& z : *values) {
+                    largest = std::max(largest, z.real());
+                    stiffest = std::max(stiffest, std::abs(z));
+                }
+            }
+            floor = largest > 0 ? 2 * largest + 1e-3L * stiffest : 0;
+            if (result.jacobians == 1)
+                mu = floor;
+            need_jacobian = false;
+            factored_mu = -1;
+            since_jacobian = 0;
+        }
+        const Real shift = std::max(mu, floor);
+        if (shift != factored_mu) {
+            lu = jacobian;
+            for (int i = 0; i < m; ++i)
+                for (int j = 0; j < m; ++j)
+                    lu[static_cast<std::size_t>(i) * m + j] =
+                        (i == j ? shift : 0) - jacobian[static_cast<std::size_t>(i) * m + j];
+            if (lu_factor(m, lu.data(), order, 1e-14L) != 0) {
+                // Singular (a neutral mode and no shift): a little shift makes it regular.
+                mu = std::max<Real>(mu * 2, 1e-6L);
+                --result.iterations;
+                continue;
+            }
+            factored_mu = shift;
+        }
+        const std::vector<Real> v = chart_velocities(chart, model, session.evaluation);
+        const Real before = norm(v);
+        std::vector<Real> d = v;
+        lu_solve(m, lu.data(), order, d.data());
+        Real longest = 0;
+        for (const Real x : d)
+            longest = std::max(longest, std::fabs(x));
+        const bool truncated = longest > radius;
+        if (truncated)
+            for (Real& x : d)
+                x *= radius / longest;
+        std::vector<Real> c = chart_coordinates(chart, model);
+        for (int i = 0; i < m; ++i)
+            c[i] += d[i];
+        std::vector<Real> saved_ax, saved_az;
+        for (int k = 1; k <= model.object_count; ++k) {
+            saved_ax.push_back(model.objects[k].Ax);
+            saved_az.push_back(model.objects[k].Az);
+        }
+        set_chart_coordinates(chart, model, c);
+        bool accepted = false;
+        Real after = 0;
+        if (angles_in_range(model)) {
+            evaluate();
+            after = norm(chart_velocities(chart, model, session.evaluation));
+            // Away from a saddle the velocity first grows: such a step is taken while it does
+            // not grow too much.
+            accepted = after < before || (floor > 0 && after < 4 * before);
+        }
+        ++since_jacobian;
+        if (accepted) {
+            failures = 0;
+            const Real ratio = after / before;
+            mu *= ratio; // the shift shrinks as the velocity falls
+            // A step the radius cut short says nothing of the Jacobian: the radius grows. A whole
+            // step that gained little says the Jacobian has aged.
+            if (truncated || ratio < 0.5L)
+                radius = std::min(2 * radius, MAX_RADIUS);
+            if (!truncated && ratio > 0.5L)
+                need_jacobian = true;
+        } else {
+            for (int k = 1; k <= model.object_count; ++k) {
+                model.objects[k].Ax = saved_ax[k - 1];
+                model.objects[k].Az = saved_az[k - 1];
+            }
+            evaluate();
+            radius = std::max(radius / 4, MIN_RADIUS);
+            mu = std::max<Real>(2 * mu, 1e-3L);
+            if (since_jacobian > 1)
+                need_jacobian = true;
+            if (++failures >= FAILURES_BEFORE_RELAXATION) {
+                // No step of the model makes progress (a contact, whose force jumps): the
+                // relaxation's own steps, then a fresh Jacobian.
+                for (int s = 0; s < RELAXATION_STEPS; ++s) {
+                    relaxation_step(model, session.evaluation, settings.time_step);
+                    evaluate();
+                    ++result.relaxation_steps;
+                }
+                failures = 0;
+                radius = START_RADIUS;
+                need_jacobian = true;
+            }
+        }
+        if (observer.step_done)
+            observer.step_done(result.iterations, max_rotational_force(model, session.evaluation));
+    }
+    if (!angles_in_range(model)) {
+        session.add_output_line("Too large angles. The system may be unstable");
+        end = EquilibriumEnd::TooLargeAngles;
+    }
+    result.end = end;
+    if (observer.steps_ended)
+        observer.steps_ended();
+    compute_and_report(session, false);
+    session.add_output_line(
+        "Iterations=" + std::to_string(result.iterations) +
+        ", evaluations=" + std::to_string(result.evaluations) +
+        ", largest rotational force=" + real_to_fixed_text(result.error * 1e6L, 0, 6) + " uN" +
+        (result.relaxation_steps > 0 ? ", relaxation steps where no Newton step made progress=" +
+                                           std::to_string(result.relaxation_steps)
+                                     : ""));
+    if (end == EquilibriumEnd::Converged) {
+        JacobianSettings verdict;
+        verdict.time_step = settings.time_step;
+        verdict.force_error_uN = settings.force_error_uN;
+        verdict.verdict_only = true;
+        const JacobianResult stability = compute_jacobian(session, verdict);
+        result.stability = stability.stability;
+        result.evaluations += stability.evaluations;
+    } else {
+        session.add_output_line(end == EquilibriumEnd::Stopped
+                                    ? "Stopped before an equilibrium was found."
+                                    : "No equilibrium found within " +
+                                          std::to_string(settings.max_iterations) + " iterations.");
+    }
+    return result;
+}
+
+} // namespace ambrel

@@ -1,0 +1,55 @@
+// Find equilibrium: the rest state of the strings in a handful of solves, beside the relaxation
+// of Calculate.
+//
+// The unknowns are the stability coordinates (solver/stability.h), smooth where a string hangs
+// straight down; the equations are the motion's velocity v(c) = 0 in them. Each iteration solves
+// (mu I - J) d = v with J the Jacobian of v in the chart (differences of step h, on the parallel
+// path for large systems): mu = 0 is Newton's step, a large mu a short step along the motion, as
+// the relaxation takes it. mu stays above every positive real part of J's eigenvalues, so the
+// step never turns against the motion along an unstable mode: a saddle is left, not converged to
+// (pseudo-transient continuation). mu shrinks as the velocity falls (switched evolution
+// relaxation) and grows when a step fails; a step moves no coordinate by more than a trust
+// radius. J is kept while the steps make good progress and computed again when they do not.
+// When no step makes progress (contacts, whose force jumps), relaxation steps take over for a
+// while, and the result says how many were taken.
+#pragma once
+
+#include "session/session.h"
+#include "solver/initialize.h"
+#include "solver/jacobian.h"
+#include "solver/run_observer.h"
+
+#include <string>
+#include <vector>
+
+namespace ambrel {
+
+struct EquilibriumSettings {
+    Real time_step = 0.05L;        // the relaxation's dt: the scale of the motion and of the fallback
+    int max_iterations = 1000;     // the finder ends after this many iterations
+    Real force_error_uN = 0.0001L; // tolerance on the largest rotational force, as Calculate's
+    Real angle_variation = 1e-6L;  // step of the Jacobian's differences (rad)
+};
+
+enum class EquilibriumEnd { Converged, IterationLimit, Stopped, TooLargeAngles, NotApplicable };
+
+struct EquilibriumResult {
+    EquilibriumEnd end = EquilibriumEnd::IterationLimit;
+    int iterations = 0;
+    int evaluations = 0;      // charge solves and force passes, the Jacobians' included
+    int jacobians = 0;        // Jacobians computed
+    int relaxation_steps = 0; // fallback steps of the relaxation
+    Real error = 0;           // largest rotational force at the end, N (Calculate's measure)
+    Stability stability = Stability::NotComputed;
+    bool initialized = false;
+    InitializeResult initialize_result;
+};
+
+// The whole command: Initialize first when the system is not initialised (reading
+// `description`), the iterations (observer.step_done after each, as Calculate's steps), the final
+// reports as Calculate writes them, a line with the iterations, evaluations and the largest
+// rotational force, and the stability verdict of the state reached.
+EquilibriumResult find_equilibrium(Session& session, const std::vector<std::string>& description,
+                                   const EquilibriumSettings& settings, const RunObserver& observer = {});
+
+} // namespace ambrel
