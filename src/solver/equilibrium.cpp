@@ -23,6 +23,10 @@ constexpr Real MIN_RADIUS = 1e-9L;
 // Failed steps in a row after which relaxation steps take over, and how many they take.
 constexpr int FAILURES_BEFORE_RELAXATION = 8;
 constexpr int RELAXATION_STEPS = 25;
+// A state at rest with an eigenvalue above this fraction of the largest in size is a saddle; it is
+// left by this step (in the chart's coordinates) along its unstable mode.
+constexpr Real ESCAPE_THRESHOLD = 1e-4L;
+constexpr Real ESCAPE_STEP = 0.02L;
 
 // The chart's coordinates of the movable objects, by index into chart.used_slots.
 std::vector<Real> chart_coordinates(const StabilityChart& chart, const SystemModel& model) {
@@ -131,14 +135,20 @@ EquilibriumResult find_equilibrium(Session& session, const std::vector<std::stri
     std::vector<int> order;
     int m = 0;
     Real mu = 0, floor = 0, radius = START_RADIUS, factored_mu = -1;
-    bool need_jacobian = true;
+    bool need_jacobian = true, verifying = false, verified = false;
     int failures = 0, since_jacobian = 0;
     EquilibriumEnd end = EquilibriumEnd::IterationLimit;
     for (;;) {
         result.error = max_rotational_force(model, session.evaluation);
         if (result.error < tolerance) {
-            end = EquilibriumEnd::Converged;
-            break;
+            // At rest: a fresh Jacobian tells a stable state from a saddle, which is left along
+            // its unstable mode.
+            if (verified) {
+                end = EquilibriumEnd::Converged;
+                break;
+            }
+            verifying = true;
+            need_jacobian = true;
         }
         if (result.iterations >= settings.max_iterations)
             break;
@@ -191,6 +201,40 @@ EquilibriumResult find_equilibrium(Session& session, const std::vector<std::stri
                 }
             }
             floor = largest > 0 ? 2 * largest + 1e-3L * stiffest : 0;
+            if (verifying) {
+                verifying = false;
+                if (!(largest > ESCAPE_THRESHOLD * stiffest)) {
+                    verified = true;
+                    --result.iterations;
+                    continue;
+                }
+                // The unstable mode by inverse iteration with a shift just above its eigenvalue.
+                std::vector<Real> shifted = jacobian;
+                for (int i = 0; i < m; ++i)
+                    shifted[static_cast<std::size_t>(i) * m + i] -= largest * (1 + 1e-6L);
+                std::vector<int> pivots;
+                std::vector<Real> x(static_cast<std::size_t>(m), 1);
+                if (lu_factor(m, shifted.data(), pivots, 0) == 0)
+                    for (int pass = 0; pass < 3; ++pass) {
+                        lu_solve(m, shifted.data(), pivots, x.data());
+                        Real big = 0;
+                        for (const Real e : x)
+                            big = std::max(big, std::fabs(e));
+                        for (Real& e : x)
+                            e /= big;
+                    }
+                std::vector<Real> c = chart_coordinates(chart, model);
+                for (int i = 0; i < m; ++i)
+                    c[i] += ESCAPE_STEP * x[i];
+                set_chart_coordinates(chart, model, c);
+                evaluate();
+                ++result.escapes;
+                mu = floor;
+                need_jacobian = false;
+                factored_mu = -1;
+                since_jacobian = 0;
+                continue;
+            }
             if (result.jacobians == 1)
                 mu = floor;
             need_jacobian = false;

@@ -39,6 +39,7 @@ struct EquilibriumResult {
     int evaluations = 0;      // charge solves and force passes, the Jacobians' included
     int jacobians = 0;        // Jacobians computed
     int relaxation_steps = 0; // fallback steps of the relaxation
+    int escapes = 0;          // saddles left along their unstable modes
     Real error = 0;           // largest rotational force at the end, N (Calculate's measure)
     Stability stability = Stability::NotComputed;
     bool initialized = false;
