@@ -1,5 +1,6 @@
 #include "solver/equilibrium.h"
 
+#include "model/units.h"
 #include "physics/dense_solver.h"
 #include "physics/evaluation.h"
 #include "solver/eigenvalues.h"
@@ -23,10 +24,16 @@ constexpr Real MIN_RADIUS = 1e-9L;
 // Failed steps in a row after which relaxation steps take over, and how many they take.
 constexpr int FAILURES_BEFORE_RELAXATION = 8;
 constexpr int RELAXATION_STEPS = 25;
-// A state at rest with an eigenvalue above this fraction of the largest in size is a saddle; it is
-// left by this step (in the chart's coordinates) along its unstable mode.
-constexpr Real ESCAPE_THRESHOLD = 1e-4L;
-constexpr Real ESCAPE_STEP = 0.02L;
+// A state at rest that the stability analysis finds unstable is left by this step (in the chart's
+// coordinates) along its unstable mode. The analysis takes the Jacobian's default step.
+constexpr Real ESCAPE_STEP = 0.1L;
+constexpr Real VERDICT_STEP = 1e-4L;
+// The first shift, as a fraction of the largest eigenvalue in size.
+constexpr Real START_SHIFT = 1;
+// A stiffness this many times that of the stiffest pendulum dt g / (2 L) tells a contact; the
+// relaxation steps that then separate the spheres are taken at most this many times.
+constexpr Real CONTACT_STIFFNESS = 1e4L;
+constexpr int MAX_CONTACT_RELAXATIONS = 4;
 
 // The chart's coordinates of the movable objects, by index into chart.used_slots.
 std::vector<Real> chart_coordinates(const StabilityChart& chart, const SystemModel& model) {
@@ -136,7 +143,8 @@ EquilibriumResult find_equilibrium(Session& session, const std::vector<std::stri
     int m = 0;
     Real mu = 0, floor = 0, radius = START_RADIUS, factored_mu = -1;
     bool need_jacobian = true, verifying = false, verified = false;
-    int failures = 0, since_jacobian = 0;
+    StabilityAnalysis analysis; // of the state at rest, once verified
+    int failures = 0, since_jacobian = 0, contact_relaxations = 0;
     EquilibriumEnd end = EquilibriumEnd::IterationLimit;
     for (;;) {
         result.error = max_rotational_force(model, session.evaluation);
@@ -165,9 +173,10 @@ EquilibriumResult find_equilibrium(Session& session, const std::vector<std::stri
                 end = EquilibriumEnd::IterationLimit;
                 break;
             }
+            // At rest the Jacobian is also taken at h/2: the stability analysis of the state.
             std::vector<ChartStep> steps;
-            for (ChartStep step : plan_chart_steps(chart, h))
-                if (step.set == 0) {
+            for (ChartStep step : plan_chart_steps(chart, verifying ? VERDICT_STEP : h))
+                if (step.set == 0 || (verifying && step.set == 1)) {
                     step.printed_column = 0;
                     steps.push_back(step);
                 }
@@ -194,7 +203,17 @@ EquilibriumResult find_equilibrium(Session& session, const std::vector<std::stri
             // Along a mode with a positive eigenvalue the motion leaves the state; a step of
             // (mu I - J)^-1 v goes the same way when mu is above that eigenvalue.
             Real largest = 0, stiffest = 0;
-            if (const auto values = eigenvalues(jacobian, m)) {
+            if (verifying) {
+                const Real relative =
+                    run.parallel > 0 ? PERTURBED_EVALUATION_ROUNDING : FULL_EVALUATION_ROUNDING;
+                analysis = analyse_stability(
+                    charts, rounding_noise(chart, model, session.evaluation, steps, relative));
+                jacobian = analysis.matrix;
+                for (const EigenvalueWithError& e : analysis.values) {
+                    largest = std::max(largest, e.value.real());
+                    stiffest = std::max(stiffest, std::abs(e.value));
+                }
+            } else if (const auto values = eigenvalues(jacobian, m)) {
                 for (const Complex& z : *values) {
                     largest = std::max(largest, z.real());
                     stiffest = std::max(stiffest, std::abs(z));
@@ -203,7 +222,7 @@ EquilibriumResult find_equilibrium(Session& session, const std::vector<std::stri
             floor = largest > 0 ? 2 * largest + 1e-3L * stiffest : 0;
             if (verifying) {
                 verifying = false;
-                if (!(largest > ESCAPE_THRESHOLD * stiffest)) {
+                if (!analysis.computed || analysis.verdict != StabilityVerdict::Unstable) {
                     verified = true;
                     --result.iterations;
                     continue;
@@ -235,8 +254,41 @@ EquilibriumResult find_equilibrium(Session& session, const std::vector<std::stri
                 since_jacobian = 0;
                 continue;
             }
-            if (result.jacobians == 1)
-                mu = floor;
+            // The first steps follow the motion (a shift as large as the stiffest mode), and the
+            // shift falls with the velocity: Newton's steps near the rest state, not from afar,
+            // where they may lead to a saddle.
+            if (result.jacobians == 1) {
+                // The stiffness along the velocity (v'Jv / v'v): a stiff mode the motion does not
+                // touch (a contact) does not shorten the first steps.
+                const std::vector<Real> v = chart_velocities(chart, model, session.evaluation);
+                Real vv = 0, vjv = 0;
+                for (int i = 0; i < m; ++i) {
+                    vv += v[i] * v[i];
+                    for (int j = 0; j < m; ++j)
+                        vjv += v[i] * jacobian[static_cast<std::size_t>(i) * m + j] * v[j];
+                }
+                mu = std::max(floor, START_SHIFT * (vv > 0 ? std::fabs(vjv) / vv : stiffest));
+            }
+            // A stiffness far above that of any pendulum here is a contact, whose force is a step
+            // within the differences: relaxation steps separate the spheres first.
+            Real pendulum = 0;
+            for (int k = 1; k <= model.object_count; ++k)
+                if (model.objects[k].L != 0)
+                    pendulum = std::max(pendulum, settings.time_step * GRAVITY / (2 * model.objects[k].L));
+            if (std::max(mu, floor) > CONTACT_STIFFNESS * pendulum &&
+                contact_relaxations < MAX_CONTACT_RELAXATIONS) {
+                ++contact_relaxations;
+                for (int step = 0; step < RELAXATION_STEPS; ++step) {
+                    relaxation_step(model, session.evaluation, settings.time_step);
+                    evaluate();
+                    ++result.relaxation_steps;
+                    if (max_rotational_force(model, session.evaluation) < tolerance)
+                        break;
+                }
+                need_jacobian = true;
+                mu = 0;
+                continue;
+            }
             need_jacobian = false;
             factored_mu = -1;
             since_jacobian = 0;
@@ -289,12 +341,15 @@ EquilibriumResult find_equilibrium(Session& session, const std::vector<std::stri
         if (accepted) {
             failures = 0;
             const Real ratio = after / before;
-            mu *= ratio; // the shift shrinks as the velocity falls
+            // The shift shrinks as the velocity falls, and at least by half a step: a stiff mode
+            // that holds the steps short (a contact) does not hold them for ever.
+            mu *= std::min<Real>(ratio, 0.5L);
             // A step the radius cut short says nothing of the Jacobian: the radius grows. A whole
             // step that gained little says the Jacobian has aged.
             if (truncated || ratio < 0.5L)
                 radius = std::min(2 * radius, MAX_RADIUS);
-            if (!truncated && ratio > 0.5L)
+            // Leaving a saddle the velocity grows for a while: that is no sign of an aged Jacobian.
+            if (!truncated && ratio > 0.5L && (ratio < 1 || since_jacobian > 3))
                 need_jacobian = true;
         } else {
             for (int k = 1; k <= model.object_count; ++k) {
@@ -334,17 +389,16 @@ EquilibriumResult find_equilibrium(Session& session, const std::vector<std::stri
         "Iterations=" + std::to_string(result.iterations) +
         ", evaluations=" + std::to_string(result.evaluations) +
         ", largest rotational force=" + real_to_fixed_text(result.error * 1e6L, 0, 6) + " uN" +
-        (result.relaxation_steps > 0 ? ", relaxation steps where no Newton step made progress=" +
-                                           std::to_string(result.relaxation_steps)
-                                     : ""));
+        (result.relaxation_steps > 0 ? ", relaxation steps=" + std::to_string(result.relaxation_steps) : ""));
     if (end == EquilibriumEnd::Converged) {
-        JacobianSettings verdict;
-        verdict.time_step = settings.time_step;
-        verdict.force_error_uN = settings.force_error_uN;
-        verdict.verdict_only = true;
-        const JacobianResult stability = compute_jacobian(session, verdict);
-        result.stability = stability.stability;
-        result.evaluations += stability.evaluations;
+        Real chart_residual = 0;
+        std::vector<Real> all(static_cast<std::size_t>(2 * chart.objects));
+        if (m > 0)
+            chart_velocity(chart, model, session.evaluation, all.data(), &chart_residual);
+        result.stability =
+            m == 0 ? Stability::Undecided
+                   : report_stability(session.sink(), analysis, std::max(result.error, chart_residual) * 1e6L,
+                                      settings.force_error_uN, VERDICT_STEP, true);
     } else {
         session.add_output_line(end == EquilibriumEnd::Stopped
                                     ? "Stopped before an equilibrium was found."

@@ -36,7 +36,8 @@ std::string eigenvalue_text(const EigenvalueWithError& e) {
     return text + " +- " + error_text(e.error);
 }
 
-// The eigenvalues of the stability analysis and the verdict they allow.
+} // namespace
+
 Stability report_stability(OutputSink& out, const StabilityAnalysis& analysis, Real residual_uN,
                            Real tolerance_uN, Real h, bool verdict_only) {
     if (!analysis.computed) {
@@ -86,6 +87,8 @@ Stability report_stability(OutputSink& out, const StabilityAnalysis& analysis, R
                         "motion (such as a turn of the whole system about a vertical line).");
     return Stability::Undecided;
 }
+
+namespace {
 
 std::string row_text(int n, const Real* row, bool bracketed, int i) {
     std::string line = bracketed ? (i == 1 ? "[[" : "[ ") : "";

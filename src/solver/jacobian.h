@@ -65,6 +65,12 @@ JacobianResult compute_jacobian(Session& session, const JacobianSettings& settin
                                 const RunObserver& observer = {},
                                 const std::vector<std::string>* description = nullptr);
 
+// Writes the eigenvalues of a stability analysis (unless `verdict_only`) and the verdict they
+// allow: "Not an equilibrium" when the residual is above the tolerance (uN), else "Stable",
+// "Unstable" or "Undecided" with what may decide it (h: the step of the differences).
+Stability report_stability(OutputSink& out, const StabilityAnalysis& analysis, Real residual_uN,
+                           Real tolerance_uN, Real h, bool verdict_only);
+
 // Evaluates the perturbed states of `steps` from the session's present state (whose evaluation
 // belongs to its model), each moved by apply_chart_step: in parallel from the base state's factor
 // for systems of WARM_START_MIN_SIZE to MAX_PARALLEL_JACOBIAN_SPHERES spheres, the rest in order in
