@@ -51,12 +51,12 @@ PairTerm pair_term(Real ax, Real ay, Real az, Real ar, Real qa, Real bx, Real by
 } // namespace
 
 bool PerturbationBase::prepare(const SystemModel& model, const Options& options, const Evaluation& base,
-                               int capacity) {
+                               int capacity, int smallest) {
     n_ = 0;
     const int n = model.sphere_count;
     // Isolated conductors change their potentials with every perturbation: evaluated in full.
-    if (n < WARM_START_MIN_SIZE || n > capacity || plates_possible(model, options) ||
-        model.has_isolated_conductors() || base.Q.size() < static_cast<std::size_t>(n) + 1)
+    if (n < smallest || n > capacity || plates_possible(model, options) || model.has_isolated_conductors() ||
+        base.Q.size() < static_cast<std::size_t>(n) + 1)
         return false;
     for (int i = 1; i <= n; ++i)
         if (!usable(model.spheres[i]))

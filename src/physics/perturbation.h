@@ -27,9 +27,10 @@ class PerturbationBase {
   public:
     // Prepares from the base model (positions computed) and its evaluation (charges and forces).
     // False when the base state does not suit: a sphere left out of the matrix, pairs of plates
-    // possible, fewer than WARM_START_MIN_SIZE or more than capacity spheres, or a matrix the
-    // fast tier rejects.
-    bool prepare(const SystemModel& model, const Options& options, const Evaluation& base, int capacity);
+    // possible, fewer than `smallest` or more than capacity spheres, or a matrix the fast tier
+    // rejects.
+    bool prepare(const SystemModel& model, const Options& options, const Evaluation& base, int capacity,
+                 int smallest = WARM_START_MIN_SIZE);
 
     int size() const { return n_; }
 

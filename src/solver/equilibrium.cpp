@@ -28,6 +28,9 @@ constexpr int RELAXATION_STEPS = 25;
 // coordinates) along its unstable mode. The analysis takes the Jacobian's default step.
 constexpr Real ESCAPE_STEP = 0.1L;
 constexpr Real VERDICT_STEP = 1e-4L;
+// The finder's Jacobians take the perturbed evaluations from the base state's factor from this
+// many spheres on (the Jacobian command from WARM_START_MIN_SIZE, as its printed digits always had).
+constexpr int PERTURBED_MIN_SPHERES = 2;
 // The first shift, as a fraction of the largest eigenvalue in size.
 constexpr Real START_SHIFT = 1;
 // A stiffness this many times that of the stiffest pendulum dt g / (2 L) tells a contact; the
@@ -191,7 +194,8 @@ EquilibriumResult find_equilibrium(Session& session, const std::vector<std::stri
                     std::vector<Real> velocity(static_cast<std::size_t>(2 * chart.objects));
                     chart_velocity(chart, perturbed, ev, velocity.data());
                     charts.record(step, velocity.data());
-                });
+                },
+                {}, PERTURBED_MIN_SPHERES);
             result.evaluations += static_cast<int>(steps.size());
             if (run.stopped) {
                 end = EquilibriumEnd::Stopped;

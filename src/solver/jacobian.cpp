@@ -160,7 +160,7 @@ Status save_jacobian_csv(const std::string& path, const JacobianResult& result) 
 
 ChartStepsRun evaluate_chart_steps(Session& session, const StabilityChart& chart,
                                    const std::vector<ChartStep>& steps, const ChartStepRecorder& record,
-                                   const RunObserver& observer) {
+                                   const RunObserver& observer, int smallest) {
     ChartStepsRun result;
     const SystemModel& base = session.model;
     const Evaluation& unperturbed = session.evaluation;
@@ -179,9 +179,9 @@ ChartStepsRun evaluate_chart_steps(Session& session, const StabilityChart& chart
     // from the base state's factor (see physics/perturbation.h). Those that cannot be done that
     // way follow below in order as full evaluations.
     std::vector<char> done(steps.size(), 0);
-    if (base.sphere_count >= WARM_START_MIN_SIZE && base.sphere_count <= MAX_PARALLEL_JACOBIAN_SPHERES) {
+    if (base.sphere_count >= smallest && base.sphere_count <= MAX_PARALLEL_JACOBIAN_SPHERES) {
         PerturbationBase shared;
-        if (shared.prepare(positioned, options, unperturbed, MAX_PARALLEL_JACOBIAN_SPHERES)) {
+        if (shared.prepare(positioned, options, unperturbed, MAX_PARALLEL_JACOBIAN_SPHERES, smallest)) {
             // The evaluations go in batches (at most 32 a thread, at least eight batches);
             // before each, outside any parallel region, the host hears of the progress and its
             // Stop is looked at, so a Stop counts within an eighth of the work. No callback runs

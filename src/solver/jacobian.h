@@ -86,7 +86,7 @@ struct ChartStepsRun {
 };
 ChartStepsRun evaluate_chart_steps(Session& session, const StabilityChart& chart,
                                    const std::vector<ChartStep>& steps, const ChartStepRecorder& record,
-                                   const RunObserver& observer = {});
+                                   const RunObserver& observer = {}, int smallest = WARM_START_MIN_SIZE);
 
 // The leading N x N block of a row-major matrix with `stride` columns. A row longer than a line
 // of the panel is cut to end with `cut_mark`.
