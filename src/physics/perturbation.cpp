@@ -1,5 +1,7 @@
 #include "physics/perturbation.h"
 
+#include "physics/parallel.h"
+
 #include "model/units.h"
 #include "physics/blas_threads.h"
 
@@ -65,12 +67,16 @@ bool PerturbationBase::prepare(const SystemModel& model, const Options& options,
     solver_ = std::make_unique<DenseSymmetricSolver>(n);
     Real* P = solver_->matrix(n);
     const Sphere* s = model.spheres.data() + 1; // 0-based
-#pragma omp parallel for schedule(dynamic, 16)
-    for (int a = 0; a < n; ++a) {
-        P[at(a, a, n)] = 1 / s[a].r;
-        for (int b = a + 1; b < n; ++b)
-            P[at(a, b, n)] = P[at(b, a, n)] = 1 / clamped_distance(s[a], s[b]);
-    }
+    // Small systems (the equilibrium finder's) stay on the calling thread.
+    const bool parallel = n >= PARALLEL_MIN_SPHERES;
+    parallel_for(
+        parallel, 0, n,
+        [&](int a) {
+            P[at(a, a, n)] = 1 / s[a].r;
+            for (int b = a + 1; b < n; ++b)
+                P[at(a, b, n)] = P[at(b, a, n)] = 1 / clamped_distance(s[a], s[b]);
+        },
+        16);
     v_.assign(static_cast<std::size_t>(n), 0);
     for (int a = 0; a < n; ++a) {
         const int c = s[a].conductor;
@@ -101,15 +107,14 @@ bool PerturbationBase::prepare(const SystemModel& model, const Options& options,
     for (int a = 0; a < n; ++a)
         x_[a] = q_[a] / FOUR_PI_E0;
     p_double_.resize(static_cast<std::size_t>(n) * n);
-#pragma omp parallel for schedule(static)
-    for (int a = 0; a < n; ++a) {
+    parallel_for(parallel, 0, n, [&](int a) {
         Real sum = 0;
         for (int b = 0; b < n; ++b) {
             sum += P[at(a, b, n)] * x_[b];
             p_double_[at(a, b, n)] = static_cast<double>(P[at(a, b, n)]);
         }
         residual_[a] = v_[a] - sum;
-    }
+    });
 
     px_.resize(n);
     py_.resize(n);
@@ -135,32 +140,34 @@ bool PerturbationBase::prepare(const SystemModel& model, const Options& options,
     sy_.assign(static_cast<std::size_t>(n), 0);
     sz_.assign(static_cast<std::size_t>(n), 0);
     // Each row's S in ascending order of the other sphere, from the long double G.
-#pragma omp parallel for schedule(dynamic, 16)
-    for (int a = 0; a < n; ++a) {
-        Real sx = 0, sy = 0, sz = 0;
-        for (int b = 0; b < n; ++b) {
-            if (b == a)
-                continue;
-            const Real dx = px_[a] - px_[b], dy = py_[a] - py_[b], dz = pz_[a] - pz_[b];
-            Real D = dx * dx + dy * dy + dz * dz;
-            if (D < MIN_SQUARED_PAIR_DISTANCE)
-                D = MIN_SQUARED_PAIR_DISTANCE;
-            const Real d = std::sqrt(D);
-            const Real w = d < r_[a] + r_[b] ? 0 : 1 / (D * d);
-            sx += w * dx * q_[b];
-            sy += w * dy * q_[b];
-            sz += w * dz * q_[b];
-            if (b > a) {
-                const std::size_t k = row_start_[a] + static_cast<std::size_t>(b - a - 1);
-                gx_[k] = static_cast<double>(w * dx);
-                gy_[k] = static_cast<double>(w * dy);
-                gz_[k] = static_cast<double>(w * dz);
+    parallel_for(
+        parallel, 0, n,
+        [&](int a) {
+            Real sx = 0, sy = 0, sz = 0;
+            for (int b = 0; b < n; ++b) {
+                if (b == a)
+                    continue;
+                const Real dx = px_[a] - px_[b], dy = py_[a] - py_[b], dz = pz_[a] - pz_[b];
+                Real D = dx * dx + dy * dy + dz * dz;
+                if (D < MIN_SQUARED_PAIR_DISTANCE)
+                    D = MIN_SQUARED_PAIR_DISTANCE;
+                const Real d = std::sqrt(D);
+                const Real w = d < r_[a] + r_[b] ? 0 : 1 / (D * d);
+                sx += w * dx * q_[b];
+                sy += w * dy * q_[b];
+                sz += w * dz * q_[b];
+                if (b > a) {
+                    const std::size_t k = row_start_[a] + static_cast<std::size_t>(b - a - 1);
+                    gx_[k] = static_cast<double>(w * dx);
+                    gy_[k] = static_cast<double>(w * dy);
+                    gz_[k] = static_cast<double>(w * dz);
+                }
             }
-        }
-        sx_[a] = sx;
-        sy_[a] = sy;
-        sz_[a] = sz;
-    }
+            sx_[a] = sx;
+            sy_[a] = sy;
+            sz_[a] = sz;
+        },
+        16);
     n_ = n;
     return true;
 }

@@ -138,6 +138,9 @@ EquilibriumResult find_equilibrium(Session& session, const std::vector<std::stri
     };
     if (!session.evaluation.belongs_to(model))
         evaluate();
+    std::vector<Real> start_ax;
+    for (int k = 1; k <= model.object_count; ++k)
+        start_ax.push_back(model.objects[k].Ax);
 
     StabilityChart chart;
     std::vector<Real> lu; // mu I - J, factored
@@ -380,6 +383,22 @@ EquilibriumResult find_equilibrium(Session& session, const std::vector<std::stri
         }
         if (observer.step_done)
             observer.step_done(result.iterations, max_rotational_force(model, session.evaluation));
+    }
+    // The chart's coordinates give each string's angles in a form of their own ((Ax + pi, -Az) is
+    // the same string, and whole turns of Ax change nothing): the form nearest the start is kept,
+    // as the relaxation's continuous path would have it.
+    for (int k = 1; k <= model.object_count; ++k) {
+        Object& o = model.objects[k];
+        if (o.L == 0 || !std::isfinite(o.Ax) || !std::isfinite(o.Az))
+            continue;
+        const Real ax0 = start_ax[k - 1], turn = 2 * std::numbers::pi_v<Real>;
+        const bool ball_like = !(o.composite() && options[Option::RotateObjects]);
+        if (ball_like && std::fabs(std::remainder(o.Ax + std::numbers::pi_v<Real> - ax0, turn)) <
+                             std::fabs(std::remainder(o.Ax - ax0, turn))) {
+            o.Ax += std::numbers::pi_v<Real>;
+            o.Az = -o.Az;
+        }
+        o.Ax = ax0 + std::remainder(o.Ax - ax0, turn);
     }
     if (!angles_in_range(model)) {
         session.add_output_line("Too large angles. The system may be unstable");

@@ -1,6 +1,7 @@
 #include "solver/jacobian.h"
 
 #include "physics/evaluation.h"
+#include "physics/parallel.h"
 #include "physics/perturbation.h"
 #include "solver/eigenvalues.h"
 #include "solver/relaxation.h"
@@ -197,8 +198,8 @@ ChartStepsRun evaluate_chart_steps(Session& session, const StabilityChart& chart
                     break;
                 }
                 const int last = std::min(total, first + batch);
-#pragma omp parallel
-                {
+                // Small systems (the equilibrium finder's) stay on the calling thread.
+                run_parallel(base.sphere_count >= PARALLEL_MIN_SPHERES, [&] {
                     try {
                         SystemModel local = positioned;
                         Evaluation local_ev = unperturbed;
@@ -222,7 +223,7 @@ ChartStepsRun evaluate_chart_steps(Session& session, const StabilityChart& chart
                         if (!failure)
                             failure = std::current_exception();
                     }
-                }
+                });
                 if (failure)
                     std::rethrow_exception(failure);
             }

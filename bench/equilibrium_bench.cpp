@@ -1,0 +1,150 @@
+// ambrel-bench-equilibrium: the time to equilibrium of Find equilibrium against Calculate.
+//
+// For each case, from the state its description gives: Calculate (up to --steps steps, 5000 by
+// default, the force error 0.0001 uN) and Find equilibrium (the same tolerance), each in a fresh
+// session, timed inside the process (steady clock, the median of --runs runs). Printed: Calculate's
+// steps and whether it converged, the finder's iterations and evaluations (charge solves and
+// force passes), both times, their ratio, and the largest difference of the angles found where
+// both converged. Only ratios within this run are the result: the machine's speed drifts.
+// The 20 plates (2000 spheres, 55 ms a step) are capped at --plate-steps Calculate steps
+// (default 200): Calculate does not converge there, so its time to the cap is a lower bound.
+#include "description/reader.h"
+#include "session/session.h"
+#include "solver/equilibrium.h"
+#include "solver/initialize.h"
+#include "solver/relaxation.h"
+
+#include <algorithm>
+#include <chrono>
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <initializer_list>
+#include <string>
+#include <vector>
+
+namespace {
+
+using namespace ambrel;
+using Clock = std::chrono::steady_clock;
+
+struct Case {
+    std::string name;
+    std::vector<std::string> description;
+    bool capped = false; // Calculate stops at --plate-steps
+};
+
+std::string line(std::initializer_list<std::string> parts) {
+    std::string text;
+    for (const std::string& part : parts)
+        text += part;
+    return text;
+}
+
+std::vector<std::string> grid(int columns, int rows) {
+    std::vector<std::string> lines;
+    for (int i = 0; i < columns; ++i)
+        for (int j = 0; j < rows; ++j)
+            lines.push_back(line({"B", std::to_string(i), "_", std::to_string(j), " all ", std::to_string(i), " ",
+                                  std::to_string(j), " 0 10 0 0 0.3 0.1"}));
+    lines.push_back(".V all 3000");
+    return lines;
+}
+
+std::vector<Case> cases() {
+    std::vector<Case> all;
+    all.push_back({"four balls", default_description()});
+    all.push_back({"induction",
+                   {"Bsource held -5 0 -13.5 0 0 0 1 0.5", "Bnear pair -0.75 0 0 13.5 0 0 0.75 0.4",
+                    "Bfar pair 0.75 0 0 13.5 0 0 0.75 0.4", ".V held 5000", ".Q pair 0"}});
+    all.push_back({"shapes",
+                   {"Ccube all -3 0 0 10 0 0 1 2", "Iico all 0 0 0 10 0 0 1 2", "Ttor all 3 0 0 10 0 0 1 2",
+                    "Hbal all 0 3 0 10 0 0 0.8 1 0.05 0.05", ".V all 20000"}});
+    all.push_back({"50-ball grid", grid(10, 5)});
+    all.push_back({"200-ball grid", grid(20, 10)});
+    std::vector<std::string> plates;
+    for (int p = 0; p < 20; ++p)
+        plates.push_back(line({"Qp", std::to_string(p), " all ", std::to_string(3 * p), " 0 0 10 0 0 1 1"}));
+    plates.push_back(".V all 3000");
+    all.push_back({"20 plates", plates, true});
+    return all;
+}
+
+double median(std::vector<double> v) {
+    std::sort(v.begin(), v.end());
+    return v[v.size() / 2];
+}
+
+std::vector<Real> angles(const SystemModel& model) {
+    std::vector<Real> a;
+    for (int k = 1; k <= model.object_count; ++k) {
+        a.push_back(model.objects[k].Ax);
+        a.push_back(model.objects[k].Az);
+    }
+    return a;
+}
+
+// The largest difference of two sets of angles, Ax taken modulo a whole turn.
+Real angle_difference(const std::vector<Real>& a, const std::vector<Real>& b) {
+    Real largest = 0;
+    for (std::size_t k = 0; k < a.size(); ++k) {
+        Real d = a[k] - b[k];
+        if (k % 2 == 0)
+            d = std::remainder(d, 2 * 3.14159265358979323846L);
+        largest = std::max(largest, std::fabs(d));
+    }
+    return largest;
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    int runs = 3, max_steps = 5000, plate_steps = 200;
+    for (int i = 1; i + 1 < argc; i += 2) {
+        if (std::strcmp(argv[i], "--runs") == 0)
+            runs = std::max(1, std::atoi(argv[i + 1]));
+        else if (std::strcmp(argv[i], "--steps") == 0)
+            max_steps = std::max(1, std::atoi(argv[i + 1]));
+        else if (std::strcmp(argv[i], "--plate-steps") == 0)
+            plate_steps = std::max(1, std::atoi(argv[i + 1]));
+    }
+    std::printf("%-14s %9s %5s %10s %11s %11s %11s %8s %10s\n", "case", "steps", "conv", "iterations",
+                "evaluations", "calc s", "find s", "ratio", "angles");
+    for (const Case& c : cases()) {
+        std::vector<double> calc_times, find_times;
+        RelaxationResult run;
+        EquilibriumResult found;
+        std::vector<Real> calc_angles, find_angles;
+        for (int r = 0; r < runs; ++r) {
+            {
+                NullSink sink;
+                Session session(sink);
+                RelaxationSettings settings;
+                settings.max_steps = c.capped ? plate_steps : max_steps;
+                const auto start = Clock::now();
+                run = run_calculate(session, c.description, settings);
+                calc_times.push_back(std::chrono::duration<double>(Clock::now() - start).count());
+                calc_angles = angles(session.model);
+            }
+            {
+                NullSink sink;
+                Session session(sink);
+                EquilibriumSettings settings;
+                const auto start = Clock::now();
+                found = find_equilibrium(session, c.description, settings);
+                find_times.push_back(std::chrono::duration<double>(Clock::now() - start).count());
+                find_angles = angles(session.model);
+            }
+        }
+        const double calc = median(calc_times), find = median(find_times);
+        const bool both = run.end == RunEnd::Converged && found.end == EquilibriumEnd::Converged;
+        std::printf("%-14s %9d %5s %10d %11d %11.4f %11.4f %8.1f %10s\n", c.name.c_str(), run.steps,
+                    run.end == RunEnd::Converged ? "yes" : "no", found.iterations, found.evaluations, calc, find,
+                    calc / find,
+                    both ? std::to_string(static_cast<double>(angle_difference(calc_angles, find_angles))).c_str()
+                         : (found.end == EquilibriumEnd::Converged ? "found" : "NOT FOUND"));
+        std::fflush(stdout);
+    }
+    return 0;
+}
