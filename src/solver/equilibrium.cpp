@@ -27,6 +27,7 @@ constexpr int RELAXATION_STEPS = 25;
 // A state at rest that the stability analysis finds unstable is left by this step (in the chart's
 // coordinates) along its unstable mode. The analysis takes the Jacobian's default step.
 constexpr Real ESCAPE_STEP = 0.1L;
+constexpr Real ESCAPE_THRESHOLD = 1e-3L;
 constexpr Real VERDICT_STEP = 1e-4L;
 // The finder's Jacobians take the perturbed evaluations from the base state's factor from this
 // many spheres on (the Jacobian command from WARM_START_MIN_SIZE, as its printed digits always had).
@@ -229,7 +230,11 @@ EquilibriumResult find_equilibrium(Session& session, const std::vector<std::stri
             floor = largest > 0 ? 2 * largest + 1e-3L * stiffest : 0;
             if (verifying) {
                 verifying = false;
-                if (!analysis.computed || analysis.verdict != StabilityVerdict::Unstable) {
+                // A mode that is neutral at rest (a free turn about the vertical) comes out a
+                // little unstable from a state that is at rest only to the tolerance: a saddle's
+                // unstable mode is as stiff as the others.
+                if (!analysis.computed || analysis.verdict != StabilityVerdict::Unstable ||
+                    !(largest > ESCAPE_THRESHOLD * stiffest)) {
                     verified = true;
                     --result.iterations;
                     continue;

@@ -1,0 +1,119 @@
+// Find equilibrium: where it ends against closed forms and against the relaxation, and how it
+// ends when it cannot go on.
+#include "../support/test_system.h"
+#include "description/reader.h"
+#include "model/units.h"
+#include "solver/equilibrium.h"
+#include "solver/relaxation.h"
+#include "text/number_format.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <string>
+#include <vector>
+
+namespace ambrel {
+namespace {
+
+using testing_support::TestSystem;
+
+struct System : TestSystem {
+    std::vector<std::string> description;
+    explicit System(std::vector<std::string> lines) : description(std::move(lines)) {}
+    EquilibriumResult find(const EquilibriumSettings& settings = {}, const RunObserver& observer = {}) {
+        return find_equilibrium(session, description, settings, observer);
+    }
+};
+
+// Where the relaxation converges the finder ends at the same angles: the four balls, and an
+// induced pair of isolated balls beside a held one (a fixed object, a conductor of fixed charge,
+// and two balls that start touching, whose contact the relaxation's steps end first).
+TEST(Equilibrium, EndsWhereTheRelaxationEnds) {
+    const std::vector<std::vector<std::string>> cases{
+        default_description(),
+        {"Bsource held -5 0 -13.5 0 0 0 1 0.5", "Bnear pair -0.75 0 0 13.5 0 0 0.75 0.4",
+         "Bfar pair 0.75 0 0 13.5 0 0 0.75 0.4", ".V held 5000", ".Q pair 0"}};
+    for (const auto& description : cases) {
+        System relaxed(description), found(description);
+        RelaxationSettings rs;
+        rs.max_steps = 20000;
+        rs.force_error_uN = 1e-9L;
+        ASSERT_EQ(relaxed.session.evaluation.Q.size(), 0u);
+        ASSERT_EQ(run_calculate(relaxed.session, description, rs).end, RunEnd::Converged);
+        EquilibriumSettings es;
+        es.force_error_uN = 1e-9L;
+        const EquilibriumResult r = found.find(es);
+        ASSERT_EQ(r.end, EquilibriumEnd::Converged) << found.sink.lines.back();
+        EXPECT_LT(r.error, 1e-15L);
+        EXPECT_EQ(r.stability, Stability::Stable);
+        for (int k = 1; k <= found.model().object_count; ++k) {
+            EXPECT_NEAR(found.o(k).Ax, relaxed.o(k).Ax, 1e-6L) << k;
+            EXPECT_NEAR(found.o(k).Az, relaxed.o(k).Az, 1e-6L) << k;
+        }
+        EXPECT_LT(r.evaluations, 100);
+    }
+}
+
+// Two balls of charge q on strings of length L from one point hang at the half-angle t with
+// q^2 / (4 pi e0 (2 L sin t)^2) = m g tan t, whatever they start from.
+TEST(Equilibrium, TwoChargedBallsFromOnePointReachTheClosedFormAngle) {
+    constexpr Real L = 0.1L, m = 1e-4L, q = 20e-9L;
+    const Real k = q * q / testing_support::FOUR_PI_E0;
+    Real t = 0.4L;
+    for (int i = 0; i < 60; ++i) {
+        const Real s = std::sin(t), c = std::cos(t);
+        t -= (m * GRAVITY * s - k * c / (4 * L * L * s * s)) /
+             (m * GRAVITY * c + k * (s * s + 2 * c * c) / (4 * L * L * s * s * s));
+    }
+    System sys({"Ba A 0 0 0 10 0 10 0.2 0.1", "Bb B 0 0 0 10 180 40 0.2 0.1", ".Q A 20", ".Q B 20"});
+    EquilibriumSettings settings;
+    settings.force_error_uN = 1e-9L;
+    const EquilibriumResult r = sys.find(settings);
+    ASSERT_EQ(r.end, EquilibriumEnd::Converged);
+    EXPECT_NEAR(std::fabs(sys.o(1).Az), t, 1e-6L);
+    EXPECT_NEAR(std::fabs(sys.o(2).Az), t, 1e-6L);
+    // The strings in one vertical plane, on either side.
+    EXPECT_NEAR(std::fabs(std::remainder(sys.o(1).Ax - sys.o(2).Ax, 2 * PI)), PI, 1e-6L);
+    // The pair can turn freely about the vertical: no verdict at this accuracy.
+    EXPECT_EQ(r.stability, Stability::Undecided);
+}
+
+// A ball started a degree from the top of its circle is near an unstable equilibrium: the finder
+// leaves it and ends hanging straight down.
+TEST(Equilibrium, AnUnstableStartEndsHangingDown) {
+    System sys({"Ba A 0 0 0 10 0 179 1 1", ".V A 0"});
+    const EquilibriumResult r = sys.find();
+    ASSERT_EQ(r.end, EquilibriumEnd::Converged);
+    EXPECT_NEAR(std::cos(sys.o(1).Az), 1, 1e-9L);
+    EXPECT_EQ(r.stability, Stability::Stable);
+}
+
+// The host's Stop ends the finder between iterations, and the iteration limit ends it too; both
+// write the final reports and say that no equilibrium was found.
+TEST(Equilibrium, StopAndTheIterationLimitEndIt) {
+    System stopped(default_description());
+    RunObserver observer;
+    int iterations = 0;
+    observer.step_done = [&](int iteration, Real) {
+        iterations = iteration;
+        if (iteration == 2)
+            stopped.stop.request();
+    };
+    const EquilibriumResult r = stopped.find({}, observer);
+    EXPECT_EQ(r.end, EquilibriumEnd::Stopped);
+    EXPECT_EQ(iterations, 2);
+    EXPECT_TRUE(stopped.said("Stopped before an equilibrium was found."));
+
+    System limited(default_description());
+    EquilibriumSettings settings;
+    settings.max_iterations = 1;
+    const EquilibriumResult l = limited.find(settings);
+    EXPECT_EQ(l.end, EquilibriumEnd::IterationLimit);
+    EXPECT_EQ(l.iterations, 1);
+    EXPECT_TRUE(limited.said("No equilibrium found within 1 iterations."));
+    EXPECT_EQ(limited.sink.lines[limited.sink.lines.size() - 2].rfind("Iterations=1, evaluations=", 0), 0u);
+}
+
+} // namespace
+} // namespace ambrel
