@@ -215,7 +215,7 @@ EquilibriumResult find_equilibrium(Session& session, const std::vector<std::stri
                 const Real relative =
                     run.parallel > 0 ? PERTURBED_EVALUATION_ROUNDING : FULL_EVALUATION_ROUNDING;
                 analysis = analyse_stability(
-                    charts, rounding_noise(chart, model, session.evaluation, steps, relative));
+                    charts, rounding_noise(chart, model, session.evaluation, steps, relative), true);
                 jacobian = analysis.matrix;
                 for (const EigenvalueWithError& e : analysis.values) {
                     largest = std::max(largest, e.value.real());
