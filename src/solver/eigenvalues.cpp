@@ -239,14 +239,14 @@ bool hessenberg_qr(Matrix h, std::vector<Real>& wr, std::vector<Real>& wi) {
 
 } // namespace
 
-std::optional<std::vector<Complex>> eigenvalues(std::vector<Real> a, int n) {
+std::optional<std::vector<Complex>> eigenvalues(std::vector<Real> a, int n, bool rough) {
     std::vector<Complex> result;
     if (n <= 0)
         return result;
     for (Real v : a)
         if (!std::isfinite(v))
             return std::nullopt;
-    if (n >= LAPACK_EIGENVALUES_MIN_SIZE)
+    if (rough || n >= LAPACK_EIGENVALUES_MIN_SIZE)
         return eigenvalues_in_double(a, n);
     Matrix m{a, n};
     to_hessenberg(m);

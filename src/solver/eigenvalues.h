@@ -21,7 +21,8 @@ using Complex = std::complex<Real>;
 inline constexpr int LAPACK_EIGENVALUES_MIN_SIZE = 200;
 
 // a: n x n, row-major. Returns the n eigenvalues (complex pairs adjacent, the positive imaginary
-// part first), or nothing when the iteration does not converge.
-std::optional<std::vector<Complex>> eigenvalues(std::vector<Real> a, int n);
+// part first), or nothing when the iteration does not converge. `rough`: LAPACK's double
+// precision whatever the size, where a few digits do (the equilibrium finder's shift).
+std::optional<std::vector<Complex>> eigenvalues(std::vector<Real> a, int n, bool rough = false);
 
 } // namespace ambrel

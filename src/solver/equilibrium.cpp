@@ -221,7 +221,7 @@ EquilibriumResult find_equilibrium(Session& session, const std::vector<std::stri
                     largest = std::max(largest, e.value.real());
                     stiffest = std::max(stiffest, std::abs(e.value));
                 }
-            } else if (const auto values = eigenvalues(jacobian, m)) {
+            } else if (const auto values = eigenvalues(jacobian, m, true)) {
                 for (const Complex& z : *values) {
                     largest = std::max(largest, z.real());
                     stiffest = std::max(stiffest, std::abs(z));
