@@ -68,6 +68,7 @@ struct BatchCommand {
     std::vector<Action> actions;
     std::optional<std::string> file;
     std::optional<SweepRequest> sweep;
+    std::optional<SweepMethod> method;       // how the sweep's points reach equilibrium
     std::optional<std::string> sweep_out;    // the file of the sweep's table; standard output without it
     std::optional<std::string> jacobian_out; // where each Jacobian is written whole
     bool help = false;
@@ -196,6 +197,11 @@ BatchCommand parse_arguments(const std::vector<std::string>& args) {
             cmd.actions.push_back({ActionKind::Sweep, {}});
         } else if (a == "--sweep-out") {
             cmd.sweep_out = value("a file name");
+        } else if (a == "--method") {
+            const std::string method = value("calculate or equilibrium");
+            if (method != "calculate" && method != "equilibrium")
+                throw UsageError{"--method: calculate or equilibrium, not '" + method + "'"};
+            cmd.method = method == "equilibrium" ? SweepMethod::Equilibrium : SweepMethod::Calculate;
         } else if (a == "--field") {
             const std::string assignment = value("NAME=VALUE");
             const auto eq = assignment.find('=');
@@ -215,6 +221,10 @@ BatchCommand parse_arguments(const std::vector<std::string>& args) {
     }
     if (cmd.sweep_out && !cmd.sweep)
         throw UsageError{"--sweep-out needs --sweep"};
+    if (cmd.method && !cmd.sweep)
+        throw UsageError{"--method needs --sweep"};
+    if (cmd.method)
+        cmd.sweep->method = *cmd.method;
     if (cmd.jacobian_out && std::none_of(cmd.actions.begin(), cmd.actions.end(),
                                          [](const Action& x) { return x.kind == ActionKind::Jacobian; }))
         throw UsageError{"--jacobian-out needs --jacobian"};
@@ -312,6 +322,9 @@ std::string batch_usage() {
         "                   charges and capacitance at each (once); on standard output, which then\n"
         "                   receives no panel lines, unless --sweep-out is given\n"
         "  --sweep-out FILE write the table of --sweep to FILE instead\n"
+        "  --method M       how each point of --sweep reaches its equilibrium: calculate (the\n"
+        "                   relaxation, the default) or equilibrium (Find equilibrium; the table's\n"
+        "                   steps are then its iterations)\n"
         "\n"
         "Settings of Calculate and Jacobian (as the window's fields):\n"
         "  --time-step DT         time step (0.05)\n"

@@ -24,6 +24,10 @@ constexpr Real MIN_RADIUS = 1e-9L;
 // Failed steps in a row after which relaxation steps take over, and how many they take.
 constexpr int FAILURES_BEFORE_RELAXATION = 8;
 constexpr int RELAXATION_STEPS = 25;
+// After this many such fallbacks, or when spheres stay in contact after MAX_CONTACT_RELAXATIONS
+// separations, the rest of the way is the relaxation's, a step an iteration: never much slower
+// than Calculate.
+constexpr int MAX_FALLBACKS = 3;
 // A state at rest that the stability analysis finds unstable is left by this step (in the chart's
 // coordinates) along its unstable mode. The analysis takes the Jacobian's default step.
 constexpr Real ESCAPE_STEP = 0.1L;
@@ -151,7 +155,8 @@ EquilibriumResult find_equilibrium(Session& session, const std::vector<std::stri
     Real mu = 0, floor = 0, radius = START_RADIUS, factored_mu = -1;
     bool need_jacobian = true, verifying = false, verified = false;
     StabilityAnalysis analysis; // of the state at rest, once verified
-    int failures = 0, since_jacobian = 0, contact_relaxations = 0;
+    int failures = 0, since_jacobian = 0, contact_relaxations = 0, fallbacks = 0;
+    bool relaxing = false; // the rest of the way by relaxation steps
     EquilibriumEnd end = EquilibriumEnd::IterationLimit;
     for (;;) {
         result.error = max_rotational_force(model, session.evaluation);
@@ -172,6 +177,17 @@ EquilibriumResult find_equilibrium(Session& session, const std::vector<std::stri
             break;
         }
         ++result.iterations;
+        if (relaxing && !need_jacobian) {
+            // One relaxation step an iteration, as Calculate takes them.
+            relaxation_step(model, session.evaluation, settings.time_step);
+            evaluate();
+            ++result.relaxation_steps;
+            if (!angles_in_range(model))
+                break;
+            if (observer.step_done)
+                observer.step_done(result.iterations, max_rotational_force(model, session.evaluation));
+            continue;
+        }
         if (need_jacobian) {
             chart = make_stability_chart(model, options, settings.time_step);
             m = static_cast<int>(chart.used_slots.size());
@@ -287,7 +303,15 @@ EquilibriumResult find_equilibrium(Session& session, const std::vector<std::stri
             for (int k = 1; k <= model.object_count; ++k)
                 if (model.objects[k].L != 0)
                     pendulum = std::max(pendulum, settings.time_step * GRAVITY / (2 * model.objects[k].L));
-            if (std::max(mu, floor) > CONTACT_STIFFNESS * pendulum &&
+            if (std::max(mu, floor) > CONTACT_STIFFNESS * pendulum && !verifying &&
+                contact_relaxations >= MAX_CONTACT_RELAXATIONS) {
+                // The spheres stay in contact: the rest of the way is the relaxation's.
+                relaxing = true;
+                need_jacobian = false;
+                --result.iterations;
+                continue;
+            }
+            if (std::max(mu, floor) > CONTACT_STIFFNESS * pendulum && !verifying &&
                 contact_relaxations < MAX_CONTACT_RELAXATIONS) {
                 ++contact_relaxations;
                 for (int step = 0; step < RELAXATION_STEPS; ++step) {
@@ -373,7 +397,9 @@ EquilibriumResult find_equilibrium(Session& session, const std::vector<std::stri
             mu = std::max<Real>(2 * mu, 1e-3L);
             if (since_jacobian > 1)
                 need_jacobian = true;
-            if (++failures >= FAILURES_BEFORE_RELAXATION) {
+            if (++failures >= FAILURES_BEFORE_RELAXATION && ++fallbacks >= MAX_FALLBACKS) {
+                relaxing = true; // Newton's steps keep failing: the relaxation's, to the end
+            } else if (failures >= FAILURES_BEFORE_RELAXATION) {
                 // No step of the model makes progress (a contact, whose force jumps): the
                 // relaxation's own steps, then a fresh Jacobian.
                 for (int s = 0; s < RELAXATION_STEPS; ++s) {

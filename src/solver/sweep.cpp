@@ -1,5 +1,7 @@
 #include "solver/sweep.h"
 
+#include "solver/equilibrium.h"
+
 #include "model/units.h"
 #include "text/csv_file.h"
 #include "text/number_format.h"
@@ -217,8 +219,24 @@ Result<SweepResult> run_sweep(Session& session, const SweepRequest& request,
         });
 
         // A run the host's Stop ended gives no point; a Stop that comes after its steps (during
-        // its final reports) ends the sweep after this point.
-        const RelaxationResult run = run_calculate(session, {}, settings, observer.run);
+        // its final reports) ends the sweep after this point. Find equilibrium's iterations count
+        // as the point's steps.
+        RelaxationResult run;
+        if (request.method == SweepMethod::Equilibrium) {
+            EquilibriumSettings es;
+            es.time_step = settings.time_step;
+            es.max_iterations = settings.max_steps;
+            es.force_error_uN = settings.force_error_uN;
+            const EquilibriumResult found = find_equilibrium(session, {}, es, observer.run);
+            run.steps = found.iterations;
+            run.error = found.error;
+            run.end = found.end == EquilibriumEnd::Converged        ? RunEnd::Converged
+                      : found.end == EquilibriumEnd::Stopped        ? RunEnd::Stopped
+                      : found.end == EquilibriumEnd::TooLargeAngles ? RunEnd::TooLargeAngles
+                                                                    : RunEnd::StepLimit;
+        } else {
+            run = run_calculate(session, {}, settings, observer.run);
+        }
         if (run.end == RunEnd::Stopped) {
             result.stopped = true;
             break;

@@ -41,10 +41,14 @@ struct SweepRange {
     Real step = 0;
 };
 
+// How each point reaches its equilibrium: the relaxation of Calculate, or Find equilibrium.
+enum class SweepMethod { Calculate, Equilibrium };
+
 // What to sweep: a conductor by its name and the range of its voltage.
 struct SweepRequest {
     std::string conductor;
     SweepRange range;
+    SweepMethod method = SweepMethod::Calculate;
 };
 
 // "START:STOP:STEP", three numbers as the numeric fields read them (parse_field_real), checked
@@ -77,7 +81,7 @@ struct SweepPoint {
     std::vector<Real> Ax, Az;  // rad, one per movable object of SweepResult::objects
     std::vector<Real> charges; // C, per conductor 1..n at index 0..n-1: the sum of its spheres' Q
     Real capacitance = 0;      // total capacitance, F
-    int steps = 0;             // steps of the point's run
+    int steps = 0;             // steps of the point's run (iterations of Find equilibrium)
     PointEnd end = PointEnd::Converged;
 
     bool converged() const { return end == PointEnd::Converged; }

@@ -140,6 +140,27 @@ TEST(Sweep, TwoBallsDeflectMoreAtEveryHigherVoltage) {
                 1e-6L * alone.ev().total_capacitance);
 }
 
+// With Find equilibrium each point ends where the relaxation's does, in a few iterations.
+TEST(Sweep, FindEquilibriumGivesTheRelaxationsPoints) {
+    RelaxationSettings settings;
+    settings.max_steps = 20000;
+    settings.force_error_uN = 1e-9L;
+    TestSystem relaxed, found;
+    relaxed.init(TWO_BALLS);
+    found.init(TWO_BALLS);
+    const SweepResult a = sweep(relaxed, "all=4000:10000:3000", settings);
+    SweepRequest by_finder = request("all=4000:10000:3000");
+    by_finder.method = SweepMethod::Equilibrium;
+    const Result<SweepResult> b = run_sweep(found.session, by_finder, settings);
+    ASSERT_TRUE(b.ok());
+    ASSERT_EQ(b->points.size(), a.points.size());
+    for (std::size_t i = 0; i < a.points.size(); ++i) {
+        ASSERT_TRUE(a.points[i].converged() && b->points[i].converged()) << i;
+        EXPECT_NEAR(b->points[i].deflection(0), a.points[i].deflection(0), 1e-6L) << i;
+        EXPECT_LT(b->points[i].steps, a.points[i].steps / 3) << i;
+    }
+}
+
 // The second sweep starts where the first ended: at the same voltage its run is already there.
 TEST(Sweep, EachPointStartsFromTheEquilibriumBeforeIt) {
     TestSystem sys;
