@@ -154,6 +154,22 @@ QString run_end_text(const RelaxationResult& result) {
     return {};
 }
 
+QString equilibrium_end_text(const EquilibriumResult& result) {
+    switch (result.end) {
+    case EquilibriumEnd::Converged:
+        return QStringLiteral("Equilibrium found in %1 iterations").arg(result.iterations);
+    case EquilibriumEnd::IterationLimit:
+        return QStringLiteral("Iteration limit reached");
+    case EquilibriumEnd::Stopped:
+        return QStringLiteral("Stopped");
+    case EquilibriumEnd::TooLargeAngles:
+        return QStringLiteral("Unstable");
+    case EquilibriumEnd::NotApplicable:
+        return QStringLiteral("Equilibrium not searched");
+    }
+    return {};
+}
+
 MainWindow::MainWindow(DialogProvider* dialogs, QWidget* parent)
     : QMainWindow(parent), own_dialogs_(dialogs ? nullptr : std::make_unique<QtDialogProvider>()),
       dialogs_(dialogs ? dialogs : own_dialogs_.get()), session_(sink_) {
@@ -287,6 +303,11 @@ void MainWindow::create_controls(QWidget* client) {
     Bcalculate = new QPushButton(QStringLiteral("Calculate"), client);
     Bcalculate->setObjectName(QStringLiteral("Bcalculate"));
     Bcalculate->setGeometry(80, 8, 65, 25);
+    // In the gap between the force error and the damping.
+    Bequilibrium = new QPushButton(QStringLiteral("Find equilibrium"), client);
+    Bequilibrium->setObjectName(QStringLiteral("Bequilibrium"));
+    Bequilibrium->setFont(compact_font());
+    Bequilibrium->setGeometry(894, 8, 78, 25);
     CBrandom = new QCheckBox(QStringLiteral("Start with random error"), client);
     CBrandom->setObjectName(QStringLiteral("CBrandom"));
     CBrandom->setGeometry(152, 16, 137, 17);
@@ -348,6 +369,7 @@ void MainWindow::create_controls(QWidget* client) {
 
     connect(Button1, &QPushButton::clicked, this, &MainWindow::Button1Click);
     connect(Bcalculate, &QPushButton::clicked, this, &MainWindow::BcalculateClick);
+    connect(Bequilibrium, &QPushButton::clicked, this, &MainWindow::BequilibriumClick);
     connect(Button3, &QPushButton::clicked, this, &MainWindow::Button3Click);
     connect(Memo1, &QPlainTextEdit::textChanged, this, &MainWindow::Memo1Change);
     connect(PaintBox1, &ViewSurface::paintRequested, this, &MainWindow::PaintBox1Paint);
@@ -461,6 +483,10 @@ void MainWindow::create_menus() {
     Capacitances1 = add_popup("Capacitances1", "Capacitances", &MainWindow::Capacitances1Click);
     SaveMatrix1 = add_popup("SaveMatrix1", "Save capacitance matrix...", &MainWindow::SaveMatrix1Click);
     Jacobian1 = add_popup("Jacobian1", "Jacobian", &MainWindow::Jacobian1Click);
+    FindEquilibrium1 = add_popup("FindEquilibrium1", "Find equilibrium", &MainWindow::BequilibriumClick);
+    FindEquilibrium1->setShortcut(QKeySequence(Qt::Key_F10));
+    FindEquilibrium1->setShortcutContext(Qt::WindowShortcut);
+    addAction(FindEquilibrium1); // the key works wherever the focus is in the window
     PaintBox1->set_popup_menu(PopupMenu1);
 }
 
@@ -528,6 +554,8 @@ void MainWindow::create_shortcuts() {
     connect(stop, &QShortcut::activated, Button3, &QPushButton::click);
     Button1->setToolTip(QStringLiteral("Read the description and compute the system (F5)"));
     Bcalculate->setToolTip(QStringLiteral("Search the equilibrium (F9)"));
+    Bequilibrium->setToolTip(
+        QStringLiteral("Find the equilibrium by Newton-type steps, and its stability (F10)"));
     Button3->setToolTip(QStringLiteral("Stop the calculation (Esc)"));
 }
 
@@ -579,10 +607,10 @@ void MainWindow::set_run_state(bool running, bool stoppable) {
     Button3->setEnabled(running && stoppable);
     // Commands that read or rebuild the model wait for the end of the command.
     for (QWidget* button : {static_cast<QWidget*>(Button1), static_cast<QWidget*>(Bcalculate),
-                            static_cast<QWidget*>(jacobian_->Button3)})
+                            static_cast<QWidget*>(Bequilibrium), static_cast<QWidget*>(jacobian_->Button3)})
         button->setEnabled(!running);
-    for (QAction* action :
-         {Open1, Examples1->menuAction(), Reset1, Usesquares, List1, Capacitances1, SaveMatrix1})
+    for (QAction* action : {Open1, Examples1->menuAction(), Reset1, Usesquares, List1, Capacitances1,
+                            SaveMatrix1, FindEquilibrium1})
         action->setEnabled(!running);
     sweep_->set_running(running, stoppable && command_ == Command::Sweep);
     if (running) {
@@ -662,6 +690,10 @@ void MainWindow::command_ended(bool failed, const QString& failure) {
     case Command::Calculate:
         last_run_ = worker_run_;
         status = failed ? QStringLiteral("Calculation failed") : run_end_text(last_run_);
+        convergence_->end_run(status);
+        break;
+    case Command::Equilibrium:
+        status = failed ? QStringLiteral("Search failed") : equilibrium_end_text(worker_equilibrium_);
         convergence_->end_run(status);
         break;
     case Command::Jacobian:
@@ -750,6 +782,46 @@ void MainWindow::BcalculateClick() {
                       QStringLiteral("Calculating... press Stop (Esc) to stop"),
                       [this, settings, observer = std::move(observer), description = description_lines()] {
                           worker_run_ = run_calculate(session_, description, settings, observer);
+                      }) &&
+        reads_description)
+        description_read();
+}
+
+void MainWindow::BequilibriumClick() {
+    if (worker_.busy())
+        return;
+    bool refused = false;
+    for (TNEdit* field : {NEerro, NEdelta, NEtentativas, NEtol, NEdamping})
+        refused = field->take_refusal() || refused;
+    if (refused || refuse_settings_out_of_range(this))
+        return;
+    const RelaxationSettings run = run_settings();
+    EquilibriumSettings settings;
+    settings.time_step = run.time_step;
+    settings.max_iterations = run.max_steps;
+    settings.force_error_uN = run.force_error_uN;
+
+    RunObserver observer = make_observer();
+    observer.step_done = [this](int iteration, Real error) {
+        feed_.put_step(RunStep{iteration, static_cast<double>(error)});
+        feed_.put_status(QStringLiteral("Iteration %1, error %2 uN")
+                             .arg(iteration)
+                             .arg(QString::fromStdString(real_to_fixed_text(error * 1e6L, 0, 6))) +
+                         PRESS_STOP);
+    };
+    observer.steps_ended = [this] {
+        QMetaObject::invokeMethod(
+            this, [this] { Button3->setEnabled(false); }, Qt::QueuedConnection);
+    };
+    const bool reads_description = !session_.system_initialized;
+    if (reads_description)
+        prepare_view_for_initialize(camera_, session_.view_reset_pending, VIEW_WIDTH, VIEW_HEIGHT);
+    worker_equilibrium_ = EquilibriumResult{};
+    convergence_->begin_run(static_cast<double>(settings.force_error_uN));
+    if (start_command(Command::Equilibrium, true, this,
+                      QStringLiteral("Finding the equilibrium... press Stop (Esc) to stop"),
+                      [this, settings, observer = std::move(observer), description = description_lines()] {
+                          worker_equilibrium_ = find_equilibrium(session_, description, settings, observer);
                       }) &&
         reads_description)
         description_read();

@@ -19,6 +19,7 @@
 #include "model/options.h"
 #include "session/session.h"
 #include "session/snapshot.h"
+#include "solver/equilibrium.h"
 #include "solver/initialize.h"
 #include "solver/jacobian.h"
 #include "solver/relaxation.h"
@@ -66,6 +67,8 @@ const QStringList& command_summary_lines();
 
 // The status bar's words for the way a run ended.
 QString run_end_text(const RelaxationResult& result);
+// The status text at the end of Find equilibrium.
+QString equilibrium_end_text(const EquilibriumResult& result);
 // The status bar's words for the model an Initialize has read.
 QString initialized_text(const InitializeResult& result, const SystemModel& model);
 
@@ -144,6 +147,7 @@ class MainWindow : public QMainWindow {
     // Components, under the names of the window's design.
     QPushButton* Button1 = nullptr; // "Inicialize"
     QPushButton* Bcalculate = nullptr;
+    QPushButton* Bequilibrium = nullptr; // "Find equilibrium"
     QCheckBox* CBrandom = nullptr;
     QLabel* Label1 = nullptr;
     TNEdit* NEerro = nullptr;
@@ -199,7 +203,8 @@ class MainWindow : public QMainWindow {
     QAction* Capacitances1 = nullptr;
     QAction* SaveMatrix1 = nullptr; // "Save capacitance matrix..."
     QAction* Jacobian1 = nullptr;
-    QAction* Fit1 = nullptr; // "Fit to system"
+    QAction* FindEquilibrium1 = nullptr; // "Find equilibrium" (F10)
+    QAction* Fit1 = nullptr;             // "Fit to system"
 
     // The output panel's pop-up menu.
     QMenu* PopupMenu2 = nullptr;
@@ -215,6 +220,7 @@ class MainWindow : public QMainWindow {
   public slots:
     void Button1Click();
     void BcalculateClick();
+    void BequilibriumClick();
     void Button3Click();
     void Open1Click();
     // The example at `path`, opened as Open opens a file (after the same question).
@@ -259,7 +265,7 @@ class MainWindow : public QMainWindow {
     bool event(QEvent* event) override;
 
   private:
-    enum class Command { Initialize, Calculate, Jacobian, Capacitances, Sweep };
+    enum class Command { Initialize, Calculate, Equilibrium, Jacobian, Capacitances, Sweep };
 
     void create_controls(QWidget* client);
     void create_menus();
@@ -343,9 +349,10 @@ class MainWindow : public QMainWindow {
     QWidget* error_parent_ = nullptr;
     QString status_before_; // the status text the command replaced
     RelaxationResult last_run_;
-    RelaxationResult worker_run_;    // written by the worker, taken when the command ends
-    InitializeResult worker_init_;   // likewise
-    JacobianResult worker_jacobian_; // likewise
+    RelaxationResult worker_run_;          // written by the worker, taken when the command ends
+    InitializeResult worker_init_;         // likewise
+    JacobianResult worker_jacobian_;       // likewise
+    EquilibriumResult worker_equilibrium_; // likewise
     // The Stop of the command under way: cleared as a command starts, requested by Stop (Esc).
     StopSource stop_;
     // "Changes apply to the next command", at the foot of the Options menu while a command runs.

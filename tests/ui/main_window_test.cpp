@@ -292,6 +292,22 @@ TEST_F(MainWindowTest, CalculateConvergesOnTheDefaultDescription) {
     EXPECT_TRUE(session().system_initialized);
 }
 
+// Find equilibrium: its button, and its pop-up command with F10, end where Calculate does,
+// with the iterations in the status bar and the stability verdict last in the panel.
+TEST_F(MainWindowTest, FindEquilibriumConvergesOnTheDefaultDescription) {
+    EXPECT_EQ(button("Bequilibrium")->text(), "Find equilibrium");
+    EXPECT_EQ(action("FindEquilibrium1")->shortcut(), QKeySequence(Qt::Key_F10));
+    click("Bequilibrium"); // initialises first
+    EXPECT_TRUE(session().system_initialized);
+    EXPECT_TRUE(window->statusBar()->currentMessage().startsWith("Equilibrium found in "))
+        << window->statusBar()->currentMessage().toStdString();
+    EXPECT_EQ(output().last(), "Stable: all eigenvalues have negative real parts, beyond their errors.");
+    const Real az = session().model.objects[1].Az;
+    choose("FindEquilibrium1"); // at rest already: the same state
+    EXPECT_NEAR(session().model.objects[1].Az, az, 1e-9L);
+    EXPECT_TRUE(button("Bequilibrium")->isEnabled());
+}
+
 TEST_F(MainWindowTest, AFailureDuringARunRestoresTheWindow) {
     window->set_step_hook([](int step) {
         if (step == 3)
