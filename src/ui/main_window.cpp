@@ -250,9 +250,9 @@ void MainWindow::apply_layout() {
     const struct {
         QWidget* widget;
         QPoint at;
-    } second_group[] = {{Label2, {512, 16}},      {NEdelta, {568, 8}},   {Label3, {648, 16}},
-                        {NEtentativas, {680, 8}}, {Label5, {736, 16}},   {NEtol, {824, 8}},
-                        {Label4, {976, 16}},      {NEdamping, {1032, 8}}};
+    } second_group[] = {{Label2, {512, 16}},      {NEdelta, {568, 8}}, {Label3, {648, 16}},
+                        {NEtentativas, {680, 8}}, {Label5, {736, 16}}, {NEtol, {824, 8}},
+                        {Bequilibrium, {894, 8}}, {Label4, {976, 16}}, {NEdamping, {1032, 8}}};
     for (const auto& control : second_group)
         control.widget->move(control.at + shift);
     Memo1->setGeometry(layout.memo1);
