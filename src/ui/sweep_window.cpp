@@ -60,6 +60,13 @@ SweepWindow::SweepWindow(DialogProvider& dialogs, QWidget* parent)
         fields->addWidget(label);
         fields->addWidget(field);
     }
+    CBmethod = new QComboBox(this);
+    CBmethod->setObjectName(QStringLiteral("CBmethod"));
+    CBmethod->addItems({QStringLiteral("Calculate"), QStringLiteral("Find equilibrium")});
+    CBmethod->setToolTip(
+        QStringLiteral("How each point reaches its equilibrium: the relaxation of Calculate, "
+                       "or the Newton-type steps of Find equilibrium"));
+    fields->addWidget(CBmethod);
     Brun = new QPushButton(QStringLiteral("&Run"), this);
     Brun->setObjectName(QStringLiteral("Brun"));
     Brun->setToolTip(QStringLiteral("Relax the system at each voltage in turn, from the equilibrium before"));
@@ -166,6 +173,7 @@ void SweepWindow::set_conductors(const std::vector<std::string>& names) {
 void SweepWindow::set_running(bool running, bool sweeping) {
     running_ = running && sweeping;
     Brun->setEnabled(!running);
+    CBmethod->setEnabled(!running);
     Bstop->setEnabled(running && sweeping);
 }
 
@@ -181,7 +189,9 @@ void SweepWindow::BrunClick() {
         return;
     }
     const SweepRequest request{conductor.toStdString(),
-                               {NEstart->panel_real(), NEstop->panel_real(), NEstep->panel_real()}};
+                               {NEstart->panel_real(), NEstop->panel_real(), NEstep->panel_real()},
+                               CBmethod->currentIndex() == 1 ? SweepMethod::Equilibrium
+                                                             : SweepMethod::Calculate};
     if (const Result<int> count = sweep_point_count(request.range); !count) {
         dialogs_.show_error(this, QStringLiteral("Sweep: ") + from_std(count.message()));
         return;

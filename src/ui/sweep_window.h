@@ -64,6 +64,7 @@ class SweepWindow : public QWidget {
     TNEdit* NEstart = nullptr;
     TNEdit* NEstop = nullptr;
     TNEdit* NEstep = nullptr;
+    QComboBox* CBmethod = nullptr; // "Calculate" or "Find equilibrium" at each point
     QPushButton* Brun = nullptr;
     QPushButton* Bstop = nullptr;
     QProgressBar* Progress = nullptr;

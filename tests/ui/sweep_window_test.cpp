@@ -119,6 +119,30 @@ TEST_F(SweepWindowTest, ASmallSweepFillsTheTableAndTheChartAndSavesWhatTheTableS
     EXPECT_TRUE(dialogs.errors.isEmpty());
 }
 
+// "Find equilibrium" as the method: the same points, each in a few iterations (the table's steps).
+TEST_F(SweepWindowTest, FindEquilibriumAsTheMethodGivesThePointsInAFewIterations) {
+    click_and_wait(*window, window->Button1);
+    open_sweep_window();
+    set_range(8000, 9000, 1000);
+    ASSERT_EQ(sweep()->CBmethod->count(), 2);
+    EXPECT_EQ(sweep()->CBmethod->currentText(), "Calculate");
+    sweep()->Brun->click();
+    ASSERT_TRUE(wait_for_idle(*window));
+    QTableWidget* table = sweep()->Table;
+    ASSERT_EQ(table->rowCount(), 2);
+    const QString az = table->item(1, 2)->text(), steps = table->item(1, 11)->text();
+
+    sweep()->CBmethod->setCurrentIndex(1);
+    sweep()->Brun->click();
+    EXPECT_FALSE(sweep()->CBmethod->isEnabled());
+    ASSERT_TRUE(wait_for_idle(*window));
+    EXPECT_TRUE(sweep()->CBmethod->isEnabled());
+    ASSERT_EQ(table->rowCount(), 2);
+    EXPECT_EQ(table->item(1, 13)->text(), "converged");
+    EXPECT_NEAR(table->item(1, 2)->text().toDouble(), az.toDouble(), 1e-3);
+    EXPECT_LT(table->item(1, 11)->text().toInt(), steps.toInt());
+}
+
 TEST_F(SweepWindowTest, PointsThatDidNotConvergeStayInTheTableButAreNotDrawn) {
     click_and_wait(*window, window->Button1);
     window->NEtentativas->set_panel_int(3); // far too few steps for an equilibrium
