@@ -21,6 +21,9 @@ void dpotrs_(const char* uplo, const int* n, const int* nrhs, const double* a, c
 void dtrsv_(const char* uplo, const char* trans, const char* diag, const int* n, const double* a,
             const int* lda, double* x, const int* incx, std::size_t uplo_len, std::size_t trans_len,
             std::size_t diag_len);
+void dgetrf_(const int* m, const int* n, double* a, const int* lda, int* ipiv, int* info);
+void dgetrs_(const char* trans, const int* n, const int* nrhs, const double* a, const int* lda, const int* ipiv,
+             double* b, const int* ldb, int* info, std::size_t trans_len);
 void openblas_set_num_threads(int num_threads);
 }
 
@@ -560,6 +563,47 @@ void lu_solve(int n, const Real* lu, const std::vector<int>& order, Real* b) {
         x[k] /= lu[static_cast<std::size_t>(k) * n + k];
     }
     std::copy(x.begin(), x.end(), b);
+}
+
+int DoubleLu::factor(int n, const Real* a, Real shift, Real limit) {
+    n_ = n;
+    lu_.resize(static_cast<std::size_t>(n) * n);
+    pivots_.resize(static_cast<std::size_t>(n));
+    double scale = 0;
+    for (int i = 0; i < n; ++i) {
+        for (int j = 0; j < n; ++j) // row-major to column-major
+            lu_[static_cast<std::size_t>(j) * n + i] = static_cast<double>(a[static_cast<std::size_t>(i) * n + j]);
+        lu_[static_cast<std::size_t>(i) * n + i] -= static_cast<double>(shift);
+        scale = std::max(scale, std::fabs(lu_[static_cast<std::size_t>(i) * n + i]));
+    }
+    int info = 0;
+    if (n > 0) {
+        const FixedBlasThreads fixed;
+        dgetrf_(&n, &n, lu_.data(), &n, pivots_.data(), &info);
+    }
+    if (info > 0)
+        return info;
+    for (int k = 0; k < n; ++k)
+        if (!(std::fabs(lu_[static_cast<std::size_t>(k) * n + k]) > static_cast<double>(limit) * scale))
+            return k + 1;
+    return 0;
+}
+
+void DoubleLu::solve(Real* b) const {
+    if (n_ == 0)
+        return;
+    std::vector<double> x(static_cast<std::size_t>(n_));
+    for (int k = 0; k < n_; ++k)
+        x[k] = static_cast<double>(b[k]);
+    const char trans = 'N';
+    const int one = 1;
+    int info = 0;
+    {
+        const FixedBlasThreads fixed;
+        dgetrs_(&trans, &n_, &one, lu_.data(), &n_, pivots_.data(), x.data(), &n_, &info, 1);
+    }
+    for (int k = 0; k < n_; ++k)
+        b[k] = x[k];
 }
 
 } // namespace ambrel

@@ -61,6 +61,22 @@ int gauss_jordan_invert(int n, Real* m, int ld);
 int lu_factor(int n, Real* a, std::vector<int>& order, Real limit);
 void lu_solve(int n, const Real* lu, const std::vector<int>& order, Real* b);
 
+// The same by LAPACK in double (dgetrf, dgetrs): for systems whose solution wants a few digits
+// only (a step's direction or length), where a long double elimination of hundreds of rows costs
+// far more than the evaluations around it. factor takes the row-major a less shift times the
+// identity and returns 0, or the 1-based column whose pivot is not above `limit` times the largest
+// diagonal entry.
+class DoubleLu {
+  public:
+    int factor(int n, const Real* a, Real shift, Real limit);
+    void solve(Real* b) const;
+
+  private:
+    int n_ = 0;
+    std::vector<double> lu_; // column-major
+    std::vector<int> pivots_;
+};
+
 // Storage that grows to the largest size asked of it and is never zero-filled: every entry the
 // solver reads it has written first. Growing drops the contents.
 template <typename T> class GrowingBuffer {

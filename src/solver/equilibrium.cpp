@@ -23,7 +23,7 @@ constexpr Real MAX_RADIUS = 0.5L;
 constexpr Real MIN_RADIUS = 1e-9L;
 // Failed steps in a row after which relaxation steps take over, and how many they take.
 constexpr int FAILURES_BEFORE_RELAXATION = 8;
-constexpr int RELAXATION_STEPS = 25;
+constexpr int RELAXATION_STEPS = 8;
 // After this many such fallbacks, or when spheres stay in contact after MAX_CONTACT_RELAXATIONS
 // separations, the rest of the way is the relaxation's, a step an iteration: never much slower
 // than Calculate.
@@ -42,6 +42,14 @@ constexpr Real START_SHIFT = 1;
 // relaxation steps that then separate the spheres are taken at most this many times.
 constexpr Real CONTACT_STIFFNESS = 1e4L;
 constexpr int MAX_CONTACT_RELAXATIONS = 4;
+// Below this many times the tolerance the Jacobian is taken at the verdict's steps h and h/2: the
+// last Newton steps take its extrapolation, and its stability analysis, with the error of a state
+// that far from rest, is the verdict of the rest state they reach (when it decides).
+constexpr Real NEAR_REST = 30;
+// Up to this size the Jacobian's eigenvalues set a floor under the shift, above any unstable mode,
+// so that the steps follow the motion away from a saddle from the start. Beyond it they would cost
+// more than the Jacobian (a system that nears a saddle is found out at rest, and leaves it then).
+constexpr int SHIFT_EIGENVALUES_MAX_SIZE = 64;
 
 // The chart's coordinates of the movable objects, by index into chart.used_slots.
 std::vector<Real> chart_coordinates(const StabilityChart& chart, const SystemModel& model) {
@@ -148,13 +156,16 @@ EquilibriumResult find_equilibrium(Session& session, const std::vector<std::stri
         start_ax.push_back(model.objects[k].Ax);
 
     StabilityChart chart;
-    std::vector<Real> lu; // mu I - J, factored
+    DoubleLu lu; // J - mu I
     std::vector<Real> jacobian;
-    std::vector<int> order;
     int m = 0;
     Real mu = 0, floor = 0, radius = START_RADIUS, factored_mu = -1;
     bool need_jacobian = true, verifying = false, verified = false;
     StabilityAnalysis analysis; // of the state at rest, once verified
+    // An analysis near rest (below NEAR_REST times the tolerance) holds for the rest state that
+    // Newton's steps from it reach, as long as they go no farther than its own step to rest.
+    bool near_analysis = false, near_tried = false;
+    Real near_reach = 0, moved = 0;
     int failures = 0, since_jacobian = 0, contact_relaxations = 0, fallbacks = 0;
     bool relaxing = false; // the rest of the way by relaxation steps
     EquilibriumEnd end = EquilibriumEnd::IterationLimit;
@@ -163,10 +174,14 @@ EquilibriumResult find_equilibrium(Session& session, const std::vector<std::stri
         if (result.error < tolerance) {
             // At rest: a fresh Jacobian tells a stable state from a saddle, which is left along
             // its unstable mode.
-            if (verified) {
+            if (verified || (near_analysis && analysis.verdict == StabilityVerdict::Stable && moved <= near_reach)) {
                 end = EquilibriumEnd::Converged;
                 break;
             }
+            verifying = true;
+            need_jacobian = true;
+        } else if (result.error < NEAR_REST * tolerance && !near_tried && !relaxing) {
+            near_tried = true;
             verifying = true;
             need_jacobian = true;
         }
@@ -182,6 +197,7 @@ EquilibriumResult find_equilibrium(Session& session, const std::vector<std::stri
             relaxation_step(model, session.evaluation, settings.time_step);
             evaluate();
             ++result.relaxation_steps;
+            near_analysis = false;
             if (!angles_in_range(model))
                 break;
             if (observer.step_done)
@@ -227,21 +243,24 @@ EquilibriumResult find_equilibrium(Session& session, const std::vector<std::stri
             // Along a mode with a positive eigenvalue the motion leaves the state; a step of
             // (mu I - J)^-1 v goes the same way when mu is above that eigenvalue.
             Real largest = 0, stiffest = 0;
+            const bool at_rest = result.error < tolerance;
+            near_analysis = false;
             if (verifying) {
                 const Real relative =
                     run.parallel > 0 ? PERTURBED_EVALUATION_ROUNDING : FULL_EVALUATION_ROUNDING;
                 analysis = analyse_stability(
-                    charts, rounding_noise(chart, model, session.evaluation, steps, relative), true);
+                    charts, rounding_noise(chart, model, session.evaluation, steps, relative), true, true);
                 jacobian = analysis.matrix;
                 for (const EigenvalueWithError& e : analysis.values) {
                     largest = std::max(largest, e.value.real());
                     stiffest = std::max(stiffest, std::abs(e.value));
                 }
-            } else if (const auto values = eigenvalues(jacobian, m, true)) {
-                for (const Complex& z : *values) {
-                    largest = std::max(largest, z.real());
-                    stiffest = std::max(stiffest, std::abs(z));
-                }
+            } else if (m <= SHIFT_EIGENVALUES_MAX_SIZE) {
+                if (const auto values = eigenvalues(jacobian, m, true))
+                    for (const Complex& z : *values) {
+                        largest = std::max(largest, z.real());
+                        stiffest = std::max(stiffest, std::abs(z));
+                    }
             }
             floor = largest > 0 ? 2 * largest + 1e-3L * stiffest : 0;
             if (verifying) {
@@ -249,38 +268,47 @@ EquilibriumResult find_equilibrium(Session& session, const std::vector<std::stri
                 // A mode that is neutral at rest (a free turn about the vertical) comes out a
                 // little unstable from a state that is at rest only to the tolerance: a saddle's
                 // unstable mode is as stiff as the others.
-                if (!analysis.computed || analysis.verdict != StabilityVerdict::Unstable ||
-                    !(largest > ESCAPE_THRESHOLD * stiffest)) {
+                const bool saddle = analysis.computed && analysis.verdict == StabilityVerdict::Unstable &&
+                                    largest > ESCAPE_THRESHOLD * stiffest;
+                if (at_rest && !saddle) {
                     verified = true;
                     --result.iterations;
                     continue;
                 }
-                // The unstable mode by inverse iteration with a shift just above its eigenvalue.
-                std::vector<Real> shifted = jacobian;
-                for (int i = 0; i < m; ++i)
-                    shifted[static_cast<std::size_t>(i) * m + i] -= largest * (1 + 1e-6L);
-                std::vector<int> pivots;
-                std::vector<Real> x(static_cast<std::size_t>(m), 1);
-                if (lu_factor(m, shifted.data(), pivots, 0) == 0)
-                    for (int pass = 0; pass < 3; ++pass) {
-                        lu_solve(m, shifted.data(), pivots, x.data());
-                        Real big = 0;
-                        for (const Real e : x)
-                            big = std::max(big, std::fabs(e));
-                        for (Real& e : x)
-                            e /= big;
-                    }
-                std::vector<Real> c = chart_coordinates(chart, model);
-                for (int i = 0; i < m; ++i)
-                    c[i] += ESCAPE_STEP * x[i];
-                set_chart_coordinates(chart, model, c);
-                evaluate();
-                ++result.escapes;
-                mu = floor;
-                need_jacobian = false;
-                factored_mu = -1;
-                since_jacobian = 0;
-                continue;
+                if (!saddle) {
+                    // Near rest: the steps go on with this Jacobian, and its analysis holds for
+                    // the rest state within twice its own step there.
+                    near_analysis = analysis.computed;
+                    moved = 0;
+                    near_reach = 0;
+                    if (near_analysis && stiffest > 0 && !analysis.values.empty())
+                        near_reach = 2 * analysis.values.front().off_rest / (4 * stiffest);
+                } else {
+                    // The unstable mode by inverse iteration with a shift just above its eigenvalue.
+                    DoubleLu shifted;
+                    std::vector<Real> x(static_cast<std::size_t>(m), 1);
+                    if (shifted.factor(m, jacobian.data(), largest * (1 + 1e-6L), 0) == 0)
+                        for (int pass = 0; pass < 3; ++pass) {
+                            shifted.solve(x.data());
+                            Real big = 0;
+                            for (const Real e : x)
+                                big = std::max(big, std::fabs(e));
+                            for (Real& e : x)
+                                e /= big;
+                        }
+                    std::vector<Real> c = chart_coordinates(chart, model);
+                    for (int i = 0; i < m; ++i)
+                        c[i] += ESCAPE_STEP * x[i];
+                    set_chart_coordinates(chart, model, c);
+                    evaluate();
+                    ++result.escapes;
+                    mu = floor;
+                    need_jacobian = false;
+                    factored_mu = -1;
+                    since_jacobian = 0;
+                    near_tried = false; // a new way to a new rest state
+                    continue;
+                }
             }
             // The first steps follow the motion (a shift as large as the stiffest mode), and the
             // shift falls with the velocity: Newton's steps near the rest state, not from afar,
@@ -331,12 +359,7 @@ EquilibriumResult find_equilibrium(Session& session, const std::vector<std::stri
         }
         const Real shift = std::max(mu, floor);
         if (shift != factored_mu) {
-            lu = jacobian;
-            for (int i = 0; i < m; ++i)
-                for (int j = 0; j < m; ++j)
-                    lu[static_cast<std::size_t>(i) * m + j] =
-                        (i == j ? shift : 0) - jacobian[static_cast<std::size_t>(i) * m + j];
-            if (lu_factor(m, lu.data(), order, 1e-14L) != 0) {
+            if (lu.factor(m, jacobian.data(), shift, 1e-14L) != 0) {
                 // Singular (a neutral mode and no shift): a little shift makes it regular.
                 mu = std::max<Real>(mu * 2, 1e-6L);
                 --result.iterations;
@@ -346,8 +369,11 @@ EquilibriumResult find_equilibrium(Session& session, const std::vector<std::stri
         }
         const std::vector<Real> v = chart_velocities(chart, model, session.evaluation);
         const Real before = norm(v);
+        // (mu I - J) d = v
         std::vector<Real> d = v;
-        lu_solve(m, lu.data(), order, d.data());
+        for (Real& x : d)
+            x = -x;
+        lu.solve(d.data());
         Real longest = 0;
         for (const Real x : d)
             longest = std::max(longest, std::fabs(x));
@@ -366,9 +392,11 @@ EquilibriumResult find_equilibrium(Session& session, const std::vector<std::stri
         set_chart_coordinates(chart, model, c);
         bool accepted = false;
         Real after = 0;
+        std::vector<Real> v_after;
         if (angles_in_range(model)) {
             evaluate();
-            after = norm(chart_velocities(chart, model, session.evaluation));
+            v_after = chart_velocities(chart, model, session.evaluation);
+            after = norm(v_after);
             // Away from a saddle the velocity first grows: such a step is taken while it does
             // not grow too much.
             accepted = after < before || (floor > 0 && after < 4 * before);
@@ -376,6 +404,22 @@ EquilibriumResult find_equilibrium(Session& session, const std::vector<std::stri
         ++since_jacobian;
         if (accepted) {
             failures = 0;
+            moved += std::min(longest, radius);
+            // Broyden's update: the Jacobian made to give this step's change of the velocity,
+            // unchanged across it.
+            Real dd = 0;
+            for (const Real x : d)
+                dd += x * x;
+            if (dd > 0) {
+                for (int i = 0; i < m; ++i) {
+                    Real r = v_after[i] - v[i];
+                    for (int j = 0; j < m; ++j)
+                        r -= jacobian[static_cast<std::size_t>(i) * m + j] * d[j];
+                    for (int j = 0; j < m; ++j)
+                        jacobian[static_cast<std::size_t>(i) * m + j] += r * d[j] / dd;
+                }
+                factored_mu = -1;
+            }
             const Real ratio = after / before;
             // The shift shrinks as the velocity falls, and at least by half a step: a stiff mode
             // that holds the steps short (a contact) does not hold them for ever.
@@ -384,8 +428,9 @@ EquilibriumResult find_equilibrium(Session& session, const std::vector<std::stri
             // step that gained little says the Jacobian has aged.
             if (truncated || ratio < 0.5L)
                 radius = std::min(2 * radius, MAX_RADIUS);
-            // Leaving a saddle the velocity grows for a while: that is no sign of an aged Jacobian.
-            if (!truncated && ratio > 0.5L && (ratio < 1 || since_jacobian > 3))
+            // Leaving a saddle the velocity grows for a while: that is no sign of an aged Jacobian;
+            // nor one step that gained little, which the update may mend.
+            if (!truncated && ratio > 0.5L && since_jacobian > 3)
                 need_jacobian = true;
         } else {
             for (int k = 1; k <= model.object_count; ++k) {

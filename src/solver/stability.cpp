@@ -1,7 +1,6 @@
 #include "solver/stability.h"
 
 #include "model/units.h"
-#include "physics/blas_threads.h"
 #include "physics/dense_solver.h"
 #include "solver/relaxation.h"
 
@@ -9,10 +8,6 @@
 #include <cmath>
 #include <limits>
 #include <numbers>
-
-// LAPACK's general linear solve (Fortran calling convention).
-extern "C" void dgesv_(const int* n, const int* nrhs, double* a, const int* lda, int* ipiv, double* b,
-                       const int* ldb, int* info);
 
 namespace ambrel {
 
@@ -78,25 +73,15 @@ template <class Velocity> Real newton_step_length(const std::vector<Real>& a, in
             step = std::max(step, std::fabs(x));
         return step;
     }
-    std::vector<double> lu(static_cast<std::size_t>(m) * m), d(static_cast<std::size_t>(m));
-    for (int i = 0; i < m; ++i) { // row-major to column-major
-        for (int j = 0; j < m; ++j)
-            lu[static_cast<std::size_t>(j) * m + i] =
-                static_cast<double>(a[static_cast<std::size_t>(i) * m + j]);
-        lu[static_cast<std::size_t>(i) * m + i] -= static_cast<double>(shift);
-        d[i] = static_cast<double>(v(i));
-    }
-    std::vector<int> pivots(static_cast<std::size_t>(m));
-    const int one = 1;
-    int info = 0;
-    {
-        const FixedBlasThreads fixed;
-        dgesv_(&m, &one, lu.data(), &m, pivots.data(), d.data(), &m, &info);
-    }
-    if (info != 0)
+    DoubleLu lu;
+    if (lu.factor(m, a.data(), shift, 0) != 0)
         return 0;
-    for (const double x : d)
-        step = std::max(step, static_cast<Real>(std::fabs(x)));
+    std::vector<Real> d(static_cast<std::size_t>(m));
+    for (int i = 0; i < m; ++i)
+        d[i] = v(i);
+    lu.solve(d.data());
+    for (const Real x : d)
+        step = std::max(step, std::fabs(x));
     return step;
 }
 
@@ -289,7 +274,7 @@ Real rounding_noise(const StabilityChart& chart, const SystemModel& model, const
     return std::isfinite(smallest) && smallest > 0 ? relative * scale / smallest : 0;
 }
 
-StabilityAnalysis analyse_stability(const ChartJacobians& jacobians, Real noise, bool at_rest) {
+StabilityAnalysis analyse_stability(const ChartJacobians& jacobians, Real noise, bool at_rest, bool rough) {
     StabilityAnalysis result;
     const int m = jacobians.size();
     const std::vector<Real>& coarse = jacobians.at(0);
@@ -297,10 +282,10 @@ StabilityAnalysis analyse_stability(const ChartJacobians& jacobians, Real noise,
     result.matrix.resize(coarse.size());
     for (std::size_t k = 0; k < coarse.size(); ++k)
         result.matrix[k] = 2 * fine[k] - coarse[k];
-    const auto extrapolated = eigenvalues(result.matrix, m);
+    const auto extrapolated = eigenvalues(result.matrix, m, rough);
     if (!extrapolated)
         return result;
-    const auto at_half = eigenvalues(fine, m);
+    const auto at_half = eigenvalues(fine, m, rough);
     if (!at_half)
         return result;
     result.computed = true;
