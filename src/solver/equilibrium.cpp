@@ -10,6 +10,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <limits>
 #include <numbers>
 
 namespace ambrel {
@@ -28,6 +29,10 @@ constexpr int RELAXATION_STEPS = 8;
 // separations, the rest of the way is the relaxation's, a step an iteration: never much slower
 // than Calculate.
 constexpr int MAX_FALLBACKS = 3;
+// Newton's iterations in a row that do not bring the largest rotational force down by a hundredth
+// (spheres pressed together, whose contact force jumps, hold it up): the rest of the way is the
+// relaxation's as well.
+constexpr int MAX_STALLED = 12;
 // A state at rest that the stability analysis finds unstable is left by this step (in the chart's
 // coordinates) along its unstable mode. The analysis takes the Jacobian's default step.
 constexpr Real ESCAPE_STEP = 0.1L;
@@ -168,6 +173,8 @@ EquilibriumResult find_equilibrium(Session& session, const std::vector<std::stri
     Real near_reach = 0, moved = 0;
     int failures = 0, since_jacobian = 0, contact_relaxations = 0, fallbacks = 0;
     bool relaxing = false; // the rest of the way by relaxation steps
+    Real best = std::numeric_limits<Real>::infinity();
+    int stalled = 0;
     EquilibriumEnd end = EquilibriumEnd::IterationLimit;
     for (;;) {
         result.error = max_rotational_force(model, session.evaluation);
@@ -180,7 +187,16 @@ EquilibriumResult find_equilibrium(Session& session, const std::vector<std::stri
             }
             verifying = true;
             need_jacobian = true;
-        } else if (result.error < NEAR_REST * tolerance && !near_tried && !relaxing) {
+        } else if (!relaxing && !verifying) {
+            if (result.error < 0.99L * best) {
+                best = result.error;
+                stalled = 0;
+            } else if (++stalled >= MAX_STALLED) {
+                relaxing = true;
+                need_jacobian = false;
+            }
+        }
+        if (result.error >= tolerance && result.error < NEAR_REST * tolerance && !near_tried && !relaxing) {
             near_tried = true;
             verifying = true;
             need_jacobian = true;
@@ -307,6 +323,8 @@ EquilibriumResult find_equilibrium(Session& session, const std::vector<std::stri
                     factored_mu = -1;
                     since_jacobian = 0;
                     near_tried = false; // a new way to a new rest state
+                    best = std::numeric_limits<Real>::infinity();
+                    stalled = 0;
                     continue;
                 }
             }
