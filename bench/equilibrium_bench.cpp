@@ -50,8 +50,8 @@ std::vector<std::string> grid(int columns, int rows) {
     std::vector<std::string> lines;
     for (int i = 0; i < columns; ++i)
         for (int j = 0; j < rows; ++j)
-            lines.push_back(line({"B", std::to_string(i), "_", std::to_string(j), " all ", std::to_string(i), " ",
-                                  std::to_string(j), " 0 10 0 0 0.3 0.1"}));
+            lines.push_back(line({"B", std::to_string(i), "_", std::to_string(j), " all ", std::to_string(i),
+                                  " ", std::to_string(j), " 0 10 0 0 0.3 0.1"}));
     lines.push_back(".V all 3000");
     return lines;
 }
@@ -101,7 +101,8 @@ Real angle_difference(const std::vector<Real>& a, const std::vector<Real>& b) {
     for (std::size_t k = 0; k + 3 < a.size(); k += 4) {
         const Real dx = a[k] - b[k], dy = a[k + 1] - b[k + 1], dz = a[k + 2] - b[k + 2];
         largest = std::max(largest, std::sqrt(dx * dx + dy * dy + dz * dz));
-        largest = std::max(largest, std::fabs(std::remainder(a[k + 3] - b[k + 3], 2 * std::numbers::pi_v<Real>)));
+        largest =
+            std::max(largest, std::fabs(std::remainder(a[k + 3] - b[k + 3], 2 * std::numbers::pi_v<Real>)));
     }
     return largest;
 }
@@ -148,17 +149,18 @@ int main(int argc, char** argv) {
         }
         const double calc = median(calc_times), find = median(find_times);
         // Capped: Calculate's time to 5000 steps estimated from its time a step.
-        const std::string ratio =
-            c.capped && run.end != RunEnd::Converged
-                ? real_to_fixed_text(calc / find, 0, 1) + " (" +
-                      real_to_fixed_text(calc / run.steps * max_steps / find, 0, 0) + " est.)"
-                : real_to_fixed_text(calc / find, 0, 1);
+        const std::string ratio = c.capped && run.end != RunEnd::Converged
+                                      ? real_to_fixed_text(calc / find, 0, 1) + " (" +
+                                            real_to_fixed_text(calc / run.steps * max_steps / find, 0, 0) +
+                                            " est.)"
+                                      : real_to_fixed_text(calc / find, 0, 1);
         const bool both = run.end == RunEnd::Converged && found.end == EquilibriumEnd::Converged;
-        std::printf("%-14s %9d %5s %10d %11d %11.4f %11.4f %14s %10s\n", c.name.c_str(), run.steps,
-                    run.end == RunEnd::Converged ? "yes" : "no", found.iterations, found.evaluations, calc, find,
-                    ratio.c_str(),
-                    both ? std::to_string(static_cast<double>(angle_difference(calc_angles, find_angles))).c_str()
-                         : (found.end == EquilibriumEnd::Converged ? "found" : "NOT FOUND"));
+        std::printf(
+            "%-14s %9d %5s %10d %11d %11.4f %11.4f %14s %10s\n", c.name.c_str(), run.steps,
+            run.end == RunEnd::Converged ? "yes" : "no", found.iterations, found.evaluations, calc, find,
+            ratio.c_str(),
+            both ? std::to_string(static_cast<double>(angle_difference(calc_angles, find_angles))).c_str()
+                 : (found.end == EquilibriumEnd::Converged ? "found" : "NOT FOUND"));
         std::fflush(stdout);
     }
     return 0;

@@ -22,8 +22,8 @@ void dtrsv_(const char* uplo, const char* trans, const char* diag, const int* n,
             const int* lda, double* x, const int* incx, std::size_t uplo_len, std::size_t trans_len,
             std::size_t diag_len);
 void dgetrf_(const int* m, const int* n, double* a, const int* lda, int* ipiv, int* info);
-void dgetrs_(const char* trans, const int* n, const int* nrhs, const double* a, const int* lda, const int* ipiv,
-             double* b, const int* ldb, int* info, std::size_t trans_len);
+void dgetrs_(const char* trans, const int* n, const int* nrhs, const double* a, const int* lda,
+             const int* ipiv, double* b, const int* ldb, int* info, std::size_t trans_len);
 void openblas_set_num_threads(int num_threads);
 }
 
@@ -572,7 +572,8 @@ int DoubleLu::factor(int n, const Real* a, Real shift, Real limit) {
     double scale = 0;
     for (int i = 0; i < n; ++i) {
         for (int j = 0; j < n; ++j) // row-major to column-major
-            lu_[static_cast<std::size_t>(j) * n + i] = static_cast<double>(a[static_cast<std::size_t>(i) * n + j]);
+            lu_[static_cast<std::size_t>(j) * n + i] =
+                static_cast<double>(a[static_cast<std::size_t>(i) * n + j]);
         lu_[static_cast<std::size_t>(i) * n + i] -= static_cast<double>(shift);
         scale = std::max(scale, std::fabs(lu_[static_cast<std::size_t>(i) * n + i]));
     }

@@ -181,7 +181,8 @@ EquilibriumResult find_equilibrium(Session& session, const std::vector<std::stri
         if (result.error < tolerance) {
             // At rest: a fresh Jacobian tells a stable state from a saddle, which is left along
             // its unstable mode.
-            if (verified || (near_analysis && analysis.verdict == StabilityVerdict::Stable && moved <= near_reach)) {
+            if (verified ||
+                (near_analysis && analysis.verdict == StabilityVerdict::Stable && moved <= near_reach)) {
                 end = EquilibriumEnd::Converged;
                 break;
             }

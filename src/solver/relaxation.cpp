@@ -11,7 +11,6 @@ namespace ambrel {
 
 namespace {
 
-
 // What a run keeps of each object between its steps: the angles and speeds the step starts from.
 struct Previous {
     Real Ax = 0, Az = 0;

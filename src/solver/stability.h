@@ -135,7 +135,8 @@ struct StabilityAnalysis {
 // the rounding of the forces), plus four times the largest eigenvalue in size times the length of
 // Newton's step to the rest state, for a state `at_rest` only to the tolerance. `rough`: the
 // eigenvalues by LAPACK in double whatever the size (a verdict, not printed values).
-StabilityAnalysis analyse_stability(const ChartJacobians& jacobians, Real noise, bool at_rest, bool rough = false);
+StabilityAnalysis analyse_stability(const ChartJacobians& jacobians, Real noise, bool at_rest,
+                                    bool rough = false);
 
 // The relative rounding of the forces of the evaluations: a full evaluation gives them to a few
 // units of the long double's last place, a perturbed one from the base state's factor its change
