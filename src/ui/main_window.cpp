@@ -747,20 +747,16 @@ void MainWindow::Button1Click() {
     start_initialize();
 }
 
-void MainWindow::BcalculateClick() {
-    if (worker_.busy())
-        return;
-    bool refused = false;
-    for (TNEdit* field : {NEerro, NEdelta, NEtentativas, NEtol, NEdamping})
-        refused = field->take_refusal() || refused;
-    if (refused || refuse_settings_out_of_range(this))
-        return;
-    const RelaxationSettings settings = run_settings();
-
+// Calculate and Find equilibrium: the run's fields checked first (a refused value runs nothing),
+// each step (or iteration) fed to the status line and the convergence chart, the final reports
+// not stoppable.
+void MainWindow::start_run(Command command, const QString& step_word, const QString& status,
+                           Real force_error_uN, std::function<void(const RunObserver&)> job) {
     RunObserver observer = make_observer();
-    observer.step_done = [this](int step, Real error) {
+    observer.step_done = [this, step_word](int step, Real error) {
         feed_.put_step(RunStep{step, static_cast<double>(error)});
-        feed_.put_status(QStringLiteral("Step %1, error %2 uN")
+        feed_.put_status(QStringLiteral("%1 %2, error %3 uN")
+                             .arg(step_word)
                              .arg(step)
                              .arg(QString::fromStdString(real_to_fixed_text(error * 1e6L, 0, 6))) +
                          PRESS_STOP);
@@ -776,55 +772,46 @@ void MainWindow::BcalculateClick() {
     const bool reads_description = !session_.system_initialized;
     if (reads_description)
         prepare_view_for_initialize(camera_, session_.view_reset_pending, VIEW_WIDTH, VIEW_HEIGHT);
-    worker_run_ = RelaxationResult{};
-    convergence_->begin_run(static_cast<double>(settings.force_error_uN));
-    if (start_command(Command::Calculate, true, this,
-                      QStringLiteral("Calculating... press Stop (Esc) to stop"),
-                      [this, settings, observer = std::move(observer), description = description_lines()] {
-                          worker_run_ = run_calculate(session_, description, settings, observer);
-                      }) &&
+    convergence_->begin_run(static_cast<double>(force_error_uN));
+    if (start_command(command, true, this, status,
+                      [job = std::move(job), observer = std::move(observer)] { job(observer); }) &&
         reads_description)
         description_read();
 }
 
-void MainWindow::BequilibriumClick() {
-    if (worker_.busy())
-        return;
+bool MainWindow::run_fields_refused() {
     bool refused = false;
     for (TNEdit* field : {NEerro, NEdelta, NEtentativas, NEtol, NEdamping})
         refused = field->take_refusal() || refused;
-    if (refused || refuse_settings_out_of_range(this))
+    return refused || refuse_settings_out_of_range(this);
+}
+
+void MainWindow::BcalculateClick() {
+    if (worker_.busy() || run_fields_refused())
+        return;
+    const RelaxationSettings settings = run_settings();
+    worker_run_ = RelaxationResult{};
+    start_run(Command::Calculate, QStringLiteral("Step"),
+              QStringLiteral("Calculating... press Stop (Esc) to stop"), settings.force_error_uN,
+              [this, settings, description = description_lines()](const RunObserver& observer) {
+                  worker_run_ = run_calculate(session_, description, settings, observer);
+              });
+}
+
+void MainWindow::BequilibriumClick() {
+    if (worker_.busy() || run_fields_refused())
         return;
     const RelaxationSettings run = run_settings();
     EquilibriumSettings settings;
     settings.time_step = run.time_step;
     settings.max_iterations = run.max_steps;
     settings.force_error_uN = run.force_error_uN;
-
-    RunObserver observer = make_observer();
-    observer.step_done = [this](int iteration, Real error) {
-        feed_.put_step(RunStep{iteration, static_cast<double>(error)});
-        feed_.put_status(QStringLiteral("Iteration %1, error %2 uN")
-                             .arg(iteration)
-                             .arg(QString::fromStdString(real_to_fixed_text(error * 1e6L, 0, 6))) +
-                         PRESS_STOP);
-    };
-    observer.steps_ended = [this] {
-        QMetaObject::invokeMethod(
-            this, [this] { Button3->setEnabled(false); }, Qt::QueuedConnection);
-    };
-    const bool reads_description = !session_.system_initialized;
-    if (reads_description)
-        prepare_view_for_initialize(camera_, session_.view_reset_pending, VIEW_WIDTH, VIEW_HEIGHT);
     worker_equilibrium_ = EquilibriumResult{};
-    convergence_->begin_run(static_cast<double>(settings.force_error_uN));
-    if (start_command(Command::Equilibrium, true, this,
-                      QStringLiteral("Finding the equilibrium... press Stop (Esc) to stop"),
-                      [this, settings, observer = std::move(observer), description = description_lines()] {
-                          worker_equilibrium_ = find_equilibrium(session_, description, settings, observer);
-                      }) &&
-        reads_description)
-        description_read();
+    start_run(Command::Equilibrium, QStringLiteral("Iteration"),
+              QStringLiteral("Finding the equilibrium... press Stop (Esc) to stop"), settings.force_error_uN,
+              [this, settings, description = description_lines()](const RunObserver& observer) {
+                  worker_equilibrium_ = find_equilibrium(session_, description, settings, observer);
+              });
 }
 
 RelaxationSettings MainWindow::run_settings() const {

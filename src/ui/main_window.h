@@ -307,6 +307,9 @@ class MainWindow : public QMainWindow {
     void command_ended(bool failed, const QString& failure);
     // What every command tells the window from the worker: the snapshot of each placement.
     RunObserver make_observer();
+    bool run_fields_refused();
+    void start_run(Command command, const QString& step_word, const QString& status, Real force_error_uN,
+                   std::function<void(const RunObserver&)> job);
     void take_feed();
     // Asks the command under way to stop after its present evaluation.
     void request_stop();
