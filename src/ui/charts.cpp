@@ -391,13 +391,15 @@ ConvergenceWindow::ConvergenceWindow(DialogProvider& dialogs, QWidget* parent)
 
 ConvergenceWindow::~ConvergenceWindow() = default;
 
-void ConvergenceWindow::begin_run(double force_error_uN) {
+void ConvergenceWindow::begin_run(double force_error_uN, const QString& step_word, const QString& running) {
+    step_word_ = step_word;
+    x_axis_->setTitleText(step_word_);
     steps_.clear();
     series_->clear();
     tolerance_->clear();
     force_error_uN_ = force_error_uN;
     smallest_ = largest_ = 0;
-    Lstatus->setText(QStringLiteral("Calculating..."));
+    Lstatus->setText(running);
     update_axes();
 }
 
@@ -417,7 +419,8 @@ void ConvergenceWindow::add_steps(const std::vector<RunStep>& steps) {
     }
     series_->append(points);
     const RunStep& last = steps_.back();
-    Lstatus->setText(QStringLiteral("Step %1: largest rotational force %2 ")
+    Lstatus->setText(QStringLiteral("%1 %2: largest rotational force %3 ")
+                         .arg(step_word_)
                          .arg(last.step)
                          .arg(QString::number(last.error * 1e6, 'g', 4)) +
                      MICRONEWTON);
@@ -427,7 +430,8 @@ void ConvergenceWindow::add_steps(const std::vector<RunStep>& steps) {
 void ConvergenceWindow::end_run(const QString& how) {
     QString text = how;
     if (!steps_.empty())
-        text += QStringLiteral(" (largest rotational force at step %1: %2 ")
+        text += QStringLiteral(" (largest rotational force at %1 %2: %3 ")
+                    .arg(step_word_.toLower())
                     .arg(steps_.back().step)
                     .arg(QString::number(steps_.back().error * 1e6, 'g', 4)) +
                 MICRONEWTON + QLatin1Char(')');

@@ -118,8 +118,10 @@ class ConvergenceWindow : public QWidget {
     explicit ConvergenceWindow(DialogProvider& dialogs, QWidget* parent = nullptr);
     ~ConvergenceWindow() override;
 
-    // A new run starts: the chart is emptied; `force_error_uN` is the run's tolerance.
-    void begin_run(double force_error_uN);
+    // A new run starts: the chart is emptied; `force_error_uN` is the run's tolerance, `step_word`
+    // what a point is (Calculate's "Step", Find equilibrium's "Iteration"), `running` the status.
+    void begin_run(double force_error_uN, const QString& step_word = QStringLiteral("Step"),
+                   const QString& running = QStringLiteral("Calculating..."));
     // Steps of the run, in order.
     void add_steps(const std::vector<RunStep>& steps);
     // The run has ended, as `how` says ("Converged in 12 steps", ...).
@@ -145,6 +147,7 @@ class ConvergenceWindow : public QWidget {
     DialogProvider& dialogs_;
     std::vector<RunStep> steps_;
     double force_error_uN_ = 0;
+    QString step_word_ = QStringLiteral("Step");
     double smallest_ = 0; // smallest and largest force drawn, uN
     double largest_ = 0;
     QChart* chart_ = nullptr;

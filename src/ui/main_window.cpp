@@ -772,7 +772,9 @@ void MainWindow::start_run(Command command, const QString& step_word, const QStr
     const bool reads_description = !session_.system_initialized;
     if (reads_description)
         prepare_view_for_initialize(camera_, session_.view_reset_pending, VIEW_WIDTH, VIEW_HEIGHT);
-    convergence_->begin_run(static_cast<double>(force_error_uN));
+    convergence_->begin_run(static_cast<double>(force_error_uN), step_word,
+                            command == Command::Equilibrium ? QStringLiteral("Finding the equilibrium...")
+                                                            : QStringLiteral("Calculating..."));
     if (start_command(command, true, this, status,
                       [job = std::move(job), observer = std::move(observer)] { job(observer); }) &&
         reads_description)

@@ -191,6 +191,18 @@ TEST_F(ChartsTest, ConvergenceChartHasAPointPerStepOfTheRun) {
         QStringLiteral("Converged in %1 steps").arg(window->last_run().steps)))
         << convergence()->Lstatus->text().toStdString();
 
+    // Find equilibrium's chart: a point an iteration, and it says so.
+    window->Button1->click();
+    ASSERT_TRUE(wait_for_idle(*window));
+    window->Bequilibrium->click();
+    ASSERT_TRUE(wait_for_idle(*window));
+    const int iterations = convergence()->step_count();
+    EXPECT_GT(iterations, 1);
+    EXPECT_TRUE(convergence()->Lstatus->text().startsWith(
+        QStringLiteral("Equilibrium found in %1 iterations (largest rotational force at iteration %1: ")
+            .arg(iterations)))
+        << convergence()->Lstatus->text().toStdString();
+
     window->Convergence1->trigger(); // Charts > Convergence of the run
     EXPECT_TRUE(convergence()->isVisible());
 }
