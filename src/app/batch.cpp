@@ -479,11 +479,8 @@ int run_batch(const std::vector<std::string>& args, std::FILE* out, std::FILE* e
             observer.initialized = [&](const InitializeResult&) { view_initialized(); };
             if (!session.system_initialized)
                 prepare_view_for_initialize(camera, session.view_reset_pending, VIEW_WIDTH, VIEW_HEIGHT);
-            EquilibriumSettings settings;
-            settings.time_step = cmd.relaxation.time_step;
-            settings.max_iterations = cmd.relaxation.max_steps;
-            settings.force_error_uN = cmd.relaxation.force_error_uN;
-            const EquilibriumResult found = find_equilibrium(session, description, settings, observer);
+            const EquilibriumResult found =
+                find_equilibrium(session, description, equilibrium_settings(cmd.relaxation), observer);
             if (found.initialized && !found.initialize_result.read_status)
                 status = 1;
             if (found.end == EquilibriumEnd::TooLargeAngles)

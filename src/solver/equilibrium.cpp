@@ -123,6 +123,14 @@ bool angles_in_range(const SystemModel& model) {
 
 } // namespace
 
+EquilibriumSettings equilibrium_settings(const RelaxationSettings& run) {
+    EquilibriumSettings settings;
+    settings.time_step = run.time_step;
+    settings.max_iterations = run.max_steps;
+    settings.force_error_uN = run.force_error_uN;
+    return settings;
+}
+
 EquilibriumResult find_equilibrium(Session& session, const std::vector<std::string>& description,
                                    const EquilibriumSettings& settings, const RunObserver& observer) {
     const Session::CommandScope command(session);

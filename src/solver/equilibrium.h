@@ -17,6 +17,7 @@
 #include "session/session.h"
 #include "solver/initialize.h"
 #include "solver/jacobian.h"
+#include "solver/relaxation.h"
 #include "solver/run_observer.h"
 
 #include <string>
@@ -30,6 +31,10 @@ struct EquilibriumSettings {
     Real force_error_uN = 0.0001L; // tolerance on the largest rotational force, as Calculate's
     Real angle_variation = 1e-6L;  // step of the Jacobian's differences (rad)
 };
+
+// The run's settings as the finder takes them: the time step and force error, and the step limit
+// as its limit of iterations.
+EquilibriumSettings equilibrium_settings(const RelaxationSettings& run);
 
 enum class EquilibriumEnd { Converged, IterationLimit, Stopped, TooLargeAngles, NotApplicable };
 

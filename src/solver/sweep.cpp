@@ -223,11 +223,8 @@ Result<SweepResult> run_sweep(Session& session, const SweepRequest& request,
         // as the point's steps.
         RelaxationResult run;
         if (request.method == SweepMethod::Equilibrium) {
-            EquilibriumSettings es;
-            es.time_step = settings.time_step;
-            es.max_iterations = settings.max_steps;
-            es.force_error_uN = settings.force_error_uN;
-            const EquilibriumResult found = find_equilibrium(session, {}, es, observer.run);
+            const EquilibriumResult found =
+                find_equilibrium(session, {}, equilibrium_settings(settings), observer.run);
             run.steps = found.iterations;
             run.error = found.error;
             run.end = found.end == EquilibriumEnd::Converged        ? RunEnd::Converged

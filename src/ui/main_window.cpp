@@ -803,11 +803,7 @@ void MainWindow::BcalculateClick() {
 void MainWindow::BequilibriumClick() {
     if (worker_.busy() || run_fields_refused())
         return;
-    const RelaxationSettings run = run_settings();
-    EquilibriumSettings settings;
-    settings.time_step = run.time_step;
-    settings.max_iterations = run.max_steps;
-    settings.force_error_uN = run.force_error_uN;
+    const EquilibriumSettings settings = equilibrium_settings(run_settings());
     worker_equilibrium_ = EquilibriumResult{};
     start_run(Command::Equilibrium, QStringLiteral("Iteration"),
               QStringLiteral("Finding the equilibrium... press Stop (Esc) to stop"), settings.force_error_uN,
