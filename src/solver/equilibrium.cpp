@@ -41,7 +41,7 @@ constexpr Real VERDICT_STEP = 1e-4L;
 // The finder's Jacobians take the perturbed evaluations from the base state's factor from this
 // many spheres on (the Jacobian command from WARM_START_MIN_SIZE, as its printed digits always had).
 constexpr int PERTURBED_MIN_SPHERES = 2;
-// The first shift, as a fraction of the largest eigenvalue in size.
+// The first shift, as a fraction of the stiffness along the first velocity.
 constexpr Real START_SHIFT = 1;
 // A stiffness this many times that of the stiffest pendulum dt g / (2 L) tells a contact; the
 // relaxation steps that then separate the spheres are taken at most this many times.
@@ -113,11 +113,9 @@ Real norm(const std::vector<Real>& v) {
 }
 
 bool angles_in_range(const SystemModel& model) {
-    for (int k = 1; k <= model.object_count; ++k) {
-        const Object& o = model.objects[k];
-        if (!(std::fabs(o.Ax) <= MAX_ANGLE && std::fabs(o.Az) <= MAX_ANGLE))
+    for (int k = 1; k <= model.object_count; ++k)
+        if (!angles_in_range(model.objects[k]))
             return false;
-    }
     return true;
 }
 

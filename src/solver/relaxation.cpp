@@ -146,7 +146,7 @@ RelaxationResult run_calculate(Session& session, const std::vector<std::string>&
                 prev[k].speed_Ax = o.speed_Ax;
                 prev[k].speed_Az = o.speed_Az;
             }
-            if (!(std::fabs(o.Ax) <= MAX_ANGLE && std::fabs(o.Az) <= MAX_ANGLE)) {
+            if (!angles_in_range(o)) {
                 session.add_output_line("Too large angles. The system may be unstable");
                 too_large = true;
                 break;

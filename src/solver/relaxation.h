@@ -10,6 +10,7 @@
 #include "solver/initialize.h"
 #include "solver/run_observer.h"
 
+#include <cmath>
 #include <string>
 #include <vector>
 
@@ -17,6 +18,10 @@ namespace ambrel {
 
 // Beyond this (rad) an angle tells a system that diverges.
 inline constexpr Real MAX_ANGLE = 1000;
+// An angle beyond MAX_ANGLE (or not a number) ends a run: "Too large angles".
+inline bool angles_in_range(const Object& o) {
+    return std::fabs(o.Ax) <= MAX_ANGLE && std::fabs(o.Az) <= MAX_ANGLE;
+}
 
 struct RelaxationSettings {
     Real time_step = 0.05L;        // dt, as typed
