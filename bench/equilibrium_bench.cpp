@@ -9,7 +9,8 @@
 // Only ratios within this run are the result: the machine's speed drifts.
 // The 20 plates (2000 spheres, 55 ms a step) are capped at --plate-steps Calculate steps
 // (default 200): Calculate does not converge there, so its time to the cap is a lower bound, and
-// its time to 5000 steps is estimated from its time a step (the ratio's "est.").
+// its time to 5000 steps is estimated from its time a step (the ratio's "est."). --case NAME runs
+// one case alone.
 #include "description/reader.h"
 #include "session/session.h"
 #include "solver/equilibrium.h"
@@ -111,6 +112,7 @@ Real angle_difference(const std::vector<Real>& a, const std::vector<Real>& b) {
 
 int main(int argc, char** argv) {
     int runs = 3, max_steps = 5000, plate_steps = 200;
+    std::string only; // --case NAME: that case alone
     for (int i = 1; i + 1 < argc; i += 2) {
         if (std::strcmp(argv[i], "--runs") == 0)
             runs = std::max(1, std::atoi(argv[i + 1]));
@@ -118,10 +120,14 @@ int main(int argc, char** argv) {
             max_steps = std::max(1, std::atoi(argv[i + 1]));
         else if (std::strcmp(argv[i], "--plate-steps") == 0)
             plate_steps = std::max(1, std::atoi(argv[i + 1]));
+        else if (std::strcmp(argv[i], "--case") == 0)
+            only = argv[i + 1];
     }
     std::printf("%-14s %9s %5s %10s %11s %11s %11s %14s %10s\n", "case", "steps", "conv", "iterations",
                 "evaluations", "calc s", "find s", "ratio", "angles");
     for (const Case& c : cases()) {
+        if (!only.empty() && c.name != only)
+            continue;
         std::vector<double> calc_times, find_times;
         RelaxationResult run;
         EquilibriumResult found;

@@ -164,13 +164,14 @@ Real limited_cosec(Real a) {
     return a > 0 ? 1000 : -1000;
 }
 
-void compute_positions(SystemModel& model, const Options& options) {
-    const bool rotate = options[Option::RotateObjects];
-    for (int i = 1; i <= model.sphere_count; ++i) {
+namespace {
+
+// The spheres of one object, from its string's angles (their sines and cosines once an object).
+void position_spheres(SystemModel& model, const Object& o, bool rotate) {
+    const StringDirection string(o.Ax, o.Az);
+    const Real sin_ax = string.sin_ax, cos_ax = string.cos_ax;
+    for (int i = o.first; i < o.first + o.count; ++i) {
         Sphere& s = model.spheres[i];
-        const Object& o = model.objects[s.object];
-        const StringDirection string(o.Ax, o.Az);
-        const Real sin_ax = string.sin_ax, cos_ax = string.cos_ax;
         if (o.composite() && rotate) {
             // Turn the offset about the vertical by Ax, then tilt it by Az about the horizontal
             // axis (sin Ax, -cos Ax, 0): the downward vertical goes into the string's direction.
@@ -187,6 +188,18 @@ void compute_positions(SystemModel& model, const Options& options) {
         s.y = centre.y;
         s.z = centre.z;
     }
+}
+
+} // namespace
+
+void compute_positions(SystemModel& model, const Options& options) {
+    const bool rotate = options[Option::RotateObjects];
+    for (int k = 1; k <= model.object_count; ++k)
+        position_spheres(model, model.objects[k], rotate);
+}
+
+void compute_object_positions(SystemModel& model, const Options& options, int object) {
+    position_spheres(model, model.objects[object], options[Option::RotateObjects]);
 }
 
 namespace {

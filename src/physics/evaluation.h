@@ -132,6 +132,8 @@ Real limited_cosec(Real a);
 // Step 1: every sphere's centre from its object's suspension point, L, Ax and Az; with "Rotate
 // objects" the suspension points of composite objects turn rigidly with the string.
 void compute_positions(SystemModel& model, const Options& options);
+// The same for the spheres of one object (the others keep theirs).
+void compute_object_positions(SystemModel& model, const Options& options, int object);
 // Steps 2 to 4: the elastance matrix, its solution, the total capacitance, the charges and the
 // charge-density extremes. A singular P leaves every charge and the capacitance 0.
 void compute_charges(const SystemModel& model, const Options& options, EvaluationWorkspace& ws,

@@ -210,13 +210,14 @@ ChartStepsRun evaluate_chart_steps(Session& session, const StabilityChart& chart
                             Object& o = local.objects[step.object];
                             const Real ax = o.Ax, az = o.Az;
                             apply_chart_step(chart, local, step);
-                            compute_positions(local, options);
+                            compute_object_positions(local, options, step.object);
                             if (perturbed.evaluate(shared, local, options, local_ev)) {
                                 record(step, local, local_ev);
                                 done[k] = 1;
                             }
                             o.Ax = ax;
                             o.Az = az;
+                            compute_object_positions(local, options, step.object);
                         }
                     } catch (...) {
 #pragma omp critical(ambrel_jacobian_failure)
