@@ -1,12 +1,23 @@
 # Helpers that declare Ambrel's targets; each module's CMakeLists.txt lists its own sources.
 
-# ambrel_core_module(<module> <source>...)
-# One Qt-free core module: an OBJECT library ambrel_<module> (alias ambrel::<module>) whose objects
-# are archived into ambrel_core. The modules call into each other freely, so consumers link
-# ambrel::core, never a single module.
+# ambrel_core_module(<module> <source>... [USES <module>...])
+# One Qt-free core module: a static library ambrel_<module> (alias ambrel::<module>) linked PUBLIC
+# to the modules below it that it USES, and to nothing else. Its headers are seen as
+# "<module>/<file>.h" through a folder of the build that holds that module alone, and a module
+# sees the folders of what it uses, so an include of a module above it, or of one it does not
+# declare, fails to compile: the layering of docs/architecture.md is checked by the build.
+# Consumers above the core link ambrel::core, all the modules.
 function(ambrel_core_module module)
-    add_library(ambrel_${module} OBJECT ${ARGN})
+    cmake_parse_arguments(PARSE_ARGV 1 arg "" "" "USES")
+    add_library(ambrel_${module} STATIC ${arg_UNPARSED_ARGUMENTS})
     add_library(ambrel::${module} ALIAS ambrel_${module})
+    set(root ${PROJECT_BINARY_DIR}/module_headers/${module})
+    file(MAKE_DIRECTORY ${root})
+    file(CREATE_LINK ${PROJECT_SOURCE_DIR}/src/${module} ${root}/${module} SYMBOLIC)
+    target_include_directories(ambrel_${module} PUBLIC ${root})
+    foreach(used IN LISTS arg_USES)
+        target_link_libraries(ambrel_${module} PUBLIC ambrel_${used})
+    endforeach()
     target_link_libraries(ambrel_${module} PUBLIC ambrel_core_options)
     set_property(GLOBAL APPEND PROPERTY AMBREL_CORE_MODULE_TARGETS ambrel_${module})
 endfunction()
