@@ -13,8 +13,6 @@ namespace ambrel {
 namespace {
 
 constexpr Real MIN_DISTANCE = MIN_PAIR_DISTANCE;
-constexpr Real MIN_SQUARED_DISTANCE = MIN_SQUARED_PAIR_DISTANCE;
-constexpr Real CONTACT_TERM = CONTACT_FORCE_TERM;
 constexpr Real MIN_HORIZONTAL_RADIUS = 1e-6L; // m
 
 bool finite_position(const Sphere& s) {
@@ -566,15 +564,10 @@ void compute_forces_from_matrix(const SystemModel& model, Evaluation& ev, const 
         const Real ri = spheres[i].r;
         for (const int* s = first; s != last; ++s) {
             const int j = *s + 1;
-            const Real dx = xi - X[j], dy = yi - Y[j], dz = zi - Z[j];
-            Real D = dx * dx + dy * dy + dz * dz;
-            if (D < MIN_SQUARED_DISTANCE)
-                D = MIN_SQUARED_DISTANCE;
-            const Real d = std::sqrt(D);
-            const Real g = d < ri + spheres[j].r ? CONTACT_TERM : Q[i] * Q[j] / D;
-            fx += g * dx / d;
-            fy += g * dy / d;
-            fz += g * dz / d;
+            const PairTerm t = pair_term(xi - X[j], yi - Y[j], zi - Z[j], ri + spheres[j].r, Q[i] * Q[j]);
+            fx += t.x;
+            fy += t.y;
+            fz += t.z;
         }
         FX[i] = fx / FOUR_PI_E0;
         FY[i] = fy / FOUR_PI_E0;
@@ -624,16 +617,12 @@ void compute_forces(const SystemModel& model, Evaluation& ev, const EvaluationWo
                 const Sphere& si = spheres[i];
                 for (int j = i + 1; j <= n; ++j) {
                     const Sphere& sj = spheres[j];
-                    const Real dx = si.x - sj.x, dy = si.y - sj.y, dz = si.z - sj.z;
-                    Real D = dx * dx + dy * dy + dz * dz;
-                    if (D < MIN_SQUARED_DISTANCE)
-                        D = MIN_SQUARED_DISTANCE;
-                    const Real d = std::sqrt(D);
-                    const Real g = d < si.r + sj.r ? CONTACT_TERM : Q[i] * Q[j] / D;
+                    const PairTerm t =
+                        pair_term(si.x - sj.x, si.y - sj.y, si.z - sj.z, si.r + sj.r, Q[i] * Q[j]);
                     const std::size_t k = slot(i, first, j);
-                    tx[k] = g * dx / d;
-                    ty[k] = g * dy / d;
-                    tz[k] = g * dz / d;
+                    tx[k] = t.x;
+                    ty[k] = t.y;
+                    tz[k] = t.z;
                 }
             }
 #pragma omp for schedule(static)

@@ -37,17 +37,9 @@ bool usable(const Sphere& s) {
 }
 
 // The force term of the pair (a, b) on a, as compute_forces sums it.
-struct PairTerm {
-    Real x, y, z;
-};
-PairTerm pair_term(Real ax, Real ay, Real az, Real ar, Real qa, Real bx, Real by, Real bz, Real br, Real qb) {
-    const Real dx = ax - bx, dy = ay - by, dz = az - bz;
-    Real D = dx * dx + dy * dy + dz * dz;
-    if (D < MIN_SQUARED_PAIR_DISTANCE)
-        D = MIN_SQUARED_PAIR_DISTANCE;
-    const Real d = std::sqrt(D);
-    const Real g = d < ar + br ? CONTACT_FORCE_TERM : qa * qb / D;
-    return {g * dx / d, g * dy / d, g * dz / d};
+PairTerm term_of_pair(Real ax, Real ay, Real az, Real ar, Real qa, Real bx, Real by, Real bz, Real br,
+                      Real qb) {
+    return pair_term(ax - bx, ay - by, az - bz, ar + br, qa * qb);
 }
 
 } // namespace
@@ -451,9 +443,9 @@ void PerturbedEvaluation::force_changes(const PerturbationBase& base) {
             if (b == a)
                 continue;
             const PairTerm now =
-                pair_term(s[a].x, s[a].y, s[a].z, s[a].r, qn[a], s[b].x, s[b].y, s[b].z, s[b].r, qn[b]);
-            const PairTerm before = pair_term(base.px_[a], base.py_[a], base.pz_[a], base.r_[a], q[a],
-                                              base.px_[b], base.py_[b], base.pz_[b], base.r_[b], q[b]);
+                term_of_pair(s[a].x, s[a].y, s[a].z, s[a].r, qn[a], s[b].x, s[b].y, s[b].z, s[b].r, qn[b]);
+            const PairTerm before = term_of_pair(base.px_[a], base.py_[a], base.pz_[a], base.r_[a], q[a],
+                                                 base.px_[b], base.py_[b], base.pz_[b], base.r_[b], q[b]);
             dx += now.x - before.x;
             dy += now.y - before.y;
             dz += now.z - before.z;

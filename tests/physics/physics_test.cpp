@@ -137,6 +137,11 @@ TEST(Forces, OverlappingSpheresRepelWithTheContactForce) {
     compute_forces(sys.model(), sys.ev());
     EXPECT_LT(rel(sys.ev().fx[2], 8.987551787368571e-3L), 1e-15L);
     EXPECT_LT(rel(sys.ev().fx[1], -8.987551787368571e-3L), 1e-15L);
+    // Unlike charges, which attract as long as the spheres are apart, are pushed apart the same.
+    sys.ev().Q[1] = -5e-9L;
+    compute_forces(sys.model(), sys.ev());
+    EXPECT_LT(rel(sys.ev().fx[2], 8.987551787368571e-3L), 1e-15L);
+    EXPECT_LT(rel(sys.ev().fx[1], -8.987551787368571e-3L), 1e-15L);
     // Exactly touching does not count as overlap.
     sys.init({"Ba A 0 0 0 0 0 0 1 0", "Bb B 2 0 0 0 0 0 1 0"});
     sys.ev().Q[1] = 0;
