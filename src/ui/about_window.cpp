@@ -11,7 +11,7 @@ const QStringList& about_text_lines() {
     static const QStringList lines{
         "Ambrel",
         "Electrostatics of charged spheres on strings, by the Ambrel developers",
-        "Version 0.1.0, January 2026",
+        "Version " AMBREL_VERSION ", " AMBREL_BUILD_MONTH,
         "",
         "The Ambrel program as main function the simulation of a set of pith balls suspended from strings, "
         "with fixed",

@@ -26,6 +26,8 @@
 #include <QTest>
 #include <QTimer>
 
+#include <QRegularExpression>
+
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -645,6 +647,12 @@ TEST_F(MainWindowTest, AboutIsShownOnceWhenChosenTwice) {
     EXPECT_EQ(lines, about_text_lines());
     ASSERT_EQ(lines.size(), 94);
     EXPECT_EQ(lines[0], "Ambrel");
+    // The version of this build and the month it was built in.
+    EXPECT_TRUE(
+        QRegularExpression(QStringLiteral("^Version " AMBREL_PROJECT_VERSION ", [A-Z][a-z]+ [0-9]{4}$"))
+            .match(lines[2])
+            .hasMatch())
+        << lines[2].toStdString();
     EXPECT_EQ(lines[3], "");
     EXPECT_EQ(lines[12], "For composite objects, the radius of the balls can be  specified too. If not given "
                          "an optimized default");
