@@ -7,37 +7,20 @@
 namespace ambrel::ui {
 
 void RunFeed::put_snapshot(std::shared_ptr<const SceneSnapshot> snapshot) {
-    std::unique_lock lock(mutex_);
-    pending_.snapshot = std::move(snapshot); // an older one not drawn yet is dropped
-    notify(lock);
+    // An older snapshot not drawn yet is dropped.
+    pending_.put([&](Update& u) { u.snapshot = std::move(snapshot); }, [this] { emit updated(); });
 }
 
 void RunFeed::put_status(const QString& text) {
-    std::unique_lock lock(mutex_);
-    pending_.status = text;
-    notify(lock);
+    pending_.put([&](Update& u) { u.status = text; }, [this] { emit updated(); });
 }
 
 void RunFeed::put_step(RunStep step) {
-    std::unique_lock lock(mutex_);
-    pending_.steps.push_back(step);
-    notify(lock);
-}
-
-void RunFeed::notify(std::unique_lock<std::mutex>& lock) {
-    if (notified_)
-        return;
-    notified_ = true;
-    lock.unlock();
-    emit updated();
+    pending_.put([&](Update& u) { u.steps.push_back(step); }, [this] { emit updated(); });
 }
 
 RunFeed::Update RunFeed::take() {
-    std::lock_guard lock(mutex_);
-    Update taken = std::move(pending_);
-    pending_ = Update{};
-    notified_ = false;
-    return taken;
+    return pending_.take();
 }
 
 CommandWorker::CommandWorker(QObject* parent) : QObject(parent) {}

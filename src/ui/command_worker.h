@@ -5,13 +5,13 @@
 #pragma once
 
 #include "session/snapshot.h"
+#include "ui/mailbox.h"
 
 #include <QObject>
 #include <QString>
 
 #include <functional>
 #include <memory>
-#include <mutex>
 #include <optional>
 #include <thread>
 #include <vector>
@@ -51,11 +51,7 @@ class RunFeed : public QObject {
     void updated();
 
   private:
-    void notify(std::unique_lock<std::mutex>& lock);
-
-    std::mutex mutex_;
-    Update pending_;
-    bool notified_ = false;
+    CoalescingMailbox<Update> pending_;
 };
 
 // Runs one job at a time on its own thread. An exception leaving the job is caught on the worker

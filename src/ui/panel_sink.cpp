@@ -43,12 +43,8 @@ void PanelSink::emit_line(std::string_view line) {
             append_to_panel(panel_, QString::fromUtf8(line.data(), static_cast<qsizetype>(line.size())));
         return;
     }
-    std::lock_guard lock(mutex_);
-    queued_.emplace_back(line);
-    if (!append_posted_) {
-        append_posted_ = true;
-        QMetaObject::invokeMethod(this, &PanelSink::append_queued, Qt::QueuedConnection);
-    }
+    queued_.put([&](std::vector<std::string>& lines) { lines.emplace_back(line); },
+                [this] { QMetaObject::invokeMethod(this, &PanelSink::append_queued, Qt::QueuedConnection); });
 }
 
 void PanelSink::flush() {
@@ -56,12 +52,7 @@ void PanelSink::flush() {
 }
 
 void PanelSink::append_queued() {
-    std::vector<std::string> lines;
-    {
-        std::lock_guard lock(mutex_);
-        lines.swap(queued_);
-        append_posted_ = false;
-    }
+    const std::vector<std::string> lines = queued_.take();
     if (lines.empty() || !panel_)
         return;
     // One paragraph per line: appended together they cost one layout instead of one per line.

@@ -5,10 +5,10 @@
 #pragma once
 
 #include "model/output_sink.h"
+#include "ui/mailbox.h"
 
 #include <QObject>
 
-#include <mutex>
 #include <string>
 #include <vector>
 
@@ -39,9 +39,7 @@ class PanelSink : public QObject, public OutputSink {
     void append_queued();
 
     QPlainTextEdit* panel_ = nullptr;
-    std::mutex mutex_;
-    std::vector<std::string> queued_; // lines from other threads, oldest first
-    bool append_posted_ = false;      // an append_queued call is on its way to the event loop
+    CoalescingMailbox<std::vector<std::string>> queued_; // lines from other threads, oldest first
 };
 
 } // namespace ambrel::ui

@@ -218,40 +218,25 @@ void SweepWindow::BsaveClick() {
 }
 
 void SweepWindow::post_columns(const SweepResult& columns) {
-    std::unique_lock lock(mutex_);
-    columns_ = columns;
-    posted_columns_ = true;
-    posted_points_.clear();
-    if (notified_)
-        return;
-    notified_ = true;
-    lock.unlock();
-    QMetaObject::invokeMethod(this, &SweepWindow::take_posted, Qt::QueuedConnection);
+    posted_.put(
+        [&](Posted& p) {
+            p.new_sweep = true;
+            p.columns = columns;
+            p.points.clear();
+        },
+        [this] { QMetaObject::invokeMethod(this, &SweepWindow::take_posted, Qt::QueuedConnection); });
 }
 
 void SweepWindow::post_point(const SweepPoint& point, int, int) {
-    std::unique_lock lock(mutex_);
-    posted_points_.push_back(point);
-    if (notified_)
-        return;
-    notified_ = true;
-    lock.unlock();
-    QMetaObject::invokeMethod(this, &SweepWindow::take_posted, Qt::QueuedConnection);
+    posted_.put([&](Posted& p) { p.points.push_back(point); },
+                [this] { QMetaObject::invokeMethod(this, &SweepWindow::take_posted, Qt::QueuedConnection); });
 }
 
 void SweepWindow::take_posted() {
-    bool new_sweep = false;
-    SweepResult columns;
-    std::vector<SweepPoint> points;
-    {
-        std::lock_guard lock(mutex_);
-        new_sweep = posted_columns_;
-        posted_columns_ = false;
-        if (new_sweep)
-            columns = std::move(columns_);
-        points.swap(posted_points_);
-        notified_ = false;
-    }
+    Posted posted = posted_.take();
+    const bool new_sweep = posted.new_sweep;
+    SweepResult columns = std::move(posted.columns);
+    std::vector<SweepPoint> points = std::move(posted.points);
     if (new_sweep) {
         result_ = std::move(columns);
         begin_table();

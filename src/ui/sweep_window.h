@@ -10,11 +10,11 @@
 #pragma once
 
 #include "solver/sweep.h"
+#include "ui/mailbox.h"
 
 #include <QWidget>
 
 #include <functional>
-#include <mutex>
 #include <vector>
 
 class QComboBox;
@@ -94,11 +94,13 @@ class SweepWindow : public QWidget {
     bool running_ = false;
 
     // Filled from the worker, emptied by the window.
-    std::mutex mutex_;
-    bool posted_columns_ = false;
-    SweepResult columns_;
-    std::vector<SweepPoint> posted_points_;
-    bool notified_ = false;
+    // A new sweep's columns (points before them belong to the sweep before), and its points.
+    struct Posted {
+        bool new_sweep = false;
+        SweepResult columns;
+        std::vector<SweepPoint> points;
+    };
+    CoalescingMailbox<Posted> posted_;
 };
 
 } // namespace ambrel::ui
