@@ -72,10 +72,6 @@ constexpr int MAX_REFINEMENT_STEPS = 10;
 constexpr Real CONVERGED = 0x1p-63L;
 constexpr Real STAGNATION_ACCEPTED = 0x1p-50L;
 
-inline std::size_t at(int row, int col, int ld) {
-    return static_cast<std::size_t>(row) * static_cast<std::size_t>(ld) + static_cast<std::size_t>(col);
-}
-
 // A warm refinement that needs more steps than this is slower than factoring afresh.
 constexpr int MAX_WARM_STEPS = 8;
 // A warm refinement is trusted to have reached the rounding noise only after it contracted at

@@ -41,10 +41,6 @@ inline int thread_number() {
 #endif
 }
 
-inline std::size_t at(int row, int col, int ld) {
-    return static_cast<std::size_t>(row) * static_cast<std::size_t>(ld) + static_cast<std::size_t>(col);
-}
-
 static_assert(std::numeric_limits<Real>::digits == 64, "the hi/lo split is exact only for a 64-bit mantissa");
 // x = hi + lo exactly; a value beyond the range of double keeps lo = 0 so that no NaN appears.
 inline void split(Real x, double& hi, double& lo) {

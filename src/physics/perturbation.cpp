@@ -28,10 +28,6 @@ constexpr Real START_NOISE = 0x1p-56L;
 // rounding of that product is then below the last bit of the charges.
 constexpr Real SMALL_CORRECTION = 0x1p-8L;
 
-inline std::size_t at(int row, int col, int ld) {
-    return static_cast<std::size_t>(row) * static_cast<std::size_t>(ld) + static_cast<std::size_t>(col);
-}
-
 bool usable(const Sphere& s) {
     return s.r > 0 && std::isfinite(s.r) && std::isfinite(s.x) && std::isfinite(s.y) && std::isfinite(s.z);
 }
