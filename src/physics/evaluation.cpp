@@ -15,10 +15,6 @@ namespace {
 constexpr Real MIN_DISTANCE = MIN_PAIR_DISTANCE;
 constexpr Real MIN_HORIZONTAL_RADIUS = 1e-6L; // m
 
-bool finite_position(const Sphere& s) {
-    return std::isfinite(s.x) && std::isfinite(s.y) && std::isfinite(s.z);
-}
-
 // Potential on the axis of a uniformly charged square of side s and unit charge, at distance d
 // from its centre, in units of 1/(4 pi e0): the mutual elastance of two aligned square plates.
 // Returns K; the elastance is K/s. At d = 0 it is 4 ln(1 + sqrt 2)/s.
@@ -286,7 +282,7 @@ void compute_charges(const SystemModel& model, const Options& options, Evaluatio
     for (int i = 1; i <= count; ++i) {
         const Sphere& s = model.spheres[i];
         ws.active_index[i] = -1;
-        if (s.r > 0 && std::isfinite(s.r) && finite_position(s)) {
+        if (in_matrix(s)) {
             ws.active_index[i] = n;
             ws.active[n++] = i;
         } else {

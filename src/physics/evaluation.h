@@ -122,6 +122,12 @@ inline constexpr Real MIN_SQUARED_PAIR_DISTANCE = 1e-12L; // m^2
 // proportional to the forces, bounded too. Over 4 pi e0 it is 8.99 mN, about the weight of 0.9 g.
 inline constexpr Real CONTACT_FORCE_TERM = 1e-12L;
 
+// A sphere takes part in the elastance matrix (and so in the charges) only with a positive,
+// finite radius and a finite position: 1/r is undefined otherwise.
+inline bool in_matrix(const Sphere& s) {
+    return s.r > 0 && std::isfinite(s.r) && std::isfinite(s.x) && std::isfinite(s.y) && std::isfinite(s.z);
+}
+
 // The force of sphere b on sphere a times 4 pi e0 (C^2/m^2 along the unit vector from b to a),
 // from the difference of their centres a - b, the sum of their radii and the product of their
 // charges: q_a q_b / d^2, d taken at least MIN_PAIR_DISTANCE, or CONTACT_FORCE_TERM for spheres

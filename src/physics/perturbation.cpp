@@ -28,10 +28,6 @@ constexpr Real START_NOISE = 0x1p-56L;
 // rounding of that product is then below the last bit of the charges.
 constexpr Real SMALL_CORRECTION = 0x1p-8L;
 
-bool usable(const Sphere& s) {
-    return s.r > 0 && std::isfinite(s.r) && std::isfinite(s.x) && std::isfinite(s.y) && std::isfinite(s.z);
-}
-
 // The force term of the pair (a, b) on a, as compute_forces sums it.
 PairTerm term_of_pair(Real ax, Real ay, Real az, Real ar, Real qa, Real bx, Real by, Real bz, Real br,
                       Real qb) {
@@ -49,7 +45,7 @@ bool PerturbationBase::prepare(const SystemModel& model, const Options& options,
         base.Q.size() < static_cast<std::size_t>(n) + 1)
         return false;
     for (int i = 1; i <= n; ++i)
-        if (!usable(model.spheres[i]))
+        if (!in_matrix(model.spheres[i]))
             return false;
 
     solver_ = std::make_unique<DenseSymmetricSolver>(n);
@@ -171,7 +167,7 @@ bool PerturbedEvaluation::evaluate(const PerturbationBase& base, const SystemMod
     moved_.clear();
     for (int a = 0; a < n; ++a) {
         if (s[a].x != base.px_[a] || s[a].y != base.py_[a] || s[a].z != base.pz_[a] || s[a].r != base.r_[a]) {
-            if (!usable(s[a]) || s[a].r != base.r_[a] || static_cast<int>(moved_.size()) == MAX_MOVED)
+            if (!in_matrix(s[a]) || s[a].r != base.r_[a] || static_cast<int>(moved_.size()) == MAX_MOVED)
                 return false;
             moved_.push_back(a);
             is_moved_[a] = 1;
