@@ -22,7 +22,11 @@ struct SolidKind {
     char letter;
     int kind;
     int n;
-    Real default_factor; // default radius / R; unused for R (two radii) and H (none)
+    // The default radius / R; unused for R (two radii) and H (none). For the polyhedra it gives the
+    // composite the capacitance of a ball of radius R, 4 pi e0 R: its n spheres, alike by symmetry,
+    // each at the potential of a charge n q on that ball, so R / r + sum_j R / d_j = n (d_j the
+    // distances to the other vertices). L and T: plain fractions of R.
+    Real default_factor;
 };
 
 const SolidKind SOLIDS[] = {

@@ -65,6 +65,7 @@ TEST(SolidBuilders, PolyhedraHaveTheirVerticesOnTheSphereOfRadiusR) {
     };
     const Case cases[] = {{"Ete a 0 0 0 10 0 0 2 4", 4, 0.46234592535L},
                           {"Ooc a 0 0 0 10 0 0 2 6", 6, 0.3743113315L},
+                          {"Ccu a 0 0 0 10 0 0 2 8", 8, 0.3262848751L},
                           {"Iic a 0 0 0 10 0 0 2 12", 12, 0.2627574554L},
                           {"Ddo a 0 0 0 10 0 0 2 20", 20, 0.2074629423L}};
     for (const Case& c : cases) {
@@ -82,6 +83,17 @@ TEST(SolidBuilders, PolyhedraHaveTheirVerticesOnTheSphereOfRadiusR) {
                 smallest = std::min(smallest, std::hypot(b.s(i).x0 - b.s(j).x0, b.s(i).y0 - b.s(j).y0,
                                                          b.s(i).z0 - b.s(j).z0));
         EXPECT_GT(smallest, 0.005L) << c.line;
+        // The default radius gives the composite the capacitance of a ball of radius R: each
+        // sphere (charge q, all alike by symmetry) is at the potential of a total charge n q on a
+        // ball of R, so R / r + sum over the others of R / d = n.
+        for (int k = 1; k <= c.n; ++k) {
+            Real sum = 0.02L / b.s(k).r;
+            for (int j = 1; j <= c.n; ++j)
+                if (j != k)
+                    sum += 0.02L /
+                           std::hypot(b.s(k).x0 - b.s(j).x0, b.s(k).y0 - b.s(j).y0, b.s(k).z0 - b.s(j).z0);
+            EXPECT_NEAR(sum, c.n, 2e-9L) << c.line << " sphere " << k;
+        }
     }
     Built tetra({"Ete a 0 0 0 10 0 0 3 4"});
     EXPECT_NEAR(tetra.s(4).offset_z, 0.03L, TIGHT); // one vertex up
