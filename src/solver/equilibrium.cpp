@@ -129,6 +129,456 @@ EquilibriumSettings equilibrium_settings(const RelaxationSettings& run) {
     return settings;
 }
 
+namespace {
+
+// What an iteration does after one of its parts.
+enum class Next {
+    Step,    // go on to Newton's step
+    Iterate, // the iteration is over: the next one
+    End,     // the search is over
+};
+
+// The search: its state between iterations, and the parts of an iteration.
+class Finder {
+  public:
+    Finder(Session& session, const EquilibriumSettings& settings, const RunObserver& observer,
+           EquilibriumResult& result)
+        : session_(session), model_(session.model), options_(session.switches()), settings_(settings),
+          observer_(observer), result_(result), tolerance_(settings.force_error_uN * 1e-6L) {
+        for (int k = 1; k <= model_.object_count; ++k)
+            start_ax_.push_back(model_.objects[k].Ax);
+    }
+
+    // The iterations to their end.
+    EquilibriumEnd run();
+    // The angles in the form nearest the start, the final reports, the iterations line and the
+    // verdict (or why there is none).
+    void report(EquilibriumEnd end);
+
+  private:
+    void evaluate() {
+        session_.evaluate([&] {
+            if (observer_.after_positions)
+                observer_.after_positions(session_.model, session_.evaluation);
+        });
+        ++result_.evaluations;
+    }
+    void step_done() {
+        if (observer_.step_done)
+            observer_.step_done(result_.iterations, max_rotational_force(model_, session_.evaluation));
+    }
+    // At rest (the end, or the verdict's Jacobian), near rest (that Jacobian early), or stalled.
+    bool rest_reached();
+    Next take_jacobian();
+    // Leaves a saddle along its unstable mode (an eigenvalue `largest` of the Jacobian).
+    void leave_saddle(Real largest);
+    Next separate_contact();
+    Next newton_step();
+    // `steps` relaxation steps, ending early at rest when `until_rest`.
+    void relax(int steps, bool until_rest);
+    void keep_nearest_form();
+
+    Session& session_;
+    SystemModel& model_;
+    const Options& options_;
+    const EquilibriumSettings& settings_;
+    const RunObserver& observer_;
+    EquilibriumResult& result_;
+    const Real tolerance_;
+    std::vector<Real> start_ax_;
+
+    StabilityChart chart_;
+    DoubleLu lu_; // J - mu I
+    std::vector<Real> jacobian_;
+    int m_ = 0;
+    Real mu_ = 0, floor_ = 0, radius_ = START_RADIUS, factored_mu_ = -1;
+    bool need_jacobian_ = true, verifying_ = false, verified_ = false;
+    StabilityAnalysis analysis_; // of the state at rest, once verified
+    // An analysis near rest (below NEAR_REST times the tolerance) holds for the rest state that
+    // Newton's steps from it reach, as long as they go no farther than its own step to rest.
+    bool near_analysis_ = false, near_tried_ = false;
+    Real near_reach_ = 0, moved_ = 0;
+    int failures_ = 0, since_jacobian_ = 0, contact_relaxations_ = 0, fallbacks_ = 0;
+    bool relaxing_ = false; // the rest of the way by relaxation steps
+    Real best_ = std::numeric_limits<Real>::infinity();
+    int stalled_ = 0;
+};
+
+EquilibriumEnd Finder::run() {
+    if (!session_.evaluation.belongs_to(model_))
+        evaluate();
+    for (;;) {
+        if (rest_reached())
+            return EquilibriumEnd::Converged;
+        if (result_.iterations >= settings_.max_iterations)
+            return EquilibriumEnd::IterationLimit;
+        if (session_.stop_requested())
+            return EquilibriumEnd::Stopped;
+        ++result_.iterations;
+        if (relaxing_ && !need_jacobian_) {
+            // One relaxation step an iteration, as Calculate takes them.
+            relax(1, false);
+            if (!angles_in_range(model_))
+                return EquilibriumEnd::IterationLimit; // reported as too large angles
+            step_done();
+            continue;
+        }
+        if (need_jacobian_) {
+            const Next next = take_jacobian();
+            if (next == Next::End)
+                return session_.stop_requested() ? EquilibriumEnd::Stopped : EquilibriumEnd::IterationLimit;
+            if (next == Next::Iterate)
+                continue;
+        }
+        if (newton_step() == Next::Iterate)
+            continue;
+        step_done();
+    }
+}
+
+bool Finder::rest_reached() {
+    result_.error = max_rotational_force(model_, session_.evaluation);
+    if (result_.error < tolerance_) {
+        // At rest: a fresh Jacobian tells a stable state from a saddle, which is left along its
+        // unstable mode.
+        if (verified_ ||
+            (near_analysis_ && analysis_.verdict == StabilityVerdict::Stable && moved_ <= near_reach_))
+            return true;
+        verifying_ = true;
+        need_jacobian_ = true;
+    } else if (!relaxing_ && !verifying_) {
+        if (result_.error < 0.99L * best_) {
+            best_ = result_.error;
+            stalled_ = 0;
+        } else if (++stalled_ >= MAX_STALLED) {
+            relaxing_ = true;
+            need_jacobian_ = false;
+        }
+    }
+    if (result_.error >= tolerance_ && result_.error < NEAR_REST * tolerance_ && !near_tried_ && !relaxing_) {
+        near_tried_ = true;
+        verifying_ = true;
+        need_jacobian_ = true;
+    }
+    return false;
+}
+
+Next Finder::take_jacobian() {
+    chart_ = make_stability_chart(model_, options_, settings_.time_step);
+    m_ = static_cast<int>(chart_.used_slots.size());
+    if (m_ == 0)
+        return Next::End; // nothing moves: the forces are what they are
+    // Verifying, the Jacobian is also taken at h/2: the stability analysis of the state.
+    std::vector<ChartStep> steps;
+    for (ChartStep step : plan_chart_steps(chart_, verifying_ ? VERDICT_STEP : settings_.angle_variation))
+        if (step.set == 0 || (verifying_ && step.set == 1)) {
+            step.printed_column = 0;
+            steps.push_back(step);
+        }
+    ChartJacobians charts(chart_, [&] {
+        std::vector<Real> all(static_cast<std::size_t>(2 * chart_.objects));
+        chart_velocity(chart_, model_, session_.evaluation, all.data());
+        return all;
+    }());
+    const ChartStepsRun run = evaluate_chart_steps(
+        session_, chart_, steps,
+        [&](const ChartStep& step, const SystemModel& perturbed, const Evaluation& ev) {
+            std::vector<Real> velocity(static_cast<std::size_t>(2 * chart_.objects));
+            chart_velocity(chart_, perturbed, ev, velocity.data());
+            charts.record(step, velocity.data());
+        },
+        {}, PERTURBED_MIN_SPHERES);
+    result_.evaluations += static_cast<int>(steps.size());
+    if (run.stopped)
+        return Next::End;
+    charts.finish(steps);
+    jacobian_ = charts.at(0);
+    ++result_.jacobians;
+    // Along a mode with a positive eigenvalue the motion leaves the state; a step of
+    // (mu I - J)^-1 v goes the same way when mu is above that eigenvalue.
+    Real largest = 0, stiffest = 0;
+    const bool at_rest = result_.error < tolerance_;
+    near_analysis_ = false;
+    if (verifying_) {
+        const Real relative = run.parallel > 0 ? PERTURBED_EVALUATION_ROUNDING : FULL_EVALUATION_ROUNDING;
+        analysis_ = analyse_stability(
+            charts, rounding_noise(chart_, model_, session_.evaluation, steps, relative), true, true);
+        jacobian_ = analysis_.matrix;
+        for (const EigenvalueWithError& e : analysis_.values) {
+            largest = std::max(largest, e.value.real());
+            stiffest = std::max(stiffest, std::abs(e.value));
+        }
+    } else if (m_ <= SHIFT_EIGENVALUES_MAX_SIZE) {
+        if (const auto values = eigenvalues(jacobian_, m_, true))
+            for (const Complex& z : *values) {
+                largest = std::max(largest, z.real());
+                stiffest = std::max(stiffest, std::abs(z));
+            }
+    }
+    floor_ = largest > 0 ? 2 * largest + 1e-3L * stiffest : 0;
+    if (verifying_) {
+        verifying_ = false;
+        // A mode that is neutral at rest (a free turn about the vertical) comes out a little
+        // unstable from a state that is at rest only to the tolerance: a saddle's unstable mode is
+        // as stiff as the others.
+        const bool saddle = analysis_.computed && analysis_.verdict == StabilityVerdict::Unstable &&
+                            largest > ESCAPE_THRESHOLD * stiffest;
+        if (saddle) {
+            leave_saddle(largest);
+            return Next::Iterate;
+        }
+        if (at_rest) {
+            verified_ = true;
+            --result_.iterations;
+            return Next::Iterate;
+        }
+        // Near rest: the steps go on with this Jacobian, and its analysis holds for the rest
+        // state within twice its own step there.
+        near_analysis_ = analysis_.computed;
+        moved_ = 0;
+        near_reach_ = 0;
+        if (near_analysis_ && stiffest > 0 && !analysis_.values.empty())
+            near_reach_ = 2 * analysis_.values.front().off_rest / (4 * stiffest);
+    }
+    // The first steps follow the motion (a shift as large as the stiffest mode), and the shift
+    // falls with the velocity: Newton's steps near the rest state, not from afar, where they may
+    // lead to a saddle.
+    if (result_.jacobians == 1) {
+        // The stiffness along the velocity (v'Jv / v'v): a stiff mode the motion does not touch
+        // (a contact) does not shorten the first steps.
+        const std::vector<Real> v = chart_velocities(chart_, model_, session_.evaluation);
+        Real vv = 0, vjv = 0;
+        for (int i = 0; i < m_; ++i) {
+            vv += v[i] * v[i];
+            for (int j = 0; j < m_; ++j)
+                vjv += v[i] * jacobian_[at(i, j, m_)] * v[j];
+        }
+        mu_ = std::max(floor_, START_SHIFT * (vv > 0 ? std::fabs(vjv) / vv : stiffest));
+    }
+    if (separate_contact() == Next::Iterate)
+        return Next::Iterate;
+    need_jacobian_ = false;
+    factored_mu_ = -1;
+    since_jacobian_ = 0;
+    return Next::Step;
+}
+
+void Finder::leave_saddle(Real largest) {
+    // The unstable mode by inverse iteration with a shift just above its eigenvalue.
+    DoubleLu shifted;
+    std::vector<Real> x(static_cast<std::size_t>(m_), 1);
+    if (shifted.factor(m_, jacobian_.data(), largest * (1 + 1e-6L), 0) == 0)
+        for (int pass = 0; pass < 3; ++pass) {
+            shifted.solve(x.data());
+            Real big = 0;
+            for (const Real e : x)
+                big = std::max(big, std::fabs(e));
+            for (Real& e : x)
+                e /= big;
+        }
+    std::vector<Real> c = chart_coordinates(chart_, model_);
+    for (int i = 0; i < m_; ++i)
+        c[i] += ESCAPE_STEP * x[i];
+    set_chart_coordinates(chart_, model_, c);
+    evaluate();
+    ++result_.escapes;
+    mu_ = floor_;
+    need_jacobian_ = false;
+    factored_mu_ = -1;
+    since_jacobian_ = 0;
+    near_tried_ = false; // a new way to a new rest state
+    best_ = std::numeric_limits<Real>::infinity();
+    stalled_ = 0;
+}
+
+Next Finder::separate_contact() {
+    // A stiffness far above that of any pendulum here is a contact, whose force is a step within
+    // the differences: relaxation steps separate the spheres first.
+    Real pendulum = 0;
+    for (int k = 1; k <= model_.object_count; ++k)
+        if (model_.objects[k].L != 0)
+            pendulum = std::max(pendulum, settings_.time_step * GRAVITY / (2 * model_.objects[k].L));
+    if (!(std::max(mu_, floor_) > CONTACT_STIFFNESS * pendulum) || verifying_)
+        return Next::Step;
+    if (contact_relaxations_ >= MAX_CONTACT_RELAXATIONS) {
+        // The spheres stay in contact: the rest of the way is the relaxation's.
+        relaxing_ = true;
+        need_jacobian_ = false;
+        --result_.iterations;
+        return Next::Iterate;
+    }
+    ++contact_relaxations_;
+    relax(RELAXATION_STEPS, true);
+    need_jacobian_ = true;
+    mu_ = 0;
+    return Next::Iterate;
+}
+
+Next Finder::newton_step() {
+    const Real shift = std::max(mu_, floor_);
+    if (shift != factored_mu_) {
+        if (lu_.factor(m_, jacobian_.data(), shift, 1e-14L) != 0) {
+            // Singular (a neutral mode and no shift): a little shift makes it regular.
+            mu_ = std::max<Real>(mu_ * 2, 1e-6L);
+            --result_.iterations;
+            return Next::Iterate;
+        }
+        factored_mu_ = shift;
+    }
+    const std::vector<Real> v = chart_velocities(chart_, model_, session_.evaluation);
+    const Real before = norm(v);
+    // (mu I - J) d = v
+    std::vector<Real> d = v;
+    for (Real& x : d)
+        x = -x;
+    lu_.solve(d.data());
+    Real longest = 0;
+    for (const Real x : d)
+        longest = std::max(longest, std::fabs(x));
+    const bool truncated = longest > radius_;
+    if (truncated)
+        for (Real& x : d)
+            x *= radius_ / longest;
+    std::vector<Real> c = chart_coordinates(chart_, model_);
+    for (int i = 0; i < m_; ++i)
+        c[i] += d[i];
+    std::vector<Real> saved_ax, saved_az;
+    for (int k = 1; k <= model_.object_count; ++k) {
+        saved_ax.push_back(model_.objects[k].Ax);
+        saved_az.push_back(model_.objects[k].Az);
+    }
+    set_chart_coordinates(chart_, model_, c);
+    bool accepted = false;
+    Real after = 0;
+    std::vector<Real> v_after;
+    if (angles_in_range(model_)) {
+        evaluate();
+        v_after = chart_velocities(chart_, model_, session_.evaluation);
+        after = norm(v_after);
+        // Away from a saddle the velocity first grows: such a step is taken while it does not
+        // grow too much.
+        accepted = after < before || (floor_ > 0 && after < 4 * before);
+    }
+    ++since_jacobian_;
+    if (accepted) {
+        failures_ = 0;
+        moved_ += std::min(longest, radius_);
+        // Broyden's update: the Jacobian made to give this step's change of the velocity,
+        // unchanged across it.
+        Real dd = 0;
+        for (const Real x : d)
+            dd += x * x;
+        if (dd > 0) {
+            for (int i = 0; i < m_; ++i) {
+                Real r = v_after[i] - v[i];
+                for (int j = 0; j < m_; ++j)
+                    r -= jacobian_[at(i, j, m_)] * d[j];
+                for (int j = 0; j < m_; ++j)
+                    jacobian_[at(i, j, m_)] += r * d[j] / dd;
+            }
+            factored_mu_ = -1;
+        }
+        const Real ratio = after / before;
+        // The shift shrinks as the velocity falls, and at least by half a step: a stiff mode that
+        // holds the steps short (a contact) does not hold them for ever.
+        mu_ *= std::min<Real>(ratio, 0.5L);
+        // A step the radius cut short says nothing of the Jacobian: the radius grows.
+        if (truncated || ratio < 0.5L)
+            radius_ = std::min(2 * radius_, MAX_RADIUS);
+        // Whole steps that keep gaining little say the Jacobian has aged. Leaving a saddle the
+        // velocity grows for a while: that is no sign of it; nor one step that gained little,
+        // which the update may mend.
+        if (!truncated && ratio > 0.5L && since_jacobian_ > 3)
+            need_jacobian_ = true;
+        return Next::Step;
+    }
+    for (int k = 1; k <= model_.object_count; ++k) {
+        model_.objects[k].Ax = saved_ax[k - 1];
+        model_.objects[k].Az = saved_az[k - 1];
+    }
+    evaluate();
+    radius_ = std::max(radius_ / 4, MIN_RADIUS);
+    mu_ = std::max<Real>(2 * mu_, 1e-3L);
+    if (since_jacobian_ > 1)
+        need_jacobian_ = true;
+    if (++failures_ >= FAILURES_BEFORE_RELAXATION && ++fallbacks_ >= MAX_FALLBACKS) {
+        relaxing_ = true; // Newton's steps keep failing: the relaxation's, to the end
+    } else if (failures_ >= FAILURES_BEFORE_RELAXATION) {
+        // No step of the model makes progress (a contact, whose force jumps): the relaxation's
+        // own steps, then a fresh Jacobian.
+        relax(RELAXATION_STEPS, false);
+        failures_ = 0;
+        radius_ = START_RADIUS;
+        need_jacobian_ = true;
+    }
+    return Next::Step;
+}
+
+void Finder::relax(int steps, bool until_rest) {
+    for (int s = 0; s < steps; ++s) {
+        relaxation_step(model_, session_.evaluation, settings_.time_step);
+        evaluate();
+        ++result_.relaxation_steps;
+        if (until_rest && max_rotational_force(model_, session_.evaluation) < tolerance_)
+            break;
+    }
+    near_analysis_ = false;
+}
+
+void Finder::keep_nearest_form() {
+    // The chart's coordinates give each string's angles in a form of their own ((Ax + pi, -Az) is
+    // the same string, and whole turns of Ax change nothing): the form nearest the start is kept,
+    // as the relaxation's continuous path would have it.
+    for (int k = 1; k <= model_.object_count; ++k) {
+        Object& o = model_.objects[k];
+        if (o.L == 0 || !std::isfinite(o.Ax) || !std::isfinite(o.Az))
+            continue;
+        const Real ax0 = start_ax_[k - 1], turn = 2 * std::numbers::pi_v<Real>;
+        const bool ball_like = !(o.composite() && options_[Option::RotateObjects]);
+        if (ball_like && std::fabs(std::remainder(o.Ax + std::numbers::pi_v<Real> - ax0, turn)) <
+                             std::fabs(std::remainder(o.Ax - ax0, turn))) {
+            o.Ax += std::numbers::pi_v<Real>;
+            o.Az = -o.Az;
+        }
+        o.Ax = ax0 + std::remainder(o.Ax - ax0, turn);
+    }
+}
+
+void Finder::report(EquilibriumEnd end) {
+    keep_nearest_form();
+    if (!angles_in_range(model_)) {
+        session_.add_output_line("Too large angles. The system may be unstable");
+        end = EquilibriumEnd::TooLargeAngles;
+    }
+    result_.end = end;
+    if (observer_.steps_ended)
+        observer_.steps_ended();
+    compute_and_report(session_, false);
+    session_.add_output_line(
+        "Iterations=" + std::to_string(result_.iterations) +
+        ", evaluations=" + std::to_string(result_.evaluations) +
+        ", largest rotational force=" + real_to_fixed_text(result_.error * 1e6L, 0, 6) + " uN" +
+        (result_.relaxation_steps > 0 ? ", relaxation steps=" + std::to_string(result_.relaxation_steps)
+                                      : ""));
+    if (end == EquilibriumEnd::Converged) {
+        Real chart_residual = 0;
+        std::vector<Real> all(static_cast<std::size_t>(2 * chart_.objects));
+        if (m_ > 0)
+            chart_velocity(chart_, model_, session_.evaluation, all.data(), &chart_residual);
+        result_.stability = m_ == 0 ? Stability::Undecided
+                                    : report_stability(session_.sink(), analysis_,
+                                                       std::max(result_.error, chart_residual) * 1e6L,
+                                                       settings_.force_error_uN, VERDICT_STEP, true);
+    } else {
+        session_.add_output_line(end == EquilibriumEnd::Stopped
+                                     ? "Stopped before an equilibrium was found."
+                                     : "No equilibrium found within " +
+                                           std::to_string(settings_.max_iterations) + " iterations.");
+    }
+}
+
+} // namespace
+
 EquilibriumResult find_equilibrium(Session& session, const std::vector<std::string>& description,
                                    const EquilibriumSettings& settings, const RunObserver& observer) {
     const Session::CommandScope command(session);
@@ -139,396 +589,18 @@ EquilibriumResult find_equilibrium(Session& session, const std::vector<std::stri
         if (observer.initialized)
             observer.initialized(result.initialize_result);
     }
-    SystemModel& model = session.model;
-    if (model.object_count > MAX_JACOBIAN_OBJECTS) {
-        session.add_output_line("Equilibrium not searched: " + std::to_string(model.object_count) +
+    if (session.model.object_count > MAX_JACOBIAN_OBJECTS) {
+        session.add_output_line("Equilibrium not searched: " + std::to_string(session.model.object_count) +
                                 " objects are more than the " + std::to_string(MAX_JACOBIAN_OBJECTS) +
                                 " its Jacobian can hold.");
         result.end = EquilibriumEnd::NotApplicable;
         return result;
     }
     session.add_output_line("Finding the equilibrium...");
-    const Options& options = session.switches();
-    const Real tolerance = settings.force_error_uN * 1e-6L;
-    const Real h = settings.angle_variation;
     // Each trial's solve starts from the last factor and charges, as a relaxation step's does.
     const WarmStart warm(session.workspace, SolveStart::Warm);
-    auto evaluate = [&] {
-        session.evaluate([&] {
-            if (observer.after_positions)
-                observer.after_positions(session.model, session.evaluation);
-        });
-        ++result.evaluations;
-    };
-    if (!session.evaluation.belongs_to(model))
-        evaluate();
-    std::vector<Real> start_ax;
-    for (int k = 1; k <= model.object_count; ++k)
-        start_ax.push_back(model.objects[k].Ax);
-
-    StabilityChart chart;
-    DoubleLu lu; // J - mu I
-    std::vector<Real> jacobian;
-    int m = 0;
-    Real mu = 0, floor = 0, radius = START_RADIUS, factored_mu = -1;
-    bool need_jacobian = true, verifying = false, verified = false;
-    StabilityAnalysis analysis; // of the state at rest, once verified
-    // An analysis near rest (below NEAR_REST times the tolerance) holds for the rest state that
-    // Newton's steps from it reach, as long as they go no farther than its own step to rest.
-    bool near_analysis = false, near_tried = false;
-    Real near_reach = 0, moved = 0;
-    int failures = 0, since_jacobian = 0, contact_relaxations = 0, fallbacks = 0;
-    bool relaxing = false; // the rest of the way by relaxation steps
-    Real best = std::numeric_limits<Real>::infinity();
-    int stalled = 0;
-    EquilibriumEnd end = EquilibriumEnd::IterationLimit;
-    for (;;) {
-        result.error = max_rotational_force(model, session.evaluation);
-        if (result.error < tolerance) {
-            // At rest: a fresh Jacobian tells a stable state from a saddle, which is left along
-            // its unstable mode.
-            if (verified ||
-                (near_analysis && analysis.verdict == StabilityVerdict::Stable && moved <= near_reach)) {
-                end = EquilibriumEnd::Converged;
-                break;
-            }
-            verifying = true;
-            need_jacobian = true;
-        } else if (!relaxing && !verifying) {
-            if (result.error < 0.99L * best) {
-                best = result.error;
-                stalled = 0;
-            } else if (++stalled >= MAX_STALLED) {
-                relaxing = true;
-                need_jacobian = false;
-            }
-        }
-        if (result.error >= tolerance && result.error < NEAR_REST * tolerance && !near_tried && !relaxing) {
-            near_tried = true;
-            verifying = true;
-            need_jacobian = true;
-        }
-        if (result.iterations >= settings.max_iterations)
-            break;
-        if (session.stop_requested()) {
-            end = EquilibriumEnd::Stopped;
-            break;
-        }
-        ++result.iterations;
-        if (relaxing && !need_jacobian) {
-            // One relaxation step an iteration, as Calculate takes them.
-            relaxation_step(model, session.evaluation, settings.time_step);
-            evaluate();
-            ++result.relaxation_steps;
-            near_analysis = false;
-            if (!angles_in_range(model))
-                break;
-            if (observer.step_done)
-                observer.step_done(result.iterations, max_rotational_force(model, session.evaluation));
-            continue;
-        }
-        if (need_jacobian) {
-            chart = make_stability_chart(model, options, settings.time_step);
-            m = static_cast<int>(chart.used_slots.size());
-            if (m == 0) {
-                // Nothing moves: the forces are what they are.
-                end = EquilibriumEnd::IterationLimit;
-                break;
-            }
-            // At rest the Jacobian is also taken at h/2: the stability analysis of the state.
-            std::vector<ChartStep> steps;
-            for (ChartStep step : plan_chart_steps(chart, verifying ? VERDICT_STEP : h))
-                if (step.set == 0 || (verifying && step.set == 1)) {
-                    step.printed_column = 0;
-                    steps.push_back(step);
-                }
-            ChartJacobians charts(chart, [&] {
-                std::vector<Real> all(static_cast<std::size_t>(2 * chart.objects));
-                chart_velocity(chart, model, session.evaluation, all.data());
-                return all;
-            }());
-            const ChartStepsRun run = evaluate_chart_steps(
-                session, chart, steps,
-                [&](const ChartStep& step, const SystemModel& perturbed, const Evaluation& ev) {
-                    std::vector<Real> velocity(static_cast<std::size_t>(2 * chart.objects));
-                    chart_velocity(chart, perturbed, ev, velocity.data());
-                    charts.record(step, velocity.data());
-                },
-                {}, PERTURBED_MIN_SPHERES);
-            result.evaluations += static_cast<int>(steps.size());
-            if (run.stopped) {
-                end = EquilibriumEnd::Stopped;
-                break;
-            }
-            charts.finish(steps);
-            jacobian = charts.at(0);
-            ++result.jacobians;
-            // Along a mode with a positive eigenvalue the motion leaves the state; a step of
-            // (mu I - J)^-1 v goes the same way when mu is above that eigenvalue.
-            Real largest = 0, stiffest = 0;
-            const bool at_rest = result.error < tolerance;
-            near_analysis = false;
-            if (verifying) {
-                const Real relative =
-                    run.parallel > 0 ? PERTURBED_EVALUATION_ROUNDING : FULL_EVALUATION_ROUNDING;
-                analysis = analyse_stability(
-                    charts, rounding_noise(chart, model, session.evaluation, steps, relative), true, true);
-                jacobian = analysis.matrix;
-                for (const EigenvalueWithError& e : analysis.values) {
-                    largest = std::max(largest, e.value.real());
-                    stiffest = std::max(stiffest, std::abs(e.value));
-                }
-            } else if (m <= SHIFT_EIGENVALUES_MAX_SIZE) {
-                if (const auto values = eigenvalues(jacobian, m, true))
-                    for (const Complex& z : *values) {
-                        largest = std::max(largest, z.real());
-                        stiffest = std::max(stiffest, std::abs(z));
-                    }
-            }
-            floor = largest > 0 ? 2 * largest + 1e-3L * stiffest : 0;
-            if (verifying) {
-                verifying = false;
-                // A mode that is neutral at rest (a free turn about the vertical) comes out a
-                // little unstable from a state that is at rest only to the tolerance: a saddle's
-                // unstable mode is as stiff as the others.
-                const bool saddle = analysis.computed && analysis.verdict == StabilityVerdict::Unstable &&
-                                    largest > ESCAPE_THRESHOLD * stiffest;
-                if (at_rest && !saddle) {
-                    verified = true;
-                    --result.iterations;
-                    continue;
-                }
-                if (!saddle) {
-                    // Near rest: the steps go on with this Jacobian, and its analysis holds for
-                    // the rest state within twice its own step there.
-                    near_analysis = analysis.computed;
-                    moved = 0;
-                    near_reach = 0;
-                    if (near_analysis && stiffest > 0 && !analysis.values.empty())
-                        near_reach = 2 * analysis.values.front().off_rest / (4 * stiffest);
-                } else {
-                    // The unstable mode by inverse iteration with a shift just above its eigenvalue.
-                    DoubleLu shifted;
-                    std::vector<Real> x(static_cast<std::size_t>(m), 1);
-                    if (shifted.factor(m, jacobian.data(), largest * (1 + 1e-6L), 0) == 0)
-                        for (int pass = 0; pass < 3; ++pass) {
-                            shifted.solve(x.data());
-                            Real big = 0;
-                            for (const Real e : x)
-                                big = std::max(big, std::fabs(e));
-                            for (Real& e : x)
-                                e /= big;
-                        }
-                    std::vector<Real> c = chart_coordinates(chart, model);
-                    for (int i = 0; i < m; ++i)
-                        c[i] += ESCAPE_STEP * x[i];
-                    set_chart_coordinates(chart, model, c);
-                    evaluate();
-                    ++result.escapes;
-                    mu = floor;
-                    need_jacobian = false;
-                    factored_mu = -1;
-                    since_jacobian = 0;
-                    near_tried = false; // a new way to a new rest state
-                    best = std::numeric_limits<Real>::infinity();
-                    stalled = 0;
-                    continue;
-                }
-            }
-            // The first steps follow the motion (a shift as large as the stiffest mode), and the
-            // shift falls with the velocity: Newton's steps near the rest state, not from afar,
-            // where they may lead to a saddle.
-            if (result.jacobians == 1) {
-                // The stiffness along the velocity (v'Jv / v'v): a stiff mode the motion does not
-                // touch (a contact) does not shorten the first steps.
-                const std::vector<Real> v = chart_velocities(chart, model, session.evaluation);
-                Real vv = 0, vjv = 0;
-                for (int i = 0; i < m; ++i) {
-                    vv += v[i] * v[i];
-                    for (int j = 0; j < m; ++j)
-                        vjv += v[i] * jacobian[static_cast<std::size_t>(i) * m + j] * v[j];
-                }
-                mu = std::max(floor, START_SHIFT * (vv > 0 ? std::fabs(vjv) / vv : stiffest));
-            }
-            // A stiffness far above that of any pendulum here is a contact, whose force is a step
-            // within the differences: relaxation steps separate the spheres first.
-            Real pendulum = 0;
-            for (int k = 1; k <= model.object_count; ++k)
-                if (model.objects[k].L != 0)
-                    pendulum = std::max(pendulum, settings.time_step * GRAVITY / (2 * model.objects[k].L));
-            if (std::max(mu, floor) > CONTACT_STIFFNESS * pendulum && !verifying &&
-                contact_relaxations >= MAX_CONTACT_RELAXATIONS) {
-                // The spheres stay in contact: the rest of the way is the relaxation's.
-                relaxing = true;
-                need_jacobian = false;
-                --result.iterations;
-                continue;
-            }
-            if (std::max(mu, floor) > CONTACT_STIFFNESS * pendulum && !verifying &&
-                contact_relaxations < MAX_CONTACT_RELAXATIONS) {
-                ++contact_relaxations;
-                for (int step = 0; step < RELAXATION_STEPS; ++step) {
-                    relaxation_step(model, session.evaluation, settings.time_step);
-                    evaluate();
-                    ++result.relaxation_steps;
-                    if (max_rotational_force(model, session.evaluation) < tolerance)
-                        break;
-                }
-                need_jacobian = true;
-                mu = 0;
-                continue;
-            }
-            need_jacobian = false;
-            factored_mu = -1;
-            since_jacobian = 0;
-        }
-        const Real shift = std::max(mu, floor);
-        if (shift != factored_mu) {
-            if (lu.factor(m, jacobian.data(), shift, 1e-14L) != 0) {
-                // Singular (a neutral mode and no shift): a little shift makes it regular.
-                mu = std::max<Real>(mu * 2, 1e-6L);
-                --result.iterations;
-                continue;
-            }
-            factored_mu = shift;
-        }
-        const std::vector<Real> v = chart_velocities(chart, model, session.evaluation);
-        const Real before = norm(v);
-        // (mu I - J) d = v
-        std::vector<Real> d = v;
-        for (Real& x : d)
-            x = -x;
-        lu.solve(d.data());
-        Real longest = 0;
-        for (const Real x : d)
-            longest = std::max(longest, std::fabs(x));
-        const bool truncated = longest > radius;
-        if (truncated)
-            for (Real& x : d)
-                x *= radius / longest;
-        std::vector<Real> c = chart_coordinates(chart, model);
-        for (int i = 0; i < m; ++i)
-            c[i] += d[i];
-        std::vector<Real> saved_ax, saved_az;
-        for (int k = 1; k <= model.object_count; ++k) {
-            saved_ax.push_back(model.objects[k].Ax);
-            saved_az.push_back(model.objects[k].Az);
-        }
-        set_chart_coordinates(chart, model, c);
-        bool accepted = false;
-        Real after = 0;
-        std::vector<Real> v_after;
-        if (angles_in_range(model)) {
-            evaluate();
-            v_after = chart_velocities(chart, model, session.evaluation);
-            after = norm(v_after);
-            // Away from a saddle the velocity first grows: such a step is taken while it does
-            // not grow too much.
-            accepted = after < before || (floor > 0 && after < 4 * before);
-        }
-        ++since_jacobian;
-        if (accepted) {
-            failures = 0;
-            moved += std::min(longest, radius);
-            // Broyden's update: the Jacobian made to give this step's change of the velocity,
-            // unchanged across it.
-            Real dd = 0;
-            for (const Real x : d)
-                dd += x * x;
-            if (dd > 0) {
-                for (int i = 0; i < m; ++i) {
-                    Real r = v_after[i] - v[i];
-                    for (int j = 0; j < m; ++j)
-                        r -= jacobian[static_cast<std::size_t>(i) * m + j] * d[j];
-                    for (int j = 0; j < m; ++j)
-                        jacobian[static_cast<std::size_t>(i) * m + j] += r * d[j] / dd;
-                }
-                factored_mu = -1;
-            }
-            const Real ratio = after / before;
-            // The shift shrinks as the velocity falls, and at least by half a step: a stiff mode
-            // that holds the steps short (a contact) does not hold them for ever.
-            mu *= std::min<Real>(ratio, 0.5L);
-            // A step the radius cut short says nothing of the Jacobian: the radius grows. A whole
-            // step that gained little says the Jacobian has aged.
-            if (truncated || ratio < 0.5L)
-                radius = std::min(2 * radius, MAX_RADIUS);
-            // Leaving a saddle the velocity grows for a while: that is no sign of an aged Jacobian;
-            // nor one step that gained little, which the update may mend.
-            if (!truncated && ratio > 0.5L && since_jacobian > 3)
-                need_jacobian = true;
-        } else {
-            for (int k = 1; k <= model.object_count; ++k) {
-                model.objects[k].Ax = saved_ax[k - 1];
-                model.objects[k].Az = saved_az[k - 1];
-            }
-            evaluate();
-            radius = std::max(radius / 4, MIN_RADIUS);
-            mu = std::max<Real>(2 * mu, 1e-3L);
-            if (since_jacobian > 1)
-                need_jacobian = true;
-            if (++failures >= FAILURES_BEFORE_RELAXATION && ++fallbacks >= MAX_FALLBACKS) {
-                relaxing = true; // Newton's steps keep failing: the relaxation's, to the end
-            } else if (failures >= FAILURES_BEFORE_RELAXATION) {
-                // No step of the model makes progress (a contact, whose force jumps): the
-                // relaxation's own steps, then a fresh Jacobian.
-                for (int s = 0; s < RELAXATION_STEPS; ++s) {
-                    relaxation_step(model, session.evaluation, settings.time_step);
-                    evaluate();
-                    ++result.relaxation_steps;
-                }
-                failures = 0;
-                radius = START_RADIUS;
-                need_jacobian = true;
-            }
-        }
-        if (observer.step_done)
-            observer.step_done(result.iterations, max_rotational_force(model, session.evaluation));
-    }
-    // The chart's coordinates give each string's angles in a form of their own ((Ax + pi, -Az) is
-    // the same string, and whole turns of Ax change nothing): the form nearest the start is kept,
-    // as the relaxation's continuous path would have it.
-    for (int k = 1; k <= model.object_count; ++k) {
-        Object& o = model.objects[k];
-        if (o.L == 0 || !std::isfinite(o.Ax) || !std::isfinite(o.Az))
-            continue;
-        const Real ax0 = start_ax[k - 1], turn = 2 * std::numbers::pi_v<Real>;
-        const bool ball_like = !(o.composite() && options[Option::RotateObjects]);
-        if (ball_like && std::fabs(std::remainder(o.Ax + std::numbers::pi_v<Real> - ax0, turn)) <
-                             std::fabs(std::remainder(o.Ax - ax0, turn))) {
-            o.Ax += std::numbers::pi_v<Real>;
-            o.Az = -o.Az;
-        }
-        o.Ax = ax0 + std::remainder(o.Ax - ax0, turn);
-    }
-    if (!angles_in_range(model)) {
-        session.add_output_line("Too large angles. The system may be unstable");
-        end = EquilibriumEnd::TooLargeAngles;
-    }
-    result.end = end;
-    if (observer.steps_ended)
-        observer.steps_ended();
-    compute_and_report(session, false);
-    session.add_output_line(
-        "Iterations=" + std::to_string(result.iterations) +
-        ", evaluations=" + std::to_string(result.evaluations) +
-        ", largest rotational force=" + real_to_fixed_text(result.error * 1e6L, 0, 6) + " uN" +
-        (result.relaxation_steps > 0 ? ", relaxation steps=" + std::to_string(result.relaxation_steps) : ""));
-    if (end == EquilibriumEnd::Converged) {
-        Real chart_residual = 0;
-        std::vector<Real> all(static_cast<std::size_t>(2 * chart.objects));
-        if (m > 0)
-            chart_velocity(chart, model, session.evaluation, all.data(), &chart_residual);
-        result.stability =
-            m == 0 ? Stability::Undecided
-                   : report_stability(session.sink(), analysis, std::max(result.error, chart_residual) * 1e6L,
-                                      settings.force_error_uN, VERDICT_STEP, true);
-    } else {
-        session.add_output_line(end == EquilibriumEnd::Stopped
-                                    ? "Stopped before an equilibrium was found."
-                                    : "No equilibrium found within " +
-                                          std::to_string(settings.max_iterations) + " iterations.");
-    }
+    Finder finder(session, settings, observer, result);
+    finder.report(finder.run());
     return result;
 }
 
