@@ -369,6 +369,166 @@ int run_batch(const std::vector<std::string>& args, std::FILE* out, std::FILE* e
     return run_batch(args, out, err, never.token());
 }
 
+namespace {
+
+// The actions of one ambrel-batch run on its session, and the exit status they add up to.
+class BatchRun {
+  public:
+    BatchRun(const BatchCommand& cmd, const std::vector<std::string>& description, Session& session,
+             OutputSink& sink, std::FILE* out, std::FILE* err)
+        : cmd_(cmd), description_(description), session_(session), sink_(sink), out_(out), err_(err) {}
+
+    // Initialize, as the window's button does; the camera is reset by the first.
+    void initialize(bool sweep_to_out);
+    void run(const Action& action);
+    int status() const { return status_; }
+
+  private:
+    // A line on standard error, after what standard output holds.
+    void say(const std::string& message) {
+        std::fflush(out_);
+        std::fprintf(err_, "ambrel-batch: %s\n", message.c_str());
+    }
+    // Calculate and Find equilibrium: they read the description first when it is not read yet.
+    RunObserver run_observer();
+    void export_matrix(const Action& action);
+    void save_jacobian(const JacobianResult& result);
+    void save_picture(const Action& action);
+    void calculator_done(const Status& result) {
+        if (!result) {
+            say(result.message());
+            status_ = 1;
+        }
+    }
+
+    const BatchCommand& cmd_;
+    const std::vector<std::string>& description_;
+    Session& session_;
+    OutputSink& sink_;
+    std::FILE* out_;
+    std::FILE* err_;
+    Camera camera_; // the view's, as the window keeps it
+    int status_ = 0;
+    bool read_failed_ = false;
+};
+
+void BatchRun::initialize(bool sweep_to_out) {
+    prepare_view_for_initialize(camera_, session_.view_reset_pending, VIEW_WIDTH, VIEW_HEIGHT);
+    const InitializeResult init = initialize_system(session_, description_);
+    update_view_transform(camera_);
+    if (!init.read_status) {
+        status_ = 1;
+        read_failed_ = true;
+        if (sweep_to_out)
+            std::fprintf(err_, "ambrel-batch: %s\n", init.read_status.message().c_str());
+    }
+}
+
+RunObserver BatchRun::run_observer() {
+    RunObserver observer;
+    observer.initialized = [this](const InitializeResult&) { update_view_transform(camera_); };
+    if (!session_.system_initialized)
+        prepare_view_for_initialize(camera_, session_.view_reset_pending, VIEW_WIDTH, VIEW_HEIGHT);
+    return observer;
+}
+
+void BatchRun::export_matrix(const Action& action) {
+    const CapacitanceMatrixExport done = export_capacitance_matrix(
+        session_.model, session_.workspace, session_.evaluation, action.argument, sink_);
+    if (done.end != MatrixExportEnd::Written)
+        say(done.message);
+    if (done.end == MatrixExportEnd::WriteFailed)
+        status_ = 2;
+    else if (done.end == MatrixExportEnd::NotAvailable || !done.violations.empty())
+        status_ = 1;
+}
+
+void BatchRun::save_jacobian(const JacobianResult& result) {
+    if (!result.computed) {
+        say("Jacobian matrix not saved: it was not computed");
+        status_ = std::max(status_, 1);
+    } else if (const Status written = save_jacobian_csv(*cmd_.jacobian_out, result); !written) {
+        say("Jacobian matrix not saved: " + written.message());
+        status_ = 2;
+    } else {
+        session_.add_output_line("Jacobian matrix saved as " + *cmd_.jacobian_out);
+    }
+}
+
+void BatchRun::save_picture(const Action& action) {
+    const SceneSnapshot snapshot = make_scene_snapshot(session_.model, session_.evaluation, session_.options,
+                                                       session_.system_initialized);
+    const bool bitmap = action.kind == ActionKind::Bitmap;
+    std::string reason;
+    if (bitmap ? save_view_bitmap(snapshot, camera_, action.argument, reason)
+               : save_view_png(snapshot, camera_, action.argument, reason)) {
+        session_.add_output_line((bitmap ? "Bitmap saved as " : "Picture saved as ") + action.argument);
+    } else {
+        say("cannot write " + action.argument + ": " + reason);
+        status_ = 2;
+    }
+}
+
+void BatchRun::run(const Action& action) {
+    switch (action.kind) {
+    case ActionKind::List:
+        list_updated_system(session_.model, sink_);
+        break;
+    case ActionKind::Capacitances:
+        report_capacitances(session_.model, session_.workspace, sink_);
+        break;
+    case ActionKind::CapacitanceMatrix:
+        export_matrix(action);
+        break;
+    case ActionKind::Calculate: {
+        const RunObserver observer = run_observer();
+        const RelaxationResult run = run_calculate(session_, description_, cmd_.relaxation, observer);
+        if ((run.initialized && !run.initialize_result.read_status) || run.end == RunEnd::TooLargeAngles)
+            status_ = 1;
+        break;
+    }
+    case ActionKind::Equilibrium: {
+        const RunObserver observer = run_observer();
+        const EquilibriumResult found =
+            find_equilibrium(session_, description_, equilibrium_settings(cmd_.relaxation), observer);
+        if ((found.initialized && !found.initialize_result.read_status) ||
+            found.end == EquilibriumEnd::TooLargeAngles)
+            status_ = 1;
+        break;
+    }
+    case ActionKind::Jacobian: {
+        const JacobianResult result = compute_jacobian(session_, cmd_.jacobian);
+        if (cmd_.jacobian_out)
+            save_jacobian(result);
+        break;
+    }
+    case ActionKind::Bitmap:
+    case ActionKind::Png:
+        save_picture(action);
+        break;
+    case ActionKind::FourBalls:
+        calculator_done(four_balls_report(cmd_.calculator_fields.extra, sink_));
+        break;
+    case ActionKind::Pentagon:
+        calculator_done(pentagon_report(cmd_.calculator_fields.extra, sink_));
+        break;
+    case ActionKind::Electroscope:
+        calculator_done(electroscope_report(cmd_.calculator_fields.electroscope, sink_));
+        break;
+    case ActionKind::ElectroscopeTable:
+        calculator_done(write_electroscope_table(cmd_.calculator_fields.electroscope, sink_));
+        break;
+    case ActionKind::Sweep:
+        // A description that stopped the reader has nothing to sweep.
+        if (!read_failed_)
+            if (const int swept = sweep_action(session_, cmd_, out_, err_); swept != 0)
+                status_ = swept;
+        break;
+    }
+}
+
+} // namespace
+
 int run_batch(const std::vector<std::string>& args, std::FILE* out, std::FILE* err, const StopToken& stop) {
     BatchCommand cmd;
     try {
@@ -414,143 +574,20 @@ int run_batch(const std::vector<std::string>& args, std::FILE* out, std::FILE* e
     for (const Action& action : cmd.actions)
         initialize = initialize || needs_system(action.kind);
 
-    // The camera of the view, as the window keeps it: reset by the first Initialize.
-    Camera camera;
-    auto view_initialized = [&] { update_view_transform(camera); };
-
-    int status = 0;
-    bool read_failed = false;
-    if (initialize) {
-        prepare_view_for_initialize(camera, session.view_reset_pending, VIEW_WIDTH, VIEW_HEIGHT);
-        const InitializeResult init = initialize_system(session, description);
-        view_initialized();
-        if (!init.read_status) {
-            status = 1;
-            read_failed = true;
-            if (sweep_to_out)
-                std::fprintf(err, "ambrel-batch: %s\n", init.read_status.message().c_str());
-        }
-    }
-    auto calculator_done = [&](const Status& result) {
-        if (!result) {
-            std::fflush(out);
-            std::fprintf(err, "ambrel-batch: %s\n", result.message().c_str());
-            status = 1;
-        }
-    };
-
+    BatchRun batch(cmd, description, session, sink, out, err);
+    if (initialize)
+        batch.initialize(sweep_to_out);
     for (const Action& action : cmd.actions) {
         if (stop.requested())
             break;
-        switch (action.kind) {
-        case ActionKind::List:
-            list_updated_system(session.model, sink);
-            break;
-        case ActionKind::Capacitances:
-            report_capacitances(session.model, session.workspace, sink);
-            break;
-        case ActionKind::CapacitanceMatrix: {
-            const CapacitanceMatrixExport done = export_capacitance_matrix(
-                session.model, session.workspace, session.evaluation, action.argument, sink);
-            if (done.end != MatrixExportEnd::Written) {
-                std::fflush(out);
-                std::fprintf(err, "ambrel-batch: %s\n", done.message.c_str());
-            }
-            if (done.end == MatrixExportEnd::WriteFailed)
-                status = 2;
-            else if (done.end == MatrixExportEnd::NotAvailable || !done.violations.empty())
-                status = 1;
-            break;
-        }
-        case ActionKind::Calculate: {
-            RunObserver observer;
-            observer.initialized = [&](const InitializeResult&) { view_initialized(); };
-            if (!session.system_initialized)
-                prepare_view_for_initialize(camera, session.view_reset_pending, VIEW_WIDTH, VIEW_HEIGHT);
-            const RelaxationResult run = run_calculate(session, description, cmd.relaxation, observer);
-            if (run.initialized && !run.initialize_result.read_status)
-                status = 1;
-            if (run.end == RunEnd::TooLargeAngles)
-                status = 1;
-            break;
-        }
-        case ActionKind::Equilibrium: {
-            RunObserver observer;
-            observer.initialized = [&](const InitializeResult&) { view_initialized(); };
-            if (!session.system_initialized)
-                prepare_view_for_initialize(camera, session.view_reset_pending, VIEW_WIDTH, VIEW_HEIGHT);
-            const EquilibriumResult found =
-                find_equilibrium(session, description, equilibrium_settings(cmd.relaxation), observer);
-            if (found.initialized && !found.initialize_result.read_status)
-                status = 1;
-            if (found.end == EquilibriumEnd::TooLargeAngles)
-                status = 1;
-            break;
-        }
-        case ActionKind::Jacobian: {
-            const JacobianResult result = compute_jacobian(session, cmd.jacobian);
-            if (!cmd.jacobian_out)
-                break;
-            std::string failure;
-            if (!result.computed) {
-                failure = "Jacobian matrix not saved: it was not computed";
-                status = std::max(status, 1);
-            } else if (const Status written = save_jacobian_csv(*cmd.jacobian_out, result); !written) {
-                failure = "Jacobian matrix not saved: " + written.message();
-                status = 2;
-            } else {
-                session.add_output_line("Jacobian matrix saved as " + *cmd.jacobian_out);
-            }
-            if (!failure.empty()) {
-                std::fflush(out);
-                std::fprintf(err, "ambrel-batch: %s\n", failure.c_str());
-            }
-            break;
-        }
-        case ActionKind::Bitmap:
-        case ActionKind::Png: {
-            const SceneSnapshot snapshot = make_scene_snapshot(session.model, session.evaluation,
-                                                               session.options, session.system_initialized);
-            const bool bitmap = action.kind == ActionKind::Bitmap;
-            std::string reason;
-            if (bitmap ? save_view_bitmap(snapshot, camera, action.argument, reason)
-                       : save_view_png(snapshot, camera, action.argument, reason)) {
-                session.add_output_line((bitmap ? "Bitmap saved as " : "Picture saved as ") +
-                                        action.argument);
-            } else {
-                std::fflush(out);
-                std::fprintf(err, "ambrel-batch: cannot write %s: %s\n", action.argument.c_str(),
-                             reason.c_str());
-                status = 2;
-            }
-            break;
-        }
-        case ActionKind::FourBalls:
-            calculator_done(four_balls_report(cmd.calculator_fields.extra, sink));
-            break;
-        case ActionKind::Pentagon:
-            calculator_done(pentagon_report(cmd.calculator_fields.extra, sink));
-            break;
-        case ActionKind::Electroscope:
-            calculator_done(electroscope_report(cmd.calculator_fields.electroscope, sink));
-            break;
-        case ActionKind::ElectroscopeTable:
-            calculator_done(write_electroscope_table(cmd.calculator_fields.electroscope, sink));
-            break;
-        case ActionKind::Sweep:
-            // A description that stopped the reader has nothing to sweep.
-            if (!read_failed)
-                if (const int swept = sweep_action(session, cmd, out, err); swept != 0)
-                    status = swept;
-            break;
-        }
+        batch.run(action);
     }
     std::fflush(out);
     if (stop.requested()) {
         std::fprintf(err, "ambrel-batch: stopped\n");
         return STOPPED_STATUS;
     }
-    return status;
+    return batch.status();
 }
 
 } // namespace ambrel
