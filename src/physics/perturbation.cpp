@@ -200,12 +200,11 @@ bool PerturbedEvaluation::evaluate(const PerturbationBase& base, const SystemMod
     return true;
 }
 
-bool PerturbedEvaluation::solve(const PerturbationBase& base) {
+bool PerturbedEvaluation::factor_update(const PerturbationBase& base) {
     const int n = n_, k = k_;
     const Sphere* s = s_;
     const Real* P = base.solver_->matrix_data();
-    const double* A = base.solver_->cholesky_factor(n);
-    const double* Pd = base.p_double_.data();
+    const double* A = a_;
 
     // The change of P is D = sum over moved s of e_s d_s^T + d_s e_s^T, d_s the change of row s
     // with its entries in moved columns halved.
@@ -267,51 +266,62 @@ bool PerturbedEvaluation::solve(const PerturbationBase& base) {
                 small_[at(row, col, m)] -= f * small_[at(c, col, m)];
         }
     }
-    // r := (A + U V^T)^-1 r, in place.
-    auto precondition = [&](double* r) -> bool {
-        cholesky_solve(n, A, r, 1);
-        t_.assign(static_cast<std::size_t>(m), 0.0);
-        for (int row = 0; row < m; ++row) {
-            if (row < k) {
-                const Real* d = d_.data() + at(row, 0, n);
-                double sum = 0;
-                for (int b = 0; b < n; ++b)
-                    sum += static_cast<double>(d[b]) * r[b];
-                t_[row] = sum;
-            } else {
-                t_[row] = r[moved_[row - k]];
-            }
-        }
-        for (int c = 0; c < m; ++c) {
-            std::swap(t_[c], t_[pivots_[c]]);
-            for (int row = c + 1; row < m; ++row)
-                t_[row] -= small_[at(row, c, m)] * t_[c];
-        }
-        for (int c = m - 1; c >= 0; --c) {
-            for (int col = c + 1; col < m; ++col)
-                t_[c] -= small_[at(c, col, m)] * t_[col];
-            t_[c] /= small_[at(c, c, m)];
-        }
-        for (int col = 0; col < m; ++col) {
-            const double* z = z_.data() + at(col, 0, n);
+    return true;
+}
+
+void PerturbedEvaluation::precondition(double* r) {
+    const int n = n_, k = k_, m = 2 * k_;
+    cholesky_solve(n, a_, r, 1);
+    t_.assign(static_cast<std::size_t>(m), 0.0);
+    for (int row = 0; row < m; ++row) {
+        if (row < k) {
+            const Real* d = d_.data() + at(row, 0, n);
+            double sum = 0;
             for (int b = 0; b < n; ++b)
-                r[b] -= z[b] * t_[col];
+                sum += static_cast<double>(d[b]) * r[b];
+            t_[row] = sum;
+        } else {
+            t_[row] = r[moved_[row - k]];
         }
-        return true;
-    };
-    // (D y)_i in long double.
-    auto change_times = [&](const auto* y, int i) {
-        Real sum = 0;
-        for (int t = 0; t < k; ++t)
-            sum += d_[at(t, i, n)] * y[moved_[t]];
-        if (is_moved_[i]) {
-            const int t = static_cast<int>(std::find(moved_.begin(), moved_.end(), i) - moved_.begin());
-            const Real* d = d_.data() + at(t, 0, n);
-            for (int b = 0; b < n; ++b)
-                sum += d[b] * y[b];
-        }
-        return sum;
-    };
+    }
+    for (int c = 0; c < m; ++c) {
+        std::swap(t_[c], t_[pivots_[c]]);
+        for (int row = c + 1; row < m; ++row)
+            t_[row] -= small_[at(row, c, m)] * t_[c];
+    }
+    for (int c = m - 1; c >= 0; --c) {
+        for (int col = c + 1; col < m; ++col)
+            t_[c] -= small_[at(c, col, m)] * t_[col];
+        t_[c] /= small_[at(c, c, m)];
+    }
+    for (int col = 0; col < m; ++col) {
+        const double* z = z_.data() + at(col, 0, n);
+        for (int b = 0; b < n; ++b)
+            r[b] -= z[b] * t_[col];
+    }
+}
+
+template <class T> Real PerturbedEvaluation::change_times(const T* y, int i) const {
+    const int n = n_, k = k_;
+    Real sum = 0;
+    for (int t = 0; t < k; ++t)
+        sum += d_[at(t, i, n)] * y[moved_[t]];
+    if (is_moved_[i]) {
+        const int t = static_cast<int>(std::find(moved_.begin(), moved_.end(), i) - moved_.begin());
+        const Real* d = d_.data() + at(t, 0, n);
+        for (int b = 0; b < n; ++b)
+            sum += d[b] * y[b];
+    }
+    return sum;
+}
+
+bool PerturbedEvaluation::solve(const PerturbationBase& base) {
+    const int n = n_;
+    const Real* P = base.solver_->matrix_data();
+    a_ = base.solver_->cholesky_factor(n);
+    const double* Pd = base.p_double_.data();
+    if (!factor_update(base))
+        return false;
 
     // Refinement from the base charges x0. Residuals of the new matrix P + D:
     //   r0 = v - (P + D) x0 = (base residual) - D x0;
@@ -326,8 +336,7 @@ bool PerturbedEvaluation::solve(const PerturbationBase& base) {
     for (int step = 0; step < MAX_STEPS; ++step) {
         for (int i = 0; i < n; ++i)
             r_[i] = static_cast<double>(residual_[i]);
-        if (!precondition(r_.data()))
-            return false;
+        precondition(r_.data());
         Real c_norm = 0, x_norm = 0;
         for (int i = 0; i < n; ++i) {
             x_[i] += r_[i];

@@ -63,10 +63,17 @@ class PerturbedEvaluation {
 
   private:
     bool solve(const PerturbationBase& base);
+    // The change D of P and the factors of the low-rank update of the base factor A.
+    bool factor_update(const PerturbationBase& base);
+    // r := (A + U V^T)^-1 r, in place.
+    void precondition(double* r);
+    // (D y)_i in long double.
+    template <class T> Real change_times(const T* y, int i) const;
     void force_changes(const PerturbationBase& base);
 
     int n_ = 0, k_ = 0;
     const Sphere* s_ = nullptr;  // the perturbed spheres, 0-based
+    const double* a_ = nullptr;  // the base state's Cholesky factor A
     std::vector<int> moved_;     // 0-based indices of the moved spheres
     std::vector<char> is_moved_; // per sphere
     std::vector<Real> d_;        // k rows of the change of P, the moved columns halved
