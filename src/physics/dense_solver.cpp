@@ -574,7 +574,28 @@ int DoubleLu::factor(int n, const Real* a, Real shift, Real limit) {
         scale = std::max(scale, std::fabs(lu_[static_cast<std::size_t>(i) * n + i]));
     }
     int info = 0;
-    if (n > 0) {
+    if (n < DOUBLE_LU_LAPACK_MIN_SIZE) {
+        // The same elimination (partial pivoting, LAPACK's 1-based row exchanges) in plain code:
+        // a LAPACK call costs more than the whole of a small one.
+        auto e = [&](int row, int col) -> double& { return lu_[static_cast<std::size_t>(col) * n + row]; };
+        for (int c = 0; c < n; ++c) {
+            int p = c;
+            for (int row = c + 1; row < n; ++row)
+                if (std::fabs(e(row, c)) > std::fabs(e(p, c)))
+                    p = row;
+            pivots_[c] = p + 1;
+            if (e(p, c) == 0)
+                return c + 1;
+            if (p != c)
+                for (int col = 0; col < n; ++col)
+                    std::swap(e(p, col), e(c, col));
+            for (int row = c + 1; row < n; ++row) {
+                e(row, c) /= e(c, c);
+                for (int col = c + 1; col < n; ++col)
+                    e(row, col) -= e(row, c) * e(c, col);
+            }
+        }
+    } else {
         const FixedBlasThreads fixed;
         dgetrf_(&n, &n, lu_.data(), &n, pivots_.data(), &info);
     }
@@ -592,10 +613,23 @@ void DoubleLu::solve(Real* b) const {
     std::vector<double> x(static_cast<std::size_t>(n_));
     for (int k = 0; k < n_; ++k)
         x[k] = static_cast<double>(b[k]);
-    const char trans = 'N';
-    const int one = 1;
-    int info = 0;
-    {
+    if (n_ < DOUBLE_LU_LAPACK_MIN_SIZE) {
+        const int n = n_;
+        auto e = [&](int row, int col) { return lu_[static_cast<std::size_t>(col) * n + row]; };
+        for (int k = 0; k < n; ++k)
+            std::swap(x[k], x[pivots_[k] - 1]);
+        for (int k = 0; k < n; ++k)
+            for (int l = 0; l < k; ++l)
+                x[k] -= e(k, l) * x[l];
+        for (int k = n - 1; k >= 0; --k) {
+            for (int l = k + 1; l < n; ++l)
+                x[k] -= e(k, l) * x[l];
+            x[k] /= e(k, k);
+        }
+    } else {
+        const char trans = 'N';
+        const int one = 1;
+        int info = 0;
         const FixedBlasThreads fixed;
         dgetrs_(&trans, &n_, &one, lu_.data(), &n_, pivots_.data(), x.data(), &n_, &info, 1);
     }

@@ -70,7 +70,9 @@ void lu_solve(int n, const Real* lu, const std::vector<int>& order, Real* b);
 // only (a step's direction or length), where a long double elimination of hundreds of rows costs
 // far more than the evaluations around it. factor takes the row-major a less shift times the
 // identity and returns 0, or the 1-based column whose pivot is not above `limit` times the largest
-// diagonal entry.
+// diagonal entry. Below DOUBLE_LU_LAPACK_MIN_SIZE rows the same elimination runs in plain code,
+// which costs less than one call into LAPACK.
+inline constexpr int DOUBLE_LU_LAPACK_MIN_SIZE = 32;
 class DoubleLu {
   public:
     int factor(int n, const Real* a, Real shift, Real limit);

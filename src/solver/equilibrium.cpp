@@ -39,8 +39,22 @@ constexpr Real ESCAPE_STEP = 0.1L;
 constexpr Real ESCAPE_THRESHOLD = 1e-3L;
 constexpr Real VERDICT_STEP = 1e-4L;
 // The finder's Jacobians take the perturbed evaluations from the base state's factor from this
-// many spheres on (the Jacobian command from WARM_START_MIN_SIZE, as its printed digits always had).
+// many spheres on (the Jacobian command from WARM_START_MIN_SIZE, as its printed digits always had),
+// when every object has at most 1/PERTURBED_MAX_SHARE of the spheres: the perturbed evaluation
+// updates the base factor by a rank of twice the spheres moved, which costs more than a full
+// evaluation once they are a good part of all (measured: examples/shapes.bal, 20 of 60 spheres in
+// one object, 1.7 times slower; a grid of 50 balls, one of 50, 2.2 times faster).
 constexpr int PERTURBED_MIN_SPHERES = 2;
+constexpr int PERTURBED_MAX_SHARE = 8;
+
+// The smallest system size for the perturbed evaluations of the finder's Jacobians.
+int perturbed_min_spheres(const SystemModel& model) {
+    int largest = 0;
+    for (int k = 1; k <= model.object_count; ++k)
+        largest = std::max(largest, model.objects[k].count);
+    return PERTURBED_MAX_SHARE * largest <= model.sphere_count ? PERTURBED_MIN_SPHERES
+                                                               : std::numeric_limits<int>::max();
+}
 // The first shift, as a fraction of the stiffness along the first velocity.
 constexpr Real START_SHIFT = 1;
 // A stiffness this many times that of the stiffest pendulum dt g / (2 L) tells a contact; the
@@ -287,7 +301,7 @@ Next Finder::take_jacobian() {
             chart_velocity(chart_, perturbed, ev, velocity.data());
             charts.record(step, velocity.data());
         },
-        {}, PERTURBED_MIN_SPHERES);
+        {}, perturbed_min_spheres(model_));
     result_.evaluations += static_cast<int>(steps.size());
     if (run.stopped)
         return Next::End;
@@ -302,14 +316,14 @@ Next Finder::take_jacobian() {
     if (verifying_) {
         const Real relative = run.parallel > 0 ? PERTURBED_EVALUATION_ROUNDING : FULL_EVALUATION_ROUNDING;
         analysis_ = analyse_stability(
-            charts, rounding_noise(chart_, model_, session_.evaluation, steps, relative), true, true);
+            charts, rounding_noise(chart_, model_, session_.evaluation, steps, relative), true, m_ >= 32);
         jacobian_ = analysis_.matrix;
         for (const EigenvalueWithError& e : analysis_.values) {
             largest = std::max(largest, e.value.real());
             stiffest = std::max(stiffest, std::abs(e.value));
         }
     } else if (m_ <= SHIFT_EIGENVALUES_MAX_SIZE) {
-        if (const auto values = eigenvalues(jacobian_, m_, true))
+        if (const auto values = eigenvalues(jacobian_, m_, m_ >= 32))
             for (const Complex& z : *values) {
                 largest = std::max(largest, z.real());
                 stiffest = std::max(stiffest, std::abs(z));
