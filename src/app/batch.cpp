@@ -26,6 +26,7 @@
 #include <cstring>
 #include <optional>
 #include <unistd.h>
+#include <utility>
 
 namespace ambrel {
 
@@ -407,13 +408,14 @@ class BatchRun {
     OutputSink& sink_;
     std::FILE* out_;
     std::FILE* err_;
-    Camera camera_; // the view's, as the window keeps it
+    Camera camera_;                  // the view's, as the window keeps it
+    bool view_reset_pending_ = true; // the first Initialize resets it
     int status_ = 0;
     bool read_failed_ = false;
 };
 
 void BatchRun::initialize(bool sweep_to_out) {
-    prepare_view_for_initialize(camera_, session_.view_reset_pending, VIEW_WIDTH, VIEW_HEIGHT);
+    prepare_view_for_initialize(camera_, std::exchange(view_reset_pending_, false), VIEW_WIDTH, VIEW_HEIGHT);
     const InitializeResult init = initialize_system(session_, description_);
     update_view_transform(camera_);
     if (!init.read_status) {
@@ -428,7 +430,8 @@ RunObserver BatchRun::run_observer() {
     RunObserver observer;
     observer.initialized = [this](const InitializeResult&) { update_view_transform(camera_); };
     if (!session_.system_initialized)
-        prepare_view_for_initialize(camera_, session_.view_reset_pending, VIEW_WIDTH, VIEW_HEIGHT);
+        prepare_view_for_initialize(camera_, std::exchange(view_reset_pending_, false), VIEW_WIDTH,
+                                    VIEW_HEIGHT);
     return observer;
 }
 

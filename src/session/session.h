@@ -41,10 +41,7 @@ class Session {
     Evaluation evaluation;
     EvaluationWorkspace workspace;
 
-    // Flags of the description and the view.
-    bool description_changed = false; // edited since the last load or save
-    bool system_initialized = false;  // the model belongs to the description as read
-    bool view_reset_pending = true;   // the next Initialize returns the camera to its default view
+    bool system_initialized = false; // the model belongs to the description as read
 
     // The switches a command works with: those of `options` as the outermost command began
     // (CommandScope), held until it ends, so that a switch turned during a command applies to the

@@ -7,10 +7,6 @@ namespace ambrel {
 InitializeResult initialize_system(Session& session, const std::vector<std::string>& description) {
     const Session::CommandScope command(session);
     InitializeResult result;
-    if (session.view_reset_pending) {
-        result.view_reset = true;
-        session.view_reset_pending = false;
-    }
     result.read_status = read_description(session.model, session.switches(), description, session.sink());
     session.system_initialized = true;
     session.evaluation.forces_valid = false;

@@ -16,8 +16,6 @@ inline constexpr int LARGE_SYSTEM = 500;
 struct InitializeResult {
     // The reading's outcome: a failure carries the line that stopped it.
     Status read_status = Status::success();
-    // The camera must return to its default view (the reset was pending); the host applies it.
-    bool view_reset = false;
     // False when a large system stopped before the charges (they are all 0).
     bool charges_computed = true;
     // The host's Stop ended it after the reading, before the charges.

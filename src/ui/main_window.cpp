@@ -44,6 +44,7 @@
 #include <cmath>
 #include <exception>
 #include <stdexcept>
+#include <utility>
 
 namespace ambrel::ui {
 
@@ -732,7 +733,7 @@ void MainWindow::command_ended(bool failed, const QString& failure) {
 
 void MainWindow::start_initialize() {
     // The camera reads the pending reset before Initialize clears it.
-    prepare_view_for_initialize(camera_, session_.view_reset_pending, VIEW_WIDTH, VIEW_HEIGHT);
+    prepare_view_for_initialize(camera_, std::exchange(view_reset_pending_, false), VIEW_WIDTH, VIEW_HEIGHT);
     worker_init_ = InitializeResult{};
     if (start_command(Command::Initialize, true, this, QStringLiteral("Initializing...") + PRESS_STOP,
                       [this, description = description_lines()] {
@@ -771,7 +772,8 @@ void MainWindow::start_run(Command command, const QString& step_word, const QStr
 
     const bool reads_description = !session_.system_initialized;
     if (reads_description)
-        prepare_view_for_initialize(camera_, session_.view_reset_pending, VIEW_WIDTH, VIEW_HEIGHT);
+        prepare_view_for_initialize(camera_, std::exchange(view_reset_pending_, false), VIEW_WIDTH,
+                                    VIEW_HEIGHT);
     convergence_->begin_run(static_cast<double>(force_error_uN), step_word,
                             command == Command::Equilibrium ? QStringLiteral("Finding the equilibrium...")
                                                             : QStringLiteral("Calculating..."));
@@ -877,7 +879,8 @@ bool MainWindow::start_sweep(const SweepRequest& request) {
     // Before the first Initialize (or after an edit) the description is read first, as Calculate does.
     const bool reads_description = !session_.system_initialized;
     if (reads_description)
-        prepare_view_for_initialize(camera_, session_.view_reset_pending, VIEW_WIDTH, VIEW_HEIGHT);
+        prepare_view_for_initialize(camera_, std::exchange(view_reset_pending_, false), VIEW_WIDTH,
+                                    VIEW_HEIGHT);
     const bool started =
         start_command(Command::Sweep, true, sweep_.get(), QStringLiteral("Sweep...") + PRESS_STOP,
                       [this, request, settings = run_settings(), observer = std::move(observer),
@@ -917,7 +920,8 @@ bool MainWindow::start_jacobian(const JacobianSettings& asked) {
     // Before the first Initialize (or after an edit) the description is read first.
     const bool reads_description = !session_.system_initialized;
     if (reads_description)
-        prepare_view_for_initialize(camera_, session_.view_reset_pending, VIEW_WIDTH, VIEW_HEIGHT);
+        prepare_view_for_initialize(camera_, std::exchange(view_reset_pending_, false), VIEW_WIDTH,
+                                    VIEW_HEIGHT);
     const bool started =
         start_command(Command::Jacobian, true, jacobian_.get(), QStringLiteral("Jacobian...") + PRESS_STOP,
                       [this, settings, observer = std::move(observer), description = description_lines()] {
@@ -944,7 +948,7 @@ bool MainWindow::load_description(const QString& path) {
 }
 
 bool MainWindow::may_load_another_file() {
-    return !session_.description_changed || dialogs_->ask_yes_no(this, CHANGED_OPEN_QUESTION);
+    return !description_changed_ || dialogs_->ask_yes_no(this, CHANGED_OPEN_QUESTION);
 }
 
 void MainWindow::Open1Click() {
@@ -973,7 +977,7 @@ void MainWindow::open_description(const QString& name) {
     if (!load_description(name))
         return;
     start_initialize();
-    session_.description_changed = false;
+    description_changed_ = false;
 }
 
 void MainWindow::Save1Click() {
@@ -991,7 +995,7 @@ void MainWindow::Save1Click() {
         return;
     }
     session_.add_output_line("Description saved in file " + name.toStdString());
-    session_.description_changed = false;
+    description_changed_ = false;
     current_file_ = name;
 }
 
@@ -1003,7 +1007,7 @@ void MainWindow::Exit1Click() {
 }
 
 bool MainWindow::FormCloseQuery() {
-    return !session_.description_changed || dialogs_->ask_yes_no(this, CHANGED_EXIT_QUESTION);
+    return !description_changed_ || dialogs_->ask_yes_no(this, CHANGED_EXIT_QUESTION);
 }
 
 void MainWindow::closeEvent(QCloseEvent* event) {
@@ -1086,7 +1090,7 @@ void MainWindow::Identify1Click() {
 void MainWindow::Reset1Click() {
     if (worker_.busy())
         return;
-    session_.view_reset_pending = true;
+    view_reset_pending_ = true;
     start_initialize();
 }
 
@@ -1187,7 +1191,7 @@ void MainWindow::Speedsimulation1Click() {
 }
 
 void MainWindow::Memo1Change() {
-    session_.description_changed = true;
+    description_changed_ = true;
     if (!edited_since_read_) {
         edited_since_read_ = true;
         PaintBox1->update(); // the view says it is out of date
@@ -1358,7 +1362,7 @@ void MainWindow::FormActivate() {
     session_.add_output_line("Loading description from file " + startup_file_.toStdString());
     if (!load_description(startup_file_))
         return;
-    session_.description_changed = false;
+    description_changed_ = false;
     start_initialize();
 }
 

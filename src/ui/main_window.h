@@ -93,6 +93,10 @@ class MainWindow : public QMainWindow {
     ~MainWindow() override;
 
     Session& session() { return session_; }
+    // The description was edited since it was last loaded or saved.
+    bool description_changed() const { return description_changed_; }
+    // The next Initialize returns the camera to its default view (at start, and after Reset).
+    bool view_reset_pending() const { return view_reset_pending_; }
     // The camera of the navigation (on the VIEW_WIDTH x VIEW_HEIGHT surface), and the one that
     // draws the picture on the view at its present size.
     const Camera& camera() const { return camera_; }
@@ -340,6 +344,8 @@ class MainWindow : public QMainWindow {
     QWidget* client_ = nullptr;
     // The description was edited after it was last read: the picture is out of date.
     bool edited_since_read_ = false;
+    bool description_changed_ = false;
+    bool view_reset_pending_ = true;
     bool placed_on_screen_ = false;
 
     std::array<QAction*, OPTION_COUNT> option_actions_{};

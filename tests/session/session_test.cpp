@@ -19,8 +19,7 @@ const std::vector<std::string> MIXED{"Ccube A 0 0 0 10 20 25 1 8", "Bb B 4 0 0 1
 TEST(Session, FlagsAtStart) {
     NullSink sink;
     Session session(sink);
-    EXPECT_TRUE(session.view_reset_pending);
-    EXPECT_FALSE(session.system_initialized || session.stop_requested() || session.description_changed);
+    EXPECT_FALSE(session.system_initialized || session.stop_requested());
     EXPECT_FALSE(session.evaluation.forces_valid);
     EXPECT_EQ(session.model.sphere_count + session.model.object_count + session.model.conductor_count, 0);
     EXPECT_EQ(&session.sink(), &sink);

@@ -120,7 +120,7 @@ TEST_F(ExamplesTest, ChoosingAnExampleOpensItAsOpenDoes) {
     EXPECT_TRUE(output().contains("Loading description from file " + path));
     EXPECT_TRUE(output().contains("Reading 4 lines of input"));
     EXPECT_FALSE(window->Alwayscalculate1->isChecked());
-    EXPECT_FALSE(window->session().description_changed);
+    EXPECT_FALSE(window->description_changed());
     EXPECT_TRUE(window->session().system_initialized);
     EXPECT_EQ(window->session().model.sphere_count, 2);
     EXPECT_EQ(window->current_file_name(), path); // a folder the user may write in
@@ -138,14 +138,14 @@ TEST_F(ExamplesTest, AnEditedDescriptionIsReplacedOnlyAfterYes) {
     trigger_and_wait(*window, item_for(path)); // answered No
     EXPECT_EQ(dialogs.questions, QStringList({"Abandon changes and load another file?"}));
     EXPECT_EQ(window->Memo1->toPlainText(), edited);
-    EXPECT_TRUE(window->session().description_changed);
+    EXPECT_TRUE(window->description_changed());
     EXPECT_EQ(output().size(), lines_before);
 
     dialogs.yes_no_answers = {true};
     trigger_and_wait(*window, item_for(path));
     EXPECT_EQ(dialogs.questions.size(), 2);
     EXPECT_EQ(window->Memo1->toPlainText(), "* one ball\nb1 a 0 0 0 10 0 20 0.5 0.1");
-    EXPECT_FALSE(window->session().description_changed);
+    EXPECT_FALSE(window->description_changed());
 }
 
 // Every example of the source tree has a title and opens without a reading error.

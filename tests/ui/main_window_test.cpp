@@ -175,9 +175,9 @@ TEST_F(MainWindowTest, WindowsAndControlsAtStart) {
     EXPECT_EQ(summary[23], "Units in cm, degrees, grams and volts.");
     EXPECT_EQ(summary[24], "");
 
-    EXPECT_FALSE(session().description_changed);
+    EXPECT_FALSE(window->description_changed());
     EXPECT_FALSE(session().system_initialized);
-    EXPECT_TRUE(session().view_reset_pending);
+    EXPECT_TRUE(window->view_reset_pending());
 }
 
 TEST_F(MainWindowTest, OptionItemsAtStart) {
@@ -233,10 +233,10 @@ TEST_F(MainWindowTest, InicializeFillsTheOutputPanelAndDrawsTheView) {
                             [](const QString& l) { return l.startsWith("Total capacitance = "); }));
     EXPECT_EQ(lines[25], "Reading 6 lines of input"); // after the summary and its empty line
     EXPECT_TRUE(session().system_initialized);
-    EXPECT_FALSE(session().view_reset_pending);
+    EXPECT_FALSE(window->view_reset_pending());
     EXPECT_EQ(sphere_count(), 4);
     EXPECT_TRUE(window->scene().has_picture());
-    EXPECT_FALSE(session().description_changed);
+    EXPECT_FALSE(window->description_changed());
 }
 
 TEST_F(MainWindowTest, CalculateDisablesCommandsAndStopEndsTheRun) {
@@ -351,7 +351,7 @@ TEST_F(MainWindowTest, ExitCloseAndOpenAskBeforeDiscardingAnEdit) {
     window->show();
     // Without an edit nothing is asked.
     type_into_description("\n* my note");
-    EXPECT_TRUE(session().description_changed);
+    EXPECT_TRUE(window->description_changed());
     const QString edited = memo("Memo1")->toPlainText();
 
     action("Exit1")->trigger(); // answered No
@@ -391,7 +391,7 @@ TEST_F(MainWindowTest, OpenLoadsCrLfFileAndSaveProposesItsName) {
               "* two balls\nb1 a 0 0 0 10 0 20 0.5 0.1\nb2 a 0 1 0 10 0 -20 0.5 0.1\n.V a 1000");
     EXPECT_FALSE(action("Alwayscalculate1")->isChecked());
     EXPECT_FALSE(session().option(Option::AlwaysCalculate));
-    EXPECT_FALSE(session().description_changed);
+    EXPECT_FALSE(window->description_changed());
     EXPECT_TRUE(session().system_initialized);
     EXPECT_EQ(sphere_count(), 2);
     EXPECT_TRUE(output().contains("Loading description from file " + path));
@@ -403,7 +403,7 @@ TEST_F(MainWindowTest, OpenLoadsCrLfFileAndSaveProposesItsName) {
     action("Save1")->trigger();
     EXPECT_EQ(read_file(other), QByteArray("* two balls\r\nb1 a 0 0 0 10 0 20 0.5 0.1\r\n"
                                            "b2 a 0 1 0 10 0 -20 0.5 0.1\r\n.V a 1000\r\n* edited\r\n"));
-    EXPECT_FALSE(session().description_changed);
+    EXPECT_FALSE(window->description_changed());
     EXPECT_EQ(output().last(), "Description saved in file " + other);
     action("Save1")->trigger(); // cancelled
     // The next Save proposes the file just written, not the one opened before it: Enter then
@@ -426,7 +426,7 @@ TEST_F(MainWindowTest, OpenOfAnUnreadableFileKeepsTheDescription) {
     EXPECT_TRUE(dialogs.errors[0].contains(missing));
     EXPECT_TRUE(dialogs.errors[0].contains("No such file")) << dialogs.errors[0].toStdString();
     EXPECT_EQ(memo("Memo1")->toPlainText(), before);
-    EXPECT_TRUE(session().description_changed);
+    EXPECT_TRUE(window->description_changed());
 }
 
 TEST_F(MainWindowTest, AFailedSaveLeavesTheOldFileIntact) {
@@ -450,7 +450,7 @@ TEST_F(MainWindowTest, AFailedSaveLeavesTheOldFileIntact) {
     EXPECT_EQ(dialogs.errors[0], "Cannot save file \"" + path + "\": File too large");
     EXPECT_EQ(read_file(path), old_content);
     EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files), QStringList({"kept.bal"})); // no temporary left
-    EXPECT_TRUE(session().description_changed);
+    EXPECT_TRUE(window->description_changed());
     EXPECT_FALSE(output().last().startsWith("Description saved"));
 
     dialogs.save_answers = {dir.filePath("no/such/folder/x.bal")};
@@ -470,7 +470,7 @@ TEST_F(MainWindowTest, SaveViewWritesABitmapAndKeepsTheEditFlag) {
     EXPECT_EQ(dialogs.save_kinds, std::vector<SaveKind>({SaveKind::Picture, SaveKind::Picture}));
     EXPECT_TRUE(read_file(path).startsWith("BM"));
     EXPECT_EQ(output().last(), "Bitmap saved as " + path);
-    EXPECT_TRUE(session().description_changed);
+    EXPECT_TRUE(window->description_changed());
 }
 
 TEST_F(MainWindowTest, LeavingTheDescriptionClearsInitializedAndStopsNavigation) {
@@ -480,7 +480,7 @@ TEST_F(MainWindowTest, LeavingTheDescriptionClearsInitializedAndStopsNavigation)
     EXPECT_TRUE(session().system_initialized);
     leave_control(memo("Memo1"));
     EXPECT_FALSE(session().system_initialized);
-    EXPECT_FALSE(session().description_changed); // no typing
+    EXPECT_FALSE(window->description_changed()); // no typing
 
     QWidget* view = find<QWidget>("PaintBox1");
     QMouseEvent press(QEvent::MouseButtonPress, QPointF(100, 100), view->mapToGlobal(QPointF(100, 100)),
@@ -665,7 +665,7 @@ TEST_F(MainWindowTest, StartupFileIsLoadedAtTheFirstActivationOnly) {
     window->FormActivate();
     ASSERT_TRUE(wait_for_idle(*window));
     EXPECT_EQ(memo("Memo1")->toPlainText(), "b1 a 0 0 0 10 0 0 0.5 0.1\n.V a 100");
-    EXPECT_FALSE(session().description_changed);
+    EXPECT_FALSE(window->description_changed());
     EXPECT_TRUE(session().system_initialized);
     EXPECT_EQ(sphere_count(), 1);
     EXPECT_EQ(window->current_file_name(), path);
