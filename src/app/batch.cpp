@@ -1,6 +1,5 @@
 #include "app/batch.h"
 
-#include "app/batch_bitmap.h"
 #include "calculators/calculator_fields.h"
 #include "calculators/electroscope.h"
 #include "calculators/electroscope_table.h"
@@ -367,7 +366,7 @@ std::string batch_usage() {
 
 int run_batch(const std::vector<std::string>& args, std::FILE* out, std::FILE* err) {
     static const StopSource never;
-    return run_batch(args, out, err, never.token());
+    return run_batch(args, out, err, never.token(), {});
 }
 
 namespace {
@@ -376,8 +375,9 @@ namespace {
 class BatchRun {
   public:
     BatchRun(const BatchCommand& cmd, const std::vector<std::string>& description, Session& session,
-             OutputSink& sink, std::FILE* out, std::FILE* err)
-        : cmd_(cmd), description_(description), session_(session), sink_(sink), out_(out), err_(err) {}
+             OutputSink& sink, std::FILE* out, std::FILE* err, const PictureWriter& pictures)
+        : cmd_(cmd), description_(description), session_(session), sink_(sink), out_(out), err_(err),
+          pictures_(pictures) {}
 
     // Initialize, as the window's button does; the camera is reset by the first.
     void initialize(bool sweep_to_out);
@@ -408,6 +408,7 @@ class BatchRun {
     OutputSink& sink_;
     std::FILE* out_;
     std::FILE* err_;
+    const PictureWriter& pictures_;
     Camera camera_;                  // the view's, as the window keeps it
     bool view_reset_pending_ = true; // the first Initialize resets it
     int status_ = 0;
@@ -462,9 +463,8 @@ void BatchRun::save_picture(const Action& action) {
     const SceneSnapshot snapshot = make_scene_snapshot(session_.model, session_.evaluation, session_.options,
                                                        session_.system_initialized);
     const bool bitmap = action.kind == ActionKind::Bitmap;
-    std::string reason;
-    if (bitmap ? save_view_bitmap(snapshot, camera_, action.argument, reason)
-               : save_view_png(snapshot, camera_, action.argument, reason)) {
+    std::string reason = "pictures are not available here";
+    if (pictures_ && pictures_(snapshot, camera_, action.argument, bitmap, reason)) {
         session_.add_output_line((bitmap ? "Bitmap saved as " : "Picture saved as ") + action.argument);
     } else {
         say("cannot write " + action.argument + ": " + reason);
@@ -532,7 +532,8 @@ void BatchRun::run(const Action& action) {
 
 } // namespace
 
-int run_batch(const std::vector<std::string>& args, std::FILE* out, std::FILE* err, const StopToken& stop) {
+int run_batch(const std::vector<std::string>& args, std::FILE* out, std::FILE* err, const StopToken& stop,
+              const PictureWriter& pictures) {
     BatchCommand cmd;
     try {
         cmd = parse_arguments(args);
@@ -577,7 +578,7 @@ int run_batch(const std::vector<std::string>& args, std::FILE* out, std::FILE* e
     for (const Action& action : cmd.actions)
         initialize = initialize || needs_system(action.kind);
 
-    BatchRun batch(cmd, description, session, sink, out, err);
+    BatchRun batch(cmd, description, session, sink, out, err, pictures);
     if (initialize)
         batch.initialize(sweep_to_out);
     for (const Action& action : cmd.actions) {

@@ -3,8 +3,11 @@
 #pragma once
 
 #include "model/stop_token.h"
+#include "session/snapshot.h"
+#include "view/camera.h"
 
 #include <cstdio>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -13,8 +16,14 @@ namespace ambrel {
 // Exit status: 0 done; 1 the reader stopped on an error (or a later action failed);
 // 2 usage error or unreadable file; 130 `stop` was requested (an interrupt): the command under way
 // ended with its reports and the actions after it were not started.
+// `pictures` draws the view and writes it for --bmp (`bitmap`) and --png: the program hands in one
+// (app/batch_main.cpp, which creates the Qt application it needs); without one those actions fail
+// with a message.
+using PictureWriter = std::function<bool(const SceneSnapshot& snapshot, const Camera& camera,
+                                         const std::string& path, bool bitmap, std::string& reason)>;
 int run_batch(const std::vector<std::string>& args, std::FILE* out, std::FILE* err);
-int run_batch(const std::vector<std::string>& args, std::FILE* out, std::FILE* err, const StopToken& stop);
+int run_batch(const std::vector<std::string>& args, std::FILE* out, std::FILE* err, const StopToken& stop,
+              const PictureWriter& pictures);
 
 // The exit status of a run that an interrupt stopped.
 inline constexpr int STOPPED_STATUS = 130;

@@ -8,13 +8,11 @@
 
 namespace ambrel {
 
-// Draws the snapshot through the camera (offscreen platform; the Qt application is created on the
-// first call) and writes it as a Windows BMP file. False with a reason when the file cannot be
-// written.
-bool save_view_bitmap(const SceneSnapshot& snapshot, const Camera& camera, const std::string& path,
-                      std::string& reason);
-// The same picture (VIEW_WIDTH x VIEW_HEIGHT pixels) as a PNG file.
-bool save_view_png(const SceneSnapshot& snapshot, const Camera& camera, const std::string& path,
-                   std::string& reason);
+// Draws the snapshot through the camera and writes it as a Windows BMP file (`bitmap`) or a PNG
+// file (VIEW_WIDTH x VIEW_HEIGHT pixels). It draws with Qt's fonts: the program creates its
+// QGuiApplication first (ambrel-batch: on the offscreen platform). False with a reason when there
+// is none or the file cannot be written.
+bool save_view_picture(const SceneSnapshot& snapshot, const Camera& camera, const std::string& path,
+                       bool bitmap, std::string& reason);
 
 } // namespace ambrel

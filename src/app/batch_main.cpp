@@ -2,7 +2,10 @@
 // the command under way to stop: it ends with its reports, as Stop ends it in the window, and no
 // later action starts. A second one ends the program at once.
 #include "app/batch.h"
+#include "app/batch_bitmap.h"
 #include "model/stop_token.h"
+
+#include <QGuiApplication>
 
 #include <csignal>
 #include <cstdio>
@@ -16,11 +19,39 @@ extern "C" void request_stop(int signal_number) {
     std::signal(signal_number, SIG_DFL);
 }
 
+// Qt's notes about its own set-up (runtime folders of a session without a desktop) are noise
+// on the command line; real warnings still reach standard error.
+void quiet_message_handler(QtMsgType type, const QMessageLogContext&, const QString& message) {
+    if (type == QtDebugMsg || type == QtInfoMsg || message.contains(QLatin1String("XDG_RUNTIME_DIR")))
+        return;
+    std::fprintf(stderr, "%s\n", message.toLocal8Bit().constData());
+}
+
+// The Qt application that pictures are drawn with, created with the first picture (a run without
+// pictures starts no Qt at all). The command line never shows a window: the offscreen platform
+// draws fonts without a display. The application lives until the process ends and is deliberately
+// never destroyed: destroying it from the exit handlers, after Qt's own globals are gone, would
+// crash.
+void ensure_gui_application(int& argc, char** argv) {
+    if (QGuiApplication::instance() == nullptr) {
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+        qInstallMessageHandler(quiet_message_handler);
+        new QGuiApplication(argc, argv);
+    }
+}
+
 } // namespace
 
 int main(int argc, char** argv) {
     std::signal(SIGINT, request_stop);
     std::signal(SIGTERM, request_stop);
     std::vector<std::string> args(argv + 1, argv + argc);
-    return ambrel::run_batch(args, stdout, stderr, stop.token());
+    static int qt_argc = 1;
+    const ambrel::PictureWriter pictures = [argv](const ambrel::SceneSnapshot& snapshot,
+                                                  const ambrel::Camera& camera, const std::string& path,
+                                                  bool bitmap, std::string& reason) {
+        ensure_gui_application(qt_argc, argv);
+        return ambrel::save_view_picture(snapshot, camera, path, bitmap, reason);
+    };
+    return ambrel::run_batch(args, stdout, stderr, stop.token(), pictures);
 }

@@ -1,10 +1,12 @@
 // ambrel-batch as a user runs it: arguments, files, exit status and output.
 #include "app/batch.h"
+#include "app/batch_bitmap.h"
 #include "calculators/calculator_fields.h"
 #include "description/reader.h"
 #include "model/options.h"
 #include "text/number_format.h"
 
+#include <QGuiApplication>
 #include <QImage>
 #include <QImageReader>
 
@@ -40,11 +42,27 @@ std::string slurp(std::FILE* f) {
     return text;
 }
 
+// Pictures as the program draws them, with a Qt application of this process (offscreen), made
+// once as the program makes its own.
+bool write_picture(const SceneSnapshot& snapshot, const Camera& camera, const std::string& path, bool bitmap,
+                   std::string& reason) {
+    static int argc = 1;
+    static char name[] = "test_app";
+    static char* argv[] = {name, nullptr};
+    if (QGuiApplication::instance() == nullptr) {
+        if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+            qputenv("QT_QPA_PLATFORM", "offscreen");
+        new QGuiApplication(argc, argv); // lives as long as the process, as the program's
+    }
+    return save_view_picture(snapshot, camera, path, bitmap, reason);
+}
+
 BatchRun batch(const std::vector<std::string>& args) {
     BatchRun run;
     std::FILE* out = std::tmpfile();
     std::FILE* err = std::tmpfile();
-    run.status = run_batch(args, out, err);
+    static const StopSource never;
+    run.status = run_batch(args, out, err, never.token(), write_picture);
     run.out = slurp(out);
     run.err = slurp(err);
     std::fclose(out);
