@@ -124,18 +124,8 @@ bool string_reaches(const ElectroscopeInputs& in, CReal h) {
 
 } // namespace
 
-TableResult write_electroscope_table(const ElectroscopeFields& fields, OutputSink& sink) {
-    return write_electroscope_table(fields, std::string(DEFAULT_TABLE_FILE), sink);
-}
-
-TableResult write_electroscope_table(const ElectroscopeFields& fields, const std::string& path,
-                                     OutputSink& sink) {
-    TableResult result;
-    const auto fail = [&result](Status failure) {
-        static_cast<Status&>(result) = std::move(failure);
-        return result;
-    };
-
+ElectroscopeTableText electroscope_table_text(const ElectroscopeFields& fields) {
+    ElectroscopeTableText table;
     ElectroscopeInputs in;
     double x1 = 0, x2 = 0, dx = 0;
     if (Status converted = run_checked([&] {
@@ -144,35 +134,33 @@ TableResult write_electroscope_table(const ElectroscopeFields& fields, const std
             x2 = static_cast<double>(field_metres(fields.Ex2).value());
             dx = static_cast<double>(field_metres(fields.Edx).value());
         });
-        !converted)
-        return fail(std::move(converted));
+        !converted) {
+        table.status = std::move(converted);
+        return table;
+    }
+    table.converted = true;
 
     // At most MAX_TABLE_STEPS steps, and a step that really advances x.
     if ((Real(x2) - Real(x1)) / MAX_TABLE_STEPS > Real(dx) || !count_rows(x1, x2, dx)) {
-        sink.add_output_line("Too many points.");
-        return result;
+        table.too_many_points = true;
+        return table;
     }
 
-    TableFile file(path);
-    if (Status opened = file.open(); !opened)
-        return fail(std::move(opened));
-    Status written = file.write_line(HEADER);
+    table.lines.emplace_back(HEADER);
     std::array<ColumnGroup, 4> groups = {{{2, "Angle2", "Qc2", 0, {}},
                                           {3, "Angle3", "V3", 0, {}},
                                           {4, "Angle4", "V4", 0, {}},
                                           {5, "Angle5", "V5", 0, {}}}};
-    std::string_view stop_message;
-
-    Status computed = run_checked([&] {
-        for (double x = x1; written && x <= x2; x += dx) {
+    table.status = run_checked([&] {
+        for (double x = x1; x <= x2; x += dx) {
             const CReal cx = x;
             const Real x_cm = m_to_cm(cx.value());
             if (cx >= 2 * in.L) {
-                stop_message = "The balls are too far.";
+                table.stop_message = "The balls are too far.";
                 return;
             }
             if (cx / 2 - in.d + in.r < 0) {
-                stop_message = "The balls are too close.";
+                table.stop_message = "The balls are too close.";
                 return;
             }
             std::string row = real_to_fixed_text(x_cm, 10, 5);
@@ -190,30 +178,58 @@ TableResult write_electroscope_table(const ElectroscopeFields& fields, const std
                         add_value_column(row, value);
                 }
             }
-            written = file.write_line(row);
-            if (written)
-                ++result.rows;
+            table.lines.push_back(std::move(row));
         }
     });
+    for (const ColumnGroup& g : groups)
+        if (g.missing_rows > 0)
+            table.notes.push_back(
+                "The strings are too short for " + std::to_string(g.balls) +
+                " balls from x = " + g.first_missing_x + " cm: columns " + std::string(g.first_column) +
+                " to " + std::string(g.last_column) + " written as \"" + std::string(MISSING_VALUE_TEXT) +
+                "\" in " + std::to_string(g.missing_rows) + (g.missing_rows == 1 ? " row." : " rows."));
+    return table;
+}
+
+TableResult write_electroscope_table(const ElectroscopeFields& fields, OutputSink& sink) {
+    return write_electroscope_table(fields, std::string(DEFAULT_TABLE_FILE), sink);
+}
+
+TableResult write_electroscope_table(const ElectroscopeFields& fields, const std::string& path,
+                                     OutputSink& sink) {
+    TableResult result;
+    const auto fail = [&result](Status failure) {
+        static_cast<Status&>(result) = std::move(failure);
+        return result;
+    };
+    ElectroscopeTableText table = electroscope_table_text(fields);
+    if (!table.converted)
+        return fail(std::move(table.status));
+    if (table.too_many_points) {
+        sink.add_output_line("Too many points.");
+        return result;
+    }
 
     // A write error leaves the previous file in place; otherwise the rows so far are kept,
     // also when a floating-point fault ended the run.
-    if (!written)
-        return fail(std::move(written));
+    TableFile file(path);
+    if (Status opened = file.open(); !opened)
+        return fail(std::move(opened));
+    for (std::size_t k = 0; k < table.lines.size(); ++k) {
+        if (Status written = file.write_line(table.lines[k]); !written)
+            return fail(std::move(written));
+        if (k > 0)
+            ++result.rows;
+    }
     if (Status closed = file.close(); !closed)
         return fail(std::move(closed));
 
-    for (const ColumnGroup& g : groups)
-        if (g.missing_rows > 0)
-            sink.add_output_line("The strings are too short for " + std::to_string(g.balls) +
-                                 " balls from x = " + g.first_missing_x + " cm: columns " +
-                                 std::string(g.first_column) + " to " + std::string(g.last_column) +
-                                 " written as \"" + std::string(MISSING_VALUE_TEXT) + "\" in " +
-                                 std::to_string(g.missing_rows) + (g.missing_rows == 1 ? " row." : " rows."));
-    if (!computed)
-        return fail(std::move(computed));
-    if (!stop_message.empty()) {
-        sink.add_output_line(stop_message);
+    for (const std::string& note : table.notes)
+        sink.add_output_line(note);
+    if (!table.status)
+        return fail(std::move(table.status));
+    if (!table.stop_message.empty()) {
+        sink.add_output_line(table.stop_message);
         return result;
     }
     sink.add_output_line("Table generated as \"" + path + "\".");

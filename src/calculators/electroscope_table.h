@@ -11,6 +11,7 @@
 
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace ambrel {
 
@@ -30,6 +31,22 @@ struct TableResult : Status {
     int rows = 0;           // data rows written to the file
     bool generated = false; // the whole range was written ("Table generated as ...")
 };
+
+// The table as text lines, computed without writing anything: the header, then a line per gap,
+// until the range ends, the balls are too far apart or too close (`stop_message`), or a
+// floating-point fault (`status`; the rows before it are kept). `converted` is false when the
+// fields are not numbers (`status` says which), `too_many_points` when the range has more than
+// MAX_TABLE_STEPS steps (no lines). `notes`: for each arrangement whose strings are too short
+// for some gaps, the line that says so.
+struct ElectroscopeTableText {
+    Status status = Status::success();
+    bool converted = false;
+    bool too_many_points = false;
+    std::vector<std::string> lines;
+    std::vector<std::string> notes;
+    std::string_view stop_message;
+};
+ElectroscopeTableText electroscope_table_text(const ElectroscopeFields& fields);
 
 // Writes the table to `path` and its message lines to the sink: "Too many points." (no file
 // written), "The balls are too far." or "The balls are too close." (the file keeps the rows

@@ -20,7 +20,6 @@
 #include <QPushButton>
 #include <QSaveFile>
 #include <QSvgGenerator>
-#include <QTemporaryDir>
 #include <QVBoxLayout>
 #include <QValueAxis>
 
@@ -182,42 +181,35 @@ const std::vector<TableColumn>& electroscope_table_columns() {
 
 ElectroscopeTable compute_electroscope_table(const ElectroscopeFields& fields) {
     ElectroscopeTable table;
-    QTemporaryDir folder;
-    if (!folder.isValid()) {
-        table.failure = QStringLiteral("Cannot create a temporary folder: ") + folder.errorString();
-        return table;
-    }
-    const QString path = folder.filePath(QString::fromLatin1(DEFAULT_TABLE_FILE));
-    VectorSink sink;
+    ElectroscopeTableText text;
     try {
-        const TableResult result = write_electroscope_table(fields, path.toStdString(), sink);
-        if (!result)
-            table.failure = QString::fromStdString(result.message());
+        text = electroscope_table_text(fields);
     } catch (const std::exception& error) {
         table.failure = error_text(error);
         return table;
     }
-    for (const std::string& line : sink.lines)
-        table.messages << QString::fromStdString(line);
+    if (!text.status)
+        table.failure = QString::fromStdString(text.status.message());
+    if (text.too_many_points)
+        table.messages << QStringLiteral("Too many points.");
+    for (const std::string& note : text.notes)
+        table.messages << QString::fromStdString(note);
+    if (!text.stop_message.empty())
+        table.messages << QString::fromLatin1(text.stop_message.data(),
+                                              static_cast<qsizetype>(text.stop_message.size()));
 
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
-        return table; // "Too many points.": no file
+    // The values as the file has them (the same text), a row per line after the header.
     const std::vector<TableColumn>& columns = electroscope_table_columns();
-    bool header = true;
-    while (!file.atEnd()) {
-        const QString line = QString::fromLatin1(file.readLine()).trimmed();
-        if (header) {
-            header = false;
-            continue;
-        }
-        const QStringList texts = line.split(QLatin1Char(' '), Qt::SkipEmptyParts);
+    for (std::size_t k = 1; k < text.lines.size(); ++k) {
+        const QStringList texts =
+            QString::fromLatin1(text.lines[k].data(), static_cast<qsizetype>(text.lines[k].size()))
+                .split(QLatin1Char(' '), Qt::SkipEmptyParts);
         if (texts.size() != static_cast<qsizetype>(columns.size()))
             continue;
         std::vector<std::optional<double>> row;
-        for (const QString& text : texts) {
+        for (const QString& value_text : texts) {
             bool ok = false;
-            const double value = text.toDouble(&ok); // "." whatever the language
+            const double value = value_text.toDouble(&ok); // "." whatever the language
             row.push_back(ok && std::isfinite(value) ? std::optional<double>(value) : std::nullopt);
         }
         table.rows.push_back(std::move(row));

@@ -64,8 +64,8 @@ struct ElectroscopeTable {
     QString failure;
 };
 
-// The table that "Generate" writes for these fields, row for row (the same computation, read
-// back from a file of its own in a temporary folder: the table file of the window is not touched).
+// The table that "Generate" writes for these fields, row for row: the same text lines, read in
+// memory (no file is written).
 ElectroscopeTable compute_electroscope_table(const ElectroscopeFields& fields);
 
 // The chart of the electroscope table: one column upwards against another across, both chosen
