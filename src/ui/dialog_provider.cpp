@@ -17,6 +17,8 @@ const QList<FileType>& save_file_types(SaveKind kind) {
     static const QList<FileType> charts{{QStringLiteral("PNG pictures (*.png)"), QStringLiteral("png")},
                                         {QStringLiteral("SVG drawings (*.svg)"), QStringLiteral("svg")}};
     static const QList<FileType> csv{{QStringLiteral("CSV tables (*.csv)"), QStringLiteral("csv")}};
+    static const QList<FileType> tables{{QStringLiteral("Tables (*.tab)"), QStringLiteral("tab")},
+                                        {QStringLiteral("All files (*)"), QString()}};
     switch (kind) {
     case SaveKind::Description:
         break;
@@ -28,6 +30,8 @@ const QList<FileType>& save_file_types(SaveKind kind) {
         return charts;
     case SaveKind::Csv:
         return csv;
+    case SaveKind::Table:
+        return tables;
     }
     return descriptions;
 }

@@ -23,6 +23,7 @@ enum class SaveKind {
     Output,      // the output panel as text
     Chart,       // "PNG pictures", *.png, or "SVG drawings", *.svg
     Csv,         // "CSV tables", *.csv
+    Table,       // "Tables", *.tab (the electroscope table)
 };
 
 // A file type a save dialog offers: the filter as the dialog shows it, and the extension that a

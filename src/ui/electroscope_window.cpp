@@ -8,6 +8,7 @@
 
 #include <QCheckBox>
 #include <QDir>
+#include <QFileInfo>
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
@@ -152,8 +153,14 @@ void ElectroscopeWindow::Button1Click() {
 
 void ElectroscopeWindow::Button2Click() {
     try {
-        // The message names the file by its full path, so the user can find it.
-        const std::string path = QDir::current().absoluteFilePath(qstring(DEFAULT_TABLE_FILE)).toStdString();
+        // Where the user chooses (the dialog asks before replacing a file), at first in the
+        // description's folder; the message names the file by its full path.
+        const QDir folder(table_folder_.isEmpty() ? QDir::currentPath() : table_folder_);
+        const SaveChoice choice =
+            dialogs_.save_file_name(this, folder.filePath(qstring(DEFAULT_TABLE_FILE)), SaveKind::Table);
+        if (choice.cancelled())
+            return;
+        const std::string path = QFileInfo(choice.name).absoluteFilePath().toStdString();
         if (const TableResult result = write_electroscope_table(fields(), path, sink_); !result)
             dialogs_.show_error(this, QString::fromStdString(result.message()));
         if (chart_->isVisible()) // the chart shown follows the table

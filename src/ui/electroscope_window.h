@@ -7,6 +7,7 @@
 #include "calculators/calculator_fields.h"
 #include "model/output_sink.h"
 
+#include <QString>
 #include <QWidget>
 
 #include <memory>
@@ -30,6 +31,8 @@ class ElectroscopeWindow : public QWidget {
 
     // The window shown by "More".
     void set_more_window(QWidget* window) { more_window_ = window; }
+    // The folder "Generate" proposes for the table: the description's (empty: the current folder).
+    void set_table_folder(const QString& folder) { table_folder_ = folder; }
 
     // The window of the table's chart ("Chart").
     ElectroscopeChartWindow* chart_window() const { return chart_.get(); }
@@ -72,6 +75,7 @@ class ElectroscopeWindow : public QWidget {
     DialogProvider& dialogs_;
     QWidget* more_window_ = nullptr;
     std::unique_ptr<ElectroscopeChartWindow> chart_;
+    QString table_folder_;
 };
 
 } // namespace ambrel::ui

@@ -966,11 +966,19 @@ void MainWindow::ExampleClick(const QString& path) {
     open_description(path);
     // An installed example cannot be saved in place: Save proposes its name in the current folder.
     if (!QFileInfo(QFileInfo(path).absolutePath()).isWritable())
-        current_file_ = QFileInfo(path).fileName();
+        set_current_file(QFileInfo(path).fileName());
+}
+
+void MainWindow::set_current_file(const QString& name) {
+    current_file_ = name;
+    // The electroscope table goes by default beside the description, where that folder can be
+    // written (not an installed example's: the current folder then).
+    const QString folder = QFileInfo(name).absolutePath();
+    electroscope_->set_table_folder(QFileInfo(folder).isWritable() ? folder : QString());
 }
 
 void MainWindow::open_description(const QString& name) {
-    current_file_ = name;
+    set_current_file(name);
     statusBar()->clearMessage(); // the words about the model before no longer apply
     session_.add_output_line("Loading description from file " + name.toStdString());
     Alwayscalculate1->setChecked(false);
@@ -996,7 +1004,7 @@ void MainWindow::Save1Click() {
     }
     session_.add_output_line("Description saved in file " + name.toStdString());
     description_changed_ = false;
-    current_file_ = name;
+    set_current_file(name);
 }
 
 void MainWindow::Exit1Click() {
@@ -1358,7 +1366,7 @@ void MainWindow::FormActivate() {
     // Tried once: a file that cannot be read is reported once, not at every activation that
     // follows the error box.
     startup_done_ = true;
-    current_file_ = startup_file_;
+    set_current_file(startup_file_);
     session_.add_output_line("Loading description from file " + startup_file_.toStdString());
     if (!load_description(startup_file_))
         return;

@@ -328,6 +328,8 @@ class MainWindow : public QMainWindow {
     void open_description(const QString& path);
     // May the edited description be replaced by another file? Asks only when it was edited.
     bool may_load_another_file();
+    // The file last opened or saved, which Save proposes.
+    void set_current_file(const QString& name);
     void set_run_state(bool running, bool stoppable);
     QPoint view_point(const QMouseEvent* event) const;
 

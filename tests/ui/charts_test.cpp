@@ -70,12 +70,11 @@ class ChartsTest : public ::testing::Test {
     QStringList output() const { return window->Memo2->toPlainText().split(QLatin1Char('\n')); }
 
     // Generates the table file of the electroscope window in a folder of the test.
-    QString generate_table() const {
-        const QString before = QDir::currentPath();
-        QDir::setCurrent(dir.path());
+    QString generate_table() {
+        const QString path = dir.filePath(QString::fromLatin1(DEFAULT_TABLE_FILE));
+        dialogs.save_answers.push_back(SaveChoice(path));
         electroscope()->Button2->click();
-        QDir::setCurrent(before);
-        return dir.filePath(QString::fromLatin1(DEFAULT_TABLE_FILE));
+        return path;
     }
 
     // Calculate on the default four balls, with at most `steps` steps and a force error that

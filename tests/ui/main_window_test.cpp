@@ -6,6 +6,7 @@
 #include "solver/relaxation.h"
 #include "text/number_format.h"
 #include "ui/about_window.h"
+#include "ui/electroscope_window.h"
 #include "ui/main_layout.h"
 #include "ui/nedit.h"
 #include "ui_test_support.h"
@@ -413,6 +414,10 @@ TEST_F(MainWindowTest, OpenLoadsCrLfFileAndSaveProposesItsName) {
     EXPECT_EQ(window->current_file_name(), other);
     EXPECT_EQ(read_file(path), QByteArray("* two balls\r\nb1 a 0 0 0 10 0 20 0.5 0.1\r\n"
                                           "b2 a 0 1 0 10 0 -20 0.5 0.1\r\n.V a 1000\r\n"));
+
+    // The electroscope table is proposed beside the description (here cancelled).
+    window->electroscope_window()->Button2->click();
+    EXPECT_EQ(dialogs.save_proposals.last(), dir.filePath("pithballs.tab"));
 }
 
 TEST_F(MainWindowTest, OpenOfAnUnreadableFileKeepsTheDescription) {

@@ -107,12 +107,17 @@ TEST_F(ToolWindowsTest, ElectroscopeReportAndTable) {
     find<QPushButton>(scope, "Button1")->click();
     EXPECT_EQ(new_lines(before).size(), 2 + 19);
 
+    // Generate asks where the table goes, proposing pithballs.tab in the current folder while no
+    // description file was opened or saved; cancelled, it writes nothing.
     QTemporaryDir dir;
-    const QString previous = QDir::currentPath();
-    ASSERT_TRUE(QDir::setCurrent(dir.path()));
     find<QLineEdit>(scope, "Ex2")->setText("0.45");
+    before = output().size();
     find<QPushButton>(scope, "Button2")->click();
-    QDir::setCurrent(previous);
+    ASSERT_EQ(dialogs.save_kinds, std::vector<SaveKind>{SaveKind::Table});
+    EXPECT_EQ(dialogs.save_proposals.value(0), QDir::current().filePath("pithballs.tab"));
+    EXPECT_EQ(output().size(), before);
+    dialogs.save_answers.push_back(SaveChoice(dir.filePath("pithballs.tab")));
+    find<QPushButton>(scope, "Button2")->click();
     // The message gives the full path of the file.
     EXPECT_EQ(output().last(),
               "Table generated as \"" + QDir(dir.path()).absoluteFilePath("pithballs.tab") + "\".");
