@@ -33,6 +33,11 @@ constexpr int MAX_FALLBACKS = 3;
 // (spheres pressed together, whose contact force jumps, hold it up): the rest of the way is the
 // relaxation's as well.
 constexpr int MAX_STALLED = 12;
+// The relaxation's steps hand back to Newton's once the spheres that touched when they took over
+// have come apart, or they have brought the largest rotational force down this many times, at most
+// MAX_NEWTON_RETURNS times.
+constexpr Real RELAXATION_GAIN = 10;
+constexpr int MAX_NEWTON_RETURNS = 3;
 // A state at rest that the stability analysis finds unstable is left by this step (in the chart's
 // coordinates) along its unstable mode. The analysis takes the Jacobian's default step.
 constexpr Real ESCAPE_STEP = 0.1L;
@@ -69,6 +74,22 @@ constexpr Real NEAR_REST = 30;
 // so that the steps follow the motion away from a saddle from the start. Beyond it they would cost
 // more than the Jacobian (a system that nears a saddle is found out at rest, and leaves it then).
 constexpr int SHIFT_EIGENVALUES_MAX_SIZE = 64;
+
+// Spheres of two objects overlap (their contact force is a step that Newton's steps cannot follow).
+bool spheres_touch(const SystemModel& model) {
+    for (int i = 1; i <= model.sphere_count; ++i) {
+        const Sphere& a = model.spheres[i];
+        for (int j = i + 1; j <= model.sphere_count; ++j) {
+            const Sphere& b = model.spheres[j];
+            if (a.object == b.object)
+                continue;
+            const Real dx = a.x - b.x, dy = a.y - b.y, dz = a.z - b.z, r = a.r + b.r;
+            if (dx * dx + dy * dy + dz * dz < r * r)
+                return true;
+        }
+    }
+    return false;
+}
 
 // The chart's coordinates of the movable objects, by index into chart.used_slots.
 std::vector<Real> chart_coordinates(const StabilityChart& chart, const SystemModel& model) {
@@ -191,6 +212,11 @@ class Finder {
     // `steps` relaxation steps, ending early at rest when `until_rest`.
     void relax(int steps, bool until_rest);
     void keep_nearest_form();
+    void start_relaxing() {
+        relaxing_ = true;
+        relaxing_from_ = result_.error;
+        relaxing_touching_ = spheres_touch(model_);
+    }
 
     Session& session_;
     SystemModel& model_;
@@ -213,7 +239,10 @@ class Finder {
     bool near_analysis_ = false, near_tried_ = false;
     Real near_reach_ = 0, moved_ = 0;
     int failures_ = 0, since_jacobian_ = 0, contact_relaxations_ = 0, fallbacks_ = 0;
-    bool relaxing_ = false; // the rest of the way by relaxation steps
+    bool relaxing_ = false;          // the rest of the way by relaxation steps
+    Real relaxing_from_ = 0;         // the largest rotational force when they took over
+    bool relaxing_touching_ = false; // spheres touched then
+    int newton_returns_ = 0;
     Real best_ = std::numeric_limits<Real>::infinity();
     int stalled_ = 0;
 };
@@ -260,12 +289,26 @@ bool Finder::rest_reached() {
             return true;
         verifying_ = true;
         need_jacobian_ = true;
+    } else if (relaxing_ && newton_returns_ < MAX_NEWTON_RETURNS &&
+               (result_.error * RELAXATION_GAIN < relaxing_from_ ||
+                (relaxing_touching_ && !spheres_touch(model_)))) {
+        // The relaxation has done what Newton's steps could not (spheres apart): they go on.
+        ++newton_returns_;
+        relaxing_ = false;
+        need_jacobian_ = true;
+        best_ = std::numeric_limits<Real>::infinity();
+        stalled_ = 0;
+        failures_ = 0;
+        fallbacks_ = 0;
+        contact_relaxations_ = 0;
+        radius_ = START_RADIUS;
+        mu_ = 0;
     } else if (!relaxing_ && !verifying_) {
         if (result_.error < 0.99L * best_) {
             best_ = result_.error;
             stalled_ = 0;
         } else if (++stalled_ >= MAX_STALLED) {
-            relaxing_ = true;
+            start_relaxing();
             need_jacobian_ = false;
         }
     }
@@ -416,7 +459,7 @@ Next Finder::separate_contact() {
         return Next::Step;
     if (contact_relaxations_ >= MAX_CONTACT_RELAXATIONS) {
         // The spheres stay in contact: the rest of the way is the relaxation's.
-        relaxing_ = true;
+        start_relaxing();
         need_jacobian_ = false;
         --result_.iterations;
         return Next::Iterate;
@@ -516,7 +559,7 @@ Next Finder::newton_step() {
     if (since_jacobian_ > 1)
         need_jacobian_ = true;
     if (++failures_ >= FAILURES_BEFORE_RELAXATION && ++fallbacks_ >= MAX_FALLBACKS) {
-        relaxing_ = true; // Newton's steps keep failing: the relaxation's, to the end
+        start_relaxing(); // Newton's steps keep failing: the relaxation's, until they have gained
     } else if (failures_ >= FAILURES_BEFORE_RELAXATION) {
         // No step of the model makes progress (a contact, whose force jumps): the relaxation's
         // own steps, then a fresh Jacobian.
