@@ -10,7 +10,7 @@
 // The 20 plates (2000 spheres, 55 ms a step) are capped at --plate-steps Calculate steps
 // (default 200): Calculate does not converge there, so its time to the cap is a lower bound, and
 // its time to 5000 steps is estimated from its time a step (the ratio's "est."). --case NAME runs
-// one case alone.
+// one case alone; --finder-only leaves Calculate out (to profile the finder).
 #include "description/reader.h"
 #include "session/session.h"
 #include "solver/equilibrium.h"
@@ -112,7 +112,11 @@ Real angle_difference(const std::vector<Real>& a, const std::vector<Real>& b) {
 
 int main(int argc, char** argv) {
     int runs = 3, max_steps = 5000, plate_steps = 200;
-    std::string only; // --case NAME: that case alone
+    std::string only;         // --case NAME: that case alone
+    bool finder_only = false; // --finder-only: no Calculate (for profiling the finder)
+    for (int i = 1; i < argc; ++i)
+        if (std::strcmp(argv[i], "--finder-only") == 0)
+            finder_only = true;
     for (int i = 1; i + 1 < argc; i += 2) {
         if (std::strcmp(argv[i], "--runs") == 0)
             runs = std::max(1, std::atoi(argv[i + 1]));
@@ -133,7 +137,7 @@ int main(int argc, char** argv) {
         EquilibriumResult found;
         std::vector<Real> calc_angles, find_angles;
         for (int r = 0; r < runs; ++r) {
-            {
+            if (!finder_only) {
                 NullSink sink;
                 Session session(sink);
                 RelaxationSettings settings;
@@ -153,6 +157,8 @@ int main(int argc, char** argv) {
                 find_angles = angles(session.model);
             }
         }
+        if (finder_only)
+            calc_times.push_back(0);
         const double calc = median(calc_times), find = median(find_times);
         // Capped: Calculate's time to 5000 steps estimated from its time a step.
         const std::string ratio = c.capped && run.end != RunEnd::Converged

@@ -654,38 +654,37 @@ void compute_forces(const SystemModel& model, Evaluation& ev, const EvaluationWo
     });
 }
 
-void compute_rotational_forces(const SystemModel& model, const Options& options, Evaluation& ev) {
+void compute_turn_geometry(const SystemModel& model, const Options& options, TurnGeometry& geometry,
+                           int object) {
     const bool correct = options[Option::CorrectRotationForces];
-    ev.reserve(model.sphere_count);
-    for (int i = 1; i <= model.sphere_count; ++i) {
+    if (geometry.size() < static_cast<std::size_t>(model.sphere_count) + 1)
+        geometry.resize(static_cast<std::size_t>(model.sphere_count) + 1);
+    const int first = object == 0 ? 1 : model.objects[object].first;
+    const int last = object == 0 ? model.sphere_count : model.objects[object].last();
+    for (int i = first; i <= last; ++i) {
         const Sphere& s = model.spheres[i];
         const Object& o = model.objects[s.object];
-        if (o.L == 0) {
-            // A fixed sphere does not turn: nothing of an earlier system stays behind.
-            ev.frx[i] = ev.frz[i] = ev.ring[i] = 0;
+        SphereTurn& g = geometry[i];
+        if (o.L == 0)
             continue;
-        }
-        const int n = o.count;
-        const bool last = o.last() == i;
         if (!correct) {
-            if (!last)
+            if (o.last() != i)
                 continue;
-            gather_object(ev, i, n, false);
-            const Real sin_ax = std::sin(o.Ax), cos_ax = std::cos(o.Ax);
-            ev.frx[i] = -sin_ax * ev.fx[i] + cos_ax * ev.fy[i];
-            ev.frz[i] = (cos_ax * ev.fx[i] + sin_ax * ev.fy[i]) * std::cos(o.Az) + std::sin(o.Az) * ev.fz[i];
-            ev.ring[i] = ev.frx[i]; // the total force across the string's plane: regular as it is
-            share_over_object(ev, i, n);
+            g.sin_ax = std::sin(o.Ax);
+            g.cos_ax = std::cos(o.Ax);
+            g.cos_az = std::cos(o.Az);
+            g.sin_az = std::sin(o.Az);
             continue;
         }
-        // Torques about the object's suspension point.
+        // The sphere's arms about the object's suspension point.
         const Real hx = s.x - o.ref_x0, hy = s.y - o.ref_y0;
         const Real horizontal = std::sqrt(hx * hx + hy * hy); // distance from the suspension's vertical
-        Real b = horizontal;
-        if (std::fabs(b) < MIN_HORIZONTAL_RADIUS)
-            b = MIN_HORIZONTAL_RADIUS;
+        g.b = horizontal;
+        if (std::fabs(g.b) < MIN_HORIZONTAL_RADIUS)
+            g.b = MIN_HORIZONTAL_RADIUS;
         const Real alpha = std::atan2(hy, hx);
-        const Real T = -std::sin(alpha) * ev.fx[i] + std::cos(alpha) * ev.fy[i]; // perpendicular to b
+        g.sin_alpha = std::sin(alpha);
+        g.cos_alpha = std::cos(alpha);
         // The sphere in the string's vertical plane: w across, dz down from the suspension point,
         // beta the angle of that arm from the vertical. Its torque arm is the whole distance
         // in the plane, sqrt(w^2 + dz^2) (= w / sin beta, without the cosecant's limit), and a
@@ -693,21 +692,57 @@ void compute_rotational_forces(const SystemModel& model, const Options& options,
         const Real w = horizontal * std::cos(alpha - o.Ax);
         const Real dz = o.ref_z0 - s.z;
         const Real beta = std::atan2(w, dz);
-        const Real P = std::cos(o.Ax) * ev.fx[i] + std::sin(o.Ax) * ev.fy[i];
-        const Real V = std::cos(beta) * P + std::sin(beta) * ev.fz[i];
-        ev.frx[i] = limited_cosec(o.Az) * (T * b / o.L);
-        ev.frz[i] = V * std::sqrt(w * w + dz * dz) / o.L;
+        g.cos_ax = std::cos(o.Ax);
+        g.sin_ax = std::sin(o.Ax);
+        g.cos_beta = std::cos(beta);
+        g.sin_beta = std::sin(beta);
+        g.arm = std::sqrt(w * w + dz * dz);
+        g.cosec = limited_cosec(o.Az);
+        g.sin_az = std::sin(o.Az);
+        g.plain_ring = std::fabs(g.sin_az) > LIMITED_COSEC_SINE;
+        if (!g.plain_ring)
+            g.along = (s.x - o.ref_x0) * g.sin_az * g.cos_ax + (s.y - o.ref_y0) * g.sin_az * g.sin_ax -
+                      (s.z - o.ref_z0) * std::cos(o.Az);
+    }
+}
+
+void rotational_forces_from(const SystemModel& model, const Options& options, const TurnGeometry& geometry,
+                            Evaluation& ev) {
+    const bool correct = options[Option::CorrectRotationForces];
+    ev.reserve(model.sphere_count);
+    for (int i = 1; i <= model.sphere_count; ++i) {
+        const Object& o = model.objects[model.spheres[i].object];
+        if (o.L == 0) {
+            // A fixed sphere does not turn: nothing of an earlier system stays behind.
+            ev.frx[i] = ev.frz[i] = ev.ring[i] = 0;
+            continue;
+        }
+        const SphereTurn& g = geometry[i];
+        const int n = o.count;
+        const bool last = o.last() == i;
+        if (!correct) {
+            if (!last)
+                continue;
+            gather_object(ev, i, n, false);
+            ev.frx[i] = -g.sin_ax * ev.fx[i] + g.cos_ax * ev.fy[i];
+            ev.frz[i] = (g.cos_ax * ev.fx[i] + g.sin_ax * ev.fy[i]) * g.cos_az + g.sin_az * ev.fz[i];
+            ev.ring[i] = ev.frx[i]; // the total force across the string's plane: regular as it is
+            share_over_object(ev, i, n);
+            continue;
+        }
+        // Torques about the object's suspension point.
+        const Real T = -g.sin_alpha * ev.fx[i] + g.cos_alpha * ev.fy[i]; // perpendicular to b
+        const Real P = g.cos_ax * ev.fx[i] + g.sin_ax * ev.fy[i];
+        const Real V = g.cos_beta * P + g.sin_beta * ev.fz[i];
+        ev.frx[i] = g.cosec * (T * g.b / o.L);
+        ev.frz[i] = V * g.arm / o.L;
         // Where the cosecant is not limited the ring force is frx sin Az itself. Near the vertical
         // a sphere on the string's line (b = d sin Az, d its distance along the string) gives
         // its force across the string's plane times d / L, the limit of T b / (L sin Az).
-        if (std::fabs(std::sin(o.Az)) > LIMITED_COSEC_SINE) {
-            ev.ring[i] = T * b / (o.L * std::sin(o.Az));
-        } else {
-            const Real along = (s.x - o.ref_x0) * std::sin(o.Az) * std::cos(o.Ax) +
-                               (s.y - o.ref_y0) * std::sin(o.Az) * std::sin(o.Ax) -
-                               (s.z - o.ref_z0) * std::cos(o.Az);
-            ev.ring[i] = (-std::sin(o.Ax) * ev.fx[i] + std::cos(o.Ax) * ev.fy[i]) * along / o.L;
-        }
+        if (g.plain_ring)
+            ev.ring[i] = T * g.b / (o.L * g.sin_az);
+        else
+            ev.ring[i] = (-g.sin_ax * ev.fx[i] + g.cos_ax * ev.fy[i]) * g.along / o.L;
         if (o.composite() && last) {
             gather_object(ev, i, n, true);
             share_over_object(ev, i, n);
@@ -715,6 +750,12 @@ void compute_rotational_forces(const SystemModel& model, const Options& options,
     }
     ev.forces_valid = true;
     state_stamp(model, ev.state);
+}
+
+void compute_rotational_forces(const SystemModel& model, const Options& options, Evaluation& ev) {
+    thread_local TurnGeometry geometry;
+    compute_turn_geometry(model, options, geometry);
+    rotational_forces_from(model, options, geometry, ev);
 }
 
 void evaluate(SystemModel& model, const Options& options, EvaluationWorkspace& ws, Evaluation& ev,

@@ -175,6 +175,27 @@ void compute_forces(const SystemModel& model, Evaluation& ev, const EvaluationWo
 // as torques about the suspension point, or simply summed), each sphere holding 1/n of the
 // object's totals. Sets forces_valid.
 void compute_rotational_forces(const SystemModel& model, const Options& options, Evaluation& ev);
+
+// What the rotational forces take from the positions and angles alone, the forces entering them
+// linearly: each sphere's sines, cosines and arms (with "Correct rotation forces"; without, the
+// last sphere of each object holds its object's). Computed once for a state, they serve every
+// perturbed evaluation of the Jacobian for the objects it does not move: the same numbers, without
+// their trigonometry.
+struct SphereTurn {
+    Real sin_alpha = 0, cos_alpha = 0, b = 0; // direction and distance from the suspension's vertical
+    Real sin_ax = 0, cos_ax = 0, sin_az = 0, cos_az = 0;
+    Real sin_beta = 0, cos_beta = 0, arm = 0; // the arm in the string's vertical plane
+    Real cosec = 0;                           // limited_cosec(Az)
+    Real along = 0;                           // distance along the string, where !plain_ring
+    bool plain_ring = false;                  // the ring force is frx sin Az
+};
+using TurnGeometry = std::vector<SphereTurn>; // 1-based, as the spheres
+// The geometry of every sphere (object 0) or of one object's, into `geometry` (grown to fit).
+void compute_turn_geometry(const SystemModel& model, const Options& options, TurnGeometry& geometry,
+                           int object = 0);
+// compute_rotational_forces from a geometry of the model as it stands.
+void rotational_forces_from(const SystemModel& model, const Options& options, const TurnGeometry& geometry,
+                            Evaluation& ev);
 // Positions, then after_positions, charges, forces and rotational forces.
 void evaluate(SystemModel& model, const Options& options, EvaluationWorkspace& ws, Evaluation& ev,
               const std::function<void()>& after_positions = {});

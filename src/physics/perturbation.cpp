@@ -6,6 +6,7 @@
 #include "physics/blas_threads.h"
 
 #include <algorithm>
+#include <atomic>
 #include <cmath>
 #include <cstddef>
 
@@ -152,6 +153,16 @@ bool PerturbationBase::prepare(const SystemModel& model, const Options& options,
             sz_[a] = sz;
         },
         16);
+    compute_turn_geometry(model, options, turn_);
+    correct_ = options[Option::CorrectRotationForces];
+    ax_.assign(static_cast<std::size_t>(model.object_count) + 1, 0);
+    az_.assign(static_cast<std::size_t>(model.object_count) + 1, 0);
+    for (int k = 1; k <= model.object_count; ++k) {
+        ax_[k] = model.objects[k].Ax;
+        az_[k] = model.objects[k].Az;
+    }
+    static std::atomic<unsigned> prepared{0};
+    generation_ = ++prepared;
     n_ = n;
     return true;
 }
@@ -196,8 +207,42 @@ bool PerturbedEvaluation::evaluate(const PerturbationBase& base, const SystemMod
         ev.fz[i] = base.fz_[a] + dfz_[a] / FOUR_PI_E0;
         ev.f_abs[i] = std::sqrt(ev.fx[i] * ev.fx[i] + ev.fy[i] * ev.fy[i] + ev.fz[i] * ev.fz[i]);
     }
-    compute_rotational_forces(model, options, ev);
+    rotational_forces(base, model, options, ev);
     return true;
+}
+
+void PerturbedEvaluation::rotational_forces(const PerturbationBase& base, const SystemModel& model,
+                                            const Options& options, Evaluation& ev) {
+    if (options[Option::CorrectRotationForces] != base.correct_ ||
+        model.object_count + 1 != static_cast<int>(base.ax_.size())) {
+        compute_rotational_forces(model, options, ev);
+        return;
+    }
+    // The base's geometry, with that of the objects off their base angles computed anew (the
+    // perturbation moves every sphere of the object it turns).
+    if (turn_generation_ != base.generation_) {
+        turn_ = base.turn_;
+        turned_.clear();
+        turn_generation_ = base.generation_;
+    }
+    for (const int k : turned_) {
+        const Object& o = model.objects[k];
+        std::copy(base.turn_.begin() + o.first, base.turn_.begin() + o.last() + 1, turn_.begin() + o.first);
+    }
+    turned_.clear();
+    for (int k = 1; k <= model.object_count; ++k)
+        if (model.objects[k].Ax != base.ax_[k] || model.objects[k].Az != base.az_[k]) {
+            compute_turn_geometry(model, options, turn_, k);
+            turned_.push_back(k);
+        }
+    for (const int a : moved_) {
+        const int k = model.spheres[a + 1].object;
+        if (std::find(turned_.begin(), turned_.end(), k) == turned_.end()) {
+            compute_turn_geometry(model, options, turn_, k);
+            turned_.push_back(k);
+        }
+    }
+    rotational_forces_from(model, options, turn_, ev);
 }
 
 bool PerturbedEvaluation::factor_update(const PerturbationBase& base) {

@@ -50,6 +50,11 @@ class PerturbationBase {
     std::vector<double> gx_, gy_, gz_;
     std::vector<std::size_t> row_start_;
     std::vector<Real> sx_, sy_, sz_;
+    // The rotational forces' geometry of the base state and its angles, per object (1-based).
+    TurnGeometry turn_;
+    std::vector<Real> ax_, az_;
+    bool correct_ = false;
+    unsigned generation_ = 0; // a number of its own for each preparation
 };
 
 // One thread's scratch for perturbed evaluations.
@@ -70,6 +75,9 @@ class PerturbedEvaluation {
     // (D y)_i in long double.
     template <class T> Real change_times(const T* y, int i) const;
     void force_changes(const PerturbationBase& base);
+    // The rotational forces, with the base's geometry for the objects at their base angles.
+    void rotational_forces(const PerturbationBase& base, const SystemModel& model, const Options& options,
+                           Evaluation& ev);
 
     int n_ = 0, k_ = 0;
     const Sphere* s_ = nullptr;  // the perturbed spheres, 0-based
@@ -84,6 +92,9 @@ class PerturbedEvaluation {
     std::vector<double> r_, t_, c_;
     std::vector<double> delta_, ux_, uy_, uz_;
     std::vector<Real> dfx_, dfy_, dfz_;
+    TurnGeometry turn_;
+    std::vector<int> turned_; // the objects whose geometry turn_ holds anew
+    unsigned turn_generation_ = 0;
 };
 
 } // namespace ambrel

@@ -105,10 +105,16 @@ StabilityChart make_stability_chart(const SystemModel& model, const Options& opt
     chart.direct.assign(size, 0);
     chart.ax0.assign(size, 0);
     chart.az0.assign(size, 0);
+    chart.sin_az0.assign(size, 0);
+    chart.cos_az0.assign(size, 0);
+    chart.cosec_az0.assign(size, 0);
     for (int k = 1; k <= model.object_count; ++k) {
         const Object& o = model.objects[k];
         chart.ax0[k] = o.Ax;
         chart.az0[k] = o.Az;
+        chart.sin_az0[k] = std::sin(o.Az);
+        chart.cos_az0[k] = std::cos(o.Az);
+        chart.cosec_az0[k] = limited_cosec(o.Az);
         if (!o.movable())
             continue;
         chart.used_slots.push_back(2 * k - 2);
@@ -136,8 +142,13 @@ void chart_velocity(const StabilityChart& chart, const SystemModel& model, const
         const int i = o.last();
         const Real K = step_gain(model, o, chart.dt); // for the object's share of its forces
         const Real frz = ev.frz[i];
+        // An object at the chart's own angles (most of a Jacobian's perturbations leave it there)
+        // takes their sines and cosines from the chart.
+        const bool at_chart = o.Ax == chart.ax0[k] && o.Az == chart.az0[k];
+        const Real sin_az = at_chart ? chart.sin_az0[k] : std::sin(o.Az);
         if (chart.turns[k]) {
-            const Real G = chart.correct ? ev.frx[i] / limited_cosec(o.Az) : std::sin(o.Az) * ev.frx[i];
+            const Real G = chart.correct ? ev.frx[i] / (at_chart ? chart.cosec_az0[k] : limited_cosec(o.Az))
+                                         : sin_az * ev.frx[i];
             across = K * G / twist_inertia(model, o);
             along = K * frz;
             largest = std::max(largest, std::fabs(G));
@@ -146,12 +157,13 @@ void chart_velocity(const StabilityChart& chart, const SystemModel& model, const
         const Real R = ev.ring[i];
         largest = std::max(largest, std::fabs(R));
         if (chart.kind[k] == ChartKind::Angles) {
-            across = K * R / std::sin(o.Az);
+            across = K * R / sin_az;
             along = K * frz;
             continue;
         }
         const Real d = o.Ax - chart.ax0[k];
-        const Real c = std::cos(d), s = std::sin(d), radial = frz * std::cos(o.Az);
+        const Real c = at_chart ? 1 : std::cos(d), s = at_chart ? 0 : std::sin(d);
+        const Real radial = frz * (at_chart ? chart.cos_az0[k] : std::cos(o.Az));
         along = K * (radial * c - R * s);
         across = K * (radial * s + R * c);
     }

@@ -45,11 +45,12 @@ enum class ChartKind : std::uint8_t { Fixed, Horizontal, Angles };
 inline constexpr Real DIRECT_ACROSS_MAX_SINE = 0.1L;
 
 struct StabilityChart {
-    std::vector<ChartKind> kind; // per object, 1-based
-    std::vector<char> turns;     // an object that turns with its angles
-    std::vector<char> direct;    // Horizontal: Y stepped directly
-    std::vector<Real> ax0, az0;  // the analysed state's angles
-    std::vector<int> used_slots; // 0-based slots of the movable objects, in order
+    std::vector<ChartKind> kind;                   // per object, 1-based
+    std::vector<char> turns;                       // an object that turns with its angles
+    std::vector<char> direct;                      // Horizontal: Y stepped directly
+    std::vector<Real> ax0, az0;                    // the analysed state's angles
+    std::vector<Real> sin_az0, cos_az0, cosec_az0; // and sin Az, cos Az, limited_cosec(Az) there
+    std::vector<int> used_slots;                   // 0-based slots of the movable objects, in order
     Real dt = 0;
     bool correct = false; // "Correct rotation forces"
     int objects = 0;
