@@ -159,6 +159,14 @@ Status save_jacobian_csv(const std::string& path, const JacobianResult& result) 
     return write_file_replacing(path, jacobian_csv(result));
 }
 
+namespace {
+// Pair terms of a batch of the Jacobian's perturbed evaluations, and the fewest that go on the
+// team: 8 x 128^2, the work of eight evaluations of the size from which the loops of one
+// evaluation go parallel (physics/parallel.h), about a millisecond.
+constexpr double BATCH_WORK = 1 << 20;
+constexpr double PARALLEL_BATCH_WORK = 8.0 * PARALLEL_MIN_SPHERES * PARALLEL_MIN_SPHERES;
+} // namespace
+
 ChartStepsRun evaluate_chart_steps(Session& session, const StabilityChart& chart,
                                    const std::vector<ChartStep>& steps, const ChartStepRecorder& record,
                                    const RunObserver& observer, int smallest) {
@@ -183,13 +191,19 @@ ChartStepsRun evaluate_chart_steps(Session& session, const StabilityChart& chart
     if (base.sphere_count >= smallest && base.sphere_count <= MAX_PARALLEL_JACOBIAN_SPHERES) {
         PerturbationBase shared;
         if (shared.prepare(positioned, options, unperturbed, MAX_PARALLEL_JACOBIAN_SPHERES, smallest)) {
-            // The evaluations go in batches (at most 32 a thread, at least eight batches);
-            // before each, outside any parallel region, the host hears of the progress and its
-            // Stop is looked at, so a Stop counts within an eighth of the work. No callback runs
-            // on the team, and an exception of a thread (out of memory) is carried out of the
-            // region and thrown on the command's thread.
+            // The evaluations go in batches of about BATCH_WORK pair terms (each evaluation
+            // about n^2; a few milliseconds of work, at least one evaluation a thread and at most
+            // 32); before each, outside any parallel region, the host hears of the progress and
+            // its Stop is looked at. No callback runs on the team, and an exception of a thread
+            // (out of memory) is carried out of the region and thrown on the command's thread.
+            // A batch runs on the team when its work pays for the threads' start and join (the
+            // finder's Jacobians of a few dozen spheres do; those of a handful do not).
             const int threads = std::max(1, omp_get_max_threads());
-            const int batch = std::max(threads, std::min(32 * threads, (total + 7) / 8));
+            const double per_evaluation = static_cast<double>(base.sphere_count) * base.sphere_count;
+            const int batch = static_cast<int>(
+                std::clamp(BATCH_WORK / per_evaluation, static_cast<double>(threads), 32.0 * threads));
+            const bool on_team =
+                threads > 1 && std::min(batch, total) * per_evaluation >= PARALLEL_BATCH_WORK;
             std::exception_ptr failure;
             for (int first = 0; first < total && !result.stopped; first += batch) {
                 progress(first);
@@ -198,8 +212,7 @@ ChartStepsRun evaluate_chart_steps(Session& session, const StabilityChart& chart
                     break;
                 }
                 const int last = std::min(total, first + batch);
-                // Small systems (the equilibrium finder's) stay on the calling thread.
-                run_parallel(base.sphere_count >= PARALLEL_MIN_SPHERES, [&] {
+                run_parallel(on_team, [&] {
                     try {
                         SystemModel local = positioned;
                         Evaluation local_ev = unperturbed;

@@ -6,8 +6,10 @@
 
 #include <algorithm>
 #include <cmath>
+#include <exception>
 #include <limits>
 #include <numbers>
+#include <optional>
 
 namespace ambrel {
 
@@ -56,10 +58,12 @@ std::pair<Real, Real> displacement(const StabilityChart& chart, const ChartStep&
 
 // The largest component of d with (a - shift I) d = v, a m x m row-major: in long double below
 // LAPACK_EIGENVALUES_MIN_SIZE, by LAPACK in double from there on (a long double elimination of 1000
-// rows takes seconds; a step length wants no more than a few digits). 0 when singular.
-template <class Velocity> Real newton_step_length(const std::vector<Real>& a, int m, Real shift, Velocity v) {
+// rows takes seconds; a step length wants no more than a few digits) and wherever the eigenvalues
+// are `rough`. 0 when singular.
+template <class Velocity>
+Real newton_step_length(const std::vector<Real>& a, int m, Real shift, bool rough, Velocity v) {
     Real step = 0;
-    if (m < LAPACK_EIGENVALUES_MIN_SIZE) {
+    if (m < LAPACK_EIGENVALUES_MIN_SIZE && !rough) {
         std::vector<Real> lu = a, d(static_cast<std::size_t>(m));
         for (int i = 0; i < m; ++i) {
             lu[static_cast<std::size_t>(i) * m + i] -= shift;
@@ -286,6 +290,10 @@ Real rounding_noise(const StabilityChart& chart, const SystemModel& model, const
     return std::isfinite(smallest) && smallest > 0 ? relative * scale / smallest : 0;
 }
 
+namespace {
+constexpr int CONCURRENT_SPECTRA_MIN_SIZE = 64;
+} // namespace
+
 StabilityAnalysis analyse_stability(const ChartJacobians& jacobians, Real noise, bool at_rest, bool rough) {
     StabilityAnalysis result;
     const int m = jacobians.size();
@@ -294,12 +302,38 @@ StabilityAnalysis analyse_stability(const ChartJacobians& jacobians, Real noise,
     result.matrix.resize(coarse.size());
     for (std::size_t k = 0; k < coarse.size(); ++k)
         result.matrix[k] = 2 * fine[k] - coarse[k];
-    const auto extrapolated = eigenvalues(result.matrix, m, rough);
-    if (!extrapolated)
+    // The two spectra are independent: from CONCURRENT_SPECTRA_MIN_SIZE on, LAPACK's double
+    // precision computes them at once on two threads (its QR iteration is mostly serial).
+    // An exception of either (out of memory) is thrown on the calling thread.
+    std::optional<std::vector<Complex>> extrapolated, at_half;
+    if (rough && m >= CONCURRENT_SPECTRA_MIN_SIZE) {
+        std::exception_ptr failures[2];
+#pragma omp parallel sections num_threads(2)
+        {
+#pragma omp section
+            try {
+                extrapolated = eigenvalues(result.matrix, m, rough);
+            } catch (...) {
+                failures[0] = std::current_exception();
+            }
+#pragma omp section
+            try {
+                at_half = eigenvalues(fine, m, rough);
+            } catch (...) {
+                failures[1] = std::current_exception();
+            }
+        }
+        for (const std::exception_ptr& failure : failures)
+            if (failure)
+                std::rethrow_exception(failure);
+    } else {
+        extrapolated = eigenvalues(result.matrix, m, rough);
+        if (extrapolated)
+            at_half = eigenvalues(fine, m, rough);
+    }
+    if (!extrapolated || !at_half)
         return result;
-    const auto at_half = eigenvalues(fine, m, rough);
-    if (!at_half)
-        return result;
+
     result.computed = true;
     // Each entry of the extrapolated matrix carries the rounding of three: at most 2 * 2 + 1 times
     // that of an entry at h. Roundings independent from entry to entry move an eigenvalue by
@@ -315,7 +349,7 @@ StabilityAnalysis analyse_stability(const ChartJacobians& jacobians, Real noise,
     // rest is analysed for the motion from it: no such term.
     Real off_rest = 0;
     if (at_rest && stiffest > 0) {
-        const Real step = newton_step_length(result.matrix, m, 1e-3L * stiffest,
+        const Real step = newton_step_length(result.matrix, m, 1e-3L * stiffest, rough,
                                              [&](int i) { return jacobians.base_velocity(i); });
         off_rest = 4 * stiffest * step;
     }
