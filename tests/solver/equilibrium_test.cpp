@@ -4,11 +4,14 @@
 #include "description/reader.h"
 #include "model/units.h"
 #include "solver/equilibrium.h"
+#include "solver/jacobian.h"
 #include "solver/relaxation.h"
+#include "solver/stability.h"
 #include "text/number_format.h"
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <string>
 #include <vector>
@@ -113,6 +116,70 @@ TEST(Equilibrium, StopAndTheIterationLimitEndIt) {
     EXPECT_EQ(l.iterations, 1);
     EXPECT_TRUE(limited.said("No equilibrium found within 1 iterations."));
     EXPECT_EQ(limited.sink.lines[limited.sink.lines.size() - 2].rfind("Iterations=1, evaluations=", 0), 0u);
+}
+
+// The verdict of a large system takes its eigenvalues, and its step to rest, from LAPACK in double
+// (the two spectra at once): they are those of the long double analysis, with the same errors.
+TEST(Equilibrium, ALargeVerdictHasTheExactAnalysisNumbers) {
+    std::vector<std::string> grid;
+    for (int i = 0; i < 6; ++i)
+        for (int j = 0; j < 6; ++j)
+            grid.push_back("B" + std::to_string(i) + "_" + std::to_string(j) + " all " + std::to_string(i) +
+                           " " + std::to_string(j) + " 0 10 0 0 0.3 0.1");
+    grid.push_back(".V all 3000");
+    System s(grid);
+    EquilibriumSettings settings;
+    settings.force_error_uN = 1e-3L; // at rest only to the tolerance: a step to rest to weigh
+    ASSERT_EQ(s.find(settings).end, EquilibriumEnd::Converged);
+
+    const StabilityChart chart = make_stability_chart(s.model(), s.options(), settings.time_step);
+    const int m = static_cast<int>(chart.used_slots.size());
+    ASSERT_EQ(m, 72);
+    std::vector<ChartStep> steps;
+    for (ChartStep step : plan_chart_steps(chart, 1e-4L))
+        if (step.set == 0 || step.set == 1) {
+            step.printed_column = 0;
+            steps.push_back(step);
+        }
+    std::vector<Real> base(2 * static_cast<std::size_t>(chart.objects));
+    chart_velocity(chart, s.model(), s.session.evaluation, base.data());
+    ChartJacobians charts(chart, base);
+    evaluate_chart_steps(
+        s.session, chart, steps,
+        [&](const ChartStep& step, const SystemModel& model, const Evaluation& ev) {
+            std::vector<Real> v(2 * static_cast<std::size_t>(chart.objects));
+            chart_velocity(chart, model, ev, v.data());
+            charts.record(step, v.data());
+        },
+        {}, 2);
+    charts.finish(steps);
+    const Real noise =
+        rounding_noise(chart, s.model(), s.session.evaluation, steps, PERTURBED_EVALUATION_ROUNDING);
+    const StabilityAnalysis exact = analyse_stability(charts, noise, true, false);
+    const StabilityAnalysis rough = analyse_stability(charts, noise, true, true);
+    ASSERT_TRUE(exact.computed && rough.computed);
+    ASSERT_EQ(rough.values.size(), exact.values.size());
+    Real stiffest = 0, truncation = 0;
+    for (const EigenvalueWithError& e : exact.values) {
+        stiffest = std::max(stiffest, std::abs(e.value));
+        truncation = std::max(truncation, e.truncation);
+    }
+    EXPECT_GT(truncation, 1e-9L * stiffest); // the two steps' spectra differ
+    EXPECT_GT(exact.values.front().off_rest, 0);
+    // Eigenvalues equal to the digits double resolves. The truncation of one is its distance to
+    // the nearest unmatched eigenvalue at h/2, and near-degenerate ones (the grid's symmetry) pair
+    // differently from rounding to rounding: their sizes agree, not each one.
+    Real exact_sum = 0, rough_sum = 0;
+    for (std::size_t k = 0; k < exact.values.size(); ++k) {
+        SCOPED_TRACE(k);
+        EXPECT_LT(std::abs(rough.values[k].value - exact.values[k].value), 1e-9L * stiffest);
+        EXPECT_NEAR(rough.values[k].off_rest, exact.values[k].off_rest, 1e-6L * exact.values[k].off_rest);
+        exact_sum += exact.values[k].truncation;
+        rough_sum += rough.values[k].truncation;
+    }
+    EXPECT_GT(rough_sum, exact_sum / 2);
+    EXPECT_LT(rough_sum, exact_sum * 2);
+    EXPECT_EQ(rough.verdict, exact.verdict);
 }
 
 } // namespace
