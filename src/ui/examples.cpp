@@ -1,5 +1,8 @@
 #include "ui/examples.h"
 
+#include <QAction>
+#include <QMenu>
+
 #include <QCoreApplication>
 #include <QDir>
 #include <QFile>
@@ -78,6 +81,24 @@ QString example_menu_text(const ExampleFile& example) {
     if (!title.isEmpty())
         text += QStringLiteral(" \u2014 ") + title;
     return text.replace(QLatin1Char('&'), QStringLiteral("&&"));
+}
+
+void fill_examples_menu_from(QMenu* menu, const QString& folder, QObject* receiver,
+                             const std::function<void(const QString&)>& open) {
+    menu->clear();
+    const std::vector<ExampleFile> examples = list_examples(folder);
+    for (const ExampleFile& example : examples) {
+        QAction* item = menu->addAction(example_menu_text(example));
+        item->setData(example.path);
+        item->setToolTip(example.title.isEmpty() ? example.path
+                                                 : example.title + QLatin1Char('\n') + example.path);
+        QObject::connect(item, &QAction::triggered, receiver, [open, path = example.path] { open(path); });
+    }
+    if (examples.empty()) {
+        QAction* none = menu->addAction(folder.isEmpty() ? QStringLiteral("No examples found")
+                                                         : QStringLiteral("No examples in ") + folder);
+        none->setEnabled(false);
+    }
 }
 
 } // namespace ambrel::ui

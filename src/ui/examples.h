@@ -4,7 +4,12 @@
 
 #include <QString>
 
+#include <functional>
+
 #include <vector>
+
+class QMenu;
+class QObject;
 
 namespace ambrel::ui {
 
@@ -34,5 +39,11 @@ QString first_comment_line(const QString& path);
 // The text of the menu item: the file name and the title, cut to a length a menu can show, with
 // any "&" doubled so that it is shown rather than taken as a mnemonic.
 QString example_menu_text(const ExampleFile& example);
+
+// Fills `menu` with an item per example of `folder` (its data the file's path, its hint the whole
+// first comment and the place), each calling `open` with its path; a disabled item says when there
+// is none.
+void fill_examples_menu_from(QMenu* menu, const QString& folder, QObject* receiver,
+                             const std::function<void(const QString&)>& open);
 
 } // namespace ambrel::ui

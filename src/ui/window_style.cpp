@@ -1,9 +1,12 @@
 #include "ui/window_style.h"
 
+#include "ui/dialog_provider.h"
+
 #include <QGuiApplication>
 #include <QMainWindow>
 #include <QMenuBar>
 #include <QScreen>
+#include <QSettings>
 #include <QWidget>
 
 #include <algorithm>
@@ -124,6 +127,28 @@ void show_window(QWidget* window, const QWidget* anchor) {
     window->show();
     window->raise();
     window->activateWindow();
+}
+
+namespace {
+
+QSettings application_settings() {
+    return QSettings(QString::fromLatin1(APPLICATION_TITLE), QString::fromLatin1(APPLICATION_TITLE));
+}
+
+} // namespace
+
+void restore_window_geometry(QWidget* window, const char* key) {
+    window->resize(window->sizeHint()); // the default size: the client area of the design, with its bars
+    const QByteArray remembered = application_settings().value(QLatin1String(key)).toByteArray();
+    // A remembered geometry is the window's own frame; it is checked against the screen once the
+    // window is shown and its real frame known (keep_on_screen).
+    if (remembered.isEmpty() || !window->restoreGeometry(remembered))
+        center_on_screen(window); // within the screen, with the frame estimated
+}
+
+void save_window_geometry(const QWidget* window, const char* key) {
+    QSettings settings = application_settings();
+    settings.setValue(QLatin1String(key), window->saveGeometry());
 }
 
 } // namespace ambrel::ui

@@ -38,6 +38,12 @@ QRect fit_into(QRect frame, QRect available);
 // screen, never larger than the screen. A maximised or full-screen window is left alone.
 void keep_on_screen(QWidget* window);
 
+// The window's size and place at start: those remembered under `key` (QSettings of the
+// application), else its default size centred on the screen.
+void restore_window_geometry(QWidget* window, const char* key);
+// Remembers them under `key` for the next start.
+void save_window_geometry(const QWidget* window, const char* key);
+
 // Where a tool window of the given frame size goes the first time it is shown: beside the anchor
 // window, on its right or else on its left, level with its top; when neither side has room, at the
 // right edge of the screen with its top at `clear_top` or below, so that the anchor's menu stays in

@@ -1,0 +1,194 @@
+#include "ui/command_controller.h"
+
+#include "report/capacitance_matrix.h"
+#include "report/capacitance_report.h"
+#include "text/number_format.h"
+
+#include <stdexcept>
+#include <utility>
+
+namespace ambrel::ui {
+
+QString press_stop() {
+    return QStringLiteral(" - press Stop (Esc) to stop");
+}
+
+CommandController::CommandController(QObject* parent) : QObject(parent), session_(sink_) {
+    session_.set_stop_token(stop_.token());
+    connect(&feed_, &RunFeed::updated, this, &CommandController::take_feed);
+    connect(&worker_, &CommandWorker::finished, this, &CommandController::job_ended);
+}
+
+CommandController::~CommandController() {
+    stop_and_wait();
+}
+
+void CommandController::stop_and_wait() {
+    request_stop();
+    worker_.wait();
+}
+
+bool CommandController::start(Command command, bool stoppable, const QString& status, bool reads_description,
+                              std::function<void()> job) {
+    if (worker_.busy())
+        return false;
+    feed_.take();  // nothing of an earlier command
+    stop_.clear(); // before the worker starts: a Stop from now on is the command's
+    command_ = command;
+    emit starting(command, stoppable, status, reads_description);
+    worker_.start(std::move(job));
+    return true;
+}
+
+RunObserver CommandController::make_observer() {
+    RunObserver observer;
+    observer.after_positions = [this](const SystemModel& model, const Evaluation& evaluation) {
+        feed_.put_snapshot(std::make_shared<const SceneSnapshot>(
+            make_scene_snapshot(model, evaluation, session_.options, true)));
+    };
+    observer.initialized = [this](const InitializeResult&) {
+        QMetaObject::invokeMethod(
+            this, [this] { emit new_system(); }, Qt::QueuedConnection);
+    };
+    return observer;
+}
+
+RunObserver CommandController::run_observer(const QString& step_word) {
+    RunObserver observer = make_observer();
+    observer.step_done = [this, step_word](int step, Real error) {
+        feed_.put_step(RunStep{step, static_cast<double>(error)});
+        feed_.put_status(QStringLiteral("%1 %2, error %3 uN")
+                             .arg(step_word)
+                             .arg(step)
+                             .arg(QString::fromStdString(real_to_fixed_text(error * 1e6L, 0, 6))) +
+                         press_stop());
+        if (step_hook_)
+            step_hook_(step);
+    };
+    observer.steps_ended = [this] {
+        QMetaObject::invokeMethod(
+            this, [this] { emit final_reports(); }, Qt::QueuedConnection);
+    };
+    return observer;
+}
+
+void CommandController::read_if_needed(const std::vector<std::string>& description,
+                                       const RunObserver& observer) {
+    if (session_.system_initialized)
+        return;
+    init_ = initialize_system(session_, description);
+    if (observer.initialized)
+        observer.initialized(init_);
+}
+
+bool CommandController::initialize(const std::vector<std::string>& description) {
+    init_ = InitializeResult{};
+    return start(Command::Initialize, true, QStringLiteral("Initializing...") + press_stop(), true,
+                 [this, description] { init_ = initialize_system(session_, description); });
+}
+
+bool CommandController::calculate(const RelaxationSettings& settings,
+                                  const std::vector<std::string>& description) {
+    run_ = RelaxationResult{};
+    return start(Command::Calculate, true, QStringLiteral("Calculating... press Stop (Esc) to stop"),
+                 !session_.system_initialized,
+                 [this, settings, description, observer = run_observer(QStringLiteral("Step"))] {
+                     run_ = run_calculate(session_, description, settings, observer);
+                 });
+}
+
+bool CommandController::find_equilibrium(const EquilibriumSettings& settings,
+                                         const std::vector<std::string>& description) {
+    equilibrium_ = EquilibriumResult{};
+    return start(Command::Equilibrium, true,
+                 QStringLiteral("Finding the equilibrium... press Stop (Esc) to stop"),
+                 !session_.system_initialized,
+                 [this, settings, description, observer = run_observer(QStringLiteral("Iteration"))] {
+                     equilibrium_ = ambrel::find_equilibrium(session_, description, settings, observer);
+                 });
+}
+
+bool CommandController::jacobian(const JacobianSettings& settings,
+                                 const std::vector<std::string>& description) {
+    if (worker_.busy())
+        return false;
+    RunObserver observer = make_observer();
+    observer.progress = [this](int done, int evaluations) {
+        feed_.put_status(QStringLiteral("Jacobian: evaluation %1 of %2").arg(done).arg(evaluations) +
+                         press_stop());
+        if (progress_hook_)
+            progress_hook_(done, evaluations);
+    };
+    jacobian_ = JacobianResult{};
+    return start(Command::Jacobian, true, QStringLiteral("Jacobian...") + press_stop(),
+                 !session_.system_initialized, [this, settings, observer = std::move(observer), description] {
+                     jacobian_ = compute_jacobian(session_, settings, observer, &description);
+                 });
+}
+
+bool CommandController::sweep(const SweepRequest& request, const RelaxationSettings& settings,
+                              SweepObserver observer, const std::vector<std::string>& description) {
+    observer.run = make_observer();
+    observer.point_started = [this](int index, int count, Real voltage) {
+        feed_.put_status(QStringLiteral("Sweep: point %1 of %2, %3 V")
+                             .arg(index + 1)
+                             .arg(count)
+                             .arg(QString::fromStdString(format_g(voltage))) +
+                         press_stop());
+    };
+    observer.run.step_done = [this](int step, Real) {
+        if (step_hook_)
+            step_hook_(step);
+    };
+    return start(Command::Sweep, true, QStringLiteral("Sweep...") + press_stop(),
+                 !session_.system_initialized,
+                 [this, request, settings, observer = std::move(observer), description] {
+                     read_if_needed(description, observer.run);
+                     const Result<SweepResult> swept = run_sweep(session_, request, settings, observer);
+                     if (!swept)
+                         throw std::runtime_error("Sweep: " + swept.message());
+                 });
+}
+
+bool CommandController::capacitances() {
+    return start(Command::Capacitances, false, QStringLiteral("Capacitances..."), false,
+                 [this] { report_capacitances(session_.model, session_.workspace, session_.sink()); });
+}
+
+bool CommandController::save_capacitance_matrix(const std::string& path) {
+    // Forming the matrix is a full inverse, as for Capacitances: the worker does it. Every outcome
+    // is a line of the output panel: where the file is, the failed checks, why it was not written.
+    return start(Command::Capacitances, false, QStringLiteral("Saving the capacitance matrix..."), false,
+                 [this, path] {
+                     const CapacitanceMatrixExport done = export_capacitance_matrix(
+                         session_.model, session_.workspace, session_.evaluation, path, session_.sink());
+                     if (done.end != MatrixExportEnd::Written)
+                         session_.add_output_line(done.message);
+                 });
+}
+
+void CommandController::request_stop() {
+    stop_.request();
+}
+
+void CommandController::take_feed() {
+    RunFeed::Update update = feed_.take();
+    if (!update.steps.empty())
+        emit steps(update.steps);
+    if (update.status && worker_.busy())
+        emit status(*update.status);
+    if (update.snapshot && worker_.busy())
+        emit snapshot(std::move(update.snapshot));
+}
+
+void CommandController::job_ended(bool failed, const QString& failure) {
+    sink_.flush();
+    const std::vector<RunStep> last = feed_.take().steps; // every step has its point, the last ones too
+    if (!last.empty())
+        emit steps(last);
+    if (command_ == Command::Calculate)
+        last_run_ = run_;
+    emit ended(command_, failed, failure);
+}
+
+} // namespace ambrel::ui

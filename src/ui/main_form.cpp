@@ -1,0 +1,327 @@
+#include "ui/main_form.h"
+
+#include "description/reader.h"
+#include "text/number_format.h"
+#include "ui/dialog_provider.h"
+#include "ui/main_layout.h"
+#include "ui/nedit.h"
+#include "ui/view_surface.h"
+#include "ui/window_style.h"
+#include "ui/window_texts.h"
+#include "view/camera.h"
+
+#include <QCheckBox>
+#include <QLabel>
+#include <QMainWindow>
+#include <QMenu>
+#include <QMenuBar>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QShortcut>
+#include <QSignalBlocker>
+
+namespace ambrel::ui {
+
+namespace {
+
+QString from_std(std::string_view text) {
+    return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
+}
+
+// The width of the Steps field: six digits and the field's frame (the next label starts at 736).
+constexpr int STEPS_FIELD_WIDTH = 53;
+
+QLabel* create_label(QWidget* client, const char* name, const QString& caption, int left) {
+    auto* label = new QLabel(caption, client);
+    label->setObjectName(QLatin1String(name));
+    label->setFont(compact_font()); // each label must end before the next control
+    label->move(left, 16);
+    label->adjustSize();
+    return label;
+}
+
+TNEdit* create_field(QWidget* client, DialogProvider* dialogs, const char* name, tipo_campo type, int left,
+                     int width, const QLabel* label) {
+    auto* field = new TNEdit(client);
+    field->setObjectName(QLatin1String(name));
+    field->set_dialogs(dialogs);
+    field->set_caption(label->text().trimmed()); // its error box names it by its label
+    field->set_field_type(type);
+    field->setGeometry(left, 8, width, 21);
+    return field;
+}
+
+QPlainTextEdit* create_panel(QWidget* client, const char* name, const QRect& geometry) {
+    auto* panel = new QPlainTextEdit(client);
+    panel->setObjectName(QLatin1String(name));
+    panel->setGeometry(geometry);
+    panel->setLineWrapMode(QPlainTextEdit::NoWrap);
+    panel->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+    panel->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+    return panel;
+}
+
+QPushButton* create_button(QWidget* client, const char* name, const QString& caption, const QRect& geometry) {
+    auto* button = new QPushButton(caption, client);
+    button->setObjectName(QLatin1String(name));
+    button->setGeometry(geometry);
+    return button;
+}
+
+} // namespace
+
+void MainForm::create_controls(QWidget* client, DialogProvider* dialogs) {
+    Button1 = create_button(client, "Button1", QStringLiteral("Inicialize"), {8, 8, 65, 25});
+    Bcalculate = create_button(client, "Bcalculate", QStringLiteral("Calculate"), {80, 8, 65, 25});
+    // In the gap between the force error and the damping.
+    Bequilibrium =
+        create_button(client, "Bequilibrium", QStringLiteral("Find equilibrium"), {894, 8, 78, 25});
+    Bequilibrium->setFont(compact_font());
+    CBrandom = new QCheckBox(QStringLiteral("Start with random error"), client);
+    CBrandom->setObjectName(QStringLiteral("CBrandom"));
+    CBrandom->setGeometry(152, 16, 137, 17);
+    CBrandom->setFont(compact_font());
+    Label1 = create_label(client, "Label1", QStringLiteral("Max random error (deg)"), 288);
+    NEerro = create_field(client, dialogs, "NEerro", tipo_campo::real_field, 408, 33, Label1);
+    NEerro->set_panel_real(5);
+    Button3 = create_button(client, "Button3", QStringLiteral("Stop"), {456, 8, 41, 25});
+    Button3->setEnabled(false);
+    Label2 = create_label(client, "Label2", QStringLiteral("Time step"), 512);
+    NEdelta = create_field(client, dialogs, "NEdelta", tipo_campo::real_field, 568, 65, Label2);
+    NEdelta->set_panel_real(0.05L);
+    Label3 = create_label(client, "Label3", QStringLiteral("Steps"), 648);
+    NEtentativas =
+        create_field(client, dialogs, "NEtentativas", tipo_campo::int_field, 680, STEPS_FIELD_WIDTH, Label3);
+    NEtentativas->set_panel_int(1000);
+    Label5 = create_label(client, "Label5", QStringLiteral("Force error (uN)"), 736);
+    NEtol = create_field(client, dialogs, "NEtol", tipo_campo::real_field, 824, 65, Label5);
+    NEtol->set_panel_real(0.0001L);
+    Label4 = create_label(client, "Label4", QStringLiteral("Damping "), 976);
+    Label4->setEnabled(false);
+    NEdamping = create_field(client, dialogs, "NEdamping", tipo_campo::real_field, 1032, 65, Label4);
+    NEdamping->set_panel_real(0.01L);
+    NEdamping->setEnabled(false);
+    NEdamping->setToolTip(QStringLiteral("For true time-domain simulation"));
+    // A hint is shown on hover also over a disabled control, as the field is disabled at start.
+    Label4->setToolTip(NEdamping->toolTip());
+    Button1->setToolTip(QStringLiteral("Read the description and compute the system (F5)"));
+    Bcalculate->setToolTip(QStringLiteral("Search the equilibrium (F9)"));
+    Bequilibrium->setToolTip(
+        QStringLiteral("Find the equilibrium by Newton-type steps, and its stability (F10)"));
+    Button3->setToolTip(QStringLiteral("Stop the calculation (Esc)"));
+
+    Memo1 = create_panel(client, "Memo1", {8, 40, 497, 209});
+    Memo1->setFont(fixed_font());
+    {
+        QStringList lines;
+        for (const std::string& line : default_description())
+            lines.append(from_std(line));
+        const QSignalBlocker quiet(Memo1); // the default text is no edit
+        Memo1->setPlainText(lines.join(QLatin1Char('\n')));
+    }
+    Memo2 = create_panel(client, "Memo2", {8, 256, 497, 369});
+    Memo2->setPlainText(command_summary_lines().join(QLatin1Char('\n')));
+    Memo2->setContextMenuPolicy(Qt::CustomContextMenu);
+
+    PaintBox1 = new ViewSurface(client);
+    PaintBox1->setObjectName(QStringLiteral("PaintBox1"));
+    PaintBox1->setGeometry(512, 40, VIEW_WIDTH, VIEW_HEIGHT);
+}
+
+void MainForm::create_menus(QMainWindow* window, const ambrel::Options& options) {
+    QMenuBar* bar = window->menuBar();
+    bar->setObjectName(QStringLiteral("MainMenu1"));
+    auto name = [](auto* item, const char* object_name) {
+        item->setObjectName(QLatin1String(object_name));
+        return item;
+    };
+
+    // Alt and the underlined letter open a menu or choose a command.
+    File1 = name(bar->addMenu(QStringLiteral("&File")), "File1");
+    Open1 = name(File1->addAction(QStringLiteral("&Open")), "Open1");
+    Open1->setShortcut(QKeySequence::Open);
+    Save1 = name(File1->addAction(QStringLiteral("&Save")), "Save1");
+    Save1->setShortcut(QKeySequence::Save);
+    Exit1 = name(File1->addAction(QStringLiteral("E&xit")), "Exit1");
+    Exit1->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Q));
+    Examples1 = name(new QMenu(QStringLiteral("&Examples"), File1), "Examples1");
+    Examples1->menuAction()->setObjectName(QStringLiteral("Examples1Item"));
+    Examples1->setToolTipsVisible(true); // the whole first comment and the file's place
+    File1->insertMenu(Save1, Examples1);
+
+    Options = name(bar->addMenu(QStringLiteral("&Options")), "Options");
+    QAction** named[OPTION_COUNT] = {
+        &Distancesc1,      &Distancesx1,        &Showerrors1,        &Showcharges1,           &Showforces2,
+        &Showefield1,      &Showtangentforces2, &Identifybynumbers1, &Rotateobjects1,         &Shadedballs1,
+        &Alwayscalculate1, &Usesquares,         &Speedsimulation1,   &Correctrotationforces1, &Identify1};
+    PopupMenu1 = name(new QMenu(window), "PopupMenu1");
+    for (int i = 0; i < OPTION_COUNT; ++i) {
+        const Option option = static_cast<Option>(i);
+        const OptionInfo& info = option_info(option);
+        auto* action = new QAction(from_std(info.caption), window);
+        action->setObjectName(from_std(info.item_name));
+        action->setCheckable(true);
+        action->setChecked(options[option]);
+        option_actions_[i] = action;
+        *named[i] = action;
+        if (option != Option::Identify)
+            Options->addAction(action);
+    }
+    // Shown at the foot of the menu while a command runs only.
+    options_separator_ = new QAction(window);
+    options_separator_->setSeparator(true);
+    options_note_ =
+        name(new QAction(QStringLiteral("Changes apply to the next command"), window), "OptionsNote");
+    options_note_->setEnabled(false);
+
+    Extra2 = name(bar->addAction(QStringLiteral("&Extra")), "Extra2");
+    Charts1 = name(bar->addMenu(QStringLiteral("&Charts")), "Charts1");
+    Convergence1 = name(Charts1->addAction(QStringLiteral("&Convergence of the run")), "Convergence1");
+    Convergence1->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_K));
+    Electroscopechart1 =
+        name(Charts1->addAction(QStringLiteral("&Electroscope table")), "Electroscopechart1");
+    Sweep1 = name(Charts1->addAction(QStringLiteral("&Voltage sweep")), "Sweep1");
+    About = name(bar->addAction(QStringLiteral("&About")), "About");
+
+    // The view's pop-up menu. The drag modes show no check mark: choosing one sets the mode.
+    auto add_popup = [&](const char* object_name, const char* caption) {
+        return name(PopupMenu1->addAction(QString::fromLatin1(caption)), object_name);
+    };
+    Rotate1 = add_popup("Rotate1", "Rotate");
+    Zoom1 = add_popup("Zoom1", "Zoom");
+    Pan1 = add_popup("Pan1", "Pan");
+    Aspect1 = add_popup("Aspect1", "Aspect");
+    Fit1 = add_popup("Fit1", "Fit to system");
+    Fit1->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_F));
+    window->addAction(Fit1); // the key works wherever the focus is in the window
+    PopupMenu1->addSeparator();
+    PopupMenu1->addAction(Identify1);
+    Reset1 = add_popup("Reset1", "Reset");
+    Save2 = add_popup("Save2", "Save");
+    List1 = add_popup("List1", "List");
+    Capacitances1 = add_popup("Capacitances1", "Capacitances");
+    SaveMatrix1 = add_popup("SaveMatrix1", "Save capacitance matrix...");
+    Jacobian1 = add_popup("Jacobian1", "Jacobian");
+    FindEquilibrium1 = add_popup("FindEquilibrium1", "Find equilibrium");
+    FindEquilibrium1->setShortcut(QKeySequence(Qt::Key_F10));
+    FindEquilibrium1->setShortcutContext(Qt::WindowShortcut);
+    window->addAction(FindEquilibrium1); // the key works wherever the focus is in the window
+    PaintBox1->set_popup_menu(PopupMenu1);
+}
+
+void MainForm::create_output_menu(QWidget* owner) {
+    PopupMenu2 = new QMenu(owner);
+    PopupMenu2->setObjectName(QStringLiteral("PopupMenu2"));
+    auto add = [this](const char* name, const QString& caption, QKeySequence key) {
+        QAction* action = PopupMenu2->addAction(caption);
+        action->setObjectName(QLatin1String(name));
+        action->setShortcut(key);
+        action->setShortcutContext(Qt::WidgetShortcut); // shown in the menu; the panel handles the keys
+        return action;
+    };
+    Copy1 = add("Copy1", QStringLiteral("&Copy"), QKeySequence::Copy);
+    Selectall1 = add("Selectall1", QStringLiteral("Select &all"), QKeySequence::SelectAll);
+    PopupMenu2->addSeparator();
+    Clear1 = add("Clear1", QStringLiteral("C&lear"), {});
+    Saveoutput1 = add("Saveoutput1", QStringLiteral("&Save output as..."), {});
+    QObject::connect(Copy1, &QAction::triggered, Memo2, &QPlainTextEdit::copy);
+    QObject::connect(Selectall1, &QAction::triggered, Memo2, &QPlainTextEdit::selectAll);
+    QObject::connect(Clear1, &QAction::triggered, Memo2, &QPlainTextEdit::clear);
+    QObject::connect(Memo2, &QWidget::customContextMenuRequested, PopupMenu2, [this](const QPoint& at) {
+        Copy1->setEnabled(Memo2->textCursor().hasSelection());
+        PopupMenu2->popup(Memo2->viewport()->mapToGlobal(at));
+    });
+}
+
+void MainForm::create_shortcuts(QWidget* window) {
+    // F9 acts as a click on Calculate: the focus moves to the button first, so an edited
+    // description or a value typed into a field takes effect as with the mouse.
+    auto* inicialize = new QShortcut(QKeySequence(Qt::Key_F5), window);
+    QObject::connect(inicialize, &QShortcut::activated, Button1, &QPushButton::click);
+    auto* calculate = new QShortcut(QKeySequence(Qt::Key_F9), window);
+    QObject::connect(calculate, &QShortcut::activated, Bcalculate, [this] {
+        if (!Bcalculate->isEnabled())
+            return;
+        Bcalculate->setFocus(Qt::ShortcutFocusReason);
+        Bcalculate->click();
+    });
+    auto* stop = new QShortcut(QKeySequence(Qt::Key_Escape), window);
+    QObject::connect(stop, &QShortcut::activated, Button3, &QPushButton::click);
+}
+
+void MainForm::set_controls_running(bool running, bool stoppable) {
+    Button3->setEnabled(running && stoppable);
+    // Commands that read or rebuild the model wait for the end of the command.
+    for (QWidget* button : {static_cast<QWidget*>(Button1), static_cast<QWidget*>(Bcalculate),
+                            static_cast<QWidget*>(Bequilibrium)})
+        button->setEnabled(!running);
+    for (QAction* action : {Open1, Examples1->menuAction(), Reset1, Usesquares, List1, Capacitances1,
+                            SaveMatrix1, FindEquilibrium1})
+        action->setEnabled(!running);
+    if (running) {
+        Options->addAction(options_separator_);
+        Options->addAction(options_note_);
+    } else {
+        Options->removeAction(options_separator_);
+        Options->removeAction(options_note_);
+    }
+}
+
+RelaxationSettings MainForm::run_settings() const {
+    RelaxationSettings settings;
+    settings.time_step = NEdelta->panel_real();
+    settings.max_steps = NEtentativas->panel_int();
+    settings.force_error_uN = NEtol->panel_real();
+    settings.random_start = CBrandom->isChecked();
+    settings.max_random_error_deg = NEerro->panel_real();
+    settings.damping = NEdamping->panel_real();
+    return settings;
+}
+
+bool MainForm::run_fields_refused(DialogProvider& dialogs, QWidget* parent, Real angle_variation,
+                                  const QString& angle_caption) {
+    bool refused = false;
+    if (angle_caption.isEmpty())
+        for (TNEdit* field : {NEerro, NEdelta, NEtentativas, NEtol, NEdamping})
+            refused = field->take_refusal() || refused;
+    if (refused)
+        return true;
+    const RelaxationSettings settings = run_settings();
+    const std::pair<QString, std::string> broken[] = {
+        {NEdelta->caption(), setting_rule_broken(RunSetting::TimeStep, settings.time_step)},
+        {NEtentativas->caption(), setting_rule_broken(RunSetting::Steps, settings.max_steps)},
+        {NEtol->caption(), setting_rule_broken(RunSetting::ForceError, settings.force_error_uN)},
+        {NEdamping->caption(), setting_rule_broken(RunSetting::Damping, settings.damping)},
+        {angle_caption, angle_caption.isEmpty()
+                            ? std::string()
+                            : setting_rule_broken(RunSetting::AngleVariation, angle_variation)},
+    };
+    const TNEdit* fields[] = {NEdelta, NEtentativas, NEtol, NEdamping, nullptr};
+    for (std::size_t k = 0; k < std::size(broken); ++k) {
+        if (broken[k].second.empty())
+            continue;
+        const QString value =
+            fields[k] ? fields[k]->text().trimmed() : QString::fromStdString(format_g(angle_variation));
+        dialogs.show_error(parent, broken[k].first + QStringLiteral(": ") +
+                                       QString::fromStdString(broken[k].second) + QStringLiteral(" (not ") +
+                                       value + QStringLiteral(")"));
+        return true;
+    }
+    return false;
+}
+
+void MainForm::place_controls(const MainLayout& layout) {
+    const QPoint shift = layout.second_group_offset;
+    const struct {
+        QWidget* widget;
+        QPoint at;
+    } second_group[] = {{Label2, {512, 16}},      {NEdelta, {568, 8}}, {Label3, {648, 16}},
+                        {NEtentativas, {680, 8}}, {Label5, {736, 16}}, {NEtol, {824, 8}},
+                        {Bequilibrium, {894, 8}}, {Label4, {976, 16}}, {NEdamping, {1032, 8}}};
+    for (const auto& control : second_group)
+        control.widget->move(control.at + shift);
+    Memo1->setGeometry(layout.memo1);
+    Memo2->setGeometry(layout.memo2);
+}
+
+} // namespace ambrel::ui

@@ -1,0 +1,117 @@
+#include "ui/window_texts.h"
+
+namespace ambrel::ui {
+
+namespace {
+
+QString count_text(int n, const char* one, const char* many) {
+    return QStringLiteral("%1 %2").arg(n).arg(QLatin1String(n == 1 ? one : many));
+}
+
+} // namespace
+
+const QStringList& command_summary_lines() {
+    static const QStringList lines{
+        "Commands in the upper panel:",
+        "Bname Conductor x0 y0 z0 L Angx Angz Radius Mass",
+        "Oname Conductor x0 y0 z0 L Angx Angz Roctahedron Mass [Rball]",
+        "Ename Conductor x0 y0 z0 L Angx Angz Rtetrahedron Mass [Rball]",
+        "Cname Conductor x0 y0 z0 L Angx Angz Rcube Mass [Rball]",
+        "Iname Conductor x0 y0 z0 L Angx Angz Ricosahedron Mass [Rball]",
+        "Dname Conductor x0 y0 z0 L Angx Angz Rdodecahedron Mass [Rball]",
+        "Rname Conductor x0 y0 z0 L Angx Angz Rtriacontahedron Mass [Rball]",
+        "Lname Conductor x0 y0 z0 L Angx Angz Rline Mass [Rball]",
+        "Tname Conductor x0 y0 z0 L Angx Angz Rtoroid Mass [Rball]",
+        "Sname Conductor x0 y0 z0 L Angx Angz Rsquare5x5 Mass [Rball]",
+        "Qname Conductor x0 y0 z0 L Angx Angz Rsquare10x10 Mass [Rball]",
+        "Fname Conductor x0 y0 z0 L Angx Angz Rplaque5x5 Mass [Rball]",
+        "Gname Conductor x0 y0 z0 L Angx Angz Rplaque10x10 Mass [Rball]",
+        "Xname Conductor x0 y0 z0 L Angx Angz Rshape5x5 Mass [Rball]",
+        "Yname Conductor x0 y0 z0 L Angx Angz Rshape10x10 Mass [Rball]",
+        "Zname Conductor x0 y0 z0 L Angx Angz Rshape15x15 Mass [Rball]",
+        "Hname Conductor x0 y0 z0 L Angx Angz Rball Mass Rline_ball Mass_line",
+        "* Comment",
+        ".V Conductor Voltage",
+        ".X  5 comments below determine the shape of element x *x...x",
+        ".Y 10 comments below determine the shape of element y *x........x",
+        ".Z 15 comments below determine the shape of element z *x.............x",
+        "Units in cm, degrees, grams and volts.",
+        "",
+    };
+    return lines;
+}
+
+QString initialized_text(const InitializeResult& result, const SystemModel& model) {
+    if (!result.read_status)
+        return QStringLiteral("Reading stopped: see the output panel");
+    QString text = QStringLiteral("Initialized: ") + count_text(model.sphere_count, "sphere", "spheres") +
+                   QStringLiteral(" in ") + count_text(model.object_count, "object", "objects") +
+                   QStringLiteral(", ") + count_text(model.conductor_count, "conductor", "conductors");
+    if (!result.charges_computed)
+        text += QStringLiteral(", charges not computed");
+    return text;
+}
+
+QString run_end_text(const RelaxationResult& result) {
+    switch (result.end) {
+    case RunEnd::Converged:
+        return QStringLiteral("Converged in %1 steps").arg(result.steps);
+    case RunEnd::StepLimit:
+        return QStringLiteral("Step limit reached");
+    case RunEnd::Stopped:
+        return QStringLiteral("Stopped");
+    case RunEnd::TooLargeAngles:
+        return QStringLiteral("Unstable");
+    }
+    return {};
+}
+
+QString equilibrium_end_text(const EquilibriumResult& result) {
+    switch (result.end) {
+    case EquilibriumEnd::Converged:
+        return QStringLiteral("Equilibrium found in %1 iterations").arg(result.iterations);
+    case EquilibriumEnd::IterationLimit:
+        return QStringLiteral("Iteration limit reached");
+    case EquilibriumEnd::Stopped:
+        return QStringLiteral("Stopped");
+    case EquilibriumEnd::TooLargeAngles:
+        return QStringLiteral("Unstable");
+    case EquilibriumEnd::NotApplicable:
+        return QStringLiteral("Equilibrium not searched");
+    }
+    return {};
+}
+
+QString command_end_text(CommandController::Command command, bool failed, const QString& before,
+                         const CommandController& commands, const SweepResult& sweep) {
+    using Command = CommandController::Command;
+    switch (command) {
+    case Command::Initialize:
+        if (failed)
+            break;
+        return commands.initialize_result().stopped
+                   ? QStringLiteral("Stopped: charges not computed")
+                   : initialized_text(commands.initialize_result(), commands.session().model);
+    case Command::Calculate:
+        return failed ? QStringLiteral("Calculation failed") : run_end_text(commands.last_run());
+    case Command::Equilibrium:
+        return failed ? QStringLiteral("Search failed") : equilibrium_end_text(commands.equilibrium_result());
+    case Command::Jacobian:
+        // A finished Jacobian says so; the words of an earlier run no longer describe the window.
+        if (commands.jacobian_result()->stopped)
+            return QStringLiteral("Stopped");
+        if (!failed)
+            return QStringLiteral("Ready");
+        break;
+    case Command::Capacitances:
+        break;
+    case Command::Sweep:
+        if (failed)
+            return QStringLiteral("Sweep failed");
+        return static_cast<int>(sweep.points.size()) < sweep.planned ? QStringLiteral("Sweep stopped")
+                                                                     : QStringLiteral("Sweep done");
+    }
+    return before;
+}
+
+} // namespace ambrel::ui
