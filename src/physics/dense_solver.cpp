@@ -63,28 +63,6 @@ void cholesky_solve(int n, const double* U, double* b, int nrhs) {
 
 namespace {
 
-// Refinement of the fast tier stops when a correction can change at most the last bit of the
-// largest entry. Corrections that stop shrinking are the rounding noise of the long double
-// residual, amplified by the conditioning of P (about 1e-16 of the largest entry for 2000
-// spheres in plates; any 80-bit method has that error): the result is kept when they are that
-// small. Larger ones mean the double factor is too poor to converge, and the exact tier is used.
-constexpr int MAX_REFINEMENT_STEPS = 10;
-constexpr Real CONVERGED = 0x1p-63L;
-constexpr Real STAGNATION_ACCEPTED = 0x1p-50L;
-
-// A warm refinement that needs more steps than this is slower than factoring afresh.
-constexpr int MAX_WARM_STEPS = 8;
-// A warm refinement is trusted to have reached the rounding noise only after it contracted at
-// least this much in one step, or when its corrections never exceeded WARM_NOISE.
-constexpr Real WARM_CONTRACTION = 0.25L;
-constexpr Real WARM_NOISE = 0x1p-56L;
-// In systems of WARM_START_MIN_SIZE or more spheres, once a correction is at most this large
-// relative to the solution, the long double residual is updated by P times the correction in
-// double. That product errs by at most 2^-53 |P| |c| <= 2^-65 |P| |x| entry by entry, below the
-// rounding of a long double residual itself (2^-64 |P| |x| and more): the update is as good as a
-// residual computed in full, at a quarter of the memory traffic and none of the x87 work.
-constexpr Real SMALL_CORRECTION = 0x1p-12L;
-
 // y = S c for the symmetric S held as its strictly upper triangle (row-major, leading dimension
 // n) and its diagonal, two right-hand sides (c and y of length 2n). The rows are split into two
 // fixed parts, summed in a fixed order, so the result is the same for any number of threads.
@@ -132,58 +110,48 @@ void symmetric_product(int n, const double* S, const double* diagonal, const dou
     }
 }
 
-// Progress of the refinement of one solution vector.
-struct Refinement {
-    explicit Refinement(bool warm_start = false) : warm(warm_start) {}
-
-    bool warm;
-    Real last_correction = 0;
-    Real last_norm = 0;  // of the solution after the last correction
-    Real best_ratio = 1; // the smallest ratio of successive corrections so far
-    bool done = false;
-    bool failed = false;
-
-    // Adds the correction c to x and judges the step.
-    void apply(int n, Real* x, const double* c, bool first) {
-        Real c_norm = 0, x_norm = 0;
-        for (int i = 0; i < n; ++i) {
-            x[i] += c[i];
-            // Written so that a NaN is kept and then fails the finiteness test.
-            if (!(std::fabs(c[i]) <= c_norm))
-                c_norm = std::fabs(c[i]);
-            if (!(std::fabs(x[i]) <= x_norm))
-                x_norm = std::fabs(x[i]);
-        }
-        if (!std::isfinite(c_norm) || !std::isfinite(x_norm)) {
-            failed = true;
-        } else if (c_norm <= CONVERGED * x_norm) {
-            done = true; // on the first step of a fresh start only when x = 0
-        } else if (warm && !first && c_norm <= STAGNATION_ACCEPTED * x_norm &&
-                   c_norm * (c_norm / last_correction) <= CONVERGED / 4 * x_norm) {
-            // Contracting by c_norm / last_correction a step, what is left after this step is
-            // below the last bit: the next step would be rounding noise only.
-            done = true;
-        } else if (!first && c_norm > last_correction / 2) {
-            // A fresh start contracts at once; a warm one may stall for want of a good
-            // preconditioner, and its stalled corrections are rounding noise only when it
-            // contracted fast before, or never was far from the solution.
-            const bool noise =
-                warm ? (c_norm <= STAGNATION_ACCEPTED * x_norm && best_ratio <= WARM_CONTRACTION) ||
-                           (c_norm <= WARM_NOISE * x_norm && last_correction <= WARM_NOISE * x_norm)
-                     : c_norm <= STAGNATION_ACCEPTED * x_norm;
-            if (noise)
-                done = true;
-            else
-                failed = true;
-        }
-        if (!first && last_correction > 0)
-            best_ratio = std::min(best_ratio, c_norm / last_correction);
-        last_correction = c_norm;
-        last_norm = x_norm;
-    }
-};
-
 } // namespace
+
+RefinementJudge::RefinementJudge(bool warm_start) : warm(warm_start) {}
+
+void RefinementJudge::apply(int n, Real* x, const double* c, bool first) {
+    Real c_norm = 0, x_norm = 0;
+    for (int i = 0; i < n; ++i) {
+        x[i] += c[i];
+        // Written so that a NaN is kept and then fails the finiteness test.
+        if (!(std::fabs(c[i]) <= c_norm))
+            c_norm = std::fabs(c[i]);
+        if (!(std::fabs(x[i]) <= x_norm))
+            x_norm = std::fabs(x[i]);
+    }
+    if (!std::isfinite(c_norm) || !std::isfinite(x_norm)) {
+        failed = true;
+    } else if (c_norm <= REFINEMENT_CONVERGED * x_norm) {
+        done = true; // on the first step of a fresh start only when x = 0
+    } else if (warm && !first && c_norm <= REFINEMENT_STAGNATION_ACCEPTED * x_norm &&
+               c_norm * (c_norm / last_correction) <= REFINEMENT_CONVERGED / 4 * x_norm) {
+        // Contracting by c_norm / last_correction a step, what is left after this step is
+        // below the last bit: the next step would be rounding noise only.
+        done = true;
+    } else if (!first && c_norm > last_correction / 2) {
+        // A fresh start contracts at once; a warm one may stall for want of a good
+        // preconditioner, and its stalled corrections are rounding noise only when it
+        // contracted fast before, or never was far from the solution.
+        const bool noise = warm ? (c_norm <= REFINEMENT_STAGNATION_ACCEPTED * x_norm &&
+                                   best_ratio <= REFINEMENT_WARM_CONTRACTION) ||
+                                      (c_norm <= REFINEMENT_WARM_NOISE * x_norm &&
+                                       last_correction <= REFINEMENT_WARM_NOISE * x_norm)
+                                : c_norm <= REFINEMENT_STAGNATION_ACCEPTED * x_norm;
+        if (noise)
+            done = true;
+        else
+            failed = true;
+    }
+    if (!first && last_correction > 0)
+        best_ratio = std::min(best_ratio, c_norm / last_correction);
+    last_correction = c_norm;
+    last_norm = x_norm;
+}
 
 int gauss_jordan_invert(int n, Real* m, int ld) {
     for (int p = 0; p < n; ++p) {
@@ -334,8 +302,8 @@ bool DenseSymmetricSolver::refine(int n, const Real* v, Real* x, Real* y, bool w
     Real* residual = residual_.ensure(2 * size);
     const bool double_updates = n >= WARM_START_MIN_SIZE;
     const int nrhs = 2;
-    Refinement rx(warm), ry(warm);
-    const int max_steps = warm ? MAX_WARM_STEPS : MAX_REFINEMENT_STEPS + 1;
+    RefinementJudge rx(warm), ry(warm);
+    const int max_steps = warm ? MAX_WARM_REFINEMENT_STEPS : MAX_REFINEMENT_STEPS + 1;
     // Residuals of x and y in long double: in full, or updated by P times the last corrections.
     bool in_full = warm;
     for (int step = 0; step < max_steps; ++step) {
@@ -382,8 +350,9 @@ bool DenseSymmetricSolver::refine(int n, const Real* v, Real* x, Real* y, bool w
             std::fill(r, r + n, 0.0);
         if (y_was_done)
             std::fill(r + n, r + 2 * n, 0.0);
-        in_full = !(double_updates && (x_was_done || rx.last_correction <= SMALL_CORRECTION * rx.last_norm) &&
-                    (y_was_done || ry.last_correction <= SMALL_CORRECTION * ry.last_norm));
+        in_full = !(double_updates &&
+                    (x_was_done || rx.last_correction <= DOUBLE_PRODUCT_CORRECTION * rx.last_norm) &&
+                    (y_was_done || ry.last_correction <= DOUBLE_PRODUCT_CORRECTION * ry.last_norm));
     }
     return false;
 }
@@ -565,14 +534,30 @@ int DoubleLu::factor(int n, const Real* a, Real shift, Real limit) {
     n_ = n;
     lu_.resize(static_cast<std::size_t>(n) * n);
     pivots_.resize(static_cast<std::size_t>(n));
-    double scale = 0;
     for (int i = 0; i < n; ++i) {
         for (int j = 0; j < n; ++j) // row-major to column-major
             lu_[static_cast<std::size_t>(j) * n + i] =
                 static_cast<double>(a[static_cast<std::size_t>(i) * n + j]);
         lu_[static_cast<std::size_t>(i) * n + i] -= static_cast<double>(shift);
-        scale = std::max(scale, std::fabs(lu_[static_cast<std::size_t>(i) * n + i]));
     }
+    return eliminate(static_cast<double>(limit));
+}
+
+int DoubleLu::factor(int n, const double* a, double limit) {
+    n_ = n;
+    lu_.resize(static_cast<std::size_t>(n) * n);
+    pivots_.resize(static_cast<std::size_t>(n));
+    for (int i = 0; i < n; ++i)
+        for (int j = 0; j < n; ++j) // row-major to column-major
+            lu_[static_cast<std::size_t>(j) * n + i] = a[static_cast<std::size_t>(i) * n + j];
+    return eliminate(limit);
+}
+
+int DoubleLu::eliminate(double limit) {
+    const int n = n_;
+    double scale = 0;
+    for (int i = 0; i < n; ++i)
+        scale = std::max(scale, std::fabs(lu_[static_cast<std::size_t>(i) * n + i]));
     int info = 0;
     if (n < DOUBLE_LU_LAPACK_MIN_SIZE) {
         // The same elimination (partial pivoting, LAPACK's 1-based row exchanges) in plain code:
@@ -602,17 +587,23 @@ int DoubleLu::factor(int n, const Real* a, Real shift, Real limit) {
     if (info > 0)
         return info;
     for (int k = 0; k < n; ++k)
-        if (!(std::fabs(lu_[static_cast<std::size_t>(k) * n + k]) > static_cast<double>(limit) * scale))
+        if (!(std::fabs(lu_[static_cast<std::size_t>(k) * n + k]) > limit * scale))
             return k + 1;
     return 0;
 }
 
 void DoubleLu::solve(Real* b) const {
-    if (n_ == 0)
-        return;
     std::vector<double> x(static_cast<std::size_t>(n_));
     for (int k = 0; k < n_; ++k)
         x[k] = static_cast<double>(b[k]);
+    solve(x.data());
+    for (int k = 0; k < n_; ++k)
+        b[k] = x[k];
+}
+
+void DoubleLu::solve(double* x) const {
+    if (n_ == 0)
+        return;
     if (n_ < DOUBLE_LU_LAPACK_MIN_SIZE) {
         const int n = n_;
         auto e = [&](int row, int col) { return lu_[static_cast<std::size_t>(col) * n + row]; };
@@ -631,10 +622,8 @@ void DoubleLu::solve(Real* b) const {
         const int one = 1;
         int info = 0;
         const FixedBlasThreads fixed;
-        dgetrs_(&trans, &n_, &one, lu_.data(), &n_, pivots_.data(), x.data(), &n_, &info, 1);
+        dgetrs_(&trans, &n_, &one, lu_.data(), &n_, pivots_.data(), x, &n_, &info, 1);
     }
-    for (int k = 0; k < n_; ++k)
-        b[k] = x[k];
 }
 
 } // namespace ambrel

@@ -53,6 +53,49 @@ struct SolveOutcome {
     int refinement_steps = 0; // residual evaluations of the fast tier (warm and fresh together)
 };
 
+// Iterative refinement of x = P^-1 v: x += M^-1 (v - P x), with M a double Cholesky factor of P (the
+// fast tier), of an earlier P (a warm start), or of the base state's P with a low-rank update (the
+// Jacobian's perturbed evaluations, physics/perturbation.h). Every such loop judges its corrections
+// by RefinementJudge and stops at the same bounds:
+// - done when a correction can change at most the last bit of the largest entry (2^-63);
+// - corrections that stop shrinking are the rounding noise of the long double residual, amplified
+//   by the conditioning of P (about 1e-16 of the largest entry for 2000 spheres in plates; any
+//   80-bit method has that error): the result is kept when they are below 2^-50 of it, and, from a
+//   warm start, when it contracted by 4 in one step before, or its corrections never exceeded
+//   2^-56 of it. Larger ones mean the preconditioner is too poor: the caller takes another way
+//   (the exact tier, a fresh factor, a full evaluation).
+inline constexpr int MAX_REFINEMENT_STEPS = 10;
+// A warm refinement that needs more steps than this is slower than factoring afresh.
+inline constexpr int MAX_WARM_REFINEMENT_STEPS = 8;
+inline constexpr Real REFINEMENT_CONVERGED = 0x1p-63L;
+inline constexpr Real REFINEMENT_STAGNATION_ACCEPTED = 0x1p-50L;
+inline constexpr Real REFINEMENT_WARM_CONTRACTION = 0.25L;
+inline constexpr Real REFINEMENT_WARM_NOISE = 0x1p-56L;
+// Once a correction c is at most this large relative to the solution x, the long double residual
+// may be updated by P c computed in double instead of computed in full: that product errs by at
+// most 2^-53 |P| |c| <= 2^-65 |P| |x| entry by entry, below the rounding of a long double residual
+// itself (2^-64 |P| |x| and more), so the update is as good as a residual computed in full, at a
+// quarter of the memory traffic and none of the x87 work.
+inline constexpr Real DOUBLE_PRODUCT_CORRECTION = 0x1p-12L;
+
+// The progress of the refinement of one solution vector.
+class RefinementJudge {
+  public:
+    // `warm_start`: x starts from an earlier solution (not from 0).
+    explicit RefinementJudge(bool warm_start = false);
+    // Adds the correction c to x and judges the step (`first`: the first correction).
+    void apply(int n, Real* x, const double* c, bool first);
+
+    bool done = false;
+    bool failed = false;
+    Real last_correction = 0; // the largest entry of the last correction
+    Real last_norm = 0;       // of the solution after it
+
+  private:
+    bool warm;
+    Real best_ratio = 1; // the smallest ratio of successive corrections so far
+};
+
 // In-place Gauss-Jordan inversion without pivoting of the n x n row-major block m (leading
 // dimension ld, 0-based storage). Returns 0, or the 1-based pivot p at which |a| < 1e-12 stopped
 // it; the block is then left partly transformed (pivots 1..p-1 eliminated). n^3 multiply-adds on
@@ -76,9 +119,15 @@ inline constexpr int DOUBLE_LU_LAPACK_MIN_SIZE = 32;
 class DoubleLu {
   public:
     int factor(int n, const Real* a, Real shift, Real limit);
+    // The same for a row-major matrix already in double (no shift).
+    int factor(int n, const double* a, double limit);
     void solve(Real* b) const;
+    void solve(double* b) const;
 
   private:
+    // Factors lu_ in place (pivots_, with LAPACK's 1-based row exchanges).
+    int eliminate(double limit);
+
     int n_ = 0;
     std::vector<double> lu_; // column-major
     std::vector<int> pivots_;

@@ -21,14 +21,6 @@ namespace {
 
 // More moved spheres than this make the low-rank correction dearer than a full evaluation.
 constexpr int MAX_MOVED = 24;
-constexpr int MAX_STEPS = 6;
-constexpr Real CONVERGED = 0x1p-63L;
-constexpr Real NOISE = 0x1p-50L;
-constexpr Real START_NOISE = 0x1p-56L;
-// A correction at most this large (relative to the charges) is multiplied by P in double: the
-// rounding of that product is then below the last bit of the charges.
-constexpr Real SMALL_CORRECTION = 0x1p-8L;
-
 // The force term of the pair (a, b) on a, as compute_forces sums it.
 PairTerm term_of_pair(Real ax, Real ay, Real az, Real ar, Real qa, Real bx, Real by, Real bz, Real br,
                       Real qb) {
@@ -292,26 +284,7 @@ bool PerturbedEvaluation::factor_update(const PerturbationBase& base) {
             }
             small_[at(row, col, m)] = sum;
         }
-    pivots_.assign(static_cast<std::size_t>(m), 0);
-    for (int c = 0; c < m; ++c) { // LU with partial pivoting
-        int p = c;
-        for (int row = c + 1; row < m; ++row)
-            if (std::fabs(small_[at(row, c, m)]) > std::fabs(small_[at(p, c, m)]))
-                p = row;
-        pivots_[c] = p;
-        if (!(std::fabs(small_[at(p, c, m)]) > 0))
-            return false;
-        if (p != c)
-            for (int col = 0; col < m; ++col)
-                std::swap(small_[at(p, col, m)], small_[at(c, col, m)]);
-        for (int row = c + 1; row < m; ++row) {
-            const double f = small_[at(row, c, m)] / small_[at(c, c, m)];
-            small_[at(row, c, m)] = f;
-            for (int col = c + 1; col < m; ++col)
-                small_[at(row, col, m)] -= f * small_[at(c, col, m)];
-        }
-    }
-    return true;
+    return small_lu_.factor(m, small_.data(), 0) == 0;
 }
 
 void PerturbedEvaluation::precondition(double* r) {
@@ -329,16 +302,7 @@ void PerturbedEvaluation::precondition(double* r) {
             t_[row] = r[moved_[row - k]];
         }
     }
-    for (int c = 0; c < m; ++c) {
-        std::swap(t_[c], t_[pivots_[c]]);
-        for (int row = c + 1; row < m; ++row)
-            t_[row] -= small_[at(row, c, m)] * t_[c];
-    }
-    for (int c = m - 1; c >= 0; --c) {
-        for (int col = c + 1; col < m; ++col)
-            t_[c] -= small_[at(c, col, m)] * t_[col];
-        t_[c] /= small_[at(c, c, m)];
-    }
+    small_lu_.solve(t_.data());
     for (int col = 0; col < m; ++col) {
         const double* z = z_.data() + at(col, 0, n);
         for (int b = 0; b < n; ++b)
@@ -377,32 +341,18 @@ bool PerturbedEvaluation::solve(const PerturbationBase& base) {
         residual_[i] -= change_times(x_.data(), i);
     r_.resize(n);
     c_.resize(n);
-    Real last = 0;
-    for (int step = 0; step < MAX_STEPS; ++step) {
+    RefinementJudge judge(true);
+    for (int step = 0; step < MAX_WARM_REFINEMENT_STEPS; ++step) {
         for (int i = 0; i < n; ++i)
             r_[i] = static_cast<double>(residual_[i]);
         precondition(r_.data());
-        Real c_norm = 0, x_norm = 0;
-        for (int i = 0; i < n; ++i) {
-            x_[i] += r_[i];
-            if (!(std::fabs(r_[i]) <= c_norm))
-                c_norm = std::fabs(r_[i]);
-            if (!(std::fabs(x_[i]) <= x_norm))
-                x_norm = std::fabs(x_[i]);
-        }
-        if (!std::isfinite(c_norm) || !std::isfinite(x_norm))
+        judge.apply(n, x_.data(), r_.data(), step == 0);
+        if (judge.failed)
             return false;
-        if (c_norm <= CONVERGED * x_norm)
+        if (judge.done)
             return true;
-        if (step > 0 && c_norm <= NOISE * x_norm && c_norm * (c_norm / last) <= CONVERGED / 4 * x_norm)
-            return true; // what is left is below the last bit
-        if (step > 0 && c_norm <= START_NOISE * x_norm && last <= START_NOISE * x_norm)
-            return true; // never far from the solution: rounding noise only
-        if (step > 0 && c_norm > last / 4)
-            return false; // not the contraction of a good preconditioner
-        last = c_norm;
         // The residual after this correction.
-        if (c_norm <= SMALL_CORRECTION * x_norm) {
+        if (judge.last_correction <= DOUBLE_PRODUCT_CORRECTION * judge.last_norm) {
             std::copy(r_.begin(), r_.end(), c_.begin());
             for (int i = 0; i < n; ++i) {
                 const double* Pi = Pd + at(i, 0, n);

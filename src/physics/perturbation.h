@@ -86,8 +86,8 @@ class PerturbedEvaluation {
     std::vector<char> is_moved_; // per sphere
     std::vector<Real> d_;        // k rows of the change of P, the moved columns halved
     std::vector<double> z_;      // A^-1 [e_s | d_s], n x 2k column-major
-    std::vector<double> small_;  // LU factors of I + V^T Z, 2k x 2k
-    std::vector<int> pivots_;
+    std::vector<double> small_;  // I + V^T Z, 2k x 2k
+    DoubleLu small_lu_;          // its LU factors
     std::vector<Real> x_, residual_;
     std::vector<double> r_, t_, c_;
     std::vector<double> delta_, ux_, uy_, uz_;
