@@ -405,5 +405,34 @@ TEST(DenseSolver, OneSphereAndEdgeSizes) {
     EXPECT_EQ(solver.solve(0, nullptr, nullptr).total, 0);
 }
 
+// The judge every refinement loop shares (the fast tier, warm starts, the perturbed evaluations):
+// corrections of known sizes against a solution of size 1.
+TEST(DenseSolver, TheRefinementJudgeStopsAtItsDocumentedBounds) {
+    auto run = [](bool warm, std::vector<double> corrections) {
+        RefinementJudge judge(warm);
+        Real x = warm ? 1 : 0;
+        for (std::size_t k = 0; k < corrections.size() && !judge.done && !judge.failed; ++k) {
+            const double c = corrections[k];
+            judge.apply(1, &x, &c, k == 0);
+        }
+        return judge.done ? 1 : judge.failed ? -1 : 0;
+    };
+    // A fresh start from 0: its first correction is the solution.
+    EXPECT_EQ(run(false, {1, 0x1p-30, 0x1p-62}), 0);  // not yet below the last bit
+    EXPECT_EQ(run(false, {1, 0x1p-30, 0x1p-63}), 1);  // below it
+    EXPECT_EQ(run(false, {1, 0x1p-51, 0x1p-51}), 1);  // stalled in the rounding noise
+    EXPECT_EQ(run(false, {1, 0x1p-40, 0x1p-40}), -1); // stalled far above it: the exact tier
+    EXPECT_EQ(run(false, {1, 0x1p-30, NAN}), -1);     // not a number
+    // A warm start may stall at its first steps where it was never far from the solution...
+    EXPECT_EQ(run(true, {0x1p-57, 0x1p-57}), 1);
+    EXPECT_EQ(run(true, {0x1p-55, 0x1p-55}), -1);
+    // ... or after it contracted fourfold once; not when it never did.
+    EXPECT_EQ(run(true, {0x1p-48, 0x1p-51, 0x1p-51}), 1);
+    EXPECT_EQ(run(true, {0x1p-51, 0x1p-51}), -1);
+    // Contracting fast, what is left after a correction is below the last bit: done a step early.
+    EXPECT_EQ(run(true, {0x1p-40, 0x1p-53}), 1);
+    EXPECT_EQ(run(false, {1, 0x1p-40, 0x1p-53}), 0); // a fresh start takes the step
+}
+
 } // namespace
 } // namespace ambrel
