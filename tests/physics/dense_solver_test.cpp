@@ -421,7 +421,7 @@ TEST(DenseSolver, TheRefinementJudgeStopsAtItsDocumentedBounds) {
     EXPECT_EQ(run(false, {1, 0x1p-30, 0x1p-62}), 0);  // not yet below the last bit
     EXPECT_EQ(run(false, {1, 0x1p-30, 0x1p-63}), 1);  // below it
     EXPECT_EQ(run(false, {1, 0x1p-51, 0x1p-51}), 1);  // stalled in the rounding noise
-    EXPECT_EQ(run(false, {1, 0x1p-40, 0x1p-40}), -1); // stalled far above it: the exact tier
+    EXPECT_EQ(run(false, {1, 0x1p-49, 0x1p-49}), -1); // stalled above it: the exact tier
     EXPECT_EQ(run(false, {1, 0x1p-30, NAN}), -1);     // not a number
     // A warm start may stall at its first steps where it was never far from the solution...
     EXPECT_EQ(run(true, {0x1p-57, 0x1p-57}), 1);
