@@ -10,6 +10,7 @@
 #include "model/output_sink.h"
 #include "report/capacitance_matrix.h"
 #include "report/capacitance_report.h"
+#include "report/jacobian_report.h"
 #include "session/session.h"
 #include "session/snapshot.h"
 #include "solver/equilibrium.h"

@@ -3,6 +3,7 @@
 #include "model/units.h"
 #include "physics/dense_solver.h"
 #include "physics/evaluation.h"
+#include "report/jacobian_report.h"
 #include "solver/eigenvalues.h"
 #include "solver/relaxation.h"
 #include "solver/stability.h"
@@ -622,10 +623,14 @@ void Finder::report(EquilibriumEnd end) {
         std::vector<Real> all(static_cast<std::size_t>(2 * chart_.objects));
         if (m_ > 0)
             chart_velocity(chart_, model_, session_.evaluation, all.data(), &chart_residual);
-        result_.stability = m_ == 0 ? Stability::Undecided
-                                    : report_stability(session_.sink(), analysis_,
-                                                       std::max(result_.error, chart_residual) * 1e6L,
-                                                       settings_.force_error_uN, VERDICT_STEP, true);
+        if (m_ == 0) {
+            result_.stability = Stability::Undecided;
+        } else {
+            const Real residual_uN = std::max(result_.error, chart_residual) * 1e6L;
+            result_.stability = stability_of(analysis_, residual_uN, settings_.force_error_uN);
+            report_stability(session_.sink(), analysis_, residual_uN, settings_.force_error_uN, VERDICT_STEP,
+                             true);
+        }
     } else {
         session_.add_output_line(end == EquilibriumEnd::Stopped
                                      ? "Stopped before an equilibrium was found."

@@ -3,6 +3,7 @@
 #include "../support/test_system.h"
 #include "physics/evaluation.h"
 #include "physics/perturbation.h"
+#include "report/jacobian_report.h"
 #include "solver/eigenvalues.h"
 #include "solver/jacobian.h"
 #include "solver/relaxation.h"
