@@ -1,5 +1,6 @@
 #include "app/batch.h"
 
+#include "app/sweep_argument.h"
 #include "calculators/calculator_fields.h"
 #include "calculators/electroscope.h"
 #include "calculators/electroscope_table.h"
@@ -11,6 +12,7 @@
 #include "report/capacitance_matrix.h"
 #include "report/capacitance_report.h"
 #include "report/jacobian_report.h"
+#include "report/sweep_table.h"
 #include "session/session.h"
 #include "session/snapshot.h"
 #include "solver/equilibrium.h"
