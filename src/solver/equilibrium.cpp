@@ -5,6 +5,7 @@
 #include "physics/evaluation.h"
 #include "report/jacobian_report.h"
 #include "solver/eigenvalues.h"
+#include "solver/initialize.h"
 #include "solver/relaxation.h"
 #include "solver/stability.h"
 #include "text/number_format.h"
@@ -641,16 +642,10 @@ void Finder::report(EquilibriumEnd end) {
 
 } // namespace
 
-EquilibriumResult find_equilibrium(Session& session, const std::vector<std::string>& description,
-                                   const EquilibriumSettings& settings, const RunObserver& observer) {
+EquilibriumResult find_equilibrium(Session& session, const EquilibriumSettings& settings,
+                                   const RunObserver& observer) {
     const Session::CommandScope command(session);
     EquilibriumResult result;
-    if (!session.system_initialized) {
-        result.initialize_result = initialize_system(session, description);
-        result.initialized = true;
-        if (observer.initialized)
-            observer.initialized(result.initialize_result);
-    }
     if (session.model.object_count > MAX_JACOBIAN_OBJECTS) {
         session.add_output_line("Equilibrium not searched: " + std::to_string(session.model.object_count) +
                                 " objects are more than the " + std::to_string(MAX_JACOBIAN_OBJECTS) +

@@ -141,15 +141,10 @@ ChartStepsRun evaluate_chart_steps(Session& session, const StabilityChart& chart
 }
 
 JacobianResult compute_jacobian(Session& session, const JacobianSettings& settings,
-                                const RunObserver& observer, const std::vector<std::string>* description) {
+                                const RunObserver& observer) {
     const Session::CommandScope command(session);
     JacobianResult result;
     OutputSink& out = session.sink();
-    if (!session.system_initialized && description) {
-        const InitializeResult init = initialize_system(session, *description);
-        if (observer.initialized)
-            observer.initialized(init);
-    }
     const SystemModel& base = session.model;
     if (session.option(Option::SpeedSimulation)) {
         report_jacobian_speed_simulation(out);

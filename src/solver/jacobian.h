@@ -37,12 +37,10 @@ struct JacobianSettings {
 // Perturbs a copy of the model one angle at a time; progress and after_positions of the observer
 // are called; Stop ends it between two evaluations. The base state is the session's last
 // evaluation when it belongs to the model's angles (Evaluation::belongs_to), else it is computed
-// first; the command leaves the session's model and evaluation as it found them. When the system
-// is not initialised and a description is given, Initialize reads it first, as Calculate does
-// (observer.initialized is called).
+// first; the command leaves the session's model and evaluation as it found them. The session is
+// initialised: the host reads the description first with read_if_needed when it is not.
 JacobianResult compute_jacobian(Session& session, const JacobianSettings& settings,
-                                const RunObserver& observer = {},
-                                const std::vector<std::string>* description = nullptr);
+                                const RunObserver& observer = {});
 
 // Evaluates the perturbed states of `steps` from the session's present state (whose evaluation
 // belongs to its model), each moved by apply_chart_step: in parallel from the base state's factor

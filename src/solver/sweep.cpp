@@ -159,7 +159,7 @@ Result<SweepResult> run_sweep(Session& session, const SweepRequest& request,
         RelaxationResult run;
         if (request.method == SweepMethod::Equilibrium) {
             const EquilibriumResult found =
-                find_equilibrium(session, {}, equilibrium_settings(settings), observer.run);
+                find_equilibrium(session, equilibrium_settings(settings), observer.run);
             run.steps = found.iterations;
             run.error = found.error;
             run.end = found.end == EquilibriumEnd::Converged        ? RunEnd::Converged
@@ -167,7 +167,7 @@ Result<SweepResult> run_sweep(Session& session, const SweepRequest& request,
                       : found.end == EquilibriumEnd::TooLargeAngles ? RunEnd::TooLargeAngles
                                                                     : RunEnd::StepLimit;
         } else {
-            run = run_calculate(session, {}, settings, observer.run);
+            run = run_calculate(session, settings, observer.run);
         }
         if (run.end == RunEnd::Stopped) {
             result.stopped = true;

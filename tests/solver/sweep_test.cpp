@@ -85,7 +85,7 @@ TEST(Sweep, TwoBallsDeflectMoreAtEveryHigherVoltage) {
     std::vector<std::string> at_6kV = TWO_BALLS;
     at_6kV.back() = ".V all 6000";
     alone.init(at_6kV);
-    run_calculate(alone.session, at_6kV, settings);
+    run_calculate(alone.session, settings);
     EXPECT_NEAR(result.points[6].Az[0], alone.o(1).Az, deg_to_rad(1e-4L));
     EXPECT_NEAR(result.points[6].capacitance, alone.ev().total_capacitance,
                 1e-6L * alone.ev().total_capacitance);
@@ -152,7 +152,7 @@ TEST(Sweep, APointThatDoesNotConvergeIsMarkedAndTheSweepGoesOn) {
     whole.init(TWO_BALLS);
     RelaxationSettings fifteen;
     fifteen.max_steps = 15;
-    run_calculate(whole.session, TWO_BALLS, fifteen);
+    run_calculate(whole.session, fifteen);
     EXPECT_NEAR(steps.points[4].Az[0], whole.o(1).Az, 1e-7L);
     EXPECT_GT(std::fabs(steps.points[4].Az[0] - steps.points[0].Az[0]), 1e-4L);
 
