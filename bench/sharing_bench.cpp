@@ -51,7 +51,7 @@ double four_balls_run_once() {
     settings.max_steps = 3000;
     settings.force_error_uN = 0;
     const auto start = Clock::now();
-    const RelaxationResult result = run_calculate(session, {}, settings);
+    const RelaxationResult result = run_calculate(session, settings);
     const double seconds = std::chrono::duration<double>(Clock::now() - start).count();
     if (result.steps != 3000) {
         std::fprintf(stderr, "the run took %d steps instead of 3000\n", result.steps);
@@ -126,7 +126,7 @@ double grid_step(int side, int threads) {
     std::vector<double> times;
     for (int r = 0; r < 5; ++r) {
         const auto start = Clock::now();
-        run_calculate(session, {}, settings);
+        run_calculate(session, settings);
         times.push_back(std::chrono::duration<double>(Clock::now() - start).count() / settings.max_steps);
     }
     return median(times);

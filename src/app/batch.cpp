@@ -1,5 +1,6 @@
 #include "app/batch.h"
 
+#include "app/sweep_argument.h"
 #include "calculators/calculator_fields.h"
 #include "calculators/electroscope.h"
 #include "calculators/electroscope_table.h"
@@ -10,6 +11,8 @@
 #include "model/output_sink.h"
 #include "report/capacitance_matrix.h"
 #include "report/capacitance_report.h"
+#include "report/jacobian_report.h"
+#include "report/sweep_table.h"
 #include "session/session.h"
 #include "session/snapshot.h"
 #include "solver/equilibrium.h"
@@ -390,7 +393,8 @@ class BatchRun {
         std::fflush(out_);
         std::fprintf(err_, "ambrel-batch: %s\n", message.c_str());
     }
-    // Calculate and Find equilibrium: they read the description first when it is not read yet.
+    // Calculate's and Find equilibrium's, and that of the reading before them when the description is
+    // not read yet.
     RunObserver run_observer();
     void export_matrix(const Action& action);
     void save_jacobian(const JacobianResult& result);
@@ -485,17 +489,18 @@ void BatchRun::run(const Action& action) {
         break;
     case ActionKind::Calculate: {
         const RunObserver observer = run_observer();
-        const RelaxationResult run = run_calculate(session_, description_, cmd_.relaxation, observer);
-        if ((run.initialized && !run.initialize_result.read_status) || run.end == RunEnd::TooLargeAngles)
+        const std::optional<InitializeResult> read = read_if_needed(session_, description_, observer);
+        const RelaxationResult run = run_calculate(session_, cmd_.relaxation, observer);
+        if ((read && !read->read_status) || run.end == RunEnd::TooLargeAngles)
             status_ = 1;
         break;
     }
     case ActionKind::Equilibrium: {
         const RunObserver observer = run_observer();
+        const std::optional<InitializeResult> read = read_if_needed(session_, description_, observer);
         const EquilibriumResult found =
-            find_equilibrium(session_, description_, equilibrium_settings(cmd_.relaxation), observer);
-        if ((found.initialized && !found.initialize_result.read_status) ||
-            found.end == EquilibriumEnd::TooLargeAngles)
+            find_equilibrium(session_, equilibrium_settings(cmd_.relaxation), observer);
+        if ((read && !read->read_status) || found.end == EquilibriumEnd::TooLargeAngles)
             status_ = 1;
         break;
     }

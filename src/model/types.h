@@ -1,6 +1,7 @@
 // Basic numeric types and the fixed capacities of the system model.
 #pragma once
 
+#include <complex>
 #include <cstddef>
 #include <limits>
 
@@ -11,6 +12,9 @@ using Real = long double;
 // The hi/lo split into two doubles, the rounding shifter of the number text and the uniform generator
 // all assume the x87 80-bit format.
 static_assert(std::numeric_limits<Real>::digits == 64, "Real must have a 64-bit mantissa");
+
+// An eigenvalue of the motion, in the same precision.
+using Complex = std::complex<Real>;
 
 inline constexpr int MAX_SPHERES = 2000;
 inline constexpr int MAX_CONDUCTORS = 2000;

@@ -5,13 +5,10 @@
 
 #include "model/types.h"
 
-#include <complex>
 #include <optional>
 #include <vector>
 
 namespace ambrel {
-
-using Complex = std::complex<Real>;
 
 // From this size on the eigenvalues are computed by LAPACK in double precision: the QR
 // iteration in long double costs tens of seconds there, and the eigenvalues of a

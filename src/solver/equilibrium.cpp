@@ -3,7 +3,9 @@
 #include "model/units.h"
 #include "physics/dense_solver.h"
 #include "physics/evaluation.h"
+#include "report/jacobian_report.h"
 #include "solver/eigenvalues.h"
+#include "solver/initialize.h"
 #include "solver/relaxation.h"
 #include "solver/stability.h"
 #include "text/number_format.h"
@@ -622,10 +624,14 @@ void Finder::report(EquilibriumEnd end) {
         std::vector<Real> all(static_cast<std::size_t>(2 * chart_.objects));
         if (m_ > 0)
             chart_velocity(chart_, model_, session_.evaluation, all.data(), &chart_residual);
-        result_.stability = m_ == 0 ? Stability::Undecided
-                                    : report_stability(session_.sink(), analysis_,
-                                                       std::max(result_.error, chart_residual) * 1e6L,
-                                                       settings_.force_error_uN, VERDICT_STEP, true);
+        if (m_ == 0) {
+            result_.stability = Stability::Undecided;
+        } else {
+            const Real residual_uN = std::max(result_.error, chart_residual) * 1e6L;
+            result_.stability = stability_of(analysis_, residual_uN, settings_.force_error_uN);
+            report_stability(session_.sink(), analysis_, residual_uN, settings_.force_error_uN, VERDICT_STEP,
+                             true);
+        }
     } else {
         session_.add_output_line(end == EquilibriumEnd::Stopped
                                      ? "Stopped before an equilibrium was found."
@@ -636,16 +642,10 @@ void Finder::report(EquilibriumEnd end) {
 
 } // namespace
 
-EquilibriumResult find_equilibrium(Session& session, const std::vector<std::string>& description,
-                                   const EquilibriumSettings& settings, const RunObserver& observer) {
+EquilibriumResult find_equilibrium(Session& session, const EquilibriumSettings& settings,
+                                   const RunObserver& observer) {
     const Session::CommandScope command(session);
     EquilibriumResult result;
-    if (!session.system_initialized) {
-        result.initialize_result = initialize_system(session, description);
-        result.initialized = true;
-        if (observer.initialized)
-            observer.initialized(result.initialize_result);
-    }
     if (session.model.object_count > MAX_JACOBIAN_OBJECTS) {
         session.add_output_line("Equilibrium not searched: " + std::to_string(session.model.object_count) +
                                 " objects are more than the " + std::to_string(MAX_JACOBIAN_OBJECTS) +

@@ -15,7 +15,6 @@
 #pragma once
 
 #include "session/session.h"
-#include "solver/initialize.h"
 #include "solver/jacobian.h"
 #include "solver/relaxation.h"
 #include "solver/run_observer.h"
@@ -47,15 +46,13 @@ struct EquilibriumResult {
     int escapes = 0;          // saddles left along their unstable modes
     Real error = 0;           // largest rotational force at the end, N (Calculate's measure)
     Stability stability = Stability::NotComputed;
-    bool initialized = false;
-    InitializeResult initialize_result;
 };
 
-// The whole command: Initialize first when the system is not initialised (reading
-// `description`), the iterations (observer.step_done after each, as Calculate's steps), the final
-// reports as Calculate writes them, a line with the iterations, evaluations and the largest
-// rotational force, and the stability verdict of the state reached.
-EquilibriumResult find_equilibrium(Session& session, const std::vector<std::string>& description,
-                                   const EquilibriumSettings& settings, const RunObserver& observer = {});
+// The whole command on an initialised session (the host reads the description first with
+// read_if_needed when it is not): the iterations (observer.step_done after each, as Calculate's
+// steps), the final reports as Calculate writes them, a line with the iterations, evaluations and
+// the largest rotational force, and the stability verdict of the state reached.
+EquilibriumResult find_equilibrium(Session& session, const EquilibriumSettings& settings,
+                                   const RunObserver& observer = {});
 
 } // namespace ambrel

@@ -39,6 +39,16 @@ InitializeResult initialize_system(Session& session, const std::vector<std::stri
     return result;
 }
 
+std::optional<InitializeResult> read_if_needed(Session& session, const std::vector<std::string>& description,
+                                               const RunObserver& observer) {
+    if (session.system_initialized)
+        return std::nullopt;
+    const InitializeResult result = initialize_system(session, description);
+    if (observer.initialized)
+        observer.initialized(result);
+    return result;
+}
+
 void compute_and_report(Session& session, bool rotational_always) {
     const SystemModel& model = session.model;
     Evaluation& ev = session.evaluation;

@@ -4,7 +4,9 @@
 
 #include "description/reader.h"
 #include "session/session.h"
+#include "solver/run_observer.h"
 
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -23,6 +25,15 @@ struct InitializeResult {
 };
 
 InitializeResult initialize_system(Session& session, const std::vector<std::string>& description);
+
+// The one reading a command may need before it runs: when the system is not initialised,
+// Initialize reads `description`, observer.initialized hears of it (the host takes the new system
+// into its camera) and its result is returned; an initialised system is left as it is and nothing
+// is returned. The command then runs on whatever the reading gave, as after Initialize, also when
+// the reader stopped at an error; a Stop during the reading is still requested when the command
+// first looks at it.
+std::optional<InitializeResult> read_if_needed(Session& session, const std::vector<std::string>& description,
+                                               const RunObserver& observer = {});
 
 // For the positions as they stand: charges, forces (and their report, which shows each sphere's
 // own force), rotational forces, the total capacitance and the reports the options select. The

@@ -6,7 +6,7 @@
 // and a verdict only where the errors allow one.
 #pragma once
 
-#include "model/status.h"
+#include "physics/stability_result.h"
 #include "session/session.h"
 #include "solver/run_observer.h"
 #include "solver/stability.h"
@@ -34,42 +34,13 @@ struct JacobianSettings {
     std::string cut_mark = " ...(cut: --jacobian-out FILE.csv writes the whole matrix)";
 };
 
-// NotEquilibrium: the eigenvalues describe the motion from a state that is not at rest.
-enum class Stability { Stable, Unstable, Undecided, NotEquilibrium, NotComputed };
-
-struct JacobianResult {
-    bool computed = false;
-    bool stopped = false; // Stop ended it before its last column
-    int size = 0;         // N = 2 * object_count
-    Stability stability = Stability::NotComputed;
-    int parallel_columns = 0; // evaluations done in parallel from the base state
-    int evaluations = 0;      // perturbed evaluations in all
-    std::vector<Real> matrix; // N x N, row-major
-    // The stability analysis: the chart's coordinates (by slot of the movable objects), the
-    // extrapolated matrix of the motion in them and its eigenvalues with their errors.
-    std::vector<std::string> stability_coordinates;
-    std::vector<Real> stability_matrix;
-    std::vector<EigenvalueWithError> eigenvalues;
-    Real entry(int row, int column) const { // 1-based
-        return matrix[static_cast<std::size_t>(row - 1) * size + (column - 1)];
-    }
-};
-
 // Perturbs a copy of the model one angle at a time; progress and after_positions of the observer
 // are called; Stop ends it between two evaluations. The base state is the session's last
 // evaluation when it belongs to the model's angles (Evaluation::belongs_to), else it is computed
-// first; the command leaves the session's model and evaluation as it found them. When the system
-// is not initialised and a description is given, Initialize reads it first, as Calculate does
-// (observer.initialized is called).
+// first; the command leaves the session's model and evaluation as it found them. The session is
+// initialised: the host reads the description first with read_if_needed when it is not.
 JacobianResult compute_jacobian(Session& session, const JacobianSettings& settings,
-                                const RunObserver& observer = {},
-                                const std::vector<std::string>* description = nullptr);
-
-// Writes the eigenvalues of a stability analysis (unless `verdict_only`) and the verdict they
-// allow: "Not an equilibrium" when the residual is above the tolerance (uN), else "Stable",
-// "Unstable" or "Undecided" with what may decide it (h: the step of the differences).
-Stability report_stability(OutputSink& out, const StabilityAnalysis& analysis, Real residual_uN,
-                           Real tolerance_uN, Real h, bool verdict_only);
+                                const RunObserver& observer = {});
 
 // Evaluates the perturbed states of `steps` from the session's present state (whose evaluation
 // belongs to its model), each moved by apply_chart_step: in parallel from the base state's factor
@@ -87,26 +58,5 @@ struct ChartStepsRun {
 ChartStepsRun evaluate_chart_steps(Session& session, const StabilityChart& chart,
                                    const std::vector<ChartStep>& steps, const ChartStepRecorder& record,
                                    const RunObserver& observer = {}, int smallest = WARM_START_MIN_SIZE);
-
-// The leading N x N block of a row-major matrix with `stride` columns. A row longer than a line
-// of the panel is cut to end with `cut_mark`.
-void print_matrix_bracketed(OutputSink& out, int n, const Real* matrix, int stride,
-                            const std::string& cut_mark = {});
-void print_matrix_plain(OutputSink& out, int n, const Real* matrix, int stride,
-                        const std::string& cut_mark = {});
-
-// The CSV text of a computed Jacobian, values in 1/s, each in the shortest text that reads back
-// as the same extended value; each section's columns are named by a row of kind "columns":
-//   kind,name,values (1/s)
-//   columns,update law,Ax 1,Az 1,...,Ax n,Az n
-//   update law,Ax 1,<N entries>                 N rows: the printed matrix
-//   columns,stability,Y 1,X 1,...,Ax k,Az k
-//   stability,Y 1,<m entries>                   m rows: the extrapolated matrix of the motion in
-//                                                the stability coordinates of the movable objects
-//   columns,eigenvalue,real,imaginary,error
-//   eigenvalue,1,<real>,<imaginary>,<error>     its m eigenvalues, largest real part first
-std::string jacobian_csv(const JacobianResult& result);
-// Writes it through a temporary file and a rename; "cannot write PATH: reason" on failure.
-Status save_jacobian_csv(const std::string& path, const JacobianResult& result);
 
 } // namespace ambrel

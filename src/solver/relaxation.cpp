@@ -2,6 +2,7 @@
 
 #include "model/units.h"
 #include "report/reports.h"
+#include "solver/initialize.h"
 #include "text/number_format.h"
 
 #include <cmath>
@@ -94,16 +95,10 @@ Real step_gain(const SystemModel& model, const Object& object, Real dt_factor) {
 
 namespace ambrel {
 
-RelaxationResult run_calculate(Session& session, const std::vector<std::string>& description,
-                               const RelaxationSettings& settings, const RunObserver& observer) {
+RelaxationResult run_calculate(Session& session, const RelaxationSettings& settings,
+                               const RunObserver& observer) {
     const Session::CommandScope command(session);
     RelaxationResult result;
-    if (!session.system_initialized) {
-        result.initialize_result = initialize_system(session, description);
-        result.initialized = true;
-        if (observer.initialized)
-            observer.initialized(result.initialize_result);
-    }
     session.add_output_line("Calculating...");
     SystemModel& model = session.model;
     std::vector<Previous> prev(static_cast<std::size_t>(model.object_count) + 1);

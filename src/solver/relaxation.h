@@ -7,7 +7,6 @@
 #pragma once
 
 #include "session/session.h"
-#include "solver/initialize.h"
 #include "solver/run_observer.h"
 
 #include <cmath>
@@ -38,8 +37,6 @@ struct RelaxationResult {
     int steps = 0;
     Real error = 0; // largest rotational force of the last step, N
     RunEnd end = RunEnd::StepLimit;
-    bool initialized = false; // the run had to initialise the system first
-    InitializeResult initialize_result;
 };
 
 // The ranges of the numeric settings of a run and of the Jacobian: the time step and the
@@ -57,9 +54,9 @@ Real step_gain(const SystemModel& model, const Object& object, Real dt_factor);
 // One step of the default law from the present angles with the rotational forces of `ev`.
 void relaxation_step(SystemModel& model, const Evaluation& ev, Real dt);
 
-// A whole Calculate run: Initialize first when the system is not initialised (reading
-// `description`), the steps, then the final reports.
-RelaxationResult run_calculate(Session& session, const std::vector<std::string>& description,
-                               const RelaxationSettings& settings, const RunObserver& observer = {});
+// A whole Calculate run on an initialised session (the host reads the description first with
+// read_if_needed when it is not): the steps, then the final reports.
+RelaxationResult run_calculate(Session& session, const RelaxationSettings& settings,
+                               const RunObserver& observer = {});
 
 } // namespace ambrel

@@ -14,7 +14,7 @@ namespace ambrel {
 struct InitializeResult;
 
 struct RunObserver {
-    // Calculate had to initialise the system first (the host updates its camera).
+    // read_if_needed read the description before a command (the host updates its camera).
     std::function<void(const InitializeResult&)> initialized;
     // The positions of a new evaluation are placed (the charges are still those of the last one):
     // the host may redraw from these.

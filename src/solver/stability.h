@@ -30,6 +30,7 @@
 #include "model/options.h"
 #include "model/system_model.h"
 #include "physics/evaluation.h"
+#include "physics/stability_result.h"
 #include "solver/eigenvalues.h"
 
 #include <cstdint>
@@ -110,23 +111,6 @@ class ChartJacobians {
     std::vector<Real> base_;
     int m_ = 0;
     std::vector<Real> coarse_, fine_; // m x m, row-major
-};
-
-struct EigenvalueWithError {
-    Complex value;
-    Real error = 0;      // bound of |value - the h -> 0 limit|
-    Real truncation = 0; // its part from the difference of the steps h and h/2
-    Real off_rest = 0;   // its part from a state at rest only to the tolerance
-};
-
-enum class StabilityVerdict { Stable, Unstable, Undecided };
-
-struct StabilityAnalysis {
-    bool computed = false;                   // false: the QR iteration did not converge
-    std::vector<EigenvalueWithError> values; // by real part, largest first
-    std::vector<Real> matrix;                // 2 J(h/2) - J(h), whose eigenvalues these are
-    StabilityVerdict verdict = StabilityVerdict::Undecided;
-    int deciding = -1; // Undecided: the eigenvalue whose real part is zero within its error
 };
 
 // Eigenvalues of the extrapolated matrix 2 J(h/2) - J(h) (error O(h^2)); the error of each is its

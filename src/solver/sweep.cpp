@@ -2,10 +2,8 @@
 
 #include "solver/equilibrium.h"
 
-#include "model/units.h"
-#include "text/csv_file.h"
+#include "report/sweep_table.h"
 #include "text/number_format.h"
-#include "text/numeric_field.h"
 
 #include <array>
 #include <cmath>
@@ -49,10 +47,8 @@ SweepResult sweep_columns(const SystemModel& model, int conductor) {
         const Object& o = model.objects[k];
         if (!o.movable())
             continue;
-        const std::string index = o.composite() ? std::to_string(o.first) + "-" + std::to_string(o.last())
-                                                : std::to_string(o.first);
         result.objects.push_back(k);
-        result.object_indices.push_back(index);
+        result.object_indices.push_back(sweep_object_index(o));
         result.object_names.push_back(model.spheres[o.first].name);
     }
     for (int c = 1; c <= model.conductor_count; ++c)
@@ -97,16 +93,7 @@ std::string unknown_conductor_message(const SystemModel& model, const std::strin
     return message + ")";
 }
 
-// Numbers of the table: -0 is written as 0.
-std::string number_text(Real value) {
-    return format_shortest(value == 0 ? Real(0) : value);
-}
-
 } // namespace
-
-Real SweepPoint::deflection(std::size_t k) const {
-    return std::acos(std::cos(Az[k]));
-}
 
 Result<int> sweep_point_count(const SweepRange& range) {
     if (range.step == 0)
@@ -124,61 +111,10 @@ Result<int> sweep_point_count(const SweepRange& range) {
     return static_cast<int>(count);
 }
 
-Result<SweepRange> parse_sweep_range(std::string_view text) {
-    std::array<std::string_view, 3> parts;
-    std::size_t from = 0;
-    for (std::size_t k = 0; k < parts.size(); ++k) {
-        const std::size_t colon = text.find(':', from);
-        if ((colon == std::string_view::npos) != (k == parts.size() - 1))
-            return Result<SweepRange>::failure("the range needs START:STOP:STEP, not '" + std::string(text) +
-                                               "'");
-        parts[k] = text.substr(from, colon == std::string_view::npos ? std::string_view::npos : colon - from);
-        from = colon + 1;
-    }
-    const char* names[] = {"START", "STOP", "STEP"};
-    Real values[3] = {};
-    for (std::size_t k = 0; k < parts.size(); ++k) {
-        const auto value = parse_field_real(parts[k]);
-        if (!value)
-            return Result<SweepRange>::failure(std::string(names[k]) + " '" + std::string(parts[k]) +
-                                               "' is not a valid number");
-        values[k] = *value;
-    }
-    const SweepRange range{values[0], values[1], values[2]};
-    if (const Result<int> count = sweep_point_count(range); !count)
-        return count.status();
-    return range;
-}
-
-Result<SweepRequest> parse_sweep_request(std::string_view text) {
-    const std::size_t eq = text.rfind('=');
-    if (eq == std::string_view::npos || eq == 0)
-        return Result<SweepRequest>::failure("CONDUCTOR=START:STOP:STEP is needed, not '" +
-                                             std::string(text) + "'");
-    const Result<SweepRange> range = parse_sweep_range(text.substr(eq + 1));
-    if (!range)
-        return range.status();
-    return SweepRequest{std::string(text.substr(0, eq)), *range};
-}
-
 void set_sweep_voltage(SystemModel& model, int conductor, Real voltage) {
     // As a .V line: an isolated conductor is held at the voltage from now on.
     model.conductors[conductor].V = voltage;
     model.conductors[conductor].isolated = false;
-}
-
-std::string_view point_end_word(PointEnd end) {
-    switch (end) {
-    case PointEnd::Converged:
-        break;
-    case PointEnd::StepLimit:
-        return "step-limit";
-    case PointEnd::TooLargeAngles:
-        return "too-large-angles";
-    case PointEnd::SingularMatrix:
-        return "singular-matrix";
-    }
-    return "converged";
 }
 
 Result<SweepResult> run_sweep(Session& session, const SweepRequest& request,
@@ -201,7 +137,6 @@ Result<SweepResult> run_sweep(Session& session, const SweepRequest& request,
         observer.began(result);
 
     std::vector<ObjectState> good = save_objects(model);
-    const std::string of = " of " + std::to_string(count) + ": " + result.conductor_name + " at ";
     for (int i = 0; i < count; ++i) {
         if (session.stop_requested()) {
             result.stopped = true;
@@ -210,7 +145,7 @@ Result<SweepResult> run_sweep(Session& session, const SweepRequest& request,
         const Real voltage = sweep_voltage(request.range, i);
         if (observer.point_started)
             observer.point_started(i, count, voltage);
-        session.add_output_line("Sweep point " + std::to_string(i + 1) + of + format_g(voltage) + " V");
+        report_sweep_point(session.sink(), i, count, result.conductor_name, voltage);
         set_sweep_voltage(model, conductor, voltage);
         // The run's first step moves by the forces at the new voltage.
         session.evaluate([&] {
@@ -224,7 +159,7 @@ Result<SweepResult> run_sweep(Session& session, const SweepRequest& request,
         RelaxationResult run;
         if (request.method == SweepMethod::Equilibrium) {
             const EquilibriumResult found =
-                find_equilibrium(session, {}, equilibrium_settings(settings), observer.run);
+                find_equilibrium(session, equilibrium_settings(settings), observer.run);
             run.steps = found.iterations;
             run.error = found.error;
             run.end = found.end == EquilibriumEnd::Converged        ? RunEnd::Converged
@@ -232,7 +167,7 @@ Result<SweepResult> run_sweep(Session& session, const SweepRequest& request,
                       : found.end == EquilibriumEnd::TooLargeAngles ? RunEnd::TooLargeAngles
                                                                     : RunEnd::StepLimit;
         } else {
-            run = run_calculate(session, {}, settings, observer.run);
+            run = run_calculate(session, settings, observer.run);
         }
         if (run.end == RunEnd::Stopped) {
             result.stopped = true;
@@ -250,71 +185,8 @@ Result<SweepResult> run_sweep(Session& session, const SweepRequest& request,
         if (observer.point_done)
             observer.point_done(result.points.back(), static_cast<int>(result.points.size()), count);
     }
-    session.add_output_line(result.stopped ? "Sweep stopped after " + std::to_string(result.points.size()) +
-                                                 " of " + std::to_string(count) + " points"
-                                           : "Sweep done: " + std::to_string(count) + " points");
+    report_sweep_end(session.sink(), result);
     return result;
-}
-
-// ---------------------------------------------------------------- the CSV table
-
-std::string sweep_object_label(const SweepResult& result, std::size_t k) {
-    return "[" + result.object_indices[k] + "] " + result.object_names[k];
-}
-
-std::vector<std::string> sweep_column_names(const SweepResult& result) {
-    std::vector<std::string> names;
-    names.push_back("V " + result.conductor_name + " (V)");
-    for (std::size_t k = 0; k < result.objects.size(); ++k) {
-        const std::string& name = result.object_names[k];
-        names.push_back("Ax[" + result.object_indices[k] + "] " + name + " (deg)");
-        names.push_back("Az[" + result.object_indices[k] + "] " + name + " (deg)");
-    }
-    for (const std::string& conductor : result.conductor_names)
-        names.push_back("Q " + conductor + " (nC)");
-    names.push_back("Total capacitance (pF)");
-    names.push_back("Steps");
-    names.push_back("Converged");
-    names.push_back("End");
-    return names;
-}
-
-std::vector<std::string> sweep_row(const SweepResult& result, const SweepPoint& point) {
-    std::vector<std::string> row;
-    row.push_back(number_text(point.voltage));
-    for (std::size_t k = 0; k < result.objects.size(); ++k) {
-        row.push_back(number_text(rad_to_deg(point.Ax[k])));
-        row.push_back(number_text(rad_to_deg(point.Az[k])));
-    }
-    for (const Real q : point.charges)
-        row.push_back(number_text(q * 1e9L));
-    row.push_back(number_text(point.capacitance * 1e12L));
-    row.push_back(std::to_string(point.steps));
-    row.push_back(point.converged() ? "1" : "0");
-    row.emplace_back(point_end_word(point.end));
-    return row;
-}
-
-std::string csv_line(const std::vector<std::string>& fields) {
-    std::string line;
-    for (std::size_t k = 0; k < fields.size(); ++k) {
-        if (k > 0)
-            line += ',';
-        line += csv_field(fields[k]);
-    }
-    line += '\n';
-    return line;
-}
-
-std::string sweep_csv(const SweepResult& result) {
-    std::string text = csv_line(sweep_column_names(result));
-    for (const SweepPoint& point : result.points)
-        text += csv_line(sweep_row(result, point));
-    return text;
-}
-
-Status write_sweep_csv(const std::string& path, const SweepResult& result) {
-    return write_file_replacing(path, sweep_csv(result));
 }
 
 } // namespace ambrel

@@ -4,6 +4,7 @@
 #include "report/capacitance_report.h"
 #include "text/number_format.h"
 
+#include <optional>
 #include <stdexcept>
 #include <utility>
 
@@ -74,11 +75,8 @@ RunObserver CommandController::run_observer(const QString& step_word) {
 
 void CommandController::read_if_needed(const std::vector<std::string>& description,
                                        const RunObserver& observer) {
-    if (session_.system_initialized)
-        return;
-    init_ = initialize_system(session_, description);
-    if (observer.initialized)
-        observer.initialized(init_);
+    if (const std::optional<InitializeResult> read = ambrel::read_if_needed(session_, description, observer))
+        init_ = *read;
 }
 
 bool CommandController::initialize(const std::vector<std::string>& description) {
@@ -93,7 +91,10 @@ bool CommandController::calculate(const RelaxationSettings& settings,
     return start(Command::Calculate, true, QStringLiteral("Calculating... press Stop (Esc) to stop"),
                  !session_.system_initialized,
                  [this, settings, description, observer = run_observer(QStringLiteral("Step"))] {
-                     run_ = run_calculate(session_, description, settings, observer);
+                     // The reading and the command under one set of switches.
+                     const Session::CommandScope command(session_);
+                     read_if_needed(description, observer);
+                     run_ = run_calculate(session_, settings, observer);
                  });
 }
 
@@ -104,7 +105,9 @@ bool CommandController::find_equilibrium(const EquilibriumSettings& settings,
                  QStringLiteral("Finding the equilibrium... press Stop (Esc) to stop"),
                  !session_.system_initialized,
                  [this, settings, description, observer = run_observer(QStringLiteral("Iteration"))] {
-                     equilibrium_ = ambrel::find_equilibrium(session_, description, settings, observer);
+                     const Session::CommandScope command(session_);
+                     read_if_needed(description, observer);
+                     equilibrium_ = ambrel::find_equilibrium(session_, settings, observer);
                  });
 }
 
@@ -122,7 +125,9 @@ bool CommandController::jacobian(const JacobianSettings& settings,
     jacobian_ = JacobianResult{};
     return start(Command::Jacobian, true, QStringLiteral("Jacobian...") + press_stop(),
                  !session_.system_initialized, [this, settings, observer = std::move(observer), description] {
-                     jacobian_ = compute_jacobian(session_, settings, observer, &description);
+                     const Session::CommandScope command(session_);
+                     read_if_needed(description, observer);
+                     jacobian_ = compute_jacobian(session_, settings, observer);
                  });
 }
 

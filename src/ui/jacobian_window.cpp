@@ -1,5 +1,6 @@
 #include "ui/jacobian_window.h"
 
+#include "report/jacobian_report.h"
 #include "ui/dialog_provider.h"
 #include "ui/nedit.h"
 #include "ui/window_style.h"

@@ -1,6 +1,7 @@
 #include "ui/sweep_window.h"
 
 #include "model/units.h"
+#include "report/sweep_table.h"
 #include "ui/charts.h"
 #include "ui/dialog_provider.h"
 #include "ui/nedit.h"

@@ -206,7 +206,7 @@ TEST(IsolatedConductor, JacobianEvaluatesEveryPerturbationWithTheChargesKept) {
     const std::vector<std::string> lines = {"ball1 all -0.2 0 0 13.5 0 10 0.75 0.4",
                                             "ball2 all 0.2 0 0 13.5 180 10 0.75 0.4", ".Q all 20"};
     t.init(lines);
-    run_calculate(t.session, lines, RelaxationSettings{});
+    run_calculate(t.session, RelaxationSettings{});
     const JacobianResult small = compute_jacobian(t.session, JacobianSettings{});
     ASSERT_EQ(small.size, 4);
     EXPECT_LT(relative(small.entry(2, 2), small.entry(4, 4)), 1e-9L);

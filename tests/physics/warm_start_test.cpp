@@ -215,7 +215,7 @@ TEST_P(WarmRelaxation, EveryStepAgreesWithAFreshSolve) {
     RelaxationSettings settings;
     settings.max_steps = STEPS;
     settings.force_error_uN = 0; // every step
-    run_calculate(t.session, run.lines, settings, observer);
+    run_calculate(t.session, settings, observer);
     EXPECT_EQ(steps, STEPS);
     EXPECT_LT(worst, 1e-15L);
     EXPECT_LT(worst_kept, 1e-15L);

@@ -87,7 +87,7 @@ TEST(Reproducibility, ARunDoesNotDependOnWhatRanBefore) {
     TestSystem fresh, used;
     // The used session has run another system whose rotational forces were large.
     used.init({"Ba all 0 0 0 10 40 60 1 0.1", "Bb all 1 0 0 10 0 0 1 0.1", ".V all 20000"});
-    run_calculate(used.session, {}, one_step);
+    run_calculate(used.session, one_step);
     ASSERT_GT(max_rotational_force(used.model(), used.ev()), 0);
 
     for (TestSystem* t : {&fresh, &used}) {
@@ -97,7 +97,7 @@ TEST(Reproducibility, ARunDoesNotDependOnWhatRanBefore) {
         EXPECT_EQ(max_rotational_force(t->model(), t->ev()), 0);
         EXPECT_FALSE(t->ev().forces_valid);
         t->sink.lines.clear();
-        run_calculate(t->session, {}, one_step);
+        run_calculate(t->session, one_step);
     }
     EXPECT_EQ(used.sink.lines, fresh.sink.lines);
     for (int k = 1; k <= fresh.model().object_count; ++k) {
@@ -138,7 +138,8 @@ TEST(JacobianVerdict, BeforeTheFirstInitializeTheDescriptionIsRead) {
     RunObserver observer;
     observer.initialized = [&](const InitializeResult&) { initialized = true; };
     const std::vector<std::string> lines = default_description();
-    const JacobianResult r = compute_jacobian(t.session, JacobianSettings{}, observer, &lines);
+    read_if_needed(t.session, lines, observer);
+    const JacobianResult r = compute_jacobian(t.session, JacobianSettings{}, observer);
     EXPECT_TRUE(initialized);
     EXPECT_TRUE(t.said("Reading 6 lines of input"));
     EXPECT_TRUE(r.computed);

@@ -122,7 +122,7 @@ TEST(OncePerReading, TheUnchargedSphereIsNamedOnceWhateverFollows) {
     // copy of the model name it again.
     RelaxationSettings settings;
     settings.max_steps = 4;
-    run_calculate(sys.session, description, settings);
+    run_calculate(sys.session, settings);
     sys.session.evaluate();
     compute_jacobian(sys.session, {});
     EXPECT_EQ(sys.count(line), 1);
@@ -161,7 +161,7 @@ TEST(StoppedReading, LeavesNothingToReportOrMove) {
     }
     RelaxationSettings settings;
     settings.max_steps = 2;
-    const auto result = run_calculate(sys.session, {}, settings);
+    const auto result = run_calculate(sys.session, settings);
     EXPECT_NE(result.end, RunEnd::TooLargeAngles);
     EXPECT_FALSE(sys.said("Too large angles. The system may be unstable"));
 }

@@ -102,7 +102,7 @@ struct MasslessComposite {
         settings.max_steps = steps;
         settings.force_error_uN = 0;
         settings.damping = damping;
-        run_calculate(sys.session, description, settings);
+        run_calculate(sys.session, settings);
     }
 };
 
@@ -166,7 +166,7 @@ TEST(CompositeSteps, HeavyCompositeInTimeDomainFeelsTheWholeDamping) {
     settings.max_steps = 2;
     settings.force_error_uN = 0;
     settings.damping = 0.004L;
-    run_calculate(sys.session, lines, settings);
+    run_calculate(sys.session, settings);
     const Real dt = 0.05L, M = 0.008L, L = 0.1L, a = settings.damping;
     const Real ax1 = dt / M * (frx / std::sin(Az0) / L), az1 = dt / M * (frz / L);
     const Real ax2 = ax1 + dt / M * (frx / std::sin(Az0) / L - a * ax1);

@@ -25,7 +25,8 @@ struct System : TestSystem {
     std::vector<std::string> description;
     explicit System(std::vector<std::string> lines) : description(std::move(lines)) {}
     EquilibriumResult find(const EquilibriumSettings& settings = {}, const RunObserver& observer = {}) {
-        return find_equilibrium(session, description, settings, observer);
+        read_if_needed(session, description, observer);
+        return find_equilibrium(session, settings, observer);
     }
 };
 
@@ -43,7 +44,8 @@ TEST(Equilibrium, EndsWhereTheRelaxationEnds) {
         rs.max_steps = 20000;
         rs.force_error_uN = 1e-9L;
         ASSERT_EQ(relaxed.session.evaluation.Q.size(), 0u);
-        ASSERT_EQ(run_calculate(relaxed.session, description, rs).end, RunEnd::Converged);
+        read_if_needed(relaxed.session, description);
+        ASSERT_EQ(run_calculate(relaxed.session, rs).end, RunEnd::Converged);
         EquilibriumSettings es;
         es.force_error_uN = 1e-9L;
         const EquilibriumResult r = found.find(es);

@@ -3,6 +3,7 @@
 #include "../support/test_system.h"
 #include "physics/evaluation.h"
 #include "physics/perturbation.h"
+#include "report/jacobian_report.h"
 #include "solver/eigenvalues.h"
 #include "solver/jacobian.h"
 #include "solver/relaxation.h"
@@ -227,7 +228,7 @@ TEST(ParallelJacobian, ASecondJacobianIsTheFirstAndThatOfAFreshSession) {
         t.init(description);
         RelaxationSettings settings;
         settings.max_steps = 3;
-        run_calculate(t.session, description, settings);
+        run_calculate(t.session, settings);
         const SystemModel model = t.model();
         const JacobianResult first = compute_jacobian(t.session, {});
         const JacobianResult second = compute_jacobian(t.session, {});

@@ -1,6 +1,7 @@
-// Voltage sweeps: the range rules, a calibration curve of two balls, points that fail without
-// ending the sweep, each point starting from the equilibrium before it, Stop, and the CSV table.
+// Voltage sweeps: a calibration curve of two balls, points that fail without ending the sweep,
+// each point starting from the equilibrium before it, Stop, and the CSV table.
 #include "../support/test_system.h"
+#include "report/sweep_table.h"
 #include "solver/relaxation.h"
 #include "solver/sweep.h"
 #include "text/number_format.h"
@@ -23,74 +24,24 @@ using testing_support::TestSystem;
 const std::vector<std::string> TWO_BALLS{"Ba all -2 0 0 10 180 10 0.5 0.2", "Bb all 2 0 0 10 0 10 0.5 0.2",
                                          ".V all 3000"};
 
-SweepRequest request(const std::string& text) {
-    const Result<SweepRequest> parsed = parse_sweep_request(text);
-    EXPECT_TRUE(parsed.ok()) << text << ": " << parsed.message();
-    return parsed.ok() ? *parsed : SweepRequest{};
+// CONDUCTOR from START to STOP by STEP (V).
+SweepRequest request(const std::string& conductor, Real start, Real stop, Real step) {
+    return SweepRequest{conductor, SweepRange{start, stop, step}};
 }
 
-SweepResult sweep(TestSystem& sys, const std::string& text, const RelaxationSettings& settings = {},
+SweepResult sweep(TestSystem& sys, const SweepRequest& request, const RelaxationSettings& settings = {},
                   const SweepObserver& observer = {}) {
-    const Result<SweepResult> result = run_sweep(sys.session, request(text), settings, observer);
+    const Result<SweepResult> result = run_sweep(sys.session, request, settings, observer);
     EXPECT_TRUE(result.ok()) << result.message();
     return result.ok() ? *result : SweepResult{};
 }
 
-std::string range_error(const std::string& text) {
-    const Result<SweepRange> range = parse_sweep_range(text);
-    EXPECT_FALSE(range.ok()) << text;
-    return range.message();
-}
-
-TEST(SweepRange, PointsAreStartPlusIStepUpToStopAllowingRounding) {
-    const auto count = [](const std::string& text) {
-        const Result<SweepRange> range = parse_sweep_range(text);
-        EXPECT_TRUE(range.ok()) << text << ": " << range.message();
-        return range.ok() ? *sweep_point_count(*range) : -1;
-    };
-    EXPECT_EQ(count("0:12000:1000"), 13);
-    EXPECT_EQ(count("0:1:0.1"), 11); // 10 * 0.1 is not exactly 1
-    EXPECT_EQ(count("0:0.3:0.1"), 4);
-    EXPECT_EQ(count("0:1:0.3"), 4);
-    EXPECT_EQ(count("1.1:1.4:0.1"), 4); // (1.4 - 1.1) / 0.1 is a little below 3
-    EXPECT_EQ(count("0:0.9:0.3"), 4);
-    EXPECT_EQ(count("12000:0:-1000"), 13);
-    EXPECT_EQ(count("5:5:1"), 1);
-    EXPECT_EQ(count("5:5:-1"), 1);
-    EXPECT_EQ(count(" -1e3:1E3:5e2"), 5);
-    EXPECT_EQ(count("0:99999:1"), MAX_SWEEP_POINTS);
-
-    const SweepRange range = *parse_sweep_range("0:1:0.1");
-    EXPECT_EQ(sweep_voltage(range, 7), 7 * 0.1L); // from i, not accumulated
-    EXPECT_EQ(sweep_voltage(*parse_sweep_range("0:12000:1000"), 12), 12000);
-    EXPECT_EQ(sweep_voltage(*parse_sweep_range("100:0:-25"), 4), 0);
-}
-
-TEST(SweepRange, WrongRangesAreErrorsThatSayWhy) {
-    EXPECT_EQ(range_error("0:1000:0"), "STEP must not be 0");
-    EXPECT_EQ(range_error("5:5:0"), "STEP must not be 0");
-    EXPECT_EQ(range_error("0:12000:-1000"), "a STEP of -1000 goes from START 0 away from STOP 12000");
-    EXPECT_EQ(range_error("0:100000:1"), "the range has 100001 points; a sweep has at most 100000");
-    EXPECT_EQ(range_error("-1e4932:1e4932:1"), "the range has INF points; a sweep has at most 100000");
-    EXPECT_EQ(range_error("0:1x:1"), "STOP '1x' is not a valid number");
-    EXPECT_EQ(range_error("0::1"), "STOP '' is not a valid number");
-    EXPECT_EQ(range_error("0:1:1e99999"), "STEP '1e99999' is not a valid number");
-    EXPECT_EQ(range_error("0:1"), "the range needs START:STOP:STEP, not '0:1'");
-    EXPECT_EQ(range_error("0:1:1:1"), "the range needs START:STOP:STEP, not '0:1:1:1'");
-
-    EXPECT_EQ(request("all=0:1:1").conductor, "all");
-    EXPECT_EQ(request("a=b=0:2:1").conductor, "a=b"); // the range holds no "="
-    EXPECT_EQ(parse_sweep_request("0:1:1").message(), "CONDUCTOR=START:STOP:STEP is needed, not '0:1:1'");
-    EXPECT_FALSE(parse_sweep_request("=0:1:1").ok());
-    EXPECT_EQ(parse_sweep_request("all=0:1:0").message(), "STEP must not be 0");
-}
-
 TEST(Sweep, NeedsAnInitialisedSystemAndAKnownConductor) {
     TestSystem sys;
-    EXPECT_FALSE(run_sweep(sys.session, request("all=0:1:1"), {}).ok());
+    EXPECT_FALSE(run_sweep(sys.session, request("all", 0, 1, 1), {}).ok());
     sys.init(TWO_BALLS);
     const std::size_t lines = sys.sink.lines.size();
-    EXPECT_EQ(run_sweep(sys.session, request("none=0:1:1"), {}).message(),
+    EXPECT_EQ(run_sweep(sys.session, request("none", 0, 1, 1), {}).message(),
               "unknown conductor 'none' (the conductors are: all)");
     EXPECT_EQ(sys.sink.lines.size(), lines); // nothing ran
 }
@@ -103,7 +54,7 @@ TEST(Sweep, TwoBallsDeflectMoreAtEveryHigherVoltage) {
     sys.init(TWO_BALLS);
     RelaxationSettings settings;
     settings.max_steps = 5000;
-    const SweepResult result = sweep(sys, "all=0:10000:1000", settings);
+    const SweepResult result = sweep(sys, request("all", 0, 10000, 1000), settings);
     ASSERT_EQ(result.points.size(), 11u);
     EXPECT_EQ(result.planned, 11);
     EXPECT_FALSE(result.stopped);
@@ -134,7 +85,7 @@ TEST(Sweep, TwoBallsDeflectMoreAtEveryHigherVoltage) {
     std::vector<std::string> at_6kV = TWO_BALLS;
     at_6kV.back() = ".V all 6000";
     alone.init(at_6kV);
-    run_calculate(alone.session, at_6kV, settings);
+    run_calculate(alone.session, settings);
     EXPECT_NEAR(result.points[6].Az[0], alone.o(1).Az, deg_to_rad(1e-4L));
     EXPECT_NEAR(result.points[6].capacitance, alone.ev().total_capacitance,
                 1e-6L * alone.ev().total_capacitance);
@@ -148,8 +99,8 @@ TEST(Sweep, FindEquilibriumGivesTheRelaxationsPoints) {
     TestSystem relaxed, found;
     relaxed.init(TWO_BALLS);
     found.init(TWO_BALLS);
-    const SweepResult a = sweep(relaxed, "all=4000:10000:3000", settings);
-    SweepRequest by_finder = request("all=4000:10000:3000");
+    const SweepResult a = sweep(relaxed, request("all", 4000, 10000, 3000), settings);
+    SweepRequest by_finder = request("all", 4000, 10000, 3000);
     by_finder.method = SweepMethod::Equilibrium;
     const Result<SweepResult> b = run_sweep(found.session, by_finder, settings);
     ASSERT_TRUE(b.ok());
@@ -165,10 +116,10 @@ TEST(Sweep, FindEquilibriumGivesTheRelaxationsPoints) {
 TEST(Sweep, EachPointStartsFromTheEquilibriumBeforeIt) {
     TestSystem sys;
     sys.init(TWO_BALLS);
-    const SweepResult first = sweep(sys, "all=0:6000:2000");
+    const SweepResult first = sweep(sys, request("all", 0, 6000, 2000));
     ASSERT_EQ(first.points.size(), 4u);
     EXPECT_GT(first.points[3].steps, 20);
-    const SweepResult again = sweep(sys, "all=6000:6000:1");
+    const SweepResult again = sweep(sys, request("all", 6000, 6000, 1));
     ASSERT_EQ(again.points.size(), 1u);
     EXPECT_TRUE(again.points[0].converged());
     EXPECT_LE(again.points[0].steps, 2);
@@ -176,7 +127,7 @@ TEST(Sweep, EachPointStartsFromTheEquilibriumBeforeIt) {
     // From the description's angles the same voltage takes many steps.
     TestSystem fresh;
     fresh.init(TWO_BALLS);
-    EXPECT_GT(sweep(fresh, "all=6000:6000:1").points[0].steps, 20);
+    EXPECT_GT(sweep(fresh, request("all", 6000, 6000, 1)).points[0].steps, 20);
 }
 
 TEST(Sweep, APointThatDoesNotConvergeIsMarkedAndTheSweepGoesOn) {
@@ -184,7 +135,7 @@ TEST(Sweep, APointThatDoesNotConvergeIsMarkedAndTheSweepGoesOn) {
     sys.init(TWO_BALLS);
     RelaxationSettings few;
     few.max_steps = 3;
-    const SweepResult limited = sweep(sys, "all=0:4000:1000", few);
+    const SweepResult limited = sweep(sys, request("all", 0, 4000, 1000), few);
     ASSERT_EQ(limited.points.size(), 5u);
     for (const SweepPoint& p : limited.points) {
         EXPECT_EQ(p.end, PointEnd::StepLimit);
@@ -195,13 +146,13 @@ TEST(Sweep, APointThatDoesNotConvergeIsMarkedAndTheSweepGoesOn) {
     // end where one run of 15 steps does.
     TestSystem pieces;
     pieces.init(TWO_BALLS);
-    const SweepResult steps = sweep(pieces, "all=3000:3000.0004:0.0001", few);
+    const SweepResult steps = sweep(pieces, request("all", 3000, 3000.0004L, 0.0001L), few);
     ASSERT_EQ(steps.points.size(), 5u);
     TestSystem whole;
     whole.init(TWO_BALLS);
     RelaxationSettings fifteen;
     fifteen.max_steps = 15;
-    run_calculate(whole.session, TWO_BALLS, fifteen);
+    run_calculate(whole.session, fifteen);
     EXPECT_NEAR(steps.points[4].Az[0], whole.o(1).Az, 1e-7L);
     EXPECT_GT(std::fabs(steps.points[4].Az[0] - steps.points[0].Az[0]), 1e-4L);
 
@@ -211,7 +162,7 @@ TEST(Sweep, APointThatDoesNotConvergeIsMarkedAndTheSweepGoesOn) {
     const Real Az_before = wild.o(1).Az;
     RelaxationSettings huge;
     huge.time_step = 10000;
-    const SweepResult diverged = sweep(wild, "all=2000:4000:1000", huge);
+    const SweepResult diverged = sweep(wild, request("all", 2000, 4000, 1000), huge);
     ASSERT_EQ(diverged.points.size(), 3u);
     for (const SweepPoint& p : diverged.points) {
         EXPECT_EQ(p.end, PointEnd::TooLargeAngles);
@@ -235,7 +186,7 @@ TEST(Sweep, StopEndsTheSweepAndAStoppedRunIsNotAPoint) {
         if (done == 2)
             sys.stop.request();
     };
-    const SweepResult between = sweep(sys, "all=0:10000:1000", {}, observer);
+    const SweepResult between = sweep(sys, request("all", 0, 10000, 1000), {}, observer);
     EXPECT_TRUE(between.stopped);
     EXPECT_EQ(between.points.size(), 2u);
     EXPECT_EQ(between.planned, 11);
@@ -252,7 +203,7 @@ TEST(Sweep, StopEndsTheSweepAndAStoppedRunIsNotAPoint) {
         if (point == 1 && step == 3)
             sys.stop.request();
     };
-    const SweepResult during = sweep(sys, "all=0:10000:1000", {}, in_run);
+    const SweepResult during = sweep(sys, request("all", 0, 10000, 1000), {}, in_run);
     EXPECT_TRUE(during.stopped);
     EXPECT_EQ(during.points.size(), 1u);
     sys.stop.clear();
@@ -260,13 +211,13 @@ TEST(Sweep, StopEndsTheSweepAndAStoppedRunIsNotAPoint) {
     // Stop while a run writes its final reports: the point is kept, the sweep ends.
     SweepObserver at_end;
     at_end.run.steps_ended = [&] { sys.stop.request(); };
-    const SweepResult reports = sweep(sys, "all=0:10000:1000", {}, at_end);
+    const SweepResult reports = sweep(sys, request("all", 0, 10000, 1000), {}, at_end);
     EXPECT_TRUE(reports.stopped);
     EXPECT_EQ(reports.points.size(), 1u);
 
     // Stop before the sweep begins: no point, no run, and it says so.
     sys.sink.lines.clear();
-    const SweepResult before = sweep(sys, "all=0:10000:1000");
+    const SweepResult before = sweep(sys, request("all", 0, 10000, 1000));
     EXPECT_TRUE(before.stopped);
     EXPECT_TRUE(before.points.empty());
     EXPECT_TRUE(sys.said("Sweep stopped after 0 of 11 points"));
@@ -280,7 +231,7 @@ const std::vector<std::string> MIXED{"Bfixed ba,se 0 0 0 0 0 0 1 1", "Ba\"q top 
 TEST(SweepTable, ColumnsNameTheObjectsAndConductorsAndRowsHoldEveryPoint) {
     TestSystem sys;
     sys.init(MIXED);
-    const SweepResult result = sweep(sys, "top=1000:3000:1000");
+    const SweepResult result = sweep(sys, request("top", 1000, 3000, 1000));
     ASSERT_EQ(result.points.size(), 3u);
     EXPECT_EQ(sys.model().conductors[1].V, 500); // the other conductor keeps its voltage
 
@@ -339,7 +290,7 @@ TEST(SweepTable, ColumnsNameTheObjectsAndConductorsAndRowsHoldEveryPoint) {
 TEST(SweepTable, WrittenThroughATemporaryFileAndErrorsSayWhy) {
     TestSystem sys;
     sys.init(TWO_BALLS);
-    const SweepResult result = sweep(sys, "all=0:1000:1000");
+    const SweepResult result = sweep(sys, request("all", 0, 1000, 1000));
     const std::filesystem::path folder =
         std::filesystem::temp_directory_path() / ("ambrel-sweep-test-" + std::to_string(::getpid()));
     std::filesystem::create_directories(folder);

@@ -573,7 +573,8 @@ TEST_F(MainWindowTest, TimeDomainRunTakesTheDampingField) {
         settings.max_steps = 30;
         settings.force_error_uN = 0;
         settings.damping = damping;
-        run_calculate(core, default_description(), settings);
+        read_if_needed(core, default_description());
+        run_calculate(core, settings);
 
         std::vector<Real> angles;
         for (int k = 1; k <= 4; ++k) {

@@ -1,6 +1,7 @@
 // The Sweep window: a small sweep runs on the worker and fills the table and the chart, Save CSV
 // writes what the table shows, wrong requests end in an error box, and Stop ends a sweep keeping
 // the points done.
+#include "report/sweep_table.h"
 #include "solver/sweep.h"
 #include "ui/charts.h"
 #include "ui/main_window.h"
