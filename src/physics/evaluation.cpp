@@ -262,21 +262,94 @@ bool float_isolated_conductors(const SystemModel& model, EvaluationWorkspace& ws
 
 } // namespace
 
-void compute_charges(const SystemModel& model, const Options& options, EvaluationWorkspace& ws,
-                     Evaluation& ev) {
-    ws.capacitance_valid = false;
-    ws.matrix_built = false;
-    ChargeDiagnostics& diag = ev.diagnostics;
-    diag = ChargeDiagnostics{};
-    const int count = model.sphere_count;
-    ev.reserve(count);
-    if (ws.active_index.size() < static_cast<std::size_t>(count) + 1) {
-        ws.active.resize(static_cast<std::size_t>(count) + 1);
-        ws.active_index.resize(static_cast<std::size_t>(count) + 1, -1);
-        ws.voltages.resize(static_cast<std::size_t>(count) + 1);
-        ws.solution.resize(static_cast<std::size_t>(count) + 1);
-    }
+namespace {
 
+// The elastance matrix of the active spheres as it is built: the packed centres and radii, and for
+// large systems its double copy and the products of the warm start's solutions.
+struct ElastanceBuild {
+    const SystemModel& model;
+    const Sphere* spheres;
+    const int* active;
+    int n;
+    int tiles;
+    bool use_squares;
+    Real* P;
+    const Real *X, *Y, *Z, *R;
+    double* upper_double;
+    bool warm_products;
+    const Real *warm_x, *warm_y;
+    Real *right_x, *right_y, *left_x, *left_y;
+
+    // Row `ta` of tiles: its tiles at and right of the diagonal, row by row, each mirrored left of
+    // the diagonal while it is still in the cache. Overlapping pairs and aligned plates go to
+    // `found`, the plates counted in `plates`.
+    void row_of_tiles(int ta, std::vector<std::pair<int, int>>& found, int& plates) const {
+        const int a0 = ta * BUILD_TILE, a1 = std::min(n, a0 + BUILD_TILE);
+        if (warm_products)
+            for (int a = a0; a < a1; ++a)
+                right_x[a] = right_y[a] = 0;
+        for (int tb = ta; tb < tiles; ++tb) {
+            const int b0 = tb * BUILD_TILE, b1 = std::min(n, b0 + BUILD_TILE);
+            for (int a = a0; a < a1; ++a) {
+                Real* Pa = P + static_cast<std::size_t>(a) * n;
+                const Real xa = X[a], ya = Y[a], za = Z[a], ra = R[a];
+                if (tb == ta)
+                    Pa[a] = 1 / ra;
+                for (int b = std::max(b0, a + 1); b < b1; ++b) {
+                    // As clamped_distance, from the packed centres.
+                    const Real dx = xa - X[b], dy = ya - Y[b], dz = za - Z[b];
+                    const Real d = std::max(std::sqrt(dx * dx + dy * dy + dz * dz), MIN_DISTANCE);
+                    Real p;
+                    if (use_squares && xa == X[b] && ya == Y[b] &&
+                        aligned_squares(model, spheres[active[a]], spheres[active[b]])) {
+                        const Real side = spheres[active[a]].square_side;
+                        p = square_plate_constant(side, d) / side;
+                        ++plates;
+                        found.emplace_back(a, b);
+                    } else {
+                        p = 1 / d;
+                        if (d < ra + R[b])
+                            found.emplace_back(a, b);
+                    }
+                    Pa[b] = p;
+                }
+                if (upper_double)
+                    for (int b = std::max(b0, a + 1); b < b1; ++b)
+                        upper_double[static_cast<std::size_t>(a) * n + b] = static_cast<double>(Pa[b]);
+                if (warm_products) {
+                    Real sx = right_x[a], sy = right_y[a];
+                    for (int b = std::max(b0, a + 1); b < b1; ++b) {
+                        sx += Pa[b] * warm_x[b];
+                        sy += Pa[b] * warm_y[b];
+                    }
+                    right_x[a] = sx;
+                    right_y[a] = sy;
+                }
+            }
+            // The mirror image left of the diagonal (long doubles moved as their 16 bytes).
+            for (int b = b0; b < b1; ++b) {
+                Real* row = P + static_cast<std::size_t>(b) * n;
+                const int end = std::min(a1, b);
+                for (int a = a0; a < end; ++a)
+                    std::memcpy(row + a, P + static_cast<std::size_t>(a) * n + b, sizeof(Real));
+                if (warm_products) {
+                    Real sx = 0, sy = 0;
+                    for (int a = a0; a < end; ++a) {
+                        sx += row[a] * warm_x[a];
+                        sy += row[a] * warm_y[a];
+                    }
+                    left_x[static_cast<std::size_t>(ta) * n + b] = sx;
+                    left_y[static_cast<std::size_t>(ta) * n + b] = sy;
+                }
+            }
+        }
+    }
+};
+
+// The spheres that take part in the matrix, in order, into ws.active (their number in
+// ws.n_active, returned); the others are named in diag.uncharged.
+int select_active_spheres(const SystemModel& model, EvaluationWorkspace& ws, ChargeDiagnostics& diag) {
+    const int count = model.sphere_count;
     // Spheres without a positive, finite radius or position cannot take part: 1/r is undefined.
     int n = 0;
     for (int i = 1; i <= count; ++i) {
@@ -291,6 +364,13 @@ void compute_charges(const SystemModel& model, const Options& options, Evaluatio
     }
     ws.n_active = n;
 
+    return n;
+}
+
+// P of the n active spheres into the solver (with its double copy and the warm start's products
+// for large systems), the special pairs into ws, the aligned plates into diag.
+void build_elastance(const SystemModel& model, const Options& options, EvaluationWorkspace& ws,
+                     ChargeDiagnostics& diag, int n) {
     Real* P = ws.solver.matrix(n);
     const bool use_squares = options[Option::UseSquares];
     int plate_count = 0;
@@ -327,6 +407,9 @@ void compute_charges(const SystemModel& model, const Options& options, Evaluatio
         left_y = left_x + size * static_cast<std::size_t>(tiles);
     }
 
+    const ElastanceBuild build{model,  spheres, active,  n,      tiles,        use_squares,   P,
+                               X,      Y,       Z,       R,      upper_double, warm_products, warm_x,
+                               warm_y, right_x, right_y, left_x, left_y};
     // Tiles of BUILD_TILE x BUILD_TILE at and right of the diagonal, a row of tiles a thread:
     // each tile is computed row by row, then mirrored left of the diagonal while it is still in
     // the cache. Every entry has the same arithmetic whatever the tiling; the plate counter and
@@ -336,67 +419,8 @@ void compute_charges(const SystemModel& model, const Options& options, Evaluatio
         std::vector<std::pair<int, int>> found;
         int plates = 0;
 #pragma omp for schedule(dynamic, 1) nowait
-        for (int ta = 0; ta < tiles; ++ta) {
-            const int a0 = ta * BUILD_TILE, a1 = std::min(n, a0 + BUILD_TILE);
-            if (warm_products)
-                for (int a = a0; a < a1; ++a)
-                    right_x[a] = right_y[a] = 0;
-            for (int tb = ta; tb < tiles; ++tb) {
-                const int b0 = tb * BUILD_TILE, b1 = std::min(n, b0 + BUILD_TILE);
-                for (int a = a0; a < a1; ++a) {
-                    Real* Pa = P + static_cast<std::size_t>(a) * n;
-                    const Real xa = X[a], ya = Y[a], za = Z[a], ra = R[a];
-                    if (tb == ta)
-                        Pa[a] = 1 / ra;
-                    for (int b = std::max(b0, a + 1); b < b1; ++b) {
-                        // As clamped_distance, from the packed centres.
-                        const Real dx = xa - X[b], dy = ya - Y[b], dz = za - Z[b];
-                        const Real d = std::max(std::sqrt(dx * dx + dy * dy + dz * dz), MIN_DISTANCE);
-                        Real p;
-                        if (use_squares && xa == X[b] && ya == Y[b] &&
-                            aligned_squares(model, spheres[active[a]], spheres[active[b]])) {
-                            const Real side = spheres[active[a]].square_side;
-                            p = square_plate_constant(side, d) / side;
-                            ++plates;
-                            found.emplace_back(a, b);
-                        } else {
-                            p = 1 / d;
-                            if (d < ra + R[b])
-                                found.emplace_back(a, b);
-                        }
-                        Pa[b] = p;
-                    }
-                    if (upper_double)
-                        for (int b = std::max(b0, a + 1); b < b1; ++b)
-                            upper_double[static_cast<std::size_t>(a) * n + b] = static_cast<double>(Pa[b]);
-                    if (warm_products) {
-                        Real sx = right_x[a], sy = right_y[a];
-                        for (int b = std::max(b0, a + 1); b < b1; ++b) {
-                            sx += Pa[b] * warm_x[b];
-                            sy += Pa[b] * warm_y[b];
-                        }
-                        right_x[a] = sx;
-                        right_y[a] = sy;
-                    }
-                }
-                // The mirror image left of the diagonal (long doubles moved as their 16 bytes).
-                for (int b = b0; b < b1; ++b) {
-                    Real* row = P + static_cast<std::size_t>(b) * n;
-                    const int end = std::min(a1, b);
-                    for (int a = a0; a < end; ++a)
-                        std::memcpy(row + a, P + static_cast<std::size_t>(a) * n + b, sizeof(Real));
-                    if (warm_products) {
-                        Real sx = 0, sy = 0;
-                        for (int a = a0; a < end; ++a) {
-                            sx += row[a] * warm_x[a];
-                            sy += row[a] * warm_y[a];
-                        }
-                        left_x[static_cast<std::size_t>(ta) * n + b] = sx;
-                        left_y[static_cast<std::size_t>(ta) * n + b] = sy;
-                    }
-                }
-            }
-        }
+        for (int ta = 0; ta < tiles; ++ta)
+            build.row_of_tiles(ta, found, plates);
         auto gather = [&] {
             special_pairs.insert(special_pairs.end(), found.begin(), found.end());
             plate_count += plates;
@@ -444,7 +468,14 @@ void compute_charges(const SystemModel& model, const Options& options, Evaluatio
             }
         }
     }
+}
 
+// The charges of the active spheres for the conductors' voltages (isolated conductors floating),
+// the total capacitance and the conductors' potentials.
+void solve_charges(const SystemModel& model, EvaluationWorkspace& ws, Evaluation& ev, int n) {
+    ChargeDiagnostics& diag = ev.diagnostics;
+    const Sphere* spheres = model.spheres.data();
+    const int* active = ws.active.data();
     // Spheres of isolated conductors start at 0 V; their potentials are added below.
     for (int a = 0; a < n; ++a) {
         const Sphere& s = spheres[active[a]];
@@ -480,7 +511,11 @@ void compute_charges(const SystemModel& model, const Options& options, Evaluatio
         ev.total_capacitance = 0;
         ws.matrix_built = false;
     }
+}
 
+// Q of every sphere (0 for those not in the matrix) and the charge-density extremes.
+void store_charges(const SystemModel& model, const EvaluationWorkspace& ws, Evaluation& ev, int n) {
+    const int count = model.sphere_count;
     for (int i = 1; i <= count; ++i)
         ev.Q[i] = 0;
     for (int a = 0; a < n; ++a)
@@ -500,6 +535,27 @@ void compute_charges(const SystemModel& model, const Options& options, Evaluatio
         ev.density_min = -1e-9L;
     if (ev.density_max == 0)
         ev.density_max = 1e-9L;
+}
+
+} // namespace
+
+void compute_charges(const SystemModel& model, const Options& options, EvaluationWorkspace& ws,
+                     Evaluation& ev) {
+    ws.capacitance_valid = false;
+    ws.matrix_built = false;
+    ev.diagnostics = ChargeDiagnostics{};
+    const int count = model.sphere_count;
+    ev.reserve(count);
+    if (ws.active_index.size() < static_cast<std::size_t>(count) + 1) {
+        ws.active.resize(static_cast<std::size_t>(count) + 1);
+        ws.active_index.resize(static_cast<std::size_t>(count) + 1, -1);
+        ws.voltages.resize(static_cast<std::size_t>(count) + 1);
+        ws.solution.resize(static_cast<std::size_t>(count) + 1);
+    }
+    const int n = select_active_spheres(model, ws, ev.diagnostics);
+    build_elastance(model, options, ws, ev.diagnostics, n);
+    solve_charges(model, ws, ev, n);
+    store_charges(model, ws, ev, n);
 }
 
 namespace {
