@@ -29,6 +29,62 @@ PairTerm term_of_pair(Real ax, Real ay, Real az, Real ar, Real qa, Real bx, Real
 
 } // namespace
 
+void PerturbationBase::prepare_pair_geometry(const Sphere* s, bool parallel) {
+    const int n = static_cast<int>(q_.size());
+    px_.resize(n);
+    py_.resize(n);
+    pz_.resize(n);
+    r_.resize(n);
+    for (int a = 0; a < n; ++a) {
+        px_[a] = s[a].x;
+        py_[a] = s[a].y;
+        pz_[a] = s[a].z;
+        r_[a] = s[a].r;
+    }
+    row_start_.resize(static_cast<std::size_t>(n) + 1);
+    std::size_t next = 0;
+    for (int a = 0; a < n; ++a) {
+        row_start_[a] = next;
+        next += static_cast<std::size_t>(n - a - 1);
+    }
+    row_start_[n] = next;
+    gx_.resize(next);
+    gy_.resize(next);
+    gz_.resize(next);
+    sx_.assign(static_cast<std::size_t>(n), 0);
+    sy_.assign(static_cast<std::size_t>(n), 0);
+    sz_.assign(static_cast<std::size_t>(n), 0);
+    // Each row's S in ascending order of the other sphere, from the long double G.
+    parallel_for(
+        parallel, 0, n,
+        [&](int a) {
+            Real sx = 0, sy = 0, sz = 0;
+            for (int b = 0; b < n; ++b) {
+                if (b == a)
+                    continue;
+                const Real dx = px_[a] - px_[b], dy = py_[a] - py_[b], dz = pz_[a] - pz_[b];
+                Real D = dx * dx + dy * dy + dz * dz;
+                if (D < MIN_SQUARED_PAIR_DISTANCE)
+                    D = MIN_SQUARED_PAIR_DISTANCE;
+                const Real d = std::sqrt(D);
+                const Real w = d < r_[a] + r_[b] ? 0 : 1 / (D * d);
+                sx += w * dx * q_[b];
+                sy += w * dy * q_[b];
+                sz += w * dz * q_[b];
+                if (b > a) {
+                    const std::size_t k = row_start_[a] + static_cast<std::size_t>(b - a - 1);
+                    gx_[k] = static_cast<double>(w * dx);
+                    gy_[k] = static_cast<double>(w * dy);
+                    gz_[k] = static_cast<double>(w * dz);
+                }
+            }
+            sx_[a] = sx;
+            sy_[a] = sy;
+            sz_[a] = sz;
+        },
+        16);
+}
+
 bool PerturbationBase::prepare(const SystemModel& model, const Options& options, const Evaluation& base,
                                int capacity, int smallest) {
     n_ = 0;
@@ -93,58 +149,7 @@ bool PerturbationBase::prepare(const SystemModel& model, const Options& options,
         residual_[a] = v_[a] - sum;
     });
 
-    px_.resize(n);
-    py_.resize(n);
-    pz_.resize(n);
-    r_.resize(n);
-    for (int a = 0; a < n; ++a) {
-        px_[a] = s[a].x;
-        py_[a] = s[a].y;
-        pz_[a] = s[a].z;
-        r_[a] = s[a].r;
-    }
-    row_start_.resize(static_cast<std::size_t>(n) + 1);
-    std::size_t next = 0;
-    for (int a = 0; a < n; ++a) {
-        row_start_[a] = next;
-        next += static_cast<std::size_t>(n - a - 1);
-    }
-    row_start_[n] = next;
-    gx_.resize(next);
-    gy_.resize(next);
-    gz_.resize(next);
-    sx_.assign(static_cast<std::size_t>(n), 0);
-    sy_.assign(static_cast<std::size_t>(n), 0);
-    sz_.assign(static_cast<std::size_t>(n), 0);
-    // Each row's S in ascending order of the other sphere, from the long double G.
-    parallel_for(
-        parallel, 0, n,
-        [&](int a) {
-            Real sx = 0, sy = 0, sz = 0;
-            for (int b = 0; b < n; ++b) {
-                if (b == a)
-                    continue;
-                const Real dx = px_[a] - px_[b], dy = py_[a] - py_[b], dz = pz_[a] - pz_[b];
-                Real D = dx * dx + dy * dy + dz * dz;
-                if (D < MIN_SQUARED_PAIR_DISTANCE)
-                    D = MIN_SQUARED_PAIR_DISTANCE;
-                const Real d = std::sqrt(D);
-                const Real w = d < r_[a] + r_[b] ? 0 : 1 / (D * d);
-                sx += w * dx * q_[b];
-                sy += w * dy * q_[b];
-                sz += w * dz * q_[b];
-                if (b > a) {
-                    const std::size_t k = row_start_[a] + static_cast<std::size_t>(b - a - 1);
-                    gx_[k] = static_cast<double>(w * dx);
-                    gy_[k] = static_cast<double>(w * dy);
-                    gz_[k] = static_cast<double>(w * dz);
-                }
-            }
-            sx_[a] = sx;
-            sy_[a] = sy;
-            sz_[a] = sz;
-        },
-        16);
+    prepare_pair_geometry(s, parallel);
     compute_turn_geometry(model, options, turn_);
     correct_ = options[Option::CorrectRotationForces];
     ax_.assign(static_cast<std::size_t>(model.object_count) + 1, 0);

@@ -37,6 +37,9 @@ class PerturbationBase {
   private:
     friend class PerturbedEvaluation;
 
+    // The base positions and radii, G and S (below) of spheres s (0-based, q_ set).
+    void prepare_pair_geometry(const Sphere* s, bool parallel);
+
     int n_ = 0;
     std::unique_ptr<DenseSymmetricSolver> solver_; // P (long double) and its double factor
     std::vector<double> p_double_;                 // P rounded to double, row-major
