@@ -467,11 +467,12 @@ void BatchRun::save_picture(const Action& action) {
     const SceneSnapshot snapshot = make_scene_snapshot(session_.model, session_.evaluation, session_.options,
                                                        session_.system_initialized);
     const bool bitmap = action.kind == ActionKind::Bitmap;
-    std::string reason = "pictures are not available here";
-    if (pictures_ && pictures_(snapshot, camera_, action.argument, bitmap, reason)) {
+    const Status saved = pictures_ ? pictures_(snapshot, camera_, action.argument, bitmap)
+                                   : Status::failure("pictures are not available here");
+    if (saved) {
         session_.add_output_line((bitmap ? "Bitmap saved as " : "Picture saved as ") + action.argument);
     } else {
-        say("cannot write " + action.argument + ": " + reason);
+        say("cannot write " + action.argument + ": " + saved.message());
         status_ = 2;
     }
 }

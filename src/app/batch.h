@@ -2,6 +2,7 @@
 // would append to its output panel.
 #pragma once
 
+#include "model/status.h"
 #include "model/stop_token.h"
 #include "session/snapshot.h"
 #include "view/camera.h"
@@ -19,8 +20,8 @@ namespace ambrel {
 // `pictures` draws the view and writes it for --bmp (`bitmap`) and --png: the program hands in one
 // (app/batch_main.cpp, which creates the Qt application it needs); without one those actions fail
 // with a message.
-using PictureWriter = std::function<bool(const SceneSnapshot& snapshot, const Camera& camera,
-                                         const std::string& path, bool bitmap, std::string& reason)>;
+using PictureWriter = std::function<Status(const SceneSnapshot& snapshot, const Camera& camera,
+                                           const std::string& path, bool bitmap)>;
 int run_batch(const std::vector<std::string>& args, std::FILE* out, std::FILE* err);
 int run_batch(const std::vector<std::string>& args, std::FILE* out, std::FILE* err, const StopToken& stop,
               const PictureWriter& pictures);

@@ -6,21 +6,14 @@
 
 namespace ambrel {
 
-bool save_view_picture(const SceneSnapshot& snapshot, const Camera& camera, const std::string& path,
-                       bool bitmap, std::string& reason) {
-    if (QGuiApplication::instance() == nullptr) {
-        reason = "pictures need the program's Qt application";
-        return false;
-    }
+Status save_view_picture(const SceneSnapshot& snapshot, const Camera& camera, const std::string& path,
+                         bool bitmap) {
+    if (QGuiApplication::instance() == nullptr)
+        return Status::failure("pictures need the program's Qt application");
     Scene scene;
     draw_scene(scene, snapshot, camera); // before any Initialize the picture stays the empty silver view
-    QString why;
     const QString name = QString::fromStdString(path);
-    if (!(bitmap ? save_scene_bmp(scene.image(), name, &why) : save_scene_png(scene.image(), name, &why))) {
-        reason = why.toStdString();
-        return false;
-    }
-    return true;
+    return bitmap ? save_scene_bmp(scene.image(), name) : save_scene_png(scene.image(), name);
 }
 
 } // namespace ambrel

@@ -1,6 +1,7 @@
 // The view as the window would show it, drawn without any display and saved as a BMP or PNG file.
 #pragma once
 
+#include "model/status.h"
 #include "session/snapshot.h"
 #include "view/camera.h"
 
@@ -12,7 +13,7 @@ namespace ambrel {
 // file (VIEW_WIDTH x VIEW_HEIGHT pixels). It draws with Qt's fonts: the program creates its
 // QGuiApplication first (ambrel-batch: on the offscreen platform). False with a reason when there
 // is none or the file cannot be written.
-bool save_view_picture(const SceneSnapshot& snapshot, const Camera& camera, const std::string& path,
-                       bool bitmap, std::string& reason);
+Status save_view_picture(const SceneSnapshot& snapshot, const Camera& camera, const std::string& path,
+                         bool bitmap);
 
 } // namespace ambrel

@@ -49,9 +49,9 @@ int main(int argc, char** argv) {
     static int qt_argc = 1;
     const ambrel::PictureWriter pictures = [argv](const ambrel::SceneSnapshot& snapshot,
                                                   const ambrel::Camera& camera, const std::string& path,
-                                                  bool bitmap, std::string& reason) {
+                                                  bool bitmap) {
         ensure_gui_application(qt_argc, argv);
-        return ambrel::save_view_picture(snapshot, camera, path, bitmap, reason);
+        return ambrel::save_view_picture(snapshot, camera, path, bitmap);
     };
     return ambrel::run_batch(args, stdout, stderr, stop.token(), pictures);
 }

@@ -85,15 +85,13 @@ QPushButton* make_export_button(QWidget* parent) {
 
 // ---------------------------------------------------------------- export
 
-bool write_chart(QChartView* view, const QString& path, ChartFormat format, QString* reason) {
+Status write_chart(QChartView* view, const QString& path, ChartFormat format) {
     QByteArray bytes;
     QBuffer buffer(&bytes);
     buffer.open(QIODevice::WriteOnly);
     if (format == ChartFormat::Png) {
-        if (!view->grab().save(&buffer, "PNG")) {
-            *reason = QStringLiteral("The picture could not be made");
-            return false;
-        }
+        if (!view->grab().save(&buffer, "PNG"))
+            return Status::failure("The picture could not be made");
     } else {
         QSvgGenerator svg;
         svg.setOutputDevice(&buffer);
@@ -109,20 +107,17 @@ bool write_chart(QChartView* view, const QString& path, ChartFormat format, QStr
     buffer.close();
     // Written beside the file and renamed over it: a failure leaves the old file as it was.
     QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size() || !file.commit()) {
-        *reason = file.errorString();
-        return false;
-    }
-    return true;
+    if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size() || !file.commit())
+        return Status::failure(file.errorString().toStdString());
+    return Status::success();
 }
 
 bool export_chart(QWidget* parent, QChartView* view, DialogProvider& dialogs, const QString& proposed) {
     const SaveChoice choice = dialogs.save_file_name(parent, proposed, SaveKind::Chart);
     if (choice.cancelled())
         return false;
-    QString reason;
-    if (!write_chart(view, choice.name, chart_format(choice), &reason)) {
-        dialogs.show_error(parent, save_error_message(choice.name, reason));
+    if (const Status written = write_chart(view, choice.name, chart_format(choice)); !written) {
+        dialogs.show_error(parent, save_error_message(choice.name, written));
         return false;
     }
     return true;

@@ -6,6 +6,7 @@
 #pragma once
 
 #include "calculators/calculator_fields.h"
+#include "model/status.h"
 #include "ui/command_worker.h"
 #include "ui/dialog_provider.h"
 
@@ -33,7 +34,7 @@ namespace ambrel::ui {
 
 // Writes the chart as it is shown: a PNG picture of the view's pixels, or an SVG drawing of the
 // same size. False with the reason on failure; a file that cannot be written is left as it was.
-bool write_chart(QChartView* view, const QString& path, ChartFormat format, QString* reason);
+Status write_chart(QChartView* view, const QString& path, ChartFormat format);
 
 // Asks for a file name (the chart save dialog, proposing `proposed`) and writes the chart there;
 // a failure is shown in an error box over `parent`. True when a file was written.

@@ -42,13 +42,12 @@ bool DescriptionDocument::may_abandon() {
 }
 
 bool DescriptionDocument::load(const QString& path) {
-    QString reason;
-    const std::optional<QStringList> lines = read_description_file(path, &reason);
+    const Result<QStringList> lines = read_description_file(path);
     if (!lines) {
-        dialogs_.show_error(window_, open_error_message(path, reason));
+        dialogs_.show_error(window_, open_error_message(path, QString::fromStdString(lines.message())));
         return false;
     }
-    editor_->setPlainText(lines->join(QLatin1Char('\n')));
+    editor_->setPlainText(lines.value().join(QLatin1Char('\n')));
     return true;
 }
 
@@ -63,13 +62,12 @@ bool DescriptionDocument::save() {
     const QString name = dialogs_.save_file_name(window_, current_file_, SaveKind::Description).name;
     if (name.isEmpty())
         return false;
-    QString reason;
     // The lines of the panel, as the reader sees them: a final line end starts no empty line.
     QStringList lines;
     for (const std::string& line : this->lines())
         lines << QString::fromStdString(line);
-    if (!write_description_file(name, lines, &reason)) {
-        dialogs_.show_error(window_, save_error_message(name, reason));
+    if (const Status written = write_description_file(name, lines); !written) {
+        dialogs_.show_error(window_, save_error_message(name, written));
         return false;
     }
     say_("Description saved in file " + name.toStdString());

@@ -8,18 +8,14 @@
 
 namespace ambrel::ui {
 
-std::optional<QStringList> read_description_file(const QString& path, QString* error) {
+Result<QStringList> read_description_file(const QString& path) {
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly)) {
-        if (error)
-            *error = file.errorString();
-        return std::nullopt;
+        return Status::failure(file.errorString().toStdString());
     }
     const QByteArray bytes = file.readAll();
     if (file.error() != QFileDevice::NoError) {
-        if (error)
-            *error = file.errorString();
-        return std::nullopt;
+        return Status::failure(file.errorString().toStdString());
     }
     QStringDecoder utf8(QStringDecoder::Utf8);
     QString text = utf8(bytes);
@@ -31,7 +27,7 @@ std::optional<QStringList> read_description_file(const QString& path, QString* e
     return lines;
 }
 
-bool write_description_file(const QString& path, const QStringList& lines, QString* error) {
+Status write_description_file(const QString& path, const QStringList& lines) {
     QByteArray bytes;
     for (const QString& line : lines) {
         bytes += line.toUtf8();
@@ -40,27 +36,20 @@ bool write_description_file(const QString& path, const QStringList& lines, QStri
     // Unbuffered, so that a short write (a full disk, a file size limit) is seen here: the
     // buffered path of QSaveFile can lose it when the buffer is flushed at commit.
     QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly | QIODevice::Unbuffered)) {
-        if (error)
-            *error = file.errorString();
-        return false;
-    }
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Unbuffered))
+        return Status::failure(file.errorString().toStdString());
     for (qsizetype done = 0; done < bytes.size();) {
         const qint64 written = file.write(bytes.constData() + done, bytes.size() - done);
         if (written <= 0) {
-            if (error)
-                *error = file.errorString();
+            const std::string why = file.errorString().toStdString();
             file.cancelWriting();
-            return false;
+            return Status::failure(why);
         }
         done += written;
     }
-    if (!file.commit()) {
-        if (error)
-            *error = file.errorString();
-        return false;
-    }
-    return true;
+    if (!file.commit())
+        return Status::failure(file.errorString().toStdString());
+    return Status::success();
 }
 
 QString open_error_message(const QString& path, const QString& reason) {
@@ -69,6 +58,10 @@ QString open_error_message(const QString& path, const QString& reason) {
 
 QString save_error_message(const QString& path, const QString& reason) {
     return QStringLiteral("Cannot save file \"%1\": %2").arg(path, reason);
+}
+
+QString save_error_message(const QString& path, const Status& failed) {
+    return save_error_message(path, QString::fromStdString(failed.message()));
 }
 
 } // namespace ambrel::ui

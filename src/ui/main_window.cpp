@@ -402,9 +402,8 @@ void MainWindow::Save2Click() {
     if (choice.cancelled())
         return;
     const bool png = picture_format(choice) == PictureFormat::Png;
-    QString reason;
-    if (!view_->save_picture(choice.name, png, &reason))
-        dialogs_->show_error(this, save_error_message(choice.name, reason));
+    if (const Status saved = view_->save_picture(choice.name, png); !saved)
+        dialogs_->show_error(this, save_error_message(choice.name, saved));
     else
         session().add_output_line((png ? "Picture saved as " : "Bitmap saved as ") +
                                   choice.name.toStdString());
@@ -433,9 +432,9 @@ void MainWindow::Saveoutput1Click() {
     if (name.isEmpty())
         return;
     commands_->sink().flush();
-    QString reason;
-    if (!write_description_file(name, Memo2->toPlainText().split(QLatin1Char('\n')), &reason)) {
-        dialogs_->show_error(this, save_error_message(name, reason));
+    if (const Status written = write_description_file(name, Memo2->toPlainText().split(QLatin1Char('\n')));
+        !written) {
+        dialogs_->show_error(this, save_error_message(name, written));
         return;
     }
     // Not a line of the output panel: the saved text would then differ from the panel at once.

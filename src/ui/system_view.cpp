@@ -167,13 +167,13 @@ void SystemView::wheel(QWheelEvent* event) {
         redraw();
 }
 
-bool SystemView::save_picture(const QString& path, bool png, QString* reason) const {
+Status SystemView::save_picture(const QString& path, bool png) const {
     if (png)
-        return save_scene_png(scene_.image(), path, reason);
+        return save_scene_png(scene_.image(), path);
     Scene bitmap(VIEW_WIDTH, VIEW_HEIGHT);
     if (drawn_snapshot_)
         draw_scene(bitmap, *drawn_snapshot_, camera_);
-    return save_scene_bmp(bitmap, path, reason);
+    return save_scene_bmp(bitmap, path);
 }
 
 ViewNotes SystemView::notes() const {

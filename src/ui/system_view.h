@@ -80,9 +80,8 @@ class SystemView : public QObject {
     ViewNotes notes() const;
 
     // Saves the picture: a PNG as the view shows it, at the view's size; a bitmap at the 585 x 585
-    // pixels of the view's design, whatever the view's size now. False with the reason when not
-    // written.
-    bool save_picture(const QString& path, bool png, QString* reason) const;
+    // pixels of the view's design, whatever the view's size now.
+    Status save_picture(const QString& path, bool png) const;
 
     // The surface's events.
     void paint(QPainter* painter);

@@ -409,12 +409,8 @@ bool draw_scene(Scene& scene, const SceneSnapshot& snapshot, const Camera& camer
 
 namespace {
 
-bool save_scene_image(const QImage& image, const QString& path, const char* format, QString* reason) {
-    auto fail = [&](const QString& why) {
-        if (reason)
-            *reason = why;
-        return false;
-    };
+Status save_scene_image(const QImage& image, const QString& path, const char* format) {
+    auto fail = [](const QString& why) { return Status::failure(why.toStdString()); };
     if (image.isNull())
         return fail(QStringLiteral("There is no picture to save."));
     if (path.isEmpty())
@@ -437,21 +433,21 @@ bool save_scene_image(const QImage& image, const QString& path, const char* form
     }
     if (!file.commit())
         return fail(file.errorString());
-    return true;
+    return Status::success();
 }
 
 } // namespace
 
-bool save_scene_bmp(const QImage& image, const QString& path, QString* reason) {
-    return save_scene_image(image, path, "bmp", reason);
+Status save_scene_bmp(const QImage& image, const QString& path) {
+    return save_scene_image(image, path, "bmp");
 }
 
-bool save_scene_png(const QImage& image, const QString& path, QString* reason) {
-    return save_scene_image(image, path, "png", reason);
+Status save_scene_png(const QImage& image, const QString& path) {
+    return save_scene_image(image, path, "png");
 }
 
-bool save_scene_bmp(const Scene& scene, const QString& path, QString* reason) {
-    return save_scene_bmp(scene.image(), path, reason);
+Status save_scene_bmp(const Scene& scene, const QString& path) {
+    return save_scene_bmp(scene.image(), path);
 }
 
 } // namespace ambrel

@@ -4,6 +4,7 @@
 // zero, blue for the most negative, silver while the forces are not valid.
 #pragma once
 
+#include "model/status.h"
 #include "session/snapshot.h"
 #include "view/camera.h"
 
@@ -80,9 +81,9 @@ QString status_line_pan(const Camera& camera, int paint_width);
 // Writes the image as a Windows BMP file, whatever extension the name carries. The file is
 // replaced only when the whole image was written. On failure returns false and, when `reason` is
 // given, says why.
-bool save_scene_bmp(const QImage& image, const QString& path, QString* reason = nullptr);
-bool save_scene_bmp(const Scene& scene, const QString& path, QString* reason = nullptr);
+Status save_scene_bmp(const QImage& image, const QString& path);
+Status save_scene_bmp(const Scene& scene, const QString& path);
 // The same as a PNG file.
-bool save_scene_png(const QImage& image, const QString& path, QString* reason = nullptr);
+Status save_scene_png(const QImage& image, const QString& path);
 
 } // namespace ambrel

@@ -44,8 +44,8 @@ std::string slurp(std::FILE* f) {
 
 // Pictures as the program draws them, with a Qt application of this process (offscreen), made
 // once as the program makes its own.
-bool write_picture(const SceneSnapshot& snapshot, const Camera& camera, const std::string& path, bool bitmap,
-                   std::string& reason) {
+Status write_picture(const SceneSnapshot& snapshot, const Camera& camera, const std::string& path,
+                     bool bitmap) {
     static int argc = 1;
     static char name[] = "test_app";
     static char* argv[] = {name, nullptr};
@@ -54,7 +54,7 @@ bool write_picture(const SceneSnapshot& snapshot, const Camera& camera, const st
             qputenv("QT_QPA_PLATFORM", "offscreen");
         new QGuiApplication(argc, argv); // lives as long as the process, as the program's
     }
-    return save_view_picture(snapshot, camera, path, bitmap, reason);
+    return save_view_picture(snapshot, camera, path, bitmap);
 }
 
 BatchRun batch(const std::vector<std::string>& args) {

@@ -457,8 +457,8 @@ TEST_F(SceneTest, BitmapFileIsAWindowsBmpWhateverTheName) {
     QTemporaryDir dir;
     ASSERT_TRUE(dir.isValid());
     const QString path = dir.filePath("view.png");
-    QString reason;
-    ASSERT_TRUE(save_scene_bmp(scene, path, &reason)) << reason.toStdString();
+    const Status saved = save_scene_bmp(scene, path);
+    ASSERT_TRUE(saved) << saved.message();
     QFile file(path);
     ASSERT_TRUE(file.open(QIODevice::ReadOnly));
     EXPECT_EQ(file.read(2), QByteArray("BM"));
@@ -470,9 +470,10 @@ TEST_F(SceneTest, BitmapFileIsAWindowsBmpWhateverTheName) {
     EXPECT_EQ(back.convertToFormat(QImage::Format_RGB32),
               scene.image().convertToFormat(QImage::Format_RGB32));
 
-    EXPECT_FALSE(save_scene_bmp(scene, dir.filePath("no/such/folder/test.bmp"), &reason));
-    EXPECT_FALSE(reason.isEmpty());
-    EXPECT_FALSE(save_scene_bmp(QImage(), dir.filePath("x.bmp"), &reason));
+    const Status failed = save_scene_bmp(scene, dir.filePath("no/such/folder/test.bmp"));
+    EXPECT_FALSE(failed);
+    EXPECT_FALSE(failed.message().empty());
+    EXPECT_FALSE(save_scene_bmp(QImage(), dir.filePath("x.bmp")));
     EXPECT_FALSE(QFile::exists(dir.filePath("x.bmp")));
 }
 
@@ -490,8 +491,8 @@ TEST_F(SceneTest, ResizedSceneDrawsAtItsSizeAndSavesAsPng) {
 
     QTemporaryDir dir;
     const QString path = dir.filePath("view.bmp"); // PNG whatever the extension
-    QString reason;
-    ASSERT_TRUE(save_scene_png(scene.image(), path, &reason)) << reason.toStdString();
+    const Status saved = save_scene_png(scene.image(), path);
+    ASSERT_TRUE(saved) << saved.message();
     QFile file(path);
     ASSERT_TRUE(file.open(QIODevice::ReadOnly));
     EXPECT_EQ(file.read(4), QByteArray("\x89PNG"));
@@ -499,8 +500,9 @@ TEST_F(SceneTest, ResizedSceneDrawsAtItsSizeAndSavesAsPng) {
     const QImage back = QImageReader(path, "png").read();
     EXPECT_EQ(back.convertToFormat(QImage::Format_RGB32),
               scene.image().convertToFormat(QImage::Format_RGB32));
-    EXPECT_FALSE(save_scene_png(scene.image(), dir.filePath("no/such/folder/v.png"), &reason));
-    EXPECT_FALSE(reason.isEmpty());
+    const Status failed = save_scene_png(scene.image(), dir.filePath("no/such/folder/v.png"));
+    EXPECT_FALSE(failed);
+    EXPECT_FALSE(failed.message().empty());
 }
 
 } // namespace
