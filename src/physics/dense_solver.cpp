@@ -485,49 +485,61 @@ int DenseSymmetricSolver::inverse(int n, Real* out) {
     }
 }
 
-int lu_factor(int n, Real* a, std::vector<int>& order, Real limit) {
-    auto at = [&](int row, int col) -> Real& { return a[static_cast<std::size_t>(row) * n + col]; };
-    Real scale = 0;
-    for (int k = 0; k < n; ++k)
-        scale = std::max(scale, std::fabs(at(k, k)));
-    order.resize(static_cast<std::size_t>(n));
-    for (int k = 0; k < n; ++k)
-        order[k] = k;
-    for (int col = 0; col < n; ++col) {
-        int best = col;
-        for (int row = col + 1; row < n; ++row)
-            if (std::fabs(at(row, col)) > std::fabs(at(best, col)))
-                best = row;
-        if (!(std::fabs(at(best, col)) > limit * scale))
-            return col + 1;
-        if (best != col) {
-            for (int l = 0; l < n; ++l)
-                std::swap(at(best, l), at(col, l));
-            std::swap(order[best], order[col]);
-        }
-        for (int row = col + 1; row < n; ++row) {
-            const Real f = at(row, col) / at(col, col);
-            at(row, col) = f;
-            for (int l = col + 1; l < n; ++l)
-                at(row, l) -= f * at(col, l);
+namespace {
+
+// Gaussian elimination with partial pivoting in place, on the entries e(row, col) of an n x n
+// matrix: L below the diagonal (unit diagonal implied), U on and above it. swaps[c] is the row
+// exchanged with row c at step c. Returns 0, or the 1-based column whose pivot is not above
+// `floor` (the elimination stops there).
+template <class T, class Entry> int eliminate_in_place(int n, Entry&& e, int* swaps, T floor) {
+    for (int c = 0; c < n; ++c) {
+        int p = c;
+        for (int row = c + 1; row < n; ++row)
+            if (std::fabs(e(row, c)) > std::fabs(e(p, c)))
+                p = row;
+        swaps[c] = p;
+        if (!(std::fabs(e(p, c)) > floor))
+            return c + 1;
+        if (p != c)
+            for (int col = 0; col < n; ++col)
+                std::swap(e(p, col), e(c, col));
+        for (int row = c + 1; row < n; ++row) {
+            e(row, c) /= e(c, c);
+            for (int col = c + 1; col < n; ++col)
+                e(row, col) -= e(row, c) * e(c, col);
         }
     }
     return 0;
 }
 
-void lu_solve(int n, const Real* lu, const std::vector<int>& order, Real* b) {
-    std::vector<Real> x(static_cast<std::size_t>(n));
+// Solves L U x = P b in place with the factors and row exchanges of eliminate_in_place.
+template <class T, class Entry> void substitute_in_place(int n, Entry&& e, const int* swaps, T* x) {
     for (int k = 0; k < n; ++k)
-        x[k] = b[order[k]];
+        std::swap(x[k], x[swaps[k]]);
     for (int k = 0; k < n; ++k)
         for (int l = 0; l < k; ++l)
-            x[k] -= lu[static_cast<std::size_t>(k) * n + l] * x[l];
+            x[k] -= e(k, l) * x[l];
     for (int k = n - 1; k >= 0; --k) {
         for (int l = k + 1; l < n; ++l)
-            x[k] -= lu[static_cast<std::size_t>(k) * n + l] * x[l];
-        x[k] /= lu[static_cast<std::size_t>(k) * n + k];
+            x[k] -= e(k, l) * x[l];
+        x[k] /= e(k, k);
     }
-    std::copy(x.begin(), x.end(), b);
+}
+
+} // namespace
+
+int lu_factor(int n, Real* a, std::vector<int>& swaps, Real limit) {
+    auto e = [&](int row, int col) -> Real& { return a[static_cast<std::size_t>(row) * n + col]; };
+    Real scale = 0;
+    for (int k = 0; k < n; ++k)
+        scale = std::max(scale, std::fabs(e(k, k)));
+    swaps.resize(static_cast<std::size_t>(n));
+    return eliminate_in_place(n, e, swaps.data(), limit * scale);
+}
+
+void lu_solve(int n, const Real* lu, const std::vector<int>& swaps, Real* b) {
+    substitute_in_place(
+        n, [&](int row, int col) { return lu[static_cast<std::size_t>(row) * n + col]; }, swaps.data(), b);
 }
 
 int DoubleLu::factor(int n, const Real* a, Real shift, Real limit) {
@@ -560,26 +572,13 @@ int DoubleLu::eliminate(double limit) {
         scale = std::max(scale, std::fabs(lu_[static_cast<std::size_t>(i) * n + i]));
     int info = 0;
     if (n < DOUBLE_LU_LAPACK_MIN_SIZE) {
-        // The same elimination (partial pivoting, LAPACK's 1-based row exchanges) in plain code:
-        // a LAPACK call costs more than the whole of a small one.
+        // The same elimination in plain code (LAPACK's row exchanges are 1-based): a LAPACK call
+        // costs more than the whole of a small one.
         auto e = [&](int row, int col) -> double& { return lu_[static_cast<std::size_t>(col) * n + row]; };
-        for (int c = 0; c < n; ++c) {
-            int p = c;
-            for (int row = c + 1; row < n; ++row)
-                if (std::fabs(e(row, c)) > std::fabs(e(p, c)))
-                    p = row;
-            pivots_[c] = p + 1;
-            if (e(p, c) == 0)
-                return c + 1;
-            if (p != c)
-                for (int col = 0; col < n; ++col)
-                    std::swap(e(p, col), e(c, col));
-            for (int row = c + 1; row < n; ++row) {
-                e(row, c) /= e(c, c);
-                for (int col = c + 1; col < n; ++col)
-                    e(row, col) -= e(row, c) * e(c, col);
-            }
-        }
+        if (const int column = eliminate_in_place(n, e, pivots_.data(), limit * scale))
+            return column;
+        for (int& p : pivots_)
+            ++p;
     } else {
         const FixedBlasThreads fixed;
         dgetrf_(&n, &n, lu_.data(), &n, pivots_.data(), &info);
@@ -606,17 +605,12 @@ void DoubleLu::solve(double* x) const {
         return;
     if (n_ < DOUBLE_LU_LAPACK_MIN_SIZE) {
         const int n = n_;
-        auto e = [&](int row, int col) { return lu_[static_cast<std::size_t>(col) * n + row]; };
-        for (int k = 0; k < n; ++k)
-            std::swap(x[k], x[pivots_[k] - 1]);
-        for (int k = 0; k < n; ++k)
-            for (int l = 0; l < k; ++l)
-                x[k] -= e(k, l) * x[l];
-        for (int k = n - 1; k >= 0; --k) {
-            for (int l = k + 1; l < n; ++l)
-                x[k] -= e(k, l) * x[l];
-            x[k] /= e(k, k);
-        }
+        std::vector<int> swaps(pivots_.begin(), pivots_.end());
+        for (int& p : swaps)
+            --p;
+        substitute_in_place(
+            n, [&](int row, int col) { return lu_[static_cast<std::size_t>(col) * n + row]; }, swaps.data(),
+            x);
     } else {
         const char trans = 'N';
         const int one = 1;

@@ -103,11 +103,12 @@ class RefinementJudge {
 int gauss_jordan_invert(int n, Real* m, int ld);
 
 // A general n x n system (row-major, 0-based) by elimination with partial pivoting in long
-// double: `a` becomes its LU factors (the row exchanges in `order`), then any number of right-hand
+// double: `a` becomes its LU factors (the row exchanges in `swaps`), then any number of right-hand
 // sides are solved in place. lu_factor returns 0, or the 1-based column whose largest pivot is
 // not above `limit` times the largest diagonal entry (the system is then singular to that degree).
-int lu_factor(int n, Real* a, std::vector<int>& order, Real limit);
-void lu_solve(int n, const Real* lu, const std::vector<int>& order, Real* b);
+// The one elimination of the program's small systems: DoubleLu below runs the same in double.
+int lu_factor(int n, Real* a, std::vector<int>& swaps, Real limit);
+void lu_solve(int n, const Real* lu, const std::vector<int>& swaps, Real* b);
 
 // The same by LAPACK in double (dgetrf, dgetrs): for systems whose solution wants a few digits
 // only (a step's direction or length), where a long double elimination of hundreds of rows costs
