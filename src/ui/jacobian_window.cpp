@@ -67,7 +67,6 @@ void JacobianWindow::Button3Click() {
     if (NEJacobian->take_refusal())
         return;
     JacobianSettings settings;
-    settings.time_step = host_.time_step ? host_.time_step() : settings.time_step;
     settings.angle_variation = NEJacobian->panel_real();
     settings.plain = CBjanormal->isChecked();
     settings.cut_mark = WINDOW_CUT_MARK;

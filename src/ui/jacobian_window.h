@@ -21,10 +21,11 @@ namespace ambrel::ui {
 class DialogProvider;
 class TNEdit;
 
-// What the window needs of the main window: its time step, the start of the computation, a
+// What the window needs of the main window: the start of the computation (with the run's settings), a
 // way to stop it, and the last Jacobian computed (none while a command runs).
 struct JacobianHost {
-    std::function<Real()> time_step;
+    // Runs the Jacobian with the window's own settings (angle variation, formatting); the host adds
+    // those of the run (time step, force error).
     std::function<void(const JacobianSettings&)> run;
     std::function<void()> stop;
     std::function<const JacobianResult*()> last_result;

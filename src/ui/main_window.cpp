@@ -77,7 +77,6 @@ MainWindow::MainWindow(DialogProvider* dialogs, QWidget* parent)
         [this] { Button3Click(); },
     });
     tools_.jacobian->set_host(JacobianHost{
-        [this] { return NEdelta->panel_real(); },
         [this](const JacobianSettings& settings) { start_jacobian(settings); },
         [this] { Button3Click(); },
         [this] { return commands_->jacobian_result(); },
@@ -313,9 +312,12 @@ bool MainWindow::start_jacobian(const JacobianSettings& asked) {
     if (commands_->busy() || run_fields_refused(*dialogs_, tools_.jacobian.get(), asked.angle_variation,
                                                 tools_.jacobian->NEJacobian->caption()))
         return false;
-    // The state is an equilibrium when its forces are below the window's force error.
+    // The run's settings are the fields', as for Calculate and the sweep: the update law's time
+    // step, and the force error below which the state is an equilibrium.
+    const RelaxationSettings run = run_settings();
     JacobianSettings settings = asked;
-    settings.force_error_uN = NEtol->panel_real();
+    settings.time_step = run.time_step;
+    settings.force_error_uN = run.force_error_uN;
     return commands_->jacobian(settings, description_lines());
 }
 
