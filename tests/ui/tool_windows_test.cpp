@@ -177,6 +177,20 @@ TEST_F(ToolWindowsTest, JacobianWindowComputesTheMatrix) {
     ASSERT_EQ(dialogs.errors.size(), 1);
     EXPECT_TRUE(dialogs.errors[0].startsWith("cannot write ")) << dialogs.errors[0].toStdString();
 
+    // The run's time step is the main window's field: the update law's matrix is proportional to it.
+    find<QCheckBox>(jacobian, "CBjanormal")->setChecked(true);
+    auto first_entry = [&] {
+        const qsizetype from = output().size();
+        click_and_wait(*window, find<QPushButton>(jacobian, "Button3"));
+        const QStringList rows = new_lines(from);
+        return rows.size() > 1 ? rows[1].simplified().section(' ', 0, 0).toDouble() : 0.0;
+    };
+    const double at_default = first_entry();
+    window->NEdelta->set_panel_real(0.1L);
+    EXPECT_NEAR(first_entry() / at_default, 2, 1e-3);
+    window->NEdelta->set_panel_real(0.05L);
+    find<QCheckBox>(jacobian, "CBjanormal")->setChecked(false);
+
     // Twelve balls: rows of 24 entries, cut in the panel, say where the whole matrix is.
     QStringList twelve;
     for (int k = 0; k < 12; ++k)
