@@ -35,13 +35,7 @@ class QWheelEvent;
 
 namespace ambrel::ui {
 
-class AboutWindow;
-class ConvergenceWindow;
 class DialogProvider;
-class ElectroscopeWindow;
-class ExtraWindow;
-class JacobianWindow;
-class SweepWindow;
 
 // Where the window remembers its geometry between runs (QSettings of organisation and
 // application "Ambrel").
