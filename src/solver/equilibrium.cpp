@@ -4,11 +4,11 @@
 #include "physics/dense_solver.h"
 #include "physics/evaluation.h"
 #include "report/jacobian_report.h"
+#include "report/run_report.h"
 #include "solver/eigenvalues.h"
 #include "solver/initialize.h"
 #include "solver/relaxation.h"
 #include "solver/stability.h"
-#include "text/number_format.h"
 
 #include <algorithm>
 #include <cmath>
@@ -606,19 +606,15 @@ void Finder::keep_nearest_form() {
 void Finder::report(EquilibriumEnd end) {
     keep_nearest_form();
     if (!angles_in_range(model_)) {
-        session_.add_output_line("Too large angles. The system may be unstable");
+        report_too_large_angles(session_.sink());
         end = EquilibriumEnd::TooLargeAngles;
     }
     result_.end = end;
     if (observer_.steps_ended)
         observer_.steps_ended();
     compute_and_report(session_, false);
-    session_.add_output_line(
-        "Iterations=" + std::to_string(result_.iterations) +
-        ", evaluations=" + std::to_string(result_.evaluations) +
-        ", largest rotational force=" + real_to_fixed_text(result_.error * 1e6L, 0, 6) + " uN" +
-        (result_.relaxation_steps > 0 ? ", relaxation steps=" + std::to_string(result_.relaxation_steps)
-                                      : ""));
+    report_iterations(session_.sink(), result_.iterations, result_.evaluations, result_.error,
+                      result_.relaxation_steps);
     if (end == EquilibriumEnd::Converged) {
         Real chart_residual = 0;
         std::vector<Real> all(static_cast<std::size_t>(2 * chart_.objects));
@@ -633,10 +629,7 @@ void Finder::report(EquilibriumEnd end) {
                              true);
         }
     } else {
-        session_.add_output_line(end == EquilibriumEnd::Stopped
-                                     ? "Stopped before an equilibrium was found."
-                                     : "No equilibrium found within " +
-                                           std::to_string(settings_.max_iterations) + " iterations.");
+        report_no_equilibrium(session_.sink(), end == EquilibriumEnd::Stopped, settings_.max_iterations);
     }
 }
 
@@ -647,13 +640,11 @@ EquilibriumResult find_equilibrium(Session& session, const EquilibriumSettings& 
     const Session::CommandScope command(session);
     EquilibriumResult result;
     if (session.model.object_count > MAX_JACOBIAN_OBJECTS) {
-        session.add_output_line("Equilibrium not searched: " + std::to_string(session.model.object_count) +
-                                " objects are more than the " + std::to_string(MAX_JACOBIAN_OBJECTS) +
-                                " its Jacobian can hold.");
+        report_equilibrium_not_searched(session.sink(), session.model.object_count, MAX_JACOBIAN_OBJECTS);
         result.end = EquilibriumEnd::NotApplicable;
         return result;
     }
-    session.add_output_line("Finding the equilibrium...");
+    report_finding_equilibrium(session.sink());
     // Each trial's solve starts from the last factor and charges, as a relaxation step's does.
     const WarmStart warm(session.workspace, SolveStart::Warm);
     Finder finder(session, settings, observer, result);

@@ -1,6 +1,7 @@
 #include "solver/initialize.h"
 
 #include "report/reports.h"
+#include "report/run_report.h"
 
 namespace ambrel {
 
@@ -14,11 +15,9 @@ InitializeResult initialize_system(Session& session, const std::vector<std::stri
 
     const int count = session.model.sphere_count;
     if (count > LARGE_SYSTEM) {
-        session.add_output_line("The calculations with " + std::to_string(count) +
-                                " spheres may take some time...");
+        report_large_system(session.sink(), count);
         if (!session.option(Option::AlwaysCalculate)) {
-            session.add_output_line(
-                "Check the option of always calculate charges and initialize to calculate.");
+            report_charges_need_the_option(session.sink());
             session.workspace.forget();
             session.evaluation.clear(count);
             result.charges_computed = false;
@@ -27,8 +26,7 @@ InitializeResult initialize_system(Session& session, const std::vector<std::stri
     }
     // The description is read (the model is whole); what a Stop saves is the charge computation.
     if (session.stop_requested()) {
-        session.add_output_line(
-            "Stopped before the charges were computed: press Initialize to compute them.");
+        report_stopped_before_charges(session.sink());
         session.workspace.forget();
         session.evaluation.clear(count);
         result.charges_computed = false;

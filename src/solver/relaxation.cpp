@@ -2,8 +2,8 @@
 
 #include "model/units.h"
 #include "report/reports.h"
+#include "report/run_report.h"
 #include "solver/initialize.h"
-#include "text/number_format.h"
 
 #include <cmath>
 #include <vector>
@@ -99,7 +99,7 @@ RelaxationResult run_calculate(Session& session, const RelaxationSettings& setti
                                const RunObserver& observer) {
     const Session::CommandScope command(session);
     RelaxationResult result;
-    session.add_output_line("Calculating...");
+    report_calculating(session.sink());
     SystemModel& model = session.model;
     std::vector<Previous> prev(static_cast<std::size_t>(model.object_count) + 1);
     for (int k = 1; k <= model.object_count; ++k) {
@@ -142,7 +142,7 @@ RelaxationResult run_calculate(Session& session, const RelaxationSettings& setti
                 prev[k].speed_Az = o.speed_Az;
             }
             if (!angles_in_range(o)) {
-                session.add_output_line("Too large angles. The system may be unstable");
+                report_too_large_angles(session.sink());
                 too_large = true;
                 break;
             }
@@ -152,8 +152,7 @@ RelaxationResult run_calculate(Session& session, const RelaxationSettings& setti
         if (observer.step_done)
             observer.step_done(step, error);
         if (session.option(Option::ShowErrors))
-            session.add_output_line("Steps=" + std::to_string(step) +
-                                    ", Error=" + real_to_fixed_text(error * 1e6L, 10, 6));
+            report_step_error(session.sink(), step, error);
         if (too_large) {
             end = RunEnd::TooLargeAngles;
             break;
@@ -174,7 +173,7 @@ RelaxationResult run_calculate(Session& session, const RelaxationSettings& setti
     result.end = end;
     // The positions are not recomputed: the reports belong to the angles of the last step.
     compute_and_report(session, false);
-    session.add_output_line("Steps=" + std::to_string(step));
+    report_steps(session.sink(), step);
     return result;
 }
 

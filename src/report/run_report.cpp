@@ -1,0 +1,62 @@
+#include "report/run_report.h"
+
+#include "text/number_format.h"
+
+#include <string>
+
+namespace ambrel {
+
+void report_large_system(OutputSink& out, int spheres) {
+    out.add_output_line("The calculations with " + std::to_string(spheres) +
+                        " spheres may take some time...");
+}
+
+void report_charges_need_the_option(OutputSink& out) {
+    out.add_output_line("Check the option of always calculate charges and initialize to calculate.");
+}
+
+void report_stopped_before_charges(OutputSink& out) {
+    out.add_output_line("Stopped before the charges were computed: press Initialize to compute them.");
+}
+
+void report_calculating(OutputSink& out) {
+    out.add_output_line("Calculating...");
+}
+
+void report_step_error(OutputSink& out, int step, Real error_N) {
+    out.add_output_line("Steps=" + std::to_string(step) +
+                        ", Error=" + real_to_fixed_text(error_N * 1e6L, 10, 6));
+}
+
+void report_steps(OutputSink& out, int steps) {
+    out.add_output_line("Steps=" + std::to_string(steps));
+}
+
+void report_too_large_angles(OutputSink& out) {
+    out.add_output_line("Too large angles. The system may be unstable");
+}
+
+void report_finding_equilibrium(OutputSink& out) {
+    out.add_output_line("Finding the equilibrium...");
+}
+
+void report_equilibrium_not_searched(OutputSink& out, int objects, int most) {
+    out.add_output_line("Equilibrium not searched: " + std::to_string(objects) +
+                        " objects are more than the " + std::to_string(most) + " its Jacobian can hold.");
+}
+
+void report_iterations(OutputSink& out, int iterations, int evaluations, Real largest_force_N,
+                       int relaxation_steps) {
+    out.add_output_line(
+        "Iterations=" + std::to_string(iterations) + ", evaluations=" + std::to_string(evaluations) +
+        ", largest rotational force=" + real_to_fixed_text(largest_force_N * 1e6L, 0, 6) + " uN" +
+        (relaxation_steps > 0 ? ", relaxation steps=" + std::to_string(relaxation_steps) : ""));
+}
+
+void report_no_equilibrium(OutputSink& out, bool stopped, int max_iterations) {
+    out.add_output_line(stopped ? "Stopped before an equilibrium was found."
+                                : "No equilibrium found within " + std::to_string(max_iterations) +
+                                      " iterations.");
+}
+
+} // namespace ambrel
