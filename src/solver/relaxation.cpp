@@ -64,14 +64,23 @@ void update_angles(SystemModel& model, const Evaluation& ev, const std::vector<P
 
 std::string setting_rule_broken(RunSetting setting, Real value) {
     // Written so that a NaN breaks the rule.
+    auto above_zero = [&](Real most, const char* rule) {
+        return value > 0 && value <= most ? std::string() : std::string(rule);
+    };
+    auto from_zero = [&](Real most, const char* rule) {
+        return value >= 0 && value <= most ? std::string() : std::string(rule);
+    };
     switch (setting) {
     case RunSetting::TimeStep:
+        return above_zero(MAX_TIME_STEP, "must be above 0 and at most 1e+06");
     case RunSetting::AngleVariation:
-        return value > 0 ? std::string() : std::string("must be above 0");
+        return above_zero(MAX_ANGLE_VARIATION, "must be above 0 and at most 1");
     case RunSetting::Steps:
-    case RunSetting::ForceError:
-    case RunSetting::Damping:
         return value >= 0 ? std::string() : std::string("must be 0 or more");
+    case RunSetting::ForceError:
+        return from_zero(MAX_FORCE_ERROR_UN, "must be from 0 to 1e+06");
+    case RunSetting::Damping:
+        return from_zero(MAX_DAMPING, "must be from 0 to 1000");
     }
     return {};
 }

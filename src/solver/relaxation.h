@@ -39,8 +39,15 @@ struct RelaxationResult {
     RunEnd end = RunEnd::StepLimit;
 };
 
-// The ranges of the numeric settings of a run and of the Jacobian: the time step and the
-// Jacobian's angle variation above 0, the steps, the force error and the damping 0 or more.
+// The ranges of the numeric settings of a run and of the Jacobian: the time step above 0 and at
+// most MAX_TIME_STEP, the Jacobian's angle variation above 0 and at most 1 rad, the steps 0 or
+// more, the force error from 0 to MAX_FORCE_ERROR_UN, the damping from 0 to MAX_DAMPING. The
+// upper bounds are far beyond any use and keep every number of a run finite (a force error of
+// 1e308 uN made the window's chart hang; a time step of 1e308 s printed angles of 300 digits).
+inline constexpr Real MAX_TIME_STEP = 1e6L;
+inline constexpr Real MAX_FORCE_ERROR_UN = 1e6L;
+inline constexpr Real MAX_DAMPING = 1000;
+inline constexpr Real MAX_ANGLE_VARIATION = 1;
 enum class RunSetting { TimeStep, Steps, ForceError, Damping, AngleVariation };
 // The rule `value` breaks ("must be above 0"), or an empty text when it is a value of the
 // setting; a value that is not a number breaks every rule.

@@ -448,10 +448,11 @@ void ConvergenceWindow::update_axes() {
         low = 1e-6;
         high = 1;
     }
-    double bottom = std::pow(10.0, std::floor(std::log10(low)));
-    double top = std::pow(10.0, std::ceil(std::log10(high)));
+    // Within the doubles' range: a decade past the largest finite one would make the axis endless.
+    const double bottom = std::pow(10.0, std::max(std::floor(std::log10(low)), -307.0));
+    double top = std::pow(10.0, std::min(std::ceil(std::log10(high)), 308.0));
     if (!(top > bottom))
-        top = bottom * 10;
+        top = std::min(bottom * 10, 1e308);
     y_axis_->setRange(bottom, top);
 }
 

@@ -759,10 +759,25 @@ TEST_F(MainWindowTest, OnlyTheClickThatLeavesAnInvalidFieldIsRefused) {
     QTest::mouseClick(button("Bcalculate"), Qt::LeftButton);
     EXPECT_FALSE(window->run_in_progress());
     EXPECT_EQ(output().size(), ran);
-    EXPECT_EQ(dialogs.errors, QStringList({"Time step: must be above 0 (not 0)"}));
+    EXPECT_EQ(dialogs.errors, QStringList({"Time step: must be above 0 and at most 1e+06 (not 0)"}));
     delta->set_panel_real(0.05L);
     QTest::mouseClick(button("Bcalculate"), Qt::LeftButton);
-    EXPECT_EQ(dialogs.errors.last(), "Damping: must be 0 or more (not -1)");
+    EXPECT_EQ(dialogs.errors.last(), "Damping: must be from 0 to 1000 (not -1)");
+    EXPECT_EQ(output().size(), ran);
+    // Far beyond any use, a value is refused before it reaches the run (a force error of 1e308 uN
+    // hung the convergence chart; 1e309 was taken in silence).
+    field("NEdamping")->set_panel_real(0.01L);
+    for (const char* huge : {"1e308", "1e309"}) {
+        TNEdit* tolerance = field("NEtol");
+        tolerance->setFocus();
+        tolerance->selectAll();
+        QTest::keyClicks(tolerance, huge);
+        QTest::mouseClick(button("Bcalculate"), Qt::LeftButton);
+        process_events();
+        EXPECT_FALSE(window->run_in_progress()) << huge;
+        EXPECT_EQ(dialogs.errors.last(),
+                  QString("Force error (uN): must be from 0 to 1e+06 (not %1)").arg(huge));
+    }
     EXPECT_EQ(output().size(), ran);
 }
 
