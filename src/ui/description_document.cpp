@@ -4,6 +4,7 @@
 #include "ui/description_file.h"
 #include "ui/dialog_provider.h"
 
+#include <QFileInfo>
 #include <QPlainTextEdit>
 
 #include <optional>
@@ -31,6 +32,19 @@ std::vector<std::string> DescriptionDocument::lines() const {
 void DescriptionDocument::set_current_file(const QString& name) {
     current_file_ = name;
     emit current_file_changed(name);
+    emit title_changed();
+}
+
+void DescriptionDocument::set_unchanged() {
+    changed_ = false;
+    emit title_changed();
+}
+
+QString DescriptionDocument::title() const {
+    QString title = QString::fromLatin1(APPLICATION_TITLE);
+    if (from_file_)
+        title = QFileInfo(current_file_).fileName() + QStringLiteral(" - ") + title;
+    return changed_ ? QLatin1Char('*') + title : title;
 }
 
 bool DescriptionDocument::may_replace() {
@@ -52,6 +66,7 @@ bool DescriptionDocument::load(const QString& path) {
 }
 
 bool DescriptionDocument::open(const QString& path) {
+    from_file_ = true;
     set_current_file(path);
     say_("Loading description from file " + path.toStdString());
     return load(path);
@@ -72,6 +87,7 @@ bool DescriptionDocument::save() {
     }
     say_("Description saved in file " + name.toStdString());
     changed_ = false;
+    from_file_ = true;
     set_current_file(name);
     return true;
 }
@@ -86,7 +102,10 @@ QString DescriptionDocument::take_startup_file() {
 }
 
 void DescriptionDocument::text_edited() {
-    changed_ = true;
+    if (!changed_) {
+        changed_ = true;
+        emit title_changed();
+    }
     if (!edited_since_read_) {
         edited_since_read_ = true;
         emit became_out_of_date();

@@ -32,7 +32,10 @@ class DescriptionDocument : public QObject {
     // Edited since it was last loaded or saved.
     bool changed() const { return changed_; }
     // Loaded, saved or replaced: nothing to abandon.
-    void set_unchanged() { changed_ = false; }
+    void set_unchanged();
+    // The window's title: the file's name once one was opened or saved, after "*" while the
+    // description has changes to save ("Ambrel" alone for the description of the start).
+    QString title() const;
     // Edited since it was last read: the picture is out of date.
     bool out_of_date() const { return edited_since_read_; }
     // A command is reading it.
@@ -63,6 +66,8 @@ class DescriptionDocument : public QObject {
     void current_file_changed(const QString& name);
     // The first edit since the description was read: the view's note appears.
     void became_out_of_date();
+    // The file's name or the changed mark of title() is another.
+    void title_changed();
 
   private:
     void text_edited();
@@ -76,6 +81,7 @@ class DescriptionDocument : public QObject {
     QString current_file_ = QStringLiteral("test.bal");
     QString startup_file_;
     bool startup_done_ = false;
+    bool from_file_ = false; // the current file was opened or saved
     bool changed_ = false;
     bool edited_since_read_ = false;
 };

@@ -108,6 +108,8 @@ void MainWindow::connect_controls() {
     connect(PaintBox1, &ViewSurface::mouseUp, view_, &SystemView::mouse_up);
     connect(PaintBox1, &ViewSurface::mouseWheel, view_, &SystemView::wheel);
     connect(document_, &DescriptionDocument::became_out_of_date, view_, &SystemView::update);
+    connect(document_, &DescriptionDocument::title_changed, this,
+            [this] { setWindowTitle(document_->title()); });
     // The electroscope table goes by default beside the description, where that folder can be
     // written (not an installed example's: the current folder then).
     connect(document_, &DescriptionDocument::current_file_changed, this, [this](const QString& name) {

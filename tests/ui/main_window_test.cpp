@@ -353,6 +353,7 @@ TEST_F(MainWindowTest, ExitCloseAndOpenAskBeforeDiscardingAnEdit) {
     // Without an edit nothing is asked.
     type_into_description("\n* my note");
     EXPECT_TRUE(window->description_changed());
+    EXPECT_EQ(window->windowTitle(), "*Ambrel"); // changes to save, no file yet
     const QString edited = memo("Memo1")->toPlainText();
 
     action("Exit1")->trigger(); // answered No
@@ -397,11 +398,14 @@ TEST_F(MainWindowTest, OpenLoadsCrLfFileAndSaveProposesItsName) {
     EXPECT_EQ(sphere_count(), 2);
     EXPECT_TRUE(output().contains("Loading description from file " + path));
     EXPECT_EQ(window->current_file_name(), path);
+    EXPECT_EQ(window->windowTitle(), "four.bal - Ambrel"); // the file's name, nothing to save
 
     const QString other = dir.filePath("copy.bal");
     dialogs.save_answers = {other};
     type_into_description("\n* edited\n"); // a final line end adds no empty line to the file
+    EXPECT_EQ(window->windowTitle(), "*four.bal - Ambrel");
     action("Save1")->trigger();
+    EXPECT_EQ(window->windowTitle(), "copy.bal - Ambrel");
     EXPECT_EQ(read_file(other), QByteArray("* two balls\r\nb1 a 0 0 0 10 0 20 0.5 0.1\r\n"
                                            "b2 a 0 1 0 10 0 -20 0.5 0.1\r\n.V a 1000\r\n* edited\r\n"));
     EXPECT_FALSE(window->description_changed());
