@@ -35,6 +35,7 @@ bool CommandController::start(Command command, bool stoppable, const QString& st
         return false;
     feed_.take();  // nothing of an earlier command
     stop_.clear(); // before the worker starts: a Stop from now on is the command's
+    stopping_ = false;
     command_ = command;
     emit starting(command, stoppable, status, reads_description);
     worker_.start(std::move(job));
@@ -174,13 +175,14 @@ bool CommandController::save_capacitance_matrix(const std::string& path) {
 
 void CommandController::request_stop() {
     stop_.request();
+    stopping_ = worker_.busy();
 }
 
 void CommandController::take_feed() {
     RunFeed::Update update = feed_.take();
     if (!update.steps.empty())
         emit steps(update.steps);
-    if (update.status && worker_.busy())
+    if (update.status && worker_.busy() && !stopping_)
         emit status(*update.status);
     if (update.snapshot && worker_.busy())
         emit snapshot(std::move(update.snapshot));

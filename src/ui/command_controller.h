@@ -70,7 +70,8 @@ class CommandController : public QObject {
     // The capacitance matrix to a CSV file at `path` (encoded for the file system).
     bool save_capacitance_matrix(const std::string& path);
 
-    // Asks the command under way to stop after its present evaluation.
+    // Asks the command under way to stop after its present evaluation; from then on its progress
+    // text is no longer passed on (the window says it is stopping).
     void request_stop();
     // Asks it to stop and waits for its thread (the owner's destructor: what the job uses must
     // outlive it).
@@ -119,6 +120,7 @@ class CommandController : public QObject {
     StopSource stop_;
     RunFeed feed_;
     Command command_ = Command::Initialize;
+    bool stopping_ = false;         // Stop was asked of the command under way: its progress text is over
     InitializeResult init_;         // written by the worker, read once the command has ended
     RelaxationResult run_;          // likewise
     RelaxationResult last_run_;     // the last Calculate's, taken as it ends

@@ -324,6 +324,8 @@ bool MainWindow::start_jacobian(const JacobianSettings& asked) {
 }
 
 void MainWindow::Button3Click() {
+    if (commands_->busy() && Button3->isEnabled())
+        statusBar()->showMessage(QStringLiteral("Stopping..."));
     commands_->request_stop();
     Button3->setEnabled(false);
 }

@@ -217,6 +217,29 @@ TEST_F(RunThreadTest, CommandsThatTouchTheModelWaitForARunAndComeBackAfterIt) {
     EXPECT_EQ(status(), "Ready");
 }
 
+// After Stop the status says the run is stopping, not "press Stop", until the run has ended.
+TEST_F(RunThreadTest, AfterStopTheStatusSaysStoppingUntilTheEnd) {
+    click_and_wait(*window, window->Button1);
+    window->NEtol->set_panel_real(0); // never converges
+    window->NEtentativas->set_panel_int(100000);
+    QString status_after_stop, status_later;
+    window->set_step_hook([&](int step) {
+        if (step == 2)
+            on_window_thread(*window, [&] {
+                window->Button3->click();
+                status_after_stop = status();
+            });
+        else if (step == 3)
+            on_window_thread(*window, [&] { status_later = status(); });
+    });
+    click_and_wait(*window, window->Bcalculate);
+    EXPECT_EQ(window->last_run().end, RunEnd::Stopped);
+    EXPECT_EQ(status_after_stop, "Stopping...");
+    EXPECT_TRUE(status_later.isEmpty() || status_later == "Stopping...") << status_later.toStdString();
+    EXPECT_EQ(status(), "Stopped");
+    window->set_step_hook({});
+}
+
 TEST_F(RunThreadTest, CommandsComeBackAfterAFailureOnTheWorker) {
     window->set_step_hook([](int step) {
         if (step == 2)
