@@ -32,6 +32,7 @@ const QStringList& command_summary_lines() {
         "Hname Conductor x0 y0 z0 L Angx Angz Rball Mass Rline_ball Mass_line",
         "* Comment",
         ".V Conductor Voltage",
+        ".Q Conductor Charge (nC): an isolated conductor",
         ".X  5 comments below determine the shape of element x *x...x",
         ".Y 10 comments below determine the shape of element y *x........x",
         ".Z 15 comments below determine the shape of element z *x.............x",

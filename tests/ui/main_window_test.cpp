@@ -171,10 +171,11 @@ TEST_F(MainWindowTest, WindowsAndControlsAtStart) {
     EXPECT_EQ(description[0], "* Four balls that stabilize separated by 1 cm");
     EXPECT_EQ(description[5], ".V all 8.62512649e3");
     const QStringList summary = output();
-    ASSERT_EQ(summary.size(), 25);
+    ASSERT_EQ(summary.size(), 26);
     EXPECT_EQ(summary[0], "Commands in the upper panel:");
-    EXPECT_EQ(summary[23], "Units in cm, degrees, grams and volts.");
-    EXPECT_EQ(summary[24], "");
+    EXPECT_EQ(summary[20], ".Q Conductor Charge (nC): an isolated conductor");
+    EXPECT_EQ(summary[24], "Units in cm, degrees, grams and volts.");
+    EXPECT_EQ(summary[25], "");
 
     EXPECT_FALSE(window->description_changed());
     EXPECT_FALSE(session().system_initialized);
@@ -232,7 +233,7 @@ TEST_F(MainWindowTest, InicializeFillsTheOutputPanelAndDrawsTheView) {
     EXPECT_TRUE(lines.contains("Reading 6 lines of input"));
     EXPECT_TRUE(std::any_of(lines.begin(), lines.end(),
                             [](const QString& l) { return l.startsWith("Total capacitance = "); }));
-    EXPECT_EQ(lines[25], "Reading 6 lines of input"); // after the summary and its empty line
+    EXPECT_EQ(lines[command_summary_lines().size()], "Reading 6 lines of input"); // after the summary
     EXPECT_TRUE(session().system_initialized);
     EXPECT_FALSE(window->view_reset_pending());
     EXPECT_EQ(sphere_count(), 4);
