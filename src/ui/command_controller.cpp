@@ -81,6 +81,8 @@ void CommandController::read_if_needed(const std::vector<std::string>& descripti
 }
 
 bool CommandController::initialize(const std::vector<std::string>& description) {
+    if (worker_.busy())
+        return false; // the result below belongs to the command under way
     init_ = InitializeResult{};
     return start(Command::Initialize, true, QStringLiteral("Initializing...") + press_stop(), true,
                  [this, description] { init_ = initialize_system(session_, description); });
@@ -88,6 +90,8 @@ bool CommandController::initialize(const std::vector<std::string>& description) 
 
 bool CommandController::calculate(const RelaxationSettings& settings,
                                   const std::vector<std::string>& description) {
+    if (worker_.busy())
+        return false; // the result below belongs to the command under way
     run_ = RelaxationResult{};
     return start(Command::Calculate, true, QStringLiteral("Calculating... press Stop (Esc) to stop"),
                  !session_.system_initialized,
@@ -101,6 +105,8 @@ bool CommandController::calculate(const RelaxationSettings& settings,
 
 bool CommandController::find_equilibrium(const EquilibriumSettings& settings,
                                          const std::vector<std::string>& description) {
+    if (worker_.busy())
+        return false; // the result below belongs to the command under way
     equilibrium_ = EquilibriumResult{};
     return start(Command::Equilibrium, true,
                  QStringLiteral("Finding the equilibrium... press Stop (Esc) to stop"),
