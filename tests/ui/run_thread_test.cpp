@@ -333,16 +333,22 @@ TEST_F(RunThreadTest, EscStopsTheRunFromEveryWindowAndControl) {
     window->NEtol->set_panel_real(0); // never converges (within 5000 steps, if Esc were lost)
     window->NEtentativas->set_panel_int(5000);
     ConvergenceWindow* chart = window->convergence_window();
+    // Each place is made ready before the run (the window active, the drag done, the menu
+    // closed); Esc is pressed there at the run's second step.
+    auto main_active = [&] {
+        window->activateWindow();
+        EXPECT_TRUE(QTest::qWaitForWindowActive(window.get()));
+    };
     const std::vector<std::pair<const char*, std::function<QWidget*()>>> places = {
         {"editor",
          [&]() -> QWidget* {
-             window->activateWindow();
+             main_active();
              window->Memo1->setFocus();
              return window->Memo1;
          }},
         {"view after a drag",
          [&]() -> QWidget* {
-             window->activateWindow();
+             main_active();
              QTest::mousePress(window->PaintBox1, Qt::LeftButton, {}, QPoint(100, 100));
              QTest::mouseMove(window->PaintBox1, QPoint(140, 120));
              QTest::mouseRelease(window->PaintBox1, Qt::LeftButton, {}, QPoint(140, 120));
@@ -352,25 +358,23 @@ TEST_F(RunThreadTest, EscStopsTheRunFromEveryWindowAndControl) {
          [&]() -> QWidget* {
              chart->show();
              chart->activateWindow();
+             EXPECT_TRUE(QTest::qWaitForWindowActive(chart));
              return chart;
          }},
         {"menu bar after a menu",
          [&]() -> QWidget* {
-             window->activateWindow();
+             main_active();
              window->File1->popup(window->mapToGlobal(QPoint(10, 10)));
              window->File1->close();
              return window->menuBar();
          }},
     };
-    for (const auto& [name, focus] : places) {
+    for (const auto& [name, ready] : places) {
         SCOPED_TRACE(name);
-        QWidget* target = nullptr;
+        QWidget* target = ready();
         window->set_step_hook([&](int step) {
             if (step == 2)
-                on_window_thread(*window, [&] {
-                    target = focus();
-                    QTest::keyClick(target, Qt::Key_Escape);
-                });
+                on_window_thread(*window, [&] { QTest::keyClick(target, Qt::Key_Escape); });
         });
         click_and_wait(*window, window->Bcalculate);
         EXPECT_EQ(window->last_run().end, RunEnd::Stopped);
@@ -380,13 +384,14 @@ TEST_F(RunThreadTest, EscStopsTheRunFromEveryWindowAndControl) {
 
     // F9 in the chart's window calculates, as in the main window.
     chart->activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(chart));
     window->NEtentativas->set_panel_int(3);
     const QString before = window->Memo2->toPlainText();
     QTest::keyClick(chart, Qt::Key_F9);
     QTRY_VERIFY(!window->Button3->isEnabled() && window->Bcalculate->isEnabled());
     EXPECT_NE(window->Memo2->toPlainText(), before);
 
-    window->activateWindow();
+    main_active();
     window->Memo1->setFocus();
     const QString text = window->Memo1->toPlainText();
     QTest::keyClick(window->Memo1, Qt::Key_X, Qt::AltModifier);
