@@ -38,6 +38,10 @@ namespace ambrel::ui {
 
 namespace {
 
+// Above this many spheres the names of a file just opened are not drawn (Identify is turned
+// off; the user may turn it on again).
+constexpr int MAX_IDENTIFIED_SPHERES = 200;
+
 // Leaving a control counts only when the focus moves to another control of the window, not
 // when a menu opens or another window is activated.
 bool leaves_control(const QFocusEvent* event) {
@@ -268,8 +272,13 @@ void MainWindow::command_ended(Command command, bool failed, const QString& fail
         Memo1Exit();
     }
     QWidget* error_parent = this;
-    if (command == Command::Initialize && !failed)
+    if (command == Command::Initialize && !failed) {
+        // A file just opened is framed whole, and the names of a large system would cover it.
+        if (std::exchange(opened_file_, false) && session().model.sphere_count > MAX_IDENTIFIED_SPHERES)
+            Identify1->setChecked(false);
         view_->take_new_system();
+        view_->fit_if_pending();
+    }
     if (command == Command::Jacobian) {
         error_parent = tools_.jacobian.get();
         tools_.jacobian->set_saveable(!failed && commands_->jacobian_result()->computed);
@@ -372,6 +381,8 @@ void MainWindow::open_description(const QString& path) {
     Alwayscalculate1->setChecked(false);
     if (!document_->open(path))
         return;
+    opened_file_ = true;
+    view_->fit_next_system();
     commands_->initialize(description_lines());
     document_->set_unchanged();
 }
@@ -510,6 +521,8 @@ void MainWindow::FormActivate() {
     const QString path = document_->take_startup_file();
     if (path.isEmpty() || !document_->open(path))
         return;
+    opened_file_ = true;
+    view_->fit_next_system();
     document_->set_unchanged();
     commands_->initialize(description_lines());
 }

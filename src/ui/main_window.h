@@ -170,6 +170,7 @@ class MainWindow : public QMainWindow, public MainForm {
     QString status_before_;                // the status text the command replaced
     bool description_left_in_run_ = false; // the description panel was left while a command ran
     bool close_confirmed_ = false;
+    bool opened_file_ = false; // the Initialize under way reads a file just opened
     bool close_after_run_ = false;
 };
 

@@ -61,6 +61,13 @@ void SystemView::take_new_system() {
     update_view_transform(camera_);
 }
 
+void SystemView::fit_if_pending() {
+    if (fit_pending_ && session_.system_initialized) {
+        fit_pending_ = false;
+        fit_view(camera_, session_.model, VIEW_WIDTH, VIEW_HEIGHT);
+    }
+}
+
 bool SystemView::fit() {
     if (!navigable() || !fit_view(camera_, view_snapshot_->model, VIEW_WIDTH, VIEW_HEIGHT))
         return false;

@@ -63,6 +63,10 @@ class SystemView : public QObject {
     void prepare_for_initialize();
     // A description was read: the camera takes the new system.
     void take_new_system();
+    // The next system read is framed whole (a file was opened): fit_if_pending does it once the
+    // command that read it has ended.
+    void fit_next_system() { fit_pending_ = true; }
+    void fit_if_pending();
 
     void set_drag_mode(DragMode mode) { camera_.drag_mode = mode; }
     // Fits the camera to the system on the view; false when there is none.
@@ -104,6 +108,7 @@ class SystemView : public QObject {
     Camera camera_;
     Scene scene_;
     bool reset_pending_ = true;
+    bool fit_pending_ = false;
     // What the view draws: the session's state while idle, the newest one a command sent while busy.
     std::shared_ptr<const SceneSnapshot> view_snapshot_;
     // The snapshot of the picture on the view, drawn again when the view changes size.

@@ -318,6 +318,31 @@ TEST_F(WindowBehaviourTest, FitToSystemBringsEverySphereIntoTheView) {
     EXPECT_FALSE(picture.contains(disc(2)));
     fit->trigger();
     expect_all_spheres_inside();
+
+    // Opening a file frames its system whatever the zoom was, and a system of more than 200
+    // spheres comes without names (those of a small one stay as the user set them).
+    auto open = [&](const QString& name, const QByteArray& text) {
+        QFile file(dir.filePath(name));
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+        file.write(text);
+        file.close();
+        dialogs.open_answers = {file.fileName()};
+        trigger_and_wait(*window, window->Open1);
+    };
+    window->Identify1->setChecked(true);
+    turn_wheel(view(), QPoint(10, 10), 12);
+    dialogs.yes_no_answers = {true}; // the edited description abandoned
+    open("plates.bal",
+         "Qa all -3 0 0 10 0 0 2 1\nQb all 0 0 0 10 0 0 2 1\nQc all 3 0 0 10 0 0 2 1\n.V all 100\n");
+    ASSERT_EQ(window->session().model.sphere_count, 300);
+    expect_all_spheres_inside();
+    EXPECT_FALSE(window->Identify1->isChecked());
+    EXPECT_FALSE(window->session().options[Option::Identify]);
+    window->Identify1->setChecked(true);
+    turn_wheel(view(), QPoint(10, 10), 12);
+    open("two.bal", "b1 a 4 0 0 10 0 0 0.5 1\nb2 a -4 0 0 10 0 0 0.5 1\n.V a 100\n");
+    expect_all_spheres_inside();
+    EXPECT_TRUE(window->Identify1->isChecked());
 }
 
 // The horizontal angle turns all the way round.
