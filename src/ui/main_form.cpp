@@ -210,6 +210,9 @@ void MainForm::create_menus(QMainWindow* window, const ambrel::Options& options)
     PopupMenu1->addAction(Identify1);
     Reset1 = add_popup("Reset1", "Reset");
     Save2 = add_popup("Save2", "Save");
+    // A PNG picture carries the camera's numbers only when asked for (a bitmap always does).
+    CameraNumbers1 = add_popup("CameraNumbers1", "Camera numbers in PNG pictures");
+    CameraNumbers1->setCheckable(true);
     List1 = add_popup("List1", "List");
     Capacitances1 = add_popup("Capacitances1", "Capacitances");
     SaveMatrix1 = add_popup("SaveMatrix1", "Save capacitance matrix...");

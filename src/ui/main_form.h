@@ -106,6 +106,7 @@ struct MainForm {
     QAction* Identify1 = nullptr;
     QAction* Reset1 = nullptr;
     QAction* Save2 = nullptr;
+    QAction* CameraNumbers1 = nullptr;
     QAction* List1 = nullptr;
     QAction* Capacitances1 = nullptr;
     QAction* SaveMatrix1 = nullptr; // "Save capacitance matrix..."

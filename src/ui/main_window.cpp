@@ -439,7 +439,7 @@ void MainWindow::Save2Click() {
     if (choice.cancelled())
         return;
     const bool png = picture_format(choice) == PictureFormat::Png;
-    if (const Status saved = view_->save_picture(choice.name, png); !saved)
+    if (const Status saved = view_->save_picture(choice.name, png, CameraNumbers1->isChecked()); !saved)
         dialogs_->show_error(this, save_error_message(choice.name, saved));
     else
         session().add_output_line((png ? "Picture saved as " : "Bitmap saved as ") +

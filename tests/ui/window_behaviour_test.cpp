@@ -438,18 +438,66 @@ TEST_F(WindowBehaviourTest, PictureSavesAsBmpAtTheDesignSizeAndAsPngAtTheViewSiz
     EXPECT_TRUE(read_file(png).startsWith("\x89PNG"));
     EXPECT_TRUE(read_file(bare).startsWith("\x89PNG")); // the type chosen, the name as typed
     EXPECT_TRUE(read_file(bmp).startsWith("BM"));
-    const QImage png_image = QImageReader(png, "png").read();
-    EXPECT_EQ(png_image.size(), shown);
-    EXPECT_EQ(png_image.convertToFormat(QImage::Format_RGB32),
-              window->scene().image().convertToFormat(QImage::Format_RGB32));
+    // The PNG is the view's picture at its size in device pixels, with the colour legend (not
+    // part of the scene) and without the camera's numbers (which the scene has at its top left).
+    const QImage png_image = QImageReader(png, "png").read().convertToFormat(QImage::Format_RGB32);
+    const QImage scene = window->scene().image().convertToFormat(QImage::Format_RGB32);
+    EXPECT_EQ(png_image.size(), shown * view()->devicePixelRatioF());
+    ASSERT_EQ(png_image.size(), scene.size());
+    auto count = [](const QImage& image, const QRect& area, QRgb colour) {
+        int n = 0;
+        for (int y = area.top(); y <= area.bottom(); ++y)
+            for (int x = area.left(); x <= area.right(); ++x)
+                n += image.pixel(x, y) == colour;
+        return n;
+    };
+    const double ratio = view()->devicePixelRatioF();
+    const int top = static_cast<int>(FIT_TOP_MARGIN * ratio); // below the numbers
+    const QRect numbers(2, 2, scene.width() / 3, top - 6);    // inside the border
+    const QRect corner(scene.width() * 4 / 5, scene.height() * 4 / 5, scene.width() / 5, scene.height() / 5);
+    EXPECT_GT(count(scene, numbers, qRgb(0, 0, 0)), 50);
+    EXPECT_EQ(count(png_image, numbers, qRgb(0, 0, 0)), 0) << "no camera numbers";
+    EXPECT_GT(count(png_image, corner, qRgb(255, 0, 0)), 20) << "the legend's red swatch";
+    EXPECT_EQ(count(scene, corner, qRgb(255, 0, 0)), 0);
+    const QRect middle(0, top, scene.width(), scene.height() * 3 / 5);
+    EXPECT_EQ(png_image.copy(middle), scene.copy(middle)) << "the same picture";
+    // Asked for, the numbers are there as the view shows them.
+    window->CameraNumbers1->setChecked(true);
+    dialogs.save_answers = {SaveChoice(png, 1)};
+    window->Save2->trigger();
+    const QImage with_numbers = QImageReader(png, "png").read().convertToFormat(QImage::Format_RGB32);
+    EXPECT_EQ(with_numbers.copy(numbers), scene.copy(numbers));
     EXPECT_EQ(QImageReader(bmp, "bmp").read().size(), QSize(585, 585));
-    EXPECT_EQ(output().mid(output().size() - 3),
-              QStringList({"Picture saved as " + png, "Bitmap saved as " + bmp, "Picture saved as " + bare}));
+    EXPECT_EQ(output().mid(output().size() - 4),
+              QStringList({"Picture saved as " + png, "Bitmap saved as " + bmp, "Picture saved as " + bare,
+                           "Picture saved as " + png}));
 
-    // The bitmap is the picture of the design size: the same as with the window at that size.
+    // The bitmap is the picture of the design size: the same as with the window at that size (on
+    // a screen of one device pixel a pixel, where the view then has 585 x 585 pixels).
     resize_client(*window, DEFAULT_CLIENT_SIZE);
-    EXPECT_EQ(QImageReader(bmp, "bmp").read().convertToFormat(QImage::Format_RGB32),
-              window->scene().image().convertToFormat(QImage::Format_RGB32));
+    if (ratio == 1) {
+        EXPECT_EQ(QImageReader(bmp, "bmp").read().convertToFormat(QImage::Format_RGB32),
+                  window->scene().image().convertToFormat(QImage::Format_RGB32));
+    }
+}
+
+// On a screen scaled by 2 (run so by the ui.screen_1920x1080_200 test) the picture has a pixel
+// for each device pixel, and its text grows with it: no doubled pixels.
+TEST_F(WindowBehaviourTest, ViewDrawsAtTheScreensDevicePixels) {
+    inicialize();
+    const double ratio = view()->devicePixelRatioF();
+    if (qEnvironmentVariable("QT_SCALE_FACTOR") == QLatin1String("2")) {
+        EXPECT_EQ(ratio, 2.0);
+    }
+    EXPECT_EQ(window->scene().image().size(), view()->size() * ratio);
+    EXPECT_EQ(window->scene().font().pixelSize(), static_cast<int>(std::lround(12 * ratio)));
+    // Sphere 1 where the navigation's camera puts it, in device pixels.
+    const PixelPoint logical =
+        project_point(camera_for_surface(window->camera(), view()->width(), view()->height()),
+                      window->session().model.spheres[1].x, window->session().model.spheres[1].y,
+                      window->session().model.spheres[1].z);
+    EXPECT_NEAR(disc(1).center().x(), logical.x * ratio, 2 * ratio);
+    EXPECT_NEAR(disc(1).center().y(), logical.y * ratio, 2 * ratio);
 }
 
 // ---------------------------------------------------------------- output panel
