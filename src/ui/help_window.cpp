@@ -31,9 +31,10 @@ QString readme_text() {
 
 QString manual_markdown(const QString& readme) {
     QStringList kept;
-    bool skipping = false;
-    bool in_code = false;
-    bool in_picture_note = false;
+    bool skipping = false;      // a section for developers
+    bool in_code = false;       // a fenced block of code, where nothing is a heading or a picture
+    bool after_picture = false; // a picture was left out: its caption (in italics) goes with it
+    bool dropping = false;      // the rest of a paragraph left out
     for (const QString& line : readme.split(QLatin1Char('\n'))) {
         if (line.startsWith(QLatin1String("```")))
             in_code = !in_code;
@@ -41,12 +42,22 @@ QString manual_markdown(const QString& readme) {
             skipping = developer_section(line.mid(3).trimmed());
         if (skipping)
             continue;
-        if (!in_code && line.startsWith(QLatin1String("![")))
-            continue; // a picture: a file of the source tree
-        if (!in_code && line.startsWith(QLatin1String("The pictures of this page are made")))
-            in_picture_note = true;
-        if (in_picture_note) {
-            in_picture_note = !line.trimmed().isEmpty();
+        if (dropping) {
+            dropping = !line.trimmed().isEmpty();
+            continue;
+        }
+        if (!in_code && line.startsWith(QLatin1String("!["))) {
+            after_picture = true; // a picture: a file of the source tree
+            continue;
+        }
+        if (after_picture && !line.trimmed().isEmpty()) {
+            after_picture = false;
+            dropping = line.startsWith(QLatin1Char('*')) && !line.startsWith(QLatin1String("* "));
+            if (dropping)
+                continue;
+        }
+        if (!in_code && line.startsWith(QLatin1String("The pictures of this page are made"))) {
+            dropping = true;
             continue;
         }
         kept << line;

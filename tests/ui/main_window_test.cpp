@@ -859,13 +859,17 @@ TEST_F(MainWindowTest, ManualShowsTheUsersSectionsOfTheReadme) {
     for (const char* section : {"Building by hand", "Performance", "sudo cmake --install"})
         EXPECT_FALSE(text.contains(QLatin1String(section))) << section;
     EXPECT_FALSE(text.contains("make-screenshots"));
+    EXPECT_FALSE(text.contains("The window after Calculate on")); // a picture's caption, without it
 
     // A section for developers ends at the next one; code blocks and pictures.
     const QString manual =
         manual_markdown("# A\n\nintro\n\n## Installation\n\n    sudo x\n\n"
-                        "## The window\n\n![picture](docs/x.png)\n```\n## not a heading\n```\n"
+                        "## The window\n\n![picture](docs/x.png)\n\n*Its caption\ngoes on.*\n\n* a list\n\n"
+                        "![picture](docs/y.png)\nnot a caption\n```\n## not a heading\n```\n"
                         "words\n\n## Performance\n\nfast\n");
-    EXPECT_EQ(manual, "# A\n\nintro\n\n## The window\n\n```\n## not a heading\n```\nwords\n");
+    EXPECT_EQ(manual,
+              "# A\n\nintro\n\n## The window\n\n\n* a list\n\nnot a caption\n```\n## not a heading\n```\n"
+              "words\n");
 }
 
 TEST_F(MainWindowTest, StartupFileIsLoadedAtTheFirstActivationOnly) {
