@@ -73,6 +73,12 @@ const QHash<QString, QString>& field_hints() {
                         "the Jacobian, in radians")},
         {QStringLiteral("CBjanormal"), QStringLiteral("Write the matrix as plain rows of numbers, without "
                                                       "brackets")},
+        {QStringLiteral("CBconductor"), QStringLiteral("The conductor whose voltage the sweep changes")},
+        {QStringLiteral("CBobject"),
+         QStringLiteral("The object whose deflection (degrees from the vertical) the "
+                        "chart draws, or all of them")},
+        {QStringLiteral("CBvertical"), QStringLiteral("The column of the table drawn upwards")},
+        {QStringLiteral("CBhorizontal"), QStringLiteral("The column of the table drawn across")},
         {QStringLiteral("NEstart"), QStringLiteral("The conductor's voltage at the first point, in volts")},
         {QStringLiteral("NEstop"), QStringLiteral("The voltage the sweep ends at (included when a step lands "
                                                   "on it), in volts")},

@@ -20,6 +20,7 @@ ToolWindows::ToolWindows(PanelSink& sink, DialogProvider& dialogs)
       sweep(std::make_unique<SweepWindow>(dialogs)), help(std::make_unique<HelpWindow>()) {
     electroscope->set_more_window(extra.get());
     for (QWidget* window : {static_cast<QWidget*>(extra.get()), static_cast<QWidget*>(electroscope.get()),
+                            static_cast<QWidget*>(electroscope->chart_window()),
                             static_cast<QWidget*>(jacobian.get()), static_cast<QWidget*>(sweep.get())})
         add_field_hints(window);
 }

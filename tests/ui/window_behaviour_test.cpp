@@ -4,6 +4,7 @@
 #include "ui/main_window.h"
 
 #include "ui/about_window.h"
+#include "ui/charts.h"
 #include "ui/electroscope_window.h"
 #include "ui/extra_window.h"
 #include "ui/jacobian_window.h"
@@ -16,6 +17,8 @@
 #include "ui_test_support.h"
 
 #include <QAction>
+#include <QCheckBox>
+#include <QComboBox>
 #include <QFile>
 #include <QImageReader>
 #include <QLabel>
@@ -257,6 +260,16 @@ TEST_F(WindowBehaviourTest, FieldsAndOptionsHaveTips) {
             EXPECT_FALSE(field->toolTip().isEmpty()) << field->objectName().toStdString();
         }
     EXPECT_EQ(fields, 5 + 11 + 9 + 1 + 3);
+    // And the choices: check boxes and lists.
+    windows << window->electroscope_window()->chart_window();
+    int choices = 0;
+    for (QWidget* w : windows)
+        for (const QWidget* choice : w->findChildren<QWidget*>())
+            if (qobject_cast<const QCheckBox*>(choice) || qobject_cast<const QComboBox*>(choice)) {
+                ++choices;
+                EXPECT_FALSE(choice->toolTip().isEmpty()) << choice->objectName().toStdString();
+            }
+    EXPECT_EQ(choices, 1 + 3 + 1 + 3 + 2);
     EXPECT_TRUE(window->NEdelta->toolTip().contains("seconds"));
     EXPECT_TRUE(window->NEtol->toolTip().contains("uN"));
     EXPECT_TRUE(window->electroscope_window()->Emb->toolTip().contains("grams"));
