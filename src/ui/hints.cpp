@@ -8,7 +8,8 @@ namespace ambrel::ui {
 QString option_hint(Option option) {
     switch (option) {
     case Option::DistancesCenters:
-        break;
+        return QStringLiteral(
+            "Initialize and Calculate list the distances between the spheres' centres (cm)");
     case Option::DistancesSurfaces:
         return QStringLiteral(
             "Initialize and Calculate list the distances between the spheres' surfaces (cm)");
@@ -45,7 +46,7 @@ QString option_hint(Option option) {
     case Option::Identify:
         return QStringLiteral("The view labels every sphere");
     }
-    return QStringLiteral("Initialize and Calculate list the distances between the spheres' centres (cm)");
+    return {};
 }
 
 namespace {
