@@ -20,6 +20,8 @@
 #include <QShortcut>
 #include <QSignalBlocker>
 
+#include <iterator>
+
 namespace ambrel::ui {
 
 namespace {
@@ -126,6 +128,16 @@ void MainForm::create_controls(QWidget* client, DialogProvider* dialogs) {
     PaintBox1 = new ViewSurface(client);
     PaintBox1->setObjectName(QStringLiteral("PaintBox1"));
     PaintBox1->setGeometry(512, 40, VIEW_WIDTH, VIEW_HEIGHT);
+
+    // Tab goes along the row of controls as they stand, left to right, then into the description
+    // and the output; in the panels Tab moves on too (a tab in a description only separates
+    // fields, as a blank does, so typing one would add nothing).
+    Memo1->setTabChangesFocus(true);
+    Memo2->setTabChangesFocus(true);
+    QWidget* const order[] = {Button1,      Bcalculate, CBrandom,     NEerro,    Button3, NEdelta,
+                              NEtentativas, NEtol,      Bequilibrium, NEdamping, Memo1,   Memo2};
+    for (std::size_t k = 1; k < std::size(order); ++k)
+        QWidget::setTabOrder(order[k - 1], order[k]);
 }
 
 void MainForm::create_menus(QMainWindow* window, const ambrel::Options& options) {

@@ -2,6 +2,7 @@
 
 #include "description/listing.h"
 #include "ui/about_window.h"
+#include "ui/application_keys.h"
 #include "ui/charts.h"
 #include "ui/description_document.h"
 #include "ui/description_file.h"
@@ -96,6 +97,7 @@ MainWindow::MainWindow(DialogProvider* dialogs, QWidget* parent)
         option_actions_[i]->setToolTip(option_hint(static_cast<Option>(i)));
     Options->setToolTipsVisible(true);
     PopupMenu1->setToolTipsVisible(true);
+    watch_application_keys();
     restore_window_geometry(this, GEOMETRY_SETTINGS_KEY);
     splitter_shares_ = restore_splitter_shares(SPLITTERS_SETTINGS_KEY);
     // The controls take their places now, not only when the window is first shown.
@@ -106,6 +108,23 @@ MainWindow::MainWindow(DialogProvider* dialogs, QWidget* parent)
 MainWindow::~MainWindow() {
     // The job may use the tool windows (the sweep's points): it ends before they go.
     commands_->stop_and_wait();
+}
+
+void MainWindow::watch_application_keys() {
+    new ApplicationKeys(
+        ApplicationKeyHost{
+            [this](const QWidget* window) { return window == this || tools_.contains(window); },
+            [this] { return commands_->busy() && Button3->isEnabled(); }, [this] { Button3Click(); },
+            [this](const QWidget* window) { return window == tools_.convergence.get(); },
+            [this](int key) {
+                if (key == Qt::Key_F5)
+                    Button1->click();
+                else if (key == Qt::Key_F9 && Bcalculate->isEnabled())
+                    Bcalculate->click();
+                else if (key == Qt::Key_F10)
+                    FindEquilibrium1->trigger();
+            }},
+        this);
 }
 
 void MainWindow::connect_controls() {
@@ -363,6 +382,7 @@ void MainWindow::Button3Click() {
         statusBar()->showMessage(QStringLiteral("Stopping..."));
     commands_->request_stop();
     Button3->setEnabled(false);
+    tools_.sweep->Bstop->setEnabled(false); // one Stop, wherever it was asked for
 }
 
 void MainWindow::Open1Click() {

@@ -159,6 +159,8 @@ class MainWindow : public QMainWindow, public MainForm {
     void connect_controls();
     void connect_menus();
     void connect_commands();
+    // Esc and the command keys from every window of the application.
+    void watch_application_keys();
     // The Sweep window's conductors: those of the model (while no command runs).
     void offer_conductors();
     // Lists the examples of the folder in the Examples menu.

@@ -10,6 +10,8 @@
 #include "ui/panel_sink.h"
 #include "ui/sweep_window.h"
 
+#include <algorithm>
+
 namespace ambrel::ui {
 
 ToolWindows::ToolWindows(PanelSink& sink, DialogProvider& dialogs)
@@ -27,13 +29,19 @@ ToolWindows::ToolWindows(PanelSink& sink, DialogProvider& dialogs)
 
 ToolWindows::~ToolWindows() = default;
 
+std::vector<QWidget*> ToolWindows::all() const {
+    return {about.get(),    extra.get(),       electroscope.get(), electroscope->chart_window(),
+            jacobian.get(), convergence.get(), sweep.get(),        help.get()};
+}
+
 void ToolWindows::close_all() {
-    for (QWidget* window :
-         {static_cast<QWidget*>(about.get()), static_cast<QWidget*>(extra.get()),
-          static_cast<QWidget*>(electroscope.get()), static_cast<QWidget*>(electroscope->chart_window()),
-          static_cast<QWidget*>(jacobian.get()), static_cast<QWidget*>(convergence.get()),
-          static_cast<QWidget*>(sweep.get()), static_cast<QWidget*>(help.get())})
+    for (QWidget* window : all())
         window->close();
+}
+
+bool ToolWindows::contains(const QWidget* window) const {
+    const std::vector<QWidget*> windows = all();
+    return std::find(windows.begin(), windows.end(), window) != windows.end();
 }
 
 } // namespace ambrel::ui

@@ -4,6 +4,9 @@
 #pragma once
 
 #include <memory>
+#include <vector>
+
+class QWidget;
 
 namespace ambrel::ui {
 
@@ -26,6 +29,8 @@ struct ToolWindows {
 
     // Closes every one (the program ends).
     void close_all();
+    // Whether `window` is one of them (the electroscope's chart too).
+    bool contains(const QWidget* window) const;
 
     std::unique_ptr<AboutWindow> about;
     std::unique_ptr<ExtraWindow> extra;
@@ -34,6 +39,9 @@ struct ToolWindows {
     std::unique_ptr<ConvergenceWindow> convergence;
     std::unique_ptr<SweepWindow> sweep;
     std::unique_ptr<HelpWindow> help;
+
+  private:
+    std::vector<QWidget*> all() const;
 };
 
 } // namespace ambrel::ui

@@ -15,6 +15,7 @@
 #include "ui_test_support.h"
 
 #include <QAction>
+#include <QApplication>
 #include <QCheckBox>
 #include <QDir>
 #include <QFile>
@@ -240,6 +241,26 @@ TEST_F(MainWindowTest, MenusPopupAndShortcuts) {
     EXPECT_TRUE(keys.contains(QKeySequence(Qt::Key_F5)));
     EXPECT_TRUE(keys.contains(QKeySequence(Qt::Key_F9)));
     EXPECT_TRUE(keys.contains(QKeySequence(Qt::Key_Escape)));
+}
+
+// Tab goes along the row of controls left to right (the disabled Stop and damping skipped), into
+// the description and the output, and round again: a Tab in the description types nothing.
+TEST_F(MainWindowTest, TabGoesAlongEveryControlAndOnOutOfThePanels) {
+    window->show();
+    window->activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(window.get()));
+    const QString description = memo("Memo1")->toPlainText();
+    button("Button1")->setFocus();
+    QStringList visited;
+    for (int k = 0; k < 12; ++k) {
+        QWidget* focus = QApplication::focusWidget();
+        ASSERT_NE(focus, nullptr);
+        visited << focus->objectName();
+        QTest::keyClick(focus, Qt::Key_Tab);
+    }
+    EXPECT_EQ(visited, QStringList({"Button1", "Bcalculate", "CBrandom", "NEerro", "NEdelta", "NEtentativas",
+                                    "NEtol", "Bequilibrium", "Memo1", "Memo2", "Button1", "Bcalculate"}));
+    EXPECT_EQ(memo("Memo1")->toPlainText(), description);
 }
 
 TEST_F(MainWindowTest, InicializeFillsTheOutputPanelAndDrawsTheView) {
