@@ -1,6 +1,6 @@
-// The main window's tool windows: About, Extra (the calculators), the electroscope with its chart,
-// the Jacobian, the convergence chart of a run and the Sweep window, created in the order of the
-// program's start. They are windows of their own and close with the main window.
+// The main window's tool windows: About, the manual (Help > Manual), Extra (the calculators), the
+// electroscope with its chart, the Jacobian, the convergence chart of a run and the Sweep window, created in
+// the order of the program's start. They are windows of their own and close with the main window.
 #pragma once
 
 #include <memory>
@@ -15,6 +15,7 @@ class ConvergenceWindow;
 class DialogProvider;
 class ElectroscopeWindow;
 class ExtraWindow;
+class HelpWindow;
 class JacobianWindow;
 class PanelSink;
 class SweepWindow;
@@ -37,6 +38,7 @@ struct ToolWindows {
     std::unique_ptr<JacobianWindow> jacobian;
     std::unique_ptr<ConvergenceWindow> convergence;
     std::unique_ptr<SweepWindow> sweep;
+    std::unique_ptr<HelpWindow> help;
 
   private:
     std::vector<QWidget*> all() const;

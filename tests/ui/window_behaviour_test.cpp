@@ -4,15 +4,21 @@
 #include "ui/main_window.h"
 
 #include "ui/about_window.h"
+#include "ui/charts.h"
 #include "ui/electroscope_window.h"
+#include "ui/extra_window.h"
 #include "ui/jacobian_window.h"
 #include "ui/main_layout.h"
 #include "ui/nedit.h"
+#include "ui/split_handle.h"
+#include "ui/sweep_window.h"
 #include "ui/view_surface.h"
 #include "ui/window_style.h"
 #include "ui_test_support.h"
 
 #include <QAction>
+#include <QCheckBox>
+#include <QComboBox>
 #include <QFile>
 #include <QImageReader>
 #include <QLabel>
@@ -175,6 +181,108 @@ TEST_F(WindowBehaviourTest, GeometryIsRememberedBetweenRuns) {
     process_events();
     EXPECT_EQ(next->geometry().size(), before.size());
     EXPECT_EQ(next->geometry().topLeft(), before.topLeft());
+}
+
+// The splitters: a drag moves the room between the panels and the view, and between the two panels,
+// within limits; the places are remembered with the window's geometry.
+TEST(MainLayout, SplittersShareTheRoomWithinLimits) {
+    const QSize client(1500, 1000);
+    const MainLayout before = main_layout(client);
+    EXPECT_EQ(before.view_splitter, QRect(before.memo1.right() + 1, 40, 7, 1000 - 40 - 9));
+    EXPECT_EQ(before.panel_splitter, QRect(8, before.memo1.bottom() + 1, before.memo1.width(), 7));
+    // The view's splitter dragged 100 pixels to the left: the view grows by as much, the panels shrink.
+    SplitterShares shares = shares_for_view_splitter(client, {}, before.view_splitter.left() - 100);
+    MainLayout after = main_layout(client, shares);
+    EXPECT_EQ(after.view.width(), before.view.width() + 100);
+    EXPECT_EQ(after.view.height(), after.view.width());
+    EXPECT_EQ(after.memo1.width(), before.memo1.width() - 100);
+    EXPECT_EQ(after.view_splitter.left(), before.view_splitter.left() - 100);
+    // At most as tall as the room, at least 150 wide for the panels and the view.
+    after = main_layout(client, shares_for_view_splitter(client, {}, 0));
+    EXPECT_EQ(after.view.height(), 1000 - 40 - 9);
+    after = main_layout(client, shares_for_view_splitter(client, {}, 1490));
+    EXPECT_EQ(after.view.width(), 150);
+    // The panels' splitter: the description's height, and the view keeps its place.
+    shares = shares_for_panel_splitter(client, shares, before.panel_splitter.top() + 100);
+    after = main_layout(client, shares);
+    EXPECT_EQ(after.memo1.height(), before.memo1.height() + 100);
+    EXPECT_EQ(after.memo2.top(), before.memo2.top() + 100);
+    EXPECT_EQ(after.memo2.bottom(), before.memo2.bottom());
+    EXPECT_EQ(after.view.width(), before.view.width() + 100);
+    EXPECT_EQ(main_layout(client, shares_for_panel_splitter(client, {}, 0)).memo1.height(), 60);
+    // The shares hold at another size: the proportions, not the pixels.
+    const MainLayout smaller = main_layout({1200, 800}, shares);
+    EXPECT_NEAR(double(smaller.memo1.height()) / (smaller.memo1.height() + smaller.memo2.height()),
+                double(after.memo1.height()) / (after.memo1.height() + after.memo2.height()), 0.01);
+}
+
+TEST_F(WindowBehaviourTest, SplittersAreDraggedAndRememberedWithTheGeometry) {
+    resize_client(*window, {1500, 1000});
+    const QRect view_before = view()->geometry();
+    const QRect memo_before = window->Memo1->geometry();
+    // The user drags the handle between the panels and the view 150 pixels to the left, and the one
+    // between the panels 80 pixels down.
+    auto drag = [](QWidget* handle, QPoint by) {
+        const QPoint grab(3, 40);
+        QTest::mousePress(handle, Qt::LeftButton, Qt::NoModifier, grab);
+        QMouseEvent move(QEvent::MouseMove, QPointF(grab + by), handle->mapToGlobal(QPointF(grab + by)),
+                         Qt::NoButton, Qt::LeftButton, Qt::NoModifier);
+        QApplication::sendEvent(handle, &move);
+        QTest::mouseRelease(handle, Qt::LeftButton, Qt::NoModifier, grab + by);
+    };
+    drag(window->view_splitter(), {-150, 0});
+    drag(window->panel_splitter(), {0, 80});
+    EXPECT_EQ(view()->width(), view_before.width() + 150);
+    EXPECT_EQ(view()->height(), view()->width());
+    EXPECT_EQ(window->scene().image().size(), view()->size()); // the picture drawn at its new size
+    EXPECT_EQ(window->Memo1->width(), memo_before.width() - 150);
+    EXPECT_EQ(window->Memo1->height(), memo_before.height() + 80);
+    const QRect view_dragged = view()->geometry();
+    const QRect memo_dragged = window->Memo1->geometry();
+
+    window->show();
+    process_events();
+    ASSERT_TRUE(window->close());
+    auto next = std::make_unique<MainWindow>(&dialogs);
+    resize_client(*next, {1500, 1000});
+    EXPECT_EQ(next->PaintBox1->geometry(), view_dragged);
+    EXPECT_EQ(next->Memo1->geometry(), memo_dragged);
+}
+
+// Every field and option says what it does, with its unit.
+TEST_F(WindowBehaviourTest, FieldsAndOptionsHaveTips) {
+    QList<QWidget*> windows{window.get(), window->extra_window(), window->electroscope_window(),
+                            window->jacobian_window(), window->sweep_window()};
+    int fields = 0;
+    for (QWidget* w : windows)
+        for (const TNEdit* field : w->findChildren<TNEdit*>()) {
+            ++fields;
+            EXPECT_FALSE(field->toolTip().isEmpty()) << field->objectName().toStdString();
+        }
+    EXPECT_EQ(fields, 5 + 11 + 9 + 1 + 3);
+    // And the choices: check boxes and lists.
+    windows << window->electroscope_window()->chart_window();
+    int choices = 0;
+    for (QWidget* w : windows)
+        for (const QWidget* choice : w->findChildren<QWidget*>())
+            if (qobject_cast<const QCheckBox*>(choice) || qobject_cast<const QComboBox*>(choice)) {
+                ++choices;
+                EXPECT_FALSE(choice->toolTip().isEmpty()) << choice->objectName().toStdString();
+            }
+    EXPECT_EQ(choices, 1 + 3 + 1 + 3 + 2);
+    EXPECT_TRUE(window->NEdelta->toolTip().contains("seconds"));
+    EXPECT_TRUE(window->NEtol->toolTip().contains("uN"));
+    EXPECT_TRUE(window->electroscope_window()->Emb->toolTip().contains("grams"));
+    EXPECT_TRUE(window->electroscope_window()->findChild<QLabel*>("Label_Emb")->toolTip().contains("grams"));
+    QStringList option_tips;
+    for (int i = 0; i < OPTION_COUNT; ++i) {
+        const QAction* option = window->option_action(static_cast<Option>(i));
+        // Its own tip, not the caption that Qt shows by default.
+        EXPECT_NE(option->toolTip(), QString(option->text()).remove(QLatin1Char('&'))) << i;
+        EXPECT_FALSE(option_tips.contains(option->toolTip())) << i;
+        option_tips << option->toolTip();
+    }
+    EXPECT_TRUE(window->Options->toolTipsVisible());
 }
 
 // ---------------------------------------------------------------- screen placement
@@ -551,13 +659,21 @@ TEST_F(WindowBehaviourTest, MainMenuHasDistinctAltKeys) {
         EXPECT_FALSE(keys.contains(key)) << item->text().toStdString();
         keys << key;
     }
-    EXPECT_EQ(keys.size(), 5); // File, Options, Extra, Charts, About
+    EXPECT_EQ(keys.size(), 5); // File, Options, Extra, Charts, Help
     QList<QKeySequence> file_keys;
     for (const QAction* item : window->File1->actions())
-        file_keys << QKeySequence::mnemonic(item->text());
+        if (!item->isSeparator())
+            file_keys << QKeySequence::mnemonic(item->text());
     EXPECT_EQ(file_keys,
-              QList<QKeySequence>({QKeySequence(Qt::ALT | Qt::Key_O), QKeySequence(Qt::ALT | Qt::Key_E),
-                                   QKeySequence(Qt::ALT | Qt::Key_S), QKeySequence(Qt::ALT | Qt::Key_X)}));
+              QList<QKeySequence>({QKeySequence(Qt::ALT | Qt::Key_N), QKeySequence(Qt::ALT | Qt::Key_O),
+                                   QKeySequence(Qt::ALT | Qt::Key_R), QKeySequence(Qt::ALT | Qt::Key_E),
+                                   QKeySequence(Qt::ALT | Qt::Key_S), QKeySequence(Qt::ALT | Qt::Key_A),
+                                   QKeySequence(Qt::ALT | Qt::Key_X)}));
+    QList<QKeySequence> help_keys;
+    for (const QAction* item : window->Help1->actions())
+        help_keys << QKeySequence::mnemonic(item->text());
+    EXPECT_EQ(help_keys,
+              QList<QKeySequence>({QKeySequence(Qt::ALT | Qt::Key_M), QKeySequence(Qt::ALT | Qt::Key_A)}));
     QList<QKeySequence> chart_keys;
     for (const QAction* item : window->Charts1->actions())
         chart_keys << QKeySequence::mnemonic(item->text());
