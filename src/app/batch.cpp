@@ -687,7 +687,7 @@ int merge_command(const BatchCommand& cmd, std::FILE* err) {
         std::fprintf(err, "ambrel-batch: %s\n", written.message().c_str());
         return 2;
     }
-    return 0;
+    return study_table_has_failure(*merged) ? 1 : 0;
 }
 
 int run_batch(const std::vector<std::string>& args, std::FILE* out, std::FILE* err, const StopToken& stop,

@@ -689,4 +689,16 @@ Result<std::string> merge_study_parts(const std::vector<StudyPart>& parts, bool 
     return text;
 }
 
+bool study_table_has_failure(std::string_view table) {
+    const auto records = parse_csv(table);
+    if (!records || records->empty())
+        return false;
+    const std::vector<std::string>& header = records->front();
+    const auto status =
+        static_cast<std::size_t>(std::find(header.begin(), header.end(), "Status") - header.begin());
+    return std::any_of(records->begin() + 1, records->end(), [status](const std::vector<std::string>& row) {
+        return status < row.size() && row[status] == "failed";
+    });
+}
+
 } // namespace ambrel

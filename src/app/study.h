@@ -109,4 +109,7 @@ struct StudyPart {
 // asking for all of them.
 Result<std::string> merge_study_parts(const std::vector<StudyPart>& parts, bool complete = true);
 
+// Whether a study's table holds a point that failed.
+bool study_table_has_failure(std::string_view table);
+
 } // namespace ambrel
