@@ -224,6 +224,8 @@ TEST(Study, DeflectionsOfTwoBallsFromOnePointObeyTheirClosedForm) {
     EXPECT_NEAR(deflection_degrees(7, 2 * PI).deflection, 0, 1e-15L);
     EXPECT_EQ(deflection_degrees(PI, 0.25L).direction, 180);
     EXPECT_EQ(deflection_degrees(0, -0.25L).direction, 180);
+    EXPECT_EQ(string_deflection(0, -0.25L).direction, PI);
+    EXPECT_EQ(string_deflection(-PI, 0.25L).direction, PI);
     EXPECT_NEAR(deflection_degrees(-PI / 2, -PI - 0.25L).deflection, rad_to_deg(PI - 0.25L), 1e-12L);
     EXPECT_NEAR(deflection_degrees(-PI / 2, -PI - 0.25L).direction, -90, 1e-12L);
 }
