@@ -95,6 +95,12 @@ const std::string PLATES = "* Two plates ${gap} cm apart\n"
                            ".V top 50\n"
                            ".V bottom -50\n";
 
+// The same with plates of 5 x 5 spheres, for the tests that run a study many times.
+const std::string SMALL_PLATES = "Stop top 0 0 ${gap} 0 0 0 1 1\n"
+                                 "Sbottom bottom 0 0 0 0 0 0 1 1\n"
+                                 ".V top 50\n"
+                                 ".V bottom -50\n";
+
 std::string twelve_gaps() {
     std::string points = "gap\n";
     for (int i = 1; i <= 12; ++i)
@@ -286,7 +292,7 @@ TEST(Study, AFailingPointIsARowAndTheStudyGoesOn) {
 // not make one study.
 TEST(Study, WorkersAndShardsGiveTheSameTableAndTheMergeChecksItsParts) {
     StudyFolder folder;
-    const std::string plates = folder.write("plates.bal", PLATES);
+    const std::string plates = folder.write("plates.bal", SMALL_PLATES);
     const std::string points = folder.write("gaps.csv", twelve_gaps());
     const StudyOutput one = study_batch({"--study", points, "--capacitances", plates});
     ASSERT_EQ(one.status, 0);
