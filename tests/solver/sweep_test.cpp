@@ -295,6 +295,32 @@ TEST(SweepTable, ColumnsNameTheObjectsAndConductorsAndRowsHoldEveryPoint) {
     EXPECT_EQ(format_shortest(-2.5e-7L), "-2.5e-07");
 }
 
+// The angles a relaxation leaves (Ax turned many times, Az of either sign) are read as a person
+// reads a string: its deflection from the vertical and the direction it leans to.
+TEST(SweepTable, DeflectionAndDirectionColumnsNormaliseTheRawAngles) {
+    SweepResult result;
+    result.conductor_name = "all";
+    result.objects = {1, 2};
+    result.object_indices = {"1", "2"};
+    result.object_names = {"ball1", "ball2"};
+    result.conductor_names = {"all"};
+    SweepPoint point;
+    point.voltage = 8000;
+    point.Ax = {deg_to_rad(11475.000025L), deg_to_rad(-45.0L)};
+    point.Az = {-0.3L, 0.3L};
+    point.charges = {1e-9L};
+    result.points.push_back(point);
+    const std::vector<std::string> row = sweep_row(result, point);
+    ASSERT_EQ(row.size(), sweep_column_names(result).size());
+    // 11475 degrees is 31 turns and 315 (-45); a negative Az leans the other way, to 135.
+    EXPECT_NEAR(*parse_field_real(row[1]), rad_to_deg(0.3L), 1e-12L);
+    EXPECT_NEAR(*parse_field_real(row[2]), 135.000025L, 1e-9L);
+    EXPECT_NEAR(*parse_field_real(row[3]), rad_to_deg(0.3L), 1e-12L);
+    EXPECT_NEAR(*parse_field_real(row[4]), -45, 1e-12L);
+    EXPECT_EQ(*parse_field_real(row[5]), rad_to_deg(point.Ax[0]));
+    EXPECT_EQ(*parse_field_real(row[6]), rad_to_deg(-0.3L));
+}
+
 TEST(SweepTable, WrittenThroughATemporaryFileAndErrorsSayWhy) {
     TestSystem sys;
     sys.init(TWO_BALLS);
