@@ -437,6 +437,7 @@ void collect_workers(std::vector<Worker>& workers, const StopToken& stop, std::F
                      int expected_rows) {
     bool stop_passed = false;
     int rows = 0;
+    int shown = -1;
     for (;;) {
         std::vector<pollfd> polled;
         std::vector<Worker*> open;
@@ -469,15 +470,17 @@ void collect_workers(std::vector<Worker>& workers, const StopToken& stop, std::F
                 open[k]->fd = -1;
             }
         }
-        if (progress) {
-            // Each worker's header is a line too.
-            const int done = std::clamp(rows - static_cast<int>(workers.size()), 0, expected_rows);
-            std::fprintf(err, "\rStudy rows %d/%d", done, expected_rows);
-            std::fflush(err);
+        // The rows done (each worker's header is a line too), as one process shows its points.
+        const int done = std::clamp(rows - static_cast<int>(workers.size()), 0, expected_rows);
+        if (progress && done != shown) {
+            show_progress(err, done, expected_rows);
+            shown = done;
         }
     }
-    if (progress)
+    if (progress && shown != expected_rows) {
         std::fputc('\n', err);
+        std::fflush(err);
+    }
     for (Worker& w : workers) {
         int wait_status = 0;
         while (::waitpid(w.pid, &wait_status, 0) < 0 && errno == EINTR) {
