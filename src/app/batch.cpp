@@ -663,7 +663,10 @@ int study_command(const BatchCommand& cmd, const std::vector<std::string>& args,
         std::fprintf(err, "ambrel-batch: %s: %s\n", cmd.file->c_str(), checked.message().c_str());
         return 2;
     }
-    return run_study(request, out, err, stop, StudyWorkers{program, args});
+    const int status = run_study(request, out, err, stop, StudyWorkers{program, args});
+    if (status == STOPPED_STATUS)
+        std::fprintf(err, "ambrel-batch: stopped\n");
+    return status;
 }
 
 // --merge: the parts read, checked and written whole.
