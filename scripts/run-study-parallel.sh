@@ -11,9 +11,10 @@
 #   -b PROGRAM    the ambrel-batch program on the machines (default: ambrel-batch, found on PATH)
 #   ACTION...     the actions and settings of each point: --capacitances, --calculate, --steps 5000 ...
 #
-# The points file and the template are copied to each machine with every job and the shard's table
-# is copied back (ssh and rsync, as GNU parallel does); the machines need ambrel-batch and nothing
-# else. On this machine (":") nothing is copied. Each shard may add --jobs N to use several cores of
+# The points file and the template are copied to each machine with every job, into a folder of the
+# job's own under the login folder, and the shard's table is copied back (ssh and rsync, as GNU
+# parallel does; --cleanup removes the files, empty folders ambrel-study-*/ stay); the machines need
+# ambrel-batch and nothing else. On this machine (":") nothing is copied. Each shard may add --jobs N to use several cores of
 # its machine. Exit status: that of the merge, 0 when every point is ok, 1 when a point failed (the
 # table says which), 2 when a shard could not run or the parts do not merge.
 set -euo pipefail
@@ -43,29 +44,37 @@ fi
 
 work="$(mktemp -d)"
 trap 'rm -rf "$work"' EXIT
-cp "$points" "$work/points.csv"
-cp "$template" "$work/template.bal"
+# Each shard has a folder of its own, with its own copies, under a name of this study's own: on another
+# machine the files go to the same relative path under the login folder, so that shards running at the
+# same time there never share (or clean up) each other's files.
+study="ambrel-study-$(basename "$work")"
+for k in $(seq 1 "$shards"); do
+    mkdir -p "$work/$study/shard$k"
+    cp "$points" "$work/$study/shard$k/points.csv"
+    cp "$template" "$work/$study/shard$k/template.bal"
+done
 actions=""
 for a in "$@"; do
     actions+=" $(printf '%q' "$a")"
 done
 
-# Copies only for other machines.
+# Copies only for other machines (GNU parallel copies nothing for ":").
 transfer=()
 if [ "$(tr -d ':,' <<<"$logins")" != "" ]; then
-    transfer=(--transferfile points.csv --transferfile template.bal --return 'part{}.csv' --cleanup)
+    transfer=(--transferfile "$study/shard{}/points.csv" --transferfile "$study/shard{}/template.bal"
+        --return "$study/shard{}/part.csv" --cleanup)
 fi
 # Exit status 1 of a shard (a failed point) is a result that the merged table shows, not a failure
 # of the shard.
 (cd "$work" && seq 1 "$shards" |
     parallel --sshlogin "$logins" "${transfer[@]}" \
-        "$(printf '%q' "$program") --study points.csv --shard {}/$shards$actions template.bal > part{}.csv; \
-         s=\$?; exit \$(( s > 1 ? s : 0 ))") ||
+        "cd $study/shard{} && $(printf '%q' "$program") --study points.csv --shard {}/$shards$actions \
+         template.bal > part.csv; s=\$?; exit \$(( s > 1 ? s : 0 ))") ||
     { echo "run-study-parallel: a shard failed" >&2; exit 2; }
 
 parts=()
 for k in $(seq 1 "$shards"); do
-    parts+=("$work/part$k.csv")
+    parts+=("$work/$study/shard$k/part.csv")
 done
 # 1 when the whole table holds a failed point.
-exec "$program" --merge "$out" "${parts[@]}"
+"$program" --merge "$out" "${parts[@]}"
