@@ -6,10 +6,12 @@
 #include "model/units.h"
 #include "physics/evaluation.h"
 #include "report/capacitance_matrix.h"
+#include "report/run_report.h"
 #include "report/sweep_table.h"
 #include "session/session.h"
 #include "solver/equilibrium.h"
 #include "solver/initialize.h"
+#include "solver/jacobian.h"
 #include "text/csv_file.h"
 #include "text/numeric_field.h"
 
@@ -290,6 +292,12 @@ std::optional<PointRows> run_point(const StudyRequest& request, const StudyColum
         const EquilibriumResult found = find_equilibrium(session, equilibrium_settings(request.relaxation));
         if (found.end == EquilibriumEnd::Stopped)
             return std::nullopt;
+        if (found.end == EquilibriumEnd::NotApplicable) { // too many objects: the finder's own line
+            VectorSink why;
+            report_equilibrium_not_searched(why, session.model.object_count, MAX_JACOBIAN_OBJECTS);
+            rows.failed(why.lines.front());
+            break;
+        }
         const RunEnd end = found.end == EquilibriumEnd::Converged        ? RunEnd::Converged
                            : found.end == EquilibriumEnd::TooLargeAngles ? RunEnd::TooLargeAngles
                                                                          : RunEnd::StepLimit;
