@@ -394,8 +394,11 @@ TEST_F(RunThreadTest, EscStopsTheRunFromEveryWindowAndControl) {
     main_active();
     window->Memo1->setFocus();
     const QString text = window->Memo1->toPlainText();
+    ASSERT_TRUE(window->view_notes().out_of_date.isEmpty());
     QTest::keyClick(window->Memo1, Qt::Key_X, Qt::AltModifier);
     EXPECT_EQ(window->Memo1->toPlainText(), text);
+    EXPECT_TRUE(window->view_notes().out_of_date.isEmpty()) << "no changed banner";
+    EXPECT_FALSE(window->windowTitle().startsWith(QLatin1Char('*')));
     QTest::keyClick(window->Memo1, Qt::Key_X);
     EXPECT_EQ(window->Memo1->toPlainText().size(), text.size() + 1) << "a plain letter is typed";
 }
