@@ -5,16 +5,11 @@
 set -euo pipefail
 batch="$1"
 script="$2"
+template="$(realpath "$(dirname "$0")/../../examples/studies/plates_gap.bal")"
 work="$(mktemp -d)"
 trap 'rm -rf "$work"' EXIT
 cd "$work"
-cat >plates.bal <<'BAL'
-* Two plates ${gap} cm apart
-Qtop top 0 0 ${gap} 0 0 0 1 1
-Qbottom bottom 0 0 0 0 0 0 1 1
-.V top 50
-.V bottom -50
-BAL
+cp "$template" plates.bal # the shipped template of two plates ${gap} cm apart
 printf 'gap\n0.1\n0.2\n0.3\n0.5\n0.8\n1.3\n' >gaps.csv
 
 "$batch" --study gaps.csv --capacitances plates.bal >whole.csv

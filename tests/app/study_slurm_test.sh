@@ -8,6 +8,7 @@
 set -euo pipefail
 batch="$(realpath "$1")"
 script="$(realpath "$2")"
+template="$(realpath "$(dirname "$0")/../../examples/studies/plates_gap.bal")"
 for tool in munged slurmctld slurmd sbatch; do
     command -v "$tool" >/dev/null || { echo "$tool is missing (packages munge, slurm-wlm)" >&2; exit 1; }
 done
@@ -101,13 +102,7 @@ fi
 echo "Slurm up after $((SECONDS - started)) s"
 
 cd "$work/study"
-cat >plates.bal <<'BAL'
-* Two plates ${gap} cm apart
-Qtop top 0 0 ${gap} 0 0 0 1 1
-Qbottom bottom 0 0 0 0 0 0 1 1
-.V top 50
-.V bottom -50
-BAL
+cp "$template" plates.bal # the shipped template of two plates ${gap} cm apart
 printf 'gap\n0.1\n0.15\n0.2\n0.3\n0.4\n0.5\n0.7\n1\n1.5\n2\n' >gaps.csv
 "$batch" --study gaps.csv --capacitances plates.bal >whole.csv
 "$script" -n 4 -b "$batch" merged.csv gaps.csv plates.bal --capacitances
