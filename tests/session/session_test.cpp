@@ -207,6 +207,19 @@ TEST(OncePerCommand, RepeatedDiagnosticsAreWrittenOnceWithTheirCount) {
     for (std::size_t i = 0; i < said.size(); ++i)
         for (std::size_t j = 0; j < i; ++j)
             EXPECT_NE(said[i].substr(0, said[i].find(" (in ")), said[j].substr(0, said[j].find(" (in ")));
+    // A tally inside another (a Jacobian of Find equilibrium) leaves the writing to the outer one.
+    sys.sink.lines.clear();
+    {
+        const Session::DiagnosticTally outer(sys.session);
+        {
+            const Session::DiagnosticTally inner(sys.session);
+            sys.session.evaluate();
+        }
+        EXPECT_TRUE(sys.sink.lines.empty());
+        sys.session.evaluate();
+    }
+    EXPECT_EQ(sys.sink.lines, std::vector<std::string>{"Balls were considered as aligned flat plates 25 "
+                                                       "times  (Last cte=  0.199337958) (in 2 evaluations)"});
 }
 
 // A reading stopped by an unknown element leaves no sphere: no object may be reported, moved or
