@@ -113,6 +113,8 @@ Status stop_reading(SystemModel& model, OutputSink& out, const std::string& mess
     return Status::failure(message);
 }
 
+} // namespace
+
 bool is_element_letter(char c) {
     switch (c) {
     case 'B':
@@ -137,8 +139,6 @@ bool is_element_letter(char c) {
         return false;
     }
 }
-
-} // namespace
 
 Status read_description(SystemModel& model, const Options& options, const std::vector<std::string>& lines,
                         OutputSink& out, std::vector<ReadWarning>* warning_list) {

@@ -40,6 +40,10 @@ class LineReader {
 Status read_description(SystemModel& model, const Options& options, const std::vector<std::string>& lines,
                         OutputSink& out, std::vector<ReadWarning>* warnings = nullptr);
 
+// The letters (upper case) whose builders make objects: B, C, D, E, F, G, H, I, L, O, Q, R, S, T,
+// X, Y, Z.
+bool is_element_letter(char c);
+
 // Splits text into lines: LF and CR LF line ends (and a lone CR) end a line; a final line
 // without a line end counts; a final line end does not start a new empty line.
 std::vector<std::string> split_lines(std::string_view text);

@@ -1,4 +1,5 @@
 // The description reader: line kinds, fields, dot commands, limits and messages.
+#include "description/line_syntax.h"
 #include "description/reader.h"
 #include "model/units.h"
 #include "text/number_format.h"
@@ -248,6 +249,39 @@ TEST(Reader, NoWarningForWhatTheGrammarAllows) {
     // The panel's own description reads without a warning.
     r.read(default_description());
     EXPECT_TRUE(r.warnings.empty());
+}
+
+// The parts an editor colours follow the reader's fields: names, conductors, numbers, dot
+// commands and comments, and nothing for what the reader does not take as such.
+TEST(Reader, LineSyntaxFollowsTheReadersFields) {
+    const auto parts = [](std::string_view line) {
+        std::vector<std::string> out;
+        for (const LineSpan& span : line_syntax(line)) {
+            const char* kind[] = {"comment", "dot", "name", "conductor", "number"};
+            out.push_back(std::string(kind[static_cast<int>(span.part)]) + ":" +
+                          std::string(line.substr(span.start, span.length)));
+        }
+        return out;
+    };
+    using L = std::vector<std::string>;
+    EXPECT_EQ(parts("* a comment"), L{"comment:* a comment"});
+    // A "*" among the fields is a field (not a number) to the reader, not a comment.
+    EXPECT_EQ(parts("ball1 all\t-0.2 abc 1e3 * note"),
+              (L{"name:ball1", "conductor:all", "number:-0.2", "number:1e3"}));
+    EXPECT_EQ(parts("ball1 all 1 2 3 4 5 6 7 8 * note").back(), "comment:* note");
+    // Words after the last field are no comment; the optional Rball is a field.
+    EXPECT_EQ(parts("Bb all 1 2 3 4 5 6 7 8 9 10"),
+              (L{"name:Bb", "conductor:all", "number:1", "number:2", "number:3", "number:4", "number:5",
+                 "number:6", "number:7", "number:8"}));
+    EXPECT_EQ(parts("Cc all 1 2 3 4 5 6 7 8 9 10").back(), "number:9");
+    EXPECT_EQ(parts("Hh all 1 2 3 4 5 6 7 8 9 10 11").back(), "number:10");
+    EXPECT_EQ(parts(".v all 3000* my"), (L{"dot:.v", "conductor:all"}));
+    EXPECT_EQ(parts(".Q pair 20"), (L{"dot:.Q", "conductor:pair", "number:20"}));
+    EXPECT_EQ(parts(".X  5 comments below"), (L{"dot:.X", "comment:5 comments below"}));
+    EXPECT_EQ(parts(".W all 5"), L{"dot:.W"});
+    EXPECT_EQ(parts(" ball all 1"), L{});
+    EXPECT_EQ(parts("avocado all 1"), L{});
+    EXPECT_EQ(parts(""), L{});
 }
 
 TEST(Reader, SphereLimitForBallsAndComposites) {
