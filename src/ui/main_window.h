@@ -35,6 +35,7 @@ class QWheelEvent;
 
 namespace ambrel::ui {
 
+class DescriptionMarks;
 class DialogProvider;
 
 // Where the window remembers its geometry between runs (QSettings of organisation and
@@ -77,6 +78,8 @@ class MainWindow : public QMainWindow, public MainForm {
     void set_startup_file(const QString& path) { document_->set_startup_file(path); }
     // The name of the current description file, as File, Open and the start-up load set it.
     QString current_file_name() const { return document_->current_file(); }
+    // The marks of the last reading's warnings on the description panel.
+    const DescriptionMarks* description_marks() const { return marks_; }
 
     // The lines of the description panel.
     std::vector<std::string> description_lines() const { return document_->lines(); }
@@ -163,6 +166,7 @@ class MainWindow : public QMainWindow, public MainForm {
     QWidget* client_ = nullptr;
     SystemView* view_ = nullptr;
     DescriptionDocument* document_ = nullptr;
+    DescriptionMarks* marks_ = nullptr; // the description panel's colours and warning marks
     bool placed_on_screen_ = false;
     QString examples_folder_;
     QString status_before_;                // the status text the command replaced
