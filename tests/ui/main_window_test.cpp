@@ -249,12 +249,12 @@ TEST_F(MainWindowTest, InicializeFillsTheOutputPanelAndDrawsTheView) {
 // the marks. The panel colours the parts of its lines.
 TEST_F(MainWindowTest, ReaderWarningsGoToThePanelAndMarkTheirLines) {
     QPlainTextEdit* editor = memo("Memo1");
-    editor->setPlainText("* two lines to mend\nBa all 0 0 0 10 0 0 1 abc\nhello world\n.V all 100");
+    editor->setPlainText("* two lines to mend\nBa all 0 0 0 10 0 0 1 abc\n.V all 100\nhello world");
     window->resize(window->size()); // shown as the user sees it
     click("Button1");
     const QStringList lines = output();
     const QString mass = "line 2: Ba: Mass: \"abc\" is not a number (read as 0)";
-    const QString hello = "line 3: hello: x0 to Mass_line: missing (read as 0)";
+    const QString hello = "line 4: hello: x0 to Mass_line: missing (read as 0)";
     EXPECT_TRUE(lines.contains("Warning: " + mass));
     EXPECT_TRUE(lines.contains("Warning: " + hello));
     // After the reading's own lines.
@@ -266,7 +266,7 @@ TEST_F(MainWindowTest, ReaderWarningsGoToThePanelAndMarkTheirLines) {
     EXPECT_EQ(marks[0].cursor.selectedText(), "Ba all 0 0 0 10 0 0 1 abc");
     EXPECT_EQ(marks[0].format.underlineStyle(), QTextCharFormat::WaveUnderline);
     EXPECT_EQ(marks[0].format.toolTip(), mass);
-    EXPECT_EQ(marks[1].cursor.blockNumber(), 2);
+    EXPECT_EQ(marks[1].cursor.blockNumber(), 3);
 
     // Hovering over the line shows its warning; over an unmarked line, nothing.
     const DescriptionMarks* shown = window->description_marks();
@@ -275,8 +275,9 @@ TEST_F(MainWindowTest, ReaderWarningsGoToThePanelAndMarkTheirLines) {
         return editor->cursorRect(at).center() + QPoint(20, 0);
     };
     EXPECT_EQ(shown->tooltip_at(line_centre(1)), mass);
-    EXPECT_EQ(shown->tooltip_at(line_centre(2)), hello);
+    EXPECT_EQ(shown->tooltip_at(line_centre(3)), hello);
     EXPECT_EQ(shown->tooltip_at(line_centre(0)), QString());
+    EXPECT_EQ(shown->tooltip_at(line_centre(2)), QString());
     EXPECT_EQ(shown->tooltip_at(line_centre(3) + QPoint(0, 200)), QString()); // below the last line
 
     // Colours: the comment in italics, the object's name bold, none of it an edit.
