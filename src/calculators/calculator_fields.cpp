@@ -125,8 +125,4 @@ Status set_calculator_field(ElectroscopeFields& fields, std::string_view name, s
     return set_field(nullptr, &fields, name, value_text);
 }
 
-Real text_box_value(std::string_view text) {
-    return parse_real(skip_blanks(text));
-}
-
 } // namespace ambrel

@@ -76,9 +76,4 @@ Status set_calculator_field(CalculatorFields& fields, std::string_view name, std
 Status set_calculator_field(ExtraFields& fields, std::string_view name, std::string_view value_text);
 Status set_calculator_field(ElectroscopeFields& fields, std::string_view name, std::string_view value_text);
 
-// The value the electroscope window takes from one of its plain text boxes: leading blanks
-// skipped, then the longest valid number at the start of the text; 0 for an empty text or
-// one that does not start with a number. Never fails.
-Real text_box_value(std::string_view text);
-
 } // namespace ambrel

@@ -1,16 +1,17 @@
-// TForm2, the About window: a fixed text that says what the simulator computes and how,
-// including the update equations of the relaxation and of the stability Jacobian.
+// TForm2, the About window: what the simulator computes and how, including the update equations of
+// the relaxation and of the stability Jacobian, as formatted text that flows with the window's
+// width; its title block names the version of this build.
 #pragma once
 
-#include <QStringList>
+#include <QString>
 #include <QWidget>
 
-class QPlainTextEdit;
+class QTextBrowser;
 
 namespace ambrel::ui {
 
-// The text of the window, line by line.
-const QStringList& about_text_lines();
+// The text of the window (HTML).
+QString about_html();
 
 class AboutWindow : public QWidget {
     Q_OBJECT
@@ -18,7 +19,7 @@ class AboutWindow : public QWidget {
   public:
     explicit AboutWindow(QWidget* parent = nullptr);
 
-    QPlainTextEdit* Memo1 = nullptr;
+    QTextBrowser* Memo1 = nullptr;
 };
 
 } // namespace ambrel::ui

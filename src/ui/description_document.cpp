@@ -4,8 +4,10 @@
 #include "ui/description_file.h"
 #include "ui/dialog_provider.h"
 
+#include <QDir>
 #include <QFileInfo>
 #include <QPlainTextEdit>
+#include <QStandardPaths>
 
 #include <optional>
 #include <utility>
@@ -16,6 +18,14 @@ namespace {
 
 const QString CHANGED_EXIT_QUESTION = QStringLiteral("Abandon changes and exit?");
 const QString CHANGED_OPEN_QUESTION = QStringLiteral("Abandon changes and load another file?");
+const QString CHANGED_NEW_QUESTION = QStringLiteral("Abandon changes and start a new description?");
+const QString START_FILE = QStringLiteral("test.bal");
+
+// Where an unnamed description is proposed: the user's documents folder, else the home folder.
+QString documents_folder() {
+    const QString documents = QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation);
+    return documents.isEmpty() ? QDir::homePath() : documents;
+}
 
 } // namespace
 
@@ -51,45 +61,79 @@ bool DescriptionDocument::may_replace() {
     return !changed_ || dialogs_.ask_yes_no(window_, CHANGED_OPEN_QUESTION);
 }
 
+bool DescriptionDocument::may_start_new() {
+    return !changed_ || dialogs_.ask_yes_no(window_, CHANGED_NEW_QUESTION);
+}
+
 bool DescriptionDocument::may_abandon() {
     return !changed_ || dialogs_.ask_yes_no(window_, CHANGED_EXIT_QUESTION);
 }
 
 bool DescriptionDocument::load(const QString& path) {
-    const Result<QStringList> lines = read_description_file(path);
-    if (!lines) {
-        dialogs_.show_error(window_, open_error_message(path, QString::fromStdString(lines.message())));
+    say_("Loading description from file " + path.toStdString());
+    const Result<DescriptionText> read = read_description_file(path);
+    if (!read) {
+        dialogs_.show_error(window_, open_error_message(path, QString::fromStdString(read.message())));
         return false;
     }
-    editor_->setPlainText(lines.value().join(QLatin1Char('\n')));
+    editor_->setPlainText(read.value().lines.join(QLatin1Char('\n')));
+    line_end_ = read.value().line_end;
+    from_file_ = true;
     return true;
 }
 
 bool DescriptionDocument::open(const QString& path) {
-    from_file_ = true;
+    if (!load(path))
+        return false;
+    named_ = true;
     set_current_file(path);
-    say_("Loading description from file " + path.toStdString());
-    return load(path);
+    emit file_used(path);
+    return true;
+}
+
+bool DescriptionDocument::open_example(const QString& path) {
+    if (!load(path))
+        return false;
+    named_ = false;
+    set_current_file(QDir(documents_folder()).filePath(QFileInfo(path).fileName()));
+    return true;
 }
 
 bool DescriptionDocument::save() {
+    return named_ ? write(current_file_) : save_as();
+}
+
+bool DescriptionDocument::save_as() {
     // The dialog proposes the file last opened or saved, whichever came later.
     const QString name = dialogs_.save_file_name(window_, current_file_, SaveKind::Description).name;
-    if (name.isEmpty())
-        return false;
+    return !name.isEmpty() && write(name);
+}
+
+bool DescriptionDocument::write(const QString& name) {
     // The lines of the panel, as the reader sees them: a final line end starts no empty line.
     QStringList lines;
     for (const std::string& line : this->lines())
         lines << QString::fromStdString(line);
-    if (const Status written = write_description_file(name, lines); !written) {
+    if (const Status written = write_description_file(name, lines, line_end_); !written) {
         dialogs_.show_error(window_, save_error_message(name, written));
         return false;
     }
     say_("Description saved in file " + name.toStdString());
     changed_ = false;
     from_file_ = true;
+    named_ = true;
     set_current_file(name);
+    emit file_used(name);
     return true;
+}
+
+void DescriptionDocument::clear() {
+    editor_->clear();
+    line_end_ = LineEnd::Lf;
+    from_file_ = false;
+    named_ = false;
+    set_current_file(START_FILE);
+    set_unchanged();
 }
 
 QString DescriptionDocument::take_startup_file() {

@@ -1,7 +1,10 @@
-// The description panel as a document: the file it came from, which Save proposes; whether it was
-// edited since it was loaded or saved (the questions before it is abandoned) and since it was last
-// read (the view's "out of date" note); loading a file into the panel and saving the panel.
+// The description panel as a document: the file it came from, which Save writes again and Save As
+// proposes, and that file's line ends; whether it was edited since it was loaded or saved (the
+// questions before it is abandoned) and since it was last read (the view's "out of date" note);
+// loading a file into the panel, saving the panel, and a new empty description.
 #pragma once
+
+#include "ui/description_file.h"
 
 #include <QObject>
 #include <QString>
@@ -41,20 +44,34 @@ class DescriptionDocument : public QObject {
     // A command is reading it.
     void mark_read() { edited_since_read_ = false; }
 
-    // The file last opened or saved, which Save proposes ("test.bal" at start).
+    // The file last opened or saved, which Save writes and Save As proposes ("test.bal" at
+    // start and after New; for an example, its name in the user's documents folder).
     QString current_file() const { return current_file_; }
     void set_current_file(const QString& name);
+    // Save writes to the current file without asking: the user opened or saved it.
+    bool named() const { return named_; }
+    // The line end the description is written with: the file's own, LF for a new description.
+    LineEnd line_end() const { return line_end_; }
 
-    // May the edited panel be replaced by another file, or abandoned as the program ends? Asks
-    // only when it was edited.
+    // May the edited panel be replaced by another file, by a new description, or abandoned as the
+    // program ends? Asks only when it was edited.
     bool may_replace();
+    bool may_start_new();
     bool may_abandon();
-    // Names the file as the current one, says so in the output panel and replaces the panel by
-    // it; false (with the error shown) when it cannot be read.
+    // Says in the output panel that the file is loading and replaces the panel by it, which then
+    // is the current file; false (with the error shown, the document unchanged) when it cannot be
+    // read.
     bool open(const QString& path);
-    // Save: asks where (proposing the current file), writes the panel there; false when cancelled
-    // or not written (the error shown).
+    // Opens an example as open() does, but as an unnamed description: Save asks where, proposing
+    // the example's name in the user's documents folder, never the shipped file.
+    bool open_example(const QString& path);
+    // Save: writes the panel to the current file when it is named, else asks as Save As does.
+    // False when cancelled or not written (the error shown).
     bool save();
+    // Save As: asks where (proposing the current file) and writes the panel there.
+    bool save_as();
+    // New: an empty panel, unnamed, with LF line ends and nothing to save.
+    void clear();
 
     // The file named on the command line, opened once at the window's first activation.
     void set_startup_file(const QString& path) { startup_file_ = path; }
@@ -62,8 +79,10 @@ class DescriptionDocument : public QObject {
     QString take_startup_file();
 
   signals:
-    // The current file has changed (Open, Save, an example).
+    // The current file has changed (Open, Save, an example, New).
     void current_file_changed(const QString& name);
+    // The user opened or saved this file: it belongs in the recent files.
+    void file_used(const QString& path);
     // The first edit since the description was read: the view's note appears.
     void became_out_of_date();
     // The file's name or the changed mark of title() is another.
@@ -71,8 +90,11 @@ class DescriptionDocument : public QObject {
 
   private:
     void text_edited();
-    // Replaces the panel by the file; false (with the error shown) when unreadable.
+    // Replaces the panel by the file and takes its line end; false (with the error shown) when
+    // unreadable.
     bool load(const QString& path);
+    // Writes the panel to `name`, which becomes the current, named file.
+    bool write(const QString& name);
 
     QPlainTextEdit* editor_;
     DialogProvider& dialogs_;
@@ -81,7 +103,9 @@ class DescriptionDocument : public QObject {
     QString current_file_ = QStringLiteral("test.bal");
     QString startup_file_;
     bool startup_done_ = false;
-    bool from_file_ = false; // the current file was opened or saved
+    bool from_file_ = false; // the panel came from a file or was saved: the title names it
+    bool named_ = false;     // Save writes to the current file
+    LineEnd line_end_ = LineEnd::Lf;
     bool changed_ = false;
     bool edited_since_read_ = false;
 };

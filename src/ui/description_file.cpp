@@ -8,7 +8,28 @@
 
 namespace ambrel::ui {
 
-Result<QStringList> read_description_file(const QString& path) {
+const char* line_end_bytes(LineEnd end) {
+    switch (end) {
+    case LineEnd::CrLf:
+        return "\r\n";
+    case LineEnd::Cr:
+        return "\r";
+    case LineEnd::Lf:
+        break;
+    }
+    return "\n";
+}
+
+LineEnd line_end_of(const QByteArray& text) {
+    const qsizetype end = text.indexOf('\n'), cr = text.indexOf('\r');
+    if (cr < 0)
+        return LineEnd::Lf;
+    if (end < 0 || cr + 1 < end)
+        return LineEnd::Cr; // a CR before the first LF ends a line of its own
+    return cr + 1 == end ? LineEnd::CrLf : LineEnd::Lf;
+}
+
+Result<DescriptionText> read_description_file(const QString& path) {
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly)) {
         return Status::failure(file.errorString().toStdString());
@@ -21,17 +42,19 @@ Result<QStringList> read_description_file(const QString& path) {
     QString text = utf8(bytes);
     if (utf8.hasError())
         text = QString::fromLatin1(bytes);
-    QStringList lines;
+    DescriptionText read;
     for (const std::string& line : split_lines(text.toStdString()))
-        lines.append(QString::fromStdString(line));
-    return lines;
+        read.lines.append(QString::fromStdString(line));
+    read.line_end = line_end_of(bytes);
+    return read;
 }
 
-Status write_description_file(const QString& path, const QStringList& lines) {
+Status write_description_file(const QString& path, const QStringList& lines, LineEnd end) {
+    const char* const line_end = line_end_bytes(end);
     QByteArray bytes;
     for (const QString& line : lines) {
         bytes += line.toUtf8();
-        bytes += "\r\n";
+        bytes += line_end;
     }
     // Unbuffered, so that a short write (a full disk, a file size limit) is seen here: the
     // buffered path of QSaveFile can lose it when the buffer is flushed at commit.

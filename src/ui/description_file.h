@@ -1,6 +1,7 @@
 // Description files (.bal): the lines of the description panel as plain text. Read with CR LF,
-// LF or lone CR line ends; written with CR LF through a temporary file renamed over the old one,
-// so a failed save leaves the previous file as it was.
+// LF or lone CR line ends, and written with the line ends the file had (a description saved again
+// differs from its file only where it was edited), through a temporary file renamed over the old
+// one, so a failed save leaves the previous file as it was.
 #pragma once
 
 #include "model/status.h"
@@ -10,12 +11,26 @@
 
 namespace ambrel::ui {
 
-// The lines of the file, or the system's reason why it could not be read. Text that is not
-// valid UTF-8 is read as Latin-1.
-Result<QStringList> read_description_file(const QString& path);
+// The line end a file is written with.
+enum class LineEnd { Lf, CrLf, Cr };
 
-// Writes every line followed by CR LF (UTF-8); a failure carries the system's reason.
-Status write_description_file(const QString& path, const QStringList& lines);
+// The bytes of a line end.
+const char* line_end_bytes(LineEnd end);
+// The line end of a text: that of its first line (LF for a text of one line without any).
+LineEnd line_end_of(const QByteArray& text);
+
+// A description file as read: its lines and its line end.
+struct DescriptionText {
+    QStringList lines;
+    LineEnd line_end = LineEnd::Lf;
+};
+
+// The lines of the file and its line end, or the system's reason why it could not be read. Text
+// that is not valid UTF-8 is read as Latin-1.
+Result<DescriptionText> read_description_file(const QString& path);
+
+// Writes every line followed by `end` (UTF-8); a failure carries the system's reason.
+Status write_description_file(const QString& path, const QStringList& lines, LineEnd end = LineEnd::CrLf);
 
 // The messages of the error boxes: the file name and the reason.
 QString open_error_message(const QString& path, const QString& reason);

@@ -2,8 +2,11 @@
 
 #include "calculators/electroscope.h"
 #include "calculators/electroscope_table.h"
+#include "text/numeric_field.h"
 #include "ui/charts.h"
 #include "ui/dialog_provider.h"
+#include "ui/field_refusal.h"
+#include "ui/nedit.h"
 #include "ui/window_style.h"
 
 #include <QCheckBox>
@@ -11,7 +14,6 @@
 #include <QFileInfo>
 #include <QGroupBox>
 #include <QLabel>
-#include <QLineEdit>
 #include <QPushButton>
 
 #include <algorithm>
@@ -41,10 +43,6 @@ int field_offset(const QWidget* window, std::initializer_list<std::string_view> 
     for (std::string_view name : names)
         widest = std::max(widest, window->fontMetrics().horizontalAdvance(qstring(field_info(name).label)));
     return widest + 12;
-}
-
-Real box_value(const QLineEdit* box) {
-    return text_box_value(box->text().toStdString());
 }
 
 } // namespace
@@ -108,16 +106,20 @@ ElectroscopeWindow::ElectroscopeWindow(OutputSink& sink, DialogProvider& dialogs
 
 ElectroscopeWindow::~ElectroscopeWindow() = default;
 
-QLineEdit* ElectroscopeWindow::add_field(QWidget* parent, const char* name, int left, int offset, int top) {
+TNEdit* ElectroscopeWindow::add_field(QWidget* parent, const char* name, int left, int offset, int top) {
     const CalculatorFieldInfo& info = field_info(name);
     auto* label = new QLabel(qstring(info.label), parent);
     label->setObjectName(QStringLiteral("Label_%1").arg(QLatin1String(name)));
     label->move(left, top + 4);
     label->adjustSize();
-    auto* box = new QLineEdit(qstring(info.default_text), parent);
-    box->setObjectName(QLatin1String(name));
-    box->setGeometry(left + offset, top, FIELD_WIDTH, 21);
-    return box;
+    auto* field = new TNEdit(parent);
+    field->setObjectName(QLatin1String(name));
+    field->set_dialogs(&dialogs_);
+    field->set_caption(label->text().trimmed()); // its error box names it
+    field->set_field_type(tipo_campo::real_field);
+    field->set_panel_real(parse_field_real(info.default_text).value_or(0));
+    field->setGeometry(left + offset, top, FIELD_WIDTH, 21);
+    return field;
 }
 
 QCheckBox* ElectroscopeWindow::add_check_box(const char* name, int left, int top) {
@@ -131,27 +133,35 @@ QCheckBox* ElectroscopeWindow::add_check_box(const char* name, int left, int top
 
 ElectroscopeFields ElectroscopeWindow::fields() const {
     ElectroscopeFields f;
-    f.Emb = box_value(Emb);
-    f.Emf = box_value(Emf);
-    f.EL = box_value(EL);
-    f.Ed = box_value(Ed);
-    f.Er = box_value(Er);
-    f.Ex = box_value(Ex);
-    f.Ex1 = box_value(Ex1);
-    f.Ex2 = box_value(Ex2);
-    f.Edx = box_value(Edx);
+    f.Emb = Emb->panel_real();
+    f.Emf = Emf->panel_real();
+    f.EL = EL->panel_real();
+    f.Ed = Ed->panel_real();
+    f.Er = Er->panel_real();
+    f.Ex = Ex->panel_real();
+    f.Ex1 = Ex1->panel_real();
+    f.Ex2 = Ex2->panel_real();
+    f.Edx = Edx->panel_real();
     f.CB3 = CB3->isChecked();
     f.CB4 = CB4->isChecked();
     f.CB5 = CB5->isChecked();
     return f;
 }
 
+bool ElectroscopeWindow::fields_refused() {
+    return ui::fields_refused({Emb, Emf, EL, Ed, Er, Ex, Ex1, Ex2, Edx}, dialogs_, this);
+}
+
 void ElectroscopeWindow::Button1Click() {
+    if (fields_refused())
+        return;
     if (const Status result = electroscope_report(fields(), sink_); !result)
         dialogs_.show_error(this, QString::fromStdString(result.message()));
 }
 
 void ElectroscopeWindow::Button2Click() {
+    if (fields_refused())
+        return;
     try {
         // Where the user chooses (the dialog asks before replacing a file), at first in the
         // description's folder; the message names the file by its full path.
@@ -180,6 +190,8 @@ void ElectroscopeWindow::Button4Click() {
 }
 
 void ElectroscopeWindow::show_chart(const QWidget* anchor) {
+    if (fields_refused())
+        return;
     chart_->show_table(compute_electroscope_table(fields()));
     show_window(chart_.get(), anchor);
 }

@@ -1,7 +1,9 @@
 // TForm7, the pith-ball electroscope window: from the gap between two (or 3, 4, 5) equal
 // charged balls hung on strings, the string angle, the force, the charge and the voltage in
 // several capacitance models; a table of them over a range of gaps written to "pithballs.tab",
-// and the same table drawn as a chart; and the button that shows the "Extra" window.
+// and the same table drawn as a chart; and the button that shows the "Extra" window. Its fields
+// are numeric entry fields: a text that is not a number is refused with an error box naming the
+// field, and no button computes with it.
 #pragma once
 
 #include "calculators/calculator_fields.h"
@@ -14,13 +16,13 @@
 
 class QCheckBox;
 class QGroupBox;
-class QLineEdit;
 class QPushButton;
 
 namespace ambrel::ui {
 
 class DialogProvider;
 class ElectroscopeChartWindow;
+class TNEdit;
 
 class ElectroscopeWindow : public QWidget {
     Q_OBJECT
@@ -37,22 +39,25 @@ class ElectroscopeWindow : public QWidget {
     // The window of the table's chart ("Chart").
     ElectroscopeChartWindow* chart_window() const { return chart_.get(); }
 
-    // The values of the text boxes as the buttons read them.
+    // The values the fields keep, as the buttons read them once fields_refused() has passed.
     ElectroscopeFields fields() const;
+    // A field's text is not a number: its error box has been shown (or follows, when the field
+    // was just left) and the command of the button computes nothing.
+    bool fields_refused();
 
-    QLineEdit* Emb = nullptr;
-    QLineEdit* Emf = nullptr;
-    QLineEdit* EL = nullptr;
-    QLineEdit* Ed = nullptr;
-    QLineEdit* Er = nullptr;
-    QLineEdit* Ex = nullptr;
+    TNEdit* Emb = nullptr;
+    TNEdit* Emf = nullptr;
+    TNEdit* EL = nullptr;
+    TNEdit* Ed = nullptr;
+    TNEdit* Er = nullptr;
+    TNEdit* Ex = nullptr;
     QCheckBox* CB3 = nullptr;
     QCheckBox* CB4 = nullptr;
     QCheckBox* CB5 = nullptr;
     QGroupBox* GroupBox1 = nullptr; // "Table :"
-    QLineEdit* Ex1 = nullptr;
-    QLineEdit* Ex2 = nullptr;
-    QLineEdit* Edx = nullptr;
+    TNEdit* Ex1 = nullptr;
+    TNEdit* Ex2 = nullptr;
+    TNEdit* Edx = nullptr;
     QPushButton* Button1 = nullptr; // "Calculate"
     QPushButton* Button2 = nullptr; // "Generate"
     QPushButton* Button3 = nullptr; // "More"
@@ -68,7 +73,7 @@ class ElectroscopeWindow : public QWidget {
     void show_chart(const QWidget* anchor);
 
   private:
-    QLineEdit* add_field(QWidget* parent, const char* name, int left, int offset, int top);
+    TNEdit* add_field(QWidget* parent, const char* name, int left, int offset, int top);
     QCheckBox* add_check_box(const char* name, int left, int top);
 
     OutputSink& sink_;

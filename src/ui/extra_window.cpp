@@ -3,6 +3,7 @@
 #include "calculators/four_balls_pentagon.h"
 #include "text/numeric_field.h"
 #include "ui/dialog_provider.h"
+#include "ui/field_refusal.h"
 #include "ui/nedit.h"
 #include "ui/window_style.h"
 
@@ -37,14 +38,6 @@ int field_offset(const QWidget* window, std::initializer_list<std::string_view> 
     for (std::string_view name : names)
         widest = std::max(widest, window->fontMetrics().horizontalAdvance(label_text(name)));
     return widest + 12;
-}
-
-// Takes the refusals of all the fields: true when any of them refuses the command.
-bool any_invalid(std::initializer_list<TNEdit*> fields) {
-    bool refused = false;
-    for (TNEdit* field : fields)
-        refused = field->take_refusal() || refused;
-    return refused;
 }
 
 } // namespace
@@ -129,14 +122,14 @@ ExtraFields ExtraWindow::fields() const {
 }
 
 void ExtraWindow::Button1Click() {
-    if (any_invalid({NEr, NEL, NEa1, NEa2, NEV, NEm}))
+    if (fields_refused({NEr, NEL, NEa1, NEa2, NEV, NEm}, dialogs_, this))
         return;
     if (const Status result = four_balls_report(fields(), sink_); !result)
         dialogs_.show_error(this, QString::fromStdString(result.message()));
 }
 
 void ExtraWindow::Button2Click() {
-    if (any_invalid({NE5r, NE5x, NE5L, NE5m, NE5d}))
+    if (fields_refused({NE5r, NE5x, NE5L, NE5m, NE5d}, dialogs_, this))
         return;
     if (const Status result = pentagon_report(fields(), sink_); !result)
         dialogs_.show_error(this, QString::fromStdString(result.message()));

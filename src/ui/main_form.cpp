@@ -20,6 +20,8 @@
 #include <QShortcut>
 #include <QSignalBlocker>
 
+#include <iterator>
+
 namespace ambrel::ui {
 
 namespace {
@@ -126,6 +128,16 @@ void MainForm::create_controls(QWidget* client, DialogProvider* dialogs) {
     PaintBox1 = new ViewSurface(client);
     PaintBox1->setObjectName(QStringLiteral("PaintBox1"));
     PaintBox1->setGeometry(512, 40, VIEW_WIDTH, VIEW_HEIGHT);
+
+    // Tab goes along the row of controls as they stand, left to right, then into the description
+    // and the output; in the panels Tab moves on too (a tab in a description only separates
+    // fields, as a blank does, so typing one would add nothing).
+    Memo1->setTabChangesFocus(true);
+    Memo2->setTabChangesFocus(true);
+    QWidget* const order[] = {Button1,      Bcalculate, CBrandom,     NEerro,    Button3, NEdelta,
+                              NEtentativas, NEtol,      Bequilibrium, NEdamping, Memo1,   Memo2};
+    for (std::size_t k = 1; k < std::size(order); ++k)
+        QWidget::setTabOrder(order[k - 1], order[k]);
 }
 
 void MainForm::create_menus(QMainWindow* window, const ambrel::Options& options) {
@@ -138,16 +150,29 @@ void MainForm::create_menus(QMainWindow* window, const ambrel::Options& options)
 
     // Alt and the underlined letter open a menu or choose a command.
     File1 = name(bar->addMenu(QStringLiteral("&File")), "File1");
+    File1->setToolTipsVisible(true);
+    New1 = name(File1->addAction(QStringLiteral("&New")), "New1");
+    New1->setShortcut(QKeySequence::New);
+    New1->setToolTip(QStringLiteral("Start an empty description (Ctrl+N)"));
     Open1 = name(File1->addAction(QStringLiteral("&Open")), "Open1");
     Open1->setShortcut(QKeySequence::Open);
-    Save1 = name(File1->addAction(QStringLiteral("&Save")), "Save1");
-    Save1->setShortcut(QKeySequence::Save);
-    Exit1 = name(File1->addAction(QStringLiteral("E&xit")), "Exit1");
-    Exit1->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Q));
-    Examples1 = name(new QMenu(QStringLiteral("&Examples"), File1), "Examples1");
+    Open1->setToolTip(QStringLiteral("Open a description file and initialize it (Ctrl+O)"));
+    OpenRecent1 = name(File1->addMenu(QStringLiteral("Open &Recent")), "OpenRecent1");
+    OpenRecent1->menuAction()->setObjectName(QStringLiteral("OpenRecent1Item"));
+    OpenRecent1->setToolTipsVisible(true); // the full path of each file
+    Examples1 = name(File1->addMenu(QStringLiteral("&Examples")), "Examples1");
     Examples1->menuAction()->setObjectName(QStringLiteral("Examples1Item"));
     Examples1->setToolTipsVisible(true); // the whole first comment and the file's place
-    File1->insertMenu(Save1, Examples1);
+    File1->addSeparator();
+    Save1 = name(File1->addAction(QStringLiteral("&Save")), "Save1");
+    Save1->setShortcut(QKeySequence::Save);
+    Save1->setToolTip(QStringLiteral("Save the description in its file; asks where for a new one (Ctrl+S)"));
+    SaveAs1 = name(File1->addAction(QStringLiteral("Save &As...")), "SaveAs1");
+    SaveAs1->setShortcut(QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_S));
+    SaveAs1->setToolTip(QStringLiteral("Save the description in a file you choose (Ctrl+Shift+S)"));
+    File1->addSeparator();
+    Exit1 = name(File1->addAction(QStringLiteral("E&xit")), "Exit1");
+    Exit1->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Q));
 
     Options = name(bar->addMenu(QStringLiteral("&Options")), "Options");
     QAction** named[OPTION_COUNT] = {
@@ -181,7 +206,11 @@ void MainForm::create_menus(QMainWindow* window, const ambrel::Options& options)
     Electroscopechart1 =
         name(Charts1->addAction(QStringLiteral("&Electroscope table")), "Electroscopechart1");
     Sweep1 = name(Charts1->addAction(QStringLiteral("&Voltage sweep")), "Sweep1");
-    About = name(bar->addAction(QStringLiteral("&About")), "About");
+    Help1 = name(bar->addMenu(QStringLiteral("&Help")), "Help1");
+    Manual1 = name(Help1->addAction(QStringLiteral("&Manual")), "Manual1");
+    Manual1->setShortcut(QKeySequence(Qt::Key_F1));
+    Manual1->setShortcutContext(Qt::WindowShortcut);
+    About = name(Help1->addAction(QStringLiteral("&About")), "About");
 
     // The view's pop-up menu. The drag modes show no check mark: choosing one sets the mode.
     auto add_popup = [&](const char* object_name, const char* caption) {
@@ -198,6 +227,9 @@ void MainForm::create_menus(QMainWindow* window, const ambrel::Options& options)
     PopupMenu1->addAction(Identify1);
     Reset1 = add_popup("Reset1", "Reset");
     Save2 = add_popup("Save2", "Save");
+    // A PNG picture carries the camera's numbers only when asked for (a bitmap always does).
+    CameraNumbers1 = add_popup("CameraNumbers1", "Camera numbers in PNG pictures");
+    CameraNumbers1->setCheckable(true);
     List1 = add_popup("List1", "List");
     Capacitances1 = add_popup("Capacitances1", "Capacitances");
     SaveMatrix1 = add_popup("SaveMatrix1", "Save capacitance matrix...");
@@ -255,8 +287,8 @@ void MainForm::set_controls_running(bool running, bool stoppable) {
     for (QWidget* button : {static_cast<QWidget*>(Button1), static_cast<QWidget*>(Bcalculate),
                             static_cast<QWidget*>(Bequilibrium)})
         button->setEnabled(!running);
-    for (QAction* action : {Open1, Examples1->menuAction(), Reset1, Usesquares, List1, Capacitances1,
-                            SaveMatrix1, FindEquilibrium1})
+    for (QAction* action : {New1, Open1, OpenRecent1->menuAction(), Examples1->menuAction(), Reset1,
+                            Usesquares, List1, Capacitances1, SaveMatrix1, FindEquilibrium1})
         action->setEnabled(!running);
     if (running) {
         Options->addAction(options_separator_);

@@ -72,9 +72,12 @@ struct MainForm {
     ViewSurface* PaintBox1 = nullptr;
 
     QMenu* File1 = nullptr;
+    QAction* New1 = nullptr; // an empty description (Ctrl+N)
     QAction* Open1 = nullptr;
-    QMenu* Examples1 = nullptr; // an item per example: its data is the file's path
-    QAction* Save1 = nullptr;
+    QMenu* OpenRecent1 = nullptr; // "Open Recent": the files last opened or saved (ui/recent_files.h)
+    QMenu* Examples1 = nullptr;   // an item per example: its data is the file's path
+    QAction* Save1 = nullptr;     // to the current file; asks where for an unnamed description
+    QAction* SaveAs1 = nullptr;   // "Save As..." (Ctrl+Shift+S): always asks where
     QAction* Exit1 = nullptr;
     QMenu* Options = nullptr;
     QAction* Distancesc1 = nullptr;
@@ -96,6 +99,8 @@ struct MainForm {
     QAction* Convergence1 = nullptr;       // "Convergence of the run"
     QAction* Electroscopechart1 = nullptr; // "Electroscope table"
     QAction* Sweep1 = nullptr;             // "Voltage sweep"
+    QMenu* Help1 = nullptr;
+    QAction* Manual1 = nullptr; // "Manual" (F1): the user's sections of the README
     QAction* About = nullptr;
 
     QMenu* PopupMenu1 = nullptr;
@@ -106,6 +111,7 @@ struct MainForm {
     QAction* Identify1 = nullptr;
     QAction* Reset1 = nullptr;
     QAction* Save2 = nullptr;
+    QAction* CameraNumbers1 = nullptr;
     QAction* List1 = nullptr;
     QAction* Capacitances1 = nullptr;
     QAction* SaveMatrix1 = nullptr; // "Save capacitance matrix..."

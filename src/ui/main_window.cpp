@@ -2,6 +2,7 @@
 
 #include "description/listing.h"
 #include "ui/about_window.h"
+#include "ui/application_keys.h"
 #include "ui/charts.h"
 #include "ui/description_document.h"
 #include "ui/description_file.h"
@@ -10,9 +11,13 @@
 #include "ui/electroscope_window.h"
 #include "ui/examples.h"
 #include "ui/extra_window.h"
+#include "ui/help_window.h"
+#include "ui/hints.h"
 #include "ui/jacobian_window.h"
 #include "ui/main_layout.h"
 #include "ui/nedit.h"
+#include "ui/recent_files.h"
+#include "ui/split_handle.h"
 #include "ui/sweep_window.h"
 #include "ui/view_surface.h"
 #include "ui/window_style.h"
@@ -37,6 +42,10 @@
 namespace ambrel::ui {
 
 namespace {
+
+// Above this many spheres the names of a file just opened are not drawn (Identify is turned
+// off; the user may turn it on again).
+constexpr int MAX_IDENTIFIED_SPHERES = 200;
 
 // Leaving a control counts only when the focus moves to another control of the window, not
 // when a menu opens or another window is activated.
@@ -88,7 +97,15 @@ MainWindow::MainWindow(DialogProvider* dialogs, QWidget* parent)
     connect_menus();
     create_shortcuts(this);
     connect_commands();
+    connect_splitters();
+    add_field_hints(this);
+    for (int i = 0; i < OPTION_COUNT; ++i)
+        option_actions_[i]->setToolTip(option_hint(static_cast<Option>(i)));
+    Options->setToolTipsVisible(true);
+    PopupMenu1->setToolTipsVisible(true);
+    watch_application_keys();
     restore_window_geometry(this, GEOMETRY_SETTINGS_KEY);
+    splitter_shares_ = restore_splitter_shares(SPLITTERS_SETTINGS_KEY);
     // The controls take their places now, not only when the window is first shown.
     layout()->activate();
     apply_layout();
@@ -97,6 +114,23 @@ MainWindow::MainWindow(DialogProvider* dialogs, QWidget* parent)
 MainWindow::~MainWindow() {
     // The job may use the tool windows (the sweep's points): it ends before they go.
     commands_->stop_and_wait();
+}
+
+void MainWindow::watch_application_keys() {
+    new ApplicationKeys(
+        ApplicationKeyHost{
+            [this](const QWidget* window) { return window == this || tools_.contains(window); },
+            [this] { return commands_->busy() && Button3->isEnabled(); }, [this] { Button3Click(); },
+            [this](const QWidget* window) { return window == tools_.convergence.get(); },
+            [this](int key) {
+                if (key == Qt::Key_F5)
+                    Button1->click();
+                else if (key == Qt::Key_F9 && Bcalculate->isEnabled())
+                    Bcalculate->click();
+                else if (key == Qt::Key_F10)
+                    FindEquilibrium1->trigger();
+            }},
+        this);
 }
 
 void MainWindow::connect_controls() {
@@ -112,6 +146,8 @@ void MainWindow::connect_controls() {
     connect(document_, &DescriptionDocument::became_out_of_date, view_, &SystemView::update);
     connect(document_, &DescriptionDocument::title_changed, this,
             [this] { setWindowTitle(document_->title()); });
+    connect(document_, &DescriptionDocument::file_used, this,
+            [](const QString& path) { remember_recent_file(path); });
     // The electroscope table goes by default beside the description, where that folder can be
     // written (not an installed example's: the current folder then).
     connect(document_, &DescriptionDocument::current_file_changed, this, [this](const QString& name) {
@@ -125,9 +161,13 @@ void MainWindow::connect_menus() {
     fill_examples_menu();
     // The examples are listed again each time the menu opens: the folder may have changed.
     connect(Examples1, &QMenu::aboutToShow, this, &MainWindow::fill_examples_menu);
+    fill_recent_menu();
+    connect(OpenRecent1, &QMenu::aboutToShow, this, &MainWindow::fill_recent_menu);
     const std::pair<QAction*, void (MainWindow::*)()> commands[] = {
+        {New1, &MainWindow::New1Click},
         {Open1, &MainWindow::Open1Click},
         {Save1, &MainWindow::Save1Click},
+        {SaveAs1, &MainWindow::SaveAs1Click},
         {Exit1, &MainWindow::Exit1Click},
         {Reset1, &MainWindow::Reset1Click},
         {Save2, &MainWindow::Save2Click},
@@ -154,6 +194,7 @@ void MainWindow::connect_menus() {
     show_on_click(Extra2, [this] { return tools_.electroscope.get(); });
     show_on_click(Convergence1, [this] { return tools_.convergence.get(); });
     show_on_click(About, [this] { return tools_.about.get(); });
+    show_on_click(Manual1, [this] { return tools_.help.get(); });
     show_on_click(Jacobian1, [this] { return tools_.jacobian.get(); });
     connect(Electroscopechart1, &QAction::triggered, this, [this] {
         // Beside the window the user sees: the electroscope window when it is open, else this one.
@@ -197,9 +238,26 @@ void MainWindow::showEvent(QShowEvent* event) {
         this, [this] { keep_on_screen(this); }, Qt::QueuedConnection);
 }
 
+void MainWindow::connect_splitters() {
+    view_splitter_ = new SplitHandle(Qt::Horizontal, client_);
+    view_splitter_->setObjectName(QStringLiteral("ViewSplitter"));
+    panel_splitter_ = new SplitHandle(Qt::Vertical, client_);
+    panel_splitter_->setObjectName(QStringLiteral("PanelSplitter"));
+    connect(view_splitter_, &SplitHandle::dragged, this, [this](QPoint to) {
+        splitter_shares_ = shares_for_view_splitter(client_->size(), splitter_shares_, to.x());
+        apply_layout();
+    });
+    connect(panel_splitter_, &SplitHandle::dragged, this, [this](QPoint to) {
+        splitter_shares_ = shares_for_panel_splitter(client_->size(), splitter_shares_, to.y());
+        apply_layout();
+    });
+}
+
 void MainWindow::apply_layout() {
-    const MainLayout layout = main_layout(client_->size());
+    const MainLayout layout = main_layout(client_->size(), splitter_shares_);
     place_controls(layout);
+    view_splitter_->setGeometry(layout.view_splitter);
+    panel_splitter_->setGeometry(layout.panel_splitter);
     view_->set_geometry(layout.view);
 }
 
@@ -252,8 +310,13 @@ void MainWindow::command_ended(Command command, bool failed, const QString& fail
         Memo1Exit();
     }
     QWidget* error_parent = this;
-    if (command == Command::Initialize && !failed)
+    if (command == Command::Initialize && !failed) {
+        // A file just opened is framed whole, and the names of a large system would cover it.
+        if (std::exchange(opened_file_, false) && session().model.sphere_count > MAX_IDENTIFIED_SPHERES)
+            Identify1->setChecked(false);
         view_->take_new_system();
+        view_->fit_if_pending();
+    }
     if (command == Command::Jacobian) {
         error_parent = tools_.jacobian.get();
         tools_.jacobian->set_saveable(!failed && commands_->jacobian_result()->computed);
@@ -331,6 +394,7 @@ void MainWindow::Button3Click() {
         statusBar()->showMessage(QStringLiteral("Stopping..."));
     commands_->request_stop();
     Button3->setEnabled(false);
+    tools_.sweep->Bstop->setEnabled(false); // one Stop, wherever it was asked for
 }
 
 void MainWindow::Open1Click() {
@@ -344,23 +408,54 @@ void MainWindow::Open1Click() {
 void MainWindow::ExampleClick(const QString& path) {
     if (commands_->busy() || !document_->may_replace())
         return;
-    open_description(path);
-    // An installed example cannot be saved in place: Save proposes its name in the current folder.
-    if (!QFileInfo(QFileInfo(path).absolutePath()).isWritable())
-        document_->set_current_file(QFileInfo(path).fileName());
+    // The shipped file is never written over: Save asks where, in the user's documents folder.
+    open_description(path, true);
 }
 
-void MainWindow::open_description(const QString& path) {
+void MainWindow::RecentClick(const QString& path) {
+    if (commands_->busy())
+        return;
+    if (!QFileInfo::exists(path)) {
+        forget_recent_file(path);
+        dialogs_->show_error(this, QStringLiteral("The file \"%1\" no longer exists; it is removed from the "
+                                                  "recent files.")
+                                       .arg(path));
+        return;
+    }
+    if (document_->may_replace())
+        open_description(path);
+}
+
+void MainWindow::fill_recent_menu() {
+    ui::fill_recent_menu(OpenRecent1, [this](const QString& path) { RecentClick(path); });
+}
+
+void MainWindow::open_description(const QString& path, bool example) {
     statusBar()->clearMessage(); // the words about the model before no longer apply
     Alwayscalculate1->setChecked(false);
-    if (!document_->open(path))
+    if (!(example ? document_->open_example(path) : document_->open(path)))
         return;
+    opened_file_ = true;
+    view_->fit_next_system();
     commands_->initialize(description_lines());
     document_->set_unchanged();
 }
 
 void MainWindow::Save1Click() {
     document_->save();
+}
+
+void MainWindow::SaveAs1Click() {
+    document_->save_as();
+}
+
+void MainWindow::New1Click() {
+    if (commands_->busy() || !document_->may_start_new())
+        return;
+    statusBar()->clearMessage();
+    document_->clear();
+    // The view and the reports follow the panel: an empty system.
+    commands_->initialize(description_lines());
 }
 
 void MainWindow::Exit1Click() {
@@ -385,6 +480,7 @@ void MainWindow::closeEvent(QCloseEvent* event) {
     }
     close_confirmed_ = false;
     save_window_geometry(this, GEOMETRY_SETTINGS_KEY);
+    save_splitter_shares(splitter_shares_, SPLITTERS_SETTINGS_KEY);
     // Closing the main window ends the program: the tool windows go with it.
     tools_.close_all();
     event->accept();
@@ -411,7 +507,7 @@ void MainWindow::Save2Click() {
     if (choice.cancelled())
         return;
     const bool png = picture_format(choice) == PictureFormat::Png;
-    if (const Status saved = view_->save_picture(choice.name, png); !saved)
+    if (const Status saved = view_->save_picture(choice.name, png, CameraNumbers1->isChecked()); !saved)
         dialogs_->show_error(this, save_error_message(choice.name, saved));
     else
         session().add_output_line((png ? "Picture saved as " : "Bitmap saved as ") +
@@ -493,6 +589,8 @@ void MainWindow::FormActivate() {
     const QString path = document_->take_startup_file();
     if (path.isEmpty() || !document_->open(path))
         return;
+    opened_file_ = true;
+    view_->fit_next_system();
     document_->set_unchanged();
     commands_->initialize(description_lines());
 }

@@ -4,20 +4,24 @@
 // commands (ui/command_controller.h: the session, the worker thread, Stop), the system view
 // (ui/system_view.h: camera, scene, notes, mouse and wheel) and the description document
 // (ui/description_document.h: the file, its changes, the questions before abandoning them); and
-// the tool windows: About, Extra, the electroscope, the Jacobian, the chart of a run's convergence
-// and the Sweep window. File > Examples opens the sample descriptions (ui/examples.h) as Open does.
+// the tool windows: About, the manual, Extra, the electroscope, the Jacobian, the chart of a run's
+// convergence and the Sweep window. File > New, Open, Open Recent (ui/recent_files.h), Save and Save
+// As keep the description file as a desktop program does; File > Examples opens the sample
+// descriptions (ui/examples.h) as unnamed ones.
 //
 // While a command runs, the commands that read or rebuild the model are disabled, the view draws
 // the newest snapshot the command has sent (and can still be turned), report lines reach the
 // output panel in order, and Stop (Esc) asks the command to stop after its present evaluation.
 //
 // The window can be resized and maximised: the two panels and the view (kept square) share the
-// room (ui/main_layout.h), and its geometry is remembered between runs.
+// room (ui/main_layout.h) as two splitters divide it, and its geometry and the splitters are
+// remembered between runs.
 #pragma once
 
 #include "ui/command_controller.h"
 #include "ui/description_document.h"
 #include "ui/main_form.h"
+#include "ui/main_layout.h"
 #include "ui/system_view.h"
 #include "ui/tool_windows.h"
 #include "ui/window_texts.h"
@@ -41,6 +45,10 @@ class DialogProvider;
 // Where the window remembers its geometry between runs (QSettings of organisation and
 // application "Ambrel").
 inline constexpr const char* GEOMETRY_SETTINGS_KEY = "main_window/geometry";
+inline constexpr const char* SPLITTERS_SETTINGS_KEY = "main_window/splitters";
+
+class HelpWindow;
+class SplitHandle;
 
 class MainWindow : public QMainWindow, public MainForm {
     Q_OBJECT
@@ -68,6 +76,10 @@ class MainWindow : public QMainWindow, public MainForm {
     JacobianWindow* jacobian_window() const { return tools_.jacobian.get(); }
     ConvergenceWindow* convergence_window() const { return tools_.convergence.get(); }
     SweepWindow* sweep_window() const { return tools_.sweep.get(); }
+    HelpWindow* help_window() const { return tools_.help.get(); }
+    // The splitters' handles: between the panels and the view, and between the two panels.
+    SplitHandle* view_splitter() const { return view_splitter_; }
+    SplitHandle* panel_splitter() const { return panel_splitter_; }
 
     // The folder File > Examples lists (default_examples_folder() at start); the menu is filled
     // again from it each time it opens.
@@ -80,6 +92,8 @@ class MainWindow : public QMainWindow, public MainForm {
     QString current_file_name() const { return document_->current_file(); }
     // The marks of the last reading's warnings on the description panel.
     const DescriptionMarks* description_marks() const { return marks_; }
+    // File > Save writes to it without a dialog.
+    bool current_file_named() const { return document_->named(); }
 
     // The lines of the description panel.
     std::vector<std::string> description_lines() const { return document_->lines(); }
@@ -117,6 +131,11 @@ class MainWindow : public QMainWindow, public MainForm {
     // The example at `path`, opened as Open opens a file (after the same question).
     void ExampleClick(const QString& path);
     void Save1Click();
+    void SaveAs1Click();
+    void New1Click();
+    // A file of Open Recent: opened as Open opens it, or dropped from the list (with a message)
+    // when it no longer exists.
+    void RecentClick(const QString& path);
     void Exit1Click();
     void Reset1Click();
     void Save2Click();
@@ -143,6 +162,8 @@ class MainWindow : public QMainWindow, public MainForm {
     void connect_controls();
     void connect_menus();
     void connect_commands();
+    // Esc and the command keys from every window of the application.
+    void watch_application_keys();
     // The Sweep window's conductors: those of the model (while no command runs).
     void offer_conductors();
     // Lists the examples of the folder in the Examples menu.
@@ -151,8 +172,12 @@ class MainWindow : public QMainWindow, public MainForm {
     void apply_layout();
     // Runs a command and shows an unexpected failure in an error box; false when it failed.
     bool guarded(const std::function<void()>& command);
-    // What Open does once a file is chosen: load it and Initialize.
-    void open_description(const QString& path);
+    // What Open does once a file is chosen: load it and Initialize; an example opens unnamed.
+    void open_description(const QString& path, bool example = false);
+    // Fills File > Open Recent from the remembered list.
+    void fill_recent_menu();
+    // The splitters: where a drag puts them, and remembering them.
+    void connect_splitters();
     void set_run_state(bool running, bool stoppable);
     // The controller's signals.
     void command_starting(Command command, bool stoppable, const QString& status, bool reads_description);
@@ -167,11 +192,15 @@ class MainWindow : public QMainWindow, public MainForm {
     SystemView* view_ = nullptr;
     DescriptionDocument* document_ = nullptr;
     DescriptionMarks* marks_ = nullptr; // the description panel's colours and warning marks
+    SplitHandle* view_splitter_ = nullptr;
+    SplitHandle* panel_splitter_ = nullptr;
+    SplitterShares splitter_shares_;
     bool placed_on_screen_ = false;
     QString examples_folder_;
     QString status_before_;                // the status text the command replaced
     bool description_left_in_run_ = false; // the description panel was left while a command ran
     bool close_confirmed_ = false;
+    bool opened_file_ = false; // the Initialize under way reads a file just opened
     bool close_after_run_ = false;
 };
 

@@ -42,14 +42,69 @@ std::shared_ptr<const SceneSnapshot> snapshot_of(const Session& session) {
         make_scene_snapshot(session.model, session.evaluation, session.options, session.system_initialized));
 }
 
+// A note sits on a pale box, so it reads over the spheres and the frame.
+void note_box(QPainter* painter, const QRect& box) {
+    painter->setPen(QColor(128, 128, 128));
+    painter->setBrush(QColor(255, 255, 225));
+    painter->drawRect(box.adjusted(0, 0, -1, -1));
+    painter->setPen(Qt::black);
+}
+
+// The colour legend in the bottom right corner of `bounds`: its first line names the quantity,
+// each other line starts with its colour.
+void draw_legend(QPainter* painter, const QStringList& legend, const QRect& bounds) {
+    if (legend.isEmpty())
+        return;
+    painter->setFont(window_font());
+    const QFontMetrics metrics = painter->fontMetrics();
+    const int line = metrics.height();
+    int width = 0;
+    for (const QString& text : legend)
+        width = std::max(width, metrics.horizontalAdvance(text));
+    const int swatch = line - 4;
+    width += swatch + 14;
+    const int height = static_cast<int>(legend.size()) * line + 6;
+    const QRect box(bounds.width() - width - 4, bounds.height() - height - 4, width, height);
+    note_box(painter, box);
+    for (qsizetype k = 0; k < legend.size(); ++k) {
+        const int top = box.top() + 3 + static_cast<int>(k) * line;
+        const QString& text = legend[k];
+        if (k > 0) {
+            const QColor colour = text.startsWith(QLatin1String("red"))     ? QColor(255, 0, 0)
+                                  : text.startsWith(QLatin1String("green")) ? QColor(0, 255, 0)
+                                                                            : QColor(0, 0, 255);
+            painter->fillRect(QRect(box.left() + 4, top + 2, swatch, swatch), colour);
+        }
+        const int left = k > 0 ? box.left() + swatch + 10 : box.left() + 4; // the title from the edge
+        painter->drawText(QRect(left, top, width, line), Qt::AlignLeft | Qt::AlignVCenter, text);
+    }
+}
+
 } // namespace
 
 SystemView::SystemView(ViewSurface* surface, const Session& session, SystemViewHost host, QObject* parent)
     : QObject(parent), surface_(surface), session_(session), host_(std::move(host)),
       view_snapshot_(snapshot_of(session)) {}
 
+QSize SystemView::picture_size() const {
+    const double ratio = surface_->devicePixelRatioF();
+    return QSize(static_cast<int>(std::lround(surface_->width() * ratio)),
+                 static_cast<int>(std::lround(surface_->height() * ratio)));
+}
+
 Camera SystemView::surface_camera() const {
-    return camera_for_surface(camera_, surface_->width(), surface_->height());
+    const QSize size = picture_size();
+    return camera_for_surface(camera_, size.width(), size.height());
+}
+
+void SystemView::fit_picture_to_surface() {
+    const QSize size = picture_size();
+    const double ratio = surface_->devicePixelRatioF();
+    if (size == scene_.image().size() && ratio == scene_.pixel_ratio())
+        return;
+    scene_.resize(size.width(), size.height(), ratio);
+    if (drawn_snapshot_)
+        draw_scene(scene_, *drawn_snapshot_, surface_camera());
 }
 
 void SystemView::prepare_for_initialize() {
@@ -59,6 +114,13 @@ void SystemView::prepare_for_initialize() {
 
 void SystemView::take_new_system() {
     update_view_transform(camera_);
+}
+
+void SystemView::fit_if_pending() {
+    if (fit_pending_ && session_.system_initialized) {
+        fit_pending_ = false;
+        fit_view(camera_, session_.model, VIEW_WIDTH, VIEW_HEIGHT);
+    }
 }
 
 bool SystemView::fit() {
@@ -93,9 +155,7 @@ void SystemView::set_geometry(const QRect& geometry) {
     if (surface_->geometry() == geometry)
         return;
     surface_->setGeometry(geometry);
-    scene_.resize(geometry.width(), geometry.height());
-    if (drawn_snapshot_)
-        draw_scene(scene_, *drawn_snapshot_, surface_camera());
+    fit_picture_to_surface();
     surface_->update();
 }
 
@@ -112,11 +172,11 @@ bool SystemView::draw(const std::shared_ptr<const SceneSnapshot>& snapshot) {
 
 void SystemView::paint(QPainter* painter) {
     const QRect bounds = surface_->rect();
+    // The window may have moved to a screen with another ratio of device pixels.
+    fit_picture_to_surface();
     if (scene_.has_picture()) {
-        // The picture keeps its 585 x 585 pixels and is scaled to the surface on screens
-        // with more device pixels per logical pixel.
-        painter->setRenderHint(QPainter::SmoothPixmapTransform);
-        painter->drawImage(bounds, scene_.image());
+        // The picture has a pixel for each device pixel of the surface.
+        painter->drawImage(QRectF(bounds), scene_.image());
         draw_notes(painter);
         return;
     }
@@ -167,9 +227,23 @@ void SystemView::wheel(QWheelEvent* event) {
         redraw();
 }
 
-Status SystemView::save_picture(const QString& path, bool png) const {
-    if (png)
-        return save_scene_png(scene_.image(), path);
+Status SystemView::save_picture(const QString& path, bool png, bool camera_numbers) const {
+    if (png) {
+        if (!drawn_snapshot_)
+            return save_scene_png(scene_.image(), path);
+        // The picture of the view with its colour legend, so that it reads alone; the camera's
+        // numbers only when asked for.
+        Scene picture(1, 1);
+        const QSize size = picture_size();
+        picture.resize(size.width(), size.height(), scene_.pixel_ratio());
+        draw_scene(picture, *drawn_snapshot_, surface_camera(), camera_numbers);
+        QImage image = picture.image();
+        QPainter painter(&image);
+        painter.scale(scene_.pixel_ratio(), scene_.pixel_ratio());
+        draw_legend(&painter, notes().legend, surface_->rect());
+        painter.end();
+        return save_scene_png(image, path);
+    }
     Scene bitmap(VIEW_WIDTH, VIEW_HEIGHT);
     if (drawn_snapshot_)
         draw_scene(bitmap, *drawn_snapshot_, camera_);
@@ -200,42 +274,13 @@ void SystemView::draw_notes(QPainter* painter) const {
     painter->setFont(window_font());
     const QFontMetrics metrics = painter->fontMetrics();
     const int line = metrics.height();
-    // A note sits on a pale box, so it reads over the spheres and the frame.
-    auto note_box = [&](const QRect& box) {
-        painter->setPen(QColor(128, 128, 128));
-        painter->setBrush(QColor(255, 255, 225));
-        painter->drawRect(box.adjusted(0, 0, -1, -1));
-        painter->setPen(Qt::black);
-    };
     if (!notes.drag_mode.isEmpty()) {
         const QRect box(4, bounds.height() - line - 8, metrics.horizontalAdvance(notes.drag_mode) + 8,
                         line + 4);
-        note_box(box);
+        note_box(painter, box);
         painter->drawText(box, Qt::AlignCenter, notes.drag_mode);
     }
-    if (!notes.legend.isEmpty()) {
-        // The legend's first line names the quantity; each other line starts with its colour.
-        int width = 0;
-        for (const QString& text : notes.legend)
-            width = std::max(width, metrics.horizontalAdvance(text));
-        const int swatch = line - 4;
-        width += swatch + 14;
-        const int height = static_cast<int>(notes.legend.size()) * line + 6;
-        const QRect box(bounds.width() - width - 4, bounds.height() - height - 4, width, height);
-        note_box(box);
-        for (qsizetype k = 0; k < notes.legend.size(); ++k) {
-            const int top = box.top() + 3 + static_cast<int>(k) * line;
-            const QString& text = notes.legend[k];
-            if (k > 0) {
-                const QColor colour = text.startsWith(QLatin1String("red"))     ? QColor(255, 0, 0)
-                                      : text.startsWith(QLatin1String("green")) ? QColor(0, 255, 0)
-                                                                                : QColor(0, 0, 255);
-                painter->fillRect(QRect(box.left() + 4, top + 2, swatch, swatch), colour);
-            }
-            const int left = k > 0 ? box.left() + swatch + 10 : box.left() + 4; // the title from the edge
-            painter->drawText(QRect(left, top, width, line), Qt::AlignLeft | Qt::AlignVCenter, text);
-        }
-    }
+    draw_legend(painter, notes.legend, bounds);
     if (!notes.out_of_date.isEmpty()) {
         const int width = metrics.horizontalAdvance(notes.out_of_date) + 16;
         const QRect box((bounds.width() - width) / 2, 44, width, line + 8);

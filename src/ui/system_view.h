@@ -5,7 +5,8 @@
 // can still be turned).
 //
 // The camera works on a VIEW_WIDTH x VIEW_HEIGHT surface whatever the size of the view on screen;
-// the picture on screen is drawn at the view's size through camera_for_surface.
+// the picture on screen is drawn at the view's size in device pixels (twice the logical size on a
+// screen scaled by 2) through camera_for_surface.
 #pragma once
 
 #include "session/session.h"
@@ -14,6 +15,7 @@
 #include "view/scene.h"
 
 #include <QObject>
+#include <QSize>
 #include <QString>
 #include <QStringList>
 
@@ -63,6 +65,10 @@ class SystemView : public QObject {
     void prepare_for_initialize();
     // A description was read: the camera takes the new system.
     void take_new_system();
+    // The next system read is framed whole (a file was opened): fit_if_pending does it once the
+    // command that read it has ended.
+    void fit_next_system() { fit_pending_ = true; }
+    void fit_if_pending();
 
     void set_drag_mode(DragMode mode) { camera_.drag_mode = mode; }
     // Fits the camera to the system on the view; false when there is none.
@@ -79,9 +85,10 @@ class SystemView : public QObject {
 
     ViewNotes notes() const;
 
-    // Saves the picture: a PNG as the view shows it, at the view's size; a bitmap at the 585 x 585
-    // pixels of the view's design, whatever the view's size now.
-    Status save_picture(const QString& path, bool png) const;
+    // Saves the picture: a PNG as the view shows it, at the view's size in device pixels, with the
+    // colour legend and, when `camera_numbers`, the camera's status lines; a bitmap at the 585 x 585
+    // pixels of the view's design, whatever the view's size now, with the status lines.
+    Status save_picture(const QString& path, bool png, bool camera_numbers = false) const;
 
     // The surface's events.
     void paint(QPainter* painter);
@@ -91,6 +98,10 @@ class SystemView : public QObject {
     void wheel(QWheelEvent* event);
 
   private:
+    // The size of the picture: the surface's in device pixels.
+    QSize picture_size() const;
+    // The picture takes the surface's size and ratio of device pixels (drawn again if they changed).
+    void fit_picture_to_surface();
     // Draws the snapshot; false (the previous picture stays) when it shows no initialised system.
     bool draw(const std::shared_ptr<const SceneSnapshot>& snapshot);
     void draw_notes(QPainter* painter) const;
@@ -104,6 +115,7 @@ class SystemView : public QObject {
     Camera camera_;
     Scene scene_;
     bool reset_pending_ = true;
+    bool fit_pending_ = false;
     // What the view draws: the session's state while idle, the newest one a command sent while busy.
     std::shared_ptr<const SceneSnapshot> view_snapshot_;
     // The snapshot of the picture on the view, drawn again when the view changes size.

@@ -129,13 +129,9 @@ void show_window(QWidget* window, const QWidget* anchor) {
     window->activateWindow();
 }
 
-namespace {
-
 QSettings application_settings() {
     return QSettings(QString::fromLatin1(APPLICATION_TITLE), QString::fromLatin1(APPLICATION_TITLE));
 }
-
-} // namespace
 
 void restore_window_geometry(QWidget* window, const char* key) {
     window->resize(window->sizeHint()); // the default size: the client area of the design, with its bars
@@ -149,6 +145,31 @@ void restore_window_geometry(QWidget* window, const char* key) {
 void save_window_geometry(const QWidget* window, const char* key) {
     QSettings settings = application_settings();
     settings.setValue(QLatin1String(key), window->saveGeometry());
+}
+
+namespace {
+
+// A share as remembered: a number between 0 and 1, or nothing.
+std::optional<double> share_from(const QVariant& value) {
+    bool ok = false;
+    const double share = value.toDouble(&ok);
+    return ok && share > 0 && share < 1 ? std::optional<double>(share) : std::nullopt;
+}
+
+} // namespace
+
+SplitterShares restore_splitter_shares(const char* key) {
+    const QVariantList remembered = application_settings().value(QLatin1String(key)).toList();
+    if (remembered.size() != 2)
+        return {};
+    return {share_from(remembered[0]), share_from(remembered[1])};
+}
+
+void save_splitter_shares(const SplitterShares& shares, const char* key) {
+    QSettings settings = application_settings();
+    // An unset share is remembered as 0: the design's proportion.
+    settings.setValue(QLatin1String(key),
+                      QVariantList{shares.view.value_or(0), shares.description.value_or(0)});
 }
 
 } // namespace ambrel::ui

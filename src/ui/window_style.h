@@ -1,10 +1,13 @@
 // Fonts and sizes shared by the program's windows.
 #pragma once
 
+#include "ui/main_layout.h"
+
 #include <QFont>
 #include <QMargins>
 #include <QPoint>
 #include <QRect>
+#include <QSettings>
 #include <QSize>
 
 class QWidget;
@@ -38,11 +41,19 @@ QRect fit_into(QRect frame, QRect available);
 // screen, never larger than the screen. A maximised or full-screen window is left alone.
 void keep_on_screen(QWidget* window);
 
+// What the program remembers between runs: QSettings of organisation and application "Ambrel".
+QSettings application_settings();
+
 // The window's size and place at start: those remembered under `key` (QSettings of the
 // application), else its default size centred on the screen.
 void restore_window_geometry(QWidget* window, const char* key);
 // Remembers them under `key` for the next start.
 void save_window_geometry(const QWidget* window, const char* key);
+
+// The main window's splitters as remembered under `key` (unset shares when none were), and
+// remembering them.
+SplitterShares restore_splitter_shares(const char* key);
+void save_splitter_shares(const SplitterShares& shares, const char* key);
 
 // Where a tool window of the given frame size goes the first time it is shown: beside the anchor
 // window, on its right or else on its left, level with its top; when neither side has room, at the

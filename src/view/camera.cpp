@@ -220,6 +220,20 @@ bool fit_view(Camera& camera, const SystemModel& model, int paint_width, int pai
         v_min = std::min(v_min, v - r);
         v_max = std::max(v_max, v + r);
     }
+    // The strings reach up to their suspension points: those are framed too.
+    const int objects = std::min(model.object_count, static_cast<int>(model.objects.size()) - 1);
+    for (int k = 1; any && k <= objects; ++k) {
+        const Object& o = model.objects[k];
+        if (!o.movable())
+            continue;
+        const Real u = u_of(o.ref_x0, o.ref_y0), v = v_of(o.ref_x0, o.ref_y0, o.ref_z0);
+        if (!std::isfinite(u) || !std::isfinite(v))
+            continue;
+        u_min = std::min(u_min, u);
+        u_max = std::max(u_max, u);
+        v_min = std::min(v_min, v);
+        v_max = std::max(v_max, v);
+    }
     if (!any)
         return false;
 

@@ -113,7 +113,8 @@ bool zoom_about(Camera& camera, int x, int y, Real factor);
 inline constexpr int FIT_MARGIN = 10;
 inline constexpr int FIT_TOP_MARGIN = 40;
 
-// Frames every sphere of the model, with its radius, in a paint surface of the given size: the
+// Frames every sphere of the model, with its radius, and the suspension point of every string, in
+// a paint surface of the given size: the
 // angles and the stretch stay, the scale becomes the largest (within the limits of the navigation)
 // that keeps every disc inside the surface's margins, and the pan point centres them. Returns false
 // and changes nothing when the model has no sphere with a finite position.

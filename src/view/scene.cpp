@@ -313,10 +313,15 @@ Scene::Scene(int width, int height)
     depths_.reserve(MAX_SPHERES + 1);
 }
 
-void Scene::resize(int width, int height) {
+void Scene::resize(int width, int height, double pixel_ratio) {
     const QSize size(std::max(width, 1), std::max(height, 1));
-    if (size == offscreen_.size())
+    const double ratio = pixel_ratio >= 1 && pixel_ratio <= 16 ? pixel_ratio : 1;
+    if (ratio != pixel_ratio_) {
+        pixel_ratio_ = ratio;
+        font_.setPixelSize(static_cast<int>(std::lround(LABEL_PIXEL_SIZE * ratio)));
+    } else if (size == offscreen_.size()) {
         return;
+    }
     offscreen_ = QImage(size, QImage::Format_RGB32);
     offscreen_.fill(QColor(SCENE_SILVER));
     has_picture_ = false;
@@ -356,7 +361,7 @@ QString status_line_pan(const Camera& camera, int paint_width) {
     return QString::fromStdString(line);
 }
 
-bool draw_scene(Scene& scene, const SceneSnapshot& snapshot, const Camera& camera) {
+bool draw_scene(Scene& scene, const SceneSnapshot& snapshot, const Camera& camera, bool camera_lines) {
     if (!snapshot.system_initialized)
         return false; // the previous picture stays
     const SystemModel& model = snapshot.model;
@@ -387,6 +392,12 @@ bool draw_scene(Scene& scene, const SceneSnapshot& snapshot, const Camera& camer
     painter.setFont(scene.font_);
     const QFontMetrics metrics(scene.font_, &image);
     Canvas canvas{painter, metrics, bits, image.bytesPerLine(), width, height};
+    if (scene.pixel_ratio_ > 1) {
+        // Lines as wide on the screen as at ratio 1 (where they are one pixel, cosmetic).
+        const double line = std::round(scene.pixel_ratio_);
+        for (QPen* pen : {&canvas.black, &canvas.grey, &canvas.dotted_silver})
+            pen->setWidthF(line);
+    }
 
     // A one-pixel black border around a silver field.
     painter.setPen(canvas.black);
@@ -394,8 +405,13 @@ bool draw_scene(Scene& scene, const SceneSnapshot& snapshot, const Camera& camer
     painter.drawRect(QRect(0, 0, width - 1, height - 1));
 
     draw_reference_box(canvas, camera);
-    draw_text(canvas, 2, 2, status_line_angles(camera), SCENE_SILVER);
-    draw_text(canvas, 2, 20, status_line_pan(camera, width), SCENE_SILVER);
+    if (camera_lines) {
+        const auto at = [&](int logical) {
+            return static_cast<int>(std::lround(logical * scene.pixel_ratio_));
+        };
+        draw_text(canvas, at(2), at(2), status_line_angles(camera), SCENE_SILVER);
+        draw_text(canvas, at(2), at(20), status_line_pan(camera, width), SCENE_SILVER);
+    }
 
     for (int k = 0; k < n; ++k) {
         const int i = scene.draw_order_[k];

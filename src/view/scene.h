@@ -44,13 +44,18 @@ class Scene {
     const QFont& font() const { return font_; }
 
     // Gives the picture a new size (at least 1 x 1): a silver image until the next drawing.
-    // The drawing order and its storage stay.
-    void resize(int width, int height);
+    // The drawing order and its storage stay. `pixel_ratio` is the screen's device pixels per
+    // logical pixel: the size is then in device pixels, and the text, the lines and the places of
+    // the status lines grow by that ratio, so the picture has the same look at any ratio.
+    void resize(int width, int height, double pixel_ratio = 1);
+    double pixel_ratio() const { return pixel_ratio_; }
 
   private:
-    friend bool draw_scene(Scene& scene, const SceneSnapshot& snapshot, const Camera& camera);
+    friend bool draw_scene(Scene& scene, const SceneSnapshot& snapshot, const Camera& camera,
+                           bool camera_lines);
 
     QImage offscreen_;
+    double pixel_ratio_ = 1;
     QFont font_;
     std::vector<int> draw_order_;                  // capacity MAX_SPHERES, filled per drawing
     std::vector<std::pair<Real, int>> order_keys_; // (depth key, sphere number), capacity MAX_SPHERES
@@ -59,11 +64,11 @@ class Scene {
 };
 
 // Draws the whole scene: background and border, the reference box with its axis letters, the two
-// status lines with the camera values, and every sphere with its string, the dotted outline of
-// composite objects and the optional label. Does nothing and returns false when the system of the
-// snapshot is not initialised (the previous picture stays); true when it drew.
-// Needs a QGuiApplication (fonts).
-bool draw_scene(Scene& scene, const SceneSnapshot& snapshot, const Camera& camera);
+// status lines with the camera values (unless `camera_lines` is false), and every sphere with its
+// string, the dotted outline of composite objects and the optional label. Does nothing and
+// returns false when the system of the snapshot is not initialised (the previous picture stays);
+// true when it drew. Needs a QGuiApplication (fonts).
+bool draw_scene(Scene& scene, const SceneSnapshot& snapshot, const Camera& camera, bool camera_lines = true);
 
 // The fill colour of sphere i: its charge density on the scale of density_max (positive, towards
 // red) or density_min (negative, towards blue); silver when the forces are not valid.

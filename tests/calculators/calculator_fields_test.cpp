@@ -60,17 +60,6 @@ TEST(CalculatorFields, SetByNameFromTypedText) {
     EXPECT_FALSE(electroscope.CB5);
 }
 
-TEST(CalculatorFields, TextBoxValueIsLenient) {
-    EXPECT_EQ(text_box_value(""), 0);
-    EXPECT_EQ(text_box_value("abc"), 0);
-    EXPECT_EQ(text_box_value("  1.5cm"), 1.5L);
-    EXPECT_EQ(text_box_value("-0.25"), -0.25L);
-    EXPECT_EQ(text_box_value("\t 2e1 cm"), 20);
-    EXPECT_EQ(text_box_value(" .5e"), 0.5L);
-    EXPECT_EQ(text_box_value("\n3"), 0);
-    EXPECT_EQ(text_box_value("1e99999"), std::numeric_limits<Real>::max());
-}
-
 calc::FloatingPointFault fault_of(void (*operation)()) {
     try {
         operation();

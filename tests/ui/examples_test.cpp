@@ -12,6 +12,7 @@
 #include <QMenu>
 #include <QPlainTextEdit>
 #include <QScopeGuard>
+#include <QStandardPaths>
 #include <QStatusBar>
 #include <QTemporaryDir>
 
@@ -123,7 +124,19 @@ TEST_F(ExamplesTest, ChoosingAnExampleOpensItAsOpenDoes) {
     EXPECT_FALSE(window->description_changed());
     EXPECT_TRUE(window->session().system_initialized);
     EXPECT_EQ(window->session().model.sphere_count, 2);
-    EXPECT_EQ(window->current_file_name(), path); // a folder the user may write in
+    // An example is an unnamed description: Save asks where, proposing its name in the user's
+    // documents folder, and the shipped file is never written.
+    const QString documents = QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation);
+    EXPECT_EQ(window->current_file_name(), QDir(documents).filePath("two.bal"));
+    EXPECT_FALSE(window->current_file_named());
+    EXPECT_EQ(window->windowTitle(), "two.bal - Ambrel");
+    window->Memo1->moveCursor(QTextCursor::End);
+    window->Memo1->insertPlainText("\n* mine");
+    window->Save1->trigger(); // cancelled
+    EXPECT_EQ(dialogs.save_proposals, QStringList({QDir(documents).filePath("two.bal")}));
+    QFile shipped(path);
+    ASSERT_TRUE(shipped.open(QIODevice::ReadOnly));
+    EXPECT_FALSE(shipped.readAll().contains("mine"));
     EXPECT_TRUE(window->statusBar()->currentMessage().startsWith("Initialized: 2 spheres"));
 }
 

@@ -6,13 +6,17 @@
 #include "solver/relaxation.h"
 #include "text/number_format.h"
 #include "ui/about_window.h"
+#include "ui/description_file.h"
 #include "ui/description_marks.h"
 #include "ui/electroscope_window.h"
+#include "ui/help_window.h"
 #include "ui/main_layout.h"
 #include "ui/nedit.h"
+#include "ui/recent_files.h"
 #include "ui_test_support.h"
 
 #include <QAction>
+#include <QApplication>
 #include <QCheckBox>
 #include <QDir>
 #include <QFile>
@@ -27,6 +31,7 @@
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTextBlock>
+#include <QTextBrowser>
 #include <QTextLayout>
 #include <QTimer>
 
@@ -222,12 +227,43 @@ TEST_F(MainWindowTest, MenusPopupAndShortcuts) {
     EXPECT_EQ(action("Open1")->shortcut(), QKeySequence(QKeySequence::Open));
     EXPECT_EQ(action("Save1")->shortcut(), QKeySequence(QKeySequence::Save));
     EXPECT_EQ(action("Exit1")->shortcut(), QKeySequence(Qt::CTRL | Qt::Key_Q));
+    EXPECT_EQ(action("New1")->shortcut(), QKeySequence(Qt::CTRL | Qt::Key_N));
+    EXPECT_EQ(action("SaveAs1")->shortcut(), QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_S));
+    EXPECT_EQ(action("Manual1")->shortcut(), QKeySequence(Qt::Key_F1));
+    // No key chooses two commands.
+    QList<QKeySequence> taken;
+    for (const QAction* item : window->findChildren<QAction*>()) {
+        if (item->shortcut().isEmpty() || item->shortcutContext() == Qt::WidgetShortcut)
+            continue;
+        EXPECT_FALSE(taken.contains(item->shortcut())) << item->objectName().toStdString();
+        taken << item->shortcut();
+    }
     QList<QKeySequence> keys;
     for (const QShortcut* shortcut : window->findChildren<QShortcut*>())
         keys << shortcut->key();
     EXPECT_TRUE(keys.contains(QKeySequence(Qt::Key_F5)));
     EXPECT_TRUE(keys.contains(QKeySequence(Qt::Key_F9)));
     EXPECT_TRUE(keys.contains(QKeySequence(Qt::Key_Escape)));
+}
+
+// Tab goes along the row of controls left to right (the disabled Stop and damping skipped), into
+// the description and the output, and round again: a Tab in the description types nothing.
+TEST_F(MainWindowTest, TabGoesAlongEveryControlAndOnOutOfThePanels) {
+    window->show();
+    window->activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(window.get()));
+    const QString description = memo("Memo1")->toPlainText();
+    button("Button1")->setFocus();
+    QStringList visited;
+    for (int k = 0; k < 12; ++k) {
+        QWidget* focus = QApplication::focusWidget();
+        ASSERT_NE(focus, nullptr);
+        visited << focus->objectName();
+        QTest::keyClick(focus, Qt::Key_Tab);
+    }
+    EXPECT_EQ(visited, QStringList({"Button1", "Bcalculate", "CBrandom", "NEerro", "NEdelta", "NEtentativas",
+                                    "NEtol", "Bequilibrium", "Memo1", "Memo2", "Button1", "Bcalculate"}));
+    EXPECT_EQ(memo("Memo1")->toPlainText(), description);
 }
 
 TEST_F(MainWindowTest, InicializeFillsTheOutputPanelAndDrawsTheView) {
@@ -469,28 +505,175 @@ TEST_F(MainWindowTest, OpenLoadsCrLfFileAndSaveProposesItsName) {
     EXPECT_EQ(window->current_file_name(), path);
     EXPECT_EQ(window->windowTitle(), "four.bal - Ambrel"); // the file's name, nothing to save
 
-    const QString other = dir.filePath("copy.bal");
-    dialogs.save_answers = {other};
+    // Save writes to the file opened, without a dialog, with the CR LF line ends it was read with.
     type_into_description("\n* edited\n"); // a final line end adds no empty line to the file
     EXPECT_EQ(window->windowTitle(), "*four.bal - Ambrel");
     action("Save1")->trigger();
+    EXPECT_TRUE(dialogs.save_proposals.isEmpty());
+    EXPECT_EQ(window->windowTitle(), "four.bal - Ambrel");
+    EXPECT_EQ(read_file(path), QByteArray("* two balls\r\nb1 a 0 0 0 10 0 20 0.5 0.1\r\n"
+                                          "b2 a 0 1 0 10 0 -20 0.5 0.1\r\n.V a 1000\r\n* edited\r\n"));
+    EXPECT_EQ(output().last(), "Description saved in file " + path);
+
+    // Save As asks, proposing the current file, and the file written becomes the current one.
+    const QString other = dir.filePath("copy.bal");
+    dialogs.save_answers = {other};
+    type_into_description("* again");
+    action("SaveAs1")->trigger();
     EXPECT_EQ(window->windowTitle(), "copy.bal - Ambrel");
-    EXPECT_EQ(read_file(other), QByteArray("* two balls\r\nb1 a 0 0 0 10 0 20 0.5 0.1\r\n"
-                                           "b2 a 0 1 0 10 0 -20 0.5 0.1\r\n.V a 1000\r\n* edited\r\n"));
+    EXPECT_EQ(read_file(other),
+              QByteArray("* two balls\r\nb1 a 0 0 0 10 0 20 0.5 0.1\r\n"
+                         "b2 a 0 1 0 10 0 -20 0.5 0.1\r\n.V a 1000\r\n* edited\r\n* again\r\n"));
     EXPECT_FALSE(window->description_changed());
     EXPECT_EQ(output().last(), "Description saved in file " + other);
-    action("Save1")->trigger(); // cancelled
-    // The next Save proposes the file just written, not the one opened before it: Enter then
+    action("SaveAs1")->trigger(); // cancelled
+    // The next Save As proposes the file just written, not the one opened before it: Enter then
     // does not overwrite the opened file.
     EXPECT_EQ(dialogs.save_proposals, QStringList({path, other}));
     EXPECT_EQ(dialogs.save_kinds, std::vector<SaveKind>({SaveKind::Description, SaveKind::Description}));
     EXPECT_EQ(window->current_file_name(), other);
     EXPECT_EQ(read_file(path), QByteArray("* two balls\r\nb1 a 0 0 0 10 0 20 0.5 0.1\r\n"
-                                          "b2 a 0 1 0 10 0 -20 0.5 0.1\r\n.V a 1000\r\n"));
+                                          "b2 a 0 1 0 10 0 -20 0.5 0.1\r\n.V a 1000\r\n* edited\r\n"));
 
     // The electroscope table is proposed beside the description (here cancelled).
     window->electroscope_window()->Button2->click();
     EXPECT_EQ(dialogs.save_proposals.last(), dir.filePath("pithballs.tab"));
+}
+
+// A description is written with the line ends it was read with: LF stays LF, CR LF stays CR LF,
+// a lone CR stays CR; a new description has LF.
+TEST_F(MainWindowTest, SaveKeepsTheLineEndsOfTheFile) {
+    EXPECT_EQ(line_end_of("a\nb\r\n"), LineEnd::Lf);
+    EXPECT_EQ(line_end_of("a\r\nb\n"), LineEnd::CrLf);
+    EXPECT_EQ(line_end_of("a\rb\n"), LineEnd::Cr);
+    EXPECT_EQ(line_end_of("a\r"), LineEnd::Cr);
+    EXPECT_EQ(line_end_of("one line"), LineEnd::Lf);
+    const std::pair<QByteArray, QByteArray> files[] = {
+        {"b1 a 0 0 0 10 0 20 0.5 0.1\n.V a 1000\n", "b1 a 0 0 0 10 0 20 0.5 0.1\n.V a 1000\n* mine\n"},
+        {"b1 a 0 0 0 10 0 20 0.5 0.1\r\n.V a 1000", "b1 a 0 0 0 10 0 20 0.5 0.1\r\n.V a 1000\r\n* mine\r\n"},
+        {"b1 a 0 0 0 10 0 20 0.5 0.1\r.V a 1000\r", "b1 a 0 0 0 10 0 20 0.5 0.1\r.V a 1000\r* mine\r"},
+    };
+    for (const auto& [before, after] : files) {
+        const QString path = write_file("ends.bal", before);
+        dialogs.yes_no_answers = {true};
+        dialogs.open_answers = {path};
+        choose("Open1");
+        type_into_description("\n* mine");
+        action("Save1")->trigger();
+        EXPECT_EQ(read_file(path), after);
+    }
+    EXPECT_TRUE(dialogs.save_proposals.isEmpty());
+
+    // New: empty, unnamed, LF; Save asks where.
+    action("New1")->trigger();
+    ASSERT_TRUE(wait_for_idle(*window));
+    type_into_description("* new\n.V a 1");
+    const QString fresh = dir.filePath("fresh.bal");
+    dialogs.save_answers = {fresh};
+    action("Save1")->trigger();
+    EXPECT_EQ(read_file(fresh), QByteArray("* new\n.V a 1\n"));
+}
+
+// Save writes to the current file once the user opened or saved one; an unnamed description (at
+// start, after New, an example) is saved where the user chooses. New asks before it abandons
+// changes. The title names the file and marks changes to save.
+TEST_F(MainWindowTest, SaveSaveAsAndNewKeepTheFileAsADesktopProgramDoes) {
+    EXPECT_FALSE(window->current_file_named());
+    type_into_description("\n* one");
+    EXPECT_EQ(window->windowTitle(), "*Ambrel");
+    const QString first = dir.filePath("first.bal");
+    dialogs.save_answers = {first};
+    action("Save1")->trigger(); // unnamed: asks
+    EXPECT_EQ(dialogs.save_proposals, QStringList({"test.bal"}));
+    EXPECT_EQ(window->windowTitle(), "first.bal - Ambrel");
+    EXPECT_TRUE(window->current_file_named());
+    type_into_description("\n* two");
+    EXPECT_EQ(window->windowTitle(), "*first.bal - Ambrel");
+    action("Save1")->trigger(); // named: no dialog
+    EXPECT_EQ(dialogs.save_proposals.size(), 1);
+    EXPECT_TRUE(read_file(first).endsWith("* one\n* two\n"));
+    EXPECT_EQ(window->windowTitle(), "first.bal - Ambrel");
+
+    // Save As always asks; cancelled, nothing changes.
+    type_into_description("\n* three");
+    action("SaveAs1")->trigger();
+    EXPECT_EQ(dialogs.save_proposals, QStringList({"test.bal", first}));
+    EXPECT_TRUE(window->description_changed());
+    EXPECT_EQ(window->current_file_name(), first);
+
+    // New asks before abandoning the changes: No keeps them, Yes clears to an empty description.
+    const QString edited = memo("Memo1")->toPlainText();
+    action("New1")->trigger();
+    EXPECT_EQ(dialogs.questions, QStringList({"Abandon changes and start a new description?"}));
+    EXPECT_EQ(memo("Memo1")->toPlainText(), edited);
+    dialogs.yes_no_answers = {true};
+    action("New1")->trigger();
+    ASSERT_TRUE(wait_for_idle(*window));
+    EXPECT_EQ(memo("Memo1")->toPlainText(), "");
+    EXPECT_EQ(window->windowTitle(), "Ambrel");
+    EXPECT_FALSE(window->description_changed());
+    EXPECT_FALSE(window->current_file_named());
+    EXPECT_EQ(sphere_count(), 0); // the view and the model follow the empty panel
+    action("New1")->trigger();    // nothing to abandon: no question
+    EXPECT_EQ(dialogs.questions.size(), 2);
+    EXPECT_TRUE(read_file(first).endsWith("* one\n* two\n")); // never written by New
+}
+
+// File > Open Recent: the last eight files opened or saved, newest first, remembered between runs;
+// a file that no longer exists is dropped with a message when chosen.
+TEST_F(MainWindowTest, OpenRecentListsTheLastEightFiles) {
+    EXPECT_EQ(with_recent_file({"/a", "/b", "/c"}, "/b"), QStringList({"/b", "/a", "/c"}));
+    QStringList many;
+    for (int k = 0; k < 9; ++k)
+        many = with_recent_file(many, QStringLiteral("/f%1").arg(k));
+    EXPECT_EQ(many.size(), RECENT_FILES_COUNT);
+    EXPECT_EQ(many.first(), "/f8");
+    EXPECT_EQ(many.last(), "/f1");
+
+    auto* menu = find<QMenu>("OpenRecent1");
+    emit menu->aboutToShow();
+    ASSERT_EQ(menu->actions().size(), 1);
+    EXPECT_FALSE(menu->actions()[0]->isEnabled()); // "(none)"
+
+    const QString a = write_file("a.bal", "b1 a 0 0 0 10 0 20 0.5 0.1\n");
+    const QString b = dir.filePath("b.bal");
+    dialogs.open_answers = {a};
+    choose("Open1");
+    dialogs.save_answers = {b};
+    action("SaveAs1")->trigger();
+    EXPECT_EQ(recent_files(), QStringList({b, a}));
+
+    // Remembered: another window lists them, and opens one as Open does.
+    auto other = std::make_unique<MainWindow>(&dialogs);
+    QMenu* other_menu = other->OpenRecent1;
+    emit other_menu->aboutToShow();
+    QStringList items;
+    for (const QAction* item : other_menu->actions())
+        if (!item->isSeparator())
+            items << item->text();
+    EXPECT_EQ(items,
+              QStringList({"&1 b.bal  (" + QDir::toNativeSeparators(dir.path()) + ")",
+                           "&2 a.bal  (" + QDir::toNativeSeparators(dir.path()) + ")", "&Clear list"}));
+    QFile::remove(b);
+    other_menu->findChild<QAction*>("Recent2")->trigger();
+    ASSERT_TRUE(wait_for_idle(*other));
+    EXPECT_EQ(other->current_file_name(), a);
+    EXPECT_TRUE(other->current_file_named());
+    EXPECT_EQ(other->session().model.sphere_count, 1);
+    EXPECT_EQ(recent_files(), QStringList({a, b}));
+    other.reset();
+
+    // The file removed meanwhile: a message, and it leaves the list; the description stays.
+    type_into_description("\n* kept");
+    window->RecentClick(b);
+    EXPECT_EQ(dialogs.errors,
+              QStringList("The file \"" + b + "\" no longer exists; it is removed from the recent files."));
+    EXPECT_TRUE(memo("Memo1")->toPlainText().endsWith("* kept"));
+    EXPECT_EQ(recent_files(), QStringList({a}));
+    EXPECT_TRUE(dialogs.questions.isEmpty());
+    emit menu->aboutToShow();
+    menu->findChild<QAction*>("ClearRecent")->trigger();
+    EXPECT_TRUE(recent_files().isEmpty());
 }
 
 TEST_F(MainWindowTest, OpenOfAnUnreadableFileKeepsTheDescription) {
@@ -715,27 +898,67 @@ TEST_F(MainWindowTest, AnInvalidNumberLeftByTabRefusesNoLaterClick) {
 }
 
 TEST_F(MainWindowTest, AboutIsShownOnceWhenChosenTwice) {
+    // In the Help menu, with the manual.
+    auto* help = find<QMenu>("Help1");
+    EXPECT_EQ(help->actions(), QList<QAction*>({action("Manual1"), action("About")}));
     action("About")->trigger();
     action("About")->trigger();
     QWidget* about = top_level("TForm2");
     ASSERT_NE(about, nullptr);
     EXPECT_TRUE(about->isVisible());
-    auto* text = about->findChild<QPlainTextEdit*>("Memo1");
+    auto* text = about->findChild<QTextBrowser*>("Memo1");
     ASSERT_NE(text, nullptr);
-    const QStringList lines = text->toPlainText().split(QLatin1Char('\n'));
-    EXPECT_EQ(lines, about_text_lines());
-    ASSERT_EQ(lines.size(), 94);
-    EXPECT_EQ(lines[0], "Ambrel");
+    const QStringList lines = text->toPlainText().split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+    EXPECT_EQ(lines.value(0), "Ambrel");
     // The version of this build and the month it was built in.
-    EXPECT_TRUE(
-        QRegularExpression(QStringLiteral("^Version " AMBREL_PROJECT_VERSION ", [A-Z][a-z]+ [0-9]{4}$"))
-            .match(lines[2])
-            .hasMatch())
-        << lines[2].toStdString();
-    EXPECT_EQ(lines[3], "");
-    EXPECT_EQ(lines[12], "For composite objects, the radius of the balls can be  specified too. If not given "
-                         "an optimized default");
-    EXPECT_EQ(lines[44], "   x=x0+L sin Az cos Ax");
+    EXPECT_TRUE(QRegularExpression(
+                    QStringLiteral("^Version " AMBREL_PROJECT_VERSION ", built in [A-Z][a-z]+ [0-9]{4}$"))
+                    .match(lines.value(2))
+                    .hasMatch())
+        << lines.value(2).toStdString();
+    // Paragraphs flow with the window's width: a sentence is one line of the text, never cut.
+    EXPECT_EQ(lines.value(3),
+              "The main function of the Ambrel program is the simulation of a set of pith balls "
+              "suspended from strings, with fixed potentials on them. It can also be used as a "
+              "capacitance calculator.");
+    for (const QString& line : lines)
+        EXPECT_FALSE(line.endsWith(QLatin1Char(',')) || line.endsWith(QLatin1String(" the")))
+            << line.toStdString();
+    // Its facts: the update equations, kept line by line, and the headings.
+    for (const char* kept : {"x=x0+L sin Az cos Ax", "Az(t0+dt)=Az(t0)+dt^2/(2 m L)frz", "Simulation method",
+                             "Stability", "True time-domain simulation", "f(2i)=dt/(2 m L)frz",
+                             "0.4081084689 pF for a 1 x 1 cm sheet", "(Reitan, JAP 1959)"})
+        EXPECT_TRUE(text->toPlainText().contains(QLatin1String(kept))) << kept;
+    // As formatted text: a heading and a block of equations in a fixed-pitch font.
+    EXPECT_TRUE(text->toHtml().contains("<pre")) << "equations";
+}
+
+// Help > Manual (F1) shows the user's sections of the README, built into the program.
+TEST_F(MainWindowTest, ManualShowsTheUsersSectionsOfTheReadme) {
+    const QString readme = readme_text();
+    ASSERT_TRUE(readme.startsWith("# Ambrel")) << "the README is built in";
+    action("Manual1")->trigger();
+    HelpWindow* help = window->help_window();
+    ASSERT_NE(help, nullptr);
+    EXPECT_TRUE(help->isVisible());
+    const QString text = help->Browser->toPlainText();
+    for (const char* section : {"What Ambrel computes", "The description language", "Examples", "The window",
+                                "Charts", "ambrel-batch", "Numbers you can rely on"})
+        EXPECT_TRUE(text.contains(QLatin1String(section))) << section;
+    for (const char* section : {"Building by hand", "Performance", "sudo cmake --install"})
+        EXPECT_FALSE(text.contains(QLatin1String(section))) << section;
+    EXPECT_FALSE(text.contains("make-screenshots"));
+    EXPECT_FALSE(text.contains("The window after Calculate on")); // a picture's caption, without it
+
+    // A section for developers ends at the next one; code blocks and pictures.
+    const QString manual =
+        manual_markdown("# A\n\nintro\n\n## Installation\n\n    sudo x\n\n"
+                        "## The window\n\n![picture](docs/x.png)\n\n*Its caption\ngoes on.*\n\n* a list\n\n"
+                        "![picture](docs/y.png)\nnot a caption\n```\n## not a heading\n```\n"
+                        "words\n\n## Performance\n\nfast\n");
+    EXPECT_EQ(manual,
+              "# A\n\nintro\n\n## The window\n\n\n* a list\n\nnot a caption\n```\n## not a heading\n```\n"
+              "words\n");
 }
 
 TEST_F(MainWindowTest, StartupFileIsLoadedAtTheFirstActivationOnly) {

@@ -3,12 +3,16 @@
 // come back after them (also after a failure), and the report lines arrive as ambrel-batch
 // prints them.
 #include "app/batch.h"
+#include "ui/charts.h"
 #include "ui/jacobian_window.h"
 #include "ui/main_window.h"
 #include "ui/nedit.h"
+#include "ui/view_surface.h"
 #include "ui_test_support.h"
 
 #include <QAction>
+#include <QMenu>
+#include <QMenuBar>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QStatusBar>
@@ -20,6 +24,7 @@
 #include <atomic>
 #include <chrono>
 #include <cstdio>
+#include <functional>
 #include <map>
 #include <mutex>
 #include <stdexcept>
@@ -316,6 +321,83 @@ TEST_F(RunThreadTest, ReportLinesOfARunArriveInTheOrderOfTheBatchTool) {
     const QStringList panel = output().mid(command_summary_lines().size());
     EXPECT_EQ(panel, expected);
     EXPECT_TRUE(panel.contains("Calculating..."));
+}
+
+// Esc stops the run wherever the user is: in the description, on the view after turning it, in
+// the convergence chart's own window, on the menu bar after a menu was opened and closed. Alt
+// with a letter that is no mnemonic types nothing into the description.
+TEST_F(RunThreadTest, EscStopsTheRunFromEveryWindowAndControl) {
+    window->show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(window.get()));
+    click_and_wait(*window, window->Button1);
+    window->NEtol->set_panel_real(0); // never converges (within 5000 steps, if Esc were lost)
+    window->NEtentativas->set_panel_int(5000);
+    ConvergenceWindow* chart = window->convergence_window();
+    // Each place is made ready before the run (the window active, the drag done, the menu
+    // closed); Esc is pressed there at the run's second step.
+    auto main_active = [&] {
+        window->activateWindow();
+        EXPECT_TRUE(QTest::qWaitForWindowActive(window.get()));
+    };
+    const std::vector<std::pair<const char*, std::function<QWidget*()>>> places = {
+        {"editor",
+         [&]() -> QWidget* {
+             main_active();
+             window->Memo1->setFocus();
+             return window->Memo1;
+         }},
+        {"view after a drag",
+         [&]() -> QWidget* {
+             main_active();
+             QTest::mousePress(window->PaintBox1, Qt::LeftButton, {}, QPoint(100, 100));
+             QTest::mouseMove(window->PaintBox1, QPoint(140, 120));
+             QTest::mouseRelease(window->PaintBox1, Qt::LeftButton, {}, QPoint(140, 120));
+             return window->PaintBox1;
+         }},
+        {"convergence chart",
+         [&]() -> QWidget* {
+             chart->show();
+             chart->activateWindow();
+             EXPECT_TRUE(QTest::qWaitForWindowActive(chart));
+             return chart;
+         }},
+        {"menu bar after a menu",
+         [&]() -> QWidget* {
+             main_active();
+             window->File1->popup(window->mapToGlobal(QPoint(10, 10)));
+             window->File1->close();
+             return window->menuBar();
+         }},
+    };
+    for (const auto& [name, ready] : places) {
+        SCOPED_TRACE(name);
+        QWidget* target = ready();
+        window->set_step_hook([&](int step) {
+            if (step == 2)
+                on_window_thread(*window, [&] { QTest::keyClick(target, Qt::Key_Escape); });
+        });
+        click_and_wait(*window, window->Bcalculate);
+        EXPECT_EQ(window->last_run().end, RunEnd::Stopped);
+        EXPECT_EQ(status(), "Stopped");
+    }
+    window->set_step_hook({});
+
+    // F9 in the chart's window calculates, as in the main window.
+    chart->activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(chart));
+    window->NEtentativas->set_panel_int(3);
+    const QString before = window->Memo2->toPlainText();
+    QTest::keyClick(chart, Qt::Key_F9);
+    QTRY_VERIFY(!window->Button3->isEnabled() && window->Bcalculate->isEnabled());
+    EXPECT_NE(window->Memo2->toPlainText(), before);
+
+    main_active();
+    window->Memo1->setFocus();
+    const QString text = window->Memo1->toPlainText();
+    QTest::keyClick(window->Memo1, Qt::Key_X, Qt::AltModifier);
+    EXPECT_EQ(window->Memo1->toPlainText(), text);
+    QTest::keyClick(window->Memo1, Qt::Key_X);
+    EXPECT_EQ(window->Memo1->toPlainText().size(), text.size() + 1) << "a plain letter is typed";
 }
 
 } // namespace

@@ -1,3 +1,6 @@
+#include "calculators/electroscope.h"
+#include "model/output_sink.h"
+#include "ui/charts.h"
 #include "ui/electroscope_window.h"
 #include "ui/extra_window.h"
 #include "ui/jacobian_window.h"
@@ -126,6 +129,74 @@ TEST_F(ToolWindowsTest, ElectroscopeReportAndTable) {
     const QList<QByteArray> rows = table.readAll().split('\n');
     EXPECT_EQ(rows.size(), 1 + 5 + 1); // header, 0 to 0.4 cm, and the end after the last CR LF
     EXPECT_TRUE(rows[0].startsWith("x Angle2 F Q C"));
+}
+
+// A calculator's field that does not hold a number refuses its button, as the run's fields of the
+// main window do: the error box names the field, nothing is computed, and the field shows the number
+// it kept. A valid text gives the report of those numbers, as the calculator itself writes it.
+TEST_F(ToolWindowsTest, CalculatorFieldsRefuseWhatIsNotANumber) {
+    ElectroscopeWindow* scope = window->electroscope_window();
+    TNEdit* mass = find<TNEdit>(scope, "Emb");
+    qsizetype before = output().size();
+
+    // Typed and the button pressed at once (no focus change): "abc", and a number followed by the
+    // letters of a mnemonic typed into the field.
+    for (const QString& text : {QStringLiteral("abc"), QStringLiteral("0.4ca"), QString()}) {
+        dialogs.errors.clear();
+        mass->setText(text);
+        find<QPushButton>(scope, "Button1")->click();
+        EXPECT_EQ(dialogs.errors,
+                  QStringList(text.isEmpty() ? "Ball mass (g): an empty field is not a valid number"
+                                             : "Ball mass (g): " + text + " is not a valid number"));
+        EXPECT_EQ(output().size(), before) << text.toStdString();
+        EXPECT_EQ(mass->text(), "0.4");
+    }
+    // Generate and the chart refuse as well: no dialog, no table, no chart.
+    dialogs.errors.clear();
+    find<TNEdit>(scope, "Edx")->setText("0.1x");
+    find<QPushButton>(scope, "Button2")->click();
+    find<TNEdit>(scope, "Ex2")->setText("four");
+    find<QPushButton>(scope, "Button4")->click();
+    EXPECT_EQ(dialogs.errors,
+              QStringList({"delta x: 0.1x is not a valid number", "Final x: four is not a valid number"}));
+    EXPECT_TRUE(dialogs.save_kinds.empty());
+    EXPECT_FALSE(scope->chart_window()->isVisible());
+
+    // Left with a bad text: the field's own box, once; the click that took the focus is refused.
+    dialogs.errors.clear();
+    mass->setText("1e");
+    leave_control(mass);
+    find<QPushButton>(scope, "Button1")->click();
+    process_events();
+    EXPECT_EQ(dialogs.errors, QStringList({"Ball mass (g): 1e is not a valid number"}));
+    EXPECT_EQ(output().size(), before);
+
+    // Valid texts give the report of their numbers, byte for byte what the calculator writes.
+    mass->setText(" 0.25");
+    find<TNEdit>(scope, "Emf")->setText("0.02");
+    find<QPushButton>(scope, "Button1")->click();
+    ElectroscopeFields fields;
+    fields.Emb = 0.25L;
+    fields.Emf = 0.02L;
+    VectorSink expected;
+    ASSERT_TRUE(electroscope_report(fields, expected).ok());
+    QStringList expected_lines;
+    for (const std::string& line : expected.lines)
+        expected_lines << QString::fromStdString(line);
+    EXPECT_EQ(new_lines(before), expected_lines);
+    EXPECT_EQ(dialogs.errors.size(), 1);
+
+    // The four-ball and pentagon window: typed and pressed at once is refused too.
+    ExtraWindow* extra = window->extra_window();
+    find<TNEdit>(extra, "NEV")->setText("2e4V");
+    before = output().size();
+    find<QPushButton>(extra, "Button1")->click();
+    EXPECT_EQ(dialogs.errors.value(1), "Voltage: 2e4V is not a valid number");
+    EXPECT_EQ(output().size(), before);
+    find<TNEdit>(extra, "NE5m")->setText("0.5");
+    find<QPushButton>(extra, "Button2")->click();
+    EXPECT_EQ(find<TNEdit>(extra, "NE5m")->panel_real(), 0.5L);
+    EXPECT_EQ(output().size(), before + 6);
 }
 
 TEST_F(ToolWindowsTest, JacobianWindowComputesTheMatrix) {

@@ -4,15 +4,21 @@
 #include "ui/main_window.h"
 
 #include "ui/about_window.h"
+#include "ui/charts.h"
 #include "ui/electroscope_window.h"
+#include "ui/extra_window.h"
 #include "ui/jacobian_window.h"
 #include "ui/main_layout.h"
 #include "ui/nedit.h"
+#include "ui/split_handle.h"
+#include "ui/sweep_window.h"
 #include "ui/view_surface.h"
 #include "ui/window_style.h"
 #include "ui_test_support.h"
 
 #include <QAction>
+#include <QCheckBox>
+#include <QComboBox>
 #include <QFile>
 #include <QImageReader>
 #include <QLabel>
@@ -177,6 +183,108 @@ TEST_F(WindowBehaviourTest, GeometryIsRememberedBetweenRuns) {
     EXPECT_EQ(next->geometry().topLeft(), before.topLeft());
 }
 
+// The splitters: a drag moves the room between the panels and the view, and between the two panels,
+// within limits; the places are remembered with the window's geometry.
+TEST(MainLayout, SplittersShareTheRoomWithinLimits) {
+    const QSize client(1500, 1000);
+    const MainLayout before = main_layout(client);
+    EXPECT_EQ(before.view_splitter, QRect(before.memo1.right() + 1, 40, 7, 1000 - 40 - 9));
+    EXPECT_EQ(before.panel_splitter, QRect(8, before.memo1.bottom() + 1, before.memo1.width(), 7));
+    // The view's splitter dragged 100 pixels to the left: the view grows by as much, the panels shrink.
+    SplitterShares shares = shares_for_view_splitter(client, {}, before.view_splitter.left() - 100);
+    MainLayout after = main_layout(client, shares);
+    EXPECT_EQ(after.view.width(), before.view.width() + 100);
+    EXPECT_EQ(after.view.height(), after.view.width());
+    EXPECT_EQ(after.memo1.width(), before.memo1.width() - 100);
+    EXPECT_EQ(after.view_splitter.left(), before.view_splitter.left() - 100);
+    // At most as tall as the room, at least 150 wide for the panels and the view.
+    after = main_layout(client, shares_for_view_splitter(client, {}, 0));
+    EXPECT_EQ(after.view.height(), 1000 - 40 - 9);
+    after = main_layout(client, shares_for_view_splitter(client, {}, 1490));
+    EXPECT_EQ(after.view.width(), 150);
+    // The panels' splitter: the description's height, and the view keeps its place.
+    shares = shares_for_panel_splitter(client, shares, before.panel_splitter.top() + 100);
+    after = main_layout(client, shares);
+    EXPECT_EQ(after.memo1.height(), before.memo1.height() + 100);
+    EXPECT_EQ(after.memo2.top(), before.memo2.top() + 100);
+    EXPECT_EQ(after.memo2.bottom(), before.memo2.bottom());
+    EXPECT_EQ(after.view.width(), before.view.width() + 100);
+    EXPECT_EQ(main_layout(client, shares_for_panel_splitter(client, {}, 0)).memo1.height(), 60);
+    // The shares hold at another size: the proportions, not the pixels.
+    const MainLayout smaller = main_layout({1200, 800}, shares);
+    EXPECT_NEAR(double(smaller.memo1.height()) / (smaller.memo1.height() + smaller.memo2.height()),
+                double(after.memo1.height()) / (after.memo1.height() + after.memo2.height()), 0.01);
+}
+
+TEST_F(WindowBehaviourTest, SplittersAreDraggedAndRememberedWithTheGeometry) {
+    resize_client(*window, {1500, 1000});
+    const QRect view_before = view()->geometry();
+    const QRect memo_before = window->Memo1->geometry();
+    // The user drags the handle between the panels and the view 150 pixels to the left, and the one
+    // between the panels 80 pixels down.
+    auto drag = [](QWidget* handle, QPoint by) {
+        const QPoint grab(3, 40);
+        QTest::mousePress(handle, Qt::LeftButton, Qt::NoModifier, grab);
+        QMouseEvent move(QEvent::MouseMove, QPointF(grab + by), handle->mapToGlobal(QPointF(grab + by)),
+                         Qt::NoButton, Qt::LeftButton, Qt::NoModifier);
+        QApplication::sendEvent(handle, &move);
+        QTest::mouseRelease(handle, Qt::LeftButton, Qt::NoModifier, grab + by);
+    };
+    drag(window->view_splitter(), {-150, 0});
+    drag(window->panel_splitter(), {0, 80});
+    EXPECT_EQ(view()->width(), view_before.width() + 150);
+    EXPECT_EQ(view()->height(), view()->width());
+    EXPECT_EQ(window->scene().image().size(), view()->size()); // the picture drawn at its new size
+    EXPECT_EQ(window->Memo1->width(), memo_before.width() - 150);
+    EXPECT_EQ(window->Memo1->height(), memo_before.height() + 80);
+    const QRect view_dragged = view()->geometry();
+    const QRect memo_dragged = window->Memo1->geometry();
+
+    window->show();
+    process_events();
+    ASSERT_TRUE(window->close());
+    auto next = std::make_unique<MainWindow>(&dialogs);
+    resize_client(*next, {1500, 1000});
+    EXPECT_EQ(next->PaintBox1->geometry(), view_dragged);
+    EXPECT_EQ(next->Memo1->geometry(), memo_dragged);
+}
+
+// Every field and option says what it does, with its unit.
+TEST_F(WindowBehaviourTest, FieldsAndOptionsHaveTips) {
+    QList<QWidget*> windows{window.get(), window->extra_window(), window->electroscope_window(),
+                            window->jacobian_window(), window->sweep_window()};
+    int fields = 0;
+    for (QWidget* w : windows)
+        for (const TNEdit* field : w->findChildren<TNEdit*>()) {
+            ++fields;
+            EXPECT_FALSE(field->toolTip().isEmpty()) << field->objectName().toStdString();
+        }
+    EXPECT_EQ(fields, 5 + 11 + 9 + 1 + 3);
+    // And the choices: check boxes and lists.
+    windows << window->electroscope_window()->chart_window();
+    int choices = 0;
+    for (QWidget* w : windows)
+        for (const QWidget* choice : w->findChildren<QWidget*>())
+            if (qobject_cast<const QCheckBox*>(choice) || qobject_cast<const QComboBox*>(choice)) {
+                ++choices;
+                EXPECT_FALSE(choice->toolTip().isEmpty()) << choice->objectName().toStdString();
+            }
+    EXPECT_EQ(choices, 1 + 3 + 1 + 3 + 2);
+    EXPECT_TRUE(window->NEdelta->toolTip().contains("seconds"));
+    EXPECT_TRUE(window->NEtol->toolTip().contains("uN"));
+    EXPECT_TRUE(window->electroscope_window()->Emb->toolTip().contains("grams"));
+    EXPECT_TRUE(window->electroscope_window()->findChild<QLabel*>("Label_Emb")->toolTip().contains("grams"));
+    QStringList option_tips;
+    for (int i = 0; i < OPTION_COUNT; ++i) {
+        const QAction* option = window->option_action(static_cast<Option>(i));
+        // Its own tip, not the caption that Qt shows by default.
+        EXPECT_NE(option->toolTip(), QString(option->text()).remove(QLatin1Char('&'))) << i;
+        EXPECT_FALSE(option_tips.contains(option->toolTip())) << i;
+        option_tips << option->toolTip();
+    }
+    EXPECT_TRUE(window->Options->toolTipsVisible());
+}
+
 // ---------------------------------------------------------------- screen placement
 
 QRect available() {
@@ -318,6 +426,31 @@ TEST_F(WindowBehaviourTest, FitToSystemBringsEverySphereIntoTheView) {
     EXPECT_FALSE(picture.contains(disc(2)));
     fit->trigger();
     expect_all_spheres_inside();
+
+    // Opening a file frames its system whatever the zoom was, and a system of more than 200
+    // spheres comes without names (those of a small one stay as the user set them).
+    auto open = [&](const QString& name, const QByteArray& text) {
+        QFile file(dir.filePath(name));
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+        file.write(text);
+        file.close();
+        dialogs.open_answers = {file.fileName()};
+        trigger_and_wait(*window, window->Open1);
+    };
+    window->Identify1->setChecked(true);
+    turn_wheel(view(), QPoint(10, 10), 12);
+    dialogs.yes_no_answers = {true}; // the edited description abandoned
+    open("plates.bal",
+         "Qa all -3 0 0 10 0 0 2 1\nQb all 0 0 0 10 0 0 2 1\nQc all 3 0 0 10 0 0 2 1\n.V all 100\n");
+    ASSERT_EQ(window->session().model.sphere_count, 300);
+    expect_all_spheres_inside();
+    EXPECT_FALSE(window->Identify1->isChecked());
+    EXPECT_FALSE(window->session().options[Option::Identify]);
+    window->Identify1->setChecked(true);
+    turn_wheel(view(), QPoint(10, 10), 12);
+    open("two.bal", "b1 a 4 0 0 10 0 0 0.5 1\nb2 a -4 0 0 10 0 0 0.5 1\n.V a 100\n");
+    expect_all_spheres_inside();
+    EXPECT_TRUE(window->Identify1->isChecked());
 }
 
 // The horizontal angle turns all the way round.
@@ -418,18 +551,66 @@ TEST_F(WindowBehaviourTest, PictureSavesAsBmpAtTheDesignSizeAndAsPngAtTheViewSiz
     EXPECT_TRUE(read_file(png).startsWith("\x89PNG"));
     EXPECT_TRUE(read_file(bare).startsWith("\x89PNG")); // the type chosen, the name as typed
     EXPECT_TRUE(read_file(bmp).startsWith("BM"));
-    const QImage png_image = QImageReader(png, "png").read();
-    EXPECT_EQ(png_image.size(), shown);
-    EXPECT_EQ(png_image.convertToFormat(QImage::Format_RGB32),
-              window->scene().image().convertToFormat(QImage::Format_RGB32));
+    // The PNG is the view's picture at its size in device pixels, with the colour legend (not
+    // part of the scene) and without the camera's numbers (which the scene has at its top left).
+    const QImage png_image = QImageReader(png, "png").read().convertToFormat(QImage::Format_RGB32);
+    const QImage scene = window->scene().image().convertToFormat(QImage::Format_RGB32);
+    EXPECT_EQ(png_image.size(), shown * view()->devicePixelRatioF());
+    ASSERT_EQ(png_image.size(), scene.size());
+    auto count = [](const QImage& image, const QRect& area, QRgb colour) {
+        int n = 0;
+        for (int y = area.top(); y <= area.bottom(); ++y)
+            for (int x = area.left(); x <= area.right(); ++x)
+                n += image.pixel(x, y) == colour;
+        return n;
+    };
+    const double ratio = view()->devicePixelRatioF();
+    const int top = static_cast<int>(FIT_TOP_MARGIN * ratio); // below the numbers
+    const QRect numbers(2, 2, scene.width() / 3, top - 6);    // inside the border
+    const QRect corner(scene.width() * 4 / 5, scene.height() * 4 / 5, scene.width() / 5, scene.height() / 5);
+    EXPECT_GT(count(scene, numbers, qRgb(0, 0, 0)), 50);
+    EXPECT_EQ(count(png_image, numbers, qRgb(0, 0, 0)), 0) << "no camera numbers";
+    EXPECT_GT(count(png_image, corner, qRgb(255, 0, 0)), 20) << "the legend's red swatch";
+    EXPECT_EQ(count(scene, corner, qRgb(255, 0, 0)), 0);
+    const QRect middle(0, top, scene.width(), scene.height() * 3 / 5);
+    EXPECT_EQ(png_image.copy(middle), scene.copy(middle)) << "the same picture";
+    // Asked for, the numbers are there as the view shows them.
+    window->CameraNumbers1->setChecked(true);
+    dialogs.save_answers = {SaveChoice(png, 1)};
+    window->Save2->trigger();
+    const QImage with_numbers = QImageReader(png, "png").read().convertToFormat(QImage::Format_RGB32);
+    EXPECT_EQ(with_numbers.copy(numbers), scene.copy(numbers));
     EXPECT_EQ(QImageReader(bmp, "bmp").read().size(), QSize(585, 585));
-    EXPECT_EQ(output().mid(output().size() - 3),
-              QStringList({"Picture saved as " + png, "Bitmap saved as " + bmp, "Picture saved as " + bare}));
+    EXPECT_EQ(output().mid(output().size() - 4),
+              QStringList({"Picture saved as " + png, "Bitmap saved as " + bmp, "Picture saved as " + bare,
+                           "Picture saved as " + png}));
 
-    // The bitmap is the picture of the design size: the same as with the window at that size.
+    // The bitmap is the picture of the design size: the same as with the window at that size (on
+    // a screen of one device pixel a pixel, where the view then has 585 x 585 pixels).
     resize_client(*window, DEFAULT_CLIENT_SIZE);
-    EXPECT_EQ(QImageReader(bmp, "bmp").read().convertToFormat(QImage::Format_RGB32),
-              window->scene().image().convertToFormat(QImage::Format_RGB32));
+    if (ratio == 1) {
+        EXPECT_EQ(QImageReader(bmp, "bmp").read().convertToFormat(QImage::Format_RGB32),
+                  window->scene().image().convertToFormat(QImage::Format_RGB32));
+    }
+}
+
+// On a screen scaled by 2 (run so by the ui.screen_1920x1080_200 test) the picture has a pixel
+// for each device pixel, and its text grows with it: no doubled pixels.
+TEST_F(WindowBehaviourTest, ViewDrawsAtTheScreensDevicePixels) {
+    inicialize();
+    const double ratio = view()->devicePixelRatioF();
+    if (qEnvironmentVariable("QT_SCALE_FACTOR") == QLatin1String("2")) {
+        EXPECT_EQ(ratio, 2.0);
+    }
+    EXPECT_EQ(window->scene().image().size(), view()->size() * ratio);
+    EXPECT_EQ(window->scene().font().pixelSize(), static_cast<int>(std::lround(12 * ratio)));
+    // Sphere 1 where the navigation's camera puts it, in device pixels.
+    const PixelPoint logical =
+        project_point(camera_for_surface(window->camera(), view()->width(), view()->height()),
+                      window->session().model.spheres[1].x, window->session().model.spheres[1].y,
+                      window->session().model.spheres[1].z);
+    EXPECT_NEAR(disc(1).center().x(), logical.x * ratio, 2 * ratio);
+    EXPECT_NEAR(disc(1).center().y(), logical.y * ratio, 2 * ratio);
 }
 
 // ---------------------------------------------------------------- output panel
@@ -483,13 +664,21 @@ TEST_F(WindowBehaviourTest, MainMenuHasDistinctAltKeys) {
         EXPECT_FALSE(keys.contains(key)) << item->text().toStdString();
         keys << key;
     }
-    EXPECT_EQ(keys.size(), 5); // File, Options, Extra, Charts, About
+    EXPECT_EQ(keys.size(), 5); // File, Options, Extra, Charts, Help
     QList<QKeySequence> file_keys;
     for (const QAction* item : window->File1->actions())
-        file_keys << QKeySequence::mnemonic(item->text());
+        if (!item->isSeparator())
+            file_keys << QKeySequence::mnemonic(item->text());
     EXPECT_EQ(file_keys,
-              QList<QKeySequence>({QKeySequence(Qt::ALT | Qt::Key_O), QKeySequence(Qt::ALT | Qt::Key_E),
-                                   QKeySequence(Qt::ALT | Qt::Key_S), QKeySequence(Qt::ALT | Qt::Key_X)}));
+              QList<QKeySequence>({QKeySequence(Qt::ALT | Qt::Key_N), QKeySequence(Qt::ALT | Qt::Key_O),
+                                   QKeySequence(Qt::ALT | Qt::Key_R), QKeySequence(Qt::ALT | Qt::Key_E),
+                                   QKeySequence(Qt::ALT | Qt::Key_S), QKeySequence(Qt::ALT | Qt::Key_A),
+                                   QKeySequence(Qt::ALT | Qt::Key_X)}));
+    QList<QKeySequence> help_keys;
+    for (const QAction* item : window->Help1->actions())
+        help_keys << QKeySequence::mnemonic(item->text());
+    EXPECT_EQ(help_keys,
+              QList<QKeySequence>({QKeySequence(Qt::ALT | Qt::Key_M), QKeySequence(Qt::ALT | Qt::Key_A)}));
     QList<QKeySequence> chart_keys;
     for (const QAction* item : window->Charts1->actions())
         chart_keys << QKeySequence::mnemonic(item->text());

@@ -357,6 +357,21 @@ TEST(CameraFit, EverySphereEndsInsideTheSurface) {
                             bottom - top > 0.9 * (size - FIT_TOP_MARGIN - FIT_MARGIN))
                     << size << " " << left << " " << right << " " << top << " " << bottom;
             }
+    // A ball on a string: the suspension point, well above it, is framed too.
+    SystemModel hanging = model_of({{0.15L, 0, -0.1L, 0.004L}});
+    hanging.objects.resize(2);
+    hanging.object_count = 1;
+    hanging.objects[1].first = hanging.objects[1].count = 1;
+    hanging.objects[1].L = 0.1L;
+    hanging.objects[1].ref_x0 = 0.15L;
+    hanging.objects[1].ref_z0 = 0;
+    Camera side;
+    ASSERT_TRUE(fit_view(side, hanging, 585, 585));
+    const PixelPoint top = project_point(side, 0.15L, 0, 0), ball = project_point(side, 0.15L, 0, -0.1L);
+    EXPECT_GE(top.y, FIT_TOP_MARGIN - 1);
+    EXPECT_LT(ball.y + round_to_pixel(0.004L * side.view_scale), 585);
+    EXPECT_GT(ball.y - top.y, 0.9 * (585 - FIT_TOP_MARGIN - FIT_MARGIN) - 2 * 0.004L * side.view_scale);
+
     // Nothing to frame: nothing changes.
     Camera c;
     const Camera before = c;

@@ -1,0 +1,92 @@
+#include "ui/help_window.h"
+
+#include "ui/window_style.h"
+
+#include <QFile>
+#include <QTextBrowser>
+#include <QVBoxLayout>
+
+#include <initializer_list>
+
+namespace ambrel::ui {
+
+namespace {
+
+// The README's sections for those who build or develop the program.
+bool developer_section(const QString& heading) {
+    for (const char* title : {"Installation", "Building by hand", "Performance"})
+        if (heading == QLatin1String(title))
+            return true;
+    return false;
+}
+
+} // namespace
+
+QString readme_text() {
+    QFile file(QStringLiteral(":/ambrel/README.md"));
+    if (!file.open(QIODevice::ReadOnly))
+        return {};
+    return QString::fromUtf8(file.readAll());
+}
+
+QString manual_markdown(const QString& readme) {
+    QStringList kept;
+    bool skipping = false;      // a section for developers
+    bool in_code = false;       // a fenced block of code, where nothing is a heading or a picture
+    bool after_picture = false; // a picture was left out: its caption (in italics) goes with it
+    bool dropping = false;      // the rest of a paragraph left out
+    for (const QString& line : readme.split(QLatin1Char('\n'))) {
+        if (line.startsWith(QLatin1String("```")))
+            in_code = !in_code;
+        if (!in_code && line.startsWith(QLatin1String("## ")))
+            skipping = developer_section(line.mid(3).trimmed());
+        if (skipping)
+            continue;
+        if (dropping) {
+            dropping = !line.trimmed().isEmpty();
+            continue;
+        }
+        if (!in_code && line.startsWith(QLatin1String("!["))) {
+            after_picture = true; // a picture: a file of the source tree
+            continue;
+        }
+        if (after_picture && !line.trimmed().isEmpty()) {
+            after_picture = false;
+            dropping = line.startsWith(QLatin1Char('*')) && !line.startsWith(QLatin1String("* "));
+            if (dropping)
+                continue;
+        }
+        if (!in_code && line.startsWith(QLatin1String("The pictures of this page are made"))) {
+            dropping = true;
+            continue;
+        }
+        kept << line;
+    }
+    return kept.join(QLatin1Char('\n'));
+}
+
+HelpWindow::HelpWindow(QWidget* parent) : QWidget(parent, Qt::Window) {
+    setObjectName(QStringLiteral("HelpWindow"));
+    setWindowTitle(QStringLiteral("Ambrel manual"));
+    apply_window_font(this);
+    Browser = new QTextBrowser(this);
+    Browser->setObjectName(QStringLiteral("Browser"));
+    Browser->setOpenExternalLinks(true);
+    auto* layout = new QVBoxLayout(this);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->addWidget(Browser);
+    resize_outer(this, 760, 640);
+}
+
+void HelpWindow::showEvent(QShowEvent* event) {
+    // Read and laid out the first time it is shown, not at every start of the program.
+    if (!loaded_) {
+        loaded_ = true;
+        const QString text = manual_markdown(readme_text());
+        Browser->setMarkdown(text.isEmpty() ? QStringLiteral("The manual is missing from this build.")
+                                            : text);
+    }
+    QWidget::showEvent(event);
+}
+
+} // namespace ambrel::ui
