@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Installs what is missing, builds everything and runs every test; non-zero exit on any failure.
 #  1. Release build of everything (configured for /usr, so that it also makes the package), all
-#     tests (GUI tests on the offscreen platform).
+#     tests (GUI tests on the offscreen platform); a study as a Slurm job array on a single-node
+#     Slurm that its test starts and stops (tests/app/study_slurm_test.sh, about 15 s).
 #  2. The core and its tests again under AddressSanitizer and UndefinedBehaviorSanitizer; meanwhile
 #     the description reader under libFuzzer with AddressSanitizer, for a bounded time.
 #  3. The Debian package of the Release build, installed, run and removed.
@@ -51,6 +52,9 @@ cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=Release -DCMAKE_INSTALL_PREFIX=/
     -DCMAKE_COMPILE_WARNING_AS_ERROR=ON >/dev/null
 cmake --build build -j "$JOBS"
 (cd build && ctest --output-on-failure -j "$JOBS")
+
+stage "A study as a Slurm job array on a single-node Slurm of its own"
+$SUDO tests/app/study_slurm_test.sh build/bin/ambrel-batch scripts/run-study-slurm.sh
 
 stage "Fuzzing the description reader for ${FUZZ_SECONDS} s, beside the sanitizer build"
 cmake -S . -B build-fuzz -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DAMBREL_FUZZ=ON \

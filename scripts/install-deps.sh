@@ -10,6 +10,7 @@ PACKAGES=(
     libgtest-dev libgmock-dev libbenchmark-dev time
     fonts-dejavu-core locales
     xvfb xauth
+    parallel munge slurm-wlm
     desktop-file-utils appstream dpkg-dev file
 )
 

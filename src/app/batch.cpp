@@ -1,5 +1,6 @@
 #include "app/batch.h"
 
+#include "app/study.h"
 #include "app/sweep_argument.h"
 #include "calculators/calculator_fields.h"
 #include "calculators/electroscope.h"
@@ -7,6 +8,7 @@
 #include "calculators/four_balls_pentagon.h"
 #include "description/listing.h"
 #include "description/reader.h"
+#include "description/template.h"
 #include "model/options.h"
 #include "model/output_sink.h"
 #include "report/capacitance_matrix.h"
@@ -20,12 +22,14 @@
 #include "solver/jacobian.h"
 #include "solver/relaxation.h"
 #include "solver/sweep.h"
+#include "text/csv_file.h"
 #include "text/number_format.h"
 #include "text/numeric_field.h"
 #include "view/camera.h"
 
 #include <cerrno>
 #include <cstring>
+#include <map>
 #include <optional>
 #include <unistd.h>
 #include <utility>
@@ -71,9 +75,15 @@ struct BatchCommand {
     std::vector<Action> actions;
     std::optional<std::string> file;
     std::optional<SweepRequest> sweep;
-    std::optional<SweepMethod> method;       // how the sweep's points reach equilibrium
-    std::optional<std::string> sweep_out;    // the file of the sweep's table; standard output without it
-    std::optional<std::string> jacobian_out; // where each Jacobian is written whole
+    std::optional<SweepMethod> method;         // how the sweep's points reach equilibrium
+    std::optional<std::string> sweep_out;      // the file of the sweep's table; standard output without it
+    std::optional<std::string> jacobian_out;   // where each Jacobian is written whole
+    std::map<std::string, std::string> values; // --set: the template's values
+    std::optional<std::string> study;          // --study: the points file
+    int jobs = 1;
+    std::optional<StudyShare> shard, worker_share;
+    std::optional<std::string> merge; // --merge: the whole table's file; the parts follow
+    std::vector<std::string> parts;
     bool help = false;
     bool version = false;
     bool strict = false; // the reader's warnings are errors
@@ -127,6 +137,30 @@ int integer(const std::string& option, const std::string& text) {
     if (!value)
         throw UsageError{option + ": '" + text + "' is not a valid whole number"};
     return *value;
+}
+
+// A study runs Initialize and at most one run per point; its table goes to standard output.
+void check_study_arguments(const BatchCommand& cmd) {
+    if (!cmd.study) {
+        if (cmd.jobs != 1 || cmd.shard || cmd.worker_share)
+            throw UsageError{"--jobs and --shard need --study"};
+        return;
+    }
+    if (!cmd.file)
+        throw UsageError{"--study needs a template description file"};
+    if (cmd.sweep_out)
+        throw UsageError{"--study writes its table to standard output: no --sweep-out"};
+    int runs = 0;
+    for (const Action& action : cmd.actions) {
+        if (action.kind == ActionKind::Calculate || action.kind == ActionKind::Equilibrium ||
+            action.kind == ActionKind::Sweep)
+            ++runs;
+        else if (action.kind != ActionKind::Capacitances)
+            throw UsageError{"--study runs Initialize, --capacitances and one of --calculate, --equilibrium "
+                             "and --sweep"};
+    }
+    if (runs > 1)
+        throw UsageError{"--study runs one of --calculate, --equilibrium and --sweep"};
 }
 
 BatchCommand parse_arguments(const std::vector<std::string>& args) {
@@ -208,6 +242,31 @@ BatchCommand parse_arguments(const std::vector<std::string>& args) {
             if (method != "calculate" && method != "equilibrium")
                 throw UsageError{"--method: calculate or equilibrium, not '" + method + "'"};
             cmd.method = method == "equilibrium" ? SweepMethod::Equilibrium : SweepMethod::Calculate;
+        } else if (a == "--set") {
+            const std::string assignment = value("NAME=VALUE");
+            const auto eq = assignment.find('=');
+            if (eq == std::string::npos || !is_placeholder_name(assignment.substr(0, eq)))
+                throw UsageError{"--set needs NAME=VALUE, NAME of letters, digits and _, not '" + assignment +
+                                 "'"};
+            if (!cmd.values.emplace(assignment.substr(0, eq), assignment.substr(eq + 1)).second)
+                throw UsageError{"--set " + assignment.substr(0, eq) + " is given twice"};
+        } else if (a == "--study") {
+            cmd.study = value("a points file");
+        } else if (a == "--jobs") {
+            cmd.jobs = integer(a, value("a whole number"));
+            if (cmd.jobs < 1)
+                throw UsageError{"--jobs: at least 1, not " + std::to_string(cmd.jobs)};
+        } else if (a == "--shard" || a == "--worker-share") {
+            const Result<StudyShare> share = parse_study_share(value("K/N"));
+            if (!share)
+                throw UsageError{a + ": " + share.message()};
+            (a == "--shard" ? cmd.shard : cmd.worker_share) = *share;
+        } else if (a == "--merge") {
+            cmd.merge = value("the file of the whole table");
+            cmd.parts.assign(args.begin() + static_cast<std::ptrdiff_t>(i) + 1, args.end());
+            if (cmd.parts.empty() || i != 1 || args.front() != "--merge")
+                throw UsageError{"--merge OUT.csv PART.csv... takes no other arguments"};
+            break;
         } else if (a == "--field") {
             const std::string assignment = value("NAME=VALUE");
             const auto eq = assignment.find('=');
@@ -227,6 +286,7 @@ BatchCommand parse_arguments(const std::vector<std::string>& args) {
     }
     if (cmd.sweep_out && !cmd.sweep)
         throw UsageError{"--sweep-out needs --sweep"};
+    check_study_arguments(cmd);
     if (cmd.method && !cmd.sweep)
         throw UsageError{"--method needs --sweep"};
     if (cmd.method)
@@ -332,6 +392,28 @@ std::string batch_usage() {
         "                   relaxation, the default) or equilibrium (Find equilibrium; the table's\n"
         "                   steps are then its iterations)\n"
         "\n"
+        "Templates and studies (a description may hold ${NAME} in any field):\n"
+        "  --set NAME=VALUE put VALUE in place of ${NAME} before reading; a placeholder without a\n"
+        "                   value, or a NAME the description does not hold, is an error\n"
+        "  --study POINTS.csv\n"
+        "                   run FILE, a template, once per row of POINTS.csv (a header of parameter\n"
+        "                   names, a row of values per point) with the actions given (Initialize\n"
+        "                   alone, --capacitances, and one of --calculate, --equilibrium, --sweep),\n"
+        "                   and write a CSV table on standard output: per point its number, the\n"
+        "                   parameters, ok or failed and why, the total capacitance, each conductor's\n"
+        "                   charge and potential, the Maxwell capacitance matrix with --capacitances,\n"
+        "                   and with a run its steps, its end, the largest rotational force and each\n"
+        "                   string's deflection from the vertical and direction (a row per voltage\n"
+        "                   with --sweep); a failed point is a row that says so\n"
+        "  --jobs N         run the points on N worker processes of this machine, each with its\n"
+        "                   share of the cores; the same table as one\n"
+        "  --shard K/N      run only the points of shard K of N (point i when (i - 1) mod N = K - 1)\n"
+        "  --worker-share K/N\n"
+        "                   the share of one of --jobs' workers within the shard (set by --jobs)\n"
+        "  --merge OUT.csv PART.csv...\n"
+        "                   check that the parts are of one study (same header, same parameters for\n"
+        "                   a point, every point exactly once) and write the whole table to OUT.csv\n"
+        "\n"
         "Settings of Calculate and Jacobian (as the window's fields):\n"
         "  --time-step DT         time step (0.05)\n"
         "  --steps N              maximum number of steps (1000)\n"
@@ -369,9 +451,10 @@ std::string batch_usage() {
             "\n"
             "Exit status: 0 done; 1 the description stopped the reader with an error (with\n"
             "--strict also a warning), or a calculation ended with \"Too large angles\", or a\n"
-            "calculator stopped on an error, or\n"
-            "the capacitance matrix could not be formed or failed its checks;\n"
-            "2 usage error (also an unknown --sweep conductor) or unreadable file;\n"
+            "calculator stopped on an error, or the capacitance matrix could not be formed or\n"
+            "failed its checks, or a point of a study failed;\n"
+            "2 usage error (also an unknown --sweep conductor, a template's placeholder without a\n"
+            "value, parts that --merge refuses) or unreadable file;\n"
             "130 an interrupt stopped the command under way (it ended with its reports).\n";
     return text;
 }
@@ -564,8 +647,79 @@ void BatchRun::run(const Action& action) {
 
 } // namespace
 
+// --study: the request of the command's arguments, the points file read.
+int study_command(const BatchCommand& cmd, const std::vector<std::string>& args,
+                  const std::string& template_text, std::FILE* out, std::FILE* err, const StopToken& stop,
+                  const std::string& program) {
+    std::string error;
+    const auto text = read_text(*cmd.study, error);
+    if (!text) {
+        std::fprintf(err, "ambrel-batch: cannot read %s: %s\n", cmd.study->c_str(), error.c_str());
+        return 2;
+    }
+    StudyRequest request;
+    const Result<StudyPoints> points = read_study_points(*text);
+    if (!points) {
+        std::fprintf(err, "ambrel-batch: %s: %s\n", cmd.study->c_str(), points.message().c_str());
+        return 2;
+    }
+    request.template_text = template_text;
+    request.points = *points;
+    request.fixed = cmd.values;
+    request.switches = cmd.switches;
+    request.relaxation = cmd.relaxation;
+    for (const Action& action : cmd.actions) {
+        if (action.kind == ActionKind::Capacitances)
+            request.capacitances = true;
+        else if (action.kind == ActionKind::Calculate)
+            request.run = StudyRun::Calculate;
+        else if (action.kind == ActionKind::Equilibrium)
+            request.run = StudyRun::Equilibrium;
+        else if (action.kind == ActionKind::Sweep)
+            request.run = StudyRun::Sweep;
+    }
+    if (cmd.sweep)
+        request.sweep = *cmd.sweep;
+    request.shard = cmd.shard.value_or(StudyShare{});
+    request.worker = cmd.worker_share.value_or(StudyShare{});
+    request.jobs = cmd.jobs;
+    request.show_progress = !cmd.worker_share;
+    if (const Status checked = check_study(request); !checked) {
+        std::fprintf(err, "ambrel-batch: %s: %s\n", cmd.file->c_str(), checked.message().c_str());
+        return 2;
+    }
+    const int status = run_study(request, out, err, stop, StudyWorkers{program, args});
+    if (status == STOPPED_STATUS)
+        std::fprintf(err, "ambrel-batch: stopped\n");
+    return status;
+}
+
+// --merge: the parts read, checked and written whole.
+int merge_command(const BatchCommand& cmd, std::FILE* err) {
+    std::vector<StudyPart> parts;
+    for (const std::string& name : cmd.parts) {
+        std::string error;
+        const auto text = read_text(name, error);
+        if (!text) {
+            std::fprintf(err, "ambrel-batch: cannot read %s: %s\n", name.c_str(), error.c_str());
+            return 2;
+        }
+        parts.push_back({name, *text});
+    }
+    const Result<std::string> merged = merge_study_parts(parts);
+    if (!merged) {
+        std::fprintf(err, "ambrel-batch: --merge: %s\n", merged.message().c_str());
+        return 2;
+    }
+    if (const Status written = write_file_replacing(*cmd.merge, *merged); !written) {
+        std::fprintf(err, "ambrel-batch: %s\n", written.message().c_str());
+        return 2;
+    }
+    return study_table_has_failure(*merged) ? 1 : 0;
+}
+
 int run_batch(const std::vector<std::string>& args, std::FILE* out, std::FILE* err, const StopToken& stop,
-              const PictureWriter& pictures) {
+              const PictureWriter& pictures, const std::string& program) {
     BatchCommand cmd;
     try {
         cmd = parse_arguments(args);
@@ -581,6 +735,8 @@ int run_batch(const std::vector<std::string>& args, std::FILE* out, std::FILE* e
         std::fprintf(out, "ambrel-batch %s\n", AMBREL_VERSION);
         return 0;
     }
+    if (cmd.merge)
+        return merge_command(cmd, err);
 
     std::vector<std::string> description;
     if (cmd.file) {
@@ -590,8 +746,19 @@ int run_batch(const std::vector<std::string>& args, std::FILE* out, std::FILE* e
             std::fprintf(err, "ambrel-batch: cannot read %s: %s\n", cmd.file->c_str(), error.c_str());
             return 2;
         }
-        description = split_lines(*text);
+        if (cmd.study)
+            return study_command(cmd, args, *text, out, err, stop, program);
+        const Result<std::string> filled = fill_template(*text, cmd.values);
+        if (!filled) {
+            std::fprintf(err, "ambrel-batch: %s: %s\n", cmd.file->c_str(), filled.message().c_str());
+            return 2;
+        }
+        description = split_lines(*filled);
     } else {
+        if (const Result<std::string> filled = fill_template("", cmd.values); !filled) {
+            std::fprintf(err, "ambrel-batch: the default description: %s\n", filled.message().c_str());
+            return 2;
+        }
         description = default_description();
     }
 

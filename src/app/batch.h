@@ -23,8 +23,10 @@ namespace ambrel {
 using PictureWriter = std::function<Status(const SceneSnapshot& snapshot, const Camera& camera,
                                            const std::string& path, bool bitmap)>;
 int run_batch(const std::vector<std::string>& args, std::FILE* out, std::FILE* err);
+// `program` is the path of the ambrel-batch program, which --jobs starts as its workers; without it
+// --jobs above 1 fails with a message.
 int run_batch(const std::vector<std::string>& args, std::FILE* out, std::FILE* err, const StopToken& stop,
-              const PictureWriter& pictures);
+              const PictureWriter& pictures, const std::string& program = {});
 
 // The exit status of a run that an interrupt stopped.
 inline constexpr int STOPPED_STATUS = 130;

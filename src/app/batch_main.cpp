@@ -9,6 +9,8 @@
 
 #include <csignal>
 #include <cstdio>
+#include <filesystem>
+#include <system_error>
 
 namespace {
 
@@ -53,5 +55,9 @@ int main(int argc, char** argv) {
         ensure_gui_application(qt_argc, argv);
         return ambrel::save_view_picture(snapshot, camera, path, bitmap);
     };
-    return ambrel::run_batch(args, stdout, stderr, stop.token(), pictures);
+    // --jobs starts this program again as its workers.
+    std::error_code ec;
+    const std::filesystem::path self = std::filesystem::read_symlink("/proc/self/exe", ec);
+    return ambrel::run_batch(args, stdout, stderr, stop.token(), pictures,
+                             ec ? std::string(argv[0]) : self.string());
 }

@@ -1,8 +1,24 @@
 #include "model/system_model.h"
 
+#include "model/units.h"
+
 #include "model/utf8.h"
 
 namespace ambrel {
+
+StringDeflection string_deflection(Real Ax, Real Az) {
+    // The string's end as positions place it, from a top at the origin and a unit length.
+    const StringDirection string(Ax, Az);
+    const Point3 end = string.at(0, 0, 0, 1);
+    const Real horizontal = std::hypot(end.x, end.y);
+    StringDeflection result;
+    result.deflection = std::atan2(horizontal, -end.z);
+    if (horizontal > 0)
+        result.direction = std::atan2(end.y, end.x);
+    if (result.direction <= -PI)
+        result.direction = PI;
+    return result;
+}
 
 std::string cut_name(std::string_view name) {
     return std::string(cut_characters(name, NAME_LENGTH));

@@ -60,6 +60,16 @@ struct StringDirection {
     }
 };
 
+// Where a string points, read as a person reads it: `deflection` its angle from the downward
+// vertical, 0 to pi, and `direction` the azimuth of its end around the vertical (from x towards
+// y), in (-pi, pi], 0 for a string along the vertical. Any Ax and Az give the string they
+// place: Az and -Az with Ax turned by pi, or Ax and Ax + 2 pi, are one string.
+struct StringDeflection {
+    Real deflection = 0;
+    Real direction = 0;
+};
+StringDeflection string_deflection(Real Ax, Real Az);
+
 // One rigid body on one string: a single ball, or a composite of several spheres.
 struct Object {
     std::uint8_t kind = KIND_BALL;

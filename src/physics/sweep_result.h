@@ -2,6 +2,7 @@
 // table writes it (report/sweep_table.h).
 #pragma once
 
+#include "model/system_model.h"
 #include "model/types.h"
 
 #include <cmath>
@@ -21,12 +22,13 @@ struct SweepPoint {
     std::vector<Real> charges; // C, per conductor 1..n at index 0..n-1: the sum of its spheres' Q
     Real capacitance = 0;      // total capacitance, F
     int steps = 0;             // steps of the point's run (iterations of Find equilibrium)
+    Real error = 0;            // largest rotational force at the run's end, N
     PointEnd end = PointEnd::Converged;
 
     bool converged() const { return end == PointEnd::Converged; }
     // The angle between the string of object k and the vertical, 0 to pi: Az as the electroscope
     // reads it (Az and -Az with Ax turned by pi, or Az and Az + 2 pi, are the same string).
-    Real deflection(std::size_t k) const { return std::acos(std::cos(Az[k])); }
+    Real deflection(std::size_t k) const { return string_deflection(Ax[k], Az[k]).deflection; }
     // The run ended in a state that belongs on a calibration curve (converged, or on its way).
     bool usable() const { return end == PointEnd::Converged || end == PointEnd::StepLimit; }
 };

@@ -4,16 +4,21 @@
 #include "text/csv_file.h"
 #include "text/number_format.h"
 
+#include <algorithm>
+
 namespace ambrel {
 
-namespace {
-
-// Numbers of the table: -0 is written as 0.
-std::string number_text(Real value) {
+std::string table_number(Real value) {
     return format_shortest(value == 0 ? Real(0) : value);
 }
 
-} // namespace
+StringDeflection deflection_degrees(Real Ax, Real Az) {
+    const StringDeflection string = string_deflection(Ax, Az);
+    Real direction = rad_to_deg(string.direction);
+    if (direction <= -180)
+        direction += 360;
+    return {rad_to_deg(string.deflection), std::min(direction, Real(180))};
+}
 
 void report_sweep_point(OutputSink& out, int index, int count, const std::string& conductor, Real voltage) {
     out.add_output_line("Sweep point " + std::to_string(index + 1) + " of " + std::to_string(count) + ": " +
@@ -54,6 +59,11 @@ std::vector<std::string> sweep_column_names(const SweepResult& result) {
     names.push_back("V " + result.conductor_name + " (V)");
     for (std::size_t k = 0; k < result.objects.size(); ++k) {
         const std::string& name = result.object_names[k];
+        names.push_back("Deflection[" + result.object_indices[k] + "] " + name + " (deg)");
+        names.push_back("Direction[" + result.object_indices[k] + "] " + name + " (deg)");
+    }
+    for (std::size_t k = 0; k < result.objects.size(); ++k) {
+        const std::string& name = result.object_names[k];
         names.push_back("Ax[" + result.object_indices[k] + "] " + name + " (deg)");
         names.push_back("Az[" + result.object_indices[k] + "] " + name + " (deg)");
     }
@@ -68,29 +78,23 @@ std::vector<std::string> sweep_column_names(const SweepResult& result) {
 
 std::vector<std::string> sweep_row(const SweepResult& result, const SweepPoint& point) {
     std::vector<std::string> row;
-    row.push_back(number_text(point.voltage));
+    row.push_back(table_number(point.voltage));
     for (std::size_t k = 0; k < result.objects.size(); ++k) {
-        row.push_back(number_text(rad_to_deg(point.Ax[k])));
-        row.push_back(number_text(rad_to_deg(point.Az[k])));
+        const StringDeflection string = deflection_degrees(point.Ax[k], point.Az[k]);
+        row.push_back(table_number(string.deflection));
+        row.push_back(table_number(string.direction));
+    }
+    for (std::size_t k = 0; k < result.objects.size(); ++k) {
+        row.push_back(table_number(rad_to_deg(point.Ax[k])));
+        row.push_back(table_number(rad_to_deg(point.Az[k])));
     }
     for (const Real q : point.charges)
-        row.push_back(number_text(q * 1e9L));
-    row.push_back(number_text(point.capacitance * 1e12L));
+        row.push_back(table_number(q * 1e9L));
+    row.push_back(table_number(point.capacitance * 1e12L));
     row.push_back(std::to_string(point.steps));
     row.push_back(point.converged() ? "1" : "0");
     row.emplace_back(point_end_word(point.end));
     return row;
-}
-
-std::string csv_line(const std::vector<std::string>& fields) {
-    std::string line;
-    for (std::size_t k = 0; k < fields.size(); ++k) {
-        if (k > 0)
-            line += ',';
-        line += csv_field(fields[k]);
-    }
-    line += '\n';
-    return line;
 }
 
 std::string sweep_csv(const SweepResult& result) {

@@ -7,9 +7,14 @@
 // with "." whatever the locale, in the shortest form that reads back as the same extended value
 // (format_shortest). The columns:
 //   V <conductor> (V)        the voltage of the point
-//   Ax[<i>] <name> (deg)     for each movable object, in table order: <i> its number as the
-//   Az[<i>] <name> (deg)     reports write it ("1", or "1-5" for a composite), <name> its first
-//                            sphere's name; Az is the deflection from the vertical
+//   Deflection[<i>] <name> (deg)  for each movable object, in table order: <i> its number as the
+//   Direction[<i>] <name> (deg)   reports write it ("1", or "1-5" for a composite), <name> its
+//                            first sphere's name; the string's angle from the downward vertical
+//                            (0 to 180) and the azimuth of its end around the vertical (-180 to
+//                            180, -180 excluded; 0 for a string along the vertical), whatever
+//                            the signs and turns of its angles (deflection_degrees)
+//   Ax[<i>] <name> (deg)     then for each movable object its angles as the relaxation left
+//   Az[<i>] <name> (deg)     them (Ax may have turned many times, Az may be negative)
 //   Q <conductor> (nC)       for each conductor: the sum of its spheres' charges
 //   Total capacitance (pF)
 //   Steps                    the steps of the point's run
@@ -29,6 +34,13 @@
 
 namespace ambrel {
 
+// A number of the program's tables: the shortest text that reads back as the same extended value
+// (format_shortest), -0 written as 0.
+std::string table_number(Real value);
+// A string's deflection from the vertical and its direction (string_deflection) in degrees, the
+// direction in (-180, 180].
+StringDeflection deflection_degrees(Real Ax, Real Az);
+
 // "Sweep point <index + 1> of <count>: <conductor> at <voltage> V", as point `index` (from 0)
 // begins.
 void report_sweep_point(OutputSink& out, int index, int count, const std::string& conductor, Real voltage);
@@ -44,8 +56,6 @@ std::string_view point_end_word(PointEnd end);
 
 std::vector<std::string> sweep_column_names(const SweepResult& result);
 std::vector<std::string> sweep_row(const SweepResult& result, const SweepPoint& point);
-// One CSV line with its LF, each field through csv_field.
-std::string csv_line(const std::vector<std::string>& fields);
 // The whole table.
 std::string sweep_csv(const SweepResult& result);
 // Writes the table beside `path` and renames it over `path` (write_file_replacing), so a failure

@@ -72,6 +72,7 @@ SweepPoint make_point(const SystemModel& model, const Evaluation& ev, const Swee
     }
     point.capacitance = ev.total_capacitance;
     point.steps = run.steps;
+    point.error = run.error;
     if (run.end == RunEnd::TooLargeAngles)
         point.end = PointEnd::TooLargeAngles;
     else if (ev.diagnostics.singular_pivot > 0)

@@ -22,6 +22,84 @@ std::string csv_field(std::string_view text) {
     return quoted + '"';
 }
 
+std::string csv_line(const std::vector<std::string>& fields) {
+    std::string line;
+    for (std::size_t k = 0; k < fields.size(); ++k) {
+        if (k > 0)
+            line += ',';
+        line += csv_field(fields[k]);
+    }
+    line += '\n';
+    return line;
+}
+
+Result<std::vector<std::vector<std::string>>> parse_csv(std::string_view text) {
+    using Records = std::vector<std::vector<std::string>>;
+    Records records;
+    const std::size_t n = text.size();
+    std::size_t pos = 0;
+    int line = 1;
+    const auto fail = [&line](const std::string& what) {
+        return Result<Records>::failure("line " + std::to_string(line) + ": " + what);
+    };
+    // The length of the line end at `at`: 1 for LF, 2 for CR LF, 0 for anything else.
+    const auto line_end = [&](std::size_t at) -> std::size_t {
+        if (at < n && text[at] == '\n')
+            return 1;
+        return at + 1 < n && text[at] == '\r' && text[at + 1] == '\n' ? 2 : 0;
+    };
+    while (pos < n) {
+        if (const std::size_t blank = line_end(pos); blank > 0) { // an empty line
+            pos += blank;
+            ++line;
+            continue;
+        }
+        std::vector<std::string> record;
+        const int first_line = line;
+        for (;;) {
+            std::string field;
+            if (pos < n && text[pos] == '"') {
+                for (++pos;; ++pos) {
+                    if (pos >= n) {
+                        line = first_line;
+                        return fail("a quoted field does not end");
+                    }
+                    if (text[pos] == '"') {
+                        if (pos + 1 < n && text[pos + 1] == '"') {
+                            field += '"';
+                            ++pos;
+                            continue;
+                        }
+                        ++pos;
+                        break;
+                    }
+                    if (text[pos] == '\n')
+                        ++line;
+                    field += text[pos];
+                }
+                if (pos < n && text[pos] != ',' && line_end(pos) == 0)
+                    return fail("text after a closing quote");
+            } else {
+                while (pos < n && text[pos] != ',' && line_end(pos) == 0) {
+                    if (text[pos] == '"')
+                        return fail("a quote inside an unquoted field");
+                    field += text[pos++];
+                }
+            }
+            record.push_back(std::move(field));
+            if (pos < n && text[pos] == ',') {
+                ++pos;
+                continue;
+            }
+            pos += line_end(pos);
+            ++line;
+            break;
+        }
+        records.push_back(std::move(record));
+    }
+    return records;
+}
+
 namespace {
 
 // A name for the temporary file beside `target` that no other writer uses at the same time.

@@ -5,6 +5,7 @@
 #include "ui/dialog_provider.h"
 #include "ui/main_layout.h"
 #include "ui/nedit.h"
+#include "ui/new_output_indicator.h"
 #include "ui/view_surface.h"
 #include "ui/window_style.h"
 #include "ui/window_texts.h"
@@ -124,6 +125,7 @@ void MainForm::create_controls(QWidget* client, DialogProvider* dialogs) {
     Memo2 = create_panel(client, "Memo2", {8, 256, 497, 369});
     Memo2->setPlainText(command_summary_lines().join(QLatin1Char('\n')));
     Memo2->setContextMenuPolicy(Qt::CustomContextMenu);
+    new NewOutputIndicator(Memo2); // reports that arrive while the panel is scrolled up
 
     PaintBox1 = new ViewSurface(client);
     PaintBox1->setObjectName(QStringLiteral("PaintBox1"));

@@ -1,5 +1,7 @@
 #include "ui/panel_sink.h"
 
+#include "ui/new_output_indicator.h"
+
 #include <QPlainTextEdit>
 #include <QScrollBar>
 #include <QTextCursor>
@@ -7,7 +9,9 @@
 
 namespace ambrel::ui {
 
-void append_to_panel(QPlainTextEdit* panel, const QString& text) {
+namespace {
+
+void append_keeping_selection(QPlainTextEdit* panel, const QString& text, bool following) {
     const QTextCursor before = panel->textCursor();
     if (!before.hasSelection()) {
         panel->appendPlainText(text);
@@ -18,7 +22,6 @@ void append_to_panel(QPlainTextEdit* panel, const QString& text) {
     const int anchor = before.anchor(), position = before.position();
     QScrollBar* vertical = panel->verticalScrollBar();
     QScrollBar* horizontal = panel->horizontalScrollBar();
-    const bool following = vertical->value() == vertical->maximum();
     const int top = vertical->value(), left = horizontal->value();
     panel->appendPlainText(text);
     const QTextCursor after = panel->textCursor();
@@ -31,6 +34,16 @@ void append_to_panel(QPlainTextEdit* panel, const QString& text) {
     // Setting the cursor scrolls to it; the panel keeps following the output, or stays put.
     vertical->setValue(following ? vertical->maximum() : top);
     horizontal->setValue(left);
+}
+
+} // namespace
+
+void append_to_panel(QPlainTextEdit* panel, const QString& text) {
+    const QScrollBar* vertical = panel->verticalScrollBar();
+    const bool following = vertical->value() == vertical->maximum();
+    append_keeping_selection(panel, text, following);
+    if (NewOutputIndicator* indicator = new_output_indicator(panel))
+        indicator->lines_appended(following);
 }
 
 PanelSink::PanelSink(QObject* parent) : QObject(parent) {}

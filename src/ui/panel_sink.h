@@ -18,7 +18,8 @@ class QString;
 namespace ambrel::ui {
 
 // Appends text as new last lines of the panel. A selection the user holds stays as it was: it
-// does not grow to take in the lines appended after it.
+// does not grow to take in the lines appended after it. A panel scrolled up stays where it is,
+// and its NewOutputIndicator (if it has one) appears.
 void append_to_panel(QPlainTextEdit* panel, const QString& text);
 
 class PanelSink : public QObject, public OutputSink {

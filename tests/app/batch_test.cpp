@@ -546,7 +546,10 @@ namespace {
 // The header of a sweep of the default description's conductor: four balls, one conductor.
 // Names holding a blank are quoted.
 const std::string FOUR_BALLS_SWEEP_HEADER =
-    "\"V all (V)\",\"Ax[1] ball1 (deg)\",\"Az[1] ball1 (deg)\",\"Ax[2] ball2 (deg)\",\"Az[2] ball2 (deg)\","
+    "\"V all (V)\",\"Deflection[1] ball1 (deg)\",\"Direction[1] ball1 (deg)\",\"Deflection[2] ball2 (deg)\","
+    "\"Direction[2] ball2 (deg)\",\"Deflection[3] ball3 (deg)\",\"Direction[3] ball3 (deg)\","
+    "\"Deflection[4] ball4 (deg)\",\"Direction[4] ball4 (deg)\",\"Ax[1] ball1 (deg)\",\"Az[1] ball1 "
+    "(deg)\",\"Ax[2] ball2 (deg)\",\"Az[2] ball2 (deg)\","
     "\"Ax[3] ball3 (deg)\",\"Az[3] ball3 (deg)\",\"Ax[4] ball4 (deg)\",\"Az[4] ball4 (deg)\",\"Q all (nC)\","
     "\"Total capacitance (pF)\",Steps,Converged,End";
 
@@ -562,7 +565,7 @@ TEST(Batch, SweepWritesItsTableToStandardOutputOrToAFile) {
     for (std::size_t i = 1; i < rows.size(); ++i) {
         EXPECT_EQ(rows[i].rfind(std::to_string(5000 + i * 1000) + ",", 0), 0u) << rows[i];
         EXPECT_EQ(rows[i].substr(rows[i].size() - 12), ",1,converged") << rows[i];
-        EXPECT_EQ(std::count(rows[i].begin(), rows[i].end(), ','), 13);
+        EXPECT_EQ(std::count(rows[i].begin(), rows[i].end(), ','), 21);
     }
 
     TempDir dir;

@@ -279,6 +279,27 @@ TEST(CapacitanceMatrix, FieldsAreQuotedOnlyWhenNeeded) {
     EXPECT_EQ(csv_field("a\tb"), "\"a\tb\"");
     EXPECT_EQ(csv_field(""), "\"\"");
     EXPECT_EQ(csv_field("\xc3\xa9t\xc3\xa9"), "\xc3\xa9t\xc3\xa9");
+    // What csv_line writes, the program's reader (text/csv_file.h, string_view) reads back field for
+    // field, as this test's own reader does (a study's parts are read so).
+    const std::vector<std::vector<std::string>> table{
+        {"plate2", "a,b", "5\"x", "", "line\nend", "\"\""}, {"", ""}, {"\xc3\xa9t\xc3\xa9", "-0.5"}};
+    std::string written;
+    for (const auto& record : table)
+        written += csv_line(record);
+    const auto read = ambrel::parse_csv(std::string_view(written));
+    ASSERT_TRUE(read.ok()) << read.message();
+    EXPECT_EQ(*read, table);
+    EXPECT_EQ(*read, parse_csv(written));
+    // CR LF ends, empty lines and a last line without its end; refusals name the line.
+    const auto loose = ambrel::parse_csv(std::string_view("gap,V\r\n\r\n0.1,\"5,0\"\n\n0.2,"));
+    ASSERT_TRUE(loose.ok());
+    EXPECT_EQ(*loose, (std::vector<std::vector<std::string>>{{"gap", "V"}, {"0.1", "5,0"}, {"0.2", ""}}));
+    EXPECT_EQ(ambrel::parse_csv(std::string_view("a\nb\"c\n")).message(),
+              "line 2: a quote inside an unquoted field");
+    EXPECT_EQ(ambrel::parse_csv(std::string_view("a\n\"b\"c\n")).message(),
+              "line 2: text after a closing quote");
+    EXPECT_EQ(ambrel::parse_csv(std::string_view("a\n\"b\n\nc")).message(),
+              "line 2: a quoted field does not end");
     // Exact zeros are written "0" in both forms, never "-0".
     const std::string text = capacitance_matrix_csv(matrix({"a", "b"}, {1, 0, 0, 2}));
     EXPECT_EQ(text.find("-0,"), std::string::npos);

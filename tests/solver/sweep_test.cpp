@@ -74,6 +74,7 @@ TEST(Sweep, TwoBallsDeflectMoreAtEveryHigherVoltage) {
     EXPECT_LT(std::fabs(result.points[0].Az[0]), deg_to_rad(0.01L));
     SweepPoint folded;
     folded.Az = {-0.25L, 2 * PI + 0.25L, PI + 0.25L};
+    folded.Ax = {0.5L, -3, 80 * PI + 1};
     for (std::size_t k = 0; k < folded.Az.size(); ++k)
         EXPECT_NEAR(folded.deflection(k), k < 2 ? 0.25L : PI - 0.25L, 1e-15L);
     EXPECT_GT(result.points.back().Az[0], deg_to_rad(2.0L));
@@ -236,19 +237,21 @@ TEST(SweepTable, ColumnsNameTheObjectsAndConductorsAndRowsHoldEveryPoint) {
     EXPECT_EQ(sys.model().conductors[1].V, 500); // the other conductor keeps its voltage
 
     const std::vector<std::string> names = sweep_column_names(result);
-    EXPECT_EQ(names, (std::vector<std::string>{"V top (V)", "Ax[2] Ba\"q (deg)", "Az[2] Ba\"q (deg)",
-                                               "Ax[3-6] Ebox1 (deg)", "Az[3-6] Ebox1 (deg)", "Q ba,se (nC)",
-                                               "Q top (nC)", "Total capacitance (pF)", "Steps", "Converged",
-                                               "End"}));
+    EXPECT_EQ(names, (std::vector<std::string>{
+                         "V top (V)", "Deflection[2] Ba\"q (deg)", "Direction[2] Ba\"q (deg)",
+                         "Deflection[3-6] Ebox1 (deg)", "Direction[3-6] Ebox1 (deg)", "Ax[2] Ba\"q (deg)",
+                         "Az[2] Ba\"q (deg)", "Ax[3-6] Ebox1 (deg)", "Az[3-6] Ebox1 (deg)", "Q ba,se (nC)",
+                         "Q top (nC)", "Total capacitance (pF)", "Steps", "Converged", "End"}));
     EXPECT_EQ(sweep_object_label(result, 1), "[3-6] Ebox1");
 
     const std::string csv = sweep_csv(result);
     const std::vector<std::string> lines = split_lines(csv);
     ASSERT_EQ(lines.size(), 4u);
-    EXPECT_EQ(lines[0],
-              "\"V top (V)\",\"Ax[2] Ba\"\"q (deg)\",\"Az[2] Ba\"\"q (deg)\",\"Ax[3-6] Ebox1 (deg)\","
-              "\"Az[3-6] Ebox1 (deg)\",\"Q ba,se (nC)\",\"Q top (nC)\",\"Total capacitance (pF)\","
-              "Steps,Converged,End");
+    EXPECT_EQ(lines[0], "\"V top (V)\",\"Deflection[2] Ba\"\"q (deg)\",\"Direction[2] Ba\"\"q (deg)\","
+                        "\"Deflection[3-6] Ebox1 (deg)\",\"Direction[3-6] Ebox1 (deg)\",\"Ax[2] Ba\"\"q "
+                        "(deg)\",\"Az[2] Ba\"\"q (deg)\",\"Ax[3-6] Ebox1 (deg)\","
+                        "\"Az[3-6] Ebox1 (deg)\",\"Q ba,se (nC)\",\"Q top (nC)\",\"Total capacitance (pF)\","
+                        "Steps,Converged,End");
     EXPECT_EQ(csv.find('\r'), std::string::npos);
     // The system is left at the last point: its charges are the spheres' sums per conductor.
     const SweepPoint& last = result.points.back();
@@ -273,18 +276,49 @@ TEST(SweepTable, ColumnsNameTheObjectsAndConductorsAndRowsHoldEveryPoint) {
         fields.push_back(field);
         ASSERT_EQ(fields.size(), names.size());
         EXPECT_EQ(*parse_field_real(fields[0]), p.voltage);
-        EXPECT_EQ(*parse_field_real(fields[2]), rad_to_deg(p.Az[0]));
-        EXPECT_EQ(*parse_field_real(fields[3]), rad_to_deg(p.Ax[1]));
-        EXPECT_EQ(*parse_field_real(fields[5]), p.charges[0] * 1e9L);
-        EXPECT_EQ(*parse_field_real(fields[6]), p.charges[1] * 1e9L);
-        EXPECT_EQ(*parse_field_real(fields[7]), p.capacitance * 1e12L);
+        for (std::size_t k = 0; k < 2; ++k) {
+            const StringDeflection string = deflection_degrees(p.Ax[k], p.Az[k]);
+            EXPECT_EQ(*parse_field_real(fields[1 + 2 * k]), string.deflection);
+            EXPECT_EQ(*parse_field_real(fields[2 + 2 * k]), string.direction);
+        }
+        EXPECT_EQ(*parse_field_real(fields[6]), rad_to_deg(p.Az[0]));
+        EXPECT_EQ(*parse_field_real(fields[7]), rad_to_deg(p.Ax[1]));
+        EXPECT_EQ(*parse_field_real(fields[9]), p.charges[0] * 1e9L);
+        EXPECT_EQ(*parse_field_real(fields[10]), p.charges[1] * 1e9L);
+        EXPECT_EQ(*parse_field_real(fields[11]), p.capacitance * 1e12L);
         EXPECT_NE(p.charges[0], 0);
-        EXPECT_EQ(fields[8], std::to_string(p.steps));
-        EXPECT_EQ(fields[9], p.converged() ? "1" : "0");
-        EXPECT_EQ(fields[10], point_end_word(p.end));
+        EXPECT_EQ(fields[12], std::to_string(p.steps));
+        EXPECT_EQ(fields[13], p.converged() ? "1" : "0");
+        EXPECT_EQ(fields[14], point_end_word(p.end));
     }
     EXPECT_EQ(format_shortest(12000), "12000");
     EXPECT_EQ(format_shortest(-2.5e-7L), "-2.5e-07");
+}
+
+// The angles a relaxation leaves (Ax turned many times, Az of either sign) are read as a person
+// reads a string: its deflection from the vertical and the direction it leans to.
+TEST(SweepTable, DeflectionAndDirectionColumnsNormaliseTheRawAngles) {
+    SweepResult result;
+    result.conductor_name = "all";
+    result.objects = {1, 2};
+    result.object_indices = {"1", "2"};
+    result.object_names = {"ball1", "ball2"};
+    result.conductor_names = {"all"};
+    SweepPoint point;
+    point.voltage = 8000;
+    point.Ax = {deg_to_rad(11475.000025L), deg_to_rad(-45.0L)};
+    point.Az = {-0.3L, 0.3L};
+    point.charges = {1e-9L};
+    result.points.push_back(point);
+    const std::vector<std::string> row = sweep_row(result, point);
+    ASSERT_EQ(row.size(), sweep_column_names(result).size());
+    // 11475 degrees is 31 turns and 315 (-45); a negative Az leans the other way, to 135.
+    EXPECT_NEAR(*parse_field_real(row[1]), rad_to_deg(0.3L), 1e-12L);
+    EXPECT_NEAR(*parse_field_real(row[2]), 135.000025L, 1e-9L);
+    EXPECT_NEAR(*parse_field_real(row[3]), rad_to_deg(0.3L), 1e-12L);
+    EXPECT_NEAR(*parse_field_real(row[4]), -45, 1e-12L);
+    EXPECT_EQ(*parse_field_real(row[5]), rad_to_deg(point.Ax[0]));
+    EXPECT_EQ(*parse_field_real(row[6]), rad_to_deg(-0.3L));
 }
 
 TEST(SweepTable, WrittenThroughATemporaryFileAndErrorsSayWhy) {

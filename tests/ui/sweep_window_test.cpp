@@ -67,14 +67,15 @@ TEST_F(SweepWindowTest, ASmallSweepFillsTheTableAndTheChartAndSavesWhatTheTableS
 
     QTableWidget* table = sweep()->Table;
     ASSERT_EQ(table->rowCount(), 4);
-    ASSERT_EQ(table->columnCount(), 14);
-    EXPECT_EQ(table->horizontalHeaderItem(2)->text(), "Az[1] ball1 (deg)");
-    EXPECT_EQ(table->horizontalHeaderItem(13)->text(), "End");
+    ASSERT_EQ(table->columnCount(), 22);
+    EXPECT_EQ(table->horizontalHeaderItem(1)->text(), "Deflection[1] ball1 (deg)");
+    EXPECT_EQ(table->horizontalHeaderItem(10)->text(), "Az[1] ball1 (deg)");
+    EXPECT_EQ(table->horizontalHeaderItem(21)->text(), "End");
     for (int row = 0; row < 4; ++row) {
         EXPECT_EQ(table->item(row, 0)->text(), QString::number(6000 + row * 1000));
-        EXPECT_EQ(table->item(row, 13)->text(), "converged");
+        EXPECT_EQ(table->item(row, 21)->text(), "converged");
         if (row > 0) {
-            EXPECT_GT(table->item(row, 2)->text().toDouble(), table->item(row - 1, 2)->text().toDouble());
+            EXPECT_GT(table->item(row, 1)->text().toDouble(), table->item(row - 1, 1)->text().toDouble());
         }
     }
     // Every object's deflection, or the one chosen.
@@ -84,7 +85,7 @@ TEST_F(SweepWindowTest, ASmallSweepFillsTheTableAndTheChartAndSavesWhatTheTableS
     const QList<QPointF> first = sweep()->Chart->curve_points(0);
     ASSERT_EQ(first.size(), 4);
     EXPECT_EQ(first[3].x(), 9000);
-    EXPECT_NEAR(first[3].y(), std::fabs(table->item(3, 2)->text().toDouble()), 1e-9);
+    EXPECT_NEAR(first[3].y(), table->item(3, 1)->text().toDouble(), 1e-9);
     EXPECT_GT(first[3].y(), 1);
     ASSERT_EQ(sweep()->CBobject->count(), 5);
     EXPECT_EQ(sweep()->CBobject->itemText(2), "[2] ball2");
@@ -131,7 +132,7 @@ TEST_F(SweepWindowTest, FindEquilibriumAsTheMethodGivesThePointsInAFewIterations
     ASSERT_TRUE(wait_for_idle(*window));
     QTableWidget* table = sweep()->Table;
     ASSERT_EQ(table->rowCount(), 2);
-    const QString az = table->item(1, 2)->text(), steps = table->item(1, 11)->text();
+    const QString deflection = table->item(1, 1)->text(), steps = table->item(1, 19)->text();
 
     sweep()->CBmethod->setCurrentIndex(1);
     sweep()->Brun->click();
@@ -139,9 +140,9 @@ TEST_F(SweepWindowTest, FindEquilibriumAsTheMethodGivesThePointsInAFewIterations
     ASSERT_TRUE(wait_for_idle(*window));
     EXPECT_TRUE(sweep()->CBmethod->isEnabled());
     ASSERT_EQ(table->rowCount(), 2);
-    EXPECT_EQ(table->item(1, 13)->text(), "converged");
-    EXPECT_NEAR(table->item(1, 2)->text().toDouble(), az.toDouble(), 1e-3);
-    EXPECT_LT(table->item(1, 11)->text().toInt(), steps.toInt());
+    EXPECT_EQ(table->item(1, 21)->text(), "converged");
+    EXPECT_NEAR(table->item(1, 1)->text().toDouble(), deflection.toDouble(), 1e-3);
+    EXPECT_LT(table->item(1, 19)->text().toInt(), steps.toInt());
 }
 
 TEST_F(SweepWindowTest, PointsThatDidNotConvergeStayInTheTableButAreNotDrawn) {
@@ -152,7 +153,7 @@ TEST_F(SweepWindowTest, PointsThatDidNotConvergeStayInTheTableButAreNotDrawn) {
     sweep()->Brun->click();
     ASSERT_TRUE(wait_for_idle(*window));
     ASSERT_EQ(sweep()->Table->rowCount(), 2);
-    EXPECT_EQ(sweep()->Table->item(0, 13)->text(), "step-limit");
+    EXPECT_EQ(sweep()->Table->item(0, 21)->text(), "step-limit");
     EXPECT_EQ(sweep()->Chart->point_count(), 0);
     EXPECT_EQ(sweep()->Lstatus->text(), "Done: 2 points. 2 did not converge (not drawn).");
 
@@ -160,7 +161,7 @@ TEST_F(SweepWindowTest, PointsThatDidNotConvergeStayInTheTableButAreNotDrawn) {
     window->NEtentativas->set_panel_int(1000);
     sweep()->Brun->click();
     ASSERT_TRUE(wait_for_idle(*window));
-    EXPECT_EQ(sweep()->Table->item(1, 13)->text(), "converged");
+    EXPECT_EQ(sweep()->Table->item(1, 21)->text(), "converged");
     EXPECT_EQ(sweep()->Chart->point_count(), 8);
 }
 

@@ -27,10 +27,12 @@
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QScreen>
+#include <QScrollBar>
 #include <QStatusBar>
 #include <QStyle>
 #include <QStyleOptionFrame>
 #include <QTemporaryDir>
+#include <QToolButton>
 
 #include <gtest/gtest.h>
 
@@ -644,6 +646,36 @@ TEST_F(WindowBehaviourTest, OutputPanelMenuCopiesClearsAndSaves) {
 }
 
 // A selection in the output panel stays as it was while the lines of a command keep coming.
+// Reports that arrive while the output is scrolled up stay out of the way, and a button over the
+// panel's foot says so and goes down to them; it goes when the panel reaches its end.
+TEST_F(WindowBehaviourTest, ReportsBelowAScrolledUpPanelShowAButtonThatGoesToThem) {
+    window->show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(window.get()));
+    QScrollBar* bar = window->Memo2->verticalScrollBar();
+    bar->setValue(bar->maximum()); // at the end of the start-up summary
+    for (int k = 0; k < 200; ++k)
+        window->session().add_output_line("line " + std::to_string(k));
+    auto* button = window->Memo2->findChild<QToolButton*>(QStringLiteral("NewOutputIndicator"));
+    ASSERT_NE(button, nullptr);
+    EXPECT_FALSE(button->isVisible()) << "the panel followed the lines";
+    EXPECT_EQ(bar->value(), bar->maximum());
+
+    bar->setValue(0);
+    window->session().add_output_line("news");
+    EXPECT_TRUE(button->isVisible());
+    EXPECT_EQ(bar->value(), 0) << "the panel stays where the user put it";
+    EXPECT_TRUE(window->Memo2->viewport()->geometry().contains(button->geometry()));
+    button->click();
+    EXPECT_EQ(bar->value(), bar->maximum());
+    EXPECT_FALSE(button->isVisible());
+
+    bar->setValue(0);
+    window->session().add_output_line("more news");
+    EXPECT_TRUE(button->isVisible());
+    bar->setValue(bar->maximum()); // scrolled down by hand
+    EXPECT_FALSE(button->isVisible());
+}
+
 TEST_F(WindowBehaviourTest, OutputSelectionDoesNotTakeInLinesAppendedLater) {
     window->Selectall1->trigger();
     const QString selected = window->Memo2->textCursor().selectedText();
