@@ -431,7 +431,8 @@ std::string batch_usage() {
         "  --electroscope-table   write the table file pithballs.tab in the current folder\n"
         "  --field NAME=VALUE     set a calculator field by its name, value as typed in the window\n"
         "\n"
-        "  --strict         make the reader's warnings errors (exit status 1)\n"
+        "  --strict         make the reader's warnings errors (exit status 1); a point of\n"
+        "                   --study whose reading warns fails with its first warning\n"
         "  --help           show this text\n"
         "  --version        show the version of ambrel-batch\n"
         "\n"
@@ -667,6 +668,7 @@ int study_command(const BatchCommand& cmd, const std::vector<std::string>& args,
     request.points = *points;
     request.fixed = cmd.values;
     request.switches = cmd.switches;
+    request.strict = cmd.strict;
     request.relaxation = cmd.relaxation;
     for (const Action& action : cmd.actions) {
         if (action.kind == ActionKind::Capacitances)
