@@ -86,6 +86,7 @@ struct BatchCommand {
     std::vector<std::string> parts;
     bool help = false;
     bool version = false;
+    bool strict = false; // the reader's warnings are errors
 };
 
 struct UsageError {
@@ -181,6 +182,8 @@ BatchCommand parse_arguments(const std::vector<std::string>& args) {
             if (!option)
                 throw UsageError{"unknown option name: " + name};
             cmd.switches.emplace_back(*option, a == "--on");
+        } else if (a == "--strict") {
+            cmd.strict = true;
         } else if (a == "--list") {
             cmd.actions.push_back({ActionKind::List, {}});
         } else if (a == "--capacitances") {
@@ -428,6 +431,8 @@ std::string batch_usage() {
         "  --electroscope-table   write the table file pithballs.tab in the current folder\n"
         "  --field NAME=VALUE     set a calculator field by its name, value as typed in the window\n"
         "\n"
+        "  --strict         make the reader's warnings errors (exit status 1); a point of\n"
+        "                   --study whose reading warns fails with its first warning\n"
         "  --help           show this text\n"
         "  --version        show the version of ambrel-batch\n"
         "\n"
@@ -441,10 +446,14 @@ std::string batch_usage() {
         text += "  " + std::string(field.name) + " [" + std::string(field.default_text) + "]  " +
                 std::string(field.label) + " (" + std::string(field.window) + ")\n";
     text += "\n"
-            "Exit status: 0 done; 1 the description stopped the reader with an error, or a\n"
-            "calculation ended with \"Too large angles\", or a calculator stopped on an error, or\n"
-            "the capacitance matrix could not be formed or failed its checks, or a point of a\n"
-            "study failed;\n"
+            "The reader's warnings (a field that is not a number, a missing field, words after\n"
+            "the last field, an unknown dot command, a conductor not found) go to standard\n"
+            "error, each with its line; the output is read as without them.\n"
+            "\n"
+            "Exit status: 0 done; 1 the description stopped the reader with an error (with\n"
+            "--strict also a warning), or a calculation ended with \"Too large angles\", or a\n"
+            "calculator stopped on an error, or the capacitance matrix could not be formed or\n"
+            "failed its checks, or a point of a study failed;\n"
             "2 usage error (also an unknown --sweep conductor, a template's placeholder without a\n"
             "value, parts that --merge refuses) or unreadable file;\n"
             "130 an interrupt stopped the command under way (it ended with its reports).\n";
@@ -468,6 +477,8 @@ class BatchRun {
 
     // Initialize, as the window's button does; the camera is reset by the first.
     void initialize(bool sweep_to_out);
+    // The reader's warnings of a reading to standard error (errors with --strict).
+    void reading_done(const InitializeResult& read);
     void run(const Action& action);
     int status() const { return status_; }
 
@@ -507,6 +518,7 @@ void BatchRun::initialize(bool sweep_to_out) {
     prepare_view_for_initialize(camera_, std::exchange(view_reset_pending_, false), VIEW_WIDTH, VIEW_HEIGHT);
     const InitializeResult init = initialize_system(session_, description_);
     update_view_transform(camera_);
+    reading_done(init);
     if (!init.read_status) {
         status_ = 1;
         read_failed_ = true;
@@ -515,9 +527,23 @@ void BatchRun::initialize(bool sweep_to_out) {
     }
 }
 
+void BatchRun::reading_done(const InitializeResult& read) {
+    if (read.warnings.empty())
+        return;
+    std::fflush(out_);
+    for (const ReadWarning& warning : read.warnings)
+        std::fprintf(err_, "ambrel-batch: %s: %s\n", cmd_.strict ? "error" : "warning",
+                     warning_text(warning).c_str());
+    if (cmd_.strict)
+        status_ = std::max(status_, 1);
+}
+
 RunObserver BatchRun::run_observer() {
     RunObserver observer;
-    observer.initialized = [this](const InitializeResult&) { update_view_transform(camera_); };
+    observer.initialized = [this](const InitializeResult& read) {
+        update_view_transform(camera_);
+        reading_done(read);
+    };
     if (!session_.system_initialized)
         prepare_view_for_initialize(camera_, std::exchange(view_reset_pending_, false), VIEW_WIDTH,
                                     VIEW_HEIGHT);
@@ -642,6 +668,7 @@ int study_command(const BatchCommand& cmd, const std::vector<std::string>& args,
     request.points = *points;
     request.fixed = cmd.values;
     request.switches = cmd.switches;
+    request.strict = cmd.strict;
     request.relaxation = cmd.relaxation;
     for (const Action& action : cmd.actions) {
         if (action.kind == ActionKind::Capacitances)

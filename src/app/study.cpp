@@ -276,6 +276,10 @@ std::optional<PointRows> run_point(const StudyRequest& request, const StudyColum
         rows.failed(init.read_status.message());
         return rows;
     }
+    if (request.strict && !init.warnings.empty()) {
+        rows.failed(warning_text(init.warnings.front()));
+        return rows;
+    }
     switch (request.run) {
     case StudyRun::None:
         rows.state(session);

@@ -75,6 +75,7 @@ struct StudyRequest {
     StudyShare worker;         // the share of one of --jobs' workers, within the shard
     int jobs = 1;              // --jobs
     bool show_progress = true; // a progress bar where standard error is a terminal
+    bool strict = false;       // --strict: a point whose reading warns fails with its first warning
 };
 
 // The template's placeholders and the parameters must match: every placeholder has a value (a

@@ -28,6 +28,13 @@ std::string LineReader::next_token() {
     return current_line_.substr(start, token_pos_ - start);
 }
 
+std::string_view LineReader::rest() const {
+    std::size_t start = token_pos_;
+    while (start < current_line_.size() && is_field_separator(current_line_[start]))
+        ++start;
+    return std::string_view(current_line_).substr(start);
+}
+
 Real LineReader::next_real() {
     return parse_real(next_token());
 }
@@ -38,32 +45,50 @@ char upper_ascii(char c) {
     return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 'a' + 'A') : c;
 }
 
+// The warnings of one reading, when the caller wants them.
+struct WarningList {
+    std::vector<ReadWarning>* list;
+    void conductor_not_found(int line_number, const char* command, const std::string& name,
+                             const char* what) {
+        if (list != nullptr && !name.empty())
+            list->push_back({line_number, command, "Conductor",
+                             "\"" + name + "\" not found: no " + std::string(what) + " is set"});
+    }
+};
+
 // .V Conductor Voltage
-void dot_voltage(SystemModel& model, OutputSink& out, LineReader& line) {
+void dot_voltage(SystemModel& model, OutputSink& out, LineReader& line, WarningList& warnings,
+                 int line_number) {
     line.next_token(); // the command field itself
     const std::string name = cut_name(line.next_token());
     const Real voltage = line.next_real();
-    // Only conductors that element lines have created are looked up; none is added here.
+    // Only conductors that element lines have created are looked up; none is added here, and a
+    // voltage set on none is not reported as set.
     if (int c = model.find_conductor(name)) {
         model.conductors[c].V = voltage;
         model.conductors[c].isolated = false;
-    } else
+        out.add_output_line("The object: " + name + " is at " + real_to_fixed_text(voltage, 15, 6) + " V");
+    } else {
         out.add_output_line("Conductor " + name + " not found");
-    out.add_output_line("The object: " + name + " is at " + real_to_fixed_text(voltage, 15, 6) + " V");
+        warnings.conductor_not_found(line_number, ".V", name, "voltage");
+    }
 }
 
 // .Q Conductor Charge (nC): the conductor is isolated and carries that total charge.
-void dot_charge(SystemModel& model, OutputSink& out, LineReader& line) {
+void dot_charge(SystemModel& model, OutputSink& out, LineReader& line, WarningList& warnings,
+                int line_number) {
     line.next_token(); // the command field itself
     const std::string name = cut_name(line.next_token());
     const Real charge = line.next_real();
     if (int c = model.find_conductor(name)) {
         model.conductors[c].isolated = true;
         model.conductors[c].charge = nC_to_C(charge);
+        out.add_output_line("The object: " + name + " has charge " + real_to_fixed_text(charge, 15, 6) +
+                            " nC");
     } else {
         out.add_output_line("Conductor " + name + " not found");
+        warnings.conductor_not_found(line_number, ".Q", name, "charge");
     }
-    out.add_output_line("The object: " + name + " has charge " + real_to_fixed_text(charge, 15, 6) + " nC");
 }
 
 // .X, .Y, .Z: the next n lines give the rows of a shape pattern, cells from their second character.
@@ -87,6 +112,8 @@ Status stop_reading(SystemModel& model, OutputSink& out, const std::string& mess
     model.object_count = 0;
     return Status::failure(message);
 }
+
+} // namespace
 
 bool is_element_letter(char c) {
     switch (c) {
@@ -113,10 +140,9 @@ bool is_element_letter(char c) {
     }
 }
 
-} // namespace
-
 Status read_description(SystemModel& model, const Options& options, const std::vector<std::string>& lines,
-                        OutputSink& out) {
+                        OutputSink& out, std::vector<ReadWarning>* warning_list) {
+    WarningList warnings{warning_list};
     model.clear();
     model.read_generation += 1;
     BuildContext ctx(model, options, out);
@@ -124,6 +150,7 @@ Status read_description(SystemModel& model, const Options& options, const std::v
     out.add_output_line(std::string("Reading ") + std::to_string(lines.size()) + " lines of input");
     for (std::size_t index = 0; index < lines.size(); ++index) {
         const std::string& text = lines[index];
+        const int line_number = static_cast<int>(index) + 1;
         if (text.empty())
             continue;
         if (text[0] == '*') {
@@ -134,12 +161,14 @@ Status read_description(SystemModel& model, const Options& options, const std::v
             LineReader line(text);
             out.add_output_line(line.line());
             const char command = line.line().size() > 1 ? upper_ascii(line.line()[1]) : '\0';
+            if (warning_list != nullptr)
+                detail::check_dot_line(text, command, line_number, *warning_list);
             switch (command) {
             case 'V':
-                dot_voltage(model, out, line);
+                dot_voltage(model, out, line, warnings, line_number);
                 break;
             case 'Q':
-                dot_charge(model, out, line);
+                dot_charge(model, out, line, warnings, line_number);
                 break;
             case 'X':
                 dot_pattern(model.shape_pattern_5, lines, index);
@@ -176,6 +205,8 @@ Status read_description(SystemModel& model, const Options& options, const std::v
             status = build_solid(ctx, line, letter);
         if (!status)
             return stop_reading(model, out, status.message());
+        if (warning_list != nullptr)
+            detail::check_element_line(text, letter, line_number, *warning_list);
     }
     return Status::success();
 }

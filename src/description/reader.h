@@ -3,6 +3,7 @@
 // panel, or a .bal file); reading rebuilds the system model from scratch.
 #pragma once
 
+#include "description/read_warnings.h"
 #include "model/options.h"
 #include "model/output_sink.h"
 #include "model/status.h"
@@ -22,6 +23,8 @@ class LineReader {
     std::string next_token();
     Real next_real();
     const std::string& line() const { return current_line_; }
+    // What the fields read so far leave of the line, without the separators before it.
+    std::string_view rest() const;
 
   private:
     std::string current_line_;  // at most 255 characters
@@ -31,9 +34,15 @@ class LineReader {
 // Reads all lines and rebuilds the model's tables and counters (the shape patterns persist from
 // one reading to the next), writing the echo and the messages of the reading to `out`. A reading
 // stops at "Too many elements" (more than 2000 spheres) or "Unknown element: [...]": it fails with
-// that line as its message, the model left without spheres or objects.
+// that line as its message, the model left without spheres or objects. The warnings of the lines
+// read (see description/read_warnings.h) are added to `warnings` when given; they change nothing
+// that is read or written.
 Status read_description(SystemModel& model, const Options& options, const std::vector<std::string>& lines,
-                        OutputSink& out);
+                        OutputSink& out, std::vector<ReadWarning>* warnings = nullptr);
+
+// The letters (upper case) whose builders make objects: B, C, D, E, F, G, H, I, L, O, Q, R, S, T,
+// X, Y, Z.
+bool is_element_letter(char c);
 
 // Splits text into lines: LF and CR LF line ends (and a lone CR) end a line; a final line
 // without a line end counts; a final line end does not start a new empty line.

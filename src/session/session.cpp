@@ -2,6 +2,8 @@
 
 #include "report/reports.h"
 
+#include <algorithm>
+
 namespace ambrel {
 
 namespace {
@@ -25,7 +27,36 @@ void Session::report_charge_diagnostics(const ChargeDiagnostics& diagnostics, co
     // Once per reading: a relaxation run would repeat it at every step.
     const bool name_uncharged = uncharged_named_for_ != of.read_generation;
     uncharged_named_for_ = of.read_generation;
-    ::ambrel::report_charge_diagnostics(diagnostics, of, name_uncharged, *sink_);
+    if (tally_depth_ == 0) {
+        ::ambrel::report_charge_diagnostics(diagnostics, of, name_uncharged, *sink_);
+        return;
+    }
+    VectorSink lines;
+    ::ambrel::report_charge_diagnostics(diagnostics, of, name_uncharged, lines);
+    for (std::string& line : lines.lines) {
+        auto same =
+            std::find_if(tally_.begin(), tally_.end(), [&](const TalliedLine& t) { return t.text == line; });
+        if (same == tally_.end())
+            tally_.push_back({std::move(line), 1});
+        else
+            ++same->count;
+    }
+}
+
+Session::DiagnosticTally::~DiagnosticTally() {
+    if (--session_.tally_depth_ > 0)
+        return;
+    std::vector<TalliedLine> lines;
+    lines.swap(session_.tally_);
+    // Also when the command ends by an exception: what it met is still said, and nothing thrown
+    // here leaves the destructor.
+    try {
+        for (const TalliedLine& line : lines)
+            session_.add_output_line(line.count == 1 ? line.text
+                                                     : line.text + " (in " + std::to_string(line.count) +
+                                                           " evaluations)");
+    } catch (...) {
+    }
 }
 
 void Session::compute_charges_and_report() {

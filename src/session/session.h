@@ -21,7 +21,9 @@
 #include <functional>
 #include <limits>
 #include <random>
+#include <string>
 #include <string_view>
+#include <vector>
 
 namespace ambrel {
 
@@ -86,6 +88,22 @@ class Session {
     // spheres left uncharged are named once per reading.
     void report_charge_diagnostics(const ChargeDiagnostics& diagnostics, const SystemModel& model);
 
+    // The extent of a command that evaluates many states and whose charge diagnostics would say
+    // the same again and again (the Jacobian's perturbed evaluations, Find equilibrium's): while
+    // one is open, those lines are counted instead of written, and when the outermost closes each
+    // distinct line is written once, in the order first met, followed by " (in N evaluations)"
+    // when N evaluations gave it.
+    class DiagnosticTally {
+      public:
+        explicit DiagnosticTally(Session& session) : session_(session) { ++session_.tally_depth_; }
+        ~DiagnosticTally();
+        DiagnosticTally(const DiagnosticTally&) = delete;
+        DiagnosticTally& operator=(const DiagnosticTally&) = delete;
+
+      private:
+        Session& session_;
+    };
+
   private:
     OutputSink* sink_;
     const StopToken* stop_;
@@ -93,6 +111,12 @@ class Session {
     int command_depth_ = 0;
     std::mt19937_64 rng_{20260101u};
     int uncharged_named_for_ = -1; // reading whose spheres without radius were named already
+    struct TalliedLine {
+        std::string text;
+        int count = 0;
+    };
+    std::vector<TalliedLine> tally_; // the lines held back by an open DiagnosticTally
+    int tally_depth_ = 0;
 };
 
 } // namespace ambrel

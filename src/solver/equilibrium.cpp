@@ -648,7 +648,13 @@ EquilibriumResult find_equilibrium(Session& session, const EquilibriumSettings& 
     // Each trial's solve starts from the last factor and charges, as a relaxation step's does.
     const WarmStart warm(session.workspace, SolveStart::Warm);
     Finder finder(session, settings, observer, result);
-    finder.report(finder.run());
+    EquilibriumEnd end;
+    {
+        // The charge diagnostics of its evaluations are said once each, before its reports.
+        const Session::DiagnosticTally tally(session);
+        end = finder.run();
+    }
+    finder.report(end);
     return result;
 }
 

@@ -8,7 +8,8 @@ namespace ambrel {
 InitializeResult initialize_system(Session& session, const std::vector<std::string>& description) {
     const Session::CommandScope command(session);
     InitializeResult result;
-    result.read_status = read_description(session.model, session.switches(), description, session.sink());
+    result.read_status =
+        read_description(session.model, session.switches(), description, session.sink(), &result.warnings);
     session.system_initialized = true;
     session.evaluation.forces_valid = false;
     compute_positions(session.model, session.switches());

@@ -18,6 +18,8 @@ inline constexpr int LARGE_SYSTEM = 500;
 struct InitializeResult {
     // The reading's outcome: a failure carries the line that stopped it.
     Status read_status = Status::success();
+    // What the reader noticed in the lines it read (nothing it changed): the hosts show them.
+    std::vector<ReadWarning> warnings;
     // False when a large system stopped before the charges (they are all 0).
     bool charges_computed = true;
     // The host's Stop ended it after the reading, before the charges.

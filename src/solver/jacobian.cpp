@@ -105,6 +105,8 @@ ChartStepsRun evaluate_chart_steps(Session& session, const StabilityChart& chart
     SystemModel work = base;
     Evaluation trial = unperturbed;
     bool evaluated = false;
+    // One Jacobian says each of its diagnostics once, with the number of evaluations that gave it.
+    const Session::DiagnosticTally tally(session);
     for (int k = 0; k < total && !result.stopped; ++k) {
         if (done[k])
             continue;

@@ -76,8 +76,18 @@ RunObserver CommandController::run_observer(const QString& step_word) {
 
 void CommandController::read_if_needed(const std::vector<std::string>& description,
                                        const RunObserver& observer) {
-    if (const std::optional<InitializeResult> read = ambrel::read_if_needed(session_, description, observer))
+    if (const std::optional<InitializeResult> read =
+            ambrel::read_if_needed(session_, description, observer)) {
         init_ = *read;
+        reading_done(init_);
+    }
+}
+
+void CommandController::reading_done(const InitializeResult& read) {
+    for (const ReadWarning& warning : read.warnings)
+        session_.add_output_line(warning_panel_line(warning));
+    QMetaObject::invokeMethod(
+        this, [this, warnings = read.warnings] { emit read_warnings(warnings); }, Qt::QueuedConnection);
 }
 
 bool CommandController::initialize(const std::vector<std::string>& description) {
@@ -85,7 +95,10 @@ bool CommandController::initialize(const std::vector<std::string>& description) 
         return false; // the result below belongs to the command under way
     init_ = InitializeResult{};
     return start(Command::Initialize, true, QStringLiteral("Initializing...") + press_stop(), true,
-                 [this, description] { init_ = initialize_system(session_, description); });
+                 [this, description] {
+                     init_ = initialize_system(session_, description);
+                     reading_done(init_);
+                 });
 }
 
 bool CommandController::calculate(const RelaxationSettings& settings,

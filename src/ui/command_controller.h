@@ -96,6 +96,9 @@ class CommandController : public QObject {
     void snapshot(std::shared_ptr<const SceneSnapshot> snapshot);
     // The command has read a description: the camera takes the new system.
     void new_system();
+    // A reading has ended (before `ended` of its command), with the reader's warnings; they are
+    // in the output panel too.
+    void read_warnings(const std::vector<ambrel::ReadWarning>& warnings);
     // The run's final reports, which Stop does not end, have begun.
     void final_reports();
     // The command has ended (`failure`: the text of the error box when it failed).
@@ -111,6 +114,8 @@ class CommandController : public QObject {
     RunObserver run_observer(const QString& step_word);
     // The one step before a command: the description read when the session holds no system.
     void read_if_needed(const std::vector<std::string>& description, const RunObserver& observer);
+    // After a reading, on the worker: its warnings to the output panel and to the window.
+    void reading_done(const InitializeResult& read);
     void take_feed();
     void job_ended(bool failed, const QString& failure);
 

@@ -6,6 +6,7 @@
 #include "ui/charts.h"
 #include "ui/description_document.h"
 #include "ui/description_file.h"
+#include "ui/description_marks.h"
 #include "ui/dialog_provider.h"
 #include "ui/electroscope_window.h"
 #include "ui/examples.h"
@@ -80,6 +81,7 @@ MainWindow::MainWindow(DialogProvider* dialogs, QWidget* parent)
         {[this] { return commands_->busy(); }, [this] { return document_->out_of_date(); }}, this);
     document_ = new DescriptionDocument(
         Memo1, *dialogs_, this, [this](const std::string& line) { session().add_output_line(line); }, this);
+    marks_ = new DescriptionMarks(Memo1);
 
     tools_.sweep->set_host(SweepHost{
         [this](const SweepRequest& request) { return start_sweep(request); },
@@ -221,6 +223,7 @@ void MainWindow::connect_commands() {
     connect(c, &CommandController::steps, tools_.convergence.get(), &ConvergenceWindow::add_steps);
     connect(c, &CommandController::snapshot, view_, &SystemView::show_snapshot);
     connect(c, &CommandController::new_system, view_, &SystemView::take_new_system);
+    connect(c, &CommandController::read_warnings, marks_, &DescriptionMarks::show_warnings);
     // The final reports cannot be stopped.
     connect(c, &CommandController::final_reports, Button3, [this] { Button3->setEnabled(false); });
 }

@@ -39,6 +39,7 @@ class QWheelEvent;
 
 namespace ambrel::ui {
 
+class DescriptionMarks;
 class DialogProvider;
 
 // Where the window remembers its geometry between runs (QSettings of organisation and
@@ -89,6 +90,8 @@ class MainWindow : public QMainWindow, public MainForm {
     void set_startup_file(const QString& path) { document_->set_startup_file(path); }
     // The name of the current description file, as File, Open and the start-up load set it.
     QString current_file_name() const { return document_->current_file(); }
+    // The marks of the last reading's warnings on the description panel.
+    const DescriptionMarks* description_marks() const { return marks_; }
     // File > Save writes to it without a dialog.
     bool current_file_named() const { return document_->named(); }
 
@@ -188,6 +191,7 @@ class MainWindow : public QMainWindow, public MainForm {
     QWidget* client_ = nullptr;
     SystemView* view_ = nullptr;
     DescriptionDocument* document_ = nullptr;
+    DescriptionMarks* marks_ = nullptr; // the description panel's colours and warning marks
     SplitHandle* view_splitter_ = nullptr;
     SplitHandle* panel_splitter_ = nullptr;
     SplitterShares splitter_shares_;

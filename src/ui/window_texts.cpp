@@ -50,6 +50,10 @@ QString initialized_text(const InitializeResult& result, const SystemModel& mode
                    QStringLiteral(", ") + count_text(model.conductor_count, "conductor", "conductors");
     if (!result.charges_computed)
         text += QStringLiteral(", charges not computed");
+    if (!result.warnings.empty())
+        text += QStringLiteral(", ") +
+                count_text(static_cast<int>(result.warnings.size()), "warning", "warnings") +
+                QStringLiteral(": see the marked lines");
     return text;
 }
 

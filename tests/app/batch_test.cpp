@@ -185,6 +185,36 @@ TEST(Batch, ExitStatusForReaderErrorsUsageErrorsAndUnreadableFiles) {
     EXPECT_EQ(first, "kind,name,values (1/s)");
 }
 
+// The reader's warnings go to standard error, each with its line; standard output is the same
+// with them or without; --strict makes them errors (status 1), and a clean description passes.
+TEST(Batch, ReaderWarningsGoToStandardErrorAndStrictMakesThemErrors) {
+    TempDir dir;
+    const auto bad = dir.write("bad.bal", "* a comment\nBa all 0 0 0 10 0 0 1 abc\n.V all 3000* my edit\n");
+    const BatchRun warned = batch({"--list", bad});
+    EXPECT_EQ(warned.status, 0);
+    EXPECT_EQ(warned.err,
+              "ambrel-batch: warning: line 2: Ba: Mass: \"abc\" is not a number (read as 0)\n"
+              "ambrel-batch: warning: line 3: .V: Voltage: \"3000*\" is not a number (read as 3000)\n"
+              "ambrel-batch: warning: line 3: .V: \"my edit\" after the last field, Voltage, is ignored\n");
+    EXPECT_EQ(warned.out.find("Warning"), std::string::npos);
+    const std::vector<std::string> lines = warned.lines();
+    EXPECT_NE(std::find(lines.begin(), lines.end(), "The object: all is at     3000.000000 V"), lines.end());
+    EXPECT_EQ(lines.back(), "Ba all 0 0 0 10 0 0 1 0");
+
+    const BatchRun strict = batch({"--strict", "--list", bad});
+    EXPECT_EQ(strict.status, 1);
+    EXPECT_EQ(strict.out, warned.out);
+    EXPECT_EQ(strict.err.rfind("ambrel-batch: error: line 2: Ba: Mass: ", 0), 0u) << strict.err;
+
+    const BatchRun clean =
+        batch({"--strict", "--list", dir.write("good.bal", "Ba all 0 0 0 10 0 0 1 1 * by hand\n")});
+    EXPECT_EQ(clean.status, 0);
+    EXPECT_TRUE(clean.err.empty()) << clean.err;
+    // A later failure keeps its own, higher status.
+    EXPECT_EQ(batch({"--strict", "--capacitance-matrix", (dir.path() / "no" / "m.csv").string(), bad}).status,
+              2);
+}
+
 TEST(Batch, OptionsSwitchBeforeReading) {
     TempDir dir;
     const auto plate = dir.write("plate.bal", "Ssq all 0 0 0 10 0 0 0.5 2.5\n");

@@ -270,6 +270,20 @@ TEST(Study, AFailingPointIsARowAndTheStudyGoesOn) {
                   std::vector<std::string>(rows[i].begin() + 1, rows[i].end()));
     }
 
+    // With --strict a point whose reading warns fails with the first warning; without, it is
+    // computed as read.
+    const std::string points_with_typo = folder.write("typo.csv", "kind,V\nBa,5000\nBa,5000x\n");
+    const auto strict = study_batch({"--strict", "--study", points_with_typo, "--calculate", balls});
+    EXPECT_EQ(strict.status, 1);
+    const auto strict_rows = records(strict.out);
+    ASSERT_EQ(strict_rows.size(), 3u);
+    EXPECT_EQ(strict_rows[1][3], "ok");
+    EXPECT_EQ(strict_rows[2][3], "failed");
+    EXPECT_EQ(strict_rows[2][4], "line 3: .V: Voltage: \"5000x\" is not a number (read as 5000)");
+    const auto lenient = records(study_batch({"--study", points_with_typo, "--calculate", balls}).out);
+    ASSERT_EQ(lenient.size(), 3u);
+    EXPECT_EQ(lenient[2][3], "ok");
+
     // Errors of the study itself stop it before any point.
     EXPECT_EQ(study_batch({"--study", points, balls, "--list"}).status, 2);
     EXPECT_EQ(study_batch({"--study", points, balls, "--calculate", "--equilibrium"}).status, 2);

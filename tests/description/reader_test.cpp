@@ -1,4 +1,5 @@
 // The description reader: line kinds, fields, dot commands, limits and messages.
+#include "description/line_syntax.h"
 #include "description/reader.h"
 #include "model/units.h"
 #include "text/number_format.h"
@@ -14,9 +15,17 @@ struct Reading {
     VectorSink sink;
     SystemModel model;
     Options options;
+    std::vector<ReadWarning> warnings;
     Status read(const std::vector<std::string>& lines) {
         sink.lines.clear();
-        return read_description(model, options, lines, sink);
+        warnings.clear();
+        return read_description(model, options, lines, sink, &warnings);
+    }
+    std::vector<std::string> warning_texts() const {
+        std::vector<std::string> texts;
+        for (const ReadWarning& w : warnings)
+            texts.push_back(warning_text(w));
+        return texts;
     }
 };
 
@@ -126,12 +135,16 @@ TEST(Reader, VoltageLines) {
     EXPECT_EQ(r.sink.lines[3], ".v all 100");
     EXPECT_EQ(r.sink.lines[4], "The object: all is at      100.000000 V");
 
-    // A conductor that only a later element line creates is not found; nothing is added.
+    // A conductor that only a later element line creates is not found; nothing is added, and the
+    // voltage is not reported as set.
     r.read({".V late 50", "Ba late 0 0 0 10 0 0 1 1"});
     EXPECT_EQ(r.sink.lines[2], "Conductor late not found");
-    EXPECT_EQ(r.sink.lines[3], "The object: late is at       50.000000 V");
+    EXPECT_EQ(r.sink.lines[3], "Ba late 0 0 0 0.1 0 0 0.01 0.001");
+    EXPECT_EQ(r.sink.lines.size(), 4u);
     EXPECT_EQ(r.model.conductor_count, 1);
     EXPECT_EQ(r.model.conductors[1].V, 0);
+    EXPECT_EQ(r.warning_texts(),
+              std::vector<std::string>{"line 1: .V: Conductor: \"late\" not found: no voltage is set"});
 
     // Names are compared by their first 12 characters, on both sides.
     r.read({"Ba abcdefghijklmno 0 0 0 10 0 0 1 1", ".V abcdefghijklmno 3"});
@@ -149,12 +162,126 @@ TEST(Reader, CommentsEmptyLinesAndOtherDotLines) {
     r.read({"* only", "", "* comments", ".W anything"});
     EXPECT_EQ(r.sink.lines,
               (std::vector<std::string>{"Reading 4 lines of input", "* only", "* comments", ".W anything"}));
+    EXPECT_EQ(r.warning_texts(),
+              std::vector<std::string>{"line 4: .W: unknown dot command: the line is only echoed"});
     EXPECT_EQ(r.model.sphere_count + r.model.conductor_count + r.model.object_count, 0);
     // Every reading counts, even one that builds nothing or stops at a fault.
     const int generation = r.model.read_generation;
     r.read({});
     r.read({"Kbad"});
     EXPECT_EQ(r.model.read_generation, generation + 2);
+}
+
+// The reader keeps its grammar and adds a warning, naming the line and the field, wherever that
+// grammar silently reads something else than what is written.
+TEST(Reader, WarningsNameTheLineAndTheFieldOfWhatTheGrammarReadsOtherwise) {
+    const std::vector<std::string> lines{
+        "hello world",                                     // 1: prose becomes an H object
+        "",                                                // 2: empty lines count
+        "B2 all a b c d 0 0 1.5e x",                       // 3
+        "Bm all 0 0 0 10 0 0 1",                           // 4: no mass
+        ".V all 3000* my edit",                            // 5
+        ".V all",                                          // 6
+        ".Q all abc",                                      // 7
+        ".W all 5",                                        // 8
+        ".V nosuch 100",                                   // 9
+        "C",                                               // 10: not even a conductor
+        ".",                                               // 11
+        "Bb all 1 2 3 4 5 6 7 8 " + std::string(300, '9'), // 12: past the last field and the cut
+    };
+    Reading r;
+    ASSERT_TRUE(r.read(lines).ok());
+    const std::vector<std::string> expected{
+        "line 1: hello: x0 to Mass_line: missing (read as 0)",
+        "line 3: B2: x0: \"a\" is not a number (read as 0)",
+        "line 3: B2: y0: \"b\" is not a number (read as 0)",
+        "line 3: B2: z0: \"c\" is not a number (read as 0)",
+        "line 3: B2: L: \"d\" is not a number (read as 0)",
+        "line 3: B2: Radius: \"1.5e\" is not a number (read as 1.5)",
+        "line 3: B2: Mass: \"x\" is not a number (read as 0)",
+        "line 4: Bm: Mass: missing (read as 0)",
+        "line 5: .V: Voltage: \"3000*\" is not a number (read as 3000)",
+        "line 5: .V: \"my edit\" after the last field, Voltage, is ignored",
+        "line 6: .V: Voltage: missing (read as 0)",
+        "line 7: .Q: Charge: \"abc\" is not a number (read as 0)",
+        "line 8: .W: unknown dot command: the line is only echoed",
+        "line 9: .V: Conductor: \"nosuch\" not found: no voltage is set",
+        "line 10: C: Conductor to Mass: missing (the name read as empty, the numbers as 0)",
+        "line 11: .: unknown dot command: the line is only echoed",
+        "line 12: Bb: longer than 255 characters: the rest is ignored",
+        "line 12: Bb: \"999999999999999999999999...\" after the last field, Mass, is ignored",
+    };
+    EXPECT_EQ(r.warning_texts(), expected);
+    EXPECT_EQ(r.warnings[1].line, 3);
+    EXPECT_EQ(r.warnings[1].subject, "B2");
+    EXPECT_EQ(r.warnings[1].field, "x0");
+    EXPECT_EQ(warning_panel_line(r.warnings[0]),
+              "Warning: line 1: hello: x0 to Mass_line: missing (read as 0)");
+
+    // The warnings change nothing that is read or written.
+    const std::vector<std::string> echo = r.sink.lines;
+    const SystemModel warned = r.model;
+    VectorSink plain_sink;
+    SystemModel plain;
+    ASSERT_TRUE(read_description(plain, r.options, lines, plain_sink).ok());
+    EXPECT_EQ(plain_sink.lines, echo);
+    ASSERT_EQ(plain.sphere_count, warned.sphere_count);
+    for (int i = 1; i <= plain.sphere_count; ++i) {
+        EXPECT_EQ(plain.spheres[i].x0, warned.spheres[i].x0);
+        EXPECT_EQ(plain.spheres[i].r, warned.spheres[i].r);
+        EXPECT_EQ(plain.spheres[i].m, warned.spheres[i].m);
+    }
+    EXPECT_EQ(plain.conductors[1].V, warned.conductors[1].V);
+}
+
+// What the grammar defines is not warned about: an absent Rball, a comment after the last field,
+// the free text after .X, .Y and .Z, tabs between fields, numbers in every written form.
+TEST(Reader, NoWarningForWhatTheGrammarAllows) {
+    Reading r;
+    ASSERT_TRUE(
+        r.read({"* a comment", "ball1 all -0.2 0.2 0 13.5 135 30 0.75 0.4", "Ccube all 0 0 0 10 0 0 1 8",
+                "Ccube2 all 0 0 0 10 0 0 1 8 0.2 * radius by hand", "Hhb all -4 0 3 10 0 15 0.6 0.5 0.1 0.19",
+                "Bt\tall\t+1 -2 .5 13. 8.62512649e3 1E-2 1 1", ".V all 8.62512649e3", ".v all 100 *a note",
+                ".Q all -2.5", ".X  5 comments below determine the shape of element x *x...x", "*x...x",
+                "*.x.x.", "*..x..", "*.x.x.", "*x...x", ".Y", ".Z 15 rows"})
+            .ok());
+    EXPECT_EQ(r.warning_texts(), std::vector<std::string>{});
+    // The panel's own description reads without a warning.
+    r.read(default_description());
+    EXPECT_TRUE(r.warnings.empty());
+}
+
+// The parts an editor colours follow the reader's fields: names, conductors, numbers, dot
+// commands and comments, and nothing for what the reader does not take as such.
+TEST(Reader, LineSyntaxFollowsTheReadersFields) {
+    const auto parts = [](std::string_view line) {
+        std::vector<std::string> out;
+        for (const LineSpan& span : line_syntax(line)) {
+            const char* kind[] = {"comment", "dot", "name", "conductor", "number"};
+            out.push_back(std::string(kind[static_cast<int>(span.part)]) + ":" +
+                          std::string(line.substr(span.start, span.length)));
+        }
+        return out;
+    };
+    using L = std::vector<std::string>;
+    EXPECT_EQ(parts("* a comment"), L{"comment:* a comment"});
+    // A "*" among the fields is a field (not a number) to the reader, not a comment.
+    EXPECT_EQ(parts("ball1 all\t-0.2 abc 1e3 * note"),
+              (L{"name:ball1", "conductor:all", "number:-0.2", "number:1e3"}));
+    EXPECT_EQ(parts("ball1 all 1 2 3 4 5 6 7 8 * note").back(), "comment:* note");
+    // Words after the last field are no comment; the optional Rball is a field.
+    EXPECT_EQ(parts("Bb all 1 2 3 4 5 6 7 8 9 10"),
+              (L{"name:Bb", "conductor:all", "number:1", "number:2", "number:3", "number:4", "number:5",
+                 "number:6", "number:7", "number:8"}));
+    EXPECT_EQ(parts("Cc all 1 2 3 4 5 6 7 8 9 10").back(), "number:9");
+    EXPECT_EQ(parts("Hh all 1 2 3 4 5 6 7 8 9 10 11").back(), "number:10");
+    EXPECT_EQ(parts(".v all 3000* my"), (L{"dot:.v", "conductor:all"}));
+    EXPECT_EQ(parts(".Q pair 20"), (L{"dot:.Q", "conductor:pair", "number:20"}));
+    EXPECT_EQ(parts(".X  5 comments below"), (L{"dot:.X", "comment:5 comments below"}));
+    EXPECT_EQ(parts(".W all 5"), L{"dot:.W"});
+    EXPECT_EQ(parts(" ball all 1"), L{});
+    EXPECT_EQ(parts("avocado all 1"), L{});
+    EXPECT_EQ(parts(""), L{});
 }
 
 TEST(Reader, SphereLimitForBallsAndComposites) {

@@ -1,5 +1,8 @@
-// libFuzzer target: any bytes, split into lines, read as a description and listed back.
-// The reader must neither crash nor loop, and the listing must stay readable.
+// libFuzzer target: any bytes, split into lines, read as a description (with its warnings) and
+// listed back, and each line cut into the parts the editor colours. The reader must neither crash
+// nor loop, the listing must stay readable, every warning must name a line read and every part
+// lie inside its line.
+#include "description/line_syntax.h"
 #include "description/listing.h"
 #include "description/reader.h"
 #include "model/utf8.h"
@@ -7,6 +10,7 @@
 #include <cstdint>
 #include <cstdlib>
 #include <string_view>
+#include <vector>
 
 namespace {
 
@@ -28,7 +32,19 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     static const ambrel::Options options;
     const std::string_view text(reinterpret_cast<const char*>(data), size);
     const auto lines = ambrel::split_lines(text);
-    ambrel::read_description(model, options, lines, sink);
+    std::vector<ambrel::ReadWarning> warnings;
+    ambrel::read_description(model, options, lines, sink, &warnings);
+    for (const ambrel::ReadWarning& warning : warnings)
+        if (warning.line < 1 || static_cast<std::size_t>(warning.line) > lines.size())
+            std::abort();
+    for (const std::string& line : lines) {
+        std::size_t end = 0;
+        for (const ambrel::LineSpan& span : ambrel::line_syntax(line)) {
+            if (span.start < end || span.length == 0 || span.start + span.length > line.size())
+                std::abort();
+            end = span.start + span.length;
+        }
+    }
     if (model.sphere_count < 0 || model.sphere_count > ambrel::MAX_SPHERES)
         std::abort();
     // Every object's span lies inside the sphere table and points back to it.

@@ -2,6 +2,7 @@
 // the messages a session gives once per reading.
 #include "../support/test_system.h"
 #include "physics/evaluation.h"
+#include "solver/equilibrium.h"
 #include "solver/jacobian.h"
 #include "solver/relaxation.h"
 
@@ -147,6 +148,78 @@ TEST(OncePerReading, OtherDiagnosticsAreRepeatedAtEveryEvaluation) {
     EXPECT_EQ(plate_lines(), 1);
     sys.session.evaluate();
     EXPECT_EQ(plate_lines(), 2);
+}
+
+// One Jacobian, or one Find equilibrium, evaluates many states whose diagnostics say the same: each
+// distinct line is written once, with the number of evaluations that gave it, and those numbers
+// add up to the evaluations that wrote it (the update law's columns).
+TEST(OncePerCommand, RepeatedDiagnosticsAreWrittenOnceWithTheirCount) {
+    TestSystem sys;
+    // Two fixed plates one above the other (every column's evaluation keeps some of their spheres
+    // aligned) and two balls on strings.
+    sys.init({"Ssq A 0 0 0 0 0 0 0.5 1", "Ssq B 0 0 1 0 0 0 0.5 1", "Bb B 5 0 0 10 0 20 0.5 0.1",
+              "Bc A -5 0 0 10 0 20 0.5 0.1", ".V A 1000"});
+    const auto diagnostics = [&] {
+        std::vector<std::pair<std::string, int>> lines; // each line without its count, and the count
+        for (const std::string& l : sys.sink.lines) {
+            if (l.rfind("Balls were considered as aligned flat plates", 0) != 0)
+                continue;
+            const std::size_t in = l.find(" (in ");
+            lines.emplace_back(l.substr(0, in), in == std::string::npos ? 1 : std::stoi(l.substr(in + 5)));
+            if (in != std::string::npos) {
+                EXPECT_EQ(l.substr(l.size() - 13), " evaluations)") << l;
+            }
+        }
+        return lines;
+    };
+    sys.sink.lines.clear();
+    const JacobianResult jacobian = compute_jacobian(sys.session, {});
+    ASSERT_TRUE(jacobian.computed);
+    const auto once = diagnostics();
+    int evaluations = 0;
+    for (std::size_t i = 0; i < once.size(); ++i) {
+        evaluations += once[i].second;
+        for (std::size_t j = 0; j < i; ++j)
+            EXPECT_NE(once[i].first, once[j].first);
+    }
+    EXPECT_EQ(evaluations, 2 * sys.model().object_count); // every column's evaluation has its plates
+    EXPECT_LT(once.size(), 8u);
+    // Before the matrix, as the evaluations' own lines were.
+    const auto matrix = std::find_if(sys.sink.lines.begin(), sys.sink.lines.end(),
+                                     [](const std::string& l) { return l.rfind("Jacobian matrix", 0) == 0; });
+    ASSERT_NE(matrix, sys.sink.lines.end());
+    EXPECT_EQ(matrix[-1].rfind("Balls were considered as aligned flat plates", 0), 0u);
+
+    // Find equilibrium: its iterations' evaluations alike, said together before its final reports
+    // (which evaluate once more and say theirs on their own).
+    sys.sink.lines.clear();
+    find_equilibrium(sys.session, equilibrium_settings(RelaxationSettings{}));
+    auto line = std::find(sys.sink.lines.begin(), sys.sink.lines.end(), "Finding the equilibrium...");
+    ASSERT_NE(line, sys.sink.lines.end());
+    std::vector<std::string> said;
+    while (++line != sys.sink.lines.end() && line->rfind("Balls were considered", 0) == 0)
+        said.push_back(*line);
+    // The last is the final reports' own.
+    ASSERT_GE(said.size(), 2u);
+    EXPECT_NE(said.front().find(" evaluations)"), std::string::npos) << said.front();
+    EXPECT_EQ(said.back().find(" (in "), std::string::npos) << said.back();
+    said.pop_back();
+    for (std::size_t i = 0; i < said.size(); ++i)
+        for (std::size_t j = 0; j < i; ++j)
+            EXPECT_NE(said[i].substr(0, said[i].find(" (in ")), said[j].substr(0, said[j].find(" (in ")));
+    // A tally inside another (a Jacobian of Find equilibrium) leaves the writing to the outer one.
+    sys.sink.lines.clear();
+    {
+        const Session::DiagnosticTally outer(sys.session);
+        {
+            const Session::DiagnosticTally inner(sys.session);
+            sys.session.evaluate();
+        }
+        EXPECT_TRUE(sys.sink.lines.empty());
+        sys.session.evaluate();
+    }
+    EXPECT_EQ(sys.sink.lines, std::vector<std::string>{"Balls were considered as aligned flat plates 25 "
+                                                       "times  (Last cte=  0.199337958) (in 2 evaluations)"});
 }
 
 // A reading stopped by an unknown element leaves no sphere: no object may be reported, moved or

@@ -7,6 +7,7 @@
 #include "text/number_format.h"
 #include "ui/about_window.h"
 #include "ui/description_file.h"
+#include "ui/description_marks.h"
 #include "ui/electroscope_window.h"
 #include "ui/help_window.h"
 #include "ui/main_layout.h"
@@ -29,7 +30,9 @@
 #include <QStatusBar>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QTextBlock>
 #include <QTextBrowser>
+#include <QTextLayout>
 #include <QTimer>
 
 #include <QRegularExpression>
@@ -275,6 +278,71 @@ TEST_F(MainWindowTest, InicializeFillsTheOutputPanelAndDrawsTheView) {
     EXPECT_EQ(sphere_count(), 4);
     EXPECT_TRUE(window->scene().has_picture());
     EXPECT_FALSE(window->description_changed());
+}
+
+// The reader's warnings reach the output panel after the reading, and the description panel
+// underlines each line concerned with its warnings as the tooltip; the next clean reading clears
+// the marks. The panel colours the parts of its lines.
+TEST_F(MainWindowTest, ReaderWarningsGoToThePanelAndMarkTheirLines) {
+    QPlainTextEdit* editor = memo("Memo1");
+    editor->setPlainText("* two lines to mend\nBa all 0 0 0 10 0 0 1 abc\n.V all 100\nhello world");
+    window->resize(window->size()); // shown as the user sees it
+    click("Button1");
+    const QStringList lines = output();
+    const QString mass = "line 2: Ba: Mass: \"abc\" is not a number (read as 0)";
+    const QString hello = "line 4: hello: x0 to Mass_line: missing (read as 0)";
+    EXPECT_TRUE(lines.contains("Warning: " + mass));
+    EXPECT_TRUE(lines.contains("Warning: " + hello));
+    // After the reading's own lines.
+    EXPECT_GT(lines.indexOf("Warning: " + mass), lines.indexOf("The object: all is at      100.000000 V"));
+
+    const QList<QTextEdit::ExtraSelection> marks = editor->extraSelections();
+    ASSERT_EQ(marks.size(), 2);
+    EXPECT_EQ(marks[0].cursor.blockNumber(), 1);
+    EXPECT_EQ(marks[0].cursor.selectedText(), "Ba all 0 0 0 10 0 0 1 abc");
+    EXPECT_EQ(marks[0].format.underlineStyle(), QTextCharFormat::WaveUnderline);
+    EXPECT_EQ(marks[0].format.toolTip(), mass);
+    EXPECT_EQ(marks[1].cursor.blockNumber(), 3);
+
+    // Hovering over the line shows its warning; over an unmarked line, nothing.
+    const DescriptionMarks* shown = window->description_marks();
+    const auto line_centre = [&](int number) {
+        QTextCursor at(editor->document()->findBlockByNumber(number));
+        return editor->cursorRect(at).center() + QPoint(20, 0);
+    };
+    EXPECT_EQ(shown->tooltip_at(line_centre(1)), mass);
+    EXPECT_EQ(shown->tooltip_at(line_centre(3)), hello);
+    EXPECT_EQ(shown->tooltip_at(line_centre(0)), QString());
+    EXPECT_EQ(shown->tooltip_at(line_centre(2)), QString());
+    EXPECT_EQ(shown->tooltip_at(line_centre(3) + QPoint(0, 200)), QString()); // below the last line
+
+    // Colours: the comment in italics, the object's name bold, none of it an edit.
+    const auto formats = [&](int number) {
+        return editor->document()->findBlockByNumber(number).layout()->formats();
+    };
+    ASSERT_FALSE(formats(0).isEmpty());
+    EXPECT_TRUE(formats(0)[0].format.fontItalic());
+    ASSERT_FALSE(formats(1).isEmpty());
+    EXPECT_EQ(formats(1)[0].length, 2); // "Ba"
+    EXPECT_EQ(formats(1)[0].format.fontWeight(), QFont::Bold);
+
+    // The marks follow an edit above them, and the next reading replaces them.
+    editor->moveCursor(QTextCursor::Start);
+    editor->insertPlainText("* one more line\n");
+    EXPECT_EQ(editor->extraSelections()[0].cursor.blockNumber(), 2);
+    // Calculate reads an edited description first, with its warnings.
+    editor->setPlainText("Ba all 0 0 0 10 0 0 1 1\n.W all 5");
+    leave_control(editor);
+    field("NEtentativas")->set_panel_int(2);
+    click("Bcalculate");
+    ASSERT_EQ(editor->extraSelections().size(), 1);
+    EXPECT_EQ(editor->extraSelections()[0].cursor.blockNumber(), 1);
+    EXPECT_TRUE(output().contains("Warning: line 2: .W: unknown dot command: the line is only echoed"));
+    editor->setPlainText("Ba all 0 0 0 10 0 0 1 1");
+    click("Button1");
+    EXPECT_TRUE(editor->extraSelections().isEmpty());
+    EXPECT_EQ(shown->marked_lines(), 0);
+    EXPECT_EQ(output().filter("Warning: ").size(), 3);
 }
 
 TEST_F(MainWindowTest, CalculateDisablesCommandsAndStopEndsTheRun) {

@@ -525,6 +525,11 @@ TEST_F(WindowBehaviourTest, StatusBarDescribesTheCurrentModel) {
     dialogs.open_answers = {file.fileName()};
     trigger_and_wait(*window, window->Open1);
     EXPECT_EQ(window->statusBar()->currentMessage(), "Initialized: 2 spheres in 2 objects, 2 conductors");
+    // The reader's warnings are counted.
+    set_description("b1 a 0 0 0 10 0 20 0.5\n.W a 1");
+    inicialize();
+    EXPECT_EQ(window->statusBar()->currentMessage(),
+              "Initialized: 1 sphere in 1 object, 1 conductor, 2 warnings: see the marked lines");
 
     set_description("avocado all 0 0 0 10 0 0 1 1");
     inicialize();

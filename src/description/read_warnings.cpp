@@ -1,0 +1,174 @@
+#include "description/read_warnings.h"
+
+#include "description/reader.h"
+#include "model/system_model.h"
+#include "model/utf8.h"
+#include "text/number_format.h"
+#include "text/number_scan.h"
+
+namespace ambrel {
+
+std::string warning_text(const ReadWarning& warning) {
+    std::string text = "line " + std::to_string(warning.line) + ": " + warning.subject + ": ";
+    if (!warning.field.empty())
+        text += warning.field + ": ";
+    return text + warning.message;
+}
+
+std::string warning_panel_line(const ReadWarning& warning) {
+    return "Warning: " + warning_text(warning);
+}
+
+namespace detail {
+
+namespace {
+
+// A field as quoted in a message: long ones are cut.
+std::string quoted(std::string_view text) {
+    constexpr std::size_t shown = 24;
+    const std::string_view cut = cut_characters(text, shown);
+    std::string result(1, '"');
+    result.append(cut);
+    result.append(cut.size() < text.size() ? "...\"" : "\"");
+    return result;
+}
+
+// The fields of a line after its first (the name or the command), by their names in the summary
+// of the language; `required` of them must be there (the rest have a default of their own).
+struct FieldList {
+    std::vector<std::string> names; // from field 2 on
+    std::size_t required = 0;
+    std::size_t first_number = 1; // index in `names` of the first numeric field
+};
+
+// The size parameter of each composite letter, as the summary names it.
+std::string size_name(char letter) {
+    switch (letter) {
+    case 'O':
+        return "Roctahedron";
+    case 'E':
+        return "Rtetrahedron";
+    case 'C':
+        return "Rcube";
+    case 'I':
+        return "Ricosahedron";
+    case 'D':
+        return "Rdodecahedron";
+    case 'R':
+        return "Rtriacontahedron";
+    case 'L':
+        return "Rline";
+    case 'T':
+        return "Rtoroid";
+    case 'S':
+        return "Rsquare5x5";
+    case 'Q':
+        return "Rsquare10x10";
+    case 'F':
+        return "Rplaque5x5";
+    case 'G':
+        return "Rplaque10x10";
+    case 'X':
+        return "Rshape5x5";
+    case 'Y':
+        return "Rshape10x10";
+    default:
+        return "Rshape15x15";
+    }
+}
+
+FieldList element_fields(char letter) {
+    FieldList fields;
+    fields.names = {"Conductor", "x0", "y0", "z0", "L", "Angx", "Angz"};
+    if (letter == 'B') {
+        fields.names.insert(fields.names.end(), {"Radius", "Mass"});
+        fields.required = fields.names.size();
+    } else if (letter == 'H') {
+        fields.names.insert(fields.names.end(), {"Rball", "Mass", "Rline_ball", "Mass_line"});
+        fields.required = fields.names.size();
+    } else {
+        fields.names.insert(fields.names.end(), {size_name(letter), "Mass", "Rball"});
+        fields.required = fields.names.size() - 1; // Rball has its default
+    }
+    return fields;
+}
+
+bool is_number(std::string_view field) {
+    const ScannedNumber number = scan_number(field);
+    return number.whole && number.has_digits();
+}
+
+// The part of the text that the reader's cut to 255 characters drops holds more than blanks.
+bool loses_text_to_the_cut(std::string_view text) {
+    const std::string_view kept = cut_characters(text, LINE_LENGTH);
+    return text.substr(kept.size()).find_first_not_of(" \t") != std::string_view::npos;
+}
+
+void check_fields(std::string_view text, const std::string& subject, const FieldList& fields, int line_number,
+                  std::vector<ReadWarning>& out) {
+    auto warn = [&](std::string field, std::string message) {
+        out.push_back({line_number, subject, std::move(field), std::move(message)});
+    };
+    if (loses_text_to_the_cut(text))
+        warn("", "longer than " + std::to_string(LINE_LENGTH) + " characters: the rest is ignored");
+    LineReader line(text);
+    line.next_token(); // the name or the command
+    for (std::size_t i = 0; i < fields.names.size(); ++i) {
+        const std::string field = line.next_token();
+        if (field.empty()) {
+            // Fields are taken left to right: this one and all after it are missing.
+            if (i < fields.required) {
+                const std::size_t last = fields.required - 1;
+                const std::string names =
+                    i == last ? fields.names[i] : fields.names[i] + " to " + fields.names[last];
+                const bool name_missing = i < fields.first_number;
+                const bool numbers_missing = last >= fields.first_number;
+                warn(names, name_missing && numbers_missing
+                                ? "missing (the name read as empty, the numbers as 0)"
+                            : name_missing ? "missing (read as an empty name)"
+                                           : "missing (read as 0)");
+            }
+            return;
+        }
+        if (i >= fields.first_number && !is_number(field))
+            warn(fields.names[i],
+                 quoted(field) + " is not a number (read as " + format_g(parse_real(field)) + ")");
+    }
+    // Words after the last field are dropped; a comment there ("* ...") is the writer's intent.
+    const std::string_view rest = line.rest();
+    if (!rest.empty() && rest.front() != '*')
+        warn("", quoted(rest) + " after the last field, " + fields.names.back() + ", is ignored");
+}
+
+} // namespace
+
+void check_element_line(std::string_view text, char letter, int line_number, std::vector<ReadWarning>& out) {
+    LineReader line(text);
+    check_fields(text, cut_name(line.next_token()), element_fields(letter), line_number, out);
+}
+
+void check_dot_line(std::string_view text, char command, int line_number, std::vector<ReadWarning>& out) {
+    const std::string subject = std::string(".") + command;
+    switch (command) {
+    case 'V':
+        check_fields(text, subject, {{"Conductor", "Voltage"}, 2, 1}, line_number, out);
+        break;
+    case 'Q':
+        check_fields(text, subject, {{"Conductor", "Charge"}, 2, 1}, line_number, out);
+        break;
+    case 'X':
+    case 'Y':
+    case 'Z':
+        break; // the rest of the line is free text
+    default: {
+        LineReader line(text);
+        out.push_back(
+            {line_number, cut_name(line.next_token()), "", "unknown dot command: the line is only echoed"});
+        break;
+    }
+    }
+}
+
+} // namespace detail
+
+} // namespace ambrel
