@@ -212,7 +212,8 @@ void MainForm::create_menus(QMainWindow* window, const ambrel::Options& options)
     Manual1 = name(Help1->addAction(QStringLiteral("&Manual")), "Manual1");
     Manual1->setShortcut(QKeySequence(Qt::Key_F1));
     Manual1->setShortcutContext(Qt::WindowShortcut);
-    About = name(Help1->addAction(QStringLiteral("&About")), "About");
+    // About stays a command of its own on the menu bar, where it always was.
+    About = name(bar->addAction(QStringLiteral("&About")), "About");
 
     // The view's pop-up menu. The drag modes show no check mark: choosing one sets the mode.
     auto add_popup = [&](const char* object_name, const char* caption) {
