@@ -106,5 +106,42 @@ TEST(Eigenvalues, CyclicPermutationPlusAMultipleOfTheIdentityNeedsExceptionalShi
     }
 }
 
+// A triangular matrix but for one 2 x 2 block, in shuffled order: LAPACK's balancing isolates every
+// eigenvalue outside the block by permutations, and those must come out too (the double-precision
+// path, taken by large analyses).
+TEST(Eigenvalues, InDoubleAlsoThoseTheBalancingIsolates) {
+    const int n = 40;
+    std::vector<Real> t(static_cast<std::size_t>(n) * n, 0);
+    std::vector<Complex> expected;
+    for (int i = 0; i < n; ++i) {
+        t[static_cast<std::size_t>(i) * n + i] = i == 18 || i == 19 ? 0.25L : i - 20.5L;
+        for (int j = i + 1; j < n; ++j)
+            t[static_cast<std::size_t>(i) * n + j] = std::sin(static_cast<Real>(7 * i + j));
+        if (i != 18 && i != 19)
+            expected.emplace_back(i - 20.5L, 0);
+    }
+    t[18 * n + 19] = -3;
+    t[19 * n + 18] = 3;
+    const Real pair = 3; // the block [0.25 -3; 3 0.25] has 0.25 +- 3 i
+    expected.emplace_back(0.25L, pair);
+    expected.emplace_back(0.25L, -pair);
+    // P T P^T for the permutation i -> 17 i mod 40.
+    std::vector<Real> a(t.size());
+    for (int i = 0; i < n; ++i)
+        for (int j = 0; j < n; ++j)
+            a[static_cast<std::size_t>(17 * i % n) * n + 17 * j % n] = t[static_cast<std::size_t>(i) * n + j];
+    for (const bool rough : {true, false}) {
+        SCOPED_TRACE(rough ? "in double" : "in long double");
+        const auto got = eigenvalues(a, n, rough);
+        ASSERT_TRUE(got.has_value());
+        const auto g = sorted(*got), e = sorted(expected);
+        ASSERT_EQ(g.size(), e.size());
+        for (std::size_t i = 0; i < g.size(); ++i) {
+            EXPECT_NEAR(g[i].real(), e[i].real(), 1e-10L) << i;
+            EXPECT_NEAR(g[i].imag(), e[i].imag(), 1e-10L) << i;
+        }
+    }
+}
+
 } // namespace
 } // namespace ambrel
