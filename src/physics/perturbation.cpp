@@ -422,34 +422,52 @@ void PerturbedEvaluation::force_changes(const PerturbationBase& base) {
             return g[base.row_start_[a] + static_cast<std::size_t>(b - a - 1)];
         return -g[base.row_start_[b] + static_cast<std::size_t>(a - b - 1)];
     };
-    for (int a = 0; a < n; ++a) {
+    // Every pair with a moved sphere (all pairs of a moved sphere): the new term less the old,
+    // computed once, from the moved sphere's side. The pair term is exactly antisymmetric
+    // (dx, dy, dz change sign, the rest is symmetric), so the change on the other sphere is
+    // exactly the negative of the one kept here, and the sums below are those of computing it
+    // from either side.
+    pair_changes_.resize(static_cast<std::size_t>(k_) * n);
+    for (int j = 0; j < k_; ++j) {
+        const int a = moved_[j];
+        PairTerm* change = pair_changes_.data() + static_cast<std::size_t>(j) * n;
         Real dx = 0, dy = 0, dz = 0;
-        if (!is_moved_[a]) {
-            // Pairs with unmoved spheres: dQ_a (S_a - sum over moved b of G_ab Q_b + u_a) + Q_a u_a.
-            Real sx = base.sx_[a] + ux_[a], sy = base.sy_[a] + uy_[a], sz = base.sz_[a] + uz_[a];
-            for (int b : moved_) {
-                sx -= g_entry(base.gx_, a, b) * q[b];
-                sy -= g_entry(base.gy_, a, b) * q[b];
-                sz -= g_entry(base.gz_, a, b) * q[b];
-            }
-            const Real da = qn[a] - q[a];
-            dx = da * sx + q[a] * ux_[a];
-            dy = da * sy + q[a] * uy_[a];
-            dz = da * sz + q[a] * uz_[a];
-        }
-        // Pairs with a moved sphere (all pairs of a moved sphere): the new term less the old.
-        const int count = is_moved_[a] ? n : k_;
-        for (int j = 0; j < count; ++j) {
-            const int b = is_moved_[a] ? j : moved_[j];
+        for (int b = 0; b < n; ++b) {
             if (b == a)
                 continue;
             const PairTerm now =
                 term_of_pair(s[a].x, s[a].y, s[a].z, s[a].r, qn[a], s[b].x, s[b].y, s[b].z, s[b].r, qn[b]);
             const PairTerm before = term_of_pair(base.px_[a], base.py_[a], base.pz_[a], base.r_[a], q[a],
                                                  base.px_[b], base.py_[b], base.pz_[b], base.r_[b], q[b]);
-            dx += now.x - before.x;
-            dy += now.y - before.y;
-            dz += now.z - before.z;
+            change[b] = {now.x - before.x, now.y - before.y, now.z - before.z};
+            dx += change[b].x;
+            dy += change[b].y;
+            dz += change[b].z;
+        }
+        dfx_[a] = dx;
+        dfy_[a] = dy;
+        dfz_[a] = dz;
+    }
+    for (int a = 0; a < n; ++a) {
+        if (is_moved_[a])
+            continue;
+        // Pairs with unmoved spheres: dQ_a (S_a - sum over moved b of G_ab Q_b + u_a) + Q_a u_a.
+        Real sx = base.sx_[a] + ux_[a], sy = base.sy_[a] + uy_[a], sz = base.sz_[a] + uz_[a];
+        for (int b : moved_) {
+            sx -= g_entry(base.gx_, a, b) * q[b];
+            sy -= g_entry(base.gy_, a, b) * q[b];
+            sz -= g_entry(base.gz_, a, b) * q[b];
+        }
+        const Real da = qn[a] - q[a];
+        Real dx = da * sx + q[a] * ux_[a];
+        Real dy = da * sy + q[a] * uy_[a];
+        Real dz = da * sz + q[a] * uz_[a];
+        // Pairs with the moved spheres, in their order.
+        for (int j = 0; j < k_; ++j) {
+            const PairTerm& change = pair_changes_[static_cast<std::size_t>(j) * n + a];
+            dx -= change.x;
+            dy -= change.y;
+            dz -= change.z;
         }
         dfx_[a] = dx;
         dfy_[a] = dy;

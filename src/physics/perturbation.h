@@ -95,6 +95,7 @@ class PerturbedEvaluation {
     std::vector<double> r_, t_, c_;
     std::vector<double> delta_, ux_, uy_, uz_;
     std::vector<Real> dfx_, dfy_, dfz_;
+    std::vector<PairTerm> pair_changes_; // per moved sphere, its pairs' new term less the old
     TurnGeometry turn_;
     std::vector<int> turned_; // the objects whose geometry turn_ holds anew
     unsigned turn_generation_ = 0;
