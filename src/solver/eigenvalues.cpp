@@ -26,6 +26,15 @@ namespace ambrel {
 
 namespace {
 
+// LAPACK's real and imaginary parts as complex numbers.
+std::vector<Complex> complex_values(const std::vector<double>& wr, const std::vector<double>& wi) {
+    std::vector<Complex> result;
+    result.reserve(wr.size());
+    for (std::size_t i = 0; i < wr.size(); ++i)
+        result.emplace_back(wr[i], wi[i]);
+    return result;
+}
+
 // The eigenvalues of the column-major matrix m by LAPACK's own steps: balancing, Hessenberg
 // reduction, and the classic double-shift QR iteration (dlahqr). For the matrices of the
 // stability analysis (up to a few hundred rows) it takes two thirds of the time of dgeev, whose
@@ -58,11 +67,7 @@ std::optional<std::vector<Complex>> eigenvalues_by_double_shift(std::vector<doub
     dlahqr_(&no, &no, &n, &ilo, &ihi, m.data(), &n, wr.data(), wi.data(), &one, &one, &z, &one, &info);
     if (info != 0)
         return std::nullopt;
-    std::vector<Complex> result;
-    result.reserve(n);
-    for (int i = 0; i < n; ++i)
-        result.emplace_back(wr[i], wi[i]);
-    return result;
+    return complex_values(wr, wi);
 }
 
 // The eigenvalues by LAPACK in double: the double-shift iteration, and dgeev where that does not
@@ -91,11 +96,7 @@ std::optional<std::vector<Complex>> eigenvalues_in_double(const std::vector<Real
            &info, 1, 1);
     if (info != 0)
         return std::nullopt;
-    std::vector<Complex> result;
-    result.reserve(n);
-    for (int i = 0; i < n; ++i)
-        result.emplace_back(wr[i], wi[i]);
-    return result;
+    return complex_values(wr, wi);
 }
 
 // Row-major access to an n x n matrix.
