@@ -142,8 +142,8 @@ int main(int argc, char** argv) {
                 Session session(sink);
                 RelaxationSettings settings;
                 settings.max_steps = c.capped ? plate_steps : max_steps;
-                const auto start = Clock::now();
                 read_if_needed(session, c.description);
+                const auto start = Clock::now();
                 run = run_calculate(session, settings);
                 calc_times.push_back(std::chrono::duration<double>(Clock::now() - start).count());
                 calc_angles = angles(session.model);
@@ -152,8 +152,8 @@ int main(int argc, char** argv) {
                 NullSink sink;
                 Session session(sink);
                 EquilibriumSettings settings;
-                const auto start = Clock::now();
                 read_if_needed(session, c.description);
+                const auto start = Clock::now();
                 found = find_equilibrium(session, settings);
                 find_times.push_back(std::chrono::duration<double>(Clock::now() - start).count());
                 find_angles = angles(session.model);
