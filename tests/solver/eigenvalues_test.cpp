@@ -143,39 +143,5 @@ TEST(Eigenvalues, InDoubleAlsoThoseTheBalancingIsolates) {
     }
 }
 
-// A x = (a I + 2 (S - S^T)) x, S the shift down, is normal: its eigenvalues a + 4 i cos(k pi / (n + 1))
-// are as well conditioned as a symmetric matrix's, and come in conjugate pairs with a common real
-// part. Sizes on both sides of the switch from the double-shift iteration to the multishift one,
-// which large analyses take.
-TEST(Eigenvalues, LargeTridiagonalOnEitherQrIteration) {
-    for (const int n : {100, 301}) {
-        const Real a = -1.5L;
-        std::vector<Real> t(static_cast<std::size_t>(n) * n, 0);
-        std::vector<Complex> expected;
-        for (int i = 0; i < n; ++i) {
-            t[static_cast<std::size_t>(i) * n + i] = a;
-            if (i > 0)
-                t[static_cast<std::size_t>(i) * n + i - 1] = 2;
-            if (i + 1 < n)
-                t[static_cast<std::size_t>(i) * n + i + 1] = -2;
-            expected.emplace_back(a, 4 * std::cos((i + 1) * PI / (n + 1)));
-        }
-        SCOPED_TRACE("n " + std::to_string(n));
-        const auto got = eigenvalues(t, n, true);
-        ASSERT_TRUE(got.has_value());
-        ASSERT_EQ(got->size(), expected.size());
-        // Each expected eigenvalue matched with the nearest one not yet taken.
-        std::vector<char> taken(expected.size(), 0);
-        for (const Complex& e : expected) {
-            std::size_t best = expected.size();
-            for (std::size_t k = 0; k < got->size(); ++k)
-                if (!taken[k] && (best == expected.size() || std::abs((*got)[k] - e) < std::abs((*got)[best] - e)))
-                    best = k;
-            taken[best] = 1;
-            EXPECT_LT(std::abs((*got)[best] - e), 1e-12L) << e.imag();
-        }
-    }
-}
-
 } // namespace
 } // namespace ambrel
