@@ -2,10 +2,14 @@
 //
 // For each case, from the state its description gives: Calculate (up to --steps steps, 5000 by
 // default, the force error 0.0001 uN) and Find equilibrium (the same tolerance), each in a fresh
-// session, timed inside the process (steady clock, the median of --runs runs). Printed: Calculate's
+// session on the system read and initialised (as the window runs them after Initialize), timed
+// inside the process (steady clock, the median of --runs runs). Each command's time to
+// equilibrium ends where its steps end, before its final reports (for the finder, with the
+// stability verdict of the state found); the whole command's, after them. Printed: Calculate's
 // steps and whether it converged, the finder's iterations and evaluations (charge solves and
-// force passes), both times, their ratio, and where both converged the largest angle (rad)
-// between the strings found, or between the twists of objects that turn with their strings.
+// force passes), both times to equilibrium and their ratio, the ratio of the whole commands,
+// and where both converged the largest angle (rad) between the strings found, or between the
+// twists of objects that turn with their strings.
 // Only ratios within this run are the result: the machine's speed drifts.
 // The 20 plates (2000 spheres, 55 ms a step) are capped at --plate-steps Calculate steps
 // (default 200): Calculate does not converge there, so its time to the cap is a lower bound, and
@@ -16,6 +20,7 @@
 #include "solver/equilibrium.h"
 #include "solver/initialize.h"
 #include "solver/relaxation.h"
+#include "solver/run_observer.h"
 #include "text/number_format.h"
 
 #include <algorithm>
@@ -127,12 +132,15 @@ int main(int argc, char** argv) {
         else if (std::strcmp(argv[i], "--case") == 0)
             only = argv[i + 1];
     }
-    std::printf("%-14s %9s %5s %10s %11s %11s %11s %14s %10s\n", "case", "steps", "conv", "iterations",
-                "evaluations", "calc s", "find s", "ratio", "angles");
+    std::printf("%-14s %9s %5s %10s %11s %11s %11s %14s %7s %10s\n", "case", "steps", "conv", "iterations",
+                "evaluations", "calc s", "find s", "ratio", "whole", "angles");
     for (const Case& c : cases()) {
         if (!only.empty() && c.name != only)
             continue;
-        std::vector<double> calc_times, find_times;
+        std::vector<double> calc_times, find_times, calc_whole, find_whole;
+        Clock::time_point rest;
+        RunObserver observer;
+        observer.steps_ended = [&rest] { rest = Clock::now(); };
         RelaxationResult run;
         EquilibriumResult found;
         std::vector<Real> calc_angles, find_angles;
@@ -144,8 +152,9 @@ int main(int argc, char** argv) {
                 settings.max_steps = c.capped ? plate_steps : max_steps;
                 read_if_needed(session, c.description);
                 const auto start = Clock::now();
-                run = run_calculate(session, settings);
-                calc_times.push_back(std::chrono::duration<double>(Clock::now() - start).count());
+                run = run_calculate(session, settings, observer);
+                calc_whole.push_back(std::chrono::duration<double>(Clock::now() - start).count());
+                calc_times.push_back(std::chrono::duration<double>(rest - start).count());
                 calc_angles = angles(session.model);
             }
             {
@@ -154,13 +163,16 @@ int main(int argc, char** argv) {
                 EquilibriumSettings settings;
                 read_if_needed(session, c.description);
                 const auto start = Clock::now();
-                found = find_equilibrium(session, settings);
-                find_times.push_back(std::chrono::duration<double>(Clock::now() - start).count());
+                found = find_equilibrium(session, settings, observer);
+                find_whole.push_back(std::chrono::duration<double>(Clock::now() - start).count());
+                find_times.push_back(std::chrono::duration<double>(rest - start).count());
                 find_angles = angles(session.model);
             }
         }
-        if (finder_only)
+        if (finder_only) {
             calc_times.push_back(0);
+            calc_whole.push_back(0);
+        }
         const double calc = median(calc_times), find = median(find_times);
         // Capped: Calculate's time to 5000 steps estimated from its time a step.
         const std::string ratio = c.capped && run.end != RunEnd::Converged
@@ -168,11 +180,12 @@ int main(int argc, char** argv) {
                                             real_to_fixed_text(calc / run.steps * max_steps / find, 0, 0) +
                                             " est.)"
                                       : real_to_fixed_text(calc / find, 0, 1);
+        const std::string whole = real_to_fixed_text(median(calc_whole) / median(find_whole), 0, 1);
         const bool both = run.end == RunEnd::Converged && found.end == EquilibriumEnd::Converged;
         std::printf(
-            "%-14s %9d %5s %10d %11d %11.4f %11.4f %14s %10s\n", c.name.c_str(), run.steps,
+            "%-14s %9d %5s %10d %11d %11.4f %11.4f %14s %7s %10s\n", c.name.c_str(), run.steps,
             run.end == RunEnd::Converged ? "yes" : "no", found.iterations, found.evaluations, calc, find,
-            ratio.c_str(),
+            ratio.c_str(), whole.c_str(),
             both ? std::to_string(static_cast<double>(angle_difference(calc_angles, find_angles))).c_str()
                  : (found.end == EquilibriumEnd::Converged ? "found" : "NOT FOUND"));
         std::fflush(stdout);

@@ -18,9 +18,10 @@ extern "C" void dgebal_(const char* job, const int* n, double* a, const int* lda
                         double* scale, int* info, std::size_t job_len);
 extern "C" void dgehrd_(const int* n, const int* ilo, const int* ihi, double* a, const int* lda, double* tau,
                         double* work, const int* lwork, int* info);
-extern "C" void dhseqr_(const char* job, const char* compz, const int* n, const int* ilo, const int* ihi, double* h,
-                        const int* ldh, double* wr, double* wi, double* z, const int* ldz, double* work,
-                        const int* lwork, int* info, std::size_t job_len, std::size_t compz_len);
+extern "C" void dhseqr_(const char* job, const char* compz, const int* n, const int* ilo, const int* ihi,
+                        double* h, const int* ldh, double* wr, double* wi, double* z, const int* ldz,
+                        double* work, const int* lwork, int* info, std::size_t job_len,
+                        std::size_t compz_len);
 extern "C" void dlahqr_(const int* wantt, const int* wantz, const int* n, const int* ilo, const int* ihi,
                         double* h, const int* ldh, double* wr, double* wi, const int* iloz, const int* ihiz,
                         double* z, const int* ldz, int* info);
@@ -74,8 +75,8 @@ std::optional<std::vector<Complex>> eigenvalues_by_qr_iteration(std::vector<doub
     if (n >= MULTISHIFT_MIN_SIZE) {
         const char values_only = 'E', no_vectors = 'N';
         lwork = -1;
-        dhseqr_(&values_only, &no_vectors, &n, &ilo, &ihi, m.data(), &n, wr.data(), wi.data(), &z, &one, &size,
-                &lwork, &info, 1, 1);
+        dhseqr_(&values_only, &no_vectors, &n, &ilo, &ihi, m.data(), &n, wr.data(), wi.data(), &z, &one,
+                &size, &lwork, &info, 1, 1);
         if (info != 0)
             return std::nullopt;
         lwork = std::max(static_cast<int>(size), n);
