@@ -118,6 +118,13 @@ TEST(Equilibrium, StopAndTheIterationLimitEndIt) {
     EXPECT_EQ(l.iterations, 1);
     EXPECT_TRUE(limited.said("No equilibrium found within 1 iterations."));
     EXPECT_EQ(limited.sink.lines[limited.sink.lines.size() - 2].rfind("Iterations=1, evaluations=", 0), 0u);
+
+    // Where nothing hangs (objects without strings) there is nothing to find: at rest as it is.
+    System held({"Qtop top 0 0 0.1 0 0 0 1 1", "Bball ball 0 0 -1 0 0 0 0.5 1", ".V top 50", ".V ball -50"});
+    const EquilibriumResult h = held.find();
+    EXPECT_EQ(h.end, EquilibriumEnd::Converged);
+    EXPECT_EQ(h.iterations, 0);
+    EXPECT_EQ(held.sink.lines.back().rfind("Iterations=0, evaluations=0,", 0), 0u) << held.sink.lines.back();
 }
 
 // The verdict of a large system takes its eigenvalues, and its step to rest, from LAPACK in double
