@@ -3,7 +3,8 @@
 // For each case, from the state its description gives: Calculate (up to --steps steps, 5000 by
 // default, the force error 0.0001 uN) and Find equilibrium (the same tolerance), each in a fresh
 // session on the system read and initialised (as the window runs them after Initialize), timed
-// inside the process (steady clock, the median of --runs runs). Each command's time to
+// inside the process (steady clock, the median of --runs runs; the ratios, the median of each
+// run's own ratio). Each command's time to
 // equilibrium ends where its steps end, before its final reports (for the finder, with the
 // stability verdict of the state found); the whole command's, after them. Printed: Calculate's
 // steps and whether it converged, the finder's iterations and evaluations (charge solves and
@@ -84,6 +85,15 @@ std::vector<Case> cases() {
 double median(std::vector<double> v) {
     std::sort(v.begin(), v.end());
     return v[v.size() / 2];
+}
+
+// The median of a[i] / b[i]: each run's two commands ran one after the other, so their ratio
+// holds when the machine's speed drifts from run to run.
+double median_ratio(const std::vector<double>& a, const std::vector<double>& b) {
+    std::vector<double> ratios;
+    for (std::size_t i = 0; i < a.size() && i < b.size(); ++i)
+        ratios.push_back(b[i] > 0 ? a[i] / b[i] : 0);
+    return ratios.empty() ? 0 : median(ratios);
 }
 
 // Where each object hangs: its string's direction (a unit vector, so that a string hanging nearly
@@ -174,13 +184,14 @@ int main(int argc, char** argv) {
             calc_whole.push_back(0);
         }
         const double calc = median(calc_times), find = median(find_times);
+        const double ratio_value = median_ratio(calc_times, find_times);
         // Capped: Calculate's time to 5000 steps estimated from its time a step.
         const std::string ratio = c.capped && run.end != RunEnd::Converged
-                                      ? real_to_fixed_text(calc / find, 0, 1) + " (" +
-                                            real_to_fixed_text(calc / run.steps * max_steps / find, 0, 0) +
+                                      ? real_to_fixed_text(ratio_value, 0, 1) + " (" +
+                                            real_to_fixed_text(ratio_value / run.steps * max_steps, 0, 0) +
                                             " est.)"
-                                      : real_to_fixed_text(calc / find, 0, 1);
-        const std::string whole = real_to_fixed_text(median(calc_whole) / median(find_whole), 0, 1);
+                                      : real_to_fixed_text(ratio_value, 0, 1);
+        const std::string whole = real_to_fixed_text(median_ratio(calc_whole, find_whole), 0, 1);
         const bool both = run.end == RunEnd::Converged && found.end == EquilibriumEnd::Converged;
         std::printf(
             "%-14s %9d %5s %10d %11d %11.4f %11.4f %14s %7s %10s\n", c.name.c_str(), run.steps,
