@@ -2,10 +2,13 @@
 
 #include "physics/blas_threads.h"
 
+#include <omp.h>
+
 #include <algorithm>
 #include <cmath>
 #include <cstddef>
 #include <limits>
+#include <optional>
 #include <utility>
 
 // LAPACK's nonsymmetric eigenvalue driver (Fortran calling convention).
@@ -99,7 +102,12 @@ std::optional<std::vector<Complex>> eigenvalues_in_double(const std::vector<Real
         for (int j = 0; j < n; ++j)
             m[static_cast<std::size_t>(j) * n + i] =
                 static_cast<double>(a[static_cast<std::size_t>(i) * n + j]);
-    const FixedBlasThreads threads;
+    // Inside a parallel region (the analysis's two spectra at once) OpenBLAS runs on the calling
+    // thread whatever its thread count: setting that count there would only cost time (a tenth of
+    // the spectra of 100 rows).
+    std::optional<FixedBlasThreads> threads;
+    if (!omp_in_parallel())
+        threads.emplace();
     if (auto values = eigenvalues_by_qr_iteration(m, n))
         return values;
     std::vector<double> wr(n), wi(n);
