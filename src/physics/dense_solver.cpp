@@ -555,13 +555,15 @@ int DoubleLu::factor(int n, const Real* a, Real shift, Real limit) {
     return eliminate(static_cast<double>(limit));
 }
 
-int DoubleLu::factor(int n, const double* a, double limit) {
+int DoubleLu::factor(int n, const double* a, double shift, double limit) {
     n_ = n;
     lu_.resize(static_cast<std::size_t>(n) * n);
     pivots_.resize(static_cast<std::size_t>(n));
-    for (int i = 0; i < n; ++i)
+    for (int i = 0; i < n; ++i) {
         for (int j = 0; j < n; ++j) // row-major to column-major
             lu_[static_cast<std::size_t>(j) * n + i] = a[static_cast<std::size_t>(i) * n + j];
+        lu_[static_cast<std::size_t>(i) * n + i] -= shift;
+    }
     return eliminate(limit);
 }
 

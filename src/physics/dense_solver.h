@@ -120,8 +120,8 @@ inline constexpr int DOUBLE_LU_LAPACK_MIN_SIZE = 32;
 class DoubleLu {
   public:
     int factor(int n, const Real* a, Real shift, Real limit);
-    // The same for a row-major matrix already in double (no shift).
-    int factor(int n, const double* a, double limit);
+    // The same for a row-major matrix already in double.
+    int factor(int n, const double* a, double shift, double limit);
     void solve(Real* b) const;
     void solve(double* b) const;
 

@@ -289,7 +289,7 @@ bool PerturbedEvaluation::factor_update(const PerturbationBase& base) {
             }
             small_[at(row, col, m)] = sum;
         }
-    return small_lu_.factor(m, small_.data(), 0) == 0;
+    return small_lu_.factor(m, small_.data(), 0, 0) == 0;
 }
 
 void PerturbedEvaluation::precondition(double* r) {

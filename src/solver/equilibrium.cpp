@@ -243,7 +243,8 @@ class Finder {
 
     StabilityChart chart_;
     DoubleLu lu_; // J - mu I
-    std::vector<Real> jacobian_;
+    // In double: it directs steps, and its Broyden updates touch every entry each iteration.
+    std::vector<double> jacobian_;
     int m_ = 0;
     Real mu_ = 0, floor_ = 0, radius_ = START_RADIUS, factored_mu_ = -1;
     bool need_jacobian_ = true, verifying_ = false, verified_ = false;
@@ -370,7 +371,7 @@ Next Finder::take_jacobian() {
     if (run.stopped)
         return Next::End;
     charts.finish(steps);
-    jacobian_ = charts.at(0);
+    jacobian_.assign(charts.at(0).begin(), charts.at(0).end());
     ++result_.jacobians;
     // Along a mode with a positive eigenvalue the motion leaves the state; a step of
     // (mu I - J)^-1 v goes the same way when mu is above that eigenvalue.
@@ -383,14 +384,14 @@ Next Finder::take_jacobian() {
         // above double's rounding of the eigenvalues: LAPACK in double at every size.
         analysis_ = analyse_stability(
             charts, rounding_noise(chart_, model_, session_.evaluation, steps, relative), true, true);
-        jacobian_ = analysis_.matrix;
+        jacobian_.assign(analysis_.matrix.begin(), analysis_.matrix.end());
         for (const EigenvalueWithError& e : analysis_.values) {
             largest = std::max(largest, e.value.real());
             stiffest = std::max(stiffest, std::abs(e.value));
         }
     } else if (m_ <= SHIFT_EIGENVALUES_MAX_SIZE) {
         // A floor for the shift wants no more than double's digits.
-        if (const auto values = eigenvalues(jacobian_, m_, true))
+        if (const auto values = eigenvalues(std::vector<Real>(jacobian_.begin(), jacobian_.end()), m_, true))
             for (const Complex& z : *values) {
                 largest = std::max(largest, z.real());
                 stiffest = std::max(stiffest, std::abs(z));
@@ -546,17 +547,20 @@ Next Finder::newton_step() {
         moved_ += std::min(longest, radius_);
         // Broyden's update: the Jacobian made to give this step's change of the velocity,
         // unchanged across it.
-        Real dd = 0, missed = 0;
-        for (const Real x : d)
+        const std::vector<double> step(d.begin(), d.end());
+        double dd = 0, missed = 0;
+        for (const double x : step)
             dd += x * x;
         if (dd > 0) {
             for (int i = 0; i < m_; ++i) {
-                Real r = v_after[i] - v[i];
+                double* row = jacobian_.data() + at(i, 0, m_);
+                double r = static_cast<double>(v_after[i] - v[i]);
                 for (int j = 0; j < m_; ++j)
-                    r -= jacobian_[at(i, j, m_)] * d[j];
+                    r -= row[j] * step[j];
                 missed += r * r;
+                const double scale = r / dd;
                 for (int j = 0; j < m_; ++j)
-                    jacobian_[at(i, j, m_)] += r * d[j] / dd;
+                    row[j] += scale * step[j];
             }
             factored_mu_ = -1;
         }
