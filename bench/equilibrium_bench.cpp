@@ -194,7 +194,7 @@ int main(int argc, char** argv) {
         const std::string whole = real_to_fixed_text(median_ratio(calc_whole, find_whole), 0, 1);
         const bool both = run.end == RunEnd::Converged && found.end == EquilibriumEnd::Converged;
         std::printf(
-            "%-14s %9d %5s %10d %11d %11.4f %11.4f %14s %7s %10s\n", c.name.c_str(), run.steps,
+            "%-14s %9d %5s %10d %11d %11.6f %11.6f %14s %7s %10s\n", c.name.c_str(), run.steps,
             run.end == RunEnd::Converged ? "yes" : "no", found.iterations, found.evaluations, calc, find,
             ratio.c_str(), whole.c_str(),
             both ? std::to_string(static_cast<double>(angle_difference(calc_angles, find_angles))).c_str()

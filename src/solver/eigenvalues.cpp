@@ -129,19 +129,19 @@ std::optional<std::vector<Complex>> eigenvalues_in_double(const std::vector<Real
 }
 
 // Row-major access to an n x n matrix.
-struct Matrix {
-    std::vector<Real>& a;
+template <typename T> struct Matrix {
+    std::vector<T>& a;
     int n;
-    Real& operator()(int i, int j) { return a[static_cast<std::size_t>(i) * n + j]; }
+    T& operator()(int i, int j) { return a[static_cast<std::size_t>(i) * n + j]; }
 };
 
 // Reduction to upper Hessenberg form by Gaussian elimination with partial pivoting, applied
 // as similarity transformations (eigenvalues unchanged).
-void to_hessenberg(Matrix m) {
+template <typename T> void to_hessenberg(Matrix<T> m) {
     const int n = m.n;
     for (int k = 1; k < n - 1; ++k) {
         int pivot = k;
-        Real largest = 0;
+        T largest = 0;
         for (int j = k; j < n; ++j) {
             if (std::fabs(m(j, k - 1)) > std::fabs(largest)) {
                 largest = m(j, k - 1);
@@ -157,7 +157,7 @@ void to_hessenberg(Matrix m) {
         if (largest == 0)
             continue;
         for (int i = k + 1; i < n; ++i) {
-            Real y = m(i, k - 1);
+            T y = m(i, k - 1);
             if (y == 0)
                 continue;
             y /= largest;
@@ -174,23 +174,23 @@ void to_hessenberg(Matrix m) {
 }
 
 // Francis double-shift QR on an upper Hessenberg matrix; eigenvalues into wr, wi.
-bool hessenberg_qr(Matrix h, std::vector<Real>& wr, std::vector<Real>& wi) {
+template <typename T> bool hessenberg_qr(Matrix<T> h, std::vector<T>& wr, std::vector<T>& wi) {
     const int n = h.n;
-    Real norm = 0;
+    T norm = 0;
     for (int i = 0; i < n; ++i)
         for (int j = std::max(i - 1, 0); j < n; ++j)
             norm += std::fabs(h(i, j));
-    const Real eps = std::numeric_limits<Real>::epsilon();
+    const T eps = std::numeric_limits<T>::epsilon();
     int nn = n - 1;
-    Real t = 0;
-    Real p = 0, q = 0, r = 0;
+    T t = 0;
+    T p = 0, q = 0, r = 0;
     while (nn >= 0) {
         int its = 0;
         int l;
         do {
             // Look for a single small subdiagonal element.
             for (l = nn; l >= 1; --l) {
-                Real s = std::fabs(h(l - 1, l - 1)) + std::fabs(h(l, l));
+                T s = std::fabs(h(l - 1, l - 1)) + std::fabs(h(l, l));
                 if (s == 0)
                     s = norm;
                 if (std::fabs(h(l, l - 1)) <= eps * s) {
@@ -198,22 +198,22 @@ bool hessenberg_qr(Matrix h, std::vector<Real>& wr, std::vector<Real>& wi) {
                     break;
                 }
             }
-            const Real x = h(nn, nn);
+            const T x = h(nn, nn);
             if (l == nn) { // one root found
                 wr[nn] = x + t;
                 wi[nn] = 0;
                 --nn;
                 break;
             }
-            const Real y = h(nn - 1, nn - 1);
-            const Real w = h(nn, nn - 1) * h(nn - 1, nn);
+            const T y = h(nn - 1, nn - 1);
+            const T w = h(nn, nn - 1) * h(nn - 1, nn);
             if (l == nn - 1) { // two roots found
                 p = (y - x) / 2;
                 q = p * p + w;
-                const Real z = std::sqrt(std::fabs(q));
-                const Real xx = x + t;
+                const T z = std::sqrt(std::fabs(q));
+                const T xx = x + t;
                 if (q >= 0) {
-                    const Real zz = p + (p >= 0 ? z : -z);
+                    const T zz = p + (p >= 0 ? z : -z);
                     wr[nn - 1] = wr[nn] = xx + zz;
                     if (zz != 0)
                         wr[nn] = xx - w / zz;
@@ -228,32 +228,32 @@ bool hessenberg_qr(Matrix h, std::vector<Real>& wr, std::vector<Real>& wi) {
             }
             if (its == 60)
                 return false;
-            Real xs = x, ys = y, ws = w;
+            T xs = x, ys = y, ws = w;
             if (its == 10 || its == 20) { // exceptional shift
                 t += xs;
                 for (int i = 0; i <= nn; ++i)
                     h(i, i) -= xs;
-                const Real s = std::fabs(h(nn, nn - 1)) + std::fabs(h(nn - 1, nn - 2));
-                xs = ys = 0.75L * s;
-                ws = -0.4375L * s * s;
+                const T s = std::fabs(h(nn, nn - 1)) + std::fabs(h(nn - 1, nn - 2));
+                xs = ys = T(0.75) * s;
+                ws = T(-0.4375) * s * s;
             }
             ++its;
             int m;
             for (m = nn - 2; m >= l; --m) {
-                const Real z = h(m, m);
-                const Real rr = xs - z;
-                const Real ss = ys - z;
+                const T z = h(m, m);
+                const T rr = xs - z;
+                const T ss = ys - z;
                 p = (rr * ss - ws) / h(m + 1, m) + h(m, m + 1);
                 q = h(m + 1, m + 1) - z - rr - ss;
                 r = h(m + 2, m + 1);
-                const Real s = std::fabs(p) + std::fabs(q) + std::fabs(r);
+                const T s = std::fabs(p) + std::fabs(q) + std::fabs(r);
                 p /= s;
                 q /= s;
                 r /= s;
                 if (m == l)
                     break;
-                const Real u = std::fabs(h(m, m - 1)) * (std::fabs(q) + std::fabs(r));
-                const Real v =
+                const T u = std::fabs(h(m, m - 1)) * (std::fabs(q) + std::fabs(r));
+                const T v =
                     std::fabs(p) * (std::fabs(h(m - 1, m - 1)) + std::fabs(z) + std::fabs(h(m + 1, m + 1)));
                 if (u <= eps * v)
                     break;
@@ -264,7 +264,7 @@ bool hessenberg_qr(Matrix h, std::vector<Real>& wr, std::vector<Real>& wi) {
                     h(i, i - 3) = 0;
             }
             for (int k = m; k <= nn - 1; ++k) {
-                Real scale = 1;
+                T scale = 1;
                 if (k != m) {
                     p = h(k, k - 1);
                     q = h(k + 1, k - 1);
@@ -276,8 +276,8 @@ bool hessenberg_qr(Matrix h, std::vector<Real>& wr, std::vector<Real>& wi) {
                         r /= scale;
                     }
                 }
-                const Real norm_pqr = std::sqrt(p * p + q * q + r * r);
-                const Real s = p >= 0 ? norm_pqr : -norm_pqr;
+                const T norm_pqr = std::sqrt(p * p + q * q + r * r);
+                const T s = p >= 0 ? norm_pqr : -norm_pqr;
                 if (s == 0)
                     continue;
                 if (k == m) {
@@ -288,11 +288,11 @@ bool hessenberg_qr(Matrix h, std::vector<Real>& wr, std::vector<Real>& wi) {
                 }
                 // Householder reflector from (p + s, q, r).
                 p += s;
-                const Real xr = p / s, yr = q / s, zr = r / s;
+                const T xr = p / s, yr = q / s, zr = r / s;
                 q /= p;
                 r /= p;
                 for (int j = k; j <= nn; ++j) { // rows k .. k+2
-                    Real pp = h(k, j) + q * h(k + 1, j);
+                    T pp = h(k, j) + q * h(k + 1, j);
                     if (k != nn - 1) {
                         pp += r * h(k + 2, j);
                         h(k + 2, j) -= pp * zr;
@@ -302,7 +302,7 @@ bool hessenberg_qr(Matrix h, std::vector<Real>& wr, std::vector<Real>& wi) {
                 }
                 const int last_row = nn < k + 3 ? nn : k + 3;
                 for (int i = l; i <= last_row; ++i) { // columns k .. k+2
-                    Real pp = xr * h(i, k) + yr * h(i, k + 1);
+                    T pp = xr * h(i, k) + yr * h(i, k + 1);
                     if (k != nn - 1) {
                         pp += zr * h(i, k + 2);
                         h(i, k + 2) -= pp * r;
@@ -316,26 +316,80 @@ bool hessenberg_qr(Matrix h, std::vector<Real>& wr, std::vector<Real>& wi) {
     return true;
 }
 
-} // namespace
+// Scales row i by 1/f and column i by f (f a power of two: the similarity changes no digit of
+// the eigenvalues) until each row and column have norms of one order, so that the QR iteration's
+// rounding, relative to the matrix's norm, is not that of its largest rows for all.
+template <typename T> void balance(Matrix<T> a) {
+    const int n = a.n;
+    constexpr T radix = 2;
+    for (bool done = false; !done;) {
+        done = true;
+        for (int i = 0; i < n; ++i) {
+            T column = 0, row = 0;
+            for (int j = 0; j < n; ++j)
+                if (j != i) {
+                    column += std::fabs(a(j, i));
+                    row += std::fabs(a(i, j));
+                }
+            if (column == 0 || row == 0)
+                continue;
+            const T sum = column + row;
+            T f = 1;
+            while (column < row / radix) {
+                f *= radix;
+                column *= radix * radix;
+            }
+            while (column > row * radix) {
+                f /= radix;
+                column /= radix * radix;
+            }
+            if ((column + row) / f < T(0.95) * sum) {
+                done = false;
+                for (int j = 0; j < n; ++j) {
+                    a(i, j) /= f;
+                    a(j, i) *= f;
+                }
+            }
+        }
+    }
+}
 
-std::optional<std::vector<Complex>> eigenvalues(std::vector<Real> a, int n, bool rough) {
-    std::vector<Complex> result;
-    if (n <= 0)
-        return result;
-    for (Real v : a)
-        if (!std::isfinite(v))
-            return std::nullopt;
-    if (rough || n >= LAPACK_EIGENVALUES_MIN_SIZE)
-        return eigenvalues_in_double(a, n);
-    Matrix m{a, n};
+// The eigenvalues by the QR iteration below in type T (balanced first when `balanced`).
+template <typename T>
+std::optional<std::vector<Complex>> eigenvalues_by_own_iteration(std::vector<T> a, int n, bool balanced) {
+    Matrix<T> m{a, n};
+    if (balanced)
+        balance(m);
     to_hessenberg(m);
-    std::vector<Real> wr(n), wi(n);
+    std::vector<T> wr(n), wi(n);
     if (!hessenberg_qr(m, wr, wi))
         return std::nullopt;
+    std::vector<Complex> result;
     result.reserve(n);
     for (int i = 0; i < n; ++i)
         result.emplace_back(wr[i], wi[i]);
     return result;
+}
+
+// Below this many rows the rough eigenvalues come from the iteration below in double, balanced:
+// LAPACK's calls cost more than a small one's whole work (measured on matrices like a stability
+// Jacobian: 8 rows 4.3 us against 15.8, 100 rows 1.5 ms against 2.8; 160 rows 8.9 against 8.3).
+constexpr int OWN_ROUGH_MAX_SIZE = 128;
+
+} // namespace
+
+std::optional<std::vector<Complex>> eigenvalues(std::vector<Real> a, int n, bool rough) {
+    if (n <= 0)
+        return std::vector<Complex>{};
+    for (Real v : a)
+        if (!std::isfinite(v))
+            return std::nullopt;
+    if (rough && n < OWN_ROUGH_MAX_SIZE)
+        if (auto values = eigenvalues_by_own_iteration(std::vector<double>(a.begin(), a.end()), n, true))
+            return values;
+    if (rough || n >= LAPACK_EIGENVALUES_MIN_SIZE)
+        return eigenvalues_in_double(a, n);
+    return eigenvalues_by_own_iteration(std::move(a), n, false);
 }
 
 } // namespace ambrel

@@ -1,6 +1,6 @@
 // Eigenvalues of a small dense real nonsymmetric matrix: reduction to upper Hessenberg form
 // by stabilised elementary similarity transformations, then the shifted (Francis double-shift)
-// QR iteration, all in extended precision.
+// QR iteration, in extended precision (in double where the caller asks for speed).
 #pragma once
 
 #include "model/types.h"
@@ -18,8 +18,8 @@ namespace ambrel {
 inline constexpr int LAPACK_EIGENVALUES_MIN_SIZE = 200;
 
 // a: n x n, row-major. Returns the n eigenvalues (complex pairs adjacent, the positive imaginary
-// part first), or nothing when the iteration does not converge. `rough`: LAPACK's double
-// precision whatever the size, where a few digits do (the equilibrium finder's shift).
+// part first), or nothing when the iteration does not converge. `rough`: double precision
+// whatever the size, where a few digits do (the equilibrium finder's shift and verdict).
 std::optional<std::vector<Complex>> eigenvalues(std::vector<Real> a, int n, bool rough = false);
 
 } // namespace ambrel

@@ -67,8 +67,35 @@ TEST(Eigenvalues, SimilarityTransformOfKnownSpectrum) {
         for (int j = 0; j < n; ++j)
             for (int k = 0; k < n; ++k)
                 B[i * n + j] += T[i * n + k] * Sinv[k * n + j];
-    expect_eigenvalues(B, n, {{3, 0}, {-0.5L, 1.5L}, {-0.5L, -1.5L}, {0.25L, 0}, {-4, 0.1L}, {-4, -0.1L}},
-                       1e-15L);
+    const std::vector<Complex> spectrum{{3, 0},     {-0.5L, 1.5L}, {-0.5L, -1.5L},
+                                        {0.25L, 0}, {-4, 0.1L},    {-4, -0.1L}};
+    expect_eigenvalues(B, n, spectrum, 1e-15L);
+    // Rows of very different scales (a Jacobian's rows for objects of very different inertias):
+    // H D H (H the reflection I - 2 v v' / v'v, its own inverse) scaled to R H D H R^-1, R =
+    // diag(1000^i). The same spectrum, which double precision's rounding, relative to the
+    // largest entries, keeps only once the rows are balanced.
+    std::vector<Real> v(n), H(n * n), C(n * n, 0);
+    Real vv = 0;
+    for (int i = 0; i < n; ++i) {
+        v[i] = 1 + i;
+        vv += v[i] * v[i];
+    }
+    for (int i = 0; i < n; ++i)
+        for (int j = 0; j < n; ++j)
+            H[i * n + j] = (i == j) - 2 * v[i] * v[j] / vv;
+    for (int i = 0; i < n; ++i)
+        for (int j = 0; j < n; ++j)
+            for (int k = 0; k < n; ++k)
+                for (int l = 0; l < n; ++l)
+                    C[i * n + j] += H[i * n + k] * D[k * n + l] * H[l * n + j];
+    for (int i = 0; i < n; ++i)
+        for (int j = 0; j < n; ++j)
+            C[i * n + j] *= std::pow(1000.0L, i - j);
+    const auto got = eigenvalues(C, n, true);
+    ASSERT_TRUE(got.has_value());
+    const auto g = sorted(*got), e = sorted(spectrum);
+    for (std::size_t i = 0; i < g.size(); ++i)
+        EXPECT_LT(std::abs(g[i] - e[i]), 1e-12L) << i;
 }
 
 TEST(Eigenvalues, CompanionMatrixOfAQuarticAndNonFiniteInput) {
@@ -108,37 +135,41 @@ TEST(Eigenvalues, CyclicPermutationPlusAMultipleOfTheIdentityNeedsExceptionalShi
 
 // A triangular matrix but for one 2 x 2 block, in shuffled order: LAPACK's balancing isolates every
 // eigenvalue outside the block by permutations, and those must come out too (the double-precision
-// path, taken by large analyses).
+// path of large analyses); the balancing of small ones leaves such rows alone (nothing off the
+// diagonal in a row or a column).
 TEST(Eigenvalues, InDoubleAlsoThoseTheBalancingIsolates) {
-    const int n = 40;
-    std::vector<Real> t(static_cast<std::size_t>(n) * n, 0);
-    std::vector<Complex> expected;
-    for (int i = 0; i < n; ++i) {
-        t[static_cast<std::size_t>(i) * n + i] = i == 18 || i == 19 ? 0.25L : i - 20.5L;
-        for (int j = i + 1; j < n; ++j)
-            t[static_cast<std::size_t>(i) * n + j] = std::sin(static_cast<Real>(7 * i + j));
-        if (i != 18 && i != 19)
-            expected.emplace_back(i - 20.5L, 0);
-    }
-    t[18 * n + 19] = -3;
-    t[19 * n + 18] = 3;
-    const Real pair = 3; // the block [0.25 -3; 3 0.25] has 0.25 +- 3 i
-    expected.emplace_back(0.25L, pair);
-    expected.emplace_back(0.25L, -pair);
-    // P T P^T for the permutation i -> 17 i mod 40.
-    std::vector<Real> a(t.size());
-    for (int i = 0; i < n; ++i)
-        for (int j = 0; j < n; ++j)
-            a[static_cast<std::size_t>(17 * i % n) * n + 17 * j % n] = t[static_cast<std::size_t>(i) * n + j];
-    for (const bool rough : {true, false}) {
-        SCOPED_TRACE(rough ? "in double" : "in long double");
-        const auto got = eigenvalues(a, n, rough);
-        ASSERT_TRUE(got.has_value());
-        const auto g = sorted(*got), e = sorted(expected);
-        ASSERT_EQ(g.size(), e.size());
-        for (std::size_t i = 0; i < g.size(); ++i) {
-            EXPECT_NEAR(g[i].real(), e[i].real(), 1e-10L) << i;
-            EXPECT_NEAR(g[i].imag(), e[i].imag(), 1e-10L) << i;
+    for (const int n : {40, 130}) {
+        std::vector<Real> t(static_cast<std::size_t>(n) * n, 0);
+        std::vector<Complex> expected;
+        for (int i = 0; i < n; ++i) {
+            t[static_cast<std::size_t>(i) * n + i] = i == 18 || i == 19 ? 0.25L : i - 20.5L;
+            for (int j = i + 1; j < n; ++j)
+                t[static_cast<std::size_t>(i) * n + j] = std::sin(static_cast<Real>(7 * i + j));
+            if (i != 18 && i != 19)
+                expected.emplace_back(i - 20.5L, 0);
+        }
+        t[18 * n + 19] = -3;
+        t[19 * n + 18] = 3;
+        const Real pair = 3; // the block [0.25 -3; 3 0.25] has 0.25 +- 3 i
+        expected.emplace_back(0.25L, pair);
+        expected.emplace_back(0.25L, -pair);
+        // P T P^T for the permutation i -> 17 i mod n.
+        std::vector<Real> a(t.size());
+        for (int i = 0; i < n; ++i)
+            for (int j = 0; j < n; ++j)
+                a[static_cast<std::size_t>(17 * i % n) * n + 17 * j % n] =
+                    t[static_cast<std::size_t>(i) * n + j];
+        for (const bool rough : {true, false}) {
+            SCOPED_TRACE(std::string(rough ? "in double, " : "in long double, ") + std::to_string(n) +
+                         " rows");
+            const auto got = eigenvalues(a, n, rough);
+            ASSERT_TRUE(got.has_value());
+            const auto g = sorted(*got), e = sorted(expected);
+            ASSERT_EQ(g.size(), e.size());
+            for (std::size_t i = 0; i < g.size(); ++i) {
+                EXPECT_NEAR(g[i].real(), e[i].real(), 1e-10L) << i;
+                EXPECT_NEAR(g[i].imag(), e[i].imag(), 1e-10L) << i;
+            }
         }
     }
 }
