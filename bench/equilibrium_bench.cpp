@@ -129,18 +129,18 @@ int main(int argc, char** argv) {
     int runs = 3, max_steps = 5000, plate_steps = 200;
     std::string only;         // --case NAME: that case alone
     bool finder_only = false; // --finder-only: no Calculate (for profiling the finder)
-    for (int i = 1; i < argc; ++i)
+    for (int i = 1; i < argc; ++i) {
+        const bool valued = i + 1 < argc;
         if (std::strcmp(argv[i], "--finder-only") == 0)
             finder_only = true;
-    for (int i = 1; i + 1 < argc; i += 2) {
-        if (std::strcmp(argv[i], "--runs") == 0)
-            runs = std::max(1, std::atoi(argv[i + 1]));
-        else if (std::strcmp(argv[i], "--steps") == 0)
-            max_steps = std::max(1, std::atoi(argv[i + 1]));
-        else if (std::strcmp(argv[i], "--plate-steps") == 0)
-            plate_steps = std::max(1, std::atoi(argv[i + 1]));
-        else if (std::strcmp(argv[i], "--case") == 0)
-            only = argv[i + 1];
+        else if (valued && std::strcmp(argv[i], "--runs") == 0)
+            runs = std::max(1, std::atoi(argv[++i]));
+        else if (valued && std::strcmp(argv[i], "--steps") == 0)
+            max_steps = std::max(1, std::atoi(argv[++i]));
+        else if (valued && std::strcmp(argv[i], "--plate-steps") == 0)
+            plate_steps = std::max(1, std::atoi(argv[++i]));
+        else if (valued && std::strcmp(argv[i], "--case") == 0)
+            only = argv[++i];
     }
     std::printf("%-14s %9s %5s %10s %11s %11s %11s %14s %7s %10s\n", "case", "steps", "conv", "iterations",
                 "evaluations", "calc s", "find s", "ratio", "whole", "angles");
