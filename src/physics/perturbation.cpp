@@ -27,6 +27,34 @@ PairTerm term_of_pair(Real ax, Real ay, Real az, Real ar, Real qa, Real bx, Real
     return pair_term(ax - bx, ay - by, az - bz, ar + br, qa * qb);
 }
 
+// Solves U^T U x = b (b in x) with the Cholesky factor U (upper, column-major, leading dimension
+// n) in plain loops over its columns, which are contiguous: used below WARM_START_MIN_SIZE spheres,
+// where LAPACK's dpotrs, which packs the factor for every call, costs several times the
+// arithmetic. Each sum runs in a fixed order.
+void solve_with_factor(int n, const double* U, double* x) {
+    for (int i = 0; i < n; ++i) { // U^T y = b: row i of U^T is column i of U
+        const double* column = U + static_cast<std::size_t>(i) * n;
+        double s0 = 0, s1 = 0, s2 = 0, s3 = 0;
+        int k = 0;
+        for (; k + 4 <= i; k += 4) {
+            s0 += column[k] * x[k];
+            s1 += column[k + 1] * x[k + 1];
+            s2 += column[k + 2] * x[k + 2];
+            s3 += column[k + 3] * x[k + 3];
+        }
+        for (; k < i; ++k)
+            s0 += column[k] * x[k];
+        x[i] = (x[i] - ((s0 + s1) + (s2 + s3))) / column[i];
+    }
+    for (int i = n - 1; i >= 0; --i) { // U x = y, column by column
+        const double* column = U + static_cast<std::size_t>(i) * n;
+        const double xi = x[i] / column[i];
+        x[i] = xi;
+        for (int k = 0; k < i; ++k)
+            x[k] -= column[k] * xi;
+    }
+}
+
 } // namespace
 
 void PerturbationBase::prepare_pair_geometry(const Sphere* s, bool parallel) {
@@ -272,9 +300,14 @@ bool PerturbedEvaluation::factor_update(const PerturbationBase& base) {
         for (int b = 0; b < n; ++b)
             z_[at(k + t, b, n)] = static_cast<double>(d_[at(t, b, n)]);
     }
-    dpotrs_(&uplo, &n, &m, A, &n, z_.data(), &n, &info, 1);
-    if (info != 0)
-        return false;
+    if (n < WARM_START_MIN_SIZE) {
+        for (int col = 0; col < m; ++col)
+            solve_with_factor(n, A, z_.data() + at(col, 0, n));
+    } else {
+        dpotrs_(&uplo, &n, &m, A, &n, z_.data(), &n, &info, 1);
+        if (info != 0)
+            return false;
+    }
     small_.assign(static_cast<std::size_t>(m) * m, 0.0);
     for (int row = 0; row < m; ++row)
         for (int col = 0; col < m; ++col) {
@@ -294,7 +327,10 @@ bool PerturbedEvaluation::factor_update(const PerturbationBase& base) {
 
 void PerturbedEvaluation::precondition(double* r) {
     const int n = n_, k = k_, m = 2 * k_;
-    cholesky_solve(n, a_, r, 1);
+    if (n < WARM_START_MIN_SIZE)
+        solve_with_factor(n, a_, r);
+    else
+        cholesky_solve(n, a_, r, 1);
     t_.assign(static_cast<std::size_t>(m), 0.0);
     for (int row = 0; row < m; ++row) {
         if (row < k) {
