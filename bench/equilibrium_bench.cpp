@@ -15,7 +15,7 @@
 // The 20 plates (2000 spheres, 55 ms a step) are capped at --plate-steps Calculate steps
 // (default 200): Calculate does not converge there, so its time to the cap is a lower bound, and
 // its time to 5000 steps is estimated from its time a step (the ratio's "est."). --case NAME runs
-// one case alone; --finder-only leaves Calculate out (to profile the finder).
+// one case alone (NAME,NAME... several); --finder-only leaves Calculate out (to profile the finder).
 #include "description/reader.h"
 #include "session/session.h"
 #include "solver/equilibrium.h"
@@ -127,8 +127,8 @@ Real angle_difference(const std::vector<Real>& a, const std::vector<Real>& b) {
 
 int main(int argc, char** argv) {
     int runs = 3, max_steps = 5000, plate_steps = 200;
-    std::string only;         // --case NAME: that case alone
-    bool finder_only = false; // --finder-only: no Calculate (for profiling the finder)
+    std::vector<std::string> only; // --case NAME[,NAME...]: those cases alone
+    bool finder_only = false;      // --finder-only: no Calculate (for profiling the finder)
     for (int i = 1; i < argc; ++i) {
         const bool valued = i + 1 < argc;
         if (std::strcmp(argv[i], "--finder-only") == 0)
@@ -140,12 +140,16 @@ int main(int argc, char** argv) {
         else if (valued && std::strcmp(argv[i], "--plate-steps") == 0)
             plate_steps = std::max(1, std::atoi(argv[++i]));
         else if (valued && std::strcmp(argv[i], "--case") == 0)
-            only = argv[++i];
+            for (std::string names = argv[++i]; !names.empty();) {
+                const std::size_t comma = std::min(names.find(','), names.size());
+                only.push_back(names.substr(0, comma));
+                names.erase(0, comma + 1);
+            }
     }
     std::printf("%-14s %9s %5s %10s %11s %11s %11s %14s %7s %10s\n", "case", "steps", "conv", "iterations",
                 "evaluations", "calc s", "find s", "ratio", "whole", "angles");
     for (const Case& c : cases()) {
-        if (!only.empty() && c.name != only)
+        if (!only.empty() && std::find(only.begin(), only.end(), c.name) == only.end())
             continue;
         std::vector<double> calc_times, find_times, calc_whole, find_whole;
         Clock::time_point rest;
