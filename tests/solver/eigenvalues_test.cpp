@@ -36,6 +36,12 @@ TEST(Eigenvalues, DiagonalTriangularAndSmall) {
     expect_eigenvalues({1, 7, 3, 0, 4, 9, 0, 0, -2}, 3, {{-2, 0}, {1, 0}, {4, 0}}, 1e-16L);
     // A rotation-like block: -1 +- 2i.
     expect_eigenvalues({-1, -2, 2, -1}, 2, {{-1, -2}, {-1, 2}}, 1e-17L);
+    // Near double's largest numbers, whose squares overflow there: +- sqrt(2) 1e300 all the same.
+    const auto big = eigenvalues({1e300L, 1e300L, 1e300L, -1e300L}, 2, true);
+    ASSERT_TRUE(big.has_value());
+    const auto g = sorted(*big);
+    EXPECT_NEAR(g[0].real() / 1e300L, -std::sqrt(2.0L), 1e-14L);
+    EXPECT_NEAR(g[1].real() / 1e300L, std::sqrt(2.0L), 1e-14L);
 }
 
 TEST(Eigenvalues, SimilarityTransformOfKnownSpectrum) {
