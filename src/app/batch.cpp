@@ -2,6 +2,7 @@
 
 #include "app/study.h"
 #include "app/sweep_argument.h"
+#include "app/terminal_progress.h"
 #include "calculators/calculator_fields.h"
 #include "calculators/electroscope.h"
 #include "calculators/electroscope_table.h"
@@ -88,6 +89,24 @@ struct BatchCommand {
     bool version = false;
     bool strict = false; // the reader's warnings are errors
 };
+
+// The output panel's lines on standard output, out of the way of the status line.
+class ProgressStreamSink : public OutputSink {
+  public:
+    explicit ProgressStreamSink(TerminalProgress& progress) : progress_(progress) {}
+
+  protected:
+    void emit_line(std::string_view line) override { progress_.write_line(line); }
+
+  private:
+    TerminalProgress& progress_;
+};
+
+// A rotational force in the status line, in uN as the reports write it.
+std::string force_text(Real newtons) {
+    const Real uN = newtons * 1e6L;
+    return real_to_fixed_text(uN, 0, std::fabs(uN) < 1 ? 6 : 2) + " uN";
+}
 
 struct UsageError {
     std::string message;
@@ -305,23 +324,16 @@ BatchCommand parse_arguments(const std::vector<std::string>& args) {
 // --sweep: the sweep and its CSV table, on `out` or in the --sweep-out file, with a progress bar
 // on `err` when that is a terminal. The exit status it asks for: 2 for an unknown conductor or a
 // table that cannot be written, 1 when a point ended with "Too large angles", else 0.
-int sweep_action(Session& session, const BatchCommand& cmd, std::FILE* out, std::FILE* err) {
+int sweep_action(Session& session, const BatchCommand& cmd, std::FILE* out, std::FILE* err,
+                 TerminalProgress& progress) {
     SweepObserver observer;
-    if (::isatty(::fileno(err)) != 0) {
-        const auto show = [err](int done, int count) {
-            constexpr int width = 40;
-            const int filled = static_cast<int>(static_cast<long long>(done) * width / count);
-            const std::string bar = std::string(static_cast<std::size_t>(filled), '#') +
-                                    std::string(static_cast<std::size_t>(width - filled), ' ');
-            std::fprintf(err, "\rSweep [%s] %d/%d", bar.c_str(), done, count);
-            std::fflush(err);
+    if (progress.enabled()) {
+        observer.point_started = [&progress](int index, int count, Real) {
+            progress.draw_bar("Sweep", index, count);
         };
-        observer.point_started = [show](int index, int count, Real) { show(index, count); };
-        observer.point_done = [show, err](const SweepPoint&, int done, int count) {
-            if (done == count) {
-                show(done, count);
-                std::fputc('\n', err);
-            }
+        observer.point_done = [&progress](const SweepPoint&, int done, int count) {
+            if (done == count)
+                progress.draw_bar("Sweep", done, count);
         };
     }
     const Result<SweepResult> result = run_sweep(session, *cmd.sweep, cmd.relaxation, observer);
@@ -471,9 +483,10 @@ namespace {
 class BatchRun {
   public:
     BatchRun(const BatchCommand& cmd, const std::vector<std::string>& description, Session& session,
-             OutputSink& sink, std::FILE* out, std::FILE* err, const PictureWriter& pictures)
+             OutputSink& sink, std::FILE* out, std::FILE* err, const PictureWriter& pictures,
+             TerminalProgress& progress)
         : cmd_(cmd), description_(description), session_(session), sink_(sink), out_(out), err_(err),
-          pictures_(pictures) {}
+          pictures_(pictures), progress_(progress) {}
 
     // Initialize, as the window's button does; the camera is reset by the first.
     void initialize(bool sweep_to_out);
@@ -491,6 +504,16 @@ class BatchRun {
     // Calculate's and Find equilibrium's, and that of the reading before them when the description is
     // not read yet.
     RunObserver run_observer();
+    void run_action(const Action& action);
+    // The solver's share of its work done, as the status line's bar.
+    void show_solver_progress(bool on) {
+        if (!progress_.enabled())
+            return;
+        if (on)
+            session_.workspace.solver.set_progress([this](double done) { progress_.set_fraction(done); });
+        else
+            session_.workspace.solver.set_progress({});
+    }
     void export_matrix(const Action& action);
     void save_jacobian(const JacobianResult& result);
     void save_picture(const Action& action);
@@ -508,6 +531,7 @@ class BatchRun {
     std::FILE* out_;
     std::FILE* err_;
     const PictureWriter& pictures_;
+    TerminalProgress& progress_;
     Camera camera_;                  // the view's, as the window keeps it
     bool view_reset_pending_ = true; // the first Initialize resets it
     int status_ = 0;
@@ -516,9 +540,17 @@ class BatchRun {
 
 void BatchRun::initialize(bool sweep_to_out) {
     prepare_view_for_initialize(camera_, std::exchange(view_reset_pending_, false), VIEW_WIDTH, VIEW_HEIGHT);
+    progress_.begin("Initialize");
+    show_solver_progress(true);
     const InitializeResult init = initialize_system(session_, description_);
+    show_solver_progress(false);
+    progress_.end();
     update_view_transform(camera_);
     reading_done(init);
+    if (!init.charges_computed && !init.stopped)
+        say("the charges of the " + std::to_string(session_.model.sphere_count) +
+            " spheres were not computed: above " + std::to_string(LARGE_SYSTEM) +
+            " spheres --on always-calculate-charges computes them");
     if (!init.read_status) {
         status_ = 1;
         read_failed_ = true;
@@ -543,6 +575,19 @@ RunObserver BatchRun::run_observer() {
     observer.initialized = [this](const InitializeResult& read) {
         update_view_transform(camera_);
         reading_done(read);
+    };
+    observer.step_done = [this](int step, Real error) {
+        progress_.set_fraction(static_cast<double>(step) / std::max(1, cmd_.relaxation.max_steps));
+        progress_.set_text("step " + std::to_string(step) + ", largest force " + force_text(error));
+    };
+    observer.search_progress = [this](const SearchProgress& at) {
+        std::string text = "iteration " + std::to_string(at.iteration) + ", " +
+                           std::to_string(at.evaluations) + " evaluations, largest force " +
+                           force_text(at.error);
+        if (at.jacobian_total > 0)
+            text += ", " + std::string(at.verifying ? "stability " : "Jacobian ") +
+                    std::to_string(at.jacobian_done) + "/" + std::to_string(at.jacobian_total);
+        progress_.set_text(std::move(text));
     };
     if (!session_.system_initialized)
         prepare_view_for_initialize(camera_, std::exchange(view_reset_pending_, false), VIEW_WIDTH,
@@ -588,6 +633,27 @@ void BatchRun::save_picture(const Action& action) {
 }
 
 void BatchRun::run(const Action& action) {
+    // Long actions are shown on a terminal while they run (the others end within a moment).
+    static const std::map<ActionKind, const char*> shown = {
+        {ActionKind::Capacitances, "Capacitances"},
+        {ActionKind::CapacitanceMatrix, "Capacitance matrix"},
+        {ActionKind::Calculate, "Calculate"},
+        {ActionKind::Equilibrium, "Equilibrium"},
+        {ActionKind::Jacobian, "Jacobian"}};
+    if (const auto label = shown.find(action.kind); label != shown.end())
+        progress_.begin(label->second);
+    // The capacitance matrix's inverse shows how far it is; other solves are parts of a step.
+    const bool inverse =
+        action.kind == ActionKind::Capacitances || action.kind == ActionKind::CapacitanceMatrix;
+    if (inverse)
+        show_solver_progress(true);
+    run_action(action);
+    if (inverse)
+        show_solver_progress(false);
+    progress_.end();
+}
+
+void BatchRun::run_action(const Action& action) {
     switch (action.kind) {
     case ActionKind::List:
         list_updated_system(session_.model, sink_);
@@ -616,7 +682,12 @@ void BatchRun::run(const Action& action) {
         break;
     }
     case ActionKind::Jacobian: {
-        const JacobianResult result = compute_jacobian(session_, cmd_.jacobian);
+        RunObserver observer;
+        observer.progress = [this](int done, int total) {
+            progress_.set_fraction(static_cast<double>(done) / std::max(1, total));
+            progress_.set_text("evaluation " + std::to_string(done) + " of " + std::to_string(total));
+        };
+        const JacobianResult result = compute_jacobian(session_, cmd_.jacobian, observer);
         if (cmd_.jacobian_out)
             save_jacobian(result);
         break;
@@ -640,7 +711,7 @@ void BatchRun::run(const Action& action) {
     case ActionKind::Sweep:
         // A description that stopped the reader has nothing to sweep.
         if (!read_failed_)
-            if (const int swept = sweep_action(session_, cmd_, out_, err_); swept != 0)
+            if (const int swept = sweep_action(session_, cmd_, out_, err_, progress_); swept != 0)
                 status_ = swept;
         break;
     }
@@ -766,7 +837,8 @@ int run_batch(const std::vector<std::string>& args, std::FILE* out, std::FILE* e
 
     // A sweep's table on standard output is not mixed with the panel's lines: they are left out.
     const bool sweep_to_out = cmd.sweep && !cmd.sweep_out;
-    StreamSink stream_sink(out);
+    TerminalProgress progress(out, err, TerminalProgress::on_terminal(err));
+    ProgressStreamSink stream_sink(progress);
     NullSink no_lines;
     OutputSink& sink = sweep_to_out ? static_cast<OutputSink&>(no_lines) : stream_sink;
     Session session(sink);
@@ -779,7 +851,7 @@ int run_batch(const std::vector<std::string>& args, std::FILE* out, std::FILE* e
     for (const Action& action : cmd.actions)
         initialize = initialize || needs_system(action.kind);
 
-    BatchRun batch(cmd, description, session, sink, out, err, pictures);
+    BatchRun batch(cmd, description, session, sink, out, err, pictures, progress);
     if (initialize)
         batch.initialize(sweep_to_out);
     for (const Action& action : cmd.actions) {

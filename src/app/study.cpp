@@ -1,4 +1,5 @@
 #include "app/study.h"
+#include "app/terminal_progress.h"
 
 #include "description/reader.h"
 #include "description/template.h"
@@ -329,11 +330,7 @@ std::optional<PointRows> run_point(const StudyRequest& request, const StudyColum
 }
 
 void show_progress(std::FILE* err, int done, int count) {
-    constexpr int width = 40;
-    const int filled = count > 0 ? static_cast<int>(static_cast<long long>(done) * width / count) : width;
-    const std::string bar = std::string(static_cast<std::size_t>(filled), '#') +
-                            std::string(static_cast<std::size_t>(width - filled), ' ');
-    std::fprintf(err, "\rStudy [%s] %d/%d", bar.c_str(), done, count);
+    std::fprintf(err, "\rStudy %s", progress_bar(done, count).c_str());
     if (done == count)
         std::fputc('\n', err);
     std::fflush(err);

@@ -467,7 +467,9 @@ int DenseSymmetricSolver::inverse(int n, Real* out) {
     if (n <= 0 || n > capacity_ || p_.size() < static_cast<std::size_t>(n) * n)
         return 0;
     if (held_n_ != n || held_ == Held::Nothing) {
+        progress_to_ = 0.5;
         const int pivot = factor_ldlt(n);
+        progress_to_ = 1;
         held_ = pivot != 0 ? Held::Singular : Held::Factor;
         held_n_ = n;
         held_pivot_ = pivot;

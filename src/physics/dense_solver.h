@@ -12,6 +12,7 @@
 #include "model/types.h"
 
 #include <cstddef>
+#include <functional>
 #include <memory>
 #include <vector>
 
@@ -165,6 +166,10 @@ class DenseSymmetricSolver {
     static constexpr int block_size = 96;
 
     int capacity() const { return capacity_; }
+    // Hears, on the calling thread and outside any parallel region, the share of its work (0 to
+    // 1) that the exact tier's factorisation and the inverse have done; the host of a long
+    // command draws it. Empty by default.
+    void set_progress(std::function<void(double done)> progress) { progress_ = std::move(progress); }
     // Bytes of storage the solver holds now.
     std::size_t held_bytes() const;
 
@@ -245,7 +250,16 @@ class DenseSymmetricSolver {
     void solve_with_factor(int n, const Real* v, Real* x, Real* y) const;
     void invert_with_factor(int n, Real* out);
 
+    void report_progress(double done) const {
+        if (progress_)
+            progress_(done);
+    }
+
     int capacity_;
+    std::function<void(double)> progress_;
+    // The share of the progress that factor_ldlt ends at: all of it in a solve, the first half in
+    // an inverse.
+    double progress_to_ = 1;
     int threads_ = 1;
     Held held_ = Held::Nothing;
     int held_n_ = -1;

@@ -25,6 +25,13 @@ namespace {
 
 constexpr int NB = DenseSymmetricSolver::block_size;
 
+// The share of the work of an n x n triangular elimination (or of the group loops of the inverse,
+// whose column k costs (n - k)^2) done once its first k columns are.
+double cubic_work_done(int n, int k) {
+    const double left = n > 0 ? static_cast<double>(n - k) / n : 0;
+    return 1 - left * left * left;
+}
+
 int max_threads() {
 #ifdef _OPENMP
     return std::max(1, omp_get_max_threads());
@@ -204,6 +211,7 @@ int DenseSymmetricSolver::factor_ldlt(int n) {
             factor_panel(n, kb, b);
             update_trailing(n, kb, b);
         }
+        report_progress(progress_to_ * cubic_work_done(n, kb + b));
     }
     return 0;
 }
@@ -263,25 +271,40 @@ void DenseSymmetricSolver::invert_with_factor(int n, Real* out) {
     // Z = L^-1 into the lower triangle of out, column group j0..j0+3 per task:
     // Z[i][j] = delta_ij - sum_{m=j}^{i-1} L[i][m] Z[m][j].
     const int groups = (n + 3) / 4;
-    run_parallel(n >= PARALLEL_MIN_SPHERES, [&] {
-        double* zh = group_hi_.data() + group_size * thread_number();
-        double* zl = group_lo_.data() + group_size * thread_number();
+    // Both loops over the column groups below go in chunks, the progress heard between them (the
+    // share of the whole inverse from `from` to `to`); the groups of a chunk share the team, and
+    // no result depends on the chunks.
+    auto for_group_chunks = [&](double from, double to, auto&& chunk) {
+        constexpr int CHUNKS = 16;
+        for (int c = 0; c < CHUNKS; ++c) {
+            const int first = static_cast<int>(static_cast<long long>(groups) * c / CHUNKS);
+            const int last = static_cast<int>(static_cast<long long>(groups) * (c + 1) / CHUNKS);
+            if (first < last)
+                chunk(first, last);
+            report_progress(from + (to - from) * cubic_work_done(n, std::min(n, 4 * last)));
+        }
+    };
+    for_group_chunks(0.5, 0.75, [&](int first, int last) {
+        run_parallel(n >= PARALLEL_MIN_SPHERES, [&] {
+            double* zh = group_hi_.data() + group_size * thread_number();
+            double* zl = group_lo_.data() + group_size * thread_number();
 #pragma omp for schedule(dynamic, 1)
-        for (int g = 0; g < groups; ++g) {
-            const int j0 = 4 * g;
-            for (int i = j0; i < n; ++i) {
-                const double* h = packed + static_cast<std::size_t>(i) * (i > 0 ? i - 1 : 0);
-                Real acc[4];
-                dot4(i - j0, h + j0, h + i + j0, zh, zl, acc);
-                for (int u = 0; u < 4; ++u) {
-                    const int j = j0 + u;
-                    const Real z = (i == j ? Real(1) : Real(0)) - acc[u];
-                    split(z, zh[(i - j0) * 4 + u], zl[(i - j0) * 4 + u]);
-                    if (j <= i)
-                        out[at(i, j, n)] = z;
+            for (int g = first; g < last; ++g) {
+                const int j0 = 4 * g;
+                for (int i = j0; i < n; ++i) {
+                    const double* h = packed + static_cast<std::size_t>(i) * (i > 0 ? i - 1 : 0);
+                    Real acc[4];
+                    dot4(i - j0, h + j0, h + i + j0, zh, zl, acc);
+                    for (int u = 0; u < 4; ++u) {
+                        const int j = j0 + u;
+                        const Real z = (i == j ? Real(1) : Real(0)) - acc[u];
+                        split(z, zh[(i - j0) * 4 + u], zl[(i - j0) * 4 + u]);
+                        if (j <= i)
+                            out[at(i, j, n)] = z;
+                    }
                 }
             }
-        }
+        });
     });
 
     // T row i = Z column i (rows i..n-1) at offset i(2n - i + 1): hi then lo.
@@ -303,35 +326,37 @@ void DenseSymmetricSolver::invert_with_factor(int n, Real* out) {
         1);
 
     // C[i][j] = sum_{m >= max(i,j)} Z[m][i] Z[m][j] / D[m] for i >= j, mirrored to the upper part.
-    run_parallel(n >= PARALLEL_MIN_SPHERES, [&] {
-        double* bh = group_hi_.data() + group_size * thread_number();
-        double* bl = group_lo_.data() + group_size * thread_number();
+    for_group_chunks(0.75, 1.0, [&](int first, int last) {
+        run_parallel(n >= PARALLEL_MIN_SPHERES, [&] {
+            double* bh = group_hi_.data() + group_size * thread_number();
+            double* bl = group_lo_.data() + group_size * thread_number();
 #pragma omp for schedule(dynamic, 1)
-        for (int g = 0; g < groups; ++g) {
-            const int j0 = 4 * g;
-            for (int m = j0; m < n; ++m) {
-                const Real d = F[at(m, m, n)];
-                for (int u = 0; u < 4; ++u) {
-                    const int j = j0 + u;
-                    Real value = 0;
-                    if (j < n && m >= j) {
-                        const double* h = t_row(j);
-                        value = (static_cast<Real>(h[m - j]) + h[n - j + m - j]) / d;
+            for (int g = first; g < last; ++g) {
+                const int j0 = 4 * g;
+                for (int m = j0; m < n; ++m) {
+                    const Real d = F[at(m, m, n)];
+                    for (int u = 0; u < 4; ++u) {
+                        const int j = j0 + u;
+                        Real value = 0;
+                        if (j < n && m >= j) {
+                            const double* h = t_row(j);
+                            value = (static_cast<Real>(h[m - j]) + h[n - j + m - j]) / d;
+                        }
+                        split(value, bh[(m - j0) * 4 + u], bl[(m - j0) * 4 + u]);
                     }
-                    split(value, bh[(m - j0) * 4 + u], bl[(m - j0) * 4 + u]);
+                }
+                for (int i = j0; i < n; ++i) {
+                    const double* h = t_row(i);
+                    Real acc[4];
+                    dot4(n - i, h, h + (n - i), bh + (i - j0) * 4, bl + (i - j0) * 4, acc);
+                    for (int u = 0; u < 4 && j0 + u <= i; ++u) {
+                        const int j = j0 + u;
+                        out[at(i, j, n)] = acc[u];
+                        out[at(j, i, n)] = acc[u];
+                    }
                 }
             }
-            for (int i = j0; i < n; ++i) {
-                const double* h = t_row(i);
-                Real acc[4];
-                dot4(n - i, h, h + (n - i), bh + (i - j0) * 4, bl + (i - j0) * 4, acc);
-                for (int u = 0; u < 4 && j0 + u <= i; ++u) {
-                    const int j = j0 + u;
-                    out[at(i, j, n)] = acc[u];
-                    out[at(j, i, n)] = acc[u];
-                }
-            }
-        }
+        });
     });
 }
 

@@ -213,8 +213,15 @@ class Finder {
         ++result_.evaluations;
     }
     void step_done() {
+        const Real error = max_rotational_force(model_, session_.evaluation);
         if (observer_.step_done)
-            observer_.step_done(result_.iterations, max_rotational_force(model_, session_.evaluation));
+            observer_.step_done(result_.iterations, error);
+        search_progress(error, 0, 0);
+    }
+    void search_progress(Real error, int done, int total) {
+        if (observer_.search_progress)
+            observer_.search_progress(
+                {result_.iterations, result_.evaluations, error, verifying_, done, total});
     }
     // At rest (the end, or the verdict's Jacobian), near rest (that Jacobian early), or stalled.
     bool rest_reached();
@@ -354,6 +361,13 @@ Next Finder::take_jacobian() {
             step.printed_column = 0;
             steps.push_back(step);
         }
+    RunObserver jacobian_observer;
+    if (observer_.search_progress) {
+        const Real error = result_.error;
+        jacobian_observer.progress = [this, error](int done, int total) {
+            search_progress(error, done, total);
+        };
+    }
     ChartJacobians charts(chart_, [&] {
         std::vector<Real> all(static_cast<std::size_t>(2 * chart_.objects));
         chart_velocity(chart_, model_, session_.evaluation, all.data());
@@ -366,7 +380,7 @@ Next Finder::take_jacobian() {
             chart_velocity(chart_, perturbed, ev, velocity.data());
             charts.record(step, velocity.data());
         },
-        {}, perturbed_min_spheres(model_));
+        jacobian_observer, perturbed_min_spheres(model_));
     result_.evaluations += static_cast<int>(steps.size());
     if (run.stopped)
         return Next::End;

@@ -13,6 +13,15 @@ namespace ambrel {
 
 struct InitializeResult;
 
+struct SearchProgress {
+    int iteration = 0;
+    int evaluations = 0;    // so far, those of the Jacobian under way not counted
+    Real error = 0;         // largest rotational force of the current state, N
+    bool verifying = false; // the Jacobian under way is the stability verdict's
+    int jacobian_done = 0;  // evaluations of the Jacobian under way done, of
+    int jacobian_total = 0; // 0 outside a Jacobian
+};
+
 struct RunObserver {
     // read_if_needed read the description before a command (the host updates its camera).
     std::function<void(const InitializeResult&)> initialized;
@@ -25,6 +34,9 @@ struct RunObserver {
     std::function<void(int object, int objects)> progress;
     // Calculate: the steps ended, the final reports follow.
     std::function<void()> steps_ended;
+    // Find equilibrium: where the search stands, after each iteration and before each batch of a
+    // Jacobian's evaluations (those of the stability verdict included).
+    std::function<void(const SearchProgress&)> search_progress;
 };
 
 } // namespace ambrel

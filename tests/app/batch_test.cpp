@@ -1,6 +1,7 @@
 // ambrel-batch as a user runs it: arguments, files, exit status and output.
 #include "app/batch.h"
 #include "app/batch_bitmap.h"
+#include "app/terminal_progress.h"
 #include "calculators/calculator_fields.h"
 #include "description/reader.h"
 #include "model/options.h"
@@ -19,7 +20,11 @@
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <poll.h>
+#include <pty.h>
 #include <sstream>
+#include <thread>
+#include <unistd.h>
 
 namespace ambrel {
 namespace {
@@ -222,6 +227,90 @@ TEST(Batch, OptionsSwitchBeforeReading) {
     const BatchRun spheres = batch({"--off", "use-squares-for-flat-objects", "--list", plate});
     EXPECT_EQ(squares.lines().back(), "Ssq all 0 0 0 10 0 0 0.5 2.5 0.0567296328553255");
     EXPECT_EQ(spheres.lines().back(), "Ssq all 0 0 0 10 0 0 0.5 2.5 0.06883432865");
+}
+
+// Above 500 spheres the charges wait for "Always calculate charges": the window's note says which
+// option, and the command line says how to switch it on.
+TEST(Batch, LargeSystemWithoutChargesNamesTheSwitchThatComputesThem) {
+    TempDir dir;
+    std::string plates;
+    for (int k = 0; k < 6; ++k) // 600 spheres
+        plates += "Qp" + std::to_string(k) + " all " + std::to_string(3 * k) + " 0 0 0 0 0 2 1\n";
+    const auto file = dir.write("plates.bal", plates);
+    const BatchRun waiting = batch({file});
+    EXPECT_EQ(waiting.status, 0);
+    EXPECT_EQ(waiting.err,
+              "ambrel-batch: the charges of the 600 spheres were not computed: above 500 spheres "
+              "--on always-calculate-charges computes them\n");
+    const BatchRun computed = batch({"--on", "always-calculate-charges", file});
+    EXPECT_EQ(computed.status, 0);
+    EXPECT_EQ(computed.err, "");
+}
+
+// What the terminal shows of a status line and the output written beside it (both on one
+// terminal): the status is drawn after half a second and erased before each line of output and at
+// the end, so only the output's lines are left on the screen.
+TEST(Batch, StatusLineOnATerminalLeavesOnlyTheOutput) {
+    int master = -1, slave = -1;
+    ASSERT_EQ(::openpty(&master, &slave, nullptr, nullptr, nullptr), 0);
+    std::FILE* terminal = ::fdopen(slave, "w");
+    ASSERT_NE(terminal, nullptr);
+    ASSERT_TRUE(TerminalProgress::on_terminal(terminal));
+    std::string shown;
+    // What the terminal received, up to `text` (given 30 s to appear, the ticker being a thread
+    // of its own), or to its end once closed (a read then fails with EIO).
+    auto read_until = [&](const std::string& text) {
+        const auto limit = std::chrono::steady_clock::now() + std::chrono::seconds(30);
+        while (text.empty() || shown.find(text) == std::string::npos) {
+            pollfd ready{master, POLLIN, 0};
+            if (std::chrono::steady_clock::now() > limit || ::poll(&ready, 1, 100) < 0)
+                return false;
+            char buffer[4096];
+            if (ready.revents == 0)
+                continue;
+            const ssize_t n = ::read(master, buffer, sizeof buffer);
+            if (n <= 0)
+                return text.empty();
+            shown.append(buffer, static_cast<std::size_t>(n));
+        }
+        return true;
+    };
+    {
+        TerminalProgress progress(terminal, terminal, true);
+        progress.begin("Work");
+        progress.set_text("step 1");
+        EXPECT_TRUE(read_until("s): step 1")) << shown;
+        progress.write_line("first line");
+        progress.set_fraction(0.5);
+        EXPECT_TRUE(read_until("[###############               ] 50%, step 1")) << shown;
+        progress.end();
+        progress.write_line("second line");
+    }
+    std::fclose(terminal);
+    EXPECT_TRUE(read_until(""));
+    ::close(master);
+
+    // The screen, as a terminal draws these bytes: a carriage return goes to the line's start, ESC [ K
+    // clears to its end, a line end starts the next line.
+    std::vector<std::string> screen(1);
+    std::size_t column = 0;
+    for (std::size_t i = 0; i < shown.size(); ++i) {
+        const char c = shown[i];
+        if (c == '\r') {
+            column = 0;
+        } else if (c == '\n') {
+            screen.emplace_back();
+            column = 0;
+        } else if (shown.compare(i, 3, "\033[K") == 0) {
+            screen.back().resize(std::min(screen.back().size(), column));
+            i += 2;
+        } else {
+            if (screen.back().size() <= column)
+                screen.back().resize(column + 1, ' ');
+            screen.back()[column++] = c;
+        }
+    }
+    EXPECT_EQ(screen, (std::vector<std::string>{"first line", "second line", ""})) << shown;
 }
 
 TEST(Batch, HelpDocumentsEveryOption) {
