@@ -101,17 +101,14 @@ TEST_F(RunThreadTest, WindowAnswersDuringALargeJacobianAndStopEndsItWithinAnEval
     window->Memo1->setPlainText(plates_description(20));
     action("Alwayscalculate1")->setChecked(true);
 
-    // The largest gap between two timeouts of a 10 ms timer from the click on Inicialize to the
-    // end of the Jacobian, and the status texts seen meanwhile.
-    double largest_gap = 0;
+    // When the window's event loop ran a 10 ms timer, from the click on Inicialize to the end of
+    // the Jacobian, and the status texts seen meanwhile.
+    std::vector<Clock::time_point> ticks;
     QStringList statuses;
-    Clock::time_point last_tick = Clock::now();
     QTimer timer;
     timer.setInterval(10);
     QObject::connect(&timer, &QTimer::timeout, [&] {
-        const Clock::time_point now = Clock::now();
-        largest_gap = std::max(largest_gap, seconds_between(last_tick, now));
-        last_tick = now;
+        ticks.push_back(Clock::now());
         if (statuses.isEmpty() || statuses.last() != status())
             statuses << status();
     });
@@ -132,6 +129,7 @@ TEST_F(RunThreadTest, WindowAnswersDuringALargeJacobianAndStopEndsItWithinAnEval
         std::lock_guard lock(mutex);
         return reports.size();
     };
+    const Clock::time_point clicked = Clock::now();
     jacobian_calculate()->click();
     ASSERT_TRUE(window->run_in_progress());
     // Stop during the second evaluation.
@@ -150,10 +148,25 @@ TEST_F(RunThreadTest, WindowAnswersDuringALargeJacobianAndStopEndsItWithinAnEval
         reports_after_stop += when > stop ? 1 : 0;
     EXPECT_LE(reports_after_stop, 1);
     // What is left of the evaluation under way and the workspace built again for the state the
-    // command found, each about one evaluation (longer when the machine is loaded).
-    EXPECT_LT(seconds_between(stop, ended), 3 * evaluation + 0.5)
-        << "one evaluation takes " << evaluation << " s";
-    EXPECT_LT(largest_gap, 0.1) << "the window did not answer for " << largest_gap << " s";
+    // command found, each about one evaluation; a loaded machine's pace varies from one
+    // evaluation to the next by a few times, while the rest of the Jacobian is 78 more.
+    EXPECT_LT(seconds_between(stop, ended), 10 * evaluation) << "one evaluation takes " << evaluation << " s";
+    // The window answers while the worker computes: its event loop ran during the first
+    // evaluation, measured against the worker's own pace rather than the clock, which a loaded
+    // machine stretches for both. A window that waited for the worker (a blocking call, a lock
+    // held across an evaluation) would not run between the two reports at all.
+    const auto ticks_between = [&](Clock::time_point from, Clock::time_point to) {
+        return std::count_if(ticks.begin(), ticks.end(),
+                             [&](Clock::time_point t) { return t > from && t < to; });
+    };
+    EXPECT_GE(ticks_between(reports[0].second, reports[1].second), 2)
+        << "the window did not answer during an evaluation of " << evaluation << " s";
+    // Nor did it stop answering for as long as an evaluation at any time of the command.
+    double largest_gap = 0;
+    for (std::size_t k = 1; k < ticks.size(); ++k)
+        if (ticks[k - 1] >= clicked && ticks[k] <= ended)
+            largest_gap = std::max(largest_gap, seconds_between(ticks[k - 1], ticks[k]));
+    EXPECT_LT(largest_gap, evaluation) << "the window did not answer for " << largest_gap << " s";
 
     EXPECT_TRUE(statuses.contains("Jacobian: evaluation 1 of 80 - press Stop (Esc) to stop"))
         << statuses.join(" | ").toStdString();
