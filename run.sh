@@ -11,9 +11,21 @@ cd "$(dirname "$0")"
 
 ./scripts/install-deps.sh
 if [ ! -f build/build.ninja ]; then
-    cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=Release >/dev/null
+    echo "run.sh: configuring the build in build/" >&2
+    # Its output only when it fails.
+    if ! log="$(cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=Release 2>&1)"; then
+        echo "$log" >&2
+        echo "run.sh: the build could not be configured (see above)" >&2
+        exit 1
+    fi
 fi
-cmake --build build -j 2 >/dev/null
+# The two programs only (not the tests and benchmarks), with the build's progress and, when it
+# fails, the compiler's messages.
+echo "run.sh: building ambrel and ambrel-batch (the first build takes a few minutes)" >&2
+if ! cmake --build build -j 2 --target ambrel ambrel-batch >&2; then
+    echo "run.sh: the build failed (the compiler's messages are above)" >&2
+    exit 1
+fi
 
 if [ -x build/bin/ambrel ] && { [ -n "${DISPLAY:-}" ] || [ -n "${WAYLAND_DISPLAY:-}" ]; }; then
     if [ -n "$file" ]; then
