@@ -8,7 +8,8 @@
 #                 (at most 4 shards at once there), ":" for this machine (the default)
 #   -n SHARDS     the number of shards (default: 4 for each machine); more shards than machines
 #                 even out points of unequal cost
-#   -b PROGRAM    the ambrel-batch program on the machines (default: ambrel-batch, found on PATH)
+#   -b PROGRAM    the ambrel-batch program on the machines (default: ambrel-batch, found on PATH); a
+#                 path with a slash is taken from the current folder
 #   ACTION...     the actions and settings of each point: --capacitances, --calculate, --steps 5000 ...
 #
 # The points file and the template are copied to each machine with every job, into a folder of the
@@ -35,14 +36,29 @@ if [ $# -lt 3 ]; then
     sed -n '4,5p' "$0" >&2
     exit 2
 fi
+fail() {
+    echo "run-study-parallel: $*" >&2
+    exit 2
+}
 out="$1" points="$2" template="$3"
 shift 3
+for file in "$points" "$template"; do
+    if [ ! -f "$file" ] || [ ! -r "$file" ]; then
+        fail "cannot read $file"
+    fi
+done
 if [ -z "$shards" ]; then
     machines=$(tr ',' '\n' <<<"$logins" | grep -c .)
     shards=$((4 * machines))
 fi
+[[ "$shards" =~ ^[1-9][0-9]*$ ]] || fail "-n takes a number of shards of 1 or more, not \"$shards\""
+# The shards run in folders of their own: a program given by its path is found from here (on the
+# other machines, at the same path); a bare name is left for the PATH of each machine.
+if [[ "$program" == */* ]]; then
+    program="$(realpath -m -s "$program")"
+fi
 
-work="$(mktemp -d)"
+work="$(mktemp -d)" || fail "cannot make a scratch folder"
 trap 'rm -rf "$work"' EXIT
 # Each shard has a folder of its own, with its own copies, under a name of this study's own: on another
 # machine the files go to the same relative path under the login folder, so that shards running at the

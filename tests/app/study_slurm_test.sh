@@ -1,9 +1,12 @@
 #!/usr/bin/env bash
 # A study run as a Slurm job array of 4 tasks (scripts/run-study-slurm.sh) on a single-node Slurm
-# started here, merged, is the study run at once, byte for byte. Starts munged, slurmctld and slurmd
-# (Debian's munge and slurm-wlm) with a minimal configuration of its own in a temporary folder, on
-# loopback ports of its own, and stops the daemons it started when it ends, also on a failure.
-# Needs root (the daemons run as root here).
+# started here, merged, is the study run at once, byte for byte; a task that fails (its program
+# missing, an unknown action) ends the script with status 2, a message naming the task and the end
+# of its log and no table; a failed point with status 1 and the table; no controller to submit to
+# with status 2. The scratch folder OUT.parts/ is gone after each run but the one with -k. Starts
+# munged, slurmctld and slurmd (Debian's munge and slurm-wlm) with a minimal configuration of its own
+# in a temporary folder, on loopback ports of its own, and stops the daemons it started when it ends,
+# also on a failure. Needs root (the daemons run as root here).
 #   study_slurm_test.sh AMBREL_BATCH RUN_STUDY_SLURM
 set -euo pipefail
 batch="$(realpath "$1")"
@@ -73,7 +76,11 @@ MpiDefault=none
 ReturnToService=2
 SlurmdTimeout=30
 InactiveLimit=0
-MinJobAge=300
+# sbatch --wait looks at its job after 2 s, then 8 s and 32 s later, unless finished jobs' records
+# may go sooner than that: with records kept 4 s it looks every 2 s. Jobs start at once, not after
+# up to 3 s of batching.
+MinJobAge=4
+SchedulerParameters=batch_sched_delay=0
 NodeName=$node NodeAddr=127.0.0.1 CPUs=$cpus RealMemory=1000 State=UNKNOWN
 PartitionName=test Nodes=$node Default=YES MaxTime=INFINITE State=UP
 CONF
@@ -104,13 +111,69 @@ echo "Slurm up after $((SECONDS - started)) s"
 cd "$work/study"
 cp "$template" plates.bal # the shipped template of two plates ${gap} cm apart
 printf 'gap\n0.1\n0.15\n0.2\n0.3\n0.4\n0.5\n0.7\n1\n1.5\n2\n' >gaps.csv
+# A point whose gap is no number: with --strict the reader fails it.
+printf 'gap\n0.1\n0.15\nabc\n0.3\n' >gaps_abc.csv
+# Runs the script with the arguments after NAME and STATUS, its standard error in NAME.err, and
+# fails unless it exits with STATUS.
+study() {
+    local name="$1" expected="$2" s=0
+    shift 2
+    "$script" "$@" 2>"$name.err" || s=$?
+    if [ "$s" -ne "$expected" ]; then
+        echo "run-study-slurm $*: exit status $s, not $expected; its standard error:" >&2
+        cat "$name.err" >&2
+        exit 1
+    fi
+}
+# Fails when the study NAME left its scratch folder (or a folder of its making beside it).
+no_parts() {
+    if compgen -G "$1.parts*" >/dev/null; then
+        echo "run-study-slurm left $(compgen -G "$1.parts*")" >&2
+        exit 1
+    fi
+}
+# Fails unless NAME.err holds TEXT.
+says() {
+    grep -qF -- "$2" "$1.err" || { echo "no \"$2\" in what run-study-slurm said:" >&2; cat "$1.err" >&2; exit 1; }
+}
+
 "$batch" --study gaps.csv --capacitances plates.bal >whole.csv
-"$script" -n 4 -b "$batch" merged.csv gaps.csv plates.bal --capacitances
-# Nothing is left in the queue.
-[ "$(squeue -h | wc -l)" -eq 0 ]
+# The program by a relative path: the tasks, which run in the parts folder, find it all the same.
+study merged 0 -k -n 4 -b "$(realpath --relative-to=. "$batch")" merged.csv gaps.csv plates.bal --capacitances
 for k in 1 2 3 4; do
     [ "$(wc -l <merged.parts/part-$k.csv)" -ge 3 ] # each task ran its shard: a header and its points
 done
 cmp whole.csv merged.csv
 [ "$(wc -l <merged.csv)" -eq 11 ]
 echo "Slurm study of 10 points in 4 tasks merged: the same table as one run ($((SECONDS - started)) s)"
+
+# Tasks that fail: status 2, the task and its log named, no table.
+study missing 2 -n 2 -b ./no-such-program missing.csv gaps.csv plates.bal --capacitances
+[ ! -e missing.csv ]
+no_parts missing
+says missing "task 1 of array"
+says missing "no-such-program: No such file or directory"
+study unknown 2 -n 2 -b "$batch" unknown.csv gaps.csv plates.bal --no-such-action
+[ ! -e unknown.csv ]
+no_parts unknown
+says unknown "task 2 of array"
+says unknown "unknown argument: --no-such-action"
+
+# A failed point: status 1 and the table that says which.
+study failed 1 -n 2 -b "$batch" failed.csv gaps_abc.csv plates.bal --capacitances --strict
+[ "$(wc -l <failed.csv)" -eq 5 ]
+grep -q '^3,abc,failed,' failed.csv
+[ "$(grep -c ',ok,' failed.csv)" -eq 3 ]
+no_parts failed
+
+# No controller to submit to (nobody listens on its port): status 2 at once, nothing left.
+sed -e "s/^SlurmctldPort=.*/SlurmctldPort=$((port + 2))/" "$SLURM_CONF" >"$work/no-controller.conf"
+echo "MessageTimeout=2" >>"$work/no-controller.conf"
+SLURM_CONF="$work/no-controller.conf" study nocontroller 2 -n 2 -b "$batch" nocontroller.csv gaps.csv plates.bal --capacitances
+[ ! -e nocontroller.csv ]
+no_parts nocontroller
+says nocontroller "sbatch did not take the array job"
+
+# Nothing is left in the queue.
+[ "$(squeue -h | wc -l)" -eq 0 ]
+echo "Slurm studies with failed tasks, a failed point and no controller: the statuses 2, 1, 2 ($((SECONDS - started)) s)"
