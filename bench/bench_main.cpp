@@ -96,6 +96,8 @@ bool quick_requested(int& argc, char** argv) {
 } // namespace
 
 int main(int argc, char** argv) {
+    // Each line as soon as it is measured, also into a file or a pipe.
+    std::setvbuf(stdout, nullptr, _IOLBF, 0);
     const bool quick = quick_requested(argc, argv);
     benchmark::Initialize(&argc, argv);
     if (benchmark::ReportUnrecognizedArguments(argc, argv))

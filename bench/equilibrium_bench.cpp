@@ -126,6 +126,8 @@ Real angle_difference(const std::vector<Real>& a, const std::vector<Real>& b) {
 } // namespace
 
 int main(int argc, char** argv) {
+    // Each line as soon as it is measured, also into a file or a pipe.
+    std::setvbuf(stdout, nullptr, _IOLBF, 0);
     int runs = 3, max_steps = 5000, plate_steps = 200;
     std::vector<std::string> only; // --case NAME[,NAME...]: those cases alone
     bool finder_only = false;      // --finder-only: no Calculate (for profiling the finder)

@@ -144,6 +144,8 @@ int main(int argc, char** argv) {
             return 2;
         }
     }
+    // Each line as soon as it is measured, also into a file or a pipe: a run takes minutes.
+    std::setvbuf(stdout, nullptr, _IOLBF, 0);
     const int cores = std::max(1u, std::thread::hardware_concurrency());
     const int threads = omp_get_max_threads();
 

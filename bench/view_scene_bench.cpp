@@ -2,6 +2,7 @@
 #include "view/scene.h"
 
 #include <QGuiApplication>
+#include <cstdio>
 
 #include <benchmark/benchmark.h>
 
@@ -76,6 +77,8 @@ BENCHMARK(BM_DrawScene2000ShadedZoom20000)->Unit(benchmark::kMillisecond);
 } // namespace
 
 int main(int argc, char** argv) {
+    // Each line as soon as it is measured, also into a file or a pipe.
+    std::setvbuf(stdout, nullptr, _IOLBF, 0);
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
     QGuiApplication app(argc, argv); // fonts of the status lines

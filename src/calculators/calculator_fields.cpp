@@ -23,7 +23,7 @@ constexpr std::string_view ELECTROSCOPE = "Pith-balls electroscope";
 const std::vector<FieldEntry>& field_table() {
     static const std::vector<FieldEntry> table = {
         {{"NEr", EXTRA, "Radius (cm)", "0.75", false}, &ExtraFields::NEr},
-        {{"NEL", EXTRA, "Line length (cm, to ball center))", "13.5", false}, &ExtraFields::NEL},
+        {{"NEL", EXTRA, "Line length (cm, to ball center)", "13.5", false}, &ExtraFields::NEL},
         {{"NEa1", EXTRA, "Angle 1", "20", false}, &ExtraFields::NEa1},
         {{"NEa2", EXTRA, "Angle 2", "20", false}, &ExtraFields::NEa2},
         {{"NEV", EXTRA, "Voltage", "20000", false}, &ExtraFields::NEV},
@@ -38,7 +38,7 @@ const std::vector<FieldEntry>& field_table() {
         {{"EL", ELECTROSCOPE, "Suspension line length (cm)", "13.5", false}, &ElectroscopeFields::EL},
         {{"Ed", ELECTROSCOPE, "Support dist. from center (cm)", "0.2", false}, &ElectroscopeFields::Ed},
         {{"Er", ELECTROSCOPE, "Ball radius r (cm)", "0.75", false}, &ElectroscopeFields::Er},
-        {{"Ex", ELECTROSCOPE, "Ball separtion x (cm)", "1", false}, &ElectroscopeFields::Ex},
+        {{"Ex", ELECTROSCOPE, "Ball separation x (cm)", "1", false}, &ElectroscopeFields::Ex},
         {{"Ex1", ELECTROSCOPE, "Starting x", "0", false}, &ElectroscopeFields::Ex1},
         {{"Ex2", ELECTROSCOPE, "Final x", "4", false}, &ElectroscopeFields::Ex2},
         {{"Edx", ELECTROSCOPE, "delta x", "0.1", false}, &ElectroscopeFields::Edx},

@@ -59,7 +59,7 @@ TEST_F(ToolWindowsTest, FourBallAndPentagonReportsGoToTheOutputPanel) {
     for (int i = 0; i < 11; ++i)
         EXPECT_EQ(find<TNEdit>(extra, fields[i])->text(), defaults[i]) << fields[i];
     EXPECT_NE(find<QLabel>(extra, "Label_NEL"), nullptr);
-    EXPECT_EQ(find<QLabel>(extra, "Label_NEL")->text(), "Line length (cm, to ball center))");
+    EXPECT_EQ(find<QLabel>(extra, "Label_NEL")->text(), "Line length (cm, to ball center)");
 
     qsizetype before = output().size();
     find<QPushButton>(extra, "Button1")->click();
@@ -293,7 +293,7 @@ TEST_F(ToolWindowsTest, FieldErrorsNameTheField) {
     }
     process_events();
     EXPECT_EQ(dialogs.errors, QStringList({"Angle variation (rad): abc is not a valid number",
-                                           "Line length (cm, to ball center)): abc is not a valid number"}));
+                                           "Line length (cm, to ball center): abc is not a valid number"}));
 }
 
 } // namespace
