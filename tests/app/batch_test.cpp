@@ -5,6 +5,7 @@
 #include "calculators/calculator_fields.h"
 #include "description/reader.h"
 #include "model/options.h"
+#include "text/csv_file.h"
 #include "text/number_format.h"
 
 #include <QGuiApplication>
@@ -17,6 +18,7 @@
 #include <cctype>
 #include <cmath>
 #include <cstdio>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
@@ -360,6 +362,50 @@ TEST(Batch, CalculateAndJacobianActions) {
     EXPECT_EQ(diverged.status, 1);
     EXPECT_EQ(batch({"--steps", "1.5"}).status, 2);
     EXPECT_EQ(batch({"--time-step", "fast"}).status, 2);
+}
+
+// The run's force error is the finder's tolerance in --equilibrium and in a sweep by the finder:
+// above the starting state's largest rotational force (the default description's is about
+// 2 mN) the state is at rest as it starts, no iteration, where the default tolerance takes
+// several.
+TEST(Batch, TheForceErrorIsTheFindersTolerance) {
+    const auto iterations = [](const std::vector<std::string>& args) {
+        const BatchRun run = batch(args);
+        EXPECT_EQ(run.status, 0) << run.err;
+        for (const std::string& line : run.lines())
+            if (line.rfind("Iterations=", 0) == 0)
+                return std::stoi(line.substr(std::strlen("Iterations=")));
+        ADD_FAILURE() << run.out;
+        return -1;
+    };
+    EXPECT_EQ(iterations({"--force-error", "1e4", "--equilibrium"}), 0);
+    EXPECT_GT(iterations({"--equilibrium"}), 0);
+
+    // The sweep's table: each point's steps, the finder's iterations.
+    const auto steps = [](const std::vector<std::string>& args) {
+        const BatchRun run = batch(args);
+        EXPECT_EQ(run.status, 0) << run.err;
+        const auto table = parse_csv(run.out);
+        std::vector<int> found;
+        if (!table || table->empty()) {
+            ADD_FAILURE() << run.out;
+            return found;
+        }
+        const auto& header = table->front();
+        const auto at =
+            static_cast<std::size_t>(std::find(header.begin(), header.end(), "Steps") - header.begin());
+        for (std::size_t i = 1; i < table->size(); ++i)
+            found.push_back(at < (*table)[i].size() ? std::stoi((*table)[i][at]) : -1);
+        return found;
+    };
+    const std::vector<std::string> sweep{"--sweep", "all=8000:9000:1000", "--method", "equilibrium"};
+    std::vector<std::string> loose{"--force-error", "1e4"};
+    loose.insert(loose.end(), sweep.begin(), sweep.end());
+    EXPECT_EQ(steps(loose), (std::vector<int>{0, 0}));
+    const std::vector<int> by_default = steps(sweep);
+    ASSERT_EQ(by_default.size(), 2u);
+    for (const int taken : by_default)
+        EXPECT_GT(taken, 0);
 }
 
 // The entries of the plain Jacobian that follows its heading, row by row.

@@ -117,6 +117,22 @@ TEST(Template, FilledMissingAndUnusedValuesAndTextThatIsNoPlaceholder) {
     EXPECT_EQ(fill_template("${gap}", {{"gap", "1"}, {"gapp", "2"}}).message(),
               "${gapp} is not in the description");
     EXPECT_FALSE(fill_template("${gap}", {{"gap", "1\nKx"}}).ok());
+    // A name is a letter or "_", then letters, digits and "_": digits anywhere but first, in the
+    // text, in a name alone and in the points file's header.
+    EXPECT_EQ(template_placeholders("${gap2} ${a_1} ${x0123456789} ${2a} ${a-1} ${9}"),
+              (std::vector<std::string>{"gap2", "a_1", "x0123456789"}));
+    const auto digits = fill_template("Ba A ${gap2} 0 0 ${a_1} 0 ${x0123456789} ${2a}",
+                                      {{"gap2", "1"}, {"a_1", "10"}, {"x0123456789", "30"}});
+    ASSERT_TRUE(digits.ok()) << digits.message();
+    EXPECT_EQ(*digits, "Ba A 1 0 0 10 0 30 ${2a}");
+    for (const char* name : {"gap2", "a_1", "_0", "Z9_", "x0123456789"})
+        EXPECT_TRUE(is_placeholder_name(name)) << name;
+    for (const char* name : {"", "2a", "0", "a-1", "a 1", "a1$"})
+        EXPECT_FALSE(is_placeholder_name(name)) << name;
+    const auto digit_points = read_study_points("gap2,a_1\n0.3,10\n");
+    ASSERT_TRUE(digit_points.ok()) << digit_points.message();
+    EXPECT_EQ(digit_points->names, (std::vector<std::string>{"gap2", "a_1"}));
+    EXPECT_FALSE(read_study_points("2gap\n0.3\n").ok());
 
     StudyFolder folder;
     const std::string plates = folder.write("plates.bal", PLATES);
@@ -357,6 +373,38 @@ TEST(Study, WorkersAndShardsGiveTheSameTableAndTheMergeChecksItsParts) {
     EXPECT_EQ(study_batch({points, "--merge", merged, parts[0]}).status, 2);
 }
 
+// The run's force error is the finder's tolerance at every point, also in a sweep by the finder:
+// above the starting state's largest rotational force (about 0.3 mN here) the state is at rest
+// as it starts, no iteration, where the default tolerance takes several.
+TEST(Study, TheForceErrorIsTheFindersTolerance) {
+    StudyFolder folder;
+    const std::string balls = folder.write("balls.bal", "Ba all -0.5 0 0 ${L} 180 10 0.5 0.2\n"
+                                                        "Bb all 0.5 0 0 ${L} 0 10 0.5 0.2\n"
+                                                        ".V all 5000\n");
+    const std::string points = folder.write("points.csv", "L\n10\n15\n");
+    const auto steps = [&](std::vector<std::string> args) {
+        args.insert(args.begin(), {"--study", points});
+        args.push_back(balls);
+        const StudyOutput study = study_batch(args);
+        EXPECT_EQ(study.status, 0) << study.err;
+        const auto rows = records(study.out);
+        std::vector<std::string> found;
+        for (std::size_t i = 1; i < rows.size(); ++i)
+            found.push_back(rows[i][column(rows[0], "Steps")]);
+        return found;
+    };
+    EXPECT_EQ(steps({"--force-error", "1e4", "--equilibrium"}), (std::vector<std::string>{"0", "0"}));
+    EXPECT_EQ(steps({"--force-error", "1e4", "--sweep", "all=4000:6000:2000", "--method", "equilibrium"}),
+              (std::vector<std::string>{"0", "0", "0", "0"}));
+    const auto by_default = steps({"--equilibrium"});
+    const auto swept = steps({"--sweep", "all=4000:6000:2000", "--method", "equilibrium"});
+    ASSERT_EQ(by_default.size(), 2u);
+    ASSERT_EQ(swept.size(), 4u);
+    for (const auto* taken : {&by_default, &swept})
+        for (const std::string& iterations : *taken)
+            EXPECT_GT(*parse_field_int(iterations), 0);
+}
+
 // With --sweep a point is a row per voltage, each holding that voltage's state.
 TEST(Study, ASweepAtEachPointGivesARowPerVoltage) {
     StudyFolder folder;
@@ -384,6 +432,32 @@ TEST(Study, ASweepAtEachPointGivesARowPerVoltage) {
     ASSERT_EQ(sweep.size(), 3u);
     EXPECT_EQ(sweep[2][1], rows[2][deflection]);
     EXPECT_EQ(sweep[2][2], rows[2][deflection + 1]);
+
+    // Several rows a point: workers and shards merged give the table of one run, each point's
+    // rows together and in the sweep's order (round robin: the first of two shards holds points 1
+    // and 3).
+    const std::string three = folder.write("three.csv", "L\n10\n15\n12\n");
+    const auto sweep_study = [&](std::vector<std::string> more) {
+        more.insert(more.begin(), {"--study", three, "--sweep", "all=4000:6000:1000"});
+        more.push_back(balls);
+        return study_batch(more);
+    };
+    const StudyOutput whole = sweep_study({});
+    ASSERT_EQ(whole.status, 0) << whole.err;
+    ASSERT_EQ(records(whole.out).size(), 10u);
+    const StudyOutput workers = sweep_study({"--jobs", "2"});
+    EXPECT_EQ(workers.status, 0) << workers.err;
+    EXPECT_EQ(workers.out, whole.out);
+    const std::string merged = folder.file("merged.csv");
+    std::vector<std::string> merge{"--merge", merged};
+    for (const char* shard : {"2/2", "1/2"}) {
+        const StudyOutput part = sweep_study({"--shard", shard});
+        ASSERT_EQ(part.status, 0) << part.err;
+        merge.push_back(folder.write("part" + std::string(1, shard[0]) + ".csv", part.out));
+    }
+    const StudyOutput merging = study_batch(merge);
+    ASSERT_EQ(merging.status, 0) << merging.err;
+    EXPECT_EQ(file_text(merged), whole.out);
 }
 
 } // namespace

@@ -77,6 +77,24 @@ TEST(Reports, ForcesFieldsAndDistances) {
     const auto fields = sys.lines_of(report_fields);
     ASSERT_EQ(fields.size(), 10u);
     EXPECT_EQ(fields[0], "Electric field [1]= 0.0000000 kV/cm");
+
+    // Objects of different sizes: a held ball of 0.5 cm at the origin, a cube of 2 cm hanging
+    // 10 cm below (0, 4, 0) and an octahedron of 1.5 cm 5 cm below (6, 0, 0). A composite's point
+    // is its centre, at its string's end; between surfaces is the distance of the centres less
+    // both sizes (the ball's radius, the composites' circumradius).
+    System sizes;
+    sizes.init({"Bball A 0 0 0 0 0 0 0.5 1", "Ccube B 0 4 0 10 0 0 2 8", "Oocta C 6 0 0 5 0 0 1.5 6"});
+    const Real ball_cube = std::sqrt(4.0L * 4 + 10 * 10), ball_octa = std::sqrt(6.0L * 6 + 5 * 5),
+               cube_octa = std::sqrt(6.0L * 6 + 4 * 4 + 5 * 5);
+    const auto cm = [](Real d) { return real_to_fixed_text(d, 8, 5) + " cm"; };
+    EXPECT_EQ(sizes.lines_of(report_center_distances),
+              (std::vector<std::string>{"Distance between centers [1]-[2-9]=" + cm(ball_cube),
+                                        "Distance between centers [1]-[10-15]=" + cm(ball_octa),
+                                        "Distance between centers [2-9]-[10-15]=" + cm(cube_octa)}));
+    EXPECT_EQ(sizes.lines_of(report_surface_distances),
+              (std::vector<std::string>{"Distance between surfaces [1]-[2-9]=" + cm(ball_cube - 2.5L),
+                                        "Distance between surfaces [1]-[10-15]=" + cm(ball_octa - 2),
+                                        "Distance between surfaces [2-9]-[10-15]=" + cm(cube_octa - 3.5L)}));
 }
 
 TEST(Reports, FieldOfAChargedBall) {
@@ -85,6 +103,33 @@ TEST(Reports, FieldOfAChargedBall) {
     // E = V / r for an isolated ball: 30 kV over 1 cm.
     const auto fields = sys.lines_of(report_fields);
     EXPECT_EQ(fields[0], "Electric field [1]=30.0000000 kV/cm");
+
+    // A polyhedron of spheres of circumradius R, with its spheres' default radius, has the
+    // capacitance of a ball of radius R (description/solid_builders.cpp): alone at V its charge is
+    // that ball's, and the field at the surface of each of its spheres is the ball's, V / R, here
+    // 30 kV over 2 cm; the same at every sphere, alike by symmetry: the object's charge over
+    // 4 pi e0 R^2.
+    for (const char letter : {'E', 'O', 'C', 'I', 'D', 'R'}) {
+        SCOPED_TRACE(letter);
+        System solid;
+        solid.init({std::string(1, letter) + "solid A 0 0 0 0 0 0 2 1", ".V A 30000"});
+        const int n = solid.model().sphere_count;
+        ASSERT_GE(n, 4);
+        const auto lines = solid.lines_of(report_fields);
+        ASSERT_EQ(lines.size(), static_cast<std::size_t>(n));
+        Real charge = 0;
+        for (int i = 1; i <= n; ++i)
+            charge += solid.Q(i);
+        const Real radius = 0.02L, ball_field = charge / (testing_support::FOUR_PI_E0 * radius * radius);
+        // The triacontahedron's two kinds of vertices, at one radius, hold charges alike only to
+        // about 1e-10.
+        const Real alike = letter == 'R' ? 1e-9L : 1e-12L;
+        EXPECT_NEAR(charge, testing_support::FOUR_PI_E0 * radius * 30000, 1e-8L * charge);
+        for (int i = 1; i <= n; ++i) {
+            EXPECT_EQ(lines[i - 1], "Electric field [" + std::to_string(i) + "]=15.0000000 kV/cm");
+            EXPECT_NEAR(surface_field(solid.model(), solid.ev(), i), ball_field, alike * ball_field) << i;
+        }
+    }
 }
 
 TEST(CapacitanceReport, OneTwoAndElevenConductors) {

@@ -2,8 +2,11 @@
 #include "../support/test_system.h"
 #include "description/reader.h"
 #include "physics/evaluation.h"
+#include "report/capacitance_report.h"
+#include "report/jacobian_report.h"
 #include "solver/jacobian.h"
 #include "solver/relaxation.h"
+#include "solver/stability.h"
 #include "text/number_format.h"
 
 #include <gtest/gtest.h>
@@ -382,6 +385,9 @@ TEST(Jacobian, WorksOnACopyAndLeavesTheSessionAsItFoundIt) {
     sys.init();
     const SystemModel model_before = sys.model();
     const Evaluation ev_before = sys.ev();
+    // The capacitances of the state as it stands (the cube's turn changes them).
+    VectorSink capacitances_before;
+    report_capacitances(sys.model(), sys.session.workspace, capacitances_before);
     sys.sink.lines.clear();
     JacobianSettings settings;
     int after_positions = 0;
@@ -406,7 +412,13 @@ TEST(Jacobian, WorksOnACopyAndLeavesTheSessionAsItFoundIt) {
     for (int i = 1; i <= 9; ++i) {
         EXPECT_EQ(sys.frx(i), ev_before.frx[i]) << i;
         EXPECT_EQ(sys.frz(i), ev_before.frz[i]) << i;
+        EXPECT_EQ(sys.Q(i), ev_before.Q[i]) << i;
     }
+    // The reports after it read the workspace's matrix: that of the unperturbed state, not of the
+    // last perturbed one.
+    VectorSink capacitances_after;
+    report_capacitances(sys.model(), sys.session.workspace, capacitances_after);
+    EXPECT_EQ(capacitances_after.lines, capacitances_before.lines);
     // The matrix printed is the one returned.
     EXPECT_TRUE(sys.said("Jacobian matrix (error 1.000E-004):"));
     EXPECT_EQ(sys.sink.lines[1].substr(2, 10), real_to_fixed_text(r.entry(1, 1), 10, 6));
@@ -569,6 +581,129 @@ TEST(Jacobian, StopFromTheProgressCallbackPrintsNoMatrix) {
     sys.sink.lines.clear();
     sys.stop.clear();
     EXPECT_TRUE(compute_jacobian(sys.session, {}).computed);
+}
+
+// An eigenvalue of the motion as the analysis should find it: its value (a complex one stands
+// for its pair) and its error.
+struct Mode {
+    Real real, error, imag = 0;
+};
+
+// The analysis of a motion with the given eigenvalues: J(h) and J(h/2) in the angle chart, block
+// diagonal (a real mode on the diagonal, a complex pair a 2 x 2 block of a rotation), so that the
+// eigenvalues of 2 J(h/2) - J(h) are those asked for and each one's distance from that of J(h/2)
+// the error asked for: no rounding term, a state not taken as at rest. The steps are powers of
+// two, so a matrix of binary fractions is divided by them exactly.
+StabilityAnalysis analysis_of(const std::vector<Mode>& modes, bool rough) {
+    std::vector<Real> fine, coarse; // J(h/2), J(h), row-major
+    int m = 0;
+    for (const Mode& mode : modes)
+        m += mode.imag != 0 ? 2 : 1;
+    fine.assign(static_cast<std::size_t>(m) * m, 0);
+    coarse = fine;
+    int at = 0;
+    for (const Mode& mode : modes) {
+        auto entry = [&](std::vector<Real>& a, int r, int c) -> Real& {
+            return a[static_cast<std::size_t>(at + r) * m + at + c];
+        };
+        // J(h/2) = v + e and J(h) = v + 2e: 2 J(h/2) - J(h) = v, J(h/2) - v = e.
+        const int size = mode.imag != 0 ? 2 : 1;
+        for (int d = 0; d < size; ++d) {
+            entry(fine, d, d) = mode.real + mode.error;
+            entry(coarse, d, d) = mode.real + 2 * mode.error;
+        }
+        if (size == 2) {
+            entry(fine, 0, 1) = entry(coarse, 0, 1) = -mode.imag;
+            entry(fine, 1, 0) = entry(coarse, 1, 0) = mode.imag;
+        }
+        at += size;
+    }
+    StabilityChart chart;
+    chart.objects = m / 2;
+    const auto objects = static_cast<std::size_t>(chart.objects) + 1;
+    chart.kind.assign(objects, ChartKind::Angles);
+    chart.kind[0] = ChartKind::Fixed;
+    chart.turns.assign(objects, 0);
+    chart.direct.assign(objects, 0);
+    for (auto* angles : {&chart.ax0, &chart.az0, &chart.sin_az0, &chart.cos_az0, &chart.cosec_az0})
+        angles->assign(objects, 0);
+    for (int slot = 0; slot < m; ++slot)
+        chart.used_slots.push_back(slot);
+    const std::vector<ChartStep> steps = plan_chart_steps(chart, std::ldexp(Real(1), -10));
+    ChartJacobians charts(chart, std::vector<Real>(static_cast<std::size_t>(m), 0));
+    for (const ChartStep& step : steps) {
+        const std::vector<Real>& a = step.set == 0 ? coarse : fine;
+        std::vector<Real> velocity(static_cast<std::size_t>(m));
+        for (int r = 0; r < m; ++r)
+            velocity[r] = step.step * a[static_cast<std::size_t>(r) * m + step.slot];
+        charts.record(step, velocity.data());
+    }
+    charts.finish(steps);
+    return analyse_stability(charts, 0, false, rough);
+}
+
+// "Stable" and "Unstable" need every real part to clear zero by its error: a real part above
+// zero but within its error is undecided, not unstable (and one below zero within its error not
+// stable), a real part exactly its error from zero has not cleared it, and an undecided
+// eigenvalue hides no unstable one behind it.
+TEST(Stability, AVerdictNeedsEveryRealPartToClearZeroByItsError) {
+    const Real edge = std::ldexp(Real(3), -22); // a binary fraction: on the edge to the bit
+    const Mode stiff{-1, 1e-9L};
+    struct Case {
+        std::vector<Mode> modes;
+        StabilityVerdict verdict;
+    };
+    const Case cases[] = {
+        {{{3e-7L, 5e-7L}, stiff}, StabilityVerdict::Undecided},
+        {{{7e-7L, 5e-7L}, stiff}, StabilityVerdict::Unstable},
+        {{{edge, edge}, stiff}, StabilityVerdict::Undecided},
+        {{{4.9e-7L, 5e-7L}, stiff}, StabilityVerdict::Undecided},
+        {{{5.1e-7L, 5e-7L}, stiff}, StabilityVerdict::Unstable},
+        {{{-3e-7L, 5e-7L}, stiff}, StabilityVerdict::Undecided},
+        {{{-edge, edge}, stiff}, StabilityVerdict::Undecided},
+        {{{-5.1e-7L, 5e-7L}, stiff}, StabilityVerdict::Stable},
+        // A pair whose real part is the largest but within its error, and a smaller real part
+        // beyond its own: unstable; with the smaller one negative beyond its error, undecided.
+        {{{1e-3L, 2e-3L, 1}, {1e-4L, 1e-5L}, stiff}, StabilityVerdict::Unstable},
+        {{{1e-3L, 2e-3L, 1}, {-1e-4L, 1e-5L}, stiff}, StabilityVerdict::Undecided},
+    };
+    for (const Case& c : cases)
+        for (const bool rough : {false, true}) {
+            const Mode& first = c.modes.front();
+            SCOPED_TRACE(::testing::Message()
+                         << first.real << " +- " << first.error << (rough ? " rough" : ""));
+            const StabilityAnalysis a = analysis_of(c.modes, rough);
+            ASSERT_TRUE(a.computed);
+            // The analysis finds each value with its error as set up (to the last bits of the
+            // decimal ones).
+            for (const Mode& mode : c.modes) {
+                const Real close = 1e-12L * (std::fabs(mode.real) + std::fabs(mode.imag) + mode.error);
+                const auto found =
+                    std::find_if(a.values.begin(), a.values.end(), [&](const EigenvalueWithError& e) {
+                        return std::abs(e.value - Complex(mode.real, mode.imag)) <= close;
+                    });
+                ASSERT_NE(found, a.values.end()) << mode.real;
+                EXPECT_NEAR(found->error, mode.error, close) << mode.real;
+            }
+            EXPECT_EQ(a.verdict, c.verdict);
+            VectorSink out;
+            report_stability(out, a, 0, 1e-4L, 1e-4L, true);
+            ASSERT_EQ(out.lines.size(), 1u);
+            const std::string word = c.verdict == StabilityVerdict::Stable     ? "Stable: "
+                                     : c.verdict == StabilityVerdict::Unstable ? "Unstable: "
+                                                                               : "Undecided: ";
+            EXPECT_EQ(out.lines[0].rfind(word, 0), 0u) << out.lines[0];
+            if (c.verdict != StabilityVerdict::Undecided)
+                continue;
+            // The eigenvalue that leaves it undecided is the first one.
+            EXPECT_EQ(stability_of(a, 0, 1e-4L), Stability::Undecided);
+            ASSERT_GE(a.deciding, 0);
+            const EigenvalueWithError& deciding = a.values[a.deciding];
+            EXPECT_NEAR(deciding.value.real(), first.real, 1e-12L * first.error);
+            if (std::fabs(first.real) == edge) {
+                EXPECT_EQ(std::fabs(deciding.value.real()), deciding.error);
+            }
+        }
 }
 
 TEST(StepGain, MasslessObjectsShareTheReplacementMassOverTheirSpheres) {

@@ -267,6 +267,31 @@ TEST_F(MainWindowTest, TabGoesAlongEveryControlAndOnOutOfThePanels) {
     EXPECT_EQ(memo("Memo1")->toPlainText(), description);
 }
 
+// AltGr arrives as Ctrl+Alt on some keyboard layouts (AltGr+Q is "@" on a German one, AltGr+7
+// "{"): Ctrl+Alt with a printable character types it into the description, though Alt alone with
+// a letter types nothing there; and Ctrl with a letter keeps its meaning in the editor.
+TEST_F(MainWindowTest, AltGrTypesIntoTheDescriptionAndCtrlLettersKeepTheirMeaning) {
+    window->show();
+    window->activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(window.get()));
+    QPlainTextEdit* editor = memo("Memo1");
+    editor->setFocus(Qt::MouseFocusReason);
+    ASSERT_TRUE(editor->hasFocus());
+    editor->moveCursor(QTextCursor::End);
+    const QString text = editor->toPlainText();
+    const Qt::KeyboardModifiers alt_gr = Qt::ControlModifier | Qt::AltModifier;
+    QTest::sendKeyEvent(QTest::Click, editor, Qt::Key_Q, QStringLiteral("@"), alt_gr);
+    QTest::sendKeyEvent(QTest::Click, editor, Qt::Key_7, QStringLiteral("{"), alt_gr);
+    EXPECT_EQ(editor->toPlainText(), text + "@{");
+    QTest::keyClick(editor, Qt::Key_Q, Qt::AltModifier);
+    EXPECT_EQ(editor->toPlainText(), text + "@{");
+    // Ctrl+Z undoes the typing, Ctrl+A selects the whole description.
+    QTest::keyClick(editor, Qt::Key_Z, Qt::ControlModifier);
+    EXPECT_EQ(editor->toPlainText(), text);
+    QTest::keyClick(editor, Qt::Key_A, Qt::ControlModifier);
+    EXPECT_EQ(editor->textCursor().selectedText().size(), text.size());
+}
+
 TEST_F(MainWindowTest, InicializeFillsTheOutputPanelAndDrawsTheView) {
     click("Button1");
     const QStringList lines = output();
@@ -411,10 +436,20 @@ TEST_F(MainWindowTest, FindEquilibriumConvergesOnTheDefaultDescription) {
     EXPECT_TRUE(window->statusBar()->currentMessage().startsWith("Equilibrium found in "))
         << window->statusBar()->currentMessage().toStdString();
     EXPECT_EQ(output().last(), "Stable: all eigenvalues have negative real parts, beyond their errors.");
+    EXPECT_NE(window->statusBar()->currentMessage(), "Equilibrium found in 0 iterations");
     const Real az = session().model.objects[1].Az;
     choose("FindEquilibrium1"); // at rest already: the same state
     EXPECT_NEAR(session().model.objects[1].Az, az, 1e-9L);
     EXPECT_TRUE(button("Bequilibrium")->isEnabled());
+
+    // The tolerance field is the finder's: above the starting state's largest rotational force
+    // (about 2 mN) the description read afresh is at rest as it starts.
+    click("Button1");
+    const Real start = session().model.objects[1].Az;
+    field("NEtol")->set_panel_real(1e4);
+    click("Bequilibrium");
+    EXPECT_EQ(window->statusBar()->currentMessage(), "Equilibrium found in 0 iterations");
+    EXPECT_EQ(session().model.objects[1].Az, start);
 }
 
 TEST_F(MainWindowTest, AFailureDuringARunRestoresTheWindow) {
