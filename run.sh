@@ -1,4 +1,6 @@
 #!/usr/bin/env bash
+# SPDX-FileCopyrightText: 2026 The Ambrel developers
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Installs what is missing, builds (Release) when needed and starts Ambrel, optionally on a
 # description file. Without a display (or before the window exists) it runs ambrel-batch.
 set -euo pipefail

@@ -1,4 +1,6 @@
 #!/usr/bin/env bash
+# SPDX-FileCopyrightText: 2026 The Ambrel developers
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Installs what is missing, builds everything and runs every test; non-zero exit on any failure.
 #  1. Release build of everything (configured for /usr, so that it also makes the package), all
 #     tests (GUI tests on the offscreen platform); a study as a Slurm job array on a single-node
@@ -115,7 +117,11 @@ for desktop in "$package_files"/usr/share/applications/*.desktop; do
     [ -z "$remarks" ] || { echo "$remarks" >&2; exit 1; }
 done
 appstreamcli validate --no-net "$package_files"/usr/share/metainfo/*.metainfo.xml
-[ -f "$package_files"/usr/share/man/man1/ambrel-batch.1 ]
+[ -f "$package_files"/usr/share/man/man1/ambrel-batch.1.gz ]
+[ -f "$package_files"/usr/share/doc/ambrel/copyright ]
+# Debian's own checks of the package: no error, and each warning fixed or explained in the
+# package's overrides (data/debian/lintian-overrides).
+lintian --fail-on error,warning --display-info "$deb"
 [ -f "$package_files"/usr/share/ambrel/examples/four_balls.bal ]
 
 DEBIAN_FRONTEND=noninteractive $SUDO apt-get install -y -qq "$deb" >/dev/null

@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: 2026 The Ambrel developers
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Sphere sets for the benchmarks and their elastance matrices (1/r on the diagonal, 1/d between
 // centres with d floored at 1e-6 m, in 1/m): random balls in a box, and stacked square plates;
 // and the descriptions of the systems the benchmarks initialise, relax and analyse.

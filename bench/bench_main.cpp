@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: 2026 The Ambrel developers
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Entry point of ambrel-bench: runs the core benchmarks, then prints each figure (the median of
 // its repetitions) as a multiple of the yardstick measured in the same run, so the figures can
 // be compared between machines and runs whatever the speed of the machine at the time.

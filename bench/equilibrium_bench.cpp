@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: 2026 The Ambrel developers
+// SPDX-License-Identifier: GPL-3.0-or-later
 // ambrel-bench-equilibrium: the time to equilibrium of Find equilibrium against Calculate.
 //
 // For each case, from the state its description gives: Calculate (up to --steps steps, 5000 by

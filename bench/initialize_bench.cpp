@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: 2026 The Ambrel developers
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Initialize and one relaxation step at 2000 spheres, as the program runs them on a Session.
 //   Initialize: 20 flat 10 x 10 plates stacked 1 cm apart (reading, positions, elastance matrix,
 //   solution, charges, forces, rotational forces and the reports, to a sink that drops them).

@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: 2026 The Ambrel developers
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The stability Jacobian of balls hanging from a grid 1 cm apart: 200 balls (20 x 10, 400 rows)
 // and 500 balls (25 x 20, 1000 rows), from the initialised system, with the default settings.
 #include "bench_figures.h"

@@ -1,4 +1,6 @@
 #!/usr/bin/env bash
+# SPDX-FileCopyrightText: 2026 The Ambrel developers
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Peak resident memory of ambrel-batch, each case in a process of its own (GNU time's
 # "Maximum resident set size"): an empty description, and Initialize of 2000 spheres
 # (20 flat 10 x 10 plates stacked 1 cm apart, with "Always calculate charges" on).

@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: 2026 The Ambrel developers
+// SPDX-License-Identifier: GPL-3.0-or-later
 // ambrel-bench-sharing: how Ambrel shares the machine with other programs.
 //
 //   1. 3000 relaxation steps of the four balls of the default description (no tolerance, so all

@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: 2026 The Ambrel developers
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The yardstick every figure of ambrel-bench is a multiple of: one plain LAPACK Cholesky (dpotrf)
 // of the elastance matrix of 2000 balls, in double. The dense solver's tiers and the Gauss-Jordan
 // reference solve the same matrix, so their multiples compare like with like.

@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: 2026 The Ambrel developers
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Time of one drawing of the 3D view with 2000 shaded spheres, at the default zoom and close up.
 #include "view/scene.h"
 

@@ -1,3 +1,5 @@
+# SPDX-FileCopyrightText: 2026 The Ambrel developers
+# SPDX-License-Identifier: GPL-3.0-or-later
 # ambrel_find_openblas_openmp(<variable>)
 # Finds the OpenMP build of OpenBLAS and sets <variable> to the library. It must be that build:
 # Ambrel's own parallel loops run on the OpenMP runtime, and OpenBLAS's pthread build would bring a

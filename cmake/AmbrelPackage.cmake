@@ -1,3 +1,5 @@
+# SPDX-FileCopyrightText: 2026 The Ambrel developers
+# SPDX-License-Identifier: GPL-3.0-or-later
 # The Debian package of the programs, built with CPack from the install rules:
 #   cmake -S . -B build-deb -DCMAKE_BUILD_TYPE=Release -DCMAKE_INSTALL_PREFIX=/usr
 #   cmake --build build-deb && (cd build-deb && cpack -G DEB)

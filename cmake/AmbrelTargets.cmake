@@ -1,3 +1,5 @@
+# SPDX-FileCopyrightText: 2026 The Ambrel developers
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Helpers that declare Ambrel's targets; each module's CMakeLists.txt lists its own sources.
 
 # ambrel_core_module(<module> <source>... [USES <module>...])

@@ -1,3 +1,5 @@
+# SPDX-FileCopyrightText: 2026 The Ambrel developers
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Run as a test: cmake -DROOT=<source dir> -P CheckNoQtIncludes.cmake
 # Fails if a source of the Qt-free core (or the camera) includes a Qt header.
 if(NOT IS_DIRECTORY "${ROOT}/src")

@@ -1,4 +1,6 @@
 #!/usr/bin/env bash
+# SPDX-FileCopyrightText: 2026 The Ambrel developers
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Installs every Debian package Ambrel needs to build, test and run.
 # Idempotent: quiet and quick when everything is already present.
 set -euo pipefail
@@ -11,7 +13,7 @@ PACKAGES=(
     fonts-dejavu-core locales
     xvfb xauth
     parallel munge slurm-wlm
-    desktop-file-utils appstream dpkg-dev file
+    desktop-file-utils appstream dpkg-dev file lintian
 )
 
 installed() {

@@ -1,4 +1,6 @@
 #!/bin/bash
+# SPDX-FileCopyrightText: 2026 The Ambrel developers
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Makes the pictures of the README from the real program: the main window after Calculate, the
 # convergence chart of that run and the chart of the electroscope table. The program runs under a
 # virtual X server (Xvfb) with a window manager (openbox), driven by keys sent with xdotool, and

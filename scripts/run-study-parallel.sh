@@ -1,4 +1,6 @@
 #!/usr/bin/env bash
+# SPDX-FileCopyrightText: 2026 The Ambrel developers
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Runs an ambrel-batch study on several machines with GNU parallel, one shard of the points per job,
 # and merges the shards' tables into the whole table.
 #
@@ -33,7 +35,7 @@ while getopts "S:n:b:" option; do
 done
 shift $((OPTIND - 1))
 if [ $# -lt 3 ]; then
-    sed -n '4,5p' "$0" >&2
+    grep -m 1 '^#   scripts/' "$0" | sed 's/^# */usage: /' >&2
     exit 2
 fi
 fail() {

@@ -1,4 +1,6 @@
 #!/usr/bin/env bash
+# SPDX-FileCopyrightText: 2026 The Ambrel developers
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Runs an ambrel-batch study on a Slurm cluster as a job array, one shard of the points per task,
 # then merges the shards' tables into the whole table in a job that waits for the array.
 #
@@ -38,7 +40,7 @@ while getopts "n:b:s:k" option; do
 done
 shift $((OPTIND - 1))
 if [ $# -lt 3 ]; then
-    sed -n '4,5p' "$0" >&2
+    grep -m 1 '^#   scripts/' "$0" | sed 's/^# */usage: /' >&2
     exit 2
 fi
 fail() {

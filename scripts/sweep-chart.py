@@ -1,4 +1,6 @@
 #!/usr/bin/env python3
+# SPDX-FileCopyrightText: 2026 The Ambrel developers
+# SPDX-License-Identifier: GPL-3.0-or-later
 """Draws the calibration curve of a voltage sweep, or any columns of a study, as an SVG chart.
 
     ambrel-batch --sweep all=0:12000:1000 | scripts/sweep-chart.py > curve.svg

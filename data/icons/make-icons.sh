@@ -1,4 +1,6 @@
 #!/usr/bin/env bash
+# SPDX-FileCopyrightText: 2026 The Ambrel developers
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Renders the PNG sizes of the application icon from ambrel.svg: ambrel-<size>.png next to it.
 # Run it after changing the drawing and commit the PNGs with it. Uses rsvg-convert when present,
 # otherwise ImageMagick's convert; the drawing uses flat colours only, so both draw it alike.

@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: 2026 The Ambrel developers
+// SPDX-License-Identifier: GPL-3.0-or-later
 // ambrel-batch: runs a description without windows and prints every line that the window
 // would append to its output panel.
 #pragma once

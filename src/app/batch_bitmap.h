@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: 2026 The Ambrel developers
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The view as the window would show it, drawn without any display and saved as a BMP or PNG file.
 #pragma once
 

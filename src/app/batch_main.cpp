@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: 2026 The Ambrel developers
+// SPDX-License-Identifier: GPL-3.0-or-later
 // ambrel-batch: the command-line front end. An interrupt (Ctrl+C) or a termination request asks
 // the command under way to stop: it ends with its reports, as Stop ends it in the window, and no
 // later action starts. A second one ends the program at once.

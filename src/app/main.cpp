@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: 2026 The Ambrel developers
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The window program: the main window and its four tool windows. An optional first argument
 // names a description file that is loaded and initialised when the window is first activated;
 // "--version" prints the version and "--help" (or "-h") the usage, each exiting without opening a

@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: 2026 The Ambrel developers
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Parameter studies: one description template (description/template.h) run once per row of a
 // table of points, each point on a fresh session, and a CSV table with a row per point (a row per
 // voltage with --sweep). The points can be split into shards run anywhere (--shard K/N) and merged

@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: 2026 The Ambrel developers
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The argument of ambrel-batch's --sweep: CONDUCTOR=START:STOP:STEP. The Sweep window has a field
 // for each number instead and needs none of this.
 #pragma once

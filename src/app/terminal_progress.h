@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: 2026 The Ambrel developers
+// SPDX-License-Identifier: GPL-3.0-or-later
 // What a long command of ambrel-batch is doing, on standard error when that is a terminal: a
 // progress bar drawn as the command goes (studies, sweeps), or a status line that a thread of its
 // own draws once an action has run for half a second and redraws ten times a second (Initialize,

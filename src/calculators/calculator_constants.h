@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: 2026 The Ambrel developers
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Physical constants of the closed-form calculators, as extended-precision literals. Pi and
 // standard gravity are the program's own (model/units.h); the rest are the calculators'.
 #pragma once

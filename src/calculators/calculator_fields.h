@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: 2026 The Ambrel developers
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The inputs of the closed-form calculators: every field of the "Extra" window (four balls
 // from one point, five balls in a pentagon) and of the pith-ball electroscope window, with
 // the windows' defaults, settable by component name from text as typed. Values are kept in

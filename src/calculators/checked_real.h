@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: 2026 The Ambrel developers
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Extended-precision arithmetic that stops at the first invalid operation, as the calculators
 // need it: a square root of a negative number or 0/0 is an invalid operation, a finite value
 // divided by zero a division by zero, and a result beyond the range an overflow. Each

@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: 2026 The Ambrel developers
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The pith-ball electroscope report: from the observed gap between two equal charged balls
 // hung on strings, the string angle, the force, the charge and the voltage, with several
 // capacitance models side by side (point charges, an interpolation exact at two gaps, a

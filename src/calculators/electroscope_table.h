@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: 2026 The Ambrel developers
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The electroscope table file: the two-ball and polygon quantities of the electroscope for
 // a range of gaps x (Ex1 to Ex2 in steps of Edx, cm), one row per gap, for plotting in other
 // programs. Plain single-byte text with CR LF line ends: a header of the 32 column names,

@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: 2026 The Ambrel developers
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The quantities of the pith-ball electroscope, shared by its report and its table file.
 // Two equal balls of radius r hang on strings of length L (support to centre) from supports
 // 2d apart; x is the gap between their surfaces, D = 2r + x the distance of the centres.

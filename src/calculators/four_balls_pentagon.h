@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: 2026 The Ambrel developers
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The two calculators of the "Extra" window, in the point-charge model (each ball a point
 // charge at its centre with its own potential coefficient 1/(4 pi e0 r)):
 // - four balls hung from one point at two angles: capacitance, charges, forces and weight;

@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: 2026 The Ambrel developers
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Letter B (one ball), and the steps shared by all composite builders.
 #include "description/builders.h"
 

@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: 2026 The Ambrel developers
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The object builders: one per element letter. Each is called with the element line in the
 // reader, `sphere_count` already raised by one for the line, lays out the object's spheres in
 // drafts (the fields as the line gives them) and finally places the object and its spheres in

@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: 2026 The Ambrel developers
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Builders of the flat objects: square plates of n x n cells in the horizontal plane of the
 // object's suspension point. Each occupied cell holds one sphere standing for a square of side
 // 2R/n; with "Use squares for flat objects" its radius gives it the self-capacitance of a

@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: 2026 The Ambrel developers
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The parts of a description line as the reader takes them, for a text editor to colour: the
 // same line kinds and fields, without reading anything into a model.
 #pragma once

@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: 2026 The Ambrel developers
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The updated system written back in the description language: one element line per object
 // with its current angles, ready to paste into the description panel, and a .Q line for each
 // isolated conductor.

@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: 2026 The Ambrel developers
+// SPDX-License-Identifier: GPL-3.0-or-later
 // What the reader notices without changing what it reads: the grammar turns any text into a
 // system (a field that is not a number reads as its valid start or 0, a missing field as 0, words
 // after the last field are dropped, an unknown dot command is only echoed), and each of these

@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: 2026 The Ambrel developers
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Reading a description: the line grammar, the token reader, the dot commands and the
 // builders' common interface. The description is a list of text lines (the description
 // panel, or a .bal file); reading rebuilds the system model from scratch.

@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: 2026 The Ambrel developers
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Builders of the solid composite objects: spheres at the vertices of a polyhedron of
 // circumradius R, along a vertical line, on a horizontal ring, or a ball hanging from a line of
 // small balls. Offsets are laid out in the object's own frame, hanging straight down.

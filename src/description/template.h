@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: 2026 The Ambrel developers
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Descriptions as templates: any field of a description may hold a placeholder ${name}, filled
 // with a value before the description is read. Plain text, no knowledge of the language: a value
 // takes the placeholder's place as it is. A name is a letter or "_" followed by letters, digits

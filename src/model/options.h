@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: 2026 The Ambrel developers
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The fifteen on/off options that steer computation, reports and drawing.
 // Fourteen are the check items of the Options menu (in menu order); the last is "Identify"
 // of the view's pop-up menu. None is stored between runs.

@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: 2026 The Ambrel developers
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Where every message and report line goes: the window's output panel, standard output
 // of ambrel-batch, or a vector in the tests. Lines are cut to 255 characters.
 #pragma once

@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: 2026 The Ambrel developers
+// SPDX-License-Identifier: GPL-3.0-or-later
 // A square pattern of n x n cells that gives the occupied cells of the X, Y and Z shapes.
 // A cell holding a lower-case "x" is occupied. Rows and cells are 1-based.
 #pragma once

@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: 2026 The Ambrel developers
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The one convention of the core's fallible operations: a Status says whether the operation
 // succeeded and, when it did not, carries the message for the user (the exact text a window
 // shows in its error box or the command line prints). A Result<T> carries a value or such a

@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: 2026 The Ambrel developers
+// SPDX-License-Identifier: GPL-3.0-or-later
 // A request to stop a long command, made by its host and read by the command.
 //
 // The host (the window's Stop button, ambrel-batch on an interrupt) owns a StopSource: it clears

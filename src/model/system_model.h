@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: 2026 The Ambrel developers
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The system model: conductors, objects and the spheres they are made of. A plain, copyable
 // value: the reader builds it, the evaluation reads it (and places the spheres), a run or the
 // Jacobian works on copies of it. All quantities in SI units (m, rad, kg, V).

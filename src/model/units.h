@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: 2026 The Ambrel developers
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The physical constants and unit conversions of the program, in one place. Every quantity
 // inside the program is in SI units (m, kg, rad, C, N, V); centimetres, grams and degrees
 // exist only at the edges: the description reader, the reports, the listing and the

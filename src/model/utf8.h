@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: 2026 The Ambrel developers
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Cutting text to a number of characters. Descriptions and names are UTF-8 as a rule: they are
 // cut by characters, so that a cut never splits one. Text that is not valid UTF-8 (a file in an
 // older 8-bit encoding) is cut by bytes, one byte standing for one character.

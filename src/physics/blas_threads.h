@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: 2026 The Ambrel developers
+// SPDX-License-Identifier: GPL-3.0-or-later
 // OpenBLAS splits its factorisations between its threads, and the split changes the rounding of
 // the result. Calls whose output must not depend on the machine or on OMP_NUM_THREADS run under a
 // FixedBlasThreads, which gives OpenBLAS a fixed number of threads for its lifetime; the

@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: 2026 The Ambrel developers
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The solver's storage, the choice of tier, the fast tier (double Cholesky refined against the
 // long double P) and the Gauss-Jordan reference.
 #include "physics/dense_solver.h"

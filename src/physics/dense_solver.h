@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: 2026 The Ambrel developers
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Dense symmetric solver for the elastance matrix P (units 1/m): charges x = P^-1 v, the total
 // 1^T P^-1 1 and, on demand, the capacitance matrix P^-1, all to 80-bit precision.
 //

@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: 2026 The Ambrel developers
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Exact tier of the dense solver: blocked LDL^T without pivoting in long double, its solves and
 // the full inverse L^-T D^-1 L^-1.
 //

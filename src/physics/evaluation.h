@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: 2026 The Ambrel developers
+// SPDX-License-Identifier: GPL-3.0-or-later
 // One evaluation of a system model: positions from the string angles, the elastance matrix P of
 // all spheres and its solution for the conductor voltages, the charges, the forces and the
 // rotational forces that turn the strings. Functions of a const model and the options into an

@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: 2026 The Ambrel developers
+// SPDX-License-Identifier: GPL-3.0-or-later
 // When the program's own loops run on more than one thread.
 //
 // A parallel region costs a fork and a join even when it has little to do, and on a machine whose

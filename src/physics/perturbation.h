@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: 2026 The Ambrel developers
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Evaluations of a base state with the spheres of one object moved a little: the columns of a
 // finite-difference Jacobian. Moving k spheres changes only k rows and columns of the elastance
 // matrix, a change of rank at most 2k. Each perturbed state is solved from the base state's

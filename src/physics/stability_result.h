@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: 2026 The Ambrel developers
+// SPDX-License-Identifier: GPL-3.0-or-later
 // What the stability analysis of a state and the Jacobian command find: the eigenvalues of the
 // motion with their errors, the verdict they allow, and the matrices. Plain data: the solver fills
 // it (solver/stability.h, solver/jacobian.h), the reports write it (report/jacobian_report.h).

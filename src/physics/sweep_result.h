@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: 2026 The Ambrel developers
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The points of a voltage sweep, in SI units. Plain data: the sweep fills it (solver/sweep.h), the
 // table writes it (report/sweep_table.h).
 #pragma once

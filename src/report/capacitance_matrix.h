@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: 2026 The Ambrel developers
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The capacitance matrix between conductors, condensed from the capacitance matrix between spheres,
 // its checks and its CSV file.
 //

@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: 2026 The Ambrel developers
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The capacitances between conductors: the sphere capacitance matrix condensed into the
 // Maxwell coefficients CC[a][b] = sum of C[j][l] over the spheres j of conductor a and l of b,
 // the two-terminal capacitances -CC[a][b], each conductor's capacitance to infinity (its row

@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: 2026 The Ambrel developers
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The text of the Jacobian command and of a stability analysis: the lines of the output panel
 // (the update law's matrix, the eigenvalues with their errors and the verdict they allow, and why
 // nothing was computed) and the CSV file of a computed Jacobian. The numbers come from

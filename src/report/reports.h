@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: 2026 The Ambrel developers
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The text reports of an evaluation: charges (nC), forces (uN), angles (degrees), rotational
 // forces (uN), distances between objects (cm), surface fields (kV/cm), the total capacitance
 // (pF) and what the charge computation has to say (spheres left uncharged, aligned plates, a

@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: 2026 The Ambrel developers
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The lines a run writes about itself: Initialize's notes on a large system and a Stop, the
 // relaxation's steps and its end, the equilibrium finder's start, its iterations line and its end.
 #pragma once

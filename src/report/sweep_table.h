@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: 2026 The Ambrel developers
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The text of a voltage sweep: its lines in the output panel, the names of its columns and the
 // CSV table of its points (physics/sweep_result.h).
 //

@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: 2026 The Ambrel developers
+// SPDX-License-Identifier: GPL-3.0-or-later
 // One session of the program: the system model, the options, the last evaluation and the
 // solver's workspace, the random generator of the relaxation, the output sink and the flags
 // the window keeps about its description. Owned by the window or by ambrel-batch; the commands

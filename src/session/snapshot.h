@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: 2026 The Ambrel developers
+// SPDX-License-Identifier: GPL-3.0-or-later
 // What the 3D view draws, copied out of a session: the model as placed, the charges and their
 // density scale, and the switches of the drawing. The window draws from the latest snapshot
 // while a run goes on in its worker thread; a snapshot never changes once made.

@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: 2026 The Ambrel developers
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Eigenvalues of a small dense real nonsymmetric matrix: reduction to upper Hessenberg form
 // by stabilised elementary similarity transformations, then the shifted (Francis double-shift)
 // QR iteration, in extended precision (in double where the caller asks for speed).

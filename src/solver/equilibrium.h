@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: 2026 The Ambrel developers
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Find equilibrium: the rest state of the strings in a handful of solves, beside the relaxation
 // of Calculate.
 //

@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: 2026 The Ambrel developers
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Initialize: the one pipeline that turns the description into a ready model, with the
 // computation and the reports that follow it.
 #pragma once

@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: 2026 The Ambrel developers
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The numerical Jacobian of the default update law at the present angles, for stability
 // analysis: for each object o, f(2o-1) = dt/(2 m L) * frx * cosec Az and f(2o) = dt/(2 m L) * frz;
 // entry (row, column) = d f(row) / d A(column) by one-sided differences of step h, in 1/s. The

@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: 2026 The Ambrel developers
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The Calculate command: move the string angles step by step until the rotational forces fall
 // below a tolerance. Default law (each step a fresh start from rest, m = mass, L = string):
 //   Ax(t+dt) = Ax(t) + dt^2/(2 m L) * frx * cosec Az,   Az(t+dt) = Az(t) + dt^2/(2 m L) * frz

@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: 2026 The Ambrel developers
+// SPDX-License-Identifier: GPL-3.0-or-later
 // How a long command talks to its host (the window's worker, or nobody in ambrel-batch). Every
 // callback runs on the thread of the command; a host on another thread copies what it needs
 // (make_scene_snapshot) and posts it on. Stop is the session's `stop_requested` flag.

@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: 2026 The Ambrel developers
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The stability of an equilibrium, judged in coordinates that stay smooth where a string hangs
 // straight down, and an error for every eigenvalue.
 //

@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: 2026 The Ambrel developers
+// SPDX-License-Identifier: GPL-3.0-or-later
 // A voltage sweep: the calibration curve of an electroscope, deflection against voltage. One
 // conductor's voltage takes the values START + i STEP in turn and a Calculate run (the relaxation
 // of solver/relaxation.h, with the settings given) finds the equilibrium at each; each run starts

@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: 2026 The Ambrel developers
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The tables other programs read: CSV fields, and files written whole or not at all.
 #pragma once
 

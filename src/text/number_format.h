@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: 2026 The Ambrel developers
+// SPDX-License-Identifier: GPL-3.0-or-later
 // All number text of the program: the general "%g" format, fixed-point text and the
 // lenient parser of description fields. Independent of the C locale: "." is always the
 // decimal point.

@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: 2026 The Ambrel developers
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The one scanner of decimal numbers in text, shared by the lenient reader of description
 // fields (parse_real) and the strict reader of the numeric entry fields (parse_field_real):
 // it finds the parts of a number and how much of the text they cover, and one locale-free

@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: 2026 The Ambrel developers
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The conversion rules of the numeric entry field, in plain C++: how the text typed into a
 // field becomes the stored real or integer, how a stored value is shown, and the state of a
 // field (text, stored values, type) as the window's control keeps it. The decimal point is

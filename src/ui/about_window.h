@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: 2026 The Ambrel developers
+// SPDX-License-Identifier: GPL-3.0-or-later
 // TForm2, the About window: what the simulator computes and how, including the update equations of
 // the relaxation and of the stability Jacobian, as formatted text that flows with the window's
 // width; its title block names the version of this build.

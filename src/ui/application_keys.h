@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: 2026 The Ambrel developers
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Keys that mean the same in every window of the application, whichever control has the focus:
 // Esc stops the run under way (a window shortcut is lost once the focus is in another top-level
 // window, such as the convergence chart, or in a control that keeps keys for itself); the command

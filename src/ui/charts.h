@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: 2026 The Ambrel developers
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The charts of the window: the electroscope table drawn as a curve (the string angle against the
 // voltage at first, any column against any other on request), and the convergence of a Calculate
 // run (the largest rotational force at each step on a logarithmic scale), drawn while the run

@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: 2026 The Ambrel developers
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The commands of the main window: the one Session of the program, the worker thread that runs one
 // long command at a time (Initialize, Calculate, Find equilibrium, the Jacobian, the capacitances,
 // a sweep), the feed of what the command sends back (the newest picture, the progress text, every

@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: 2026 The Ambrel developers
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The worker thread of the main window: one long command at a time (Initialize, Calculate, the
 // Jacobian, the capacitances) runs on it while the window keeps answering, and what the command
 // reports on its way (the newest picture, the newest progress text) comes back to the window

@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: 2026 The Ambrel developers
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The description panel as a document: the file it came from, which Save writes again and Save As
 // proposes, and that file's line ends; whether it was edited since it was loaded or saved (the
 // questions before it is abandoned) and since it was last read (the view's "out of date" note);

@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: 2026 The Ambrel developers
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Description files (.bal): the lines of the description panel as plain text. Read with CR LF,
 // LF or lone CR line ends, and written with the line ends the file had (a description saved again
 // differs from its file only where it was edited), through a temporary file renamed over the old

@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: 2026 The Ambrel developers
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The description panel's help in reading it: colours for comments, names, numbers and dot
 // commands (as the reader takes the fields), and a wavy underline on each line the last reading
 // warned about, with the warnings as the line's tooltip. The marks follow the text as it is edited

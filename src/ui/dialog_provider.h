@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: 2026 The Ambrel developers
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The window's one way to talk to the user in a modal box: Yes/No prompts, the file dialogs
 // and error boxes. The program uses QtDialogProvider; tests script the answers, so no test
 // can wait for a person.

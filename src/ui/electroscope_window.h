@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: 2026 The Ambrel developers
+// SPDX-License-Identifier: GPL-3.0-or-later
 // TForm7, the pith-ball electroscope window: from the gap between two (or 3, 4, 5) equal
 // charged balls hung on strings, the string angle, the force, the charge and the voltage in
 // several capacitance models; a table of them over a range of gaps written to "pithballs.tab",

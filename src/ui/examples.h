@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: 2026 The Ambrel developers
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The sample descriptions of File > Examples: where they are, and how each is named in the menu
 // (its file name and its first comment line).
 #pragma once

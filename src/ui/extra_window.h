@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: 2026 The Ambrel developers
+// SPDX-License-Identifier: GPL-3.0-or-later
 // TForm3, the "Extra" window: two closed-form calculators of symmetric arrangements of charged
 // balls in the point-charge model, four balls hung from one point at two angles and five balls
 // in a pentagon. Their reports go to the main window's output panel.

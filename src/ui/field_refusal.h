@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: 2026 The Ambrel developers
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The refusal of a calculator's command when one of its numeric fields does not hold a number,
 // as the main window's run fields refuse a run: the error box names the field ("Ball mass (g):
 // abc is not a valid number") and the command computes nothing.

@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: 2026 The Ambrel developers
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Help > Manual: the user's sections of the README (what Ambrel computes, the description language,
 // the examples, the window, ambrel-batch, the numbers), in a window of its own. The README is built
 // into the program as a resource, so the manual is the same from the build folder and from an

@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: 2026 The Ambrel developers
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The tips shown on hover over the fields and options: what each one does and in which unit.
 #pragma once
 

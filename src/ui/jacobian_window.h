@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: 2026 The Ambrel developers
+// SPDX-License-Identifier: GPL-3.0-or-later
 // TForm4, the Jacobian window: the angle variation of the finite differences, the choice of a
 // plain print, the button that computes the Jacobian matrix of the update law at the present
 // angles and writes it, its eigenvalues and the verdict to the output panel, and Save..., which

@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: 2026 The Ambrel developers
+// SPDX-License-Identifier: GPL-3.0-or-later
 // What a worker thread hands to the window: values put on any thread and taken together on the
 // window's thread, with one notification for each batch. The first put after a take notifies
 // (outside the lock, so a notification that runs at once may take); later puts only add to what

@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: 2026 The Ambrel developers
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The controls of the main window as its design names and places them: the command buttons and the
 // numeric fields of a run, the description and output panels, the 3D view's surface, the main menu,
 // the view's pop-up menu and the output panel's. Only their creation: the window (ui/main_window.h)

@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: 2026 The Ambrel developers
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Where the controls of the main window go for a size of its client area. At the default size
 // every control is where the window's design puts it; a larger window gives the room to the two
 // panels and the 3D view, which stays square; a window narrower than the row of buttons and

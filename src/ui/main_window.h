@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: 2026 The Ambrel developers
+// SPDX-License-Identifier: GPL-3.0-or-later
 // TForm1, the main window: the description editor, the output panel, the 3D view, the command
 // buttons and the numeric fields of a run (ui/main_form.h), the main menu with the file commands and
 // the option switches, and the view's pop-up menu. It assembles three parts, each with one job: the

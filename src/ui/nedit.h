@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: 2026 The Ambrel developers
+// SPDX-License-Identifier: GPL-3.0-or-later
 // TNEdit: the numeric entry field. A single-line edit box with a typed value attached: the user
 // edits text as usual, and when the field loses the input focus its text is converted by the
 // rules of NumericField and the number stored, or the error "<text> is not a valid number" is

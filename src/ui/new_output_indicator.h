@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: 2026 The Ambrel developers
+// SPDX-License-Identifier: GPL-3.0-or-later
 // A button over the foot of the output panel that appears when report lines arrive while the user
 // has scrolled up (so they would arrive out of sight), and takes the panel down to them. It goes
 // again when the panel is scrolled to its end, by the button or by hand.

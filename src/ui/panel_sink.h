@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: 2026 The Ambrel developers
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The output panel as the session's output sink: every report line becomes the new last line of
 // the panel. Lines may come from any thread. On the window's thread a line is appended at once,
 // after the lines still queued; from the worker thread lines are queued and the window's event

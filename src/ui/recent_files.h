@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: 2026 The Ambrel developers
+// SPDX-License-Identifier: GPL-3.0-or-later
 // File > Open Recent: the description files last opened or saved, newest first, remembered
 // between runs (QSettings of the application, key "recent_files").
 #pragma once

@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: 2026 The Ambrel developers
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The handle of a splitter of the main window: a strip in the gap between two parts that the mouse
 // drags (ui/main_layout.h says where it is and what a move does to the parts beside it).
 #pragma once

@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: 2026 The Ambrel developers
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The Sweep window: the calibration curve of an electroscope. The user chooses a conductor (the
 // conductors of the system as last initialised; a name may also be typed) and the voltages START,
 // START + STEP, ... up to STOP; Run asks the main window to run the sweep (solver/sweep.h) on its

@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: 2026 The Ambrel developers
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The main window's 3D view: the camera and its navigation (drag modes, the wheel, Fit), the scene
 // that draws a snapshot of the system on the view's surface, and the notes over the picture (the
 // drag mode, the colour legend, "out of date"), which the saved picture leaves out. While no command

@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: 2026 The Ambrel developers
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The main window's tool windows: About, the manual (Help > Manual), Extra (the calculators), the
 // electroscope with its chart, the Jacobian, the convergence chart of a run and the Sweep window, created in
 // the order of the program's start. They are windows of their own and close with the main window.

@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: 2026 The Ambrel developers
+// SPDX-License-Identifier: GPL-3.0-or-later
 // PaintBox1: the paint surface of the 3D view. It draws nothing of its own: its paint, mouse and
 // wheel events go to the main window's handlers, the right button opens the view's pop-up menu.
 #pragma once

@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: 2026 The Ambrel developers
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The main window's own texts: the summary of the description language the output panel starts
 // with, and the status bar's words at the end of each command.
 #pragma once

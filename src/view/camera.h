@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: 2026 The Ambrel developers
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The camera of the 3D view: two view angles, a scale, a vertical stretch and a pan point; the
 // parallel projection of model points (metres, z up) to pixels (X right, Y down); the depth key
 // of the painter's order; and the left-button drag that turns, zooms, pans or stretches the view.

@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: 2026 The Ambrel developers
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The picture of the 3D view: draws a snapshot of the system, seen through a Camera, into an
 // off-screen 32-bit image (painter's order, farthest sphere first), and writes it as a Windows BMP.
 // Spheres are coloured by their surface charge density Q/r^2: red for the most positive, green for

@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: 2026 The Ambrel developers
+// SPDX-License-Identifier: GPL-3.0-or-later
 // ambrel-batch as a user runs it: arguments, files, exit status and output.
 #include "app/batch.h"
 #include "app/batch_bitmap.h"

@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: 2026 The Ambrel developers
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Golden transcripts: ambrel-batch on descriptions in tests/data must print exactly the stored
 // lines. On a mismatch the test shows where the output departs from the transcript.
 // To accept a deliberate change, run with AMBREL_UPDATE_GOLDEN=1 and review the diff.

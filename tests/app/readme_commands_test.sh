@@ -1,4 +1,6 @@
 #!/usr/bin/env bash
+# SPDX-FileCopyrightText: 2026 The Ambrel developers
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Every command line that the README and the manual page of ambrel-batch show runs as shown:
 #  - in the README's code blocks, a line "$ COMMAND" is run and the lines after it (up to the next
 #    "$" line or the block's end) must be its output, byte for byte; "; echo $?" shows its status;

@@ -1,4 +1,6 @@
 #!/usr/bin/env bash
+# SPDX-FileCopyrightText: 2026 The Ambrel developers
+# SPDX-License-Identifier: GPL-3.0-or-later
 # A study in two shards run through GNU parallel on this machine and merged is the study run at
 # once, byte for byte, also with the program given by a relative path; a failed point ends the
 # script with status 1 and the table that says which; shards that cannot run, or a points file that

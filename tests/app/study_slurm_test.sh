@@ -1,4 +1,6 @@
 #!/usr/bin/env bash
+# SPDX-FileCopyrightText: 2026 The Ambrel developers
+# SPDX-License-Identifier: GPL-3.0-or-later
 # A study run as a Slurm job array of 4 tasks (scripts/run-study-slurm.sh) on a single-node Slurm
 # started here, merged, is the study run at once, byte for byte; a task that fails (its program
 # missing, an unknown action) ends the script with status 2, a message naming the task and the end

@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: 2026 The Ambrel developers
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Parameter studies as a user runs them: a template, a points file, the table; its workers, its
 // shards and their merge.
 #include "app/batch.h"

@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: 2026 The Ambrel developers
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The argument of --sweep: CONDUCTOR=START:STOP:STEP, its range rules and the messages of wrong
 // ranges.
 #include "app/sweep_argument.h"

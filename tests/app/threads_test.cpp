@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: 2026 The Ambrel developers
+// SPDX-License-Identifier: GPL-3.0-or-later
 // One thread pool, any number of threads: OpenBLAS must be the OpenMP build (it then shares the
 // OpenMP runtime of our own parallel loops), and ambrel-batch must print the same bytes whatever
 // OMP_NUM_THREADS says (1, 2 and 4).

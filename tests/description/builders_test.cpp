@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: 2026 The Ambrel developers
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Builders of composite objects: counts, offsets, radii, masses, names and the flat grids.
 #include "../support/test_system.h"
 #include "description/reader.h"

@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: 2026 The Ambrel developers
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The listing of the updated system and its round trip through the reader.
 #include "description/listing.h"
 #include "description/reader.h"

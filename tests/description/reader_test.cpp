@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: 2026 The Ambrel developers
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The description reader: line kinds, fields, dot commands, limits and messages.
 #include "description/line_syntax.h"
 #include "description/reader.h"

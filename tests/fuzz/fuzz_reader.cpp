@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: 2026 The Ambrel developers
+// SPDX-License-Identifier: GPL-3.0-or-later
 // libFuzzer target: any bytes, split into lines, read as a description (with its warnings) and
 // listed back, and each line cut into the parts the editor colours. The reader must neither crash
 // nor loop, the listing must stay readable, every warning must name a line read and every part

@@ -1,3 +1,5 @@
+# SPDX-FileCopyrightText: 2026 The Ambrel developers
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Installs the build into STAGE and checks the layout of the installed tree.
 # -DBUILD_DIR -DSTAGE -DSOURCE_DIR -DAPP_ID -DICON_SIZES -DDATADIR -DBINDIR -DMANDIR
 file(REMOVE_RECURSE ${STAGE})
@@ -14,8 +16,10 @@ set(expected
     ${DATADIR}/metainfo/${APP_ID}.metainfo.xml
     ${DATADIR}/mime/packages/${APP_ID}.xml
     ${DATADIR}/icons/hicolor/scalable/apps/${APP_ID}.svg
-    ${MANDIR}/man1/ambrel.1
-    ${MANDIR}/man1/ambrel-batch.1)
+    ${MANDIR}/man1/ambrel.1.gz
+    ${MANDIR}/man1/ambrel-batch.1.gz
+    ${DATADIR}/doc/ambrel/copyright
+    ${DATADIR}/doc/ambrel/changelog.gz)
 foreach(size IN LISTS ICON_SIZES)
     list(APPEND expected ${DATADIR}/icons/hicolor/${size}x${size}/apps/${APP_ID}.png)
 endforeach()
@@ -62,7 +66,7 @@ elseif(NOT source_examples STREQUAL installed_examples)
 endif()
 
 # The installed text names the installed examples, not the build tree.
-file(READ ${STAGE}/${MANDIR}/man1/ambrel-batch.1 man)
+file(READ ${BUILD_DIR}/data/ambrel-batch.1 man)
 if(man MATCHES "@[A-Z_]+@")
     string(APPEND failures "ambrel-batch.1 has an unconfigured ${CMAKE_MATCH_0}\n")
 endif()

@@ -1,3 +1,5 @@
+# SPDX-FileCopyrightText: 2026 The Ambrel developers
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Builds a MIME database from the installed package file alone (-DTOOL -DPACKAGE_FILE; -DWORK is a
 # folder named mime) and
 # checks that *.bal names Ambrel's description type, a kind of plain text.

@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: 2026 The Ambrel developers
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Isolated conductors (.Q): a fixed total charge, the potential found with the charges. Checked
 // against closed forms of the point-charge elastance and against the partitioned system solved
 // here independently, in every solver tier, warm-started in long runs and in the Jacobian.

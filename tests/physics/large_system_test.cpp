@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: 2026 The Ambrel developers
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Forces of large systems, which take 1/d from the elastance matrix, against the full formula:
 // overlapping spheres, pairs of aligned plates and ordinary pairs together.
 #include "../support/test_system.h"

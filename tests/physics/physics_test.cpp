@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: 2026 The Ambrel developers
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Charges, forces and rotational forces against closed-form physics and invariants.
 #include "../support/rigid_turn.h"
 #include "../support/test_system.h"

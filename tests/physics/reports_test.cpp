@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: 2026 The Ambrel developers
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Report formats and the capacitance report.
 #include "../support/test_system.h"
 #include "report/capacitance_report.h"

@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: 2026 The Ambrel developers
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Warm-started solves: the refinement from an earlier factor and solution must give what a fresh
 // solve gives, to 1e-15, and must give way to a fresh solve (and its choice of tier) wherever the
 // earlier factor is no guide: large jumps, indefinite and singular matrices.

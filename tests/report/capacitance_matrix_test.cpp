@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: 2026 The Ambrel developers
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The capacitance matrix between conductors: its two forms against the report and closed forms,
 // its checks, its CSV text and the file it is written to.
 #include "../support/test_system.h"

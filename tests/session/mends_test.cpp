@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: 2026 The Ambrel developers
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Behaviours that were once wrong and are kept right: fields of an empty shape, UTF-8 text cut by
 // characters, an exactly zero charge written without a sign, nothing of an earlier system acting
 // on a later one, and the Jacobian's verdict on a state that is not at rest.

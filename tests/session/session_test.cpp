@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: 2026 The Ambrel developers
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The session: its flags and random numbers, evaluations as functions of the model alone, and
 // the messages a session gives once per reading.
 #include "../support/test_system.h"

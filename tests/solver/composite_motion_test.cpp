@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: 2026 The Ambrel developers
+// SPDX-License-Identifier: GPL-3.0-or-later
 // How composite objects move: the stability of an uncharged composite's swing and one or two
 // steps of the relaxation, each against a computation of this file that places the spheres
 // itself, gives them the masses the description means, and applies the laws written out by hand.

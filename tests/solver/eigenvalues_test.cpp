@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: 2026 The Ambrel developers
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The nonsymmetric eigenvalue solver on matrices with known eigenvalues.
 #include "solver/eigenvalues.h"
 

@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: 2026 The Ambrel developers
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Find equilibrium: where it ends against closed forms and against the relaxation, and how it
 // ends when it cannot go on.
 #include "../support/test_system.h"

@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: 2026 The Ambrel developers
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Jacobians of large systems: the perturbations evaluated in parallel from the base state's
 // factor and pair geometry against full evaluations of each perturbed state.
 #include "../support/test_system.h"

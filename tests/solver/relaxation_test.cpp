@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: 2026 The Ambrel developers
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The relaxation loop and the stability Jacobian on systems with known answers.
 #include "../support/test_system.h"
 #include "description/reader.h"

@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: 2026 The Ambrel developers
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Voltage sweeps: a calibration curve of two balls, points that fail without ending the sweep,
 // each point starting from the equilibrium before it, Stop, and the CSV table.
 #include "../support/test_system.h"

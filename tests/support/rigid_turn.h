@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: 2026 The Ambrel developers
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Where the spheres of a hanging object are, computed here in vector form and without the
 // program's placement, so that tests can check the placement and build on positions of their own.
 #pragma once

@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: 2026 The Ambrel developers
+// SPDX-License-Identifier: GPL-3.0-or-later
 // A session whose output lines are collected, for the core tests, with short accessors to its
 // model and its last evaluation.
 #pragma once

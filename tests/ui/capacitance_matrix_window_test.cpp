@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: 2026 The Ambrel developers
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The view's pop-up item "Save capacitance matrix...": the CSV dialog, the file it writes through
 // the worker and the line of the output panel for every outcome.
 #include "report/capacitance_matrix.h"

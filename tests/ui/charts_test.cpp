@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: 2026 The Ambrel developers
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The charts: the electroscope table drawn point for point from the rows "Generate" writes, the
 // convergence of a Calculate run with a point per step (also while the run goes on), and the
 // export of both as PNG and SVG files.

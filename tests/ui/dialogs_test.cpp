@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: 2026 The Ambrel developers
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The real prompts and file dialogs, made but not run: what Enter answers, and which file types
 // each save dialog offers.
 #include "ui/dialog_provider.h"

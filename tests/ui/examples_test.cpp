@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: 2026 The Ambrel developers
+// SPDX-License-Identifier: GPL-3.0-or-later
 // File > Examples: which folder it lists, how each example is named, and that choosing one opens it
 // as File > Open does, after the same question when the description was edited.
 #include "ui/examples.h"

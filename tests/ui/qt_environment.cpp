@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: 2026 The Ambrel developers
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The QApplication of the window tests, on the offscreen platform unless another is chosen.
 // What the program remembers between runs goes to a folder of this test run, never to the
 // user's own settings.

@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: 2026 The Ambrel developers
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The long commands on the worker thread, as the user meets them: the window keeps answering
 // while they run, Stop ends them promptly, the commands that touch the model wait for them and
 // come back after them (also after a failure), and the report lines arrive as ambrel-batch

@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: 2026 The Ambrel developers
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The Sweep window: a small sweep runs on the worker and fills the table and the chart, Save CSV
 // writes what the table shows, wrong requests end in an error box, and Stop ends a sweep keeping
 // the points done.

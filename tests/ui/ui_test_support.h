@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: 2026 The Ambrel developers
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Helpers of the window tests: scripted answers to the prompts and file dialogs, the ways a
 // test moves the input focus or the mouse like a user, the wait for a command of the worker
 // thread, and the window's remembered settings (kept in a folder of the test run, see

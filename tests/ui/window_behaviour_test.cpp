@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: 2026 The Ambrel developers
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The main window as a desktop program: resizing, placing on the screen and remembering its
 // geometry, the mouse wheel and Fit in the view, the notes over the view, pictures, the output
 // panel's menu, the status bar and the menus' keys.
