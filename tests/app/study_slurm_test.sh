@@ -13,6 +13,7 @@
 set -euo pipefail
 batch="$(realpath "$1")"
 script="$(realpath "$2")"
+support="$(dirname "$(realpath "$0")")/study_script_support.sh"
 template="$(realpath "$(dirname "$0")/../../examples/studies/plates_gap.bal")"
 for tool in munged slurmctld slurmd sbatch; do
     command -v "$tool" >/dev/null || { echo "$tool is missing (packages munge, slurm-wlm)" >&2; exit 1; }
@@ -115,18 +116,8 @@ cp "$template" plates.bal # the shipped template of two plates ${gap} cm apart
 printf 'gap\n0.1\n0.15\n0.2\n0.3\n0.4\n0.5\n0.7\n1\n1.5\n2\n' >gaps.csv
 # A point whose gap is no number: with --strict the reader fails it.
 printf 'gap\n0.1\n0.15\nabc\n0.3\n' >gaps_abc.csv
-# Runs the script with the arguments after NAME and STATUS, its standard error in NAME.err, and
-# fails unless it exits with STATUS.
-study() {
-    local name="$1" expected="$2" s=0
-    shift 2
-    "$script" "$@" 2>"$name.err" || s=$?
-    if [ "$s" -ne "$expected" ]; then
-        echo "run-study-slurm $*: exit status $s, not $expected; its standard error:" >&2
-        cat "$name.err" >&2
-        exit 1
-    fi
-}
+# study NAME STATUS ARGS...: the script run, its status checked.
+source "$support"
 # Fails when the study NAME left its scratch folder (or a folder of its making beside it).
 no_parts() {
     if compgen -G "$1.parts*" >/dev/null; then
