@@ -33,7 +33,8 @@ QString documents_folder() {
 
 DescriptionDocument::DescriptionDocument(QPlainTextEdit* editor, DialogProvider& dialogs, QWidget* window,
                                          std::function<void(const std::string&)> say, QObject* parent)
-    : QObject(parent), editor_(editor), dialogs_(dialogs), window_(window), say_(std::move(say)) {
+    : QObject(parent), editor_(editor), dialogs_(dialogs), window_(window), say_(std::move(say)),
+      saved_text_(editor->toPlainText()) {
     connect(editor_, &QPlainTextEdit::textChanged, this, &DescriptionDocument::text_edited);
 }
 
@@ -48,8 +49,17 @@ void DescriptionDocument::set_current_file(const QString& name) {
 }
 
 void DescriptionDocument::set_unchanged() {
+    saved_text_ = editor_->toPlainText();
     changed_ = false;
     emit title_changed();
+}
+
+void DescriptionDocument::mark_read() {
+    read_text_ = editor_->toPlainText();
+    if (edited_since_read_) {
+        edited_since_read_ = false;
+        emit out_of_date_changed();
+    }
 }
 
 QString DescriptionDocument::title() const {
@@ -121,6 +131,7 @@ bool DescriptionDocument::write(const QString& name) {
         return false;
     }
     say_("Description saved in file " + name.toStdString());
+    saved_text_ = editor_->toPlainText();
     changed_ = false;
     from_file_ = true;
     named_ = true;
@@ -148,13 +159,18 @@ QString DescriptionDocument::take_startup_file() {
 }
 
 void DescriptionDocument::text_edited() {
-    if (!changed_) {
-        changed_ = true;
+    // Only a change of the text is a change: the text is compared with the one saved and the one
+    // read (a few hundred microseconds for the largest descriptions, once an edit).
+    const QString text = editor_->toPlainText();
+    const bool changed = text != saved_text_;
+    if (changed != changed_) {
+        changed_ = changed;
         emit title_changed();
     }
-    if (!edited_since_read_) {
-        edited_since_read_ = true;
-        emit became_out_of_date();
+    const bool out_of_date = !read_text_ || text != *read_text_;
+    if (out_of_date != edited_since_read_) {
+        edited_since_read_ = out_of_date;
+        emit out_of_date_changed();
     }
 }
 

@@ -12,6 +12,7 @@
 #include <QString>
 
 #include <functional>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -34,17 +35,18 @@ class DescriptionDocument : public QObject {
     // The lines of the panel, as the reader takes them.
     std::vector<std::string> lines() const;
 
-    // Edited since it was last loaded or saved.
+    // Its text differs from the one last loaded or saved (an edit undone is no change).
     bool changed() const { return changed_; }
     // Loaded, saved or replaced: nothing to abandon.
     void set_unchanged();
     // The window's title: the file's name once one was opened or saved, after "*" while the
     // description has changes to save ("Ambrel" alone for the description of the start).
     QString title() const;
-    // Edited since it was last read: the picture is out of date.
+    // Its text differs from the one a command last read (before any reading: edited at all): the
+    // picture is out of date. A click in and out of the panel, or an edit undone, is no change.
     bool out_of_date() const { return edited_since_read_; }
     // A command is reading it.
-    void mark_read() { edited_since_read_ = false; }
+    void mark_read();
 
     // The file last opened or saved, which Save writes and Save As proposes ("test.bal" at
     // start and after New; for an example, its name in the user's documents folder).
@@ -85,8 +87,8 @@ class DescriptionDocument : public QObject {
     void current_file_changed(const QString& name);
     // The user opened or saved this file: it belongs in the recent files.
     void file_used(const QString& path);
-    // The first edit since the description was read: the view's note appears.
-    void became_out_of_date();
+    // out_of_date() is now true, or false again: the view's note appears or goes.
+    void out_of_date_changed();
     // The file's name or the changed mark of title() is another.
     void title_changed();
 
@@ -110,6 +112,8 @@ class DescriptionDocument : public QObject {
     LineEnd line_end_ = LineEnd::Lf;
     bool changed_ = false;
     bool edited_since_read_ = false;
+    QString saved_text_;               // the text last loaded or saved (or of the start, or New)
+    std::optional<QString> read_text_; // the text a command last read, once one has
 };
 
 } // namespace ambrel::ui

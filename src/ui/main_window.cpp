@@ -145,7 +145,7 @@ void MainWindow::connect_controls() {
     connect(PaintBox1, &ViewSurface::mouseMove, view_, &SystemView::mouse_move);
     connect(PaintBox1, &ViewSurface::mouseUp, view_, &SystemView::mouse_up);
     connect(PaintBox1, &ViewSurface::mouseWheel, view_, &SystemView::wheel);
-    connect(document_, &DescriptionDocument::became_out_of_date, view_, &SystemView::update);
+    connect(document_, &DescriptionDocument::out_of_date_changed, view_, &SystemView::update);
     connect(document_, &DescriptionDocument::title_changed, this,
             [this] { setWindowTitle(document_->title()); });
     connect(document_, &DescriptionDocument::file_used, this,
@@ -555,6 +555,10 @@ void MainWindow::Speedsimulation1Click() {
 }
 
 void MainWindow::Memo1Exit() {
+    // A click in and out of the description, or edits undone, change nothing: the system read
+    // (and relaxed) stays.
+    if (!document_->out_of_date())
+        return;
     if (commands_->busy()) {
         // The command may be reading the flag: it is cleared when the command ends.
         description_left_in_run_ = true;

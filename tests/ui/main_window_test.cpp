@@ -777,9 +777,13 @@ TEST_F(MainWindowTest, LeavingTheDescriptionClearsInitializedAndStopsNavigation)
     ASSERT_TRUE(session().system_initialized);
     leave_control(memo("Memo1"), Qt::PopupFocusReason); // its own context menu: still inside
     EXPECT_TRUE(session().system_initialized);
+    leave_control(memo("Memo1")); // as it was read: nothing changes
+    EXPECT_TRUE(session().system_initialized);
+    EXPECT_FALSE(window->description_changed());
+    memo("Memo1")->appendPlainText("* a note");
     leave_control(memo("Memo1"));
     EXPECT_FALSE(session().system_initialized);
-    EXPECT_FALSE(window->description_changed()); // no typing
+    EXPECT_TRUE(window->description_changed());
 
     QWidget* view = find<QWidget>("PaintBox1");
     QMouseEvent press(QEvent::MouseButtonPress, QPointF(100, 100), view->mapToGlobal(QPointF(100, 100)),

@@ -400,8 +400,9 @@ TEST_F(WindowBehaviourTest, WheelZoomsTowardsThePointer) {
     EXPECT_LE((disc(1).center() - cursor).manhattanLength(), 2);
     EXPECT_LE((disc(4).center() - ball4.center()).manhattanLength(), 3);
 
-    // A frozen view (the description was left) does not zoom.
+    // A frozen view (the description was left changed) does not zoom.
     const Real unfrozen = window->camera().view_scale;
+    window->Memo1->appendPlainText("* a note");
     leave_control(window->Memo1);
     turn_wheel(view(), cursor, 3);
     EXPECT_EQ(window->camera().view_scale, unfrozen);
@@ -499,14 +500,49 @@ TEST_F(WindowBehaviourTest, ViewShowsTheDragModeTheColoursAndAnOutOfDateDescript
     EXPECT_EQ(window->view_notes().out_of_date, "Description changed: press Inicialize");
     inicialize();
     EXPECT_TRUE(window->view_notes().out_of_date.isEmpty());
-    // Leaving the description freezes the view: it says so.
+    // Only a change of the text is a change: leaving the description as it was read, or with an
+    // edit undone, keeps the system read, without the note or a "*" in the title.
     leave_control(window->Memo1);
+    EXPECT_TRUE(window->view_notes().out_of_date.isEmpty());
+    EXPECT_TRUE(window->session().system_initialized);
+    window->Memo1->insertPlainText("x");
+    EXPECT_EQ(window->view_notes().out_of_date, "Description changed: press Inicialize");
+    window->Memo1->undo();
+    EXPECT_TRUE(window->view_notes().out_of_date.isEmpty());
+    leave_control(window->Memo1);
+    EXPECT_TRUE(window->session().system_initialized);
+    // Leaving it changed freezes the view until Inicialize: it says so.
+    window->Memo1->insertPlainText("\n* another note");
+    leave_control(window->Memo1);
+    EXPECT_FALSE(window->session().system_initialized);
     EXPECT_EQ(window->view_notes().out_of_date, "Description changed: press Inicialize");
 
     // The notes are drawn over the view, not into the picture that is saved.
     const QImage shown = view()->grab().toImage();
     const QImage picture = window->scene().image();
     EXPECT_NE(shown.convertToFormat(QImage::Format_RGB32), picture.convertToFormat(QImage::Format_RGB32));
+}
+
+// A click in and out of the description between two Calculates: the second goes on from where
+// the first stopped, without reading the description again.
+TEST_F(WindowBehaviourTest, AClickInTheDescriptionKeepsTheRelaxedState) {
+    inicialize();
+    window->NEtentativas->set_panel_int(3);
+    click_and_wait(*window, window->Bcalculate);
+    const Real relaxed = window->session().model.objects[1].Az;
+    EXPECT_LT(relaxed, 30 * PI / 180 - 1e-6) << "the first run moved the strings";
+    // Nothing to save either, also after an edit undone.
+    EXPECT_EQ(window->windowTitle(), "Ambrel");
+    window->Memo1->insertPlainText("x");
+    EXPECT_EQ(window->windowTitle(), "*Ambrel");
+    window->Memo1->undo();
+    EXPECT_EQ(window->windowTitle(), "Ambrel");
+    window->Memo1->setFocus();
+    leave_control(window->Memo1);
+    const qsizetype readings = output().count("Reading 6 lines of input");
+    click_and_wait(*window, window->Bcalculate);
+    EXPECT_EQ(output().count("Reading 6 lines of input"), readings) << "the description was read again";
+    EXPECT_LT(window->session().model.objects[1].Az, relaxed) << "the run started again from 30 degrees";
 }
 
 // ---------------------------------------------------------------- status bar
