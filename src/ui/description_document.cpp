@@ -6,7 +6,9 @@
 #include "ui/description_file.h"
 #include "ui/dialog_provider.h"
 
+#include <QCryptographicHash>
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
 #include <QPlainTextEdit>
 #include <QStandardPaths>
@@ -22,6 +24,12 @@ const QString CHANGED_EXIT_QUESTION = QStringLiteral("Abandon changes and exit?"
 const QString CHANGED_OPEN_QUESTION = QStringLiteral("Abandon changes and load another file?");
 const QString CHANGED_NEW_QUESTION = QStringLiteral("Abandon changes and start a new description?");
 const QString START_FILE = QStringLiteral("test.bal");
+const QString RELOAD_QUESTION =
+    QStringLiteral("The file \"%1\" has been changed by another program. Reload it?");
+const QString RELOAD_LOSES_EDITS = QStringLiteral(" Your unsaved changes would be lost.");
+const QString OVERWRITE_QUESTION =
+    QStringLiteral("The file \"%1\" has been changed by another program since it was opened or saved. "
+                   "Overwrite it with this description?");
 
 // Where an unnamed description is proposed: the user's documents folder, else the home folder.
 QString documents_folder() {
@@ -91,6 +99,7 @@ bool DescriptionDocument::load(const QString& path) {
     editor_->setPlainText(read.value().lines.join(QLatin1Char('\n')));
     line_end_ = read.value().line_end;
     from_file_ = true;
+    known_disk_hash_ = disk_hash(path);
     return true;
 }
 
@@ -121,7 +130,41 @@ bool DescriptionDocument::save_as() {
     return !name.isEmpty() && write(name);
 }
 
+QByteArray DescriptionDocument::disk_hash(const QString& path) {
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return {};
+    QCryptographicHash hash(QCryptographicHash::Sha256);
+    if (!hash.addData(&file))
+        return {};
+    return hash.result();
+}
+
+bool DescriptionDocument::changed_on_disk() const {
+    if (!named_ || known_disk_hash_.isEmpty())
+        return false;
+    const QByteArray now = disk_hash(current_file_);
+    return !now.isEmpty() && now != known_disk_hash_;
+}
+
+bool DescriptionDocument::reload_changed_file() {
+    if (asking_about_disk_ || !changed_on_disk())
+        return false;
+    asking_about_disk_ = true;
+    const QString name = QFileInfo(current_file_).fileName();
+    const bool reload =
+        dialogs_.ask_yes_no(window_, RELOAD_QUESTION.arg(name) + (changed_ ? RELOAD_LOSES_EDITS : QString()));
+    asking_about_disk_ = false;
+    if (!reload)
+        known_disk_hash_ = disk_hash(current_file_); // this content is not asked about again
+    return reload;
+}
+
 bool DescriptionDocument::write(const QString& name) {
+    // Another program's change to the file is not overwritten unnoticed.
+    if (name == current_file_ && changed_on_disk() &&
+        !dialogs_.ask_yes_no(window_, OVERWRITE_QUESTION.arg(QFileInfo(name).fileName())))
+        return false;
     // The lines of the panel, as the reader sees them: a final line end starts no empty line.
     QStringList lines;
     for (const std::string& line : this->lines())
@@ -131,6 +174,7 @@ bool DescriptionDocument::write(const QString& name) {
         return false;
     }
     say_("Description saved in file " + name.toStdString());
+    known_disk_hash_ = disk_hash(name);
     saved_text_ = editor_->toPlainText();
     changed_ = false;
     from_file_ = true;

@@ -77,6 +77,13 @@ class DescriptionDocument : public QObject {
     // New: an empty panel, unnamed, with LF line ends and nothing to save.
     void clear();
 
+    // On the window's activation: when another program changed the current file since it was
+    // loaded or saved, asks whether to reload it (saying that unsaved edits would be lost).
+    // True when the answer is to reload (the host opens the file again, as Open does); a "no"
+    // keeps the panel, and that content of the file is not asked about again. Save also asks
+    // before it writes over such a change. A file that is gone or unreadable is no change.
+    bool reload_changed_file();
+
     // The file named on the command line, opened once at the window's first activation.
     void set_startup_file(const QString& path) { startup_file_ = path; }
     // That file, the first time only (empty when there is none, or it was tried).
@@ -99,6 +106,10 @@ class DescriptionDocument : public QObject {
     bool load(const QString& path);
     // Writes the panel to `name`, which becomes the current, named file.
     bool write(const QString& name);
+    // The hash of the file's content as it is now; empty when it cannot be read.
+    static QByteArray disk_hash(const QString& path);
+    // The current file holds other content than it had when loaded, saved or last asked about.
+    bool changed_on_disk() const;
 
     QPlainTextEdit* editor_;
     DialogProvider& dialogs_;
@@ -114,6 +125,8 @@ class DescriptionDocument : public QObject {
     bool edited_since_read_ = false;
     QString saved_text_;               // the text last loaded or saved (or of the start, or New)
     std::optional<QString> read_text_; // the text a command last read, once one has
+    QByteArray known_disk_hash_;       // of the current file as loaded, saved or last asked about
+    bool asking_about_disk_ = false;
 };
 
 } // namespace ambrel::ui

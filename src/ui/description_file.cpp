@@ -8,6 +8,8 @@
 #include <QSaveFile>
 #include <QStringDecoder>
 
+#include <algorithm>
+
 namespace ambrel::ui {
 
 const char* line_end_bytes(LineEnd end) {
@@ -31,6 +33,29 @@ LineEnd line_end_of(const QByteArray& text) {
     return cr + 1 == end ? LineEnd::CrLf : LineEnd::Lf;
 }
 
+QString not_text_reason(const QByteArray& bytes) {
+    const QString refusal = QStringLiteral("it is not a text file (%1); a description is plain text");
+    if (bytes.contains('\0'))
+        return refusal.arg(QStringLiteral("it holds NUL bytes"));
+    QStringDecoder utf8(QStringDecoder::Utf8);
+    const QString decoded = utf8(bytes); // decodes only when taken as a string
+    if (!utf8.hasError())
+        return {};
+    // Not UTF-8: a Latin-1 description (accented comments) has few bytes that are control
+    // characters in Latin-1 (C0 but tab and the line and page ends, DEL, C1); a picture or a
+    // program has many.
+    qsizetype controls = 0;
+    for (const char c : bytes) {
+        const auto b = static_cast<unsigned char>(c);
+        const bool blank = b == '\t' || b == '\n' || b == '\r' || b == '\f' || b == '\v';
+        controls += (b < 0x20 && !blank) || (b >= 0x7f && b < 0xa0) ? 1 : 0;
+    }
+    if (controls > std::max<qsizetype>(MAX_STRAY_CONTROL_BYTES, bytes.size() / 100))
+        return refusal.arg(
+            QStringLiteral("%1 of its %2 bytes are control characters").arg(controls).arg(bytes.size()));
+    return {};
+}
+
 Result<DescriptionText> read_description_file(const QString& path) {
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly)) {
@@ -40,6 +65,8 @@ Result<DescriptionText> read_description_file(const QString& path) {
     if (file.error() != QFileDevice::NoError) {
         return Status::failure(file.errorString().toStdString());
     }
+    if (const QString why = not_text_reason(bytes); !why.isEmpty())
+        return Status::failure(why.toStdString());
     QStringDecoder utf8(QStringDecoder::Utf8);
     QString text = utf8(bytes);
     if (utf8.hasError())

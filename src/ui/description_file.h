@@ -27,8 +27,15 @@ struct DescriptionText {
     LineEnd line_end = LineEnd::Lf;
 };
 
-// The lines of the file and its line end, or the system's reason why it could not be read. Text
-// that is not valid UTF-8 is read as Latin-1.
+// Why `bytes` are no description, or empty when they may be one: a file with a NUL byte, or one that
+// is not UTF-8 and holds more than a few control characters (more than MAX_STRAY_CONTROL_BYTES and
+// more than 1 % of its bytes), is a picture or a program, which the panel would garble and Save
+// would destroy.
+inline constexpr qsizetype MAX_STRAY_CONTROL_BYTES = 8;
+QString not_text_reason(const QByteArray& bytes);
+
+// The lines of the file and its line end, or why it could not be read: the system's reason, or that
+// it is not text (not_text_reason). Text that is not valid UTF-8 is read as Latin-1.
 Result<DescriptionText> read_description_file(const QString& path);
 
 // Writes every line followed by `end` (UTF-8); a failure carries the system's reason.

@@ -592,6 +592,11 @@ bool MainWindow::event(QEvent* event) {
 void MainWindow::FormActivate() {
     if (commands_->busy())
         return;
+    // Another program changed the file: reloaded as Open loads it, when the user asks.
+    if (document_->reload_changed_file()) {
+        open_description(document_->current_file());
+        return;
+    }
     const QString path = document_->take_startup_file();
     if (path.isEmpty() || !document_->open(path))
         return;

@@ -726,6 +726,77 @@ TEST_F(MainWindowTest, OpenOfAnUnreadableFileKeepsTheDescription) {
     EXPECT_TRUE(dialogs.errors[0].contains("No such file")) << dialogs.errors[0].toStdString();
     EXPECT_EQ(memo("Memo1")->toPlainText(), before);
     EXPECT_TRUE(window->description_changed());
+
+    // A picture or a program is no description: refused, the panel kept, and a Save afterwards
+    // leaves the file byte for byte. A Latin-1 description with an accented comment still opens.
+    const char png[] = "\x89PNG\r\n\x1a\n\0\0\0\rIHDR\0\0\x02\0";
+    const QByteArray picture(png, sizeof png - 1);
+    QByteArray program;
+    for (int i = 0; i < 200; ++i)
+        program += static_cast<char>(i % 2 == 0 ? 0x01 + i % 30 : 0xe9); // no NUL, not UTF-8
+    const QString latin1 = write_file("latin1.bal", "* R\xe9sum\xe9 of a ball\nBa a 0 0 0 10 0 20 0.5 0.1\n");
+    for (const auto& [name, bytes] : {std::pair{"pic.bal", picture}, std::pair{"program.bal", program}}) {
+        const QString path = write_file(name, bytes);
+        dialogs.errors.clear();
+        dialogs.yes_no_answers = {true};
+        dialogs.open_answers = {path};
+        action("Open1")->trigger();
+        ASSERT_EQ(dialogs.errors.size(), 1) << name;
+        EXPECT_TRUE(dialogs.errors[0].contains("is not a text file")) << dialogs.errors[0].toStdString();
+        EXPECT_EQ(memo("Memo1")->toPlainText(), before);
+        EXPECT_NE(window->current_file_name(), path);
+        dialogs.save_answers = {};
+        action("Save1")->trigger();
+        EXPECT_EQ(read_file(path), bytes) << name;
+    }
+    dialogs.errors.clear();
+    dialogs.yes_no_answers = {true};
+    dialogs.open_answers = {latin1};
+    choose("Open1");
+    EXPECT_TRUE(dialogs.errors.isEmpty());
+    EXPECT_TRUE(memo("Memo1")->toPlainText().startsWith(QStringLiteral("* R\u00e9sum\u00e9 of a ball")));
+}
+
+// A file another program changed since it was opened or saved: the window asks on its activation
+// whether to reload it, and Save asks before it writes over the change.
+TEST_F(MainWindowTest, AFileChangedOnDiskIsNeverOverwrittenUnasked) {
+    const QString path = write_file("shared.bal", "Ba a 0 0 0 10 0 20 0.5 0.1\n");
+    dialogs.yes_no_answers = {true};
+    dialogs.open_answers = {path};
+    choose("Open1");
+    type_into_description("\n* mine");
+    write_file("shared.bal", "Bb b 0 0 0 10 0 10 0.5 0.1\n"); // another program's version
+    dialogs.questions.clear();
+    dialogs.yes_no_answers = {false};
+    action("Save1")->trigger(); // declined: the other version stays
+    ASSERT_EQ(dialogs.questions.size(), 1);
+    EXPECT_TRUE(dialogs.questions[0].contains("changed by another program"))
+        << dialogs.questions[0].toStdString();
+    EXPECT_EQ(read_file(path), QByteArray("Bb b 0 0 0 10 0 10 0.5 0.1\n"));
+    EXPECT_TRUE(window->description_changed());
+
+    // On activation: declined, the panel stays and that version is not asked about again (Save then
+    // writes it over, as the user chose); accepted, the file is read again as Open reads it.
+    QEvent activate(QEvent::WindowActivate);
+    dialogs.questions.clear();
+    dialogs.yes_no_answers = {false};
+    QApplication::sendEvent(window.get(), &activate);
+    ASSERT_EQ(dialogs.questions.size(), 1);
+    EXPECT_TRUE(dialogs.questions[0].contains("Your unsaved changes would be lost"));
+    EXPECT_TRUE(memo("Memo1")->toPlainText().endsWith("* mine"));
+    QApplication::sendEvent(window.get(), &activate);
+    EXPECT_EQ(dialogs.questions.size(), 1);
+    action("Save1")->trigger();
+    EXPECT_EQ(dialogs.questions.size(), 1);
+    EXPECT_TRUE(read_file(path).endsWith("* mine\n"));
+
+    write_file("shared.bal", "Bc c 0 0 0 10 0 10 0.5 0.1\n");
+    dialogs.yes_no_answers = {true};
+    QApplication::sendEvent(window.get(), &activate);
+    ASSERT_TRUE(wait_for_idle(*window));
+    EXPECT_EQ(memo("Memo1")->toPlainText(), "Bc c 0 0 0 10 0 10 0.5 0.1");
+    EXPECT_FALSE(window->description_changed());
+    EXPECT_EQ(session().model.sphere_count, 1);
 }
 
 TEST_F(MainWindowTest, AFailedSaveLeavesTheOldFileIntact) {
