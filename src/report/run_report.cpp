@@ -55,6 +55,10 @@ void report_iterations(OutputSink& out, int iterations, int evaluations, Real la
         (relaxation_steps > 0 ? ", relaxation steps=" + std::to_string(relaxation_steps) : ""));
 }
 
+void report_verdict_stopped(OutputSink& out) {
+    out.add_output_line("Stopped before the stability was checked: no verdict.");
+}
+
 void report_no_equilibrium(OutputSink& out, bool stopped, int max_iterations) {
     out.add_output_line(stopped ? "Stopped before an equilibrium was found."
                                 : "No equilibrium found within " + std::to_string(max_iterations) +

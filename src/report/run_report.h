@@ -20,6 +20,8 @@ void report_step_error(OutputSink& out, int step, Real error_N);
 void report_steps(OutputSink& out, int steps);
 // A run (either) whose angles left their range.
 void report_too_large_angles(OutputSink& out);
+// The finder stopped while it checked the stability of the equilibrium it found.
+void report_verdict_stopped(OutputSink& out);
 
 // Find equilibrium.
 void report_finding_equilibrium(OutputSink& out);

@@ -291,7 +291,14 @@ EquilibriumEnd Finder::run() {
             continue;
         }
         if (need_jacobian_) {
+            const bool checking_rest = verifying_ && result_.error < tolerance_;
             const Next next = take_jacobian();
+            if (next == Next::End && session_.stop_requested() && checking_rest) {
+                // The state is at rest; only its verdict was under way: the equilibrium stands.
+                --result_.iterations;
+                result_.verdict_stopped = true;
+                return EquilibriumEnd::Converged;
+            }
             if (next == Next::End)
                 return session_.stop_requested() ? EquilibriumEnd::Stopped : EquilibriumEnd::IterationLimit;
             if (next == Next::Iterate)
@@ -672,6 +679,9 @@ void Finder::report(EquilibriumEnd end) {
             chart_velocity(chart_, model_, session_.evaluation, all.data(), &chart_residual);
         if (m_ == 0) {
             result_.stability = Stability::Undecided;
+        } else if (result_.verdict_stopped) {
+            result_.stability = Stability::NotComputed;
+            report_verdict_stopped(session_.sink());
         } else {
             const Real residual_uN = std::max(result_.error, chart_residual) * 1e6L;
             result_.stability = stability_of(analysis_, residual_uN, settings_.force_error_uN);

@@ -48,6 +48,8 @@ struct EquilibriumResult {
     int escapes = 0;          // saddles left along their unstable modes
     Real error = 0;           // largest rotational force at the end, N (Calculate's measure)
     Stability stability = Stability::NotComputed;
+    // Converged, but a Stop came while the state's stability was being checked: no verdict.
+    bool verdict_stopped = false;
 };
 
 // The whole command on an initialised session (the host reads the description first with

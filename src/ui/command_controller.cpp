@@ -76,6 +76,25 @@ RunObserver CommandController::run_observer(const QString& step_word) {
     return observer;
 }
 
+RunObserver CommandController::finder_observer() {
+    RunObserver observer = run_observer(QStringLiteral("Iteration"));
+    // Its Jacobians, the stability check of the state at rest among them, take most of its time
+    // on large systems: the status bar says which and how far.
+    observer.search_progress = [this](const SearchProgress& at) {
+        if (at.jacobian_total > 0)
+            feed_.put_status(
+                QStringLiteral("Iteration %1: %2, %3 of %4 evaluations")
+                    .arg(at.iteration)
+                    .arg(at.verifying ? QStringLiteral("checking the stability") : QStringLiteral("Jacobian"))
+                    .arg(at.jacobian_done)
+                    .arg(at.jacobian_total) +
+                press_stop());
+        if (search_hook_)
+            search_hook_(at);
+    };
+    return observer;
+}
+
 void CommandController::read_if_needed(const std::vector<std::string>& description,
                                        const RunObserver& observer) {
     if (const std::optional<InitializeResult> read =
@@ -125,8 +144,7 @@ bool CommandController::find_equilibrium(const EquilibriumSettings& settings,
     equilibrium_ = EquilibriumResult{};
     return start(Command::Equilibrium, true,
                  QStringLiteral("Finding the equilibrium... press Stop (Esc) to stop"),
-                 !session_.system_initialized,
-                 [this, settings, description, observer = run_observer(QStringLiteral("Iteration"))] {
+                 !session_.system_initialized, [this, settings, description, observer = finder_observer()] {
                      const Session::CommandScope command(session_);
                      read_if_needed(description, observer);
                      equilibrium_ = ambrel::find_equilibrium(session_, settings, observer);

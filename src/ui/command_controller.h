@@ -83,6 +83,7 @@ class CommandController : public QObject {
     // sweep's runs), and as the Jacobian takes each evaluation. An exception thrown from one ends
     // the command as a failure. Set them while no command runs.
     void set_step_hook(std::function<void(int step)> hook) { step_hook_ = std::move(hook); }
+    void set_search_hook(std::function<void(const SearchProgress&)> hook) { search_hook_ = std::move(hook); }
     void set_progress_hook(std::function<void(int done, int evaluations)> hook) {
         progress_hook_ = std::move(hook);
     }
@@ -114,6 +115,8 @@ class CommandController : public QObject {
     RunObserver make_observer();
     // A run's observer: each step (or iteration) to the status line and the convergence chart.
     RunObserver run_observer(const QString& step_word);
+    // Find equilibrium's: run_observer's, and its Jacobians' progress in the status bar.
+    RunObserver finder_observer();
     // The one step before a command: the description read when the session holds no system.
     void read_if_needed(const std::vector<std::string>& description, const RunObserver& observer);
     // After a reading, on the worker: its warnings to the output panel and to the window.
@@ -135,6 +138,7 @@ class CommandController : public QObject {
     JacobianResult jacobian_;       // likewise
     std::function<void(int)> step_hook_;
     std::function<void(int, int)> progress_hook_;
+    std::function<void(const SearchProgress&)> search_hook_;
     // Declared last: destroyed first, it waits for a job still running, which uses the above.
     CommandWorker worker_;
 };

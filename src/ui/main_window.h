@@ -105,6 +105,9 @@ class MainWindow : public QMainWindow, public MainForm {
     const RelaxationResult& last_run() const { return commands_->last_run(); }
     // Test hooks (CommandController::set_step_hook, set_progress_hook).
     void set_step_hook(std::function<void(int step)> hook) { commands_->set_step_hook(std::move(hook)); }
+    void set_search_hook(std::function<void(const SearchProgress&)> hook) {
+        commands_->set_search_hook(std::move(hook));
+    }
     void set_progress_hook(std::function<void(int done, int evaluations)> hook) {
         commands_->set_progress_hook(std::move(hook));
     }

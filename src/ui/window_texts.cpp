@@ -76,7 +76,9 @@ QString run_end_text(const RelaxationResult& result) {
 QString equilibrium_end_text(const EquilibriumResult& result) {
     switch (result.end) {
     case EquilibriumEnd::Converged:
-        return QStringLiteral("Equilibrium found in %1 iterations").arg(result.iterations);
+        return QStringLiteral("Equilibrium found in %1 iterations").arg(result.iterations) +
+               (result.verdict_stopped ? QStringLiteral("; stopped before its stability was checked")
+                                       : QString());
     case EquilibriumEnd::IterationLimit:
         return QStringLiteral("Iteration limit reached");
     case EquilibriumEnd::Stopped:

@@ -454,6 +454,27 @@ TEST_F(MainWindowTest, FindEquilibriumConvergesOnTheDefaultDescription) {
     EXPECT_EQ(session().model.objects[1].Az, start);
 }
 
+// A Stop while the finder checks the stability of the state it found keeps that state: the
+// equilibrium is reported found, without a verdict.
+TEST_F(MainWindowTest, AStopWhileTheFinderChecksTheStabilityKeepsTheEquilibrium) {
+    click("Button1");
+    bool stopped = false;
+    window->set_search_hook([&](const SearchProgress& at) {
+        if (!at.verifying || at.jacobian_total == 0 || at.error >= 1e-10L || stopped)
+            return;
+        stopped = true;
+        on_window_thread(*window, [&] { button("Button3")->click(); });
+    });
+    click("Bequilibrium");
+    window->set_search_hook({});
+    ASSERT_TRUE(stopped) << "the finder never checked a state at rest";
+    EXPECT_TRUE(window->statusBar()->currentMessage().startsWith("Equilibrium found in "))
+        << window->statusBar()->currentMessage().toStdString();
+    EXPECT_TRUE(window->statusBar()->currentMessage().endsWith("; stopped before its stability was checked"));
+    EXPECT_EQ(output().last(), "Stopped before the stability was checked: no verdict.");
+    EXPECT_NEAR(static_cast<double>(session().model.objects[1].Az * 180 / PI), 6.31499, 1e-5);
+}
+
 TEST_F(MainWindowTest, AFailureDuringARunRestoresTheWindow) {
     window->set_step_hook([](int step) {
         if (step == 3)
