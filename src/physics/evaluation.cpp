@@ -844,6 +844,20 @@ Real max_rotational_force(const SystemModel& model, const Evaluation& ev) {
     return largest;
 }
 
+Real max_object_rotational_force(const SystemModel& model, const Evaluation& ev) {
+    Real largest = 0;
+    for (int k = 1; k <= model.object_count; ++k) {
+        const Object& o = model.objects[k];
+        if (o.L == 0)
+            continue;
+        // Each sphere of a composite object holds 1/n of the object's rotational force.
+        const int i = o.last();
+        const Real n = o.composite() ? static_cast<Real>(o.count) : 1;
+        largest = std::max({largest, n * std::fabs(ev.frx[i]), n * std::fabs(ev.frz[i])});
+    }
+    return largest;
+}
+
 bool form_capacitance_matrix(EvaluationWorkspace& ws) {
     if (ws.capacitance_valid)
         return true;

@@ -206,6 +206,11 @@ void evaluate(SystemModel& model, const Options& options, EvaluationWorkspace& w
 Real surface_field(const SystemModel& model, const Evaluation& ev, int i);
 // The largest |frx| or |frz| over the movable spheres (per-sphere shares for composites).
 Real max_rotational_force(const SystemModel& model, const Evaluation& ev);
+// The largest |Frx| or |Frz| of a hanging object, whole: that of its sphere times its spheres for a
+// composite object (as the rotational-force report writes it), in N. Find equilibrium's measure:
+// a plate of 100 spheres is at rest when the plate's force, not a hundredth of it, is within the
+// tolerance.
+Real max_object_rotational_force(const SystemModel& model, const Evaluation& ev);
 
 // The capacitance matrix between spheres (in units of 4 pi e0 metres), formed from the last
 // build when first asked for. False when the last build had no valid matrix.

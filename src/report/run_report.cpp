@@ -51,8 +51,8 @@ void report_iterations(OutputSink& out, int iterations, int evaluations, Real la
                        int relaxation_steps) {
     out.add_output_line(
         "Iterations=" + std::to_string(iterations) + ", evaluations=" + std::to_string(evaluations) +
-        ", largest rotational force=" + real_to_fixed_text(largest_force_N * 1e6L, 0, 6) + " uN" +
-        (relaxation_steps > 0 ? ", relaxation steps=" + std::to_string(relaxation_steps) : ""));
+        ", largest rotational force of an object=" + real_to_fixed_text(largest_force_N * 1e6L, 0, 6) +
+        " uN" + (relaxation_steps > 0 ? ", relaxation steps=" + std::to_string(relaxation_steps) : ""));
 }
 
 void report_verdict_stopped(OutputSink& out) {

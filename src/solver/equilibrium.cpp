@@ -215,7 +215,7 @@ class Finder {
         ++result_.evaluations;
     }
     void step_done() {
-        const Real error = max_rotational_force(model_, session_.evaluation);
+        const Real error = max_object_rotational_force(model_, session_.evaluation);
         if (observer_.step_done)
             observer_.step_done(result_.iterations, error);
         search_progress(error, 0, 0);
@@ -311,7 +311,7 @@ EquilibriumEnd Finder::run() {
 }
 
 bool Finder::rest_reached() {
-    result_.error = max_rotational_force(model_, session_.evaluation);
+    result_.error = max_object_rotational_force(model_, session_.evaluation);
     if (result_.error < tolerance_) {
         // At rest: a fresh Jacobian tells a stable state from a saddle, which is left along its
         // unstable mode.
@@ -635,7 +635,7 @@ void Finder::relax(int steps, bool until_rest) {
         relaxation_step(model_, session_.evaluation, settings_.time_step);
         evaluate();
         ++result_.relaxation_steps;
-        if (until_rest && max_rotational_force(model_, session_.evaluation) < tolerance_)
+        if (until_rest && max_object_rotational_force(model_, session_.evaluation) < tolerance_)
             break;
     }
     near_analysis_ = false;

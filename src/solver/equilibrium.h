@@ -46,7 +46,8 @@ struct EquilibriumResult {
     int jacobians = 0;        // Jacobians computed
     int relaxation_steps = 0; // fallback steps of the relaxation
     int escapes = 0;          // saddles left along their unstable modes
-    Real error = 0;           // largest rotational force at the end, N (Calculate's measure)
+    Real error = 0;           // largest rotational force of an object at the end, N (whole, not
+                              // a composite sphere's share as Calculate's Error=)
     Stability stability = Stability::NotComputed;
     // Converged, but a Stop came while the state's stability was being checked: no verdict.
     bool verdict_stopped = false;

@@ -383,6 +383,13 @@ ConvergenceWindow::~ConvergenceWindow() = default;
 void ConvergenceWindow::begin_run(double force_error_uN, const QString& step_word, const QString& running) {
     step_word_ = step_word;
     x_axis_->setTitleText(step_word_);
+    // The measure each run judges its rest by: Calculate's Error= (a sphere's share of its object's
+    // rotational force), the finder's whole object.
+    const QString measure = step_word == QStringLiteral("Iteration")
+                                ? QStringLiteral("Largest rotational force of an object")
+                                : QStringLiteral("Largest rotational force of a sphere (Error=)");
+    series_->setName(measure);
+    y_axis_->setTitleText(measure + QStringLiteral(" (") + MICRONEWTON + QStringLiteral(")"));
     steps_.clear();
     series_->clear();
     tolerance_->clear();

@@ -129,6 +129,30 @@ TEST(Equilibrium, StopAndTheIterationLimitEndIt) {
     EXPECT_EQ(held.sink.lines.back().rfind("Iterations=0, evaluations=0,", 0), 0u) << held.sink.lines.back();
 }
 
+// A plate is at rest when the plate is: the finder's measure is each object's whole rotational
+// force, as the rotational-force report writes it ([1-25]: Frz=...), not the 1/25 share of a sphere
+// that Calculate's Error= shows; its line says which measure it is.
+TEST(Equilibrium, ItsMeasureIsAnObjectsWholeRotationalForce) {
+    System plate(
+        {"Bsource held -3 0 -10 0 0 0 0.5 0.5", "Splate p 0 0 0 10 0 5 1 1", ".V held 5000", ".V p 0"});
+    EquilibriumSettings settings;
+    settings.max_iterations = 0;
+    const EquilibriumResult r = plate.find(settings);
+    const Object& o = plate.o(2);
+    ASSERT_EQ(o.count, 25);
+    const Real whole = 25 * std::max(std::fabs(plate.session.evaluation.frx[o.last()]),
+                                     std::fabs(plate.session.evaluation.frz[o.last()]));
+    ASSERT_GT(whole, 1e-6L); // the ball pulls the plate sideways
+    EXPECT_NEAR(r.error, whole, 1e-12L * whole);
+    EXPECT_NEAR(max_rotational_force(plate.model(), plate.session.evaluation) * 25, whole, 1e-12L * whole);
+    const std::string line = plate.sink.lines[plate.sink.lines.size() - 2];
+    EXPECT_EQ(line.rfind("Iterations=0, evaluations=0, largest rotational force of an object=" +
+                             real_to_fixed_text(whole * 1e6L, 0, 6) + " uN",
+                         0),
+              0u)
+        << line;
+}
+
 // The verdict of a large system takes its eigenvalues, and its step to rest, from LAPACK in double
 // (the two spectra at once): they are those of the long double analysis, with the same errors.
 TEST(Equilibrium, ALargeVerdictHasTheExactAnalysisNumbers) {
