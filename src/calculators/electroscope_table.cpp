@@ -8,6 +8,7 @@
 
 #include <array>
 #include <cerrno>
+#include <cmath>
 #include <cstdio>
 #include <optional>
 #include <system_error>
@@ -82,19 +83,17 @@ class TableFile {
     std::FILE* file_ = nullptr;
 };
 
-// The number of rows from x1 to x2 in steps of dx as the generation loop makes them, or
-// nullopt when the loop would not end within the limit (a step that does not advance x).
-std::optional<int> count_rows(double x1, double x2, double dx) {
-    int rows = 0;
-    for (double x = x1; x <= x2;) {
-        if (++rows > MAX_TABLE_STEPS + 1)
-            return std::nullopt;
-        const double next = x + dx;
-        if (!(next > x))
-            return std::nullopt;
-        x = next;
-    }
-    return rows;
+// The rows from x1 to x2 (x2 >= x1) in steps of dx > 0: x1 + k dx for k = 0 .. the whole number of
+// steps in x2 - x1, counted within a rounding tolerance of a millionth of a step, so that the final x
+// typed is the last row when the range holds a whole number of steps (0 to 4 cm by 0.1 cm: 41 rows,
+// the last at 4 cm; adding dx forty times would overshoot 4 cm in its last bits and lose that row).
+// nullopt beyond MAX_TABLE_STEPS steps.
+constexpr Real ROW_TOLERANCE = 1e-6L;
+std::optional<int> count_rows(Real x1, Real x2, Real dx) {
+    const Real steps = std::floor((x2 - x1) / dx + ROW_TOLERANCE);
+    if (!(steps <= MAX_TABLE_STEPS))
+        return std::nullopt;
+    return static_cast<int>(steps) + 1;
 }
 
 // Each value column: a blank, then the value right-aligned in 15 characters.
@@ -129,12 +128,12 @@ bool string_reaches(const ElectroscopeInputs& in, CReal h) {
 ElectroscopeTableText electroscope_table_text(const ElectroscopeFields& fields) {
     ElectroscopeTableText table;
     ElectroscopeInputs in;
-    double x1 = 0, x2 = 0, dx = 0;
+    Real x1 = 0, x2 = 0, dx = 0;
     if (Status converted = run_checked([&] {
             in = electroscope_inputs(fields);
-            x1 = static_cast<double>(field_metres(fields.Ex1).value());
-            x2 = static_cast<double>(field_metres(fields.Ex2).value());
-            dx = static_cast<double>(field_metres(fields.Edx).value());
+            x1 = field_metres(fields.Ex1).value();
+            x2 = field_metres(fields.Ex2).value();
+            dx = field_metres(fields.Edx).value();
         });
         !converted) {
         table.status = std::move(converted);
@@ -142,8 +141,18 @@ ElectroscopeTableText electroscope_table_text(const ElectroscopeFields& fields) 
     }
     table.converted = true;
 
-    // At most MAX_TABLE_STEPS steps, and a step that really advances x.
-    if ((Real(x2) - Real(x1)) / MAX_TABLE_STEPS > Real(dx) || !count_rows(x1, x2, dx)) {
+    // A range that runs forward by a positive step, of at most MAX_TABLE_STEPS steps.
+    if (!(dx > 0)) {
+        table.refusal = "delta x must be a positive step: it is " + format_g(m_to_cm(dx)) + " cm.";
+        return table;
+    }
+    if (x2 < x1) {
+        table.refusal = "Final x must not be below Starting x: " + format_g(m_to_cm(x2)) + " cm is below " +
+                        format_g(m_to_cm(x1)) + " cm.";
+        return table;
+    }
+    const std::optional<int> rows = count_rows(x1, x2, dx);
+    if (!rows) {
         table.too_many_points = true;
         return table;
     }
@@ -154,8 +163,8 @@ ElectroscopeTableText electroscope_table_text(const ElectroscopeFields& fields) 
                                           {4, "Angle4", "V4", 0, {}},
                                           {5, "Angle5", "V5", 0, {}}}};
     table.status = run_checked([&] {
-        for (double x = x1; x <= x2; x += dx) {
-            const CReal cx = x;
+        for (int k = 0; k < *rows; ++k) {
+            const CReal cx = x1 + k * dx;
             const Real x_cm = m_to_cm(cx.value());
             if (cx >= 2 * in.L) {
                 table.stop_message = "The balls are too far.";
@@ -209,6 +218,10 @@ TableResult write_electroscope_table(const ElectroscopeFields& fields, const std
         return fail(std::move(table.status));
     if (table.too_many_points) {
         sink.add_output_line("Too many points.");
+        return result;
+    }
+    if (!table.refusal.empty()) {
+        sink.add_output_line(table.refusal);
         return result;
     }
 

@@ -44,6 +44,7 @@ struct ElectroscopeTableText {
     Status status = Status::success();
     bool converted = false;
     bool too_many_points = false;
+    std::string refusal; // a range that does not run forward by a positive step: why (no lines)
     std::vector<std::string> lines;
     std::vector<std::string> notes;
     std::string_view stop_message;

@@ -189,6 +189,8 @@ ElectroscopeTable compute_electroscope_table(const ElectroscopeFields& fields) {
         table.failure = QString::fromStdString(text.status.message());
     if (text.too_many_points)
         table.messages << QStringLiteral("Too many points.");
+    if (!text.refusal.empty())
+        table.messages << QString::fromStdString(text.refusal);
     for (const std::string& note : text.notes)
         table.messages << QString::fromStdString(note);
     if (!text.stop_message.empty())

@@ -165,6 +165,12 @@ void ElectroscopeWindow::Button2Click() {
     if (fields_refused())
         return;
     try {
+        // A range that gives no table is said before any file is asked for.
+        if (const ElectroscopeTableText text = electroscope_table_text(fields());
+            text.converted && (text.too_many_points || !text.refusal.empty())) {
+            sink_.add_output_line(text.too_many_points ? std::string("Too many points.") : text.refusal);
+            return;
+        }
         // Where the user chooses (the dialog asks before replacing a file), at first in the
         // description's folder; the message names the file by its full path.
         const QDir folder(table_folder_.isEmpty() ? QDir::currentPath() : table_folder_);

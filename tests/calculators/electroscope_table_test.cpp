@@ -60,19 +60,37 @@ class ElectroscopeTable : public ::testing::Test {
     VectorSink sink_;
 };
 
-TEST_F(ElectroscopeTable, DefaultFieldsWriteFortyRows) {
+// 0 to 4 cm in steps of 0.1 cm: 41 rows, the last at the final x typed (each x is Starting x plus
+// its number of steps; forty additions of 0.1 cm would overshoot 4 cm in the last bits).
+TEST_F(ElectroscopeTable, DefaultFieldsWriteFortyOneRowsToTheFinalX) {
     const TableResult result = generate(ElectroscopeFields{});
     EXPECT_TRUE(result.ok()) << result.message();
     EXPECT_TRUE(result.generated);
-    EXPECT_EQ(result.rows, 40);
+    EXPECT_EQ(result.rows, 41);
     EXPECT_EQ(sink_.lines, std::vector<std::string>{"Table generated as \"" + path_ + "\"."});
     EXPECT_FALSE(fs::exists(path_ + ".tmp"));
 
     const auto lines = file_lines();
-    ASSERT_EQ(lines.size(), 41u);
+    ASSERT_EQ(lines.size(), 42u);
     EXPECT_EQ(lines[0], HEADER);
     EXPECT_EQ(lines[1].substr(0, 10), "   0.00000");
     EXPECT_EQ(lines[40].substr(0, 10), "   3.90000");
+    EXPECT_EQ(lines[41].substr(0, 10), "   4.00000");
+    // Other steps end at the final x too, also where the range is no whole number of them.
+    for (const auto& [step, last] :
+         {std::pair{0.2L, "   4.00000"}, std::pair{0.3L, "   3.90000"}, std::pair{0.7L, "   3.50000"}}) {
+        ElectroscopeFields f;
+        f.Edx = step;
+        ASSERT_TRUE(generate(f).generated);
+        EXPECT_EQ(file_lines().back().substr(0, 10), last) << step;
+    }
+    ElectroscopeFields thirds;
+    thirds.Ex1 = 0.3L;
+    thirds.Ex2 = 2.1L;
+    thirds.Edx = 0.3L;
+    ASSERT_TRUE(generate(thirds).generated);
+    EXPECT_EQ(file_lines().size(), 8u);
+    EXPECT_EQ(file_lines().back().substr(0, 10), "   2.10000");
     for (std::size_t i = 1; i < lines.size(); ++i) {
         ASSERT_EQ(lines[i].size(), ROW_LENGTH) << lines[i];
         for (std::size_t column = 10; column < ROW_LENGTH; column += 16) {
@@ -88,7 +106,7 @@ TEST_F(ElectroscopeTable, DefaultFieldsWriteFortyRows) {
 TEST_F(ElectroscopeTable, RowMatchesTheReport) {
     ASSERT_TRUE(generate(ElectroscopeFields{}).ok());
     const auto lines = file_lines();
-    ASSERT_EQ(lines.size(), 41u);
+    ASSERT_EQ(lines.size(), 42u);
     const std::string& row = lines[11];
     ASSERT_EQ(row.substr(0, 10), "   1.00000");
 
@@ -114,35 +132,40 @@ TEST_F(ElectroscopeTable, StepLimits) {
     EXPECT_LE(result.rows, 4001);
     ASSERT_TRUE(fs::remove(path_));
 
-    for (Real step : {0.0005L, -0.1L, 0.0L}) {
+    f.Edx = 0.0005L;
+    result = generate(f);
+    EXPECT_TRUE(result.ok());
+    EXPECT_FALSE(result.generated);
+    EXPECT_EQ(sink_.lines, std::vector<std::string>{"Too many points."});
+    EXPECT_FALSE(fs::exists(path_));
+
+    // A step that does not run forward is refused by its field's name, with its value.
+    for (const auto& [step, text] : {std::pair{-0.1L, "-0.1"}, std::pair{0.0L, "0"}}) {
         f.Edx = step;
         result = generate(f);
         EXPECT_TRUE(result.ok());
         EXPECT_FALSE(result.generated);
-        EXPECT_EQ(sink_.lines, std::vector<std::string>{"Too many points."}) << step;
+        EXPECT_EQ(sink_.lines, std::vector<std::string>{"delta x must be a positive step: it is " +
+                                                        std::string(text) + " cm."});
         EXPECT_FALSE(fs::exists(path_)) << step;
     }
 
-    // A step that does not advance x must not loop for ever.
-    f.Ex1 = f.Ex2 = 0.5L;
-    f.Edx = 0;
-    EXPECT_EQ(generate(f).rows, 0);
-    EXPECT_EQ(sink_.lines, std::vector<std::string>{"Too many points."});
+    // A step too small to change x in its last bits ends too: the row of Starting x alone.
     f.EL = 1e9L;
     f.Ex1 = f.Ex2 = 1e6L;
     f.Edx = 1e-12L;
-    EXPECT_EQ(generate(f).rows, 0);
-    EXPECT_EQ(sink_.lines, std::vector<std::string>{"Too many points."});
-    EXPECT_FALSE(fs::exists(path_));
+    EXPECT_EQ(generate(f).rows, 1);
 }
 
-TEST_F(ElectroscopeTable, EmptyRangeWritesTheHeaderOnly) {
+TEST_F(ElectroscopeTable, ABackwardRangeIsRefusedByName) {
     ElectroscopeFields f;
     f.Ex1 = 2;
     f.Ex2 = 1;
     const TableResult result = generate(f);
-    EXPECT_TRUE(result.generated);
-    EXPECT_EQ(file_lines(), std::vector<std::string>{HEADER});
+    EXPECT_FALSE(result.generated);
+    EXPECT_EQ(sink_.lines,
+              std::vector<std::string>{"Final x must not be below Starting x: 1 cm is below 2 cm."});
+    EXPECT_FALSE(fs::exists(path_));
 }
 
 TEST_F(ElectroscopeTable, TooCloseAndTooFarKeepTheRowsBefore) {

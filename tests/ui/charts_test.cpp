@@ -102,9 +102,9 @@ class ChartsTest : public ::testing::Test {
     std::unique_ptr<MainWindow> window;
 };
 
-TEST_F(ChartsTest, ElectroscopeChartDrawsTheTablesFortyRowsAsDeflectionAgainstVoltage) {
+TEST_F(ChartsTest, ElectroscopeChartDrawsTheTablesFortyOneRowsAsDeflectionAgainstVoltage) {
     const auto rows = read_table_file(generate_table());
-    ASSERT_EQ(rows.size(), 40u); // 0 to 3.9 cm in steps of 0.1 cm
+    ASSERT_EQ(rows.size(), 41u); // 0 to 4 cm in steps of 0.1 cm
     ASSERT_EQ(rows.front().size(), electroscope_table_columns().size());
 
     const qsizetype lines_before = output().size();
@@ -116,7 +116,7 @@ TEST_F(ChartsTest, ElectroscopeChartDrawsTheTablesFortyRowsAsDeflectionAgainstVo
     EXPECT_EQ(chart->CBhorizontal->currentIndex(), VOLTAGE_COLUMN);
     EXPECT_EQ(electroscope_table_columns()[DEFLECTION_COLUMN].name, "Angle2");
     EXPECT_EQ(electroscope_table_columns()[VOLTAGE_COLUMN].name, "Vp2");
-    ASSERT_EQ(chart->point_count(), 40);
+    ASSERT_EQ(chart->point_count(), 41);
     EXPECT_EQ(chart->series()->points(), expected_points(rows, VOLTAGE_COLUMN, DEFLECTION_COLUMN));
 
     // Any other column, either way round.

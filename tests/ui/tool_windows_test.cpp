@@ -112,6 +112,12 @@ TEST_F(ToolWindowsTest, ElectroscopeReportAndTable) {
     find<QPushButton>(scope, "Button1")->click();
     EXPECT_EQ(new_lines(before).size(), 2 + 19);
 
+    // A range that gives no table is said before any file is asked for, naming the field.
+    find<QLineEdit>(scope, "Ex2")->setText("-1");
+    find<QPushButton>(scope, "Button2")->click();
+    EXPECT_TRUE(dialogs.save_kinds.empty());
+    EXPECT_EQ(output().last(), "Final x must not be below Starting x: -1 cm is below 0 cm.");
+
     // Generate asks where the table goes, proposing pithballs.tab in the current folder while no
     // description file was opened or saved; cancelled, it writes nothing.
     QTemporaryDir dir;
