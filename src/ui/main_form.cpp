@@ -127,6 +127,9 @@ void MainForm::create_controls(QWidget* client, DialogProvider* dialogs) {
     Memo2 = create_panel(client, "Memo2", {8, 256, 497, 369});
     Memo2->setPlainText(command_summary_lines().join(QLatin1Char('\n')));
     Memo2->setContextMenuPolicy(Qt::CustomContextMenu);
+    // The reports are read, selected and copied, never typed over (Clear of its menu empties it).
+    Memo2->setReadOnly(true);
+    Memo2->setTextInteractionFlags(Qt::TextSelectableByMouse | Qt::TextSelectableByKeyboard);
     new NewOutputIndicator(Memo2); // reports that arrive while the panel is scrolled up
 
     PaintBox1 = new ViewSurface(client);

@@ -20,6 +20,7 @@
 
 #include <QAction>
 #include <QCheckBox>
+#include <QClipboard>
 #include <QComboBox>
 #include <QFile>
 #include <QImageReader>
@@ -663,6 +664,18 @@ TEST_F(WindowBehaviourTest, OutputPanelMenuCopiesClearsAndSaves) {
     EXPECT_EQ(captions, QList<QString>({"&Copy", "Select &all", "C&lear", "&Save output as..."}));
 
     inicialize();
+    // The reports cannot be typed over: Ctrl+A and Backspace select them and erase nothing, and
+    // Ctrl+C still copies.
+    const QString reports = window->Memo2->toPlainText();
+    window->Memo2->setFocus();
+    QTest::keyClick(window->Memo2, Qt::Key_A, Qt::ControlModifier);
+    QTest::keyClick(window->Memo2, Qt::Key_Backspace);
+    QTest::keyClicks(window->Memo2, "typed");
+    EXPECT_EQ(window->Memo2->toPlainText(), reports);
+    QApplication::clipboard()->clear();
+    QTest::keyClick(window->Memo2, Qt::Key_C, Qt::ControlModifier);
+    EXPECT_EQ(QApplication::clipboard()->text(), reports);
+
     const QString saved = dir.filePath("out.txt");
     dialogs.save_answers = {saved};
     window->Saveoutput1->trigger();
