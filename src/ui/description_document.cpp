@@ -31,10 +31,12 @@ const QString OVERWRITE_QUESTION =
     QStringLiteral("The file \"%1\" has been changed by another program since it was opened or saved. "
                    "Overwrite it with this description?");
 
-// Where an unnamed description is proposed: the user's documents folder, else the home folder.
+// Where an unnamed description is proposed: the user's documents folder where it exists, else the
+// home folder (the save dialog, given a folder that does not exist, would return a name relative to
+// the working folder).
 QString documents_folder() {
     const QString documents = QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation);
-    return documents.isEmpty() ? QDir::homePath() : documents;
+    return !documents.isEmpty() && QDir(documents).exists() ? documents : QDir::homePath();
 }
 
 } // namespace

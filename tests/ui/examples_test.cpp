@@ -127,8 +127,10 @@ TEST_F(ExamplesTest, ChoosingAnExampleOpensItAsOpenDoes) {
     EXPECT_TRUE(window->session().system_initialized);
     EXPECT_EQ(window->session().model.sphere_count, 2);
     // An example is an unnamed description: Save asks where, proposing its name in the user's
-    // documents folder, and the shipped file is never written.
-    const QString documents = QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation);
+    // documents folder (the home folder where there is none), and the shipped file is never written.
+    QString documents = QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation);
+    if (!QDir(documents).exists())
+        documents = QDir::homePath();
     EXPECT_EQ(window->current_file_name(), QDir(documents).filePath("two.bal"));
     EXPECT_FALSE(window->current_file_named());
     EXPECT_EQ(window->windowTitle(), "two.bal - Ambrel");
@@ -140,6 +142,20 @@ TEST_F(ExamplesTest, ChoosingAnExampleOpensItAsOpenDoes) {
     ASSERT_TRUE(shipped.open(QIODevice::ReadOnly));
     EXPECT_FALSE(shipped.readAll().contains("mine"));
     EXPECT_TRUE(window->statusBar()->currentMessage().startsWith("Initialized: 2 spheres"));
+
+    // A home folder without a documents folder: the example's name in the home folder, a whole path.
+    QTemporaryDir home;
+    const QByteArray saved_home = qgetenv("HOME");
+    qputenv("HOME", home.path().toUtf8());
+    if (QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation).startsWith(home.path())) {
+        dialogs.yes_no_answers = {true};
+        trigger_and_wait(*window, item_for(path));
+        EXPECT_EQ(window->current_file_name(), QDir(home.path()).filePath("two.bal"));
+        ASSERT_TRUE(QDir(home.path()).mkpath("Documents"));
+        trigger_and_wait(*window, item_for(path));
+        EXPECT_EQ(window->current_file_name(), QDir(home.path()).filePath("Documents/two.bal"));
+    }
+    qputenv("HOME", saved_home);
 }
 
 TEST_F(ExamplesTest, AnEditedDescriptionIsReplacedOnlyAfterYes) {
