@@ -473,6 +473,13 @@ void MainWindow::closeEvent(QCloseEvent* event) {
         return;
     }
     if (commands_->busy()) {
+        // A run is work too: asked before it is stopped (once; the close after it does not ask).
+        if (!close_after_run_ &&
+            !dialogs().ask_yes_no(this, QStringLiteral("A command is running. Stop it and exit?"))) {
+            close_confirmed_ = false;
+            event->ignore();
+            return;
+        }
         // The worker still uses the session: stop the command, and close when it has ended.
         close_confirmed_ = true;
         close_after_run_ = true;

@@ -490,15 +490,17 @@ TEST_F(MainWindowTest, AFailureDuringARunRestoresTheWindow) {
     EXPECT_FALSE(button("Button3")->isEnabled());
 }
 
-TEST_F(MainWindowTest, ClosingDuringARunStopsItFirst) {
+TEST_F(MainWindowTest, ClosingDuringARunAsksAndStopsItFirst) {
     window->show();
     field("NEtol")->set_panel_real(0);
     field("NEtentativas")->set_panel_int(100000);
     int steps_after_close = -1;
+    // Asked whether to stop the run: no keeps it going; yes stops it and closes.
+    dialogs.yes_no_answers = {false, true};
     window->set_step_hook([&](int step) {
-        if (step == 2)
+        if (step == 2 || step == 3)
             on_window_thread(*window, [&] { window->close(); });
-        else if (step > 2)
+        else if (step > 3)
             steps_after_close = step;
     });
     button("Bcalculate")->click();
@@ -506,10 +508,10 @@ TEST_F(MainWindowTest, ClosingDuringARunStopsItFirst) {
     ASSERT_TRUE(QTest::qWaitFor([&] { return !window->isVisible(); }, 60000));
     EXPECT_FALSE(window->run_in_progress());
     EXPECT_EQ(window->last_run().end, RunEnd::Stopped);
-    EXPECT_EQ(window->last_run().steps, 2);
+    EXPECT_EQ(window->last_run().steps, 3);
     EXPECT_EQ(steps_after_close, -1);
     EXPECT_FALSE(window->isVisible());
-    EXPECT_TRUE(dialogs.questions.isEmpty()); // nothing was edited
+    EXPECT_EQ(dialogs.questions, QStringList(2, "A command is running. Stop it and exit?"));
 }
 
 TEST_F(MainWindowTest, ExitCloseAndOpenAskBeforeDiscardingAnEdit) {
