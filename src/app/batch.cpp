@@ -670,6 +670,11 @@ void BatchRun::run_action(const Action& action) {
         const RunObserver observer = run_observer();
         const std::optional<InitializeResult> read = read_if_needed(session_, description_, observer);
         const RelaxationResult run = run_calculate(session_, cmd_.relaxation, observer);
+        progress_.end();
+        // How it ended, beside standard output, which keeps the panel's lines alone (a Stop is said
+        // once, at the end of the program).
+        if (run.end != RunEnd::Stopped)
+            say("Calculate: " + describe_run_end(run));
         if ((read && !read->read_status) || run.end == RunEnd::TooLargeAngles)
             status_ = 1;
         break;
@@ -679,6 +684,9 @@ void BatchRun::run_action(const Action& action) {
         const std::optional<InitializeResult> read = read_if_needed(session_, description_, observer);
         const EquilibriumResult found =
             find_equilibrium(session_, equilibrium_settings(cmd_.relaxation), observer);
+        progress_.end();
+        if (found.end != EquilibriumEnd::Stopped)
+            say("Find equilibrium: " + describe_equilibrium_end(found));
         if ((read && !read->read_status) || found.end == EquilibriumEnd::TooLargeAngles)
             status_ = 1;
         break;

@@ -695,6 +695,23 @@ void Finder::report(EquilibriumEnd end) {
 
 } // namespace
 
+std::string describe_equilibrium_end(const EquilibriumResult& result) {
+    switch (result.end) {
+    case EquilibriumEnd::Converged:
+        return "Equilibrium found in " + std::to_string(result.iterations) + " iterations" +
+               (result.verdict_stopped ? "; stopped before its stability was checked" : "");
+    case EquilibriumEnd::IterationLimit:
+        return "Iteration limit reached";
+    case EquilibriumEnd::Stopped:
+        return "Stopped";
+    case EquilibriumEnd::TooLargeAngles:
+        return "Unstable";
+    case EquilibriumEnd::NotApplicable:
+        return "Equilibrium not searched";
+    }
+    return {};
+}
+
 EquilibriumResult find_equilibrium(Session& session, const EquilibriumSettings& settings,
                                    const RunObserver& observer) {
     const Session::CommandScope command(session);

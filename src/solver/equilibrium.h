@@ -60,4 +60,8 @@ struct EquilibriumResult {
 EquilibriumResult find_equilibrium(Session& session, const EquilibriumSettings& settings,
                                    const RunObserver& observer = {});
 
+// How the search ended, in the few words its hosts show: "Equilibrium found in 6 iterations",
+// "Iteration limit reached", "Stopped", "Unstable", "Equilibrium not searched".
+std::string describe_equilibrium_end(const EquilibriumResult& result);
+
 } // namespace ambrel

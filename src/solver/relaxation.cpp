@@ -106,6 +106,20 @@ Real step_gain(const SystemModel& model, const Object& object, Real dt_factor) {
 
 namespace ambrel {
 
+std::string describe_run_end(const RelaxationResult& result) {
+    switch (result.end) {
+    case RunEnd::Converged:
+        return "Converged in " + std::to_string(result.steps) + " steps";
+    case RunEnd::StepLimit:
+        return "Step limit reached";
+    case RunEnd::Stopped:
+        return "Stopped";
+    case RunEnd::TooLargeAngles:
+        return "Unstable";
+    }
+    return {};
+}
+
 RelaxationResult run_calculate(Session& session, const RelaxationSettings& settings,
                                const RunObserver& observer) {
     const Session::CommandScope command(session);

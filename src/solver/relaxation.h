@@ -68,4 +68,8 @@ void relaxation_step(SystemModel& model, const Evaluation& ev, Real dt);
 RelaxationResult run_calculate(Session& session, const RelaxationSettings& settings,
                                const RunObserver& observer = {});
 
+// How a run ended, in the few words its hosts show (the window's status bar, ambrel-batch's
+// standard error): "Converged in 74 steps", "Step limit reached", "Stopped", "Unstable".
+std::string describe_run_end(const RelaxationResult& result);
+
 } // namespace ambrel

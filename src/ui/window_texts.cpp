@@ -60,35 +60,11 @@ QString initialized_text(const InitializeResult& result, const SystemModel& mode
 }
 
 QString run_end_text(const RelaxationResult& result) {
-    switch (result.end) {
-    case RunEnd::Converged:
-        return QStringLiteral("Converged in %1 steps").arg(result.steps);
-    case RunEnd::StepLimit:
-        return QStringLiteral("Step limit reached");
-    case RunEnd::Stopped:
-        return QStringLiteral("Stopped");
-    case RunEnd::TooLargeAngles:
-        return QStringLiteral("Unstable");
-    }
-    return {};
+    return QString::fromStdString(describe_run_end(result));
 }
 
 QString equilibrium_end_text(const EquilibriumResult& result) {
-    switch (result.end) {
-    case EquilibriumEnd::Converged:
-        return QStringLiteral("Equilibrium found in %1 iterations").arg(result.iterations) +
-               (result.verdict_stopped ? QStringLiteral("; stopped before its stability was checked")
-                                       : QString());
-    case EquilibriumEnd::IterationLimit:
-        return QStringLiteral("Iteration limit reached");
-    case EquilibriumEnd::Stopped:
-        return QStringLiteral("Stopped");
-    case EquilibriumEnd::TooLargeAngles:
-        return QStringLiteral("Unstable");
-    case EquilibriumEnd::NotApplicable:
-        return QStringLiteral("Equilibrium not searched");
-    }
-    return {};
+    return QString::fromStdString(describe_equilibrium_end(result));
 }
 
 QString command_end_text(CommandController::Command command, bool failed, const QString& before,

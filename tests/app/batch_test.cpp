@@ -360,8 +360,14 @@ TEST(Batch, CalculateAndJacobianActions) {
     }
     EXPECT_TRUE(heading);
     EXPECT_TRUE(stability);
+    // How each run ended goes to standard error, its reports alone to standard output.
+    EXPECT_EQ(run.err, "ambrel-batch: Calculate: Converged in 95 steps\n");
+    EXPECT_EQ(batch({"--steps", "3", "--calculate"}).err, "ambrel-batch: Calculate: Step limit reached\n");
+    EXPECT_EQ(batch({"--equilibrium"}).err,
+              "ambrel-batch: Find equilibrium: Equilibrium found in 6 iterations\n");
     const BatchRun diverged = batch({"--time-step", "10000", "--calculate"});
     EXPECT_EQ(diverged.status, 1);
+    EXPECT_EQ(diverged.err, "ambrel-batch: Calculate: Unstable\n");
     EXPECT_EQ(batch({"--steps", "1.5"}).status, 2);
     EXPECT_EQ(batch({"--time-step", "fast"}).status, 2);
 }
