@@ -141,8 +141,8 @@ void MainForm::create_controls(QWidget* client, DialogProvider* dialogs) {
     // fields, as a blank does, so typing one would add nothing).
     Memo1->setTabChangesFocus(true);
     Memo2->setTabChangesFocus(true);
-    QWidget* const order[] = {Button1,      Bcalculate, CBrandom,     NEerro,    Button3, NEdelta,
-                              NEtentativas, NEtol,      Bequilibrium, NEdamping, Memo1,   Memo2};
+    QWidget* const order[] = {Button1, Bcalculate,   CBrandom,  NEerro, Button3, NEdelta,  NEtentativas,
+                              NEtol,   Bequilibrium, NEdamping, Memo1,  Memo2,   PaintBox1};
     for (std::size_t k = 1; k < std::size(order); ++k)
         QWidget::setTabOrder(order[k - 1], order[k]);
 }
@@ -247,6 +247,22 @@ void MainForm::create_menus(QMainWindow* window, const ambrel::Options& options)
     FindEquilibrium1->setShortcutContext(Qt::WindowShortcut);
     window->addAction(FindEquilibrium1); // the key works wherever the focus is in the window
     PaintBox1->set_popup_menu(PopupMenu1);
+
+    // The same commands on the menu bar, for the keyboard (Alt+V), the pictures, reports and
+    // commands among them with keys of their own that work wherever the focus is in the window.
+    for (const auto& [action, key] :
+         {std::pair{Save2, QKeySequence(Qt::CTRL | Qt::Key_P)},
+          std::pair{List1, QKeySequence(Qt::CTRL | Qt::Key_L)},
+          std::pair{Capacitances1, QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_C)},
+          std::pair{Jacobian1, QKeySequence(Qt::CTRL | Qt::Key_J)},
+          std::pair{Reset1, QKeySequence(Qt::CTRL | Qt::Key_R)}}) {
+        action->setShortcut(key);
+        action->setShortcutContext(Qt::WindowShortcut);
+        window->addAction(action);
+    }
+    View1 = name(new QMenu(QStringLiteral("&View"), window), "View1");
+    View1->addActions(PopupMenu1->actions());
+    bar->insertMenu(Extra2, View1);
 }
 
 void MainForm::create_output_menu(QWidget* owner) {

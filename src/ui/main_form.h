@@ -97,6 +97,7 @@ struct MainForm {
     QAction* Speedsimulation1 = nullptr;
     QAction* Correctrotationforces1 = nullptr;
     QAction* Extra2 = nullptr;
+    QMenu* View1 = nullptr; // "View": the view's pop-up menu on the menu bar
     QMenu* Charts1 = nullptr;
     QAction* Convergence1 = nullptr;       // "Convergence of the run"
     QAction* Electroscopechart1 = nullptr; // "Electroscope table"

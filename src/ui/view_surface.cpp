@@ -3,6 +3,7 @@
 #include "ui/view_surface.h"
 
 #include <QContextMenuEvent>
+#include <QKeyEvent>
 #include <QMenu>
 #include <QMouseEvent>
 #include <QPainter>
@@ -12,11 +13,38 @@ namespace ambrel::ui {
 
 ViewSurface::ViewSurface(QWidget* parent) : QWidget(parent) {
     setAttribute(Qt::WA_OpaquePaintEvent, false);
+    setFocusPolicy(Qt::StrongFocus); // Tab and a click reach it, for the keys of its menu
 }
 
 void ViewSurface::paintEvent(QPaintEvent*) {
     QPainter painter(this);
     emit paintRequested(&painter);
+    if (hasFocus()) {
+        // The keyboard's place, as other controls show theirs: a frame inside the edge.
+        painter.setPen(QPen(palette().color(QPalette::Highlight), 2));
+        painter.setBrush(Qt::NoBrush);
+        painter.drawRect(rect().adjusted(1, 1, -1, -1));
+    }
+}
+
+void ViewSurface::keyPressEvent(QKeyEvent* event) {
+    const bool menu_key = event->key() == Qt::Key_Menu ||
+                          (event->key() == Qt::Key_F10 && event->modifiers() == Qt::ShiftModifier);
+    if (menu_key && popup_menu_) {
+        popup_menu_->popup(mapToGlobal(rect().center()));
+        return;
+    }
+    QWidget::keyPressEvent(event);
+}
+
+void ViewSurface::focusInEvent(QFocusEvent* event) {
+    QWidget::focusInEvent(event);
+    update();
+}
+
+void ViewSurface::focusOutEvent(QFocusEvent* event) {
+    QWidget::focusOutEvent(event);
+    update();
 }
 
 // Qt grabs the pointer from a press to its release, so the release of a drag arrives here

@@ -250,7 +250,8 @@ TEST_F(MainWindowTest, MenusPopupAndShortcuts) {
 }
 
 // Tab goes along the row of controls left to right (the disabled Stop and damping skipped), into
-// the description and the output, and round again: a Tab in the description types nothing.
+// the description, the output and the view, and round again: a Tab in the description types
+// nothing. In the view the Menu key and Shift+F10 open its menu, as the right button does.
 TEST_F(MainWindowTest, TabGoesAlongEveryControlAndOnOutOfThePanels) {
     window->show();
     window->activateWindow();
@@ -258,15 +259,24 @@ TEST_F(MainWindowTest, TabGoesAlongEveryControlAndOnOutOfThePanels) {
     const QString description = memo("Memo1")->toPlainText();
     button("Button1")->setFocus();
     QStringList visited;
-    for (int k = 0; k < 12; ++k) {
+    for (int k = 0; k < 13; ++k) {
         QWidget* focus = QApplication::focusWidget();
         ASSERT_NE(focus, nullptr);
         visited << focus->objectName();
         QTest::keyClick(focus, Qt::Key_Tab);
     }
-    EXPECT_EQ(visited, QStringList({"Button1", "Bcalculate", "CBrandom", "NEerro", "NEdelta", "NEtentativas",
-                                    "NEtol", "Bequilibrium", "Memo1", "Memo2", "Button1", "Bcalculate"}));
+    EXPECT_EQ(visited,
+              QStringList({"Button1", "Bcalculate", "CBrandom", "NEerro", "NEdelta", "NEtentativas", "NEtol",
+                           "Bequilibrium", "Memo1", "Memo2", "PaintBox1", "Button1", "Bcalculate"}));
     EXPECT_EQ(memo("Memo1")->toPlainText(), description);
+    QWidget* view = find<QWidget>("PaintBox1");
+    QMenu* menu = find<QMenu>("PopupMenu1");
+    for (const QKeySequence& key : {QKeySequence(Qt::Key_Menu), QKeySequence(Qt::SHIFT | Qt::Key_F10)}) {
+        view->setFocus(Qt::TabFocusReason);
+        QTest::keyClick(view, key[0].key(), key[0].keyboardModifiers());
+        EXPECT_TRUE(menu->isVisible()) << key.toString().toStdString();
+        menu->hide();
+    }
 }
 
 // AltGr arrives as Ctrl+Alt on some keyboard layouts (AltGr+Q is "@" on a German one, AltGr+7

@@ -747,7 +747,14 @@ TEST_F(WindowBehaviourTest, MainMenuHasDistinctAltKeys) {
         EXPECT_FALSE(keys.contains(key)) << item->text().toStdString();
         keys << key;
     }
-    EXPECT_EQ(keys.size(), 6); // File, Options, Extra, Charts, Help, About
+    EXPECT_EQ(keys.size(), 7); // File, Options, View, Extra, Charts, Help, About
+    // View holds the view's menu, for the keyboard; its commands have keys of their own.
+    EXPECT_EQ(window->View1->actions(), window->PopupMenu1->actions());
+    for (const QAction* command : {window->Save2, window->List1, window->Capacitances1, window->Jacobian1,
+                                   window->Reset1, window->Fit1, window->FindEquilibrium1}) {
+        EXPECT_FALSE(command->shortcut().isEmpty()) << command->text().toStdString();
+        EXPECT_TRUE(window->actions().contains(command)) << command->text().toStdString();
+    }
     QList<QKeySequence> file_keys;
     for (const QAction* item : window->File1->actions())
         if (!item->isSeparator())
