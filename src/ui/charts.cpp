@@ -390,8 +390,7 @@ void ConvergenceWindow::begin_run(double force_error_uN, const QString& step_wor
     const QString measure = step_word == QStringLiteral("Iteration")
                                 ? QStringLiteral("Largest rotational force of an object")
                                 : QStringLiteral("Largest rotational force of a sphere (Error=)");
-    series_->setName(measure);
-    y_axis_->setTitleText(measure + QStringLiteral(" (") + MICRONEWTON + QStringLiteral(")"));
+    series_->setName(measure); // the legend names it; the axis keeps a title that fits
     steps_.clear();
     series_->clear();
     tolerance_->clear();

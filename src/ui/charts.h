@@ -123,7 +123,7 @@ class ConvergenceWindow : public QWidget {
 
     // A new run starts: the chart is emptied; `force_error_uN` is the run's tolerance, `step_word`
     // what a point is (Calculate's "Step", Find equilibrium's "Iteration", which also names the
-    // measure on the axis and in the legend), `running` the status.
+    // measure in the legend), `running` the status.
     void begin_run(double force_error_uN, const QString& step_word = QStringLiteral("Step"),
                    const QString& running = QStringLiteral("Calculating..."));
     // Steps of the run, in order.
