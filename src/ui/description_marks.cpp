@@ -73,20 +73,30 @@ DescriptionMarks::DescriptionMarks(QPlainTextEdit* editor) : QObject(editor), ed
 
 void DescriptionMarks::show_warnings(const std::vector<ReadWarning>& warnings) {
     // One mark a line, its tooltip every warning of the line.
-    std::map<int, QStringList> lines;
+    std::map<int, std::vector<ReadWarning>> lines;
     for (const ReadWarning& warning : warnings)
-        lines[warning.line].push_back(QString::fromStdString(warning_text(warning)));
+        lines[warning.line].push_back(warning);
     marks_.clear();
     QTextDocument* document = editor_->document();
-    for (const auto& [number, texts] : lines) {
+    for (const auto& [number, of_line] : lines) {
         const QTextBlock block = document->findBlockByNumber(number - 1);
         if (!block.isValid())
             continue; // the text has changed since it was read
         QTextCursor line(block);
         line.movePosition(QTextCursor::EndOfBlock, QTextCursor::KeepAnchor);
-        marks_.push_back({line, texts.join(QLatin1Char('\n'))});
+        marks_.push_back({line, of_line});
     }
     apply();
+}
+
+QString DescriptionMarks::tooltip(const Mark& mark) const {
+    const int now = editor_->document()->findBlock(mark.line.selectionStart()).blockNumber() + 1;
+    QStringList texts;
+    for (ReadWarning warning : mark.warnings) {
+        warning.line = now;
+        texts << QString::fromStdString(warning_text(warning));
+    }
+    return texts.join(QLatin1Char('\n'));
 }
 
 void DescriptionMarks::apply() {
@@ -96,7 +106,7 @@ void DescriptionMarks::apply() {
         selection.cursor = mark.line;
         selection.format.setUnderlineStyle(QTextCharFormat::WaveUnderline);
         selection.format.setUnderlineColor(QColor(0xd0, 0x00, 0x00));
-        selection.format.setToolTip(mark.tooltip);
+        selection.format.setToolTip(tooltip(mark));
         selections.push_back(selection);
     }
     editor_->setExtraSelections(selections);
@@ -110,7 +120,7 @@ QString DescriptionMarks::tooltip_at(const QPoint& pos) const {
     const QTextBlock block = at.block();
     for (const Mark& mark : marks_)
         if (mark.line.hasSelection() && editor_->document()->findBlock(mark.line.selectionStart()) == block)
-            return mark.tooltip;
+            return tooltip(mark);
     return {};
 }
 

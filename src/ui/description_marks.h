@@ -50,8 +50,10 @@ class DescriptionMarks : public QObject {
   private:
     struct Mark {
         QTextCursor line; // selects the whole line, and moves with the edits
-        QString tooltip;
+        std::vector<ReadWarning> warnings;
     };
+    // The mark's warnings, each naming the line where the mark is now (edits above it move it).
+    QString tooltip(const Mark& mark) const;
     void apply();
 
     QPlainTextEdit* editor_;

@@ -368,6 +368,9 @@ TEST_F(MainWindowTest, ReaderWarningsGoToThePanelAndMarkTheirLines) {
     editor->moveCursor(QTextCursor::Start);
     editor->insertPlainText("* one more line\n");
     EXPECT_EQ(editor->extraSelections()[0].cursor.blockNumber(), 2);
+    // Their tooltips name the line where they are now.
+    EXPECT_EQ(shown->tooltip_at(line_centre(2)), "line 3: Ba: Mass: \"abc\" is not a number (read as 0)");
+    EXPECT_EQ(shown->tooltip_at(line_centre(4)), "line 5: hello: x0 to Mass_line: missing (read as 0)");
     // Calculate reads an edited description first, with its warnings.
     editor->setPlainText("Ba all 0 0 0 10 0 0 1 1\n.W all 5");
     leave_control(editor);
