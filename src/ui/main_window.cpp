@@ -36,6 +36,7 @@
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QStatusBar>
+#include <QStatusTipEvent>
 #include <QWheelEvent>
 
 #include <exception>
@@ -590,6 +591,22 @@ void MainWindow::PaintBox1Paint(QPainter* painter) {
 }
 
 bool MainWindow::event(QEvent* event) {
+    if (event->type() == QEvent::StatusTip) {
+        // A menu's tip shows over the status bar's words for as long as the pointer is on its
+        // item, and they come back after it: the end of the last run stays until the next command
+        // (by default an item without a tip, or leaving one, would clear them for good).
+        const QString tip = static_cast<QStatusTipEvent*>(event)->tip();
+        if (!tip.isEmpty()) {
+            if (!showing_tip_)
+                status_under_tip_ = statusBar()->currentMessage();
+            showing_tip_ = true;
+            statusBar()->showMessage(tip);
+        } else if (showing_tip_) {
+            showing_tip_ = false;
+            statusBar()->showMessage(status_under_tip_);
+        }
+        return true;
+    }
     const bool result = QMainWindow::event(event);
     if (event->type() == QEvent::WindowActivate)
         FormActivate();

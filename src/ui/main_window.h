@@ -207,6 +207,8 @@ class MainWindow : public QMainWindow, public MainForm {
     bool close_confirmed_ = false;
     bool opened_file_ = false; // the Initialize under way reads a file just opened
     bool close_after_run_ = false;
+    bool showing_tip_ = false; // a menu item's status tip covers the status bar's words
+    QString status_under_tip_; // those words
 };
 
 } // namespace ambrel::ui

@@ -32,6 +32,7 @@
 #include <QScreen>
 #include <QScrollBar>
 #include <QStatusBar>
+#include <QStatusTipEvent>
 #include <QStyle>
 #include <QStyleOptionFrame>
 #include <QTemporaryDir>
@@ -553,6 +554,18 @@ TEST_F(WindowBehaviourTest, StatusBarDescribesTheCurrentModel) {
     EXPECT_EQ(window->statusBar()->currentMessage(), "Initialized: 4 spheres in 4 objects, 1 conductor");
     window->NEtentativas->set_panel_int(3);
     click_and_wait(*window, window->Bcalculate);
+    EXPECT_EQ(window->statusBar()->currentMessage(), "Step limit reached");
+    // It stays until the next command: a menu item without a tip leaves it, and one with a tip
+    // covers it only while the pointer is there.
+    const auto tip = [&](const QString& text) {
+        QStatusTipEvent event(text);
+        QApplication::sendEvent(window.get(), &event);
+    };
+    tip(QString());
+    EXPECT_EQ(window->statusBar()->currentMessage(), "Step limit reached");
+    tip("What a menu item does");
+    EXPECT_EQ(window->statusBar()->currentMessage(), "What a menu item does");
+    tip(QString());
     EXPECT_EQ(window->statusBar()->currentMessage(), "Step limit reached");
 
     // Another file: the words of the old run go.
