@@ -5,6 +5,8 @@
 #include "ui/window_style.h"
 
 #include <QFile>
+#include <QRegularExpression>
+#include <QScopeGuard>
 #include <QTextBrowser>
 #include <QVBoxLayout>
 
@@ -37,7 +39,9 @@ QString manual_markdown(const QString& readme) {
     bool in_code = false;       // a fenced block of code, where nothing is a heading or a picture
     bool after_picture = false; // a picture was left out: its caption (in italics) goes with it
     bool dropping = false;      // the rest of a paragraph left out
+    bool previous_blank = true; // the line before was empty: this one starts a paragraph
     for (const QString& line : readme.split(QLatin1Char('\n'))) {
+        const auto remember_blank = qScopeGuard([&] { previous_blank = line.trimmed().isEmpty(); });
         if (line.startsWith(QLatin1String("```")))
             in_code = !in_code;
         if (!in_code && line.startsWith(QLatin1String("## ")))
@@ -49,7 +53,25 @@ QString manual_markdown(const QString& readme) {
             continue;
         }
         if (!in_code && line.startsWith(QLatin1String("!["))) {
-            after_picture = true; // a picture: a file of the source tree
+            // A PNG picture of the README is built into the program with it: shown from there, with
+            // its caption. Other pictures (the charts' SVG drawings) are files of the source tree:
+            // left out, their captions with them.
+            static const QRegularExpression png(
+                QStringLiteral("^!\\[([^\\]]*)\\]\\((docs/images/[^)]+\\.png)\\)$"));
+            if (const QRegularExpressionMatch built_in = png.match(line); built_in.hasMatch()) {
+                kept << QStringLiteral("![%1](qrc:/ambrel/%2)")
+                            .arg(built_in.captured(1), built_in.captured(2));
+                continue;
+            }
+            after_picture = true;
+            continue;
+        }
+        // The paragraphs of the README for those who build and test the program from its source
+        // (how run.sh builds it, how the Slurm test runs) start with the script they are about.
+        if (!in_code && previous_blank &&
+            (line.startsWith(QLatin1String("`./run.sh` installs")) ||
+             line.startsWith(QLatin1String("`tests/")))) {
+            dropping = true;
             continue;
         }
         if (after_picture && !line.trimmed().isEmpty()) {

@@ -1098,17 +1098,31 @@ TEST_F(MainWindowTest, ManualShowsTheUsersSectionsOfTheReadme) {
     for (const char* section : {"Building by hand", "Performance", "sudo cmake --install"})
         EXPECT_FALSE(text.contains(QLatin1String(section))) << section;
     EXPECT_FALSE(text.contains("make-screenshots"));
-    EXPECT_FALSE(text.contains("The window after Calculate on")); // a picture's caption, without it
+    EXPECT_FALSE(text.contains("./test.sh")); // how the program is built and tested
+    EXPECT_FALSE(text.contains("study_slurm_test"));
+    EXPECT_TRUE(text.contains("The window after Calculate on")); // the main picture's caption
+    // The README's PNG pictures are built in and shown.
+    int pictures = 0;
+    for (QTextBlock block = help->Browser->document()->begin(); block.isValid(); block = block.next())
+        for (QTextBlock::iterator it = block.begin(); !it.atEnd(); ++it)
+            if (it.fragment().charFormat().isImageFormat()) {
+                const QUrl source(it.fragment().charFormat().toImageFormat().name());
+                EXPECT_FALSE(help->Browser->loadResource(QTextDocument::ImageResource, source).isNull())
+                    << source.toString().toStdString();
+                ++pictures;
+            }
+    EXPECT_EQ(pictures, 3);
 
-    // A section for developers ends at the next one; code blocks and pictures.
-    const QString manual =
-        manual_markdown("# A\n\nintro\n\n## Installation\n\n    sudo x\n\n"
-                        "## The window\n\n![picture](docs/x.png)\n\n*Its caption\ngoes on.*\n\n* a list\n\n"
-                        "![picture](docs/y.png)\nnot a caption\n```\n## not a heading\n```\n"
-                        "words\n\n## Performance\n\nfast\n");
-    EXPECT_EQ(manual,
-              "# A\n\nintro\n\n## The window\n\n\n* a list\n\nnot a caption\n```\n## not a heading\n```\n"
-              "words\n");
+    // A section for developers ends at the next one; code blocks and pictures: a PNG of the README
+    // is shown from the program's resources with its caption, another picture is left out with it.
+    const QString manual = manual_markdown(
+        "# A\n\nintro\n\n`./run.sh` installs\nand builds.\n\n## Installation\n\n    sudo x\n\n"
+        "## The window\n\n![picture](docs/x.svg)\n\n*Its caption\ngoes on.*\n\n* a list\n\n"
+        "![shown](docs/images/y.png)\n*its caption*\n```\n## not a heading\n```\n"
+        "words\n\n`tests/x.sh` runs\nsomething.\n\n## Performance\n\nfast\n");
+    EXPECT_EQ(manual.toStdString(),
+              "# A\n\nintro\n\n## The window\n\n\n* a list\n\n![shown](qrc:/ambrel/docs/images/y.png)\n"
+              "*its caption*\n```\n## not a heading\n```\nwords\n");
 }
 
 TEST_F(MainWindowTest, StartupFileIsLoadedAtTheFirstActivationOnly) {
