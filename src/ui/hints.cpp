@@ -68,8 +68,6 @@ const QHash<QString, QString>& field_hints() {
          QStringLiteral("The most steps of a Calculate run (a count, no unit)")},
         {QStringLiteral("NEtol"), QStringLiteral("A run has converged once the largest rotational force is "
                                                  "below this, in uN (micronewtons)")},
-        {QStringLiteral("Label4"), QStringLiteral("For true time-domain simulation: the damping a of the "
-                                                  "angular speeds, in kg/s")},
         // The Jacobian and the voltage sweep.
         {QStringLiteral("NEJacobian"),
          QStringLiteral("The change of each angle in the numerical derivatives of "

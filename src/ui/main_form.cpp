@@ -106,7 +106,8 @@ void MainForm::create_controls(QWidget* client, DialogProvider* dialogs) {
     NEdamping = create_field(client, dialogs, "NEdamping", tipo_campo::real_field, 1032, 65, Label4);
     NEdamping->set_panel_real(0.01L);
     NEdamping->setEnabled(false);
-    NEdamping->setToolTip(QStringLiteral("For true time-domain simulation"));
+    NEdamping->setToolTip(
+        QStringLiteral("For true time-domain simulation: the damping a of the angular speeds, in kg/s"));
     // A hint is shown on hover also over a disabled control, as the field is disabled at start.
     Label4->setToolTip(NEdamping->toolTip());
     Button1->setToolTip(QStringLiteral("Read the description and compute the system (F5)"));

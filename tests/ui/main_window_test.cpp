@@ -172,7 +172,8 @@ TEST_F(MainWindowTest, WindowsAndControlsAtStart) {
     EXPECT_EQ(field("NEtentativas")->panel_int(), 1000);
     EXPECT_EQ(field("NEtol")->panel_real(), 0.0001L);
     EXPECT_FALSE(field("NEdamping")->isEnabled());
-    EXPECT_EQ(field("NEdamping")->toolTip(), "For true time-domain simulation");
+    EXPECT_EQ(field("NEdamping")->toolTip(),
+              "For true time-domain simulation: the damping a of the angular speeds, in kg/s");
 
     EXPECT_EQ(memo("Memo1")->geometry(), QRect(8, 40, 497, 209));
     EXPECT_EQ(memo("Memo2")->geometry(), QRect(8, 256, 497, 369));
