@@ -519,6 +519,11 @@ void SweepChart::set_curves(const QString& title, const QString& x_title, const 
     if (any) {
         fit_axis(x_axis_, x_low, x_high);
         fit_axis(y_axis_, y_low, y_high);
+    } else {
+        // Nothing to draw (no point converged): the axes of an earlier sweep would describe
+        // points that are not there.
+        fit_axis(x_axis_, 0, 1);
+        fit_axis(y_axis_, 0, 1);
     }
 }
 

@@ -189,6 +189,7 @@ class SweepChart : public QWidget {
     QList<QPointF> curve_points(int curve) const;
 
     QChartView* view() const { return view_; }
+    QValueAxis* x_axis() const { return x_axis_; }
     QPushButton* Bexport = nullptr;
 
   public slots:

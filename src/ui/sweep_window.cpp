@@ -280,7 +280,13 @@ void SweepWindow::append_rows(std::size_t from) {
         const std::vector<std::string> cells = sweep_row(result_, point);
         const QBrush brush = row_brush(point);
         for (std::size_t c = 0; c < cells.size(); ++c) {
-            auto* item = new QTableWidgetItem(from_std(cells[c]));
+            // A number to 8 significant digits, which fit its column; every digit, as Save CSV
+            // writes it, in its tip.
+            const QString full = from_std(cells[c]);
+            bool number = false;
+            const double value = full.toDouble(&number);
+            auto* item = new QTableWidgetItem(number ? QString::number(value, 'g', 8) : full);
+            item->setToolTip(full);
             if (brush.style() != Qt::NoBrush)
                 item->setBackground(brush);
             Table->setItem(static_cast<int>(i), static_cast<int>(c), item);

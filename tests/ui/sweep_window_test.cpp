@@ -21,6 +21,7 @@
 #include <QStatusBar>
 #include <QTableWidget>
 #include <QTemporaryDir>
+#include <QValueAxis>
 
 #include <gtest/gtest.h>
 
@@ -87,7 +88,10 @@ TEST_F(SweepWindowTest, ASmallSweepFillsTheTableAndTheChartAndSavesWhatTheTableS
     const QList<QPointF> first = sweep()->Chart->curve_points(0);
     ASSERT_EQ(first.size(), 4);
     EXPECT_EQ(first[3].x(), 9000);
-    EXPECT_NEAR(first[3].y(), table->item(3, 1)->text().toDouble(), 1e-9);
+    EXPECT_NEAR(first[3].y(), table->item(3, 1)->toolTip().toDouble(), 1e-9);
+    // The cells show 8 significant digits, so they do not wrap; their tips hold every digit.
+    EXPECT_EQ(table->item(3, 1)->text(), QString::number(table->item(3, 1)->toolTip().toDouble(), 'g', 8));
+    EXPECT_LE(table->item(3, 1)->text().size(), 10);
     EXPECT_GT(first[3].y(), 1);
     ASSERT_EQ(sweep()->CBobject->count(), 5);
     EXPECT_EQ(sweep()->CBobject->itemText(2), "[2] ball2");
@@ -119,7 +123,7 @@ TEST_F(SweepWindowTest, ASmallSweepFillsTheTableAndTheChartAndSavesWhatTheTableS
     EXPECT_EQ(text.toStdString(), sweep_csv(sweep()->result()));
     const QStringList lines = text.split(QLatin1Char('\n'), Qt::SkipEmptyParts);
     ASSERT_EQ(lines.size(), 5);
-    EXPECT_EQ(lines[2].split(QLatin1Char(',')).value(2), table->item(1, 2)->text());
+    EXPECT_EQ(lines[2].split(QLatin1Char(',')).value(2), table->item(1, 2)->toolTip());
     EXPECT_TRUE(dialogs.errors.isEmpty());
 }
 
@@ -165,6 +169,14 @@ TEST_F(SweepWindowTest, PointsThatDidNotConvergeStayInTheTableButAreNotDrawn) {
     ASSERT_TRUE(wait_for_idle(*window));
     EXPECT_EQ(sweep()->Table->item(1, 21)->text(), "converged");
     EXPECT_EQ(sweep()->Chart->point_count(), 8);
+    EXPECT_GE(sweep()->Chart->x_axis()->max(), 9000);
+
+    // Nothing converged again: the axes no longer describe the points of the sweep before.
+    window->NEtentativas->set_panel_int(3);
+    sweep()->Brun->click();
+    ASSERT_TRUE(wait_for_idle(*window));
+    EXPECT_EQ(sweep()->Chart->point_count(), 0);
+    EXPECT_LT(sweep()->Chart->x_axis()->max(), 8000);
 }
 
 TEST_F(SweepWindowTest, AWrongRangeOrAnUnknownConductorEndsInAnErrorBox) {
