@@ -14,9 +14,27 @@ namespace {
 
 using Target = std::variant<Real ExtraFields::*, Real ElectroscopeFields::*, bool ElectroscopeFields::*>;
 
+// Where a field's value may lie: above `low` (from it when `from_low`), up to `high`.
+struct FieldRange {
+    Real low = 0;
+    bool from_low = false;
+    Real high = 0;
+};
+// Lengths and distances in cm, masses in g, angles in degrees, voltages in V.
+constexpr FieldRange POSITIVE_LENGTH{0, false, 10000}; // up to 100 m
+constexpr FieldRange RADIUS{0, false, 1000};           // up to 10 m
+constexpr FieldRange DISTANCE{0, true, 10000};         // 0 allowed
+constexpr FieldRange POSITIVE_MASS{0, false, 10000};   // up to 10 kg
+constexpr FieldRange MASS{0, true, 10000};             // 0 allowed
+constexpr FieldRange ANGLE{0, false, 90};              // from the vertical, up to horizontal
+constexpr FieldRange VOLTAGE{-1e9L, true, 1e9L};       // a gigavolt either way
+constexpr FieldRange TABLE_X{-10000, true, 10000};     // the table's own checks do the rest
+constexpr FieldRange ANY{-1e300L, true, 1e300L};       // checked where it is used
+
 struct FieldEntry {
     CalculatorFieldInfo info;
     Target target;
+    FieldRange range = ANY;
 };
 
 constexpr std::string_view EXTRA = "Extra";
@@ -24,25 +42,31 @@ constexpr std::string_view ELECTROSCOPE = "Pith-balls electroscope";
 
 const std::vector<FieldEntry>& field_table() {
     static const std::vector<FieldEntry> table = {
-        {{"NEr", EXTRA, "Radius (cm)", "0.75", false}, &ExtraFields::NEr},
-        {{"NEL", EXTRA, "Line length (cm, to ball center)", "13.5", false}, &ExtraFields::NEL},
-        {{"NEa1", EXTRA, "Angle 1", "20", false}, &ExtraFields::NEa1},
-        {{"NEa2", EXTRA, "Angle 2", "20", false}, &ExtraFields::NEa2},
-        {{"NEV", EXTRA, "Voltage", "20000", false}, &ExtraFields::NEV},
-        {{"NEm", EXTRA, "Mass (g)", "0.4", false}, &ExtraFields::NEm},
-        {{"NE5r", EXTRA, "Radius (cm)", "0.75", false}, &ExtraFields::NE5r},
-        {{"NE5x", EXTRA, "Separation b. surfaces (cm)", "1", false}, &ExtraFields::NE5x},
-        {{"NE5L", EXTRA, "Line length (cm)", "13.5", false}, &ExtraFields::NE5L},
-        {{"NE5m", EXTRA, "Mass (g)", "0.4", false}, &ExtraFields::NE5m},
-        {{"NE5d", EXTRA, "Dist. of support to center (cm)", "0.2", false}, &ExtraFields::NE5d},
-        {{"Emb", ELECTROSCOPE, "Ball mass (g)", "0.4", false}, &ElectroscopeFields::Emb},
-        {{"Emf", ELECTROSCOPE, "Wire mass (g)", "0", false}, &ElectroscopeFields::Emf},
-        {{"EL", ELECTROSCOPE, "Suspension line length (cm)", "13.5", false}, &ElectroscopeFields::EL},
-        {{"Ed", ELECTROSCOPE, "Support dist. from center (cm)", "0.2", false}, &ElectroscopeFields::Ed},
-        {{"Er", ELECTROSCOPE, "Ball radius r (cm)", "0.75", false}, &ElectroscopeFields::Er},
-        {{"Ex", ELECTROSCOPE, "Ball separation x (cm)", "1", false}, &ElectroscopeFields::Ex},
-        {{"Ex1", ELECTROSCOPE, "Starting x", "0", false}, &ElectroscopeFields::Ex1},
-        {{"Ex2", ELECTROSCOPE, "Final x", "4", false}, &ElectroscopeFields::Ex2},
+        {{"NEr", EXTRA, "Radius (cm)", "0.75", false}, &ExtraFields::NEr, RADIUS},
+        {{"NEL", EXTRA, "Line length (cm, to ball center)", "13.5", false},
+         &ExtraFields::NEL,
+         POSITIVE_LENGTH},
+        {{"NEa1", EXTRA, "Angle 1", "20", false}, &ExtraFields::NEa1, ANGLE},
+        {{"NEa2", EXTRA, "Angle 2", "20", false}, &ExtraFields::NEa2, ANGLE},
+        {{"NEV", EXTRA, "Voltage", "20000", false}, &ExtraFields::NEV, VOLTAGE},
+        {{"NEm", EXTRA, "Mass (g)", "0.4", false}, &ExtraFields::NEm, POSITIVE_MASS},
+        {{"NE5r", EXTRA, "Radius (cm)", "0.75", false}, &ExtraFields::NE5r, RADIUS},
+        {{"NE5x", EXTRA, "Separation b. surfaces (cm)", "1", false}, &ExtraFields::NE5x, DISTANCE},
+        {{"NE5L", EXTRA, "Line length (cm)", "13.5", false}, &ExtraFields::NE5L, POSITIVE_LENGTH},
+        {{"NE5m", EXTRA, "Mass (g)", "0.4", false}, &ExtraFields::NE5m, POSITIVE_MASS},
+        {{"NE5d", EXTRA, "Dist. of support to center (cm)", "0.2", false}, &ExtraFields::NE5d, DISTANCE},
+        {{"Emb", ELECTROSCOPE, "Ball mass (g)", "0.4", false}, &ElectroscopeFields::Emb, POSITIVE_MASS},
+        {{"Emf", ELECTROSCOPE, "Wire mass (g)", "0", false}, &ElectroscopeFields::Emf, MASS},
+        {{"EL", ELECTROSCOPE, "Suspension line length (cm)", "13.5", false},
+         &ElectroscopeFields::EL,
+         POSITIVE_LENGTH},
+        {{"Ed", ELECTROSCOPE, "Support dist. from center (cm)", "0.2", false},
+         &ElectroscopeFields::Ed,
+         DISTANCE},
+        {{"Er", ELECTROSCOPE, "Ball radius r (cm)", "0.75", false}, &ElectroscopeFields::Er, RADIUS},
+        {{"Ex", ELECTROSCOPE, "Ball separation x (cm)", "1", false}, &ElectroscopeFields::Ex, TABLE_X},
+        {{"Ex1", ELECTROSCOPE, "Starting x", "0", false}, &ElectroscopeFields::Ex1, TABLE_X},
+        {{"Ex2", ELECTROSCOPE, "Final x", "4", false}, &ElectroscopeFields::Ex2, TABLE_X},
         {{"Edx", ELECTROSCOPE, "delta x", "0.1", false}, &ElectroscopeFields::Edx},
         {{"CB3", ELECTROSCOPE, "3 balls", "1", true}, &ElectroscopeFields::CB3},
         {{"CB4", ELECTROSCOPE, "4 balls", "1", true}, &ElectroscopeFields::CB4},
@@ -56,6 +80,26 @@ const FieldEntry* find_field(std::string_view name) {
         if (entry.info.name == name)
             return &entry;
     return nullptr;
+}
+
+// The first of `names` whose value lies outside its range, as a failure that names its label.
+template <class Fields>
+Status check_ranges(const Fields& fields, std::initializer_list<std::string_view> names) {
+    for (const std::string_view name : names) {
+        const FieldEntry* entry = find_field(name);
+        const auto* member = entry ? std::get_if<Real Fields::*>(&entry->target) : nullptr;
+        if (!member)
+            return Status::failure("Unknown calculator field \"" + std::string(name) + "\"");
+        const Real value = fields.*(*member);
+        const FieldRange& range = entry->range;
+        const bool above = range.from_low ? value >= range.low : value > range.low;
+        if (above && value <= range.high)
+            continue;
+        return Status::failure(std::string(entry->info.label) + ": " + format_g(value) +
+                               " is out of range (" + (range.from_low ? "from " : "above ") +
+                               format_g(range.low) + ", up to " + format_g(range.high) + ")");
+    }
+    return Status::success();
 }
 
 Status unknown_field(std::string_view name) {
@@ -97,6 +141,15 @@ Status set_field(ExtraFields* extra, ElectroscopeFields* electroscope, std::stri
 }
 
 } // namespace
+
+Status check_calculator_fields(const ExtraFields& fields, std::initializer_list<std::string_view> names) {
+    return check_ranges(fields, names);
+}
+
+Status check_calculator_fields(const ElectroscopeFields& fields,
+                               std::initializer_list<std::string_view> names) {
+    return check_ranges(fields, names);
+}
 
 const std::vector<CalculatorFieldInfo>& calculator_fields() {
     static const std::vector<CalculatorFieldInfo> infos = [] {

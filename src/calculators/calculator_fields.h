@@ -9,6 +9,7 @@
 #include "model/status.h"
 #include "model/types.h"
 
+#include <initializer_list>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -70,6 +71,16 @@ struct CalculatorFieldInfo {
 // Every field of both windows, in window order.
 const std::vector<CalculatorFieldInfo>& calculator_fields();
 std::vector<std::string> calculator_field_names();
+
+// The physical range of each number field, which a calculator checks before it computes: lengths,
+// radii and masses positive (a wire's mass, a support's distance and a separation may be 0), angles
+// from the vertical between 0 and 90 degrees, and bounds far beyond any use that keep every number
+// the reports print finite and of a sensible width (a mass of 1e308 g printed forces of 250 digits).
+// A failure names the first field out of range by its label, with its value and the range:
+// "Radius (cm): -1 is out of range (above 0, up to 1000)". `names` are component names.
+Status check_calculator_fields(const ExtraFields& fields, std::initializer_list<std::string_view> names);
+Status check_calculator_fields(const ElectroscopeFields& fields,
+                               std::initializer_list<std::string_view> names);
 
 // Sets the field with the given component name from text as typed into the window: a
 // number by the rules of the numeric entry field, "0" or "1" for a check box. Fails with

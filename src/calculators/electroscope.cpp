@@ -83,6 +83,8 @@ bool section_checked(const ElectroscopeFields& fields, int n) {
 } // namespace
 
 Status electroscope_report(const ElectroscopeFields& fields, OutputSink& sink) {
+    if (Status refused = check_calculator_fields(fields, {"Emb", "Emf", "EL", "Ed", "Er", "Ex"}); !refused)
+        return refused;
     return run_checked([&] {
         sink.add_output_line("");
         const ElectroscopeInputs in = electroscope_inputs(fields);

@@ -127,6 +127,11 @@ bool string_reaches(const ElectroscopeInputs& in, CReal h) {
 
 ElectroscopeTableText electroscope_table_text(const ElectroscopeFields& fields) {
     ElectroscopeTableText table;
+    if (Status refused = check_calculator_fields(fields, {"Emb", "Emf", "EL", "Ed", "Er", "Ex1", "Ex2"});
+        !refused) {
+        table.status = std::move(refused);
+        return table;
+    }
     ElectroscopeInputs in;
     Real x1 = 0, x2 = 0, dx = 0;
     if (Status converted = run_checked([&] {

@@ -31,6 +31,9 @@ void add_line(OutputSink& sink, std::string_view label, CReal value, std::string
 } // namespace
 
 Status four_balls_report(const ExtraFields& fields, OutputSink& sink) {
+    if (Status refused = check_calculator_fields(fields, {"NEr", "NEL", "NEa1", "NEa2", "NEV", "NEm"});
+        !refused)
+        return refused;
     return run_checked([&] {
         sink.add_output_line("Four suspended balls with two angles:");
         const CReal r = cm_to_m(fields.NEr);
@@ -72,6 +75,8 @@ Status four_balls_report(const ExtraFields& fields, OutputSink& sink) {
 }
 
 Status pentagon_report(const ExtraFields& fields, OutputSink& sink) {
+    if (Status refused = check_calculator_fields(fields, {"NE5r", "NE5x", "NE5L", "NE5m", "NE5d"}); !refused)
+        return refused;
     return run_checked([&] {
         sink.add_output_line("Five balls in a pentagon (comparing alternative calculations):");
         const CReal r = cm_to_m(fields.NE5r);

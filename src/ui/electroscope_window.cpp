@@ -165,9 +165,12 @@ void ElectroscopeWindow::Button2Click() {
     if (fields_refused())
         return;
     try {
-        // A range that gives no table is said before any file is asked for.
-        if (const ElectroscopeTableText text = electroscope_table_text(fields());
-            text.converted && (text.too_many_points || !text.refusal.empty())) {
+        // Fields out of their ranges, or a range of x that gives no table, are said before any
+        // file is asked for.
+        if (const ElectroscopeTableText text = electroscope_table_text(fields()); !text.converted) {
+            dialogs_.show_error(this, QString::fromStdString(text.status.message()));
+            return;
+        } else if (text.too_many_points || !text.refusal.empty()) {
             sink_.add_output_line(text.too_many_points ? std::string("Too many points.") : text.refusal);
             return;
         }

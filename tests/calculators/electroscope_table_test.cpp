@@ -151,9 +151,9 @@ TEST_F(ElectroscopeTable, StepLimits) {
     }
 
     // A step too small to change x in its last bits ends too: the row of Starting x alone.
-    f.EL = 1e9L;
-    f.Ex1 = f.Ex2 = 1e6L;
-    f.Edx = 1e-12L;
+    f.EL = 10000;
+    f.Ex1 = f.Ex2 = 10000;
+    f.Edx = 1e-16L;
     EXPECT_EQ(generate(f).rows, 1);
 }
 
@@ -223,15 +223,16 @@ TEST_F(ElectroscopeTable, UnreachableArrangementsAreMarked) {
     EXPECT_EQ(sink_.lines[3], "Table generated as \"" + path_ + "\".");
 }
 
-TEST_F(ElectroscopeTable, FloatingPointFaultClosesTheFileWithTheRowsSoFar) {
+// A field out of its range (no ball: a radius of 0) is refused by name, and no file is written.
+TEST_F(ElectroscopeTable, AFieldOutOfItsRangeWritesNoFile) {
     ElectroscopeFields f;
     f.Er = 0;
     f.Ed = 0;
     const TableResult result = generate(f);
     EXPECT_FALSE(result.ok());
-    EXPECT_EQ(result.message(), "Invalid floating point operation");
+    EXPECT_EQ(result.message(), "Ball radius r (cm): 0 is out of range (above 0, up to 1000)");
     EXPECT_TRUE(sink_.lines.empty());
-    EXPECT_EQ(file_lines(), std::vector<std::string>{HEADER});
+    EXPECT_FALSE(fs::exists(path_));
 }
 
 TEST_F(ElectroscopeTable, FileErrorsAreReportedWithTheFileName) {

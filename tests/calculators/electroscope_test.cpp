@@ -208,18 +208,21 @@ TEST(Electroscope, FloatingPointFaultsStopTheReport) {
     ASSERT_EQ(lines.size(), 2u + 19u + 10u + 1u);
     EXPECT_EQ(lines.back(), "Five balls:");
 
-    f = ElectroscopeFields{};
-    f.Er = 0; // u = D / r
-    lines = report(f, &result);
-    EXPECT_EQ(result.message(), "Floating point division by zero");
-    // The section's title is written before its values are computed.
-    EXPECT_EQ(lines, (std::vector<std::string>{"", "Two balls:"}));
-
-    f = ElectroscopeFields{};
-    f.EL = 1e311L; // 1e309 m: beyond the range of a double
-    lines = report(f, &result);
-    EXPECT_EQ(result.message(), "Floating point overflow");
-    EXPECT_EQ(lines, std::vector<std::string>{""});
+    // Fields outside their physical ranges are refused by name before anything is written (a
+    // radius of 0 divided by zero after a half-written "Two balls:", a line of 1e311 cm overflowed).
+    const std::pair<Real ElectroscopeFields::*, Real> out_of_range[] = {
+        {&ElectroscopeFields::Er, 0}, {&ElectroscopeFields::EL, 1e311L}, {&ElectroscopeFields::Emb, -1}};
+    const std::string messages[] = {
+        "Ball radius r (cm): 0 is out of range (above 0, up to 1000)",
+        "Suspension line length (cm): 1E311 is out of range (above 0, up to 10000)",
+        "Ball mass (g): -1 is out of range (above 0, up to 10000)"};
+    for (std::size_t k = 0; k < std::size(out_of_range); ++k) {
+        f = ElectroscopeFields{};
+        f.*(out_of_range[k].first) = out_of_range[k].second;
+        lines = report(f, &result);
+        EXPECT_EQ(result.message(), messages[k]);
+        EXPECT_TRUE(lines.empty()) << messages[k];
+    }
 }
 
 } // namespace

@@ -139,20 +139,42 @@ TEST(FourBalls, ForcesAreTheCoulombSumsOnABallOfEachPair) {
 
 TEST(FourBalls, FloatingPointFaultsStopTheReport) {
     ExtraFields f;
-    f.NEa1 = 0;
-    f.NEa2 = 0; // all distances zero: 0/0
+    f.NEa1 = 1e-4000L;
+    f.NEa2 = 1e-4000L; // angles in range whose distances underflow to zero: 0/0
     VectorSink sink;
     Status result = four_balls_report(f, sink);
     EXPECT_FALSE(result.ok());
     EXPECT_EQ(result.message(), "Invalid floating point operation");
     EXPECT_EQ(sink.lines, std::vector<std::string>{"Four suspended balls with two angles:"});
+}
 
-    f = ExtraFields{};
-    f.NEV = 1e4900L; // the square of the charge exceeds the extended range
-    sink.lines.clear();
-    result = four_balls_report(f, sink);
-    EXPECT_EQ(result.message(), "Floating point overflow");
-    EXPECT_EQ(sink.lines.size(), 1u);
+// A field outside its physical range is refused by its label, with its value and the range, before
+// anything is written: no negative capacitance of a negative radius, no forces of 250 digits.
+TEST(FourBalls, FieldsOutOfTheirRangesAreRefusedByName) {
+    const std::pair<Real ExtraFields::*, Real> cases[] = {
+        {&ExtraFields::NEr, -1},     {&ExtraFields::NEL, 0},       {&ExtraFields::NEa1, 0},
+        {&ExtraFields::NEa2, 90.5L}, {&ExtraFields::NEV, 1e4900L}, {&ExtraFields::NEm, 1e308L}};
+    const std::string messages[] = {
+        "Radius (cm): -1 is out of range (above 0, up to 1000)",
+        "Line length (cm, to ball center): 0 is out of range (above 0, up to 10000)",
+        "Angle 1: 0 is out of range (above 0, up to 90)",
+        "Angle 2: 90.5 is out of range (above 0, up to 90)",
+        "Voltage: 1E4900 is out of range (from -1000000000, up to 1000000000)",
+        "Mass (g): 1E308 is out of range (above 0, up to 10000)"};
+    for (std::size_t k = 0; k < std::size(cases); ++k) {
+        ExtraFields f;
+        f.*(cases[k].first) = cases[k].second;
+        VectorSink sink;
+        const Status result = four_balls_report(f, sink);
+        EXPECT_EQ(result.message(), messages[k]);
+        EXPECT_TRUE(sink.lines.empty()) << messages[k];
+    }
+    // The edges of the ranges are values like any other.
+    ExtraFields edges;
+    edges.NEa1 = 90;
+    edges.NEV = -1e9L;
+    VectorSink sink;
+    EXPECT_TRUE(four_balls_report(edges, sink).ok());
 }
 
 TEST(Pentagon, DefaultReport) {
@@ -233,11 +255,11 @@ TEST(Pentagon, FloatingPointFaultsStopAfterTheLinesBefore) {
     EXPECT_EQ(sink.lines[2].rfind("Tangent: -", 0), 0u) << sink.lines[2];
 
     f = ExtraFields{};
-    f.NE5r = 0; // the voltage factor divides by the radius
+    f.NE5r = 0; // no ball: refused before anything is written
     sink.lines.clear();
     result = pentagon_report(f, sink);
-    EXPECT_EQ(result.message(), "Floating point division by zero");
-    EXPECT_EQ(sink.lines.size(), 3u);
+    EXPECT_EQ(result.message(), "Radius (cm): 0 is out of range (above 0, up to 1000)");
+    EXPECT_TRUE(sink.lines.empty());
 
     f = ExtraFields{};
     f.NE5L = 1; // string shorter than the offset of the ball

@@ -79,14 +79,21 @@ TEST_F(ToolWindowsTest, FourBallAndPentagonReportsGoToTheOutputPanel) {
 
 TEST_F(ToolWindowsTest, ImpossibleGeometryShowsTheFloatingPointError) {
     ExtraWindow* extra = window->extra_window();
-    find<TNEdit>(extra, "NEa1")->set_panel_real(0);
-    find<TNEdit>(extra, "NEa2")->set_panel_real(0);
+    find<TNEdit>(extra, "NEa1")->set_panel_real(1e-4000L);
+    find<TNEdit>(extra, "NEa2")->set_panel_real(1e-4000L);
     const qsizetype before = output().size();
     find<QPushButton>(extra, "Button1")->click();
     ASSERT_EQ(dialogs.errors.size(), 1);
     EXPECT_TRUE(dialogs.errors[0].startsWith("Floating point") || dialogs.errors[0].startsWith("Invalid"))
         << dialogs.errors[0].toStdString();
     EXPECT_EQ(new_lines(before), QStringList({"Four suspended balls with two angles:"}));
+
+    // A value outside its field's range: the box names the field, nothing is written.
+    dialogs.errors.clear();
+    find<TNEdit>(extra, "NEa1")->set_panel_real(0);
+    find<QPushButton>(extra, "Button1")->click();
+    EXPECT_EQ(dialogs.errors, QStringList({"Angle 1: 0 is out of range (above 0, up to 90)"}));
+    EXPECT_EQ(output().size(), before + 1);
 }
 
 TEST_F(ToolWindowsTest, ElectroscopeReportAndTable) {
@@ -112,11 +119,18 @@ TEST_F(ToolWindowsTest, ElectroscopeReportAndTable) {
     find<QPushButton>(scope, "Button1")->click();
     EXPECT_EQ(new_lines(before).size(), 2 + 19);
 
-    // A range that gives no table is said before any file is asked for, naming the field.
+    // A range that gives no table is said before any file is asked for, naming the field; so is a
+    // field outside its physical range, in an error box.
     find<QLineEdit>(scope, "Ex2")->setText("-1");
     find<QPushButton>(scope, "Button2")->click();
     EXPECT_TRUE(dialogs.save_kinds.empty());
     EXPECT_EQ(output().last(), "Final x must not be below Starting x: -1 cm is below 0 cm.");
+    find<QLineEdit>(scope, "Er")->setText("0");
+    find<QPushButton>(scope, "Button2")->click();
+    EXPECT_TRUE(dialogs.save_kinds.empty());
+    EXPECT_EQ(dialogs.errors, QStringList({"Ball radius r (cm): 0 is out of range (above 0, up to 1000)"}));
+    find<QLineEdit>(scope, "Er")->setText("0.75");
+    dialogs.errors.clear();
 
     // Generate asks where the table goes, proposing pithballs.tab in the current folder while no
     // description file was opened or saved; cancelled, it writes nothing.
