@@ -499,10 +499,7 @@ class BatchRun {
 
   private:
     // A line on standard error, after what standard output holds.
-    void say(const std::string& message) {
-        std::fflush(out_);
-        std::fprintf(err_, "ambrel-batch: %s\n", message.c_str());
-    }
+    void say(const std::string& message) { progress_.write_message("ambrel-batch: " + message); }
     // Calculate's and Find equilibrium's, and that of the reading before them when the description is
     // not read yet.
     RunObserver run_observer();
@@ -557,17 +554,15 @@ void BatchRun::initialize(bool sweep_to_out) {
         status_ = 1;
         read_failed_ = true;
         if (sweep_to_out)
-            std::fprintf(err_, "ambrel-batch: %s\n", init.read_status.message().c_str());
+            say(init.read_status.message());
     }
 }
 
 void BatchRun::reading_done(const InitializeResult& read) {
     if (read.warnings.empty())
         return;
-    std::fflush(out_);
     for (const ReadWarning& warning : read.warnings)
-        std::fprintf(err_, "ambrel-batch: %s: %s\n", cmd_.strict ? "error" : "warning",
-                     warning_text(warning).c_str());
+        say(std::string(cmd_.strict ? "error" : "warning") + ": " + warning_text(warning));
     if (cmd_.strict)
         status_ = std::max(status_, 1);
 }
@@ -670,7 +665,6 @@ void BatchRun::run_action(const Action& action) {
         const RunObserver observer = run_observer();
         const std::optional<InitializeResult> read = read_if_needed(session_, description_, observer);
         const RelaxationResult run = run_calculate(session_, cmd_.relaxation, observer);
-        progress_.end();
         // How it ended, beside standard output, which keeps the panel's lines alone (a Stop is said
         // once, at the end of the program).
         if (run.end != RunEnd::Stopped)
@@ -684,7 +678,6 @@ void BatchRun::run_action(const Action& action) {
         const std::optional<InitializeResult> read = read_if_needed(session_, description_, observer);
         const EquilibriumResult found =
             find_equilibrium(session_, equilibrium_settings(cmd_.relaxation), observer);
-        progress_.end();
         if (found.end != EquilibriumEnd::Stopped)
             say("Find equilibrium: " + describe_equilibrium_end(found));
         if ((read && !read->read_status) || found.end == EquilibriumEnd::TooLargeAngles)

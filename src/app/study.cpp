@@ -331,13 +331,6 @@ std::optional<PointRows> run_point(const StudyRequest& request, const StudyColum
     return rows;
 }
 
-void show_progress(std::FILE* err, int done, int count) {
-    std::fprintf(err, "\rStudy %s", progress_bar(done, count).c_str());
-    if (done == count)
-        std::fputc('\n', err);
-    std::fflush(err);
-}
-
 bool write_all(std::FILE* out, const std::string& text) {
     return std::fwrite(text.data(), 1, text.size(), out) == text.size() && std::fflush(out) == 0;
 }
@@ -354,7 +347,7 @@ int run_here(const StudyRequest& request, std::FILE* out, std::FILE* err, const 
     int status = 0;
     int done = 0;
     if (progress)
-        show_progress(err, 0, static_cast<int>(indices.size()));
+        draw_progress_bar(err, "Study", 0, static_cast<int>(indices.size()));
     for (const int index : indices) {
         if (stop.requested())
             break;
@@ -368,7 +361,7 @@ int run_here(const StudyRequest& request, std::FILE* out, std::FILE* err, const 
         if (rows->any_failed())
             status = 1;
         if (progress)
-            show_progress(err, ++done, static_cast<int>(indices.size()));
+            draw_progress_bar(err, "Study", ++done, static_cast<int>(indices.size()));
     }
     return stop.requested() ? 130 : status;
 }
@@ -484,7 +477,7 @@ void collect_workers(std::vector<Worker>& workers, const StopToken& stop, std::F
         // The rows done (each worker's header is a line too), as one process shows its points.
         const int done = std::clamp(rows - static_cast<int>(workers.size()), 0, expected_rows);
         if (progress && done != shown) {
-            show_progress(err, done, expected_rows);
+            draw_progress_bar(err, "Study", done, expected_rows);
             shown = done;
         }
     }

@@ -93,15 +93,30 @@ void TerminalProgress::end() {
     erase_locked();
 }
 
+void draw_progress_bar(std::FILE* err, const std::string& label, int done, int count) {
+    std::fprintf(err, "\r%s %s", label.c_str(), progress_bar(done, count).c_str());
+    if (done >= count)
+        std::fputc('\n', err);
+    std::fflush(err);
+}
+
 void TerminalProgress::draw_bar(const std::string& label, int done, int count) {
     if (!enabled_)
         return;
     std::lock_guard lock(mutex_);
     std::fflush(out_);
-    std::fprintf(err_, "\r%s %s", label.c_str(), progress_bar(done, count).c_str());
-    if (done >= count)
-        std::fputc('\n', err_);
-    std::fflush(err_);
+    draw_progress_bar(err_, label, done, count);
+}
+
+void TerminalProgress::write_message(std::string_view line) {
+    std::unique_lock lock(mutex_, std::defer_lock);
+    if (enabled_) {
+        lock.lock();
+        erase_locked();
+    }
+    std::fflush(out_);
+    std::fwrite(line.data(), 1, line.size(), err_);
+    std::fputc('\n', err_);
 }
 
 void TerminalProgress::write_line(std::string_view line) {

@@ -20,6 +20,9 @@ namespace ambrel {
 
 // "[#####     ] 12/40": a bar of `width` characters for `done` of `count`.
 std::string progress_bar(int done, int count, int width = 40);
+// Draws "\rLABEL [###   ] done/count" on `err`, ended by a line end when done reaches count: the bar
+// of work that reports its own steps (studies, sweeps).
+void draw_progress_bar(std::FILE* err, const std::string& label, int done, int count);
 
 class TerminalProgress {
   public:
@@ -47,6 +50,8 @@ class TerminalProgress {
 
     // A line of the command's output on `out`, with the status line out of the way.
     void write_line(std::string_view line);
+    // A message line on `err` (after what `out` holds), with the status line out of the way.
+    void write_message(std::string_view line);
 
   private:
     using Clock = std::chrono::steady_clock;
