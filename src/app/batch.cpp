@@ -142,21 +142,20 @@ std::optional<std::string> read_text(const std::string& name, std::string& error
 Real number(const std::string& option, const std::string& text) {
     const auto value = read_field_real(text);
     if (!value)
-        throw UsageError{option + ": '" + text + "' is not a valid number"};
+        throw UsageError{named_invalid_number_message(option, text, tipo_campo::real_field)};
     return *value;
 }
 
 // The settings' ranges, checked once every argument is read (the last one given counts).
 void check_setting(RunSetting setting, const char* option, Real value) {
-    const std::string rule = setting_rule_broken(setting, value);
-    if (!rule.empty())
-        throw UsageError{std::string(option) + ": " + rule + " (not " + format_g(value) + ")"};
+    if (const ValueRange range = setting_range(setting); !range.contains(value))
+        throw UsageError{out_of_range_message(option, format_g(value), range)};
 }
 
 int integer(const std::string& option, const std::string& text) {
     const auto value = parse_field_int(text);
     if (!value)
-        throw UsageError{option + ": '" + text + "' is not a valid whole number"};
+        throw UsageError{named_invalid_number_message(option, text, tipo_campo::int_field)};
     return *value;
 }
 
@@ -320,6 +319,8 @@ BatchCommand parse_arguments(const std::vector<std::string>& args) {
     check_setting(RunSetting::ForceError, "--force-error", cmd.relaxation.force_error_uN);
     check_setting(RunSetting::Damping, "--damping", cmd.relaxation.damping);
     check_setting(RunSetting::AngleVariation, "--angle-variation", cmd.jacobian.angle_variation);
+    if (cmd.relaxation.random_start)
+        check_setting(RunSetting::RandomError, "--random-error", cmd.relaxation.max_random_error_deg);
     return cmd;
 }
 

@@ -15,26 +15,21 @@ namespace {
 using Target = std::variant<Real ExtraFields::*, Real ElectroscopeFields::*, bool ElectroscopeFields::*>;
 
 // Where a field's value may lie: above `low` (from it when `from_low`), up to `high`.
-struct FieldRange {
-    Real low = 0;
-    bool from_low = false;
-    Real high = 0;
-};
 // Lengths and distances in cm, masses in g, angles in degrees, voltages in V.
-constexpr FieldRange POSITIVE_LENGTH{0, false, 10000}; // up to 100 m
-constexpr FieldRange RADIUS{0, false, 1000};           // up to 10 m
-constexpr FieldRange DISTANCE{0, true, 10000};         // 0 allowed
-constexpr FieldRange POSITIVE_MASS{0, false, 10000};   // up to 10 kg
-constexpr FieldRange MASS{0, true, 10000};             // 0 allowed
-constexpr FieldRange ANGLE{0, false, 90};              // from the vertical, up to horizontal
-constexpr FieldRange VOLTAGE{-1e9L, true, 1e9L};       // a gigavolt either way
-constexpr FieldRange TABLE_X{-10000, true, 10000};     // the table's own checks do the rest
-constexpr FieldRange ANY{-1e300L, true, 1e300L};       // checked where it is used
+constexpr ValueRange POSITIVE_LENGTH{0, false, 10000}; // up to 100 m
+constexpr ValueRange RADIUS{0, false, 1000};           // up to 10 m
+constexpr ValueRange DISTANCE{0, true, 10000};         // 0 allowed
+constexpr ValueRange POSITIVE_MASS{0, false, 10000};   // up to 10 kg
+constexpr ValueRange MASS{0, true, 10000};             // 0 allowed
+constexpr ValueRange ANGLE{0, false, 90};              // from the vertical, up to horizontal
+constexpr ValueRange VOLTAGE{-1e9L, true, 1e9L};       // a gigavolt either way
+constexpr ValueRange TABLE_X{-10000, true, 10000};     // the table's own checks do the rest
+constexpr ValueRange ANY{-1e300L, true, 1e300L};       // checked where it is used
 
 struct FieldEntry {
     CalculatorFieldInfo info;
     Target target;
-    FieldRange range = ANY;
+    ValueRange range = ANY;
 };
 
 constexpr std::string_view EXTRA = "Extra";
@@ -91,13 +86,9 @@ Status check_ranges(const Fields& fields, std::initializer_list<std::string_view
         if (!member)
             return Status::failure("Unknown calculator field \"" + std::string(name) + "\"");
         const Real value = fields.*(*member);
-        const FieldRange& range = entry->range;
-        const bool above = range.from_low ? value >= range.low : value > range.low;
-        if (above && value <= range.high)
-            continue;
-        return Status::failure(std::string(entry->info.label) + ": " + format_g(value) +
-                               " is out of range (" + (range.from_low ? "from " : "above ") +
-                               format_g(range.low) + ", up to " + format_g(range.high) + ")");
+        const ValueRange& range = entry->range;
+        if (!range.contains(value))
+            return Status::failure(out_of_range_message(entry->info.label, format_g(value), range));
     }
     return Status::success();
 }

@@ -8,6 +8,8 @@
 #include "solver/initialize.h"
 
 #include <cmath>
+#include <cstdint>
+#include <limits>
 #include <vector>
 
 namespace ambrel {
@@ -64,25 +66,20 @@ void update_angles(SystemModel& model, const Evaluation& ev, const std::vector<P
 
 } // namespace
 
-std::string setting_rule_broken(RunSetting setting, Real value) {
-    // Written so that a NaN breaks the rule.
-    auto above_zero = [&](Real most, const char* rule) {
-        return value > 0 && value <= most ? std::string() : std::string(rule);
-    };
-    auto from_zero = [&](Real most, const char* rule) {
-        return value >= 0 && value <= most ? std::string() : std::string(rule);
-    };
+ValueRange setting_range(RunSetting setting) {
     switch (setting) {
     case RunSetting::TimeStep:
-        return above_zero(MAX_TIME_STEP, "must be above 0 and at most 1e+06");
+        return {0, false, 1e6L};
     case RunSetting::AngleVariation:
-        return above_zero(MAX_ANGLE_VARIATION, "must be above 0 and at most 1");
+        return {0, false, 1};
     case RunSetting::Steps:
-        return value >= 0 ? std::string() : std::string("must be 0 or more");
+        return {0, true, std::numeric_limits<std::int32_t>::max()};
     case RunSetting::ForceError:
-        return from_zero(MAX_FORCE_ERROR_UN, "must be from 0 to 1e+06");
+        return {0, true, 1e6L};
     case RunSetting::Damping:
-        return from_zero(MAX_DAMPING, "must be from 0 to 1000");
+        return {0, true, 1000};
+    case RunSetting::RandomError:
+        return {0, true, 90};
     }
     return {};
 }

@@ -10,6 +10,7 @@
 
 #include "session/session.h"
 #include "solver/run_observer.h"
+#include "text/numeric_field.h"
 
 #include <cmath>
 #include <string>
@@ -42,18 +43,14 @@ struct RelaxationResult {
 };
 
 // The ranges of the numeric settings of a run and of the Jacobian: the time step above 0 and at
-// most MAX_TIME_STEP, the Jacobian's angle variation above 0 and at most 1 rad, the steps 0 or
-// more, the force error from 0 to MAX_FORCE_ERROR_UN, the damping from 0 to MAX_DAMPING. The
-// upper bounds are far beyond any use and keep every number of a run finite (a force error of
-// 1e308 uN made the window's chart hang; a time step of 1e308 s printed angles of 300 digits).
-inline constexpr Real MAX_TIME_STEP = 1e6L;
-inline constexpr Real MAX_FORCE_ERROR_UN = 1e6L;
-inline constexpr Real MAX_DAMPING = 1000;
-inline constexpr Real MAX_ANGLE_VARIATION = 1;
-enum class RunSetting { TimeStep, Steps, ForceError, Damping, AngleVariation };
-// The rule `value` breaks ("must be above 0"), or an empty text when it is a value of the
-// setting; a value that is not a number breaks every rule.
-std::string setting_rule_broken(RunSetting setting, Real value);
+// most 1e6 s, the Jacobian's angle variation above 0 and at most 1 rad, the steps 0 or more, the
+// force error from 0 to 1e6 uN, the damping from 0 to 1000, the largest random start error from 0
+// to 90 degrees (a ball's string swings at most to the horizontal). The upper bounds are far
+// beyond any use and keep every number of a run finite (a force error of 1e308 uN made the
+// window's chart hang; a time step of 1e308 s printed angles of 300 digits; a random error of
+// 1e308 degrees ended every run after one step with "Too large angles").
+enum class RunSetting { TimeStep, Steps, ForceError, Damping, AngleVariation, RandomError };
+ValueRange setting_range(RunSetting setting);
 
 // The factor of the default law for an object: dt^2/(2 m L) with m the mass its last sphere
 // carries (for a massless object 2 m = 2e-5 kg / n, as if it weighed 1e-5 kg in all). The Jacobian uses it

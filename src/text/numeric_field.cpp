@@ -27,6 +27,42 @@ std::string invalid_number_message(std::string_view text) {
     return message;
 }
 
+std::string quoted_field_text(std::string_view text) {
+    constexpr std::size_t WHOLE = 40, KEPT = 36;
+    std::string quoted = "'";
+    if (text.size() <= WHOLE) {
+        quoted += text;
+    } else {
+        std::size_t cut = KEPT;
+        while (cut > 0 && (static_cast<unsigned char>(text[cut]) & 0xC0) == 0x80)
+            --cut; // text[cut] continues a UTF-8 character: cut before the character
+        quoted += text.substr(0, cut);
+        quoted += "...";
+    }
+    quoted += "'";
+    return quoted;
+}
+
+std::string named_invalid_number_message(std::string_view label, std::string_view text, tipo_campo type) {
+    std::string message(label);
+    message += ": ";
+    if (text.empty())
+        return message + "an empty field is not a valid number";
+    message += quoted_field_text(text);
+    message += type == tipo_campo::int_field ? " is not a valid whole number" : " is not a valid number";
+    return message;
+}
+
+std::string ValueRange::describe() const {
+    return (from_low ? "from " : "above ") + format_g(low) + ", up to " + format_g(high);
+}
+
+std::string out_of_range_message(std::string_view label, std::string_view value_text,
+                                 const ValueRange& range) {
+    return std::string(label) + ": " + quoted_field_text(value_text) + " is out of range (" +
+           range.describe() + ")";
+}
+
 std::optional<Real> parse_field_real(std::string_view text) {
     const std::string_view s = skip_blanks(text);
     if (s.empty())

@@ -25,6 +25,34 @@ inline constexpr std::string_view INVALID_NUMBER_SUFFIX = " is not a valid numbe
 // The message for a text that is not a number: the text as typed followed by the suffix.
 std::string invalid_number_message(std::string_view text);
 
+// How a message that names its field shows the field's text: between single quotes, so that
+// blanks and an empty text show, and a text of more than 40 bytes cut to its first 36 (never
+// inside a UTF-8 character) and "...", so that the message stays whole in its box.
+std::string quoted_field_text(std::string_view text);
+
+// The message of a named field whose text is not a number of its type, in the one form every
+// window uses: "Time step: 'abc' is not a valid number", "Steps: '1e3' is not a valid whole
+// number", "Steps: an empty field is not a valid number".
+std::string named_invalid_number_message(std::string_view label, std::string_view text, tipo_campo type);
+
+// The range of a number field: above `low` (or from it, when `from_low`) and up to `high`. A
+// value that is not a number lies in no range.
+struct ValueRange {
+    Real low = 0;
+    bool from_low = false;
+    Real high = 0;
+
+    bool contains(Real value) const { return (from_low ? value >= low : value > low) && value <= high; }
+    // "above 0, up to 1000"; "from 0, up to 90".
+    std::string describe() const;
+};
+
+// The refusal of a named field whose number is out of its range, in the form of the message
+// above: "Time step: '0' is out of range (above 0, up to 1e+06)". `value_text` is the text as
+// typed, or the formatted value where no text was typed.
+std::string out_of_range_message(std::string_view label, std::string_view value_text,
+                                 const ValueRange& range);
+
 // A real: leading blanks, optional sign, digits, optional "." and fraction digits, optional
 // exponent (E or e, optional sign, at least one digit). The digits before and after the
 // point may both be missing (".", "e5" read as 0). Empty text, any other character (trailing

@@ -76,6 +76,8 @@ QString DescriptionDocument::title() const {
     QString title = QString::fromLatin1(APPLICATION_TITLE);
     if (from_file_)
         title = QFileInfo(current_file_).fileName() + QStringLiteral(" - ") + title;
+    else if (untitled_ || changed_)
+        title = QStringLiteral("Untitled - ") + title;
     return changed_ ? QLatin1Char('*') + title : title;
 }
 
@@ -190,6 +192,7 @@ void DescriptionDocument::clear() {
     editor_->clear();
     line_end_ = LineEnd::Lf;
     from_file_ = false;
+    untitled_ = true;
     named_ = false;
     set_current_file(START_FILE);
     set_unchanged();

@@ -39,8 +39,9 @@ class DescriptionDocument : public QObject {
     bool changed() const { return changed_; }
     // Loaded, saved or replaced: nothing to abandon.
     void set_unchanged();
-    // The window's title: the file's name once one was opened or saved, after "*" while the
-    // description has changes to save ("Ambrel" alone for the description of the start).
+    // The window's title: the file's name once one was opened or saved, "Untitled" for a new
+    // description or the start's one edited, after "*" while the description has changes to
+    // save ("Ambrel" alone for the description of the start as it came).
     QString title() const;
     // Its text differs from the one a command last read (before any reading: edited at all): the
     // picture is out of date. A click in and out of the panel, or an edit undone, is no change.
@@ -119,6 +120,7 @@ class DescriptionDocument : public QObject {
     QString startup_file_;
     bool startup_done_ = false;
     bool from_file_ = false; // the panel came from a file or was saved: the title names it
+    bool untitled_ = false;  // the panel was emptied by New: the title calls it "Untitled"
     bool named_ = false;     // Save writes to the current file
     LineEnd line_end_ = LineEnd::Lf;
     bool changed_ = false;

@@ -343,25 +343,30 @@ bool MainForm::run_fields_refused(DialogProvider& dialogs, QWidget* parent, Real
             refused = field->take_refusal() || refused;
     if (refused)
         return true;
+    // Each setting's number against its range, in the order of the row; the random error only
+    // when it is used. The message quotes the text as typed (the angle variation's value, which
+    // comes from another window's field, as formatted).
     const RelaxationSettings settings = run_settings();
-    const std::pair<QString, std::string> broken[] = {
-        {NEdelta->caption(), setting_rule_broken(RunSetting::TimeStep, settings.time_step)},
-        {NEtentativas->caption(), setting_rule_broken(RunSetting::Steps, settings.max_steps)},
-        {NEtol->caption(), setting_rule_broken(RunSetting::ForceError, settings.force_error_uN)},
-        {NEdamping->caption(), setting_rule_broken(RunSetting::Damping, settings.damping)},
-        {angle_caption, angle_caption.isEmpty()
-                            ? std::string()
-                            : setting_rule_broken(RunSetting::AngleVariation, angle_variation)},
+    const struct {
+        const TNEdit* field;
+        RunSetting setting;
+        Real value;
+        bool used;
+    } checks[] = {
+        {NEerro, RunSetting::RandomError, settings.max_random_error_deg, settings.random_start},
+        {NEdelta, RunSetting::TimeStep, settings.time_step, true},
+        {NEtentativas, RunSetting::Steps, Real(settings.max_steps), true},
+        {NEtol, RunSetting::ForceError, settings.force_error_uN, true},
+        {NEdamping, RunSetting::Damping, settings.damping, true},
+        {nullptr, RunSetting::AngleVariation, angle_variation, !angle_caption.isEmpty()},
     };
-    const TNEdit* fields[] = {NEdelta, NEtentativas, NEtol, NEdamping, nullptr};
-    for (std::size_t k = 0; k < std::size(broken); ++k) {
-        if (broken[k].second.empty())
+    for (const auto& check : checks) {
+        const ValueRange range = setting_range(check.setting);
+        if (!check.used || range.contains(check.value))
             continue;
-        const QString value =
-            fields[k] ? fields[k]->text().trimmed() : QString::fromStdString(format_g(angle_variation));
-        dialogs.show_error(parent, broken[k].first + QStringLiteral(": ") +
-                                       QString::fromStdString(broken[k].second) + QStringLiteral(" (not ") +
-                                       value + QStringLiteral(")"));
+        const std::string label = (check.field ? check.field->caption() : angle_caption).toStdString();
+        const std::string text = check.field ? check.field->text().toStdString() : format_g(check.value);
+        dialogs.show_error(parent, QString::fromStdString(out_of_range_message(label, text, range)));
         return true;
     }
     return false;

@@ -64,9 +64,8 @@ void TNEdit::focusOutEvent(QFocusEvent* event) {
 QString TNEdit::error_message(const QString& core_message) const {
     if (caption_.isEmpty())
         return core_message;
-    if (text().isEmpty())
-        return caption_ + QStringLiteral(": an empty field is not a valid number");
-    return caption_ + QStringLiteral(": ") + core_message;
+    return QString::fromStdString(
+        named_invalid_number_message(caption_.toStdString(), text().toStdString(), field_type()));
 }
 
 void TNEdit::report_error(const QString& message) {

@@ -2,8 +2,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // TNEdit: the numeric entry field. A single-line edit box with a typed value attached: the user
 // edits text as usual, and when the field loses the input focus its text is converted by the
-// rules of NumericField and the number stored, or the error "<text> is not a valid number" is
-// shown and nothing is stored. Commands read the stored number, never the text.
+// rules of NumericField and the number stored, or an error naming the field and quoting its text
+// is shown and nothing is stored. Commands read the stored number, never the text.
 #pragma once
 
 #include "model/status.h"
@@ -35,7 +35,7 @@ class TNEdit : public QLineEdit {
 
     // Where the error box of an invalid text goes (none: a plain error box).
     void set_dialogs(DialogProvider* dialogs) { dialogs_ = dialogs; }
-    // The name of the field in its error box ("Time step: abc is not a valid number"); a field
+    // The name of the field in its error box ("Time step: 'abc' is not a valid number"); a field
     // without a caption shows the bare message.
     void set_caption(const QString& caption) { caption_ = caption; }
     const QString& caption() const { return caption_; }
@@ -58,8 +58,9 @@ class TNEdit : public QLineEdit {
         return refused;
     }
 
-    // The message of the error box for a failed conversion of `text`: the field's caption, then
-    // the text followed by " is not a valid number" (an empty text is named as such).
+    // The message of the error box for a failed conversion of the field's text: `core_message`
+    // for a field without a caption, else the caption and the quoted text, in the form every
+    // named field's refusal takes (named_invalid_number_message).
     QString error_message(const QString& core_message) const;
 
   signals:

@@ -160,7 +160,8 @@ TEST(Batch, ExitStatusForReaderErrorsUsageErrorsAndUnreadableFiles) {
                                                  {"--force-error", "-1"},
                                                  {"--damping", "-0.1"},
                                                  {"--force-error", "."},
-                                                 {"--damping", "-"}}) {
+                                                 {"--damping", "-"},
+                                                 {"--random-error", "1e308"}}) {
         std::vector<std::string> full = args;
         full.push_back("--calculate");
         const BatchRun refused = batch(full);

@@ -230,7 +230,7 @@ TEST_F(ElectroscopeTable, AFieldOutOfItsRangeWritesNoFile) {
     f.Ed = 0;
     const TableResult result = generate(f);
     EXPECT_FALSE(result.ok());
-    EXPECT_EQ(result.message(), "Ball radius r (cm): 0 is out of range (above 0, up to 1000)");
+    EXPECT_EQ(result.message(), "Ball radius r (cm): '0' is out of range (above 0, up to 1000)");
     EXPECT_TRUE(sink_.lines.empty());
     EXPECT_FALSE(fs::exists(path_));
 }

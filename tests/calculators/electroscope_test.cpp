@@ -213,9 +213,9 @@ TEST(Electroscope, FloatingPointFaultsStopTheReport) {
     const std::pair<Real ElectroscopeFields::*, Real> out_of_range[] = {
         {&ElectroscopeFields::Er, 0}, {&ElectroscopeFields::EL, 1e311L}, {&ElectroscopeFields::Emb, -1}};
     const std::string messages[] = {
-        "Ball radius r (cm): 0 is out of range (above 0, up to 1000)",
-        "Suspension line length (cm): 1E311 is out of range (above 0, up to 10000)",
-        "Ball mass (g): -1 is out of range (above 0, up to 10000)"};
+        "Ball radius r (cm): '0' is out of range (above 0, up to 1000)",
+        "Suspension line length (cm): '1E311' is out of range (above 0, up to 10000)",
+        "Ball mass (g): '-1' is out of range (above 0, up to 10000)"};
     for (std::size_t k = 0; k < std::size(out_of_range); ++k) {
         f = ElectroscopeFields{};
         f.*(out_of_range[k].first) = out_of_range[k].second;

@@ -155,12 +155,12 @@ TEST(FourBalls, FieldsOutOfTheirRangesAreRefusedByName) {
         {&ExtraFields::NEr, -1},     {&ExtraFields::NEL, 0},       {&ExtraFields::NEa1, 0},
         {&ExtraFields::NEa2, 90.5L}, {&ExtraFields::NEV, 1e4900L}, {&ExtraFields::NEm, 1e308L}};
     const std::string messages[] = {
-        "Radius (cm): -1 is out of range (above 0, up to 1000)",
-        "Line length (cm, to ball center): 0 is out of range (above 0, up to 10000)",
-        "Angle 1: 0 is out of range (above 0, up to 90)",
-        "Angle 2: 90.5 is out of range (above 0, up to 90)",
-        "Voltage: 1E4900 is out of range (from -1000000000, up to 1000000000)",
-        "Mass (g): 1E308 is out of range (above 0, up to 10000)"};
+        "Radius (cm): '-1' is out of range (above 0, up to 1000)",
+        "Line length (cm, to ball center): '0' is out of range (above 0, up to 10000)",
+        "Angle 1: '0' is out of range (above 0, up to 90)",
+        "Angle 2: '90.5' is out of range (above 0, up to 90)",
+        "Voltage: '1E4900' is out of range (from -1000000000, up to 1000000000)",
+        "Mass (g): '1E308' is out of range (above 0, up to 10000)"};
     for (std::size_t k = 0; k < std::size(cases); ++k) {
         ExtraFields f;
         f.*(cases[k].first) = cases[k].second;
@@ -258,7 +258,7 @@ TEST(Pentagon, FloatingPointFaultsStopAfterTheLinesBefore) {
     f.NE5r = 0; // no ball: refused before anything is written
     sink.lines.clear();
     result = pentagon_report(f, sink);
-    EXPECT_EQ(result.message(), "Radius (cm): 0 is out of range (above 0, up to 1000)");
+    EXPECT_EQ(result.message(), "Radius (cm): '0' is out of range (above 0, up to 1000)");
     EXPECT_TRUE(sink.lines.empty());
 
     f = ExtraFields{};

@@ -40,6 +40,14 @@ TEST(NumericField, InvalidTextReportsMessageAndKeepsOldValue) {
     integer.set_text("12 ");
     EXPECT_EQ(integer.commit_text().message(), "12  is not a valid number");
     EXPECT_EQ(integer.panel_int(), 7);
+
+    // A window that names its fields quotes the text, cut so that the message stays whole and
+    // valid UTF-8: a cut that would split the two bytes of a "µ" goes before it.
+    EXPECT_EQ(named_invalid_number_message("Steps", "12 ", tipo_campo::int_field),
+              "Steps: '12 ' is not a valid whole number");
+    const std::string long_text = std::string(35, '1') + "\u00b5" + std::string(20, 'F');
+    EXPECT_EQ(named_invalid_number_message("Time step", long_text, tipo_campo::real_field),
+              "Time step: '" + std::string(35, '1') + "...' is not a valid number");
 }
 
 TEST(NumericField, IntegerFieldReadsHexadecimal) {

@@ -533,7 +533,7 @@ TEST_F(MainWindowTest, ExitCloseAndOpenAskBeforeDiscardingAnEdit) {
     // Without an edit nothing is asked.
     type_into_description("\n* my note");
     EXPECT_TRUE(window->description_changed());
-    EXPECT_EQ(window->windowTitle(), "*Ambrel"); // changes to save, no file yet
+    EXPECT_EQ(window->windowTitle(), "*Untitled - Ambrel"); // changes to save, no file yet
     const QString edited = memo("Memo1")->toPlainText();
 
     action("Exit1")->trigger(); // answered No
@@ -655,7 +655,7 @@ TEST_F(MainWindowTest, SaveKeepsTheLineEndsOfTheFile) {
 TEST_F(MainWindowTest, SaveSaveAsAndNewKeepTheFileAsADesktopProgramDoes) {
     EXPECT_FALSE(window->current_file_named());
     type_into_description("\n* one");
-    EXPECT_EQ(window->windowTitle(), "*Ambrel");
+    EXPECT_EQ(window->windowTitle(), "*Untitled - Ambrel");
     const QString first = dir.filePath("first.bal");
     dialogs.save_answers = {first};
     action("Save1")->trigger(); // unnamed: asks
@@ -685,7 +685,7 @@ TEST_F(MainWindowTest, SaveSaveAsAndNewKeepTheFileAsADesktopProgramDoes) {
     action("New1")->trigger();
     ASSERT_TRUE(wait_for_idle(*window));
     EXPECT_EQ(memo("Memo1")->toPlainText(), "");
-    EXPECT_EQ(window->windowTitle(), "Ambrel");
+    EXPECT_EQ(window->windowTitle(), "Untitled - Ambrel");
     EXPECT_FALSE(window->description_changed());
     EXPECT_FALSE(window->current_file_named());
     EXPECT_EQ(sphere_count(), 0); // the view and the model follow the empty panel
@@ -1030,7 +1030,7 @@ TEST_F(MainWindowTest, AnInvalidNumberLeftByTabRefusesNoLaterClick) {
     delta->setText("abc");
     leave_control(delta);
     process_events();
-    ASSERT_EQ(dialogs.errors, QStringList({"Time step: abc is not a valid number"}));
+    ASSERT_EQ(dialogs.errors, QStringList({"Time step: 'abc' is not a valid number"}));
     EXPECT_EQ(delta->text(), "0.05");
     field("NEtentativas")->set_panel_int(2);
     click("Bcalculate");
@@ -1197,7 +1197,7 @@ TEST_F(MainWindowTest, OnlyTheClickThatLeavesAnInvalidFieldIsRefused) {
     EXPECT_FALSE(window->run_in_progress());
     EXPECT_EQ(output().size(), before); // refused
     process_events();
-    EXPECT_EQ(dialogs.errors, QStringList({"Time step: abc is not a valid number"}));
+    EXPECT_EQ(dialogs.errors, QStringList({"Time step: 'abc' is not a valid number"}));
     EXPECT_EQ(delta->text(), "0.05");
     QTest::mouseClick(button("Bcalculate"), Qt::LeftButton);
     ASSERT_TRUE(wait_for_idle(*window));
@@ -1212,7 +1212,7 @@ TEST_F(MainWindowTest, OnlyTheClickThatLeavesAnInvalidFieldIsRefused) {
     QTest::keyClicks(delta, "e5");
     QTest::mouseClick(button("Bcalculate"), Qt::LeftButton);
     process_events();
-    EXPECT_EQ(dialogs.errors, QStringList({"Time step: e5 is not a valid number"}));
+    EXPECT_EQ(dialogs.errors, QStringList({"Time step: 'e5' is not a valid number"}));
     dialogs.errors.clear();
     const qsizetype ran = output().size();
     delta->set_panel_real(0);
@@ -1220,24 +1220,51 @@ TEST_F(MainWindowTest, OnlyTheClickThatLeavesAnInvalidFieldIsRefused) {
     QTest::mouseClick(button("Bcalculate"), Qt::LeftButton);
     EXPECT_FALSE(window->run_in_progress());
     EXPECT_EQ(output().size(), ran);
-    EXPECT_EQ(dialogs.errors, QStringList({"Time step: must be above 0 and at most 1e+06 (not 0)"}));
+    EXPECT_EQ(dialogs.errors, QStringList({"Time step: '0' is out of range (above 0, up to 1000000)"}));
     delta->set_panel_real(0.05L);
     QTest::mouseClick(button("Bcalculate"), Qt::LeftButton);
-    EXPECT_EQ(dialogs.errors.last(), "Damping: must be from 0 to 1000 (not -1)");
+    EXPECT_EQ(dialogs.errors.last(), "Damping: '-1' is out of range (from 0, up to 1000)");
     EXPECT_EQ(output().size(), ran);
     // Far beyond any use, a value is refused before it reaches the run (a force error of 1e308 uN
-    // hung the convergence chart; 1e309 was taken in silence).
+    // hung the convergence chart; 1e309 was taken in silence; a random error of 1e308 degrees
+    // ended the run after one step with "Too large angles"). The random error counts only when
+    // it is used. A long text is cut inside its quotes, so the message stays whole.
     field("NEdamping")->set_panel_real(0.01L);
-    for (const char* huge : {"1e308", "1e309"}) {
-        TNEdit* tolerance = field("NEtol");
-        tolerance->setFocus();
-        tolerance->selectAll();
-        QTest::keyClicks(tolerance, huge);
+    const QString digits(200, '9');
+    const struct {
+        const char* field;
+        QString text;
+        QString refusal;
+    } huge[] = {
+        {"NEtol", "1e308", "Force error (uN): '1e308' is out of range (from 0, up to 1000000)"},
+        {"NEtol", "1e309", "Force error (uN): '1e309' is out of range (from 0, up to 1000000)"},
+        {"NEtol", digits,
+         "Force error (uN): '" + digits.left(36) + "...' is out of range (from 0, up to 1000000)"},
+        {"NEerro", "1e308", "Max random error (deg): '1e308' is out of range (from 0, up to 90)"},
+    };
+    for (const auto& [name, text, refusal] : huge) {
+        TNEdit* typed = field(name);
+        window->findChild<QCheckBox*>("CBrandom")->setChecked(std::string_view(name) == "NEerro");
+        typed->setFocus();
+        typed->selectAll();
+        QTest::keyClicks(typed, text);
         QTest::mouseClick(button("Bcalculate"), Qt::LeftButton);
         process_events();
-        EXPECT_FALSE(window->run_in_progress()) << huge;
-        EXPECT_EQ(dialogs.errors.last(),
-                  QString("Force error (uN): must be from 0 to 1e+06 (not %1)").arg(huge));
+        EXPECT_FALSE(window->run_in_progress()) << name;
+        EXPECT_EQ(dialogs.errors.last(), refusal);
+        if (std::string_view(name) == "NEtol")
+            typed->set_panel_real(0.0001L);
+    }
+    EXPECT_EQ(output().size(), ran);
+    // Integer fields take whole numbers only, and the message says so; the quotes show a blank.
+    for (const QString& text : {QStringLiteral("1e3"), QStringLiteral("3 "), QStringLiteral("99999999999")}) {
+        TNEdit* steps = field("NEtentativas");
+        steps->setFocus();
+        steps->selectAll();
+        QTest::keyClicks(steps, text);
+        QTest::mouseClick(button("Bcalculate"), Qt::LeftButton);
+        process_events();
+        EXPECT_EQ(dialogs.errors.last(), "Steps: '" + text + "' is not a valid whole number");
     }
     EXPECT_EQ(output().size(), ran);
 }

@@ -71,9 +71,9 @@ TEST_F(TNEditTest, ErrorBoxNamesTheField) {
     field.set_panel_int(1000);
     type_and_leave("");
     type_and_leave("12x");
-    EXPECT_EQ(dialogs.errors, QStringList({"Time step: abc is not a valid number",
+    EXPECT_EQ(dialogs.errors, QStringList({"Time step: 'abc' is not a valid number",
                                            "Steps: an empty field is not a valid number",
-                                           "Steps: 12x is not a valid number"}));
+                                           "Steps: '12x' is not a valid whole number"}));
     EXPECT_EQ(field.panel_int(), 1000);
     EXPECT_EQ(field.text(), "1000");
 }

@@ -92,7 +92,7 @@ TEST_F(ToolWindowsTest, ImpossibleGeometryShowsTheFloatingPointError) {
     dialogs.errors.clear();
     find<TNEdit>(extra, "NEa1")->set_panel_real(0);
     find<QPushButton>(extra, "Button1")->click();
-    EXPECT_EQ(dialogs.errors, QStringList({"Angle 1: 0 is out of range (above 0, up to 90)"}));
+    EXPECT_EQ(dialogs.errors, QStringList({"Angle 1: '0' is out of range (above 0, up to 90)"}));
     EXPECT_EQ(output().size(), before + 1);
 }
 
@@ -128,7 +128,7 @@ TEST_F(ToolWindowsTest, ElectroscopeReportAndTable) {
     find<QLineEdit>(scope, "Er")->setText("0");
     find<QPushButton>(scope, "Button2")->click();
     EXPECT_TRUE(dialogs.save_kinds.empty());
-    EXPECT_EQ(dialogs.errors, QStringList({"Ball radius r (cm): 0 is out of range (above 0, up to 1000)"}));
+    EXPECT_EQ(dialogs.errors, QStringList({"Ball radius r (cm): '0' is out of range (above 0, up to 1000)"}));
     find<QLineEdit>(scope, "Er")->setText("0.75");
     dialogs.errors.clear();
 
@@ -169,7 +169,7 @@ TEST_F(ToolWindowsTest, CalculatorFieldsRefuseWhatIsNotANumber) {
         find<QPushButton>(scope, "Button1")->click();
         EXPECT_EQ(dialogs.errors,
                   QStringList(text.isEmpty() ? "Ball mass (g): an empty field is not a valid number"
-                                             : "Ball mass (g): " + text + " is not a valid number"));
+                                             : "Ball mass (g): '" + text + "' is not a valid number"));
         EXPECT_EQ(output().size(), before) << text.toStdString();
         EXPECT_EQ(mass->text(), "0.4");
     }
@@ -179,8 +179,8 @@ TEST_F(ToolWindowsTest, CalculatorFieldsRefuseWhatIsNotANumber) {
     find<QPushButton>(scope, "Button2")->click();
     find<TNEdit>(scope, "Ex2")->setText("four");
     find<QPushButton>(scope, "Button4")->click();
-    EXPECT_EQ(dialogs.errors,
-              QStringList({"delta x: 0.1x is not a valid number", "Final x: four is not a valid number"}));
+    EXPECT_EQ(dialogs.errors, QStringList({"delta x: '0.1x' is not a valid number",
+                                           "Final x: 'four' is not a valid number"}));
     EXPECT_TRUE(dialogs.save_kinds.empty());
     EXPECT_FALSE(scope->chart_window()->isVisible());
 
@@ -190,7 +190,7 @@ TEST_F(ToolWindowsTest, CalculatorFieldsRefuseWhatIsNotANumber) {
     leave_control(mass);
     find<QPushButton>(scope, "Button1")->click();
     process_events();
-    EXPECT_EQ(dialogs.errors, QStringList({"Ball mass (g): 1e is not a valid number"}));
+    EXPECT_EQ(dialogs.errors, QStringList({"Ball mass (g): '1e' is not a valid number"}));
     EXPECT_EQ(output().size(), before);
 
     // Valid texts give the report of their numbers, byte for byte what the calculator writes.
@@ -213,7 +213,7 @@ TEST_F(ToolWindowsTest, CalculatorFieldsRefuseWhatIsNotANumber) {
     find<TNEdit>(extra, "NEV")->setText("2e4V");
     before = output().size();
     find<QPushButton>(extra, "Button1")->click();
-    EXPECT_EQ(dialogs.errors.value(1), "Voltage: 2e4V is not a valid number");
+    EXPECT_EQ(dialogs.errors.value(1), "Voltage: '2e4V' is not a valid number");
     EXPECT_EQ(output().size(), before);
     find<TNEdit>(extra, "NE5m")->setText("0.5");
     find<QPushButton>(extra, "Button2")->click();
@@ -314,8 +314,8 @@ TEST_F(ToolWindowsTest, FieldErrorsNameTheField) {
         leave_control(field);
     }
     process_events();
-    EXPECT_EQ(dialogs.errors, QStringList({"Angle variation (rad): abc is not a valid number",
-                                           "Line length (cm, to ball center): abc is not a valid number"}));
+    EXPECT_EQ(dialogs.errors, QStringList({"Angle variation (rad): 'abc' is not a valid number",
+                                           "Line length (cm, to ball center): 'abc' is not a valid number"}));
 }
 
 } // namespace

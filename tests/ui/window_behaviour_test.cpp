@@ -536,7 +536,7 @@ TEST_F(WindowBehaviourTest, AClickInTheDescriptionKeepsTheRelaxedState) {
     // Nothing to save either, also after an edit undone.
     EXPECT_EQ(window->windowTitle(), "Ambrel");
     window->Memo1->insertPlainText("x");
-    EXPECT_EQ(window->windowTitle(), "*Ambrel");
+    EXPECT_EQ(window->windowTitle(), "*Untitled - Ambrel");
     window->Memo1->undo();
     EXPECT_EQ(window->windowTitle(), "Ambrel");
     window->Memo1->setFocus();
