@@ -107,6 +107,10 @@ class ChartJacobians {
     // The velocity of the analysed state in the chart's coordinate `index` (into used_slots).
     Real base_velocity(int index) const { return base_[chart_.used_slots[index]]; }
     const std::vector<Real>& at(int set) const { return set == 0 ? coarse_ : fine_; }
+    // How fast the analysed state's own motion turns with a turn of the string ends about the
+    // vertical: sum |v_k| s_k / sum s_k^2 over the objects that do not turn, v_k the speed of the
+    // string's end and s_k its distance from the vertical (1/s). See analyse_stability.
+    Real turning_drift() const;
 
   private:
     const StabilityChart& chart_;
@@ -119,8 +123,9 @@ class ChartJacobians {
 // distance from the matching eigenvalue of J(h/2) (to first order that between the eigenvalues of
 // J(h) and J(h/2), their O(h) error, far above that of the extrapolation while h is in the range
 // where differences converge), plus the effect of rounding (`noise` bounds an entry's error from
-// the rounding of the forces), plus four times the largest eigenvalue in size times the length of
-// Newton's step to the rest state, for a state `at_rest` only to the tolerance. `rough`: the
+// the rounding of the forces), plus, for a state `at_rest` only to the tolerance, four times the
+// largest eigenvalue in size times the length of Newton's step to the rest state and the turning
+// drift of its velocity (ChartJacobians::turning_drift). `rough`: the
 // eigenvalues by LAPACK in double whatever the size (a verdict, not printed values).
 StabilityAnalysis analyse_stability(const ChartJacobians& jacobians, Real noise, bool at_rest,
                                     bool rough = false);

@@ -84,6 +84,24 @@ TEST(Equilibrium, TwoChargedBallsFromOnePointReachTheClosedFormAngle) {
     EXPECT_NEAR(std::fabs(std::remainder(sys.o(1).Ax - sys.o(2).Ax, 2 * PI)), PI, 1e-6L);
     // The pair can turn freely about the vertical: no verdict at this accuracy.
     EXPECT_EQ(r.stability, Stability::Undecided);
+
+    // So at any voltage, at rest only to the default tolerance: the finder's verdict and the
+    // Jacobian's after Calculate are the neutral one (a state 1e-4 uN from rest turns its own
+    // velocity with the pair, and was called stable or unstable as its noise fell).
+    for (int kv = 2; kv <= 20; kv += 2) {
+        const std::vector<std::string> pair{"Ba all 0 0 0 10 0 20 0.2 0.1", "Bb all 0 0 0 10 180 20 0.2 0.1",
+                                            ".V all " + std::to_string(kv * 1000)};
+        System found(pair), relaxed(pair);
+        const EquilibriumResult e = found.find();
+        ASSERT_EQ(e.end, EquilibriumEnd::Converged) << kv;
+        EXPECT_EQ(e.stability, Stability::Undecided) << kv << " kV: " << found.sink.lines.back();
+        read_if_needed(relaxed.session, pair);
+        RelaxationSettings rs;
+        rs.max_steps = 20000;
+        ASSERT_EQ(run_calculate(relaxed.session, rs).end, RunEnd::Converged) << kv;
+        const JacobianResult j = compute_jacobian(relaxed.session, {});
+        EXPECT_EQ(j.stability, Stability::Undecided) << kv << " kV: " << relaxed.sink.lines.back();
+    }
 }
 
 // A ball started a degree from the top of its circle is near an unstable equilibrium: the finder
