@@ -264,13 +264,19 @@ void ChartJacobians::finish(const std::vector<ChartStep>& steps) {
     }
 }
 
-Real ChartJacobians::turning_drift() const {
+// An end nearer the vertical than this many times the state's distance from rest may hang straight
+// down at rest, where a turn about the vertical moves nothing: its velocity there is that of a
+// pendulum, and over its distance from the vertical it is the pendulum's stiffness, not a drift
+// (a ball hanging straight down to 1e-12 rad was called undecided).
+constexpr Real TURN_MIN_REACH = 100;
+
+Real ChartJacobians::turning_drift(Real reach) const {
     Real moment = 0, inertia = 0;
     for (int k = 1; k <= chart_.objects; ++k) {
-        if (chart_.kind[k] == ChartKind::Fixed || chart_.turns[k])
+        const Real s = std::fabs(chart_.sin_az0[k]);
+        if (chart_.kind[k] == ChartKind::Fixed || chart_.turns[k] || !(s > TURN_MIN_REACH * reach))
             continue;
         const Real across = base_[2 * k - 2], along = base_[2 * k - 1];
-        const Real s = std::fabs(chart_.sin_az0[k]);
         // A horizontal chart gives the end's velocity in string lengths; angles give rates of Ax and
         // Az, whose end moves s dAx across and dAz along.
         const Real speed = chart_.kind[k] == ChartKind::Horizontal ? std::hypot(across, along)
@@ -376,7 +382,7 @@ StabilityAnalysis analyse_stability(const ChartJacobians& jacobians, Real noise,
     if (at_rest && stiffest > 0) {
         const Real step = newton_step_length(result.matrix, m, 1e-3L * stiffest, rough,
                                              [&](int i) { return jacobians.base_velocity(i); });
-        off_rest = 4 * stiffest * step + 2 * jacobians.turning_drift();
+        off_rest = 4 * stiffest * step + 2 * jacobians.turning_drift(step);
     }
     // An eigenvalue of 2 J(h/2) - J(h) less the matching one of J(h/2) is, to first order, the
     // difference of those of J(h/2) and J(h): the O(h) error of J(h/2), without a third solve.

@@ -109,8 +109,10 @@ class ChartJacobians {
     const std::vector<Real>& at(int set) const { return set == 0 ? coarse_ : fine_; }
     // How fast the analysed state's own motion turns with a turn of the string ends about the
     // vertical: sum |v_k| s_k / sum s_k^2 over the objects that do not turn, v_k the speed of the
-    // string's end and s_k its distance from the vertical (1/s). See analyse_stability.
-    Real turning_drift() const;
+    // string's end and s_k its distance from the vertical (1/s), for the ends farther from the
+    // vertical than TURN_MIN_REACH times `reach`, the distance of the state from rest. See
+    // analyse_stability.
+    Real turning_drift(Real reach) const;
 
   private:
     const StabilityChart& chart_;
