@@ -65,4 +65,24 @@ void report_no_equilibrium(OutputSink& out, bool stopped, int max_iterations) {
                                       " iterations.");
 }
 
+void report_contact_without_rest(OutputSink& out) {
+    out.add_output_line("No equilibrium found: spheres of two objects press against each other, and the "
+                        "model's contact force is a fixed push, so no state with them touching is at rest.");
+}
+
+void report_impossible_force_error(OutputSink& out) {
+    out.add_output_line("A force error of 0 cannot be met: no state that moves is at rest to it.");
+}
+
+void report_random_error_not_used(OutputSink& out) {
+    out.add_output_line(
+        "\"Start with random error\" is for Calculate: the search starts from the angles as they are.");
+}
+
+void report_saddles_left(OutputSink& out, int saddles) {
+    out.add_output_line("On its way the search left " + std::to_string(saddles) + " unstable " +
+                        (saddles == 1 ? "state" : "states") + " along " + (saddles == 1 ? "its" : "their") +
+                        " unstable mode.");
+}
+
 } // namespace ambrel

@@ -30,5 +30,13 @@ void report_iterations(OutputSink& out, int iterations, int evaluations, Real la
                        int relaxation_steps);
 // The end when no equilibrium was found: stopped, or at the iteration limit.
 void report_no_equilibrium(OutputSink& out, bool stopped, int max_iterations);
+// The end when the search stalled on spheres of two objects pressed together.
+void report_contact_without_rest(OutputSink& out);
+// What the search cannot do as asked, said before it starts: a force error of 0, which no state
+// meets; the random start error, which only Calculate takes.
+void report_impossible_force_error(OutputSink& out);
+void report_random_error_not_used(OutputSink& out);
+// The saddles the search left along their unstable modes on its way, after the verdict.
+void report_saddles_left(OutputSink& out, int saddles);
 
 } // namespace ambrel

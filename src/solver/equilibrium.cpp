@@ -48,6 +48,12 @@ constexpr int MAX_NEWTON_RETURNS = 3;
 // coordinates) along its unstable mode. The analysis takes the Jacobian's default step.
 constexpr Real ESCAPE_STEP = 0.1L;
 constexpr Real ESCAPE_THRESHOLD = 1e-3L;
+// Spheres of two objects nearer than this times their radii's sum at the iteration limit are
+// pressed together (the contact's push leaves them a little apart after a step).
+constexpr Real CONTACT_REACH = 1.01L;
+// ... or overlapped within this many iterations of the limit, or its last quarter (the push
+// bounces them apart, and they take a while to come back).
+constexpr int CONTACT_RECENT = 10;
 constexpr Real VERDICT_STEP = 1e-4L;
 // The finder's Jacobians take the perturbed evaluations from the base state's factor from this
 // many spheres on (the Jacobian command from WARM_START_MIN_SIZE, as its printed digits always had),
@@ -91,15 +97,16 @@ constexpr Real NEAR_REST = 30;
 // more than the Jacobian (a system that nears a saddle is found out at rest, and leaves it then).
 constexpr int SHIFT_EIGENVALUES_MAX_SIZE = 64;
 
-// Spheres of two objects overlap (their contact force is a step that Newton's steps cannot follow).
-bool spheres_touch(const SystemModel& model) {
+// Spheres of two objects overlap (their contact force is a step that Newton's steps cannot follow),
+// or come nearer than `reach` times their radii's sum.
+bool spheres_touch(const SystemModel& model, Real reach = 1) {
     for (int i = 1; i <= model.sphere_count; ++i) {
         const Sphere& a = model.spheres[i];
         for (int j = i + 1; j <= model.sphere_count; ++j) {
             const Sphere& b = model.spheres[j];
             if (a.object == b.object)
                 continue;
-            const Real dx = a.x - b.x, dy = a.y - b.y, dz = a.z - b.z, r = a.r + b.r;
+            const Real dx = a.x - b.x, dy = a.y - b.y, dz = a.z - b.z, r = reach * (a.r + b.r);
             if (dx * dx + dy * dy + dz * dz < r * r)
                 return true;
         }
@@ -177,6 +184,7 @@ EquilibriumSettings equilibrium_settings(const RelaxationSettings& run) {
     settings.time_step = run.time_step;
     settings.max_iterations = run.max_steps;
     settings.force_error_uN = run.force_error_uN;
+    settings.random_start = run.random_start;
     return settings;
 }
 
@@ -196,8 +204,12 @@ class Finder {
            EquilibriumResult& result)
         : session_(session), model_(session.model), options_(session.switches()), settings_(settings),
           observer_(observer), result_(result), tolerance_(settings.force_error_uN * 1e-6L) {
-        for (int k = 1; k <= model_.object_count; ++k)
+        nothing_moves_ = true;
+        for (int k = 1; k <= model_.object_count; ++k) {
             start_ax_.push_back(model_.objects[k].Ax);
+            if (model_.objects[k].movable())
+                nothing_moves_ = false;
+        }
     }
 
     // The iterations to their end.
@@ -213,6 +225,8 @@ class Finder {
                 observer_.after_positions(session_.model, session_.evaluation);
         });
         ++result_.evaluations;
+        if (spheres_touch(model_))
+            last_touch_ = result_.iterations;
     }
     void step_done() {
         const Real error = max_object_rotational_force(model_, session_.evaluation);
@@ -266,6 +280,8 @@ class Finder {
     bool relaxing_ = false;          // the rest of the way by relaxation steps
     Real relaxing_from_ = 0;         // the largest rotational force when they took over
     bool relaxing_touching_ = false; // spheres touched then
+    int last_touch_ = -1000000;      // the last iteration that left spheres of two objects overlapping
+    bool nothing_moves_ = false;     // every object is held
     int newton_returns_ = 0;
     Real best_ = std::numeric_limits<Real>::infinity();
     int stalled_ = 0;
@@ -286,7 +302,7 @@ EquilibriumEnd Finder::run() {
             // One relaxation step an iteration, as Calculate takes them.
             relax(1, false);
             if (!angles_in_range(model_))
-                return EquilibriumEnd::IterationLimit; // reported as too large angles
+                return EquilibriumEnd::TooLargeAngles;
             step_done();
             continue;
         }
@@ -312,7 +328,7 @@ EquilibriumEnd Finder::run() {
 
 bool Finder::rest_reached() {
     result_.error = max_object_rotational_force(model_, session_.evaluation);
-    if (result_.error < tolerance_) {
+    if (result_.error < tolerance_ || nothing_moves_) {
         // At rest: a fresh Jacobian tells a stable state from a saddle, which is left along its
         // unstable mode.
         if (verified_ ||
@@ -355,10 +371,8 @@ Next Finder::take_jacobian() {
     chart_ = make_stability_chart(model_, options_, settings_.time_step);
     m_ = static_cast<int>(chart_.used_slots.size());
     if (m_ == 0) {
-        // Nothing moves: the forces are what they are, and at rest when they are below the
-        // tolerance (every object held, without a verdict), not an iteration limit.
-        if (result_.error >= tolerance_)
-            return Next::End;
+        // Nothing moves: every object is held, at rest as it is whatever its forces, without a
+        // verdict (the final line says there is no movable object).
         verified_ = true;
         --result_.iterations;
         return Next::Iterate;
@@ -399,6 +413,7 @@ Next Finder::take_jacobian() {
     // Along a mode with a positive eigenvalue the motion leaves the state; a step of
     // (mu I - J)^-1 v goes the same way when mu is above that eigenvalue.
     Real largest = 0, stiffest = 0;
+    bool resolved = false; // the largest real part is positive beyond its error
     const bool at_rest = result_.error < tolerance_;
     near_analysis_ = false;
     if (verifying_) {
@@ -409,7 +424,10 @@ Next Finder::take_jacobian() {
             charts, rounding_noise(chart_, model_, session_.evaluation, steps, relative), true, true);
         jacobian_.assign(analysis_.matrix.begin(), analysis_.matrix.end());
         for (const EigenvalueWithError& e : analysis_.values) {
-            largest = std::max(largest, e.value.real());
+            if (e.value.real() > largest) {
+                largest = e.value.real();
+                resolved = e.value.real() - e.error > 0;
+            }
             stiffest = std::max(stiffest, std::abs(e.value));
         }
     } else if (m_ <= SHIFT_EIGENVALUES_MAX_SIZE) {
@@ -420,18 +438,19 @@ Next Finder::take_jacobian() {
                 stiffest = std::max(stiffest, std::abs(z));
             }
     }
-    // A positive eigenvalue below ESCAPE_THRESHOLD of the stiffest is a neutral mode's noise (a
-    // free turn about the vertical), as the saddle test below has it: a floor from it would hold
-    // every step back for nothing (measured: examples/shapes.bal 13 iterations instead of 11 when
-    // the noise came out positive).
-    floor_ = largest > ESCAPE_THRESHOLD * stiffest ? 2 * largest + 1e-3L * stiffest : 0;
+    // A positive eigenvalue is an unstable mode when the analysis resolves it beyond its error; a
+    // Jacobian without errors takes one below ESCAPE_THRESHOLD of the stiffest for a neutral mode's
+    // noise (a free turn about the vertical): a floor from it would hold every step back for
+    // nothing (measured: examples/shapes.bal 13 iterations instead of 11 when the noise came out
+    // positive).
+    const bool unstable_mode = verifying_ ? resolved : largest > ESCAPE_THRESHOLD * stiffest;
+    floor_ = unstable_mode ? 2 * largest + 1e-3L * stiffest : 0;
     if (verifying_) {
         verifying_ = false;
-        // A mode that is neutral at rest (a free turn about the vertical) comes out a little
-        // unstable from a state that is at rest only to the tolerance: a saddle's unstable mode is
-        // as stiff as the others.
-        const bool saddle = analysis_.computed && analysis_.verdict == StabilityVerdict::Unstable &&
-                            largest > ESCAPE_THRESHOLD * stiffest;
+        // A saddle is left whatever the size of its unstable mode, once the analysis resolves it:
+        // a neutral mode's noise stays within its error (the turning drift of a state at rest
+        // only to the tolerance included).
+        const bool saddle = analysis_.computed && analysis_.verdict == StabilityVerdict::Unstable && resolved;
         if (saddle) {
             leave_saddle(largest);
             return Next::Iterate;
@@ -661,15 +680,28 @@ void Finder::keep_nearest_form() {
 }
 
 void Finder::report(EquilibriumEnd end) {
-    keep_nearest_form();
-    if (!angles_in_range(model_)) {
+    // Angles beyond the range end the search as they end a relaxation, whatever else ended it
+    // (looked at before the angles are brought to the form nearest the start, which would bring
+    // them back into the range).
+    if (end == EquilibriumEnd::TooLargeAngles || !angles_in_range(model_)) {
         report_too_large_angles(session_.sink());
         end = EquilibriumEnd::TooLargeAngles;
     }
+    // The limit reached with spheres of two objects pressed together (or the relaxation's steps
+    // taken over for them, bouncing them apart and back): the model's contact force is a fixed
+    // push, and no state with them touching is at rest.
+    if (end == EquilibriumEnd::IterationLimit &&
+        (spheres_touch(model_, CONTACT_REACH) ||
+         result_.iterations - last_touch_ <= std::max(CONTACT_RECENT, result_.iterations / 4)))
+        end = EquilibriumEnd::Contact;
+    keep_nearest_form();
     result_.end = end;
     if (observer_.steps_ended)
         observer_.steps_ended();
     compute_and_report(session_, false);
+    // The iterations line describes the state reached, not the one before the last step.
+    if (session_.evaluation.belongs_to(model_))
+        result_.error = max_object_rotational_force(model_, session_.evaluation);
     report_iterations(session_.sink(), result_.iterations, result_.evaluations, result_.error,
                       result_.relaxation_steps);
     if (end == EquilibriumEnd::Converged) {
@@ -679,6 +711,7 @@ void Finder::report(EquilibriumEnd end) {
             chart_velocity(chart_, model_, session_.evaluation, all.data(), &chart_residual);
         if (m_ == 0) {
             result_.stability = Stability::Undecided;
+            report_no_movable_object(session_.sink());
         } else if (result_.verdict_stopped) {
             result_.stability = Stability::NotComputed;
             report_verdict_stopped(session_.sink());
@@ -688,7 +721,11 @@ void Finder::report(EquilibriumEnd end) {
             report_stability(session_.sink(), analysis_, residual_uN, settings_.force_error_uN, VERDICT_STEP,
                              true);
         }
-    } else {
+        if (result_.escapes > 0)
+            report_saddles_left(session_.sink(), result_.escapes);
+    } else if (end == EquilibriumEnd::Contact) {
+        report_contact_without_rest(session_.sink());
+    } else if (end != EquilibriumEnd::TooLargeAngles) { // that end has said why
         report_no_equilibrium(session_.sink(), end == EquilibriumEnd::Stopped, settings_.max_iterations);
     }
 }
@@ -708,6 +745,8 @@ std::string describe_equilibrium_end(const EquilibriumResult& result) {
         return "Unstable";
     case EquilibriumEnd::NotApplicable:
         return "Equilibrium not searched";
+    case EquilibriumEnd::Contact:
+        return "Spheres pressed together: no rest state";
     }
     return {};
 }
@@ -722,6 +761,10 @@ EquilibriumResult find_equilibrium(Session& session, const EquilibriumSettings& 
         return result;
     }
     report_finding_equilibrium(session.sink());
+    if (!(settings.force_error_uN > 0))
+        report_impossible_force_error(session.sink());
+    if (settings.random_start)
+        report_random_error_not_used(session.sink());
     // Each trial's solve starts from the last factor and charges, as a relaxation step's does.
     const WarmStart warm(session.workspace, SolveStart::Warm);
     Finder finder(session, settings, observer, result);

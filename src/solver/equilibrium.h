@@ -31,13 +31,16 @@ struct EquilibriumSettings {
     int max_iterations = 1000;     // the finder ends after this many iterations
     Real force_error_uN = 0.0001L; // tolerance on the largest rotational force, as Calculate's
     Real angle_variation = 1e-6L;  // step of the Jacobian's differences (rad)
+    bool random_start = false;     // asked of the run: the search says it does not take it
 };
 
 // The run's settings as the finder takes them: the time step and force error, and the step limit
 // as its limit of iterations.
 EquilibriumSettings equilibrium_settings(const RelaxationSettings& run);
 
-enum class EquilibriumEnd { Converged, IterationLimit, Stopped, TooLargeAngles, NotApplicable };
+// Contact: the iteration limit came with spheres of two objects pressed together, where the model
+// has no rest state.
+enum class EquilibriumEnd { Converged, IterationLimit, Stopped, TooLargeAngles, NotApplicable, Contact };
 
 struct EquilibriumResult {
     EquilibriumEnd end = EquilibriumEnd::IterationLimit;
@@ -61,7 +64,8 @@ EquilibriumResult find_equilibrium(Session& session, const EquilibriumSettings& 
                                    const RunObserver& observer = {});
 
 // How the search ended, in the few words its hosts show: "Equilibrium found in 6 iterations",
-// "Iteration limit reached", "Stopped", "Unstable", "Equilibrium not searched".
+// "Iteration limit reached", "Stopped", "Unstable", "Equilibrium not searched", "Spheres pressed
+// together: no rest state".
 std::string describe_equilibrium_end(const EquilibriumResult& result);
 
 } // namespace ambrel

@@ -112,6 +112,19 @@ TEST(Equilibrium, AnUnstableStartEndsHangingDown) {
     ASSERT_EQ(r.end, EquilibriumEnd::Converged);
     EXPECT_NEAR(std::cos(sys.o(1).Az), 1, 1e-9L);
     EXPECT_EQ(r.stability, Stability::Stable);
+
+    // A ball hanging straight down above two fixed balls, at a voltage just past the one where
+    // its sideways mode turns unstable: that mode's eigenvalue (0.0013 1/s) is a thousandth of the
+    // other's, but resolved beyond its error (8e-7). The search leaves the saddle, says so, and
+    // rests a fifth of a degree to the side, where the state is stable.
+    System weak({"Bfix1 all -1 0 -11.6 0 0 0 0.5 1", "Bfix2 all 1 0 -11.6 0 0 0 0.5 1",
+                 "Btop all 0 0 0 10 0 0 0.5 0.5", ".V all 10901"});
+    const EquilibriumResult w = weak.find();
+    ASSERT_EQ(w.end, EquilibriumEnd::Converged);
+    EXPECT_EQ(w.escapes, 1);
+    EXPECT_EQ(w.stability, Stability::Stable);
+    EXPECT_GT(std::fabs(weak.o(3).Az), 0.1L * PI / 180);
+    EXPECT_TRUE(weak.said("On its way the search left 1 unstable state along its unstable mode."));
 }
 
 // The host's Stop ends the finder between iterations, and the iteration limit ends it too; both
@@ -144,7 +157,27 @@ TEST(Equilibrium, StopAndTheIterationLimitEndIt) {
     const EquilibriumResult h = held.find();
     EXPECT_EQ(h.end, EquilibriumEnd::Converged);
     EXPECT_EQ(h.iterations, 0);
-    EXPECT_EQ(held.sink.lines.back().rfind("Iterations=0, evaluations=0,", 0), 0u) << held.sink.lines.back();
+    EXPECT_EQ(held.sink.lines[held.sink.lines.size() - 2].rfind("Iterations=0, evaluations=0,", 0), 0u);
+    EXPECT_EQ(held.sink.lines.back(), "No movable object: there are no eigenvalues to examine.");
+
+    // Two uncharged balls from one point press against each other: the model's contact force is a
+    // fixed push, which bounces them apart and back for ever. The end says so.
+    System pressed({"Ba all 0 0 0 10 0 20 0.75 0.4", "Bb all 0 0 0 10 180 20 0.75 0.4", ".V all 0"});
+    settings.max_iterations = 300;
+    const EquilibriumResult p = pressed.find(settings);
+    EXPECT_EQ(p.end, EquilibriumEnd::Contact);
+    EXPECT_EQ(describe_equilibrium_end(p), "Spheres pressed together: no rest state");
+    EXPECT_EQ(pressed.sink.lines.back().rfind("No equilibrium found: spheres of two objects press", 0), 0u);
+    // Lighter and larger, the push throws them round their suspension until the angles are out of
+    // range: that end is "Too large angles", never the iteration limit (the angles brought back to
+    // the form nearest the start hid it), and the force is the final state's.
+    System thrown({"Ba all 0 0 0 10 0 20 1 0.1", "Bb all 0 0 0 10 180 20 1 0.1", ".V all 0"});
+    settings.max_iterations = 100000;
+    const EquilibriumResult t = thrown.find(settings);
+    EXPECT_EQ(t.end, EquilibriumEnd::TooLargeAngles);
+    EXPECT_LT(t.iterations, settings.max_iterations);
+    EXPECT_TRUE(thrown.said("Too large angles. The system may be unstable"));
+    EXPECT_EQ(t.error, max_object_rotational_force(thrown.model(), thrown.session.evaluation));
 }
 
 // A plate is at rest when the plate is: the finder's measure is each object's whole rotational
