@@ -857,8 +857,17 @@ Real max_object_rotational_force(const SystemModel& model, const Evaluation& ev)
         // Each sphere of a composite object holds 1/n of the object's rotational force.
         const int i = o.last();
         const Real n = o.composite() ? static_cast<Real>(o.count) : 1;
-        largest = std::max({largest, n * std::fabs(ev.frx[i]), n * std::fabs(ev.frz[i])});
+        largest = std::max(
+            {largest, n * std::fabs(ev.frx[i]), n * std::fabs(ev.frz[i]), n * std::fabs(ev.ring[i])});
     }
+    return largest;
+}
+
+Real max_rest_force(const SystemModel& model, const Evaluation& ev) {
+    Real largest = 0;
+    for (int i = 1; i <= model.sphere_count; ++i)
+        if (model.object_of(i).L != 0)
+            largest = std::max({largest, std::fabs(ev.frx[i]), std::fabs(ev.frz[i]), std::fabs(ev.ring[i])});
     return largest;
 }
 

@@ -206,11 +206,15 @@ void evaluate(SystemModel& model, const Options& options, EvaluationWorkspace& w
 Real surface_field(const SystemModel& model, const Evaluation& ev, int i);
 // The largest |frx| or |frz| over the movable spheres (per-sphere shares for composites).
 Real max_rotational_force(const SystemModel& model, const Evaluation& ev);
-// The largest |Frx| or |Frz| of a hanging object, whole: that of its sphere times its spheres for a
-// composite object (as the rotational-force report writes it), in N. Find equilibrium's measure:
-// a plate of 100 spheres is at rest when the plate's force, not a hundredth of it, is within the
-// tolerance.
+// The largest |Frx|, |Frz| or ring force of a hanging object, whole: that of its sphere times its
+// spheres for a composite object (as the rotational-force report writes it), in N. Find
+// equilibrium's measure: a plate of 100 spheres is at rest when the plate's force, not a hundredth
+// of it, is within the tolerance; and a string hanging straight down is not at rest while a force
+// across its plane acts (frx vanishes there with the arm of that force; the ring force does not).
 Real max_object_rotational_force(const SystemModel& model, const Evaluation& ev);
+// Calculate's rest test: the largest |frx|, |frz| or ring force over the movable spheres
+// (per-sphere shares, as max_rotational_force, which its Error= lines print).
+Real max_rest_force(const SystemModel& model, const Evaluation& ev);
 
 // The capacitance matrix between spheres (in units of 4 pi e0 metres), formed from the last
 // build when first asked for. False when the last build had no valid matrix.

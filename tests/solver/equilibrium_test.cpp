@@ -104,6 +104,29 @@ TEST(Equilibrium, TwoChargedBallsFromOnePointReachTheClosedFormAngle) {
     }
 }
 
+// A light ball hanging straight down beside a charged fixed ball feels a force across its string's
+// plane, whose arm (and with it frx) vanishes there: it is not at rest. Calculate does not end at
+// its first step, and the finder moves it to where the total force on it lies along its string
+// (the force balance, from the force vector and the geometry alone).
+TEST(Equilibrium, AStringHangingStraightDownIsNotAtRestUnderAForceAcrossIt) {
+    const std::vector<std::string> beside{"Bfix src 0 20 -100 0 0 0 1 1",
+                                          "Bball ball 0 0 0 100 0 0 0.5 0.00001", ".V src 500", ".V ball 0"};
+    System relaxed(beside), found(beside);
+    read_if_needed(relaxed.session, beside);
+    EXPECT_GT(run_calculate(relaxed.session, {}).steps, 1);
+    const EquilibriumResult r = found.find();
+    ASSERT_EQ(r.end, EquilibriumEnd::Converged);
+    EXPECT_EQ(r.stability, Stability::Stable);
+    const Sphere& ball = found.model().spheres[2];
+    const Evaluation& ev = found.session.evaluation;
+    const Real ux = ball.x - ball.x0, uy = ball.y - ball.y0, uz = ball.z - ball.z0;
+    const Real length = std::sqrt(ux * ux + uy * uy + uz * uz);
+    const Real along = (ev.fx[2] * ux + ev.fy[2] * uy + ev.fz[2] * uz) / length;
+    const Real across = std::sqrt(std::max<Real>(0, ev.f_abs[2] * ev.f_abs[2] - along * along));
+    EXPECT_LT(across, 1e-10L);                     // N: the tolerance of 1e-4 uN
+    EXPECT_GT(std::hypot(ux, uy), 1e-3L * length); // drawn well away from the vertical
+}
+
 // A ball started a degree from the top of its circle is near an unstable equilibrium: the finder
 // leaves it and ends hanging straight down.
 TEST(Equilibrium, AnUnstableStartEndsHangingDown) {
