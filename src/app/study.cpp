@@ -301,7 +301,7 @@ std::optional<PointRows> run_point(const StudyRequest& request, const StudyColum
             return std::nullopt;
         if (found.end == EquilibriumEnd::NotApplicable) { // too many objects: the finder's own line
             VectorSink why;
-            report_equilibrium_not_searched(why, session.model.object_count, MAX_JACOBIAN_OBJECTS);
+            report_equilibrium_not_searched(why, movable_objects(session.model), MAX_JACOBIAN_OBJECTS);
             rows.failed(why.lines.front());
             break;
         }

@@ -7,6 +7,8 @@
 #include "model/utf8.h"
 #include "text/number_format.h"
 
+#include <algorithm>
+
 namespace ambrel {
 
 LineReader::LineReader(std::string_view line) : current_line_(cut_characters(line, LINE_LENGTH)) {}
@@ -142,9 +144,48 @@ bool is_element_letter(char c) {
     }
 }
 
+namespace {
+
+// Held spheres (of objects without a string, where they stay) of two objects with the same centre:
+// the pair's distance is clamped in the elastance, and the two hold almost no charge between them.
+// Said on the later object's line.
+void warn_coincident_held_spheres(const SystemModel& model, const std::vector<int>& object_lines,
+                                  std::vector<ReadWarning>& out) {
+    std::vector<int> held;
+    for (int i = 1; i <= model.sphere_count; ++i) // a sphere of radius 0 holds no charge anyway
+        if (model.objects[model.spheres[i].object].L == 0 && model.spheres[i].r > 0)
+            held.push_back(i);
+    // By x, so that only spheres at the same x are compared.
+    std::sort(held.begin(), held.end(),
+              [&](int a, int b) { return model.spheres[a].x0 < model.spheres[b].x0; });
+    std::vector<char> said(static_cast<std::size_t>(model.object_count) + 1, 0);
+    for (std::size_t a = 0; a < held.size(); ++a) {
+        const Sphere& p = model.spheres[held[a]];
+        for (std::size_t b = a + 1; b < held.size() && model.spheres[held[b]].x0 == p.x0; ++b) {
+            const Sphere& q = model.spheres[held[b]];
+            if (q.object == p.object || q.y0 != p.y0 || q.z0 != p.z0)
+                continue;
+            const Sphere& later = q.object > p.object ? q : p;
+            const Sphere& earlier = q.object > p.object ? p : q;
+            if (said[later.object])
+                continue;
+            said[later.object] = 1;
+            out.push_back({object_lines[later.object], later.name, "",
+                           "a sphere has the same centre as one of " + earlier.name + " (line " +
+                               std::to_string(object_lines[earlier.object]) +
+                               "): the two hold almost no charge"});
+        }
+    }
+    std::stable_sort(out.begin(), out.end(),
+                     [](const ReadWarning& a, const ReadWarning& b) { return a.line < b.line; });
+}
+
+} // namespace
+
 Status read_description(SystemModel& model, const Options& options, const std::vector<std::string>& lines,
                         OutputSink& out, std::vector<ReadWarning>* warning_list) {
     WarningList warnings{warning_list};
+    std::vector<int> object_lines{0}; // the line of each object, 1-based
     model.clear();
     model.read_generation += 1;
     BuildContext ctx(model, options, out);
@@ -209,7 +250,10 @@ Status read_description(SystemModel& model, const Options& options, const std::v
             return stop_reading(model, out, status.message());
         if (warning_list != nullptr)
             detail::check_element_line(text, letter, line_number, *warning_list);
+        object_lines.resize(static_cast<std::size_t>(model.object_count) + 1, line_number);
     }
+    if (warning_list != nullptr)
+        warn_coincident_held_spheres(model, object_lines, *warning_list);
     return Status::success();
 }
 

@@ -44,7 +44,8 @@ void report_finding_equilibrium(OutputSink& out) {
 
 void report_equilibrium_not_searched(OutputSink& out, int objects, int most) {
     out.add_output_line("Equilibrium not searched: " + std::to_string(objects) +
-                        " objects are more than the " + std::to_string(most) + " its Jacobian can hold.");
+                        " movable objects are more than the " + std::to_string(most) +
+                        " its Jacobian can hold; Calculate relaxes any number of them.");
 }
 
 void report_iterations(OutputSink& out, int iterations, int evaluations, Real largest_force_N,

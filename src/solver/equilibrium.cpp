@@ -732,6 +732,13 @@ void Finder::report(EquilibriumEnd end) {
 
 } // namespace
 
+int movable_objects(const SystemModel& model) {
+    int movable = 0;
+    for (int k = 1; k <= model.object_count; ++k)
+        movable += model.objects[k].movable() ? 1 : 0;
+    return movable;
+}
+
 std::string describe_equilibrium_end(const EquilibriumResult& result) {
     switch (result.end) {
     case EquilibriumEnd::Converged:
@@ -755,8 +762,9 @@ EquilibriumResult find_equilibrium(Session& session, const EquilibriumSettings& 
                                    const RunObserver& observer) {
     const Session::CommandScope command(session);
     EquilibriumResult result;
-    if (session.model.object_count > MAX_JACOBIAN_OBJECTS) {
-        report_equilibrium_not_searched(session.sink(), session.model.object_count, MAX_JACOBIAN_OBJECTS);
+    // Its Jacobian holds the movable objects alone: held ones cost nothing.
+    if (const int movable = movable_objects(session.model); movable > MAX_JACOBIAN_OBJECTS) {
+        report_equilibrium_not_searched(session.sink(), movable, MAX_JACOBIAN_OBJECTS);
         result.end = EquilibriumEnd::NotApplicable;
         return result;
     }

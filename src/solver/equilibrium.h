@@ -63,6 +63,9 @@ struct EquilibriumResult {
 EquilibriumResult find_equilibrium(Session& session, const EquilibriumSettings& settings,
                                    const RunObserver& observer = {});
 
+// The objects that hang from a string and move: the search's unknowns, two each.
+int movable_objects(const SystemModel& model);
+
 // How the search ended, in the few words its hosts show: "Equilibrium found in 6 iterations",
 // "Iteration limit reached", "Stopped", "Unstable", "Equilibrium not searched", "Spheres pressed
 // together: no rest state".

@@ -234,6 +234,19 @@ TEST(Reader, WarningsNameTheLineAndTheFieldOfWhatTheGrammarReadsOtherwise) {
         EXPECT_EQ(plain.spheres[i].m, warned.spheres[i].m);
     }
     EXPECT_EQ(plain.conductors[1].V, warned.conductors[1].V);
+
+    // Held spheres of two objects at one centre hold almost no charge (their distance is clamped):
+    // said once, on the later object's line. Spheres that hang move apart, and are not.
+    Reading same;
+    ASSERT_TRUE(same.read({"B1 a 0 0 -5 0 0 0 1 1", "Bup a 0 0 0 10 0 0 1 1", "B2 b 0 0 -5 0 0 0 0.5 1",
+                           "B3 c 0 0 -5 0 0 0 0.5 1", "B4 c 0.1 0 -5 0 0 0 0.5 1"})
+                    .ok());
+    EXPECT_EQ(
+        same.warning_texts(),
+        (std::vector<std::string>{
+            "line 3: B2: a sphere has the same centre as one of B1 (line 1): the two hold almost no charge",
+            "line 4: B3: a sphere has the same centre as one of B1 (line 1): the two hold almost no "
+            "charge"}));
 }
 
 // What the grammar defines is not warned about: an absent Rball, a comment after the last field,

@@ -182,6 +182,14 @@ TEST(Equilibrium, StopAndTheIterationLimitEndIt) {
     EXPECT_EQ(h.iterations, 0);
     EXPECT_EQ(held.sink.lines[held.sink.lines.size() - 2].rfind("Iterations=0, evaluations=0,", 0), 0u);
     EXPECT_EQ(held.sink.lines.back(), "No movable object: there are no eigenvalues to examine.");
+    // Its Jacobian holds the movable objects alone: a ball beside more held balls than it could
+    // hold movable ones is searched.
+    std::vector<std::string> row{"Bball ball 0 0 0 10 0 5 0.5 0.1"};
+    for (int k = 0; k <= MAX_JACOBIAN_OBJECTS; ++k)
+        row.push_back("Bh" + std::to_string(k) + " held " + std::to_string(k % 40) + " " +
+                      std::to_string(5 + k / 40) + " -10 0 0 0 0.1 0");
+    row.insert(row.end(), {".V ball 0", ".V held 100"});
+    EXPECT_EQ(System(row).find().end, EquilibriumEnd::Converged);
 
     // Two uncharged balls from one point press against each other: the model's contact force is a
     // fixed push, which bounces them apart and back for ever. The end says so.
