@@ -681,8 +681,7 @@ void BatchRun::run_action(const Action& action) {
             find_equilibrium(session_, equilibrium_settings(cmd_.relaxation), observer);
         if (found.end != EquilibriumEnd::Stopped)
             say("Find equilibrium: " + describe_equilibrium_end(found));
-        if ((read && !read->read_status) || found.end == EquilibriumEnd::TooLargeAngles ||
-            found.end == EquilibriumEnd::Contact)
+        if ((read && !read->read_status) || found.end == EquilibriumEnd::TooLargeAngles)
             status_ = 1;
         break;
     }

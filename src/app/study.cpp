@@ -191,7 +191,8 @@ class PointRows {
                    sweep_point, run);
             return;
         }
-        if (run != nullptr && run->end != PointEnd::Converged && run->end != PointEnd::StepLimit) {
+        if (run != nullptr && !(run->end == PointEnd::Converged || run->end == PointEnd::StepLimit ||
+                                run->end == PointEnd::Contact)) {
             failed(failure_message(run->end), sweep_point, run);
             return;
         }
@@ -308,7 +309,9 @@ std::optional<PointRows> run_point(const StudyRequest& request, const StudyColum
         const RunEnd end = found.end == EquilibriumEnd::Converged        ? RunEnd::Converged
                            : found.end == EquilibriumEnd::TooLargeAngles ? RunEnd::TooLargeAngles
                                                                          : RunEnd::StepLimit;
-        const RunOutcome outcome{found.iterations, found.error, end_of(end, session.evaluation)};
+        RunOutcome outcome{found.iterations, found.error, end_of(end, session.evaluation)};
+        if (found.end == EquilibriumEnd::Contact && outcome.end == PointEnd::StepLimit)
+            outcome.end = PointEnd::Contact;
         rows.state(session, 0, &outcome);
         break;
     }

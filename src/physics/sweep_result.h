@@ -14,8 +14,10 @@
 
 namespace ambrel {
 
-// How the run of a point ended.
-enum class PointEnd { Converged, StepLimit, TooLargeAngles, SingularMatrix };
+// How the run of a point ended. Contact: Find equilibrium's limit reached with spheres of two
+// objects pressed together, where the model has no rest state (the angles are where its last
+// steps left them, as at a step limit).
+enum class PointEnd { Converged, StepLimit, TooLargeAngles, SingularMatrix, Contact };
 
 // One point of a sweep, in SI units.
 struct SweepPoint {
@@ -32,7 +34,9 @@ struct SweepPoint {
     // reads it (Az and -Az with Ax turned by pi, or Az and Az + 2 pi, are the same string).
     Real deflection(std::size_t k) const { return string_deflection(Ax[k], Az[k]).deflection; }
     // The run ended in a state that belongs on a calibration curve (converged, or on its way).
-    bool usable() const { return end == PointEnd::Converged || end == PointEnd::StepLimit; }
+    bool usable() const {
+        return end == PointEnd::Converged || end == PointEnd::StepLimit || end == PointEnd::Contact;
+    }
 };
 
 struct SweepResult {

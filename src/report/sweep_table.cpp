@@ -52,6 +52,8 @@ std::string_view point_end_word(PointEnd end) {
         return "too-large-angles";
     case PointEnd::SingularMatrix:
         return "singular-matrix";
+    case PointEnd::Contact:
+        return "contact";
     }
     return "converged";
 }

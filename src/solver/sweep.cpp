@@ -160,6 +160,7 @@ Result<SweepResult> run_sweep(Session& session, const SweepRequest& request,
         // its final reports) ends the sweep after this point. Find equilibrium's iterations count
         // as the point's steps.
         RelaxationResult run;
+        bool contact = false;
         if (request.method == SweepMethod::Equilibrium) {
             const EquilibriumResult found =
                 find_equilibrium(session, equilibrium_settings(settings), observer.run);
@@ -169,6 +170,7 @@ Result<SweepResult> run_sweep(Session& session, const SweepRequest& request,
                       : found.end == EquilibriumEnd::Stopped        ? RunEnd::Stopped
                       : found.end == EquilibriumEnd::TooLargeAngles ? RunEnd::TooLargeAngles
                                                                     : RunEnd::StepLimit;
+            contact = found.end == EquilibriumEnd::Contact;
         } else {
             run = run_calculate(session, settings, observer.run);
         }
@@ -178,6 +180,8 @@ Result<SweepResult> run_sweep(Session& session, const SweepRequest& request,
         }
 
         SweepPoint point = make_point(model, session.evaluation, result, voltage, run);
+        if (contact && point.end == PointEnd::StepLimit)
+            point.end = PointEnd::Contact;
         if (point.usable()) {
             good = save_objects(model);
         } else {

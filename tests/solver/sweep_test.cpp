@@ -113,6 +113,20 @@ TEST(Sweep, FindEquilibriumGivesTheRelaxationsPoints) {
         EXPECT_NEAR(b->points[i].deflection(0), a.points[i].deflection(0), 1e-6L) << i;
         EXPECT_LT(b->points[i].steps, a.points[i].steps / 3) << i;
     }
+
+    // Balls pressed together at a voltage too low to part them: the finder's point says so.
+    TestSystem pressed;
+    pressed.init({"Ba all 0 0 0 10 0 20 0.75 0.4", "Bb all 0 0 0 10 180 20 0.75 0.4", ".V all 0"});
+    RelaxationSettings short_run;
+    short_run.max_steps = 300;
+    SweepRequest low = request("all", 0, 1000, 1000);
+    low.method = SweepMethod::Equilibrium;
+    const Result<SweepResult> touching = run_sweep(pressed.session, low, short_run);
+    ASSERT_TRUE(touching.ok());
+    for (const SweepPoint& p : touching->points) {
+        EXPECT_EQ(p.end, PointEnd::Contact);
+        EXPECT_EQ(point_end_word(p.end), "contact");
+    }
 }
 
 // The second sweep starts where the first ended: at the same voltage its run is already there.
