@@ -5,6 +5,7 @@
 #include "physics/dense_solver.h"
 
 #include "physics/blas_threads.h"
+#include "physics/lapack.h"
 #include "physics/parallel.h"
 
 #include <algorithm>
@@ -13,21 +14,6 @@
 #include <cstddef>
 
 #include <omp.h>
-
-// LAPACK from OpenBLAS (Fortran calling convention; the trailing argument is the hidden length
-// of the character argument).
-extern "C" {
-void dpotrf_(const char* uplo, const int* n, double* a, const int* lda, int* info, std::size_t uplo_len);
-void dpotrs_(const char* uplo, const int* n, const int* nrhs, const double* a, const int* lda, double* b,
-             const int* ldb, int* info, std::size_t uplo_len);
-void dtrsv_(const char* uplo, const char* trans, const char* diag, const int* n, const double* a,
-            const int* lda, double* x, const int* incx, std::size_t uplo_len, std::size_t trans_len,
-            std::size_t diag_len);
-void dgetrf_(const int* m, const int* n, double* a, const int* lda, int* ipiv, int* info);
-void dgetrs_(const char* trans, const int* n, const int* nrhs, const double* a, const int* lda,
-             const int* ipiv, double* b, const int* ldb, int* info, std::size_t trans_len);
-void openblas_set_num_threads(int num_threads);
-}
 
 namespace ambrel {
 

@@ -218,12 +218,6 @@ class DenseSymmetricSolver {
     // triangle with leading dimension n) of the last fast solve of size n; nullptr when none is held.
     const double* cholesky_factor(int n) const { return cholesky_n_ == n ? dwork_.data() : nullptr; }
 
-    // Drops the factor and the solutions warm starts begin from (a new system).
-    void forget_warm_start() {
-        cholesky_n_ = -1;
-        start_n_ = -1;
-    }
-
     // Full inverse (capacitance matrix) of P (n as given to matrix()), row-major n x n into out,
     // from the exact tier's factorisation, reused when solve() already made it (or Gauss-Jordan's
     // inverse when the last solve ran the reference); exactly symmetric except in that case.

@@ -2,6 +2,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "physics/perturbation.h"
 
+#include "physics/lapack.h"
 #include "physics/parallel.h"
 
 #include "model/units.h"
@@ -11,11 +12,6 @@
 #include <atomic>
 #include <cmath>
 #include <cstddef>
-
-// LAPACK's Cholesky solve (Fortran calling convention). Inside the Jacobian's parallel loop
-// OpenBLAS runs it on the calling thread alone.
-extern "C" void dpotrs_(const char* uplo, const int* n, const int* nrhs, const double* a, const int* lda,
-                        double* b, const int* ldb, int* info, std::size_t uplo_len);
 
 namespace ambrel {
 

@@ -3,6 +3,7 @@
 #include "solver/eigenvalues.h"
 
 #include "physics/blas_threads.h"
+#include "physics/lapack.h"
 
 #include <omp.h>
 
@@ -12,24 +13,6 @@
 #include <limits>
 #include <optional>
 #include <utility>
-
-// LAPACK's nonsymmetric eigenvalue driver (Fortran calling convention).
-extern "C" void dgeev_(const char* jobvl, const char* jobvr, const int* n, double* a, const int* lda,
-                       double* wr, double* wi, double* vl, const int* ldvl, double* vr, const int* ldvr,
-                       double* work, const int* lwork, int* info, std::size_t jobvl_len,
-                       std::size_t jobvr_len);
-// Its parts: balancing, Hessenberg reduction, and the double-shift QR iteration.
-extern "C" void dgebal_(const char* job, const int* n, double* a, const int* lda, int* ilo, int* ihi,
-                        double* scale, int* info, std::size_t job_len);
-extern "C" void dgehrd_(const int* n, const int* ilo, const int* ihi, double* a, const int* lda, double* tau,
-                        double* work, const int* lwork, int* info);
-extern "C" void dhseqr_(const char* job, const char* compz, const int* n, const int* ilo, const int* ihi,
-                        double* h, const int* ldh, double* wr, double* wi, double* z, const int* ldz,
-                        double* work, const int* lwork, int* info, std::size_t job_len,
-                        std::size_t compz_len);
-extern "C" void dlahqr_(const int* wantt, const int* wantz, const int* n, const int* ilo, const int* ihi,
-                        double* h, const int* ldh, double* wr, double* wi, const int* iloz, const int* ihiz,
-                        double* z, const int* ldz, int* info);
 
 namespace ambrel {
 
