@@ -343,25 +343,25 @@ int sweep_action(Session& session, const BatchCommand& cmd, std::FILE* out, std:
     std::fflush(out);
     if (!result) {
         std::fprintf(err, "ambrel-batch: --sweep: %s\n", result.message().c_str());
-        return 2;
+        return USAGE_STATUS;
     }
     if (cmd.sweep_out) {
         if (const Status written = write_sweep_csv(*cmd.sweep_out, *result); !written) {
             std::fprintf(err, "ambrel-batch: %s\n", written.message().c_str());
-            return 2;
+            return USAGE_STATUS;
         }
     } else {
         const std::string table = sweep_csv(*result);
         if (std::fwrite(table.data(), 1, table.size(), out) != table.size() || std::fflush(out) != 0) {
             std::fprintf(err, "ambrel-batch: cannot write the sweep to standard output: %s\n",
                          std::strerror(errno));
-            return 2;
+            return USAGE_STATUS;
         }
     }
     for (const SweepPoint& point : result->points)
         if (point.end == PointEnd::TooLargeAngles)
-            return 1;
-    return 0;
+            return FAILED_STATUS;
+    return DONE_STATUS;
 }
 
 } // namespace
@@ -520,7 +520,7 @@ class BatchRun {
     void calculator_done(const Status& result) {
         if (!result) {
             say(result.message());
-            status_ = 1;
+            status_ = FAILED_STATUS;
         }
     }
 
@@ -534,7 +534,7 @@ class BatchRun {
     TerminalProgress& progress_;
     Camera camera_;                  // the view's, as the window keeps it
     bool view_reset_pending_ = true; // the first Initialize resets it
-    int status_ = 0;
+    int status_ = DONE_STATUS;
     bool read_failed_ = false;
 };
 
@@ -552,7 +552,7 @@ void BatchRun::initialize(bool sweep_to_out) {
             " spheres were not computed: above " + std::to_string(LARGE_SYSTEM) +
             " spheres --on always-calculate-charges computes them");
     if (!init.read_status) {
-        status_ = 1;
+        status_ = FAILED_STATUS;
         read_failed_ = true;
         if (sweep_to_out)
             say(init.read_status.message());
@@ -565,7 +565,7 @@ void BatchRun::reading_done(const InitializeResult& read) {
     for (const ReadWarning& warning : read.warnings)
         say(std::string(cmd_.strict ? "error" : "warning") + ": " + warning_text(warning));
     if (cmd_.strict)
-        status_ = std::max(status_, 1);
+        status_ = std::max(status_, FAILED_STATUS);
 }
 
 RunObserver BatchRun::run_observer() {
@@ -599,18 +599,18 @@ void BatchRun::export_matrix(const Action& action) {
     if (done.end != MatrixExportEnd::Written)
         say(done.message);
     if (done.end == MatrixExportEnd::WriteFailed)
-        status_ = 2;
+        status_ = USAGE_STATUS;
     else if (done.end == MatrixExportEnd::NotAvailable || !done.violations.empty())
-        status_ = 1;
+        status_ = FAILED_STATUS;
 }
 
 void BatchRun::save_jacobian(const JacobianResult& result) {
     if (!result.computed) {
         say("Jacobian matrix not saved: it was not computed");
-        status_ = std::max(status_, 1);
+        status_ = std::max(status_, FAILED_STATUS);
     } else if (const Status written = save_jacobian_csv(*cmd_.jacobian_out, result); !written) {
         say("Jacobian matrix not saved: " + written.message());
-        status_ = 2;
+        status_ = USAGE_STATUS;
     } else {
         session_.add_output_line("Jacobian matrix saved as " + *cmd_.jacobian_out);
     }
@@ -626,7 +626,7 @@ void BatchRun::save_picture(const Action& action) {
         session_.add_output_line((bitmap ? "Bitmap saved as " : "Picture saved as ") + action.argument);
     } else {
         say("cannot write " + action.argument + ": " + saved.message());
-        status_ = 2;
+        status_ = USAGE_STATUS;
     }
 }
 
@@ -671,7 +671,7 @@ void BatchRun::run_action(const Action& action) {
         if (run.end != RunEnd::Stopped)
             say("Calculate: " + describe_run_end(run));
         if ((read && !read->read_status) || run.end == RunEnd::TooLargeAngles)
-            status_ = 1;
+            status_ = FAILED_STATUS;
         break;
     }
     case ActionKind::Equilibrium: {
@@ -682,7 +682,7 @@ void BatchRun::run_action(const Action& action) {
         if (found.end != EquilibriumEnd::Stopped)
             say("Find equilibrium: " + describe_equilibrium_end(found));
         if ((read && !read->read_status) || found.end == EquilibriumEnd::TooLargeAngles)
-            status_ = 1;
+            status_ = FAILED_STATUS;
         break;
     }
     case ActionKind::Jacobian: {
@@ -731,13 +731,13 @@ int study_command(const BatchCommand& cmd, const std::vector<std::string>& args,
     const auto text = read_text(*cmd.study, error);
     if (!text) {
         std::fprintf(err, "ambrel-batch: cannot read %s: %s\n", cmd.study->c_str(), error.c_str());
-        return 2;
+        return USAGE_STATUS;
     }
     StudyRequest request;
     const Result<StudyPoints> points = read_study_points(*text);
     if (!points) {
         std::fprintf(err, "ambrel-batch: %s: %s\n", cmd.study->c_str(), points.message().c_str());
-        return 2;
+        return USAGE_STATUS;
     }
     request.template_text = template_text;
     request.points = *points;
@@ -763,7 +763,7 @@ int study_command(const BatchCommand& cmd, const std::vector<std::string>& args,
     request.show_progress = !cmd.worker_share;
     if (const Status checked = check_study(request); !checked) {
         std::fprintf(err, "ambrel-batch: %s: %s\n", cmd.file->c_str(), checked.message().c_str());
-        return 2;
+        return USAGE_STATUS;
     }
     const int status = run_study(request, out, err, stop, StudyWorkers{program, args});
     if (status == STOPPED_STATUS)
@@ -779,20 +779,20 @@ int merge_command(const BatchCommand& cmd, std::FILE* err) {
         const auto text = read_text(name, error);
         if (!text) {
             std::fprintf(err, "ambrel-batch: cannot read %s: %s\n", name.c_str(), error.c_str());
-            return 2;
+            return USAGE_STATUS;
         }
         parts.push_back({name, *text});
     }
     const Result<std::string> merged = merge_study_parts(parts);
     if (!merged) {
         std::fprintf(err, "ambrel-batch: --merge: %s\n", merged.message().c_str());
-        return 2;
+        return USAGE_STATUS;
     }
     if (const Status written = write_file_replacing(*cmd.merge, *merged); !written) {
         std::fprintf(err, "ambrel-batch: %s\n", written.message().c_str());
-        return 2;
+        return USAGE_STATUS;
     }
-    return study_table_has_failure(*merged) ? 1 : 0;
+    return study_table_has_failure(*merged) ? FAILED_STATUS : DONE_STATUS;
 }
 
 int run_batch(const std::vector<std::string>& args, std::FILE* out, std::FILE* err, const StopToken& stop,
@@ -802,15 +802,15 @@ int run_batch(const std::vector<std::string>& args, std::FILE* out, std::FILE* e
         cmd = parse_arguments(args);
     } catch (const UsageError& e) {
         std::fprintf(err, "ambrel-batch: %s\nTry 'ambrel-batch --help'.\n", e.message.c_str());
-        return 2;
+        return USAGE_STATUS;
     }
     if (cmd.help) {
         std::fputs(batch_usage().c_str(), out);
-        return 0;
+        return DONE_STATUS;
     }
     if (cmd.version) {
         std::fprintf(out, "ambrel-batch %s\n", AMBREL_VERSION);
-        return 0;
+        return DONE_STATUS;
     }
     if (cmd.merge)
         return merge_command(cmd, err);
@@ -821,20 +821,20 @@ int run_batch(const std::vector<std::string>& args, std::FILE* out, std::FILE* e
         const auto text = read_text(*cmd.file, error);
         if (!text) {
             std::fprintf(err, "ambrel-batch: cannot read %s: %s\n", cmd.file->c_str(), error.c_str());
-            return 2;
+            return USAGE_STATUS;
         }
         if (cmd.study)
             return study_command(cmd, args, *text, out, err, stop, program);
         const Result<std::string> filled = fill_template(*text, cmd.values);
         if (!filled) {
             std::fprintf(err, "ambrel-batch: %s: %s\n", cmd.file->c_str(), filled.message().c_str());
-            return 2;
+            return USAGE_STATUS;
         }
         description = split_lines(*filled);
     } else {
         if (const Result<std::string> filled = fill_template("", cmd.values); !filled) {
             std::fprintf(err, "ambrel-batch: the default description: %s\n", filled.message().c_str());
-            return 2;
+            return USAGE_STATUS;
         }
         description = default_description();
     }

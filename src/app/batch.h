@@ -4,6 +4,7 @@
 // would append to its output panel.
 #pragma once
 
+#include "app/exit_status.h"
 #include "model/status.h"
 #include "model/stop_token.h"
 #include "session/snapshot.h"
@@ -16,9 +17,10 @@
 
 namespace ambrel {
 
-// Exit status: 0 done; 1 the reader stopped on an error (or a later action failed);
-// 2 usage error or unreadable file; 130 `stop` was requested (an interrupt): the command under way
-// ended with its reports and the actions after it were not started.
+// Exit status (app/exit_status.h): DONE_STATUS; FAILED_STATUS the reader stopped on an error (or a
+// later action failed); USAGE_STATUS a usage error or unreadable file; STOPPED_STATUS `stop` was
+// requested (an interrupt): the command under way ended with its reports and the actions after it
+// were not started.
 // `pictures` draws the view and writes it for --bmp (`bitmap`) and --png: the program hands in one
 // (app/batch_main.cpp, which creates the Qt application it needs); without one those actions fail
 // with a message.
@@ -29,9 +31,6 @@ int run_batch(const std::vector<std::string>& args, std::FILE* out, std::FILE* e
 // --jobs above 1 fails with a message.
 int run_batch(const std::vector<std::string>& args, std::FILE* out, std::FILE* err, const StopToken& stop,
               const PictureWriter& pictures, const std::string& program = {});
-
-// The exit status of a run that an interrupt stopped.
-inline constexpr int STOPPED_STATUS = 130;
 
 std::string batch_usage();
 

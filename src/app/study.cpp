@@ -1,6 +1,8 @@
 // SPDX-FileCopyrightText: 2026 The Ambrel developers
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "app/study.h"
+
+#include "app/exit_status.h"
 #include "app/terminal_progress.h"
 
 #include "description/reader.h"
@@ -345,9 +347,9 @@ int run_here(const StudyRequest& request, std::FILE* out, std::FILE* err, const 
     const bool progress = request.show_progress && ::isatty(::fileno(err)) != 0;
     if (!write_all(out, csv_line(header_of(request, columns)))) {
         std::fprintf(err, "ambrel-batch: cannot write the study: %s\n", std::strerror(errno));
-        return 2;
+        return USAGE_STATUS;
     }
-    int status = 0;
+    int status = DONE_STATUS;
     int done = 0;
     if (progress)
         draw_progress_bar(err, "Study", 0, static_cast<int>(indices.size()));
@@ -359,14 +361,14 @@ int run_here(const StudyRequest& request, std::FILE* out, std::FILE* err, const 
             break;
         if (!write_all(out, rows->text())) {
             std::fprintf(err, "ambrel-batch: cannot write the study: %s\n", std::strerror(errno));
-            return 2;
+            return USAGE_STATUS;
         }
         if (rows->any_failed())
-            status = 1;
+            status = FAILED_STATUS;
         if (progress)
             draw_progress_bar(err, "Study", ++done, static_cast<int>(indices.size()));
     }
-    return stop.requested() ? 130 : status;
+    return stop.requested() ? STOPPED_STATUS : status;
 }
 
 // A worker: a copy of the program on its share of the points, its table read through a pipe.
@@ -492,7 +494,7 @@ void collect_workers(std::vector<Worker>& workers, const StopToken& stop, std::F
         int wait_status = 0;
         while (::waitpid(w.pid, &wait_status, 0) < 0 && errno == EINTR) {
         }
-        w.status = WIFEXITED(wait_status) ? WEXITSTATUS(wait_status) : 2;
+        w.status = WIFEXITED(wait_status) ? WEXITSTATUS(wait_status) : USAGE_STATUS;
     }
 }
 
@@ -500,7 +502,7 @@ int run_on_workers(const StudyRequest& request, std::FILE* out, std::FILE* err, 
                    const StudyWorkers& workers) {
     if (workers.program.empty()) {
         std::fprintf(err, "ambrel-batch: --jobs: this program cannot start workers\n");
-        return 2;
+        return USAGE_STATUS;
     }
     const int count = static_cast<int>(study_point_indices(request).size());
     const int n = std::max(1, std::min(request.jobs, count));
@@ -516,7 +518,7 @@ int run_on_workers(const StudyRequest& request, std::FILE* out, std::FILE* err, 
             for (Worker& w : started)
                 ::kill(w.pid, SIGTERM);
             collect_workers(started, stop, err, false, 0);
-            return 2;
+            return USAGE_STATUS;
         }
     }
     int rows_per_point = 1;
@@ -525,28 +527,28 @@ int run_on_workers(const StudyRequest& request, std::FILE* out, std::FILE* err, 
             rows_per_point = *c;
     const bool progress = request.show_progress && ::isatty(::fileno(err)) != 0;
     collect_workers(started, stop, err, progress, count * rows_per_point);
-    int status = 0;
+    int status = DONE_STATUS;
     std::vector<StudyPart> parts;
     for (std::size_t k = 0; k < started.size(); ++k) {
         const Worker& w = started[k];
-        if (w.status == 130 || stop.requested())
-            status = 130;
-        else if (w.status != 0 && w.status != 1) {
+        if (w.status == STOPPED_STATUS || stop.requested())
+            status = STOPPED_STATUS;
+        else if (w.status != DONE_STATUS && w.status != FAILED_STATUS) {
             std::fprintf(err, "ambrel-batch: worker %zu of %d failed (exit status %d)\n", k + 1, n, w.status);
-            return 2;
+            return USAGE_STATUS;
         }
-        if (w.status == 1)
-            status = std::max(status, 1);
+        if (w.status == FAILED_STATUS)
+            status = std::max(status, FAILED_STATUS);
         parts.push_back({"worker " + std::to_string(k + 1), w.text});
     }
     const Result<std::string> merged = merge_study_parts(parts, false);
     if (!merged) {
         std::fprintf(err, "ambrel-batch: %s\n", merged.message().c_str());
-        return 2;
+        return USAGE_STATUS;
     }
     if (!write_all(out, *merged)) {
         std::fprintf(err, "ambrel-batch: cannot write the study: %s\n", std::strerror(errno));
-        return 2;
+        return USAGE_STATUS;
     }
     return status;
 }
