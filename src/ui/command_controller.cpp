@@ -7,7 +7,6 @@
 #include "text/number_format.h"
 
 #include <optional>
-#include <stdexcept>
 #include <utility>
 
 namespace ambrel::ui {
@@ -173,6 +172,9 @@ bool CommandController::jacobian(const JacobianSettings& settings,
 
 bool CommandController::sweep(const SweepRequest& request, const RelaxationSettings& settings,
                               SweepObserver observer, const std::vector<std::string>& description) {
+    if (worker_.busy())
+        return false; // the refusal below belongs to the command under way
+    sweep_refusal_.clear();
     observer.run = make_observer();
     observer.point_started = [this](int index, int count, Real voltage) {
         feed_.put_status(QStringLiteral("Sweep: point %1 of %2, %3 V")
@@ -188,10 +190,11 @@ bool CommandController::sweep(const SweepRequest& request, const RelaxationSetti
     return start(Command::Sweep, true, QStringLiteral("Sweep...") + press_stop(),
                  !session_.system_initialized,
                  [this, request, settings, observer = std::move(observer), description] {
+                     // The reading and the sweep under one set of switches, as every command.
+                     const Session::CommandScope command(session_);
                      read_if_needed(description, observer.run);
                      const Result<SweepResult> swept = run_sweep(session_, request, settings, observer);
-                     if (!swept)
-                         throw std::runtime_error("Sweep: " + swept.message());
+                     sweep_refusal_ = swept ? std::string() : "Sweep: " + swept.message();
                  });
 }
 
@@ -234,6 +237,12 @@ void CommandController::job_ended(bool failed, const QString& failure) {
         emit steps(last);
     if (command_ == Command::Calculate)
         last_run_ = run_;
+    // A sweep that could not start (an unknown conductor, a range without points) returns why; it
+    // ends as a failed command with that message.
+    if (command_ == Command::Sweep && !failed && !sweep_refusal_.empty()) {
+        emit ended(command_, true, QString::fromStdString(std::exchange(sweep_refusal_, {})));
+        return;
+    }
     emit ended(command_, failed, failure);
 }
 

@@ -136,6 +136,7 @@ class CommandController : public QObject {
     RelaxationResult last_run_;     // the last Calculate's, taken as it ends
     EquilibriumResult equilibrium_; // likewise
     JacobianResult jacobian_;       // likewise
+    std::string sweep_refusal_;     // likewise: why the sweep did not start, empty when it ran
     std::function<void(int)> step_hook_;
     std::function<void(int, int)> progress_hook_;
     std::function<void(const SearchProgress&)> search_hook_;
