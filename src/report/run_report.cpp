@@ -71,6 +71,15 @@ void report_contact_without_rest(OutputSink& out) {
                         "model's contact force is a fixed push, so no state with them touching is at rest.");
 }
 
+void report_contact_rest(OutputSink& out, const std::vector<PressedPair>& pairs) {
+    out.add_output_line(
+        "At rest with spheres pressed together (the model's contact force, a fixed push, has no "
+        "such state; this is the physical one):");
+    for (const PressedPair& pair : pairs)
+        out.add_output_line(pair.first + " and " + pair.second + " touch, pressed with " +
+                            real_to_fixed_text(pair.push * 1e6L, 0, 4) + " uN");
+}
+
 void report_impossible_force_error(OutputSink& out) {
     out.add_output_line("A force error of 0 cannot be met: no state that moves is at rest to it.");
 }

@@ -30,8 +30,14 @@ void report_iterations(OutputSink& out, int iterations, int evaluations, Real la
                        int relaxation_steps);
 // The end when no equilibrium was found: stopped, or at the iteration limit.
 void report_no_equilibrium(OutputSink& out, bool stopped, int max_iterations);
-// The end when the search stalled on spheres of two objects pressed together.
+// The end when the search stalled on spheres of two objects pressed together: no rest state, or
+// the physical one, where they rest touching, each pair pressed with its push (N).
 void report_contact_without_rest(OutputSink& out);
+struct PressedPair {
+    std::string first, second; // the spheres' names
+    Real push = 0;             // N
+};
+void report_contact_rest(OutputSink& out, const std::vector<PressedPair>& pairs);
 // What the search cannot do as asked, said before it starts: a force error of 0, which no state
 // meets; the random start error, which only Calculate takes.
 void report_impossible_force_error(OutputSink& out);

@@ -7,6 +7,7 @@
 #include "physics/evaluation.h"
 #include "report/jacobian_report.h"
 #include "report/run_report.h"
+#include "solver/contact_rest.h"
 #include "solver/eigenvalues.h"
 #include "solver/initialize.h"
 #include "solver/relaxation.h"
@@ -114,55 +115,6 @@ bool spheres_touch(const SystemModel& model, Real reach = 1) {
     return false;
 }
 
-// The chart's coordinates of the movable objects, by index into chart.used_slots.
-std::vector<Real> chart_coordinates(const StabilityChart& chart, const SystemModel& model) {
-    std::vector<Real> c;
-    for (int k = 1; k <= chart.objects; ++k) {
-        if (chart.kind[k] == ChartKind::Fixed)
-            continue;
-        const Object& o = model.objects[k];
-        if (chart.kind[k] == ChartKind::Horizontal) {
-            const Real d = o.Ax - chart.ax0[k], s = std::sin(o.Az);
-            c.push_back(s * std::sin(d)); // Y, across
-            c.push_back(s * std::cos(d)); // X, along
-        } else {
-            c.push_back(o.Ax);
-            c.push_back(o.Az);
-        }
-    }
-    return c;
-}
-
-// The angles of the movable objects from the chart's coordinates.
-void set_chart_coordinates(const StabilityChart& chart, SystemModel& model, const std::vector<Real>& c) {
-    std::size_t at = 0;
-    for (int k = 1; k <= chart.objects; ++k) {
-        if (chart.kind[k] == ChartKind::Fixed)
-            continue;
-        Object& o = model.objects[k];
-        const Real across = c[at++], along = c[at++];
-        if (chart.kind[k] == ChartKind::Horizontal) {
-            const Real r = std::min<Real>(std::hypot(along, across), 1);
-            o.Ax = chart.ax0[k] + (r > 0 ? std::atan2(across, along) : 0);
-            o.Az = std::cos(chart.az0[k]) >= 0 ? std::asin(r) : std::numbers::pi_v<Real> - std::asin(r);
-        } else {
-            o.Ax = across;
-            o.Az = along;
-        }
-    }
-}
-
-// The chart's velocities of the movable objects, by index into chart.used_slots.
-std::vector<Real> chart_velocities(const StabilityChart& chart, const SystemModel& model,
-                                   const Evaluation& ev) {
-    std::vector<Real> all(static_cast<std::size_t>(2 * chart.objects));
-    chart_velocity(chart, model, ev, all.data());
-    std::vector<Real> v;
-    for (const int slot : chart.used_slots)
-        v.push_back(all[slot]);
-    return v;
-}
-
 Real norm(const std::vector<Real>& v) {
     Real sum = 0;
     for (const Real x : v)
@@ -207,6 +159,7 @@ class Finder {
         nothing_moves_ = true;
         for (int k = 1; k <= model_.object_count; ++k) {
             start_ax_.push_back(model_.objects[k].Ax);
+            start_az_.push_back(model_.objects[k].Az);
             if (model_.objects[k].movable())
                 nothing_moves_ = false;
         }
@@ -225,8 +178,15 @@ class Finder {
                 observer_.after_positions(session_.model, session_.evaluation);
         });
         ++result_.evaluations;
-        if (spheres_touch(model_))
+        if (spheres_touch(model_)) {
             last_touch_ = result_.iterations;
+            touch_ax_.resize(static_cast<std::size_t>(model_.object_count));
+            touch_az_.resize(static_cast<std::size_t>(model_.object_count));
+            for (int k = 1; k <= model_.object_count; ++k) {
+                touch_ax_[k - 1] = model_.objects[k].Ax;
+                touch_az_[k - 1] = model_.objects[k].Az;
+            }
+        }
     }
     void step_done() {
         const Real error = max_object_rotational_force(model_, session_.evaluation);
@@ -262,7 +222,8 @@ class Finder {
     const RunObserver& observer_;
     EquilibriumResult& result_;
     const Real tolerance_;
-    std::vector<Real> start_ax_;
+    std::vector<Real> start_ax_, start_az_;
+    std::vector<Real> touch_ax_, touch_az_; // the angles of the last state with spheres overlapping
 
     StabilityChart chart_;
     DoubleLu lu_; // J - mu I
@@ -694,6 +655,44 @@ void Finder::report(EquilibriumEnd end) {
         (spheres_touch(model_, CONTACT_REACH) ||
          result_.iterations - last_touch_ <= std::max(CONTACT_RECENT, result_.iterations / 4)))
         end = EquilibriumEnd::Contact;
+    // Physically such spheres rest touching, each pair pressed with the force that holds the rest:
+    // that state is reported in place of the last bounce (solver/contact_rest.h).
+    std::vector<PressedPair> pressed;
+    if (end == EquilibriumEnd::Contact) {
+        // From the last bounce, else from the last state that pressed them together, else from
+        // the start (in a sweep, the rest of the voltage before): the last bounce may have thrown
+        // them far apart.
+        ContactRest rest = find_contact_rest(session_, settings_.time_step, tolerance_);
+        result_.evaluations += rest.evaluations;
+        std::vector<Real> end_ax, end_az;
+        for (int k = 1; k <= model_.object_count; ++k) {
+            end_ax.push_back(model_.objects[k].Ax);
+            end_az.push_back(model_.objects[k].Az);
+        }
+        for (const auto* from : {&touch_ax_, &start_ax_}) {
+            if (rest.found || from->size() != end_ax.size())
+                continue;
+            const std::vector<Real>& az = from == &touch_ax_ ? touch_az_ : start_az_;
+            for (int k = 1; k <= model_.object_count; ++k) {
+                model_.objects[k].Ax = (*from)[k - 1];
+                model_.objects[k].Az = az[k - 1];
+            }
+            session_.evaluate();
+            rest = find_contact_rest(session_, settings_.time_step, tolerance_);
+            result_.evaluations += rest.evaluations + 1;
+        }
+        if (!rest.found) {
+            for (int k = 1; k <= model_.object_count; ++k) {
+                model_.objects[k].Ax = end_ax[k - 1];
+                model_.objects[k].Az = end_az[k - 1];
+            }
+            session_.evaluate();
+        }
+        result_.contact_rest = rest.found;
+        for (std::size_t k = 0; k < rest.pairs.size(); ++k)
+            pressed.push_back({model_.spheres[rest.pairs[k].first].name,
+                               model_.spheres[rest.pairs[k].second].name, rest.push[k]});
+    }
     keep_nearest_form();
     result_.end = end;
     if (observer_.steps_ended)
@@ -724,7 +723,10 @@ void Finder::report(EquilibriumEnd end) {
         if (result_.escapes > 0)
             report_saddles_left(session_.sink(), result_.escapes);
     } else if (end == EquilibriumEnd::Contact) {
-        report_contact_without_rest(session_.sink());
+        if (result_.contact_rest)
+            report_contact_rest(session_.sink(), pressed);
+        else
+            report_contact_without_rest(session_.sink());
     } else if (end != EquilibriumEnd::TooLargeAngles) { // that end has said why
         report_no_equilibrium(session_.sink(), end == EquilibriumEnd::Stopped, settings_.max_iterations);
     }
@@ -753,7 +755,8 @@ std::string describe_equilibrium_end(const EquilibriumResult& result) {
     case EquilibriumEnd::NotApplicable:
         return "Equilibrium not searched";
     case EquilibriumEnd::Contact:
-        return "Spheres pressed together: no rest state";
+        return result.contact_rest ? "At rest with spheres pressed together"
+                                   : "Spheres pressed together: no rest state";
     }
     return {};
 }

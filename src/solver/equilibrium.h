@@ -54,6 +54,8 @@ struct EquilibriumResult {
     Stability stability = Stability::NotComputed;
     // Converged, but a Stop came while the state's stability was being checked: no verdict.
     bool verdict_stopped = false;
+    // Contact: the state reached is the physical rest with the spheres touching (no verdict).
+    bool contact_rest = false;
 };
 
 // The whole command on an initialised session (the host reads the description first with

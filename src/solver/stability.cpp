@@ -177,6 +177,52 @@ void chart_velocity(const StabilityChart& chart, const SystemModel& model, const
         *largest_force = largest;
 }
 
+std::vector<Real> chart_coordinates(const StabilityChart& chart, const SystemModel& model) {
+    std::vector<Real> c;
+    for (int k = 1; k <= chart.objects; ++k) {
+        if (chart.kind[k] == ChartKind::Fixed)
+            continue;
+        const Object& o = model.objects[k];
+        if (chart.kind[k] == ChartKind::Horizontal) {
+            const Real d = o.Ax - chart.ax0[k], s = std::sin(o.Az);
+            c.push_back(s * std::sin(d)); // Y, across
+            c.push_back(s * std::cos(d)); // X, along
+        } else {
+            c.push_back(o.Ax);
+            c.push_back(o.Az);
+        }
+    }
+    return c;
+}
+
+void set_chart_coordinates(const StabilityChart& chart, SystemModel& model, const std::vector<Real>& c) {
+    std::size_t at = 0;
+    for (int k = 1; k <= chart.objects; ++k) {
+        if (chart.kind[k] == ChartKind::Fixed)
+            continue;
+        Object& o = model.objects[k];
+        const Real across = c[at++], along = c[at++];
+        if (chart.kind[k] == ChartKind::Horizontal) {
+            const Real r = std::min<Real>(std::hypot(along, across), 1);
+            o.Ax = chart.ax0[k] + (r > 0 ? std::atan2(across, along) : 0);
+            o.Az = std::cos(chart.az0[k]) >= 0 ? std::asin(r) : std::numbers::pi_v<Real> - std::asin(r);
+        } else {
+            o.Ax = across;
+            o.Az = along;
+        }
+    }
+}
+
+std::vector<Real> chart_velocities(const StabilityChart& chart, const SystemModel& model,
+                                   const Evaluation& ev) {
+    std::vector<Real> all(static_cast<std::size_t>(2 * chart.objects));
+    chart_velocity(chart, model, ev, all.data());
+    std::vector<Real> v;
+    for (const int slot : chart.used_slots)
+        v.push_back(all[slot]);
+    return v;
+}
+
 std::vector<ChartStep> plan_chart_steps(const StabilityChart& chart, Real h) {
     std::vector<ChartStep> steps;
     auto slot_of = [&](int k, bool across) {

@@ -71,6 +71,13 @@ StabilityChart make_stability_chart(const SystemModel& model, const Options& opt
 void chart_velocity(const StabilityChart& chart, const SystemModel& model, const Evaluation& ev,
                     Real* velocity, Real* largest_force = nullptr);
 
+// The chart's coordinates of the movable objects, by index into chart.used_slots; the angles they
+// stand for; and the velocities in them (chart_velocity's, of the movable objects).
+std::vector<Real> chart_coordinates(const StabilityChart& chart, const SystemModel& model);
+void set_chart_coordinates(const StabilityChart& chart, SystemModel& model, const std::vector<Real>& c);
+std::vector<Real> chart_velocities(const StabilityChart& chart, const SystemModel& model,
+                                   const Evaluation& ev);
+
 // One perturbed evaluation of the Jacobian command: an angle of one object moved by `step`
 // (Ax, Az: the update law's columns, also the chart's where they move along it), or Y moved
 // directly by `step`.

@@ -5,6 +5,7 @@
 #include "../support/test_system.h"
 #include "description/reader.h"
 #include "model/units.h"
+#include "solver/contact_rest.h"
 #include "solver/equilibrium.h"
 #include "solver/jacobian.h"
 #include "solver/relaxation.h"
@@ -192,13 +193,28 @@ TEST(Equilibrium, StopAndTheIterationLimitEndIt) {
     EXPECT_EQ(System(row).find().end, EquilibriumEnd::Converged);
 
     // Two uncharged balls from one point press against each other: the model's contact force is a
-    // fixed push, which bounces them apart and back for ever. The end says so.
+    // fixed push, which bounces them apart and back for ever. The end says so, and gives the
+    // physical rest: the balls touching, each string at asin(r / L), pressed with m g tan of it.
     System pressed({"Ba all 0 0 0 10 0 20 0.75 0.4", "Bb all 0 0 0 10 180 20 0.75 0.4", ".V all 0"});
     settings.max_iterations = 300;
     const EquilibriumResult p = pressed.find(settings);
     EXPECT_EQ(p.end, EquilibriumEnd::Contact);
-    EXPECT_EQ(describe_equilibrium_end(p), "Spheres pressed together: no rest state");
-    EXPECT_EQ(pressed.sink.lines.back().rfind("No equilibrium found: spheres of two objects press", 0), 0u);
+    ASSERT_TRUE(p.contact_rest);
+    EXPECT_EQ(describe_equilibrium_end(p), "At rest with spheres pressed together");
+    const Real touching = std::asin(0.0075L * (1 + CONTACT_GAP) / 0.1L);
+    EXPECT_NEAR(std::fabs(pressed.o(1).Az), touching, 1e-9L);
+    EXPECT_NEAR(std::fabs(pressed.o(2).Az), touching, 1e-9L);
+    EXPECT_EQ(pressed.sink.lines.back(),
+              "Ba and Bb touch, pressed with " +
+                  real_to_fixed_text(4e-4L * GRAVITY * std::tan(touching) * 1e6L, 0, 4) + " uN");
+    // The four balls at 0 V press together in pairs that the last bounce did not show all of:
+    // each pair a step would press joins the set, and the rest is found.
+    std::vector<std::string> four = default_description();
+    four.back() = ".V all 0";
+    System cluster(four);
+    const EquilibriumResult q = cluster.find();
+    EXPECT_EQ(q.end, EquilibriumEnd::Contact);
+    EXPECT_TRUE(q.contact_rest);
     // Lighter and larger, the push throws them round their suspension until the angles are out of
     // range: that end is "Too large angles", never the iteration limit (the angles brought back to
     // the form nearest the start hid it), and the force is the final state's.

@@ -3,6 +3,7 @@
 // Voltage sweeps: a calibration curve of two balls, points that fail without ending the sweep,
 // each point starting from the equilibrium before it, Stop, and the CSV table.
 #include "../support/test_system.h"
+#include "description/reader.h"
 #include "report/sweep_table.h"
 #include "solver/relaxation.h"
 #include "solver/sweep.h"
@@ -126,6 +127,23 @@ TEST(Sweep, FindEquilibriumGivesTheRelaxationsPoints) {
     for (const SweepPoint& p : touching->points) {
         EXPECT_EQ(p.end, PointEnd::Contact);
         EXPECT_EQ(point_end_word(p.end), "contact");
+    }
+
+    // The four balls below their threshold, swept up from 0 V, rest touching in a square from
+    // 1 kV on, each string out by the same angle whatever the voltage (touching fixes the shape):
+    // only a rest stable on its contacts is taken, not the first the iteration meets.
+    TestSystem four;
+    four.init(default_description());
+    SweepRequest below = request("all", 0, 4000, 1000);
+    below.method = SweepMethod::Equilibrium;
+    const Result<SweepResult> square = run_sweep(four.session, below, {});
+    ASSERT_TRUE(square.ok());
+    ASSERT_EQ(square->points.size(), 5u);
+    for (std::size_t i = 1; i < 5; ++i) {
+        const SweepPoint& p = square->points[i];
+        EXPECT_EQ(p.end, PointEnd::Contact);
+        for (std::size_t k = 0; k < 4; ++k)
+            EXPECT_NEAR(p.deflection(k), square->points[1].deflection(k), 1e-6L) << p.voltage;
     }
 }
 
