@@ -2,6 +2,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "app/batch.h"
 
+#include "ambrel_version.h"
+
 #include "app/study.h"
 #include "app/sweep_argument.h"
 #include "app/terminal_progress.h"
@@ -185,6 +187,7 @@ void check_study_arguments(const BatchCommand& cmd) {
 
 BatchCommand parse_arguments(const std::vector<std::string>& args) {
     BatchCommand cmd;
+    cmd.jacobian.cut_mark = " ...(cut: --jacobian-out FILE.csv writes the whole matrix)";
     for (std::size_t i = 0; i < args.size(); ++i) {
         const std::string& a = args[i];
         auto value = [&](const char* what) -> std::string {

@@ -6,6 +6,8 @@
 // window, so they need no display.
 #include "ui/main_window.h"
 
+#include "ambrel_version.h"
+
 #include <QApplication>
 #include <QIcon>
 #include <QStringList>

@@ -32,8 +32,9 @@ struct JacobianSettings {
     Real force_error_uN = 0.0001L;  // a state whose largest rotational force is above this is no equilibrium
     // Only the verdict line: no matrix, no eigenvalues (the equilibrium finder's last word).
     bool verdict_only = false;
-    // Ends a matrix row cut to the panel's line length: how to get the whole matrix.
-    std::string cut_mark = " ...(cut: --jacobian-out FILE.csv writes the whole matrix)";
+    // Ends a matrix row cut to the panel's line length; each host says there how to get the whole
+    // matrix (the window's Save, ambrel-batch's --jacobian-out).
+    std::string cut_mark = " ...(cut)";
 };
 
 // Perturbs a copy of the model one angle at a time; progress and after_positions of the observer

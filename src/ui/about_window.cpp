@@ -2,6 +2,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "ui/about_window.h"
 
+#include "ambrel_version.h"
+
 #include "ui/window_style.h"
 
 #include <QTextBrowser>
