@@ -193,6 +193,18 @@ TEST(Batch, ExitStatusForReaderErrorsUsageErrorsAndUnreadableFiles) {
     std::string first;
     std::getline(file, first);
     EXPECT_EQ(first, "kind,name,values (1/s)");
+
+    // A matrix too wide for the panel's lines: each row cut says how to get it whole.
+    const std::string wide = (dir.path() / "wide.bal").string();
+    {
+        std::ofstream description(wide);
+        for (int k = 0; k < 20; ++k)
+            description << "B" << k << " all " << 2 * k << " 0 0 10 0 5 0.3 0.1\n";
+        description << ".V all 3000\n";
+    }
+    const BatchRun cut = batch({"--jacobian", wide});
+    EXPECT_NE(cut.out.find(" ...(cut: --jacobian-out FILE.csv writes the whole matrix)\n"),
+              std::string::npos);
 }
 
 // The reader's warnings go to standard error, each with its line; standard output is the same
