@@ -34,6 +34,8 @@
 
 #include <cerrno>
 #include <cstring>
+#include <functional>
+#include <iterator>
 #include <map>
 #include <optional>
 #include <unistd.h>
@@ -185,128 +187,93 @@ void check_study_arguments(const BatchCommand& cmd) {
         throw UsageError{"--study runs one of --calculate, --equilibrium and --sweep"};
 }
 
-BatchCommand parse_arguments(const std::vector<std::string>& args) {
-    BatchCommand cmd;
-    cmd.jacobian.cut_mark = " ...(cut: --jacobian-out FILE.csv writes the whole matrix)";
-    for (std::size_t i = 0; i < args.size(); ++i) {
-        const std::string& a = args[i];
-        auto value = [&](const char* what) -> std::string {
-            if (i + 1 >= args.size())
-                throw UsageError{a + " needs " + what};
-            return args[++i];
-        };
-        if (a == "--help" || a == "-h") {
-            cmd.help = true;
-        } else if (a == "--version") {
-            cmd.version = true;
-        } else if (a == "--on" || a == "--off") {
-            const std::string name = value("an option name");
-            const auto option = option_from_cli_name(name);
-            if (!option)
-                throw UsageError{"unknown option name: " + name};
-            cmd.switches.emplace_back(*option, a == "--on");
-        } else if (a == "--strict") {
-            cmd.strict = true;
-        } else if (a == "--list") {
-            cmd.actions.push_back({ActionKind::List, {}});
-        } else if (a == "--capacitances") {
-            cmd.actions.push_back({ActionKind::Capacitances, {}});
-        } else if (a == "--capacitance-matrix") {
-            cmd.actions.push_back({ActionKind::CapacitanceMatrix, value("a file name")});
-        } else if (a == "--calculate") {
-            cmd.actions.push_back({ActionKind::Calculate, {}});
-        } else if (a == "--equilibrium") {
-            cmd.actions.push_back({ActionKind::Equilibrium, {}});
-        } else if (a == "--bmp") {
-            cmd.actions.push_back({ActionKind::Bitmap, value("a file name")});
-        } else if (a == "--png") {
-            cmd.actions.push_back({ActionKind::Png, value("a file name")});
-        } else if (a == "--jacobian") {
-            cmd.actions.push_back({ActionKind::Jacobian, {}});
-        } else if (a == "--jacobian-out") {
-            cmd.jacobian_out = value("a file name");
-        } else if (a == "--time-step") {
-            cmd.relaxation.time_step = number(a, value("a number"));
-            cmd.jacobian.time_step = cmd.relaxation.time_step;
-        } else if (a == "--steps") {
-            cmd.relaxation.max_steps = integer(a, value("a whole number"));
-        } else if (a == "--force-error") {
-            cmd.relaxation.force_error_uN = number(a, value("a number"));
-            cmd.jacobian.force_error_uN = cmd.relaxation.force_error_uN;
-        } else if (a == "--random-error") {
-            cmd.relaxation.random_start = true;
-            cmd.relaxation.max_random_error_deg = number(a, value("a number"));
-        } else if (a == "--damping") {
-            cmd.relaxation.damping = number(a, value("a number"));
-        } else if (a == "--angle-variation") {
-            cmd.jacobian.angle_variation = number(a, value("a number"));
-        } else if (a == "--plain") {
-            cmd.jacobian.plain = true;
-        } else if (a == "--four-balls") {
-            cmd.actions.push_back({ActionKind::FourBalls, {}});
-        } else if (a == "--pentagon") {
-            cmd.actions.push_back({ActionKind::Pentagon, {}});
-        } else if (a == "--electroscope") {
-            cmd.actions.push_back({ActionKind::Electroscope, {}});
-        } else if (a == "--electroscope-table") {
-            cmd.actions.push_back({ActionKind::ElectroscopeTable, {}});
-        } else if (a == "--sweep") {
-            if (cmd.sweep)
-                throw UsageError{"--sweep may be given once"};
-            const Result<SweepRequest> request = parse_sweep_request(value("CONDUCTOR=START:STOP:STEP"));
-            if (!request)
-                throw UsageError{"--sweep: " + request.message()};
-            cmd.sweep = *request;
-            cmd.actions.push_back({ActionKind::Sweep, {}});
-        } else if (a == "--sweep-out") {
-            cmd.sweep_out = value("a file name");
-        } else if (a == "--method") {
-            const std::string method = value("calculate or equilibrium");
-            if (method != "calculate" && method != "equilibrium")
-                throw UsageError{"--method: calculate or equilibrium, not '" + method + "'"};
-            cmd.method = method == "equilibrium" ? SweepMethod::Equilibrium : SweepMethod::Calculate;
-        } else if (a == "--set") {
-            const std::string assignment = value("NAME=VALUE");
-            const auto eq = assignment.find('=');
-            if (eq == std::string::npos || !is_placeholder_name(assignment.substr(0, eq)))
-                throw UsageError{"--set needs NAME=VALUE, NAME of letters, digits and _, not '" + assignment +
-                                 "'"};
-            if (!cmd.values.emplace(assignment.substr(0, eq), assignment.substr(eq + 1)).second)
-                throw UsageError{"--set " + assignment.substr(0, eq) + " is given twice"};
-        } else if (a == "--study") {
-            cmd.study = value("a points file");
-        } else if (a == "--jobs") {
-            cmd.jobs = integer(a, value("a whole number"));
-            if (cmd.jobs < 1)
-                throw UsageError{"--jobs: at least 1, not " + std::to_string(cmd.jobs)};
-        } else if (a == "--shard" || a == "--worker-share") {
-            const Result<StudyShare> share = parse_study_share(value("K/N"));
-            if (!share)
-                throw UsageError{a + ": " + share.message()};
-            (a == "--shard" ? cmd.shard : cmd.worker_share) = *share;
-        } else if (a == "--merge") {
-            cmd.merge = value("the file of the whole table");
-            cmd.parts.assign(args.begin() + static_cast<std::ptrdiff_t>(i) + 1, args.end());
-            if (cmd.parts.empty() || i != 1 || args.front() != "--merge")
-                throw UsageError{"--merge OUT.csv PART.csv... takes no other arguments"};
-            break;
-        } else if (a == "--field") {
-            const std::string assignment = value("NAME=VALUE");
-            const auto eq = assignment.find('=');
-            if (eq == std::string::npos)
-                throw UsageError{"--field needs NAME=VALUE, not '" + assignment + "'"};
-            if (const Status set = set_calculator_field(cmd.calculator_fields, assignment.substr(0, eq),
-                                                        assignment.substr(eq + 1));
-                !set)
-                throw UsageError{"--field " + assignment + ": " + set.message()};
-        } else if (a == "-" || a.rfind("-", 0) != 0) {
-            if (cmd.file)
-                throw UsageError{"only one description file may be given"};
-            cmd.file = a;
-        } else {
-            throw UsageError{"unknown argument: " + a};
-        }
+// The actions that take no value, or a file name, by their flag.
+struct ActionFlag {
+    const char* flag;
+    ActionKind kind;
+    bool file; // the flag is followed by a file name
+};
+constexpr ActionFlag ACTION_FLAGS[] = {
+    {"--list", ActionKind::List, false},
+    {"--capacitances", ActionKind::Capacitances, false},
+    {"--capacitance-matrix", ActionKind::CapacitanceMatrix, true},
+    {"--calculate", ActionKind::Calculate, false},
+    {"--equilibrium", ActionKind::Equilibrium, false},
+    {"--bmp", ActionKind::Bitmap, true},
+    {"--png", ActionKind::Png, true},
+    {"--jacobian", ActionKind::Jacobian, false},
+    {"--four-balls", ActionKind::FourBalls, false},
+    {"--pentagon", ActionKind::Pentagon, false},
+    {"--electroscope", ActionKind::Electroscope, false},
+    {"--electroscope-table", ActionKind::ElectroscopeTable, false},
+};
+
+// The value after the flag at args[i] (i then names it), or a usage error saying what it needs.
+using ValueOf = std::function<std::string(const char* what)>;
+
+// The run's and the Jacobian's numeric settings; false for a flag that is none of them.
+bool parse_setting(BatchCommand& cmd, const std::string& a, const ValueOf& value) {
+    if (a == "--time-step") {
+        cmd.relaxation.time_step = number(a, value("a number"));
+        cmd.jacobian.time_step = cmd.relaxation.time_step;
+    } else if (a == "--steps") {
+        cmd.relaxation.max_steps = integer(a, value("a whole number"));
+    } else if (a == "--force-error") {
+        cmd.relaxation.force_error_uN = number(a, value("a number"));
+        cmd.jacobian.force_error_uN = cmd.relaxation.force_error_uN;
+    } else if (a == "--random-error") {
+        cmd.relaxation.random_start = true;
+        cmd.relaxation.max_random_error_deg = number(a, value("a number"));
+    } else if (a == "--damping") {
+        cmd.relaxation.damping = number(a, value("a number"));
+    } else if (a == "--angle-variation") {
+        cmd.jacobian.angle_variation = number(a, value("a number"));
+    } else if (a == "--plain") {
+        cmd.jacobian.plain = true;
+    } else {
+        return false;
     }
+    return true;
+}
+
+// Templates, studies and the calculators' fields; false for a flag that is none of them.
+bool parse_study_argument(BatchCommand& cmd, const std::string& a, const ValueOf& value) {
+    if (a == "--set") {
+        const std::string assignment = value("NAME=VALUE");
+        const auto eq = assignment.find('=');
+        if (eq == std::string::npos || !is_placeholder_name(assignment.substr(0, eq)))
+            throw UsageError{"--set needs NAME=VALUE, NAME of letters, digits and _, not '" + assignment +
+                             "'"};
+        if (!cmd.values.emplace(assignment.substr(0, eq), assignment.substr(eq + 1)).second)
+            throw UsageError{"--set " + assignment.substr(0, eq) + " is given twice"};
+    } else if (a == "--study") {
+        cmd.study = value("a points file");
+    } else if (a == "--jobs") {
+        cmd.jobs = integer(a, value("a whole number"));
+        if (cmd.jobs < 1)
+            throw UsageError{"--jobs: at least 1, not " + std::to_string(cmd.jobs)};
+    } else if (a == "--shard" || a == "--worker-share") {
+        const Result<StudyShare> share = parse_study_share(value("K/N"));
+        if (!share)
+            throw UsageError{a + ": " + share.message()};
+        (a == "--shard" ? cmd.shard : cmd.worker_share) = *share;
+    } else if (a == "--field") {
+        const std::string assignment = value("NAME=VALUE");
+        const auto eq = assignment.find('=');
+        if (eq == std::string::npos)
+            throw UsageError{"--field needs NAME=VALUE, not '" + assignment + "'"};
+        if (const Status set = set_calculator_field(cmd.calculator_fields, assignment.substr(0, eq),
+                                                    assignment.substr(eq + 1));
+            !set)
+            throw UsageError{"--field " + assignment + ": " + set.message()};
+    } else {
+        return false;
+    }
+    return true;
+}
+
+// What the arguments must agree on once all are read (the last one given counts).
+void check_arguments(BatchCommand& cmd) {
     if (cmd.sweep_out && !cmd.sweep)
         throw UsageError{"--sweep-out needs --sweep"};
     check_study_arguments(cmd);
@@ -324,6 +291,68 @@ BatchCommand parse_arguments(const std::vector<std::string>& args) {
     check_setting(RunSetting::AngleVariation, "--angle-variation", cmd.jacobian.angle_variation);
     if (cmd.relaxation.random_start)
         check_setting(RunSetting::RandomError, "--random-error", cmd.relaxation.max_random_error_deg);
+}
+
+BatchCommand parse_arguments(const std::vector<std::string>& args) {
+    BatchCommand cmd;
+    cmd.jacobian.cut_mark = " ...(cut: --jacobian-out FILE.csv writes the whole matrix)";
+    for (std::size_t i = 0; i < args.size(); ++i) {
+        const std::string& a = args[i];
+        const ValueOf value = [&](const char* what) -> std::string {
+            if (i + 1 >= args.size())
+                throw UsageError{a + " needs " + what};
+            return args[++i];
+        };
+        const auto action = std::find_if(std::begin(ACTION_FLAGS), std::end(ACTION_FLAGS),
+                                         [&](const ActionFlag& f) { return a == f.flag; });
+        if (action != std::end(ACTION_FLAGS)) {
+            cmd.actions.push_back({action->kind, action->file ? value("a file name") : std::string()});
+        } else if (parse_setting(cmd, a, value) || parse_study_argument(cmd, a, value)) {
+            continue;
+        } else if (a == "--help" || a == "-h") {
+            cmd.help = true;
+        } else if (a == "--version") {
+            cmd.version = true;
+        } else if (a == "--on" || a == "--off") {
+            const std::string name = value("an option name");
+            const auto option = option_from_cli_name(name);
+            if (!option)
+                throw UsageError{"unknown option name: " + name};
+            cmd.switches.emplace_back(*option, a == "--on");
+        } else if (a == "--strict") {
+            cmd.strict = true;
+        } else if (a == "--jacobian-out") {
+            cmd.jacobian_out = value("a file name");
+        } else if (a == "--sweep") {
+            if (cmd.sweep)
+                throw UsageError{"--sweep may be given once"};
+            const Result<SweepRequest> request = parse_sweep_request(value("CONDUCTOR=START:STOP:STEP"));
+            if (!request)
+                throw UsageError{"--sweep: " + request.message()};
+            cmd.sweep = *request;
+            cmd.actions.push_back({ActionKind::Sweep, {}});
+        } else if (a == "--sweep-out") {
+            cmd.sweep_out = value("a file name");
+        } else if (a == "--method") {
+            const std::string method = value("calculate or equilibrium");
+            if (method != "calculate" && method != "equilibrium")
+                throw UsageError{"--method: calculate or equilibrium, not '" + method + "'"};
+            cmd.method = method == "equilibrium" ? SweepMethod::Equilibrium : SweepMethod::Calculate;
+        } else if (a == "--merge") {
+            cmd.merge = value("the file of the whole table");
+            cmd.parts.assign(args.begin() + static_cast<std::ptrdiff_t>(i) + 1, args.end());
+            if (cmd.parts.empty() || i != 1 || args.front() != "--merge")
+                throw UsageError{"--merge OUT.csv PART.csv... takes no other arguments"};
+            break;
+        } else if (a == "-" || a.rfind("-", 0) != 0) {
+            if (cmd.file)
+                throw UsageError{"only one description file may be given"};
+            cmd.file = a;
+        } else {
+            throw UsageError{"unknown argument: " + a};
+        }
+    }
+    check_arguments(cmd);
     return cmd;
 }
 
