@@ -171,6 +171,21 @@ bool stable_on_contacts(const std::vector<Real>& a, int m, int p) {
 
 } // namespace
 
+bool spheres_touch(const SystemModel& model, Real reach) {
+    for (int i = 1; i <= model.sphere_count; ++i) {
+        const Sphere& a = model.spheres[i];
+        for (int j = i + 1; j <= model.sphere_count; ++j) {
+            const Sphere& b = model.spheres[j];
+            if (a.object == b.object)
+                continue;
+            const Real dx = a.x - b.x, dy = a.y - b.y, dz = a.z - b.z, r = reach * (a.r + b.r);
+            if (dx * dx + dy * dy + dz * dz < r * r)
+                return true;
+        }
+    }
+    return false;
+}
+
 ContactRest find_contact_rest(Session& session, Real dt, Real tolerance) {
     ContactRest result;
     SystemModel& model = session.model;
@@ -198,20 +213,11 @@ ContactRest find_contact_rest(Session& session, Real dt, Real tolerance) {
         session.evaluate();
         ++result.evaluations;
     };
-    auto overlapping = [&] {
-        for (int i = 1; i <= model.sphere_count; ++i)
-            for (int j = i + 1; j <= model.sphere_count; ++j) {
-                const Sphere &a = model.spheres[i], &b = model.spheres[j];
-                if (a.object != b.object && a.r + b.r > 0 && distance(model, i, j) < a.r + b.r)
-                    return true;
-            }
-        return false;
-    };
 
     std::vector<Real> c = chart_coordinates(chart, model);
     // Overlapping pairs are first moved apart to their gap (least-squares steps on the distances
     // alone, by differences of the positions): the model's push must not enter the differences.
-    for (int pass = 0; pass < 20 && overlapping(); ++pass) {
+    for (int pass = 0; pass < 20 && spheres_touch(model); ++pass) {
         const int p = static_cast<int>(pairs.size());
         const Real h = 1e-7L;
         std::vector<Real> g(pairs.size()), grad(static_cast<std::size_t>(p) * m);
@@ -353,7 +359,7 @@ ContactRest find_contact_rest(Session& session, Real dt, Real tolerance) {
             }
             if (joined)
                 break;
-            if (overlapping())
+            if (spheres_touch(model))
                 continue;
             c = trial;
             for (int k = 0; k < p; ++k)

@@ -29,6 +29,10 @@ namespace ambrel {
 
 inline constexpr Real CONTACT_GAP = 1e-5L;
 
+// Spheres of two objects overlap (their contact force is a step that Newton's steps cannot follow),
+// or come nearer than `reach` times their radii's sum.
+bool spheres_touch(const SystemModel& model, Real reach = 1);
+
 struct ContactRest {
     bool found = false;
     std::vector<std::pair<int, int>> pairs; // spheres (numbers) pressed together

@@ -98,23 +98,6 @@ constexpr Real NEAR_REST = 30;
 // more than the Jacobian (a system that nears a saddle is found out at rest, and leaves it then).
 constexpr int SHIFT_EIGENVALUES_MAX_SIZE = 64;
 
-// Spheres of two objects overlap (their contact force is a step that Newton's steps cannot follow),
-// or come nearer than `reach` times their radii's sum.
-bool spheres_touch(const SystemModel& model, Real reach = 1) {
-    for (int i = 1; i <= model.sphere_count; ++i) {
-        const Sphere& a = model.spheres[i];
-        for (int j = i + 1; j <= model.sphere_count; ++j) {
-            const Sphere& b = model.spheres[j];
-            if (a.object == b.object)
-                continue;
-            const Real dx = a.x - b.x, dy = a.y - b.y, dz = a.z - b.z, r = reach * (a.r + b.r);
-            if (dx * dx + dy * dy + dz * dz < r * r)
-                return true;
-        }
-    }
-    return false;
-}
-
 Real norm(const std::vector<Real>& v) {
     Real sum = 0;
     for (const Real x : v)
