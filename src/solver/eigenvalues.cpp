@@ -120,8 +120,12 @@ template <typename T> struct Matrix {
     T& operator()(int i, int j) { return a[static_cast<std::size_t>(i) * n + j]; }
 };
 
-// Reduction to upper Hessenberg form by Gaussian elimination with partial pivoting, applied
-// as similarity transformations (eigenvalues unchanged).
+// Reduction to upper Hessenberg form by stabilised elementary similarity transformations:
+// Gaussian elimination with partial pivoting, each elimination's inverse applied on the right
+// (eigenvalues unchanged). The Handbook's elmhes: R. S. Martin and J. H. Wilkinson, "Similarity
+// reduction of a general matrix to Hessenberg form", Numer. Math. 12 (1968) 349-368; J. H.
+// Wilkinson and C. Reinsch, Handbook for Automatic Computation, vol. II, Linear Algebra (Springer
+// 1971), contribution II/13.
 template <typename T> void to_hessenberg(Matrix<T> m) {
     const int n = m.n;
     for (int k = 1; k < n - 1; ++k) {
@@ -158,33 +162,225 @@ template <typename T> void to_hessenberg(Matrix<T> m) {
             m(i, j) = 0;
 }
 
-// Francis double-shift QR on an upper Hessenberg matrix; eigenvalues into wr, wi.
-template <typename T> bool hessenberg_qr(Matrix<T> h, std::vector<T>& wr, std::vector<T>& wi) {
-    const int n = h.n;
+// The QR iteration on the Hessenberg matrix, in the steps below, is the Handbook's hqr (EISPACK's
+// routine of that name): R. S. Martin, G. Peters and J. H. Wilkinson, "The QR algorithm for real
+// Hessenberg matrices", Numer. Math. 14 (1970) 219-231, Handbook vol. II, contribution II/14. Its
+// implicit double shift is J. G. F. Francis's, "The QR transformation: a unitary analogue to the LR
+// transformation", The Computer Journal 4 (1961/62) 265-271 and 332-345; G. H. Golub and C. F. Van
+// Loan, Matrix Computations, 4th ed. (Johns Hopkins 2013), section 7.5 and its Algorithms 7.5.1
+// (the Francis step) and 7.5.2 (the iteration with its deflation).
+
+// Sweeps on one block without a deflation before the iteration is taken as failed (the caller then
+// has no eigenvalues, or LAPACK's). The Handbook gives up after 30; a sweep of the small matrices
+// here costs little beside having no eigenvalues at all, so twice as many are allowed.
+constexpr int MAX_SWEEPS_PER_DEFLATION = 60;
+// The sweeps (counted from the last deflation) that take exceptional shifts instead of the
+// trailing block's eigenvalues, as the Handbook's: those can repeat from sweep to sweep without
+// converging (on a cyclic permutation matrix every sweep gives the same shifts), a pair unrelated
+// to the block breaks the cycle.
+constexpr int FIRST_EXCEPTIONAL_SWEEP = 10;
+constexpr int SECOND_EXCEPTIONAL_SWEEP = 20;
+// The exceptional pair, as the Handbook's: the roots of (z - 0.75 s)^2 + 0.4375 s^2, that is
+// 0.75 s +- 0.661 i s, of modulus s, with s = |h(nn, nn-1)| + |h(nn-1, nn-2)| the size of the
+// subdiagonal entries that do not vanish. Both factors are exact in binary.
+constexpr long double EXCEPTIONAL_SHIFT_REAL_PART = 0.75L;
+constexpr long double EXCEPTIONAL_SHIFT_PRODUCT = -0.4375L;
+
+// The sum of the magnitudes of the Hessenberg matrix's entries: the scale of the deflation test
+// where a block's diagonal is zero.
+template <typename T> T hessenberg_norm(Matrix<T> h) {
     T norm = 0;
-    for (int i = 0; i < n; ++i)
-        for (int j = std::max(i - 1, 0); j < n; ++j)
+    for (int i = 0; i < h.n; ++i)
+        for (int j = std::max(i - 1, 0); j < h.n; ++j)
             norm += std::fabs(h(i, j));
+    return norm;
+}
+
+// Deflation (Golub and Van Loan, section 7.5; the Handbook's test): the largest l <= nn whose
+// subdiagonal entry is negligible beside its diagonal neighbours, |h(l, l-1)| <= eps (|h(l-1, l-1)|
+// + |h(l, l)|) (the matrix's norm where both are zero), set to zero: rows and columns l .. nn are
+// then a block of their own. 0 when there is none.
+template <typename T> int split_point(Matrix<T> h, int nn, T norm) {
     const T eps = std::numeric_limits<T>::epsilon();
-    int nn = n - 1;
-    T t = 0;
-    T p = 0, q = 0, r = 0;
-    while (nn >= 0) {
-        int its = 0;
-        int l;
-        do {
-            // Look for a single small subdiagonal element.
-            for (l = nn; l >= 1; --l) {
-                T s = std::fabs(h(l - 1, l - 1)) + std::fabs(h(l, l));
-                if (s == 0)
-                    s = norm;
-                if (std::fabs(h(l, l - 1)) <= eps * s) {
-                    h(l, l - 1) = 0;
-                    break;
-                }
+    int l;
+    for (l = nn; l >= 1; --l) {
+        T s = std::fabs(h(l - 1, l - 1)) + std::fabs(h(l, l));
+        if (s == 0)
+            s = norm;
+        if (std::fabs(h(l, l - 1)) <= eps * s) {
+            h(l, l - 1) = 0;
+            break;
+        }
+    }
+    return l;
+}
+
+// The eigenvalues of the deflated 2 x 2 block [y b; c x] at rows nn-1, nn (w = b c) plus the
+// shifted origin t, into wr and wi at nn-1 and nn, as the Handbook's hqr has them: with p = (y -
+// x)/2 and q = p^2 + w, x + p +- sqrt(q). A real pair's root of the larger magnitude about x is
+// taken with the sign that adds, and the other from the product of the two, -w, without
+// cancellation. Only the eigenvalues are wanted: the block is not turned to a standard form (LAPACK's
+// dlanv2).
+template <typename T>
+void block_eigenvalues(T x, T y, T w, T t, int nn, std::vector<T>& wr, std::vector<T>& wi) {
+    const T p = (y - x) / 2;
+    const T q = p * p + w;
+    const T z = std::sqrt(std::fabs(q));
+    const T xx = x + t;
+    if (q >= 0) {
+        const T zz = p + (p >= 0 ? z : -z);
+        wr[nn - 1] = wr[nn] = xx + zz;
+        if (zz != 0)
+            wr[nn] = xx - w / zz;
+        wi[nn - 1] = wi[nn] = 0;
+    } else {
+        wr[nn - 1] = wr[nn] = xx + p;
+        wi[nn - 1] = z;
+        wi[nn] = -z;
+    }
+}
+
+// A pair of shifts: the eigenvalues of a 2 x 2 matrix [y b; c x] with w = b c, the roots of (z -
+// x)(z - y) - w.
+template <typename T> struct ShiftPair { T x, y, w; };
+
+// The shifts of the next sweep (Golub and Van Loan, section 7.5, the double-shift strategy): the eigenvalues
+// of the trailing 2 x 2 block [y .; . x] (w the product of its off-diagonal entries), or on the exceptional
+// sweeps the exceptional pair, the origin first moved to x (t accumulates the moves, and each eigenvalue
+// found gets it back).
+template <typename T> ShiftPair<T> choose_shifts(Matrix<T> h, int nn, int sweep, T x, T y, T w, T& t) {
+    if (sweep != FIRST_EXCEPTIONAL_SWEEP && sweep != SECOND_EXCEPTIONAL_SWEEP)
+        return {x, y, w};
+    t += x;
+    for (int i = 0; i <= nn; ++i)
+        h(i, i) -= x;
+    const T s = std::fabs(h(nn, nn - 1)) + std::fabs(h(nn - 1, nn - 2));
+    const T shift = T(EXCEPTIONAL_SHIFT_REAL_PART) * s;
+    return {shift, shift, T(EXCEPTIONAL_SHIFT_PRODUCT) * s * s};
+}
+
+// Where a sweep starts and its first reflector's vector.
+template <typename T> struct SweepStart {
+    int m;
+    T p, q, r;
+};
+
+// The start of the sweep on the block l .. nn (the Handbook's search for two small consecutive
+// subdiagonal entries): the largest m >= l at which the first column of (H - z1 I)(H - z2 I) of
+// the block from row m, (p, q, r) in rows m .. m+2 (scaled by its 1-norm), is so nearly along e_m
+// that the reflector taking it there leaves h(m, m-1) negligible: |h(m, m-1)| (|q| + |r|) <= eps
+// |p| (|h(m-1, m-1)| + |h(m, m)| + |h(m+1, m+1)|). The rows above m are then spared the sweep.
+template <typename T> SweepStart<T> sweep_start(Matrix<T> h, int l, int nn, const ShiftPair<T>& shifts) {
+    const T eps = std::numeric_limits<T>::epsilon();
+    SweepStart<T> start{};
+    T& p = start.p;
+    T& q = start.q;
+    T& r = start.r;
+    int m;
+    for (m = nn - 2; m >= l; --m) {
+        const T z = h(m, m);
+        const T rr = shifts.x - z;
+        const T ss = shifts.y - z;
+        p = (rr * ss - shifts.w) / h(m + 1, m) + h(m, m + 1);
+        q = h(m + 1, m + 1) - z - rr - ss;
+        r = h(m + 2, m + 1);
+        const T s = std::fabs(p) + std::fabs(q) + std::fabs(r);
+        p /= s;
+        q /= s;
+        r /= s;
+        if (m == l)
+            break;
+        const T u = std::fabs(h(m, m - 1)) * (std::fabs(q) + std::fabs(r));
+        const T v = std::fabs(p) * (std::fabs(h(m - 1, m - 1)) + std::fabs(z) + std::fabs(h(m + 1, m + 1)));
+        if (u <= eps * v)
+            break;
+    }
+    start.m = m;
+    return start;
+}
+
+// Applies the Householder reflector of order 3 (order 2 in the block's last row, r = 0) that maps
+// (p, q, r) to (-s, 0, 0), s = +-|(p, q, r)| of p's sign, to rows k .. k+2 of the block's columns
+// k .. nn and to columns k .. k+2 of its rows l .. k+3 (Golub and Van Loan, section 5.1 for the
+// reflector; the Handbook's form I - u v^T, u = (p + s, q, r) / s, v = (1, q, r) / (p + s)).
+template <typename T> void apply_reflector(Matrix<T> h, int l, int k, int nn, T p, T q, T r, T s) {
+    p += s;
+    const T xr = p / s, yr = q / s, zr = r / s;
+    q /= p;
+    r /= p;
+    for (int j = k; j <= nn; ++j) { // rows k .. k+2
+        T pp = h(k, j) + q * h(k + 1, j);
+        if (k != nn - 1) {
+            pp += r * h(k + 2, j);
+            h(k + 2, j) -= pp * zr;
+        }
+        h(k + 1, j) -= pp * yr;
+        h(k, j) -= pp * xr;
+    }
+    const int last_row = nn < k + 3 ? nn : k + 3;
+    for (int i = l; i <= last_row; ++i) { // columns k .. k+2
+        T pp = xr * h(i, k) + yr * h(i, k + 1);
+        if (k != nn - 1) {
+            pp += zr * h(i, k + 2);
+            h(i, k + 2) -= pp * r;
+        }
+        h(i, k + 1) -= pp * q;
+        h(i, k) -= pp;
+    }
+}
+
+// One Francis double-shift sweep on the block l .. nn from row `start.m` (Golub and Van Loan,
+// Algorithm 7.5.1): the first reflector brings in both shifts at once, the bulge it makes below the
+// subdiagonal is chased down and out of the block by one reflector per column, restoring the
+// Hessenberg form.
+template <typename T> void francis_sweep(Matrix<T> h, int l, int nn, const SweepStart<T>& start) {
+    const int m = start.m;
+    T p = start.p, q = start.q, r = start.r;
+    for (int i = m + 2; i <= nn; ++i) { // the entries the bulge fills, zero before it comes
+        h(i, i - 2) = 0;
+        if (i != m + 2)
+            h(i, i - 3) = 0;
+    }
+    for (int k = m; k <= nn - 1; ++k) {
+        T scale = 1;
+        if (k != m) { // the bulge's column below the subdiagonal
+            p = h(k, k - 1);
+            q = h(k + 1, k - 1);
+            r = k != nn - 1 ? h(k + 2, k - 1) : 0;
+            scale = std::fabs(p) + std::fabs(q) + std::fabs(r);
+            if (scale != 0) {
+                p /= scale;
+                q /= scale;
+                r /= scale;
             }
+        }
+        const T norm_pqr = std::sqrt(p * p + q * q + r * r);
+        const T s = p >= 0 ? norm_pqr : -norm_pqr;
+        if (s == 0)
+            continue;
+        if (k == m) {
+            if (l != m)
+                h(k, k - 1) = -h(k, k - 1);
+        } else {
+            h(k, k - 1) = -s * scale;
+        }
+        apply_reflector(h, l, k, nn, p, q, r, s);
+    }
+}
+
+// The eigenvalues of an upper Hessenberg matrix into wr, wi (complex pairs adjacent, the positive
+// imaginary part first): deflate at the last negligible subdiagonal entry, take the eigenvalue of a
+// 1 x 1 block or the pair of a 2 x 2 one at the bottom, else sweep the bottom block. False when a
+// block does not deflate within MAX_SWEEPS_PER_DEFLATION sweeps.
+template <typename T> bool hessenberg_qr(Matrix<T> h, std::vector<T>& wr, std::vector<T>& wi) {
+    const T norm = hessenberg_norm(h);
+    T t = 0;
+    int nn = h.n - 1;
+    while (nn >= 0) {
+        for (int sweep = 0;; ++sweep) {
+            const int l = split_point(h, nn, norm);
             const T x = h(nn, nn);
-            if (l == nn) { // one root found
+            if (l == nn) {
                 wr[nn] = x + t;
                 wi[nn] = 0;
                 --nn;
@@ -192,118 +388,32 @@ template <typename T> bool hessenberg_qr(Matrix<T> h, std::vector<T>& wr, std::v
             }
             const T y = h(nn - 1, nn - 1);
             const T w = h(nn, nn - 1) * h(nn - 1, nn);
-            if (l == nn - 1) { // two roots found
-                p = (y - x) / 2;
-                q = p * p + w;
-                const T z = std::sqrt(std::fabs(q));
-                const T xx = x + t;
-                if (q >= 0) {
-                    const T zz = p + (p >= 0 ? z : -z);
-                    wr[nn - 1] = wr[nn] = xx + zz;
-                    if (zz != 0)
-                        wr[nn] = xx - w / zz;
-                    wi[nn - 1] = wi[nn] = 0;
-                } else {
-                    wr[nn - 1] = wr[nn] = xx + p;
-                    wi[nn - 1] = z;
-                    wi[nn] = -z;
-                }
+            if (l == nn - 1) {
+                block_eigenvalues(x, y, w, t, nn, wr, wi);
                 nn -= 2;
                 break;
             }
-            if (its == 60)
+            if (sweep == MAX_SWEEPS_PER_DEFLATION)
                 return false;
-            T xs = x, ys = y, ws = w;
-            if (its == 10 || its == 20) { // exceptional shift
-                t += xs;
-                for (int i = 0; i <= nn; ++i)
-                    h(i, i) -= xs;
-                const T s = std::fabs(h(nn, nn - 1)) + std::fabs(h(nn - 1, nn - 2));
-                xs = ys = T(0.75) * s;
-                ws = T(-0.4375) * s * s;
-            }
-            ++its;
-            int m;
-            for (m = nn - 2; m >= l; --m) {
-                const T z = h(m, m);
-                const T rr = xs - z;
-                const T ss = ys - z;
-                p = (rr * ss - ws) / h(m + 1, m) + h(m, m + 1);
-                q = h(m + 1, m + 1) - z - rr - ss;
-                r = h(m + 2, m + 1);
-                const T s = std::fabs(p) + std::fabs(q) + std::fabs(r);
-                p /= s;
-                q /= s;
-                r /= s;
-                if (m == l)
-                    break;
-                const T u = std::fabs(h(m, m - 1)) * (std::fabs(q) + std::fabs(r));
-                const T v =
-                    std::fabs(p) * (std::fabs(h(m - 1, m - 1)) + std::fabs(z) + std::fabs(h(m + 1, m + 1)));
-                if (u <= eps * v)
-                    break;
-            }
-            for (int i = m + 2; i <= nn; ++i) {
-                h(i, i - 2) = 0;
-                if (i != m + 2)
-                    h(i, i - 3) = 0;
-            }
-            for (int k = m; k <= nn - 1; ++k) {
-                T scale = 1;
-                if (k != m) {
-                    p = h(k, k - 1);
-                    q = h(k + 1, k - 1);
-                    r = k != nn - 1 ? h(k + 2, k - 1) : 0;
-                    scale = std::fabs(p) + std::fabs(q) + std::fabs(r);
-                    if (scale != 0) {
-                        p /= scale;
-                        q /= scale;
-                        r /= scale;
-                    }
-                }
-                const T norm_pqr = std::sqrt(p * p + q * q + r * r);
-                const T s = p >= 0 ? norm_pqr : -norm_pqr;
-                if (s == 0)
-                    continue;
-                if (k == m) {
-                    if (l != m)
-                        h(k, k - 1) = -h(k, k - 1);
-                } else {
-                    h(k, k - 1) = -s * scale;
-                }
-                // Householder reflector from (p + s, q, r).
-                p += s;
-                const T xr = p / s, yr = q / s, zr = r / s;
-                q /= p;
-                r /= p;
-                for (int j = k; j <= nn; ++j) { // rows k .. k+2
-                    T pp = h(k, j) + q * h(k + 1, j);
-                    if (k != nn - 1) {
-                        pp += r * h(k + 2, j);
-                        h(k + 2, j) -= pp * zr;
-                    }
-                    h(k + 1, j) -= pp * yr;
-                    h(k, j) -= pp * xr;
-                }
-                const int last_row = nn < k + 3 ? nn : k + 3;
-                for (int i = l; i <= last_row; ++i) { // columns k .. k+2
-                    T pp = xr * h(i, k) + yr * h(i, k + 1);
-                    if (k != nn - 1) {
-                        pp += zr * h(i, k + 2);
-                        h(i, k + 2) -= pp * r;
-                    }
-                    h(i, k + 1) -= pp * q;
-                    h(i, k) -= pp;
-                }
-            }
-        } while (l < nn - 1);
+            const ShiftPair<T> shifts = choose_shifts(h, nn, sweep, x, y, w, t);
+            francis_sweep(h, l, nn, sweep_start(h, l, nn, shifts));
+        }
     }
     return true;
 }
 
-// Scales row i by 1/f and column i by f (f a power of two: the similarity changes no digit of
-// the eigenvalues) until each row and column have norms of one order, so that the QR iteration's
-// rounding, relative to the matrix's norm, is not that of its largest rows for all.
+// A balancing step is taken only where it brings the row's and column's summed norms below this
+// fraction of what they were (Parlett and Reinsch's gamma): each step taken lowers the matrix's
+// norm by a fixed part of a row's, so the sweeps end, and steps of smaller gain are not worth one.
+constexpr double BALANCE_MIN_GAIN = 0.95;
+
+// Balancing (B. N. Parlett and C. Reinsch, "Balancing a matrix for calculation of eigenvalues and
+// eigenvectors", Numer. Math. 13 (1969) 293-304; Handbook vol. II, contribution II/11, EISPACK's
+// balanc, without its permutations): scales row i by 1/f and column i by f, f a power of the radix
+// 2 (the similarity changes no digit of the eigenvalues), until each row and column have 1-norms
+// (off the diagonal) within a factor of the radix of each other, so that the QR iteration's
+// rounding, relative to the matrix's norm, is not that of its largest rows for all (Golub and Van
+// Loan, section 7.5).
 template <typename T> void balance(Matrix<T> a) {
     const int n = a.n;
     constexpr T radix = 2;
@@ -328,7 +438,7 @@ template <typename T> void balance(Matrix<T> a) {
                 f /= radix;
                 column /= radix * radix;
             }
-            if ((column + row) / f < T(0.95) * sum) {
+            if ((column + row) / f < T(BALANCE_MIN_GAIN) * sum) {
                 done = false;
                 for (int j = 0; j < n; ++j) {
                     a(i, j) /= f;
