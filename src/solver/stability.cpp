@@ -362,7 +362,167 @@ Real rounding_noise(const StabilityChart& chart, const SystemModel& model, const
 }
 
 namespace {
+
+// From this size on, in double precision (`rough`), the two spectra are computed at once on two
+// threads: they are independent, and the QR iteration is mostly serial. A smaller pair costs too
+// little for the threads to pay.
 constexpr int CONCURRENT_SPECTRA_MIN_SIZE = 64;
+// Each entry of the extrapolated matrix 2 J(h/2) - J(h) carries the rounding of three entries:
+// at most 2 * 2 + 1 times that of an entry at h.
+constexpr Real EXTRAPOLATED_ENTRY_ROUNDINGS = 5;
+// Newton's step to the rest state is taken with a shift of this fraction of the stiffest mode, so
+// that a neutral mode (a free turn) does not make the matrix singular.
+constexpr Real NEWTON_STEP_SHIFT = 1e-3L;
+// The entries change on the scale of a radian: by about their size times the distance from rest,
+// four times that for the cosecants of the chart's own terms.
+constexpr Real ENTRY_CHANGE_PER_RADIAN = 4;
+// The turning drift, an estimate from the state's velocity rather than a bound, is taken twice.
+constexpr Real TURNING_DRIFT_MARGIN = 2;
+// The two of a complex pair come out conjugate to the last digit of the type they are computed
+// in; this fraction of their size, far above double's rounding, takes no other eigenvalue for the
+// partner than one as near.
+constexpr Real CONJUGATE_TOLERANCE = 1e-12L;
+
+// The eigenvalues of the extrapolated matrix and of J(h/2), by solver/eigenvalues.h (the Francis
+// double-shift QR iteration, or LAPACK's). An exception of either (out of memory) is thrown on the
+// calling thread. Either is empty when the iteration does not converge.
+struct Spectra {
+    std::optional<std::vector<Complex>> extrapolated, at_half;
+};
+
+Spectra spectra(const std::vector<Real>& extrapolated, const std::vector<Real>& at_half, int m, bool rough) {
+    Spectra result;
+    if (rough && m >= CONCURRENT_SPECTRA_MIN_SIZE) {
+        std::exception_ptr failures[2];
+#pragma omp parallel sections num_threads(2)
+        {
+#pragma omp section
+            try {
+                result.extrapolated = eigenvalues(extrapolated, m, rough);
+            } catch (...) {
+                failures[0] = std::current_exception();
+            }
+#pragma omp section
+            try {
+                result.at_half = eigenvalues(at_half, m, rough);
+            } catch (...) {
+                failures[1] = std::current_exception();
+            }
+        }
+        for (const std::exception_ptr& failure : failures)
+            if (failure)
+                std::rethrow_exception(failure);
+    } else {
+        result.extrapolated = eigenvalues(extrapolated, m, rough);
+        if (result.extrapolated)
+            result.at_half = eigenvalues(at_half, m, rough);
+    }
+    return result;
+}
+
+// The error of every eigenvalue from the rounding of the entries (`noise` bounds an entry's error
+// at h). Bauer and Fike (F. L. Bauer and C. T. Fike, "Norms and exclusion theorems", Numer. Math.
+// 2 (1960) 137-141; Golub and Van Loan, Matrix Computations, 4th ed., section 7.2): a perturbation
+// E moves an eigenvalue by at most kappa(V) |E|_2, V the eigenvectors. Roundings independent from
+// entry to entry make |E|_2 about sqrt(m) times one of them (m for the worst alignment, which they
+// do not take); kappa(V) is taken as one.
+Real rounding_error(Real noise, int m) {
+    return EXTRAPOLATED_ENTRY_ROUNDINGS * noise * std::sqrt(static_cast<Real>(m));
+}
+
+// The error of every eigenvalue of a state at rest only to the tolerance: it lies a step d from
+// the rest state, which moves the entries by about ENTRY_CHANGE_PER_RADIAN times their size times
+// d, and so an eigenvalue by as much times the stiffest. d is the length of Newton's step,
+// (A - NEWTON_STEP_SHIFT stiffest I)^-1 v with v the state's velocity.
+// Turning the string ends about a vertical line through their suspension (the neutral motion of a
+// system that has that symmetry: two balls from one point) also turns the state's own velocity:
+// the matrix along that motion holds the velocity across over the distance from the line, v s /
+// s^2 for each end, which is zero only at rest. That part of the distance from rest is the turning
+// drift (ChartJacobians::turning_drift); a state at 10 degrees, at rest to 1e-4 uN, left the
+// neutral mode at -4e-7 1/s with an error of 2e-7 without it, and was called stable.
+Real off_rest_error(const ChartJacobians& jacobians, const std::vector<Real>& matrix, Real stiffest,
+                    bool rough) {
+    const Real step = newton_step_length(matrix, jacobians.size(), NEWTON_STEP_SHIFT * stiffest, rough,
+                                         [&](int i) { return jacobians.base_velocity(i); });
+    return ENTRY_CHANGE_PER_RADIAN * stiffest * step + TURNING_DRIFT_MARGIN * jacobians.turning_drift(step);
+}
+
+// The matching: each eigenvalue z of the extrapolated matrix with the nearest eigenvalue of J(h/2)
+// not yet taken, greedily in z's order, by squared distance (a square root each time would cost a
+// large analysis as much as a tenth of its spectra). Where the spectra's differences are small
+// beside their gaps this is the pairing of the optimal matching distance (G. W. Stewart and J.-G.
+// Sun, Matrix Perturbation Theory, Academic Press 1990, ch. IV). z less its match is, to first
+// order, the difference of the eigenvalues of J(h/2) and J(h): the O(h) error of J(h/2), found
+// without a third solve, and far above that of the extrapolation (Richardson's, L. F. Richardson,
+// "The deferred approach to the limit", Phil. Trans. R. Soc. A 226 (1927) 299-361) while h is
+// where the differences converge.
+std::vector<EigenvalueWithError> matched_errors(const std::vector<Complex>& extrapolated,
+                                                const std::vector<Complex>& at_half, Real rounding,
+                                                Real off_rest) {
+    std::vector<EigenvalueWithError> values;
+    std::vector<char> used(at_half.size(), 0);
+    for (const Complex& z : extrapolated) {
+        int best = -1;
+        Real nearest = 0;
+        for (int k = 0; k < static_cast<int>(at_half.size()); ++k) {
+            if (used[k])
+                continue;
+            const Real distance = std::norm(at_half[k] - z);
+            if (best < 0 || distance < nearest) {
+                best = k;
+                nearest = distance;
+            }
+        }
+        used[best] = 1;
+        EigenvalueWithError e;
+        e.value = z;
+        e.truncation = std::abs(at_half[best] - z);
+        e.off_rest = off_rest;
+        e.error = e.truncation + rounding + off_rest;
+        values.push_back(e);
+    }
+    return values;
+}
+
+// The two of a complex pair are one result: each takes the larger error (the matching may have
+// paired them with different neighbours).
+void share_pair_errors(std::vector<EigenvalueWithError>& values) {
+    for (EigenvalueWithError& e : values) {
+        if (e.value.imag() == 0)
+            continue;
+        for (EigenvalueWithError& other : values)
+            if (&other != &e &&
+                std::abs(other.value - std::conj(e.value)) <= CONJUGATE_TOLERANCE * std::abs(e.value)) {
+                const Real error = std::max(e.error, other.error),
+                           truncation = std::max(e.truncation, other.truncation);
+                e.error = other.error = error;
+                e.truncation = other.truncation = truncation;
+                break;
+            }
+    }
+}
+
+// The verdict, by Lyapunov's indirect method (H. K. Khalil, Nonlinear Systems, 3rd ed., Prentice
+// Hall 2002, section 4.3): unstable when an eigenvalue's real part is positive beyond its error,
+// stable when every one is negative beyond it, else undecided, `deciding` the first (in the order
+// of the values, largest real part first) whose sign its error leaves open.
+void decide(StabilityAnalysis& result) {
+    bool all_negative = true;
+    for (int k = 0; k < static_cast<int>(result.values.size()); ++k) {
+        const EigenvalueWithError& e = result.values[k];
+        if (e.value.real() - e.error > 0) {
+            result.verdict = StabilityVerdict::Unstable;
+            return;
+        }
+        if (!(e.value.real() + e.error < 0)) {
+            all_negative = false;
+            if (result.deciding < 0)
+                result.deciding = k;
+        }
+    }
+    result.verdict = all_negative ? StabilityVerdict::Stable : StabilityVerdict::Undecided;
+}
+
 } // namespace
 
 StabilityAnalysis analyse_stability(const ChartJacobians& jacobians, Real noise, bool at_rest, bool rough) {
@@ -373,121 +533,25 @@ StabilityAnalysis analyse_stability(const ChartJacobians& jacobians, Real noise,
     result.matrix.resize(coarse.size());
     for (std::size_t k = 0; k < coarse.size(); ++k)
         result.matrix[k] = 2 * fine[k] - coarse[k];
-    // The two spectra are independent: from CONCURRENT_SPECTRA_MIN_SIZE on, LAPACK's double
-    // precision computes them at once on two threads (its QR iteration is mostly serial).
-    // An exception of either (out of memory) is thrown on the calling thread.
-    std::optional<std::vector<Complex>> extrapolated, at_half;
-    if (rough && m >= CONCURRENT_SPECTRA_MIN_SIZE) {
-        std::exception_ptr failures[2];
-#pragma omp parallel sections num_threads(2)
-        {
-#pragma omp section
-            try {
-                extrapolated = eigenvalues(result.matrix, m, rough);
-            } catch (...) {
-                failures[0] = std::current_exception();
-            }
-#pragma omp section
-            try {
-                at_half = eigenvalues(fine, m, rough);
-            } catch (...) {
-                failures[1] = std::current_exception();
-            }
-        }
-        for (const std::exception_ptr& failure : failures)
-            if (failure)
-                std::rethrow_exception(failure);
-    } else {
-        extrapolated = eigenvalues(result.matrix, m, rough);
-        if (extrapolated)
-            at_half = eigenvalues(fine, m, rough);
-    }
-    if (!extrapolated || !at_half)
+    const Spectra found = spectra(result.matrix, fine, m, rough);
+    if (!found.extrapolated || !found.at_half)
         return result;
 
     result.computed = true;
-    // Each entry of the extrapolated matrix carries the rounding of three: at most 2 * 2 + 1 times
-    // that of an entry at h. Roundings independent from entry to entry move an eigenvalue by
-    // about sqrt(m) times one of them (m for the worst alignment, which they do not take).
-    const Real rounding = 5 * noise * std::sqrt(static_cast<Real>(m));
     Real stiffest = 0;
-    for (const Complex& z : *extrapolated)
+    for (const Complex& z : *found.extrapolated)
         stiffest = std::max(stiffest, std::abs(z));
-    // A state at rest only to the tolerance lies a step d from the rest state, which moves the
-    // entries by about their size times d (they change on the scale of a radian; four times that,
-    // for the cosecants of the chart's own terms). d is Newton's step, shifted by 1e-3 of the
-    // stiffest mode so that a neutral one (a free turn) does not make it singular. A state not at
-    // rest is analysed for the motion from it: no such term.
-    // Turning the string ends about a vertical line through their suspension (the neutral motion
-    // of a system that has that symmetry: two balls from one point) also turns the state's own
-    // velocity: the matrix along that motion holds the velocity across over the distance from the
-    // line, v s / s^2 for each end, which is zero only at rest. That part of the distance from rest
-    // is the turning drift; a state at 10 degrees, at rest to 1e-4 uN, left the neutral mode at
-    // -4e-7 1/s with an error of 2e-7 without it, and was called stable.
-    Real off_rest = 0;
-    if (at_rest && stiffest > 0) {
-        const Real step = newton_step_length(result.matrix, m, 1e-3L * stiffest, rough,
-                                             [&](int i) { return jacobians.base_velocity(i); });
-        off_rest = 4 * stiffest * step + 2 * jacobians.turning_drift(step);
-    }
-    // An eigenvalue of 2 J(h/2) - J(h) less the matching one of J(h/2) is, to first order, the
-    // difference of those of J(h/2) and J(h): the O(h) error of J(h/2), without a third solve.
-    // Matched by squared distance, each candidate's once (a square root each time would cost a
-    // large analysis as much as a tenth of its spectra).
-    std::vector<char> used(static_cast<std::size_t>(m), 0);
-    for (const Complex& z : *extrapolated) {
-        int best = -1;
-        Real nearest = 0;
-        for (int k = 0; k < m; ++k) {
-            if (used[k])
-                continue;
-            const Real distance = std::norm((*at_half)[k] - z);
-            if (best < 0 || distance < nearest) {
-                best = k;
-                nearest = distance;
-            }
-        }
-        used[best] = 1;
-        EigenvalueWithError e;
-        e.value = z;
-        e.truncation = std::abs((*at_half)[best] - z);
-        e.off_rest = off_rest;
-        e.error = e.truncation + rounding + off_rest;
-        result.values.push_back(e);
-    }
-    // The two of a complex pair are one result: each takes the larger error (the matching may
-    // have paired them with different neighbours).
-    for (EigenvalueWithError& e : result.values) {
-        if (e.value.imag() == 0)
-            continue;
-        for (EigenvalueWithError& other : result.values)
-            if (&other != &e && std::abs(other.value - std::conj(e.value)) <= 1e-12L * std::abs(e.value)) {
-                const Real error = std::max(e.error, other.error),
-                           truncation = std::max(e.truncation, other.truncation);
-                e.error = other.error = error;
-                e.truncation = other.truncation = truncation;
-                break;
-            }
-    }
+    // A state not at rest is analysed for the motion from it: no such term.
+    const Real off_rest =
+        at_rest && stiffest > 0 ? off_rest_error(jacobians, result.matrix, stiffest, rough) : 0;
+    result.values = matched_errors(*found.extrapolated, *found.at_half, rounding_error(noise, m), off_rest);
+    share_pair_errors(result.values);
     std::stable_sort(result.values.begin(), result.values.end(), [](const auto& a, const auto& b) {
         if (a.value.real() != b.value.real())
             return a.value.real() > b.value.real();
         return a.value.imag() > b.value.imag();
     });
-    bool all_negative = true;
-    for (int k = 0; k < static_cast<int>(result.values.size()); ++k) {
-        const EigenvalueWithError& e = result.values[k];
-        if (e.value.real() - e.error > 0) {
-            result.verdict = StabilityVerdict::Unstable;
-            return result;
-        }
-        if (!(e.value.real() + e.error < 0)) {
-            all_negative = false;
-            if (result.deciding < 0)
-                result.deciding = k;
-        }
-    }
-    result.verdict = all_negative ? StabilityVerdict::Stable : StabilityVerdict::Undecided;
+    decide(result);
     return result;
 }
 

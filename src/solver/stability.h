@@ -135,7 +135,8 @@ class ChartJacobians {
 // the rounding of the forces), plus, for a state `at_rest` only to the tolerance, four times the
 // largest eigenvalue in size times the length of Newton's step to the rest state and the turning
 // drift of its velocity (ChartJacobians::turning_drift). `rough`: the
-// eigenvalues by LAPACK in double whatever the size (a verdict, not printed values).
+// eigenvalues in double precision whatever the size (eigenvalues' `rough`: a verdict, not printed
+// values).
 StabilityAnalysis analyse_stability(const ChartJacobians& jacobians, Real noise, bool at_rest,
                                     bool rough = false);
 
