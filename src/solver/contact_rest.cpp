@@ -9,7 +9,10 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstddef>
 #include <limits>
+#include <optional>
+#include <utility>
 
 namespace ambrel {
 
@@ -19,11 +22,39 @@ namespace {
 // the case: an electroscope's leaves below their threshold).
 constexpr int MAX_COORDINATES = 64;
 constexpr int MAX_PAIRS = 8;
+// Newton's iteration converges in a few steps from a state this near; one that has not settled in
+// this many is not converging to a rest.
 constexpr int MAX_ITERATIONS = 60;
 // Pairs this near touching at the start are taken as pressed together.
 constexpr Real PRESSED_REACH = 1.25L;
-// The largest change of a coordinate in one step (string lengths, or radians).
+// The largest change of a coordinate in one step (string lengths, or radians): the linearisation
+// is trusted no farther.
 constexpr Real MAX_STEP = 0.05L;
+// A step is halved while its trial overlaps a pair, down to this fraction of its first length.
+constexpr Real MIN_STEP_FRACTION = 1e-6L;
+// At rest: every gap at its target to this fraction of it (and the forces below the tolerance).
+constexpr Real GAP_TOLERANCE = 1e-9L;
+// The difference step of the Jacobian moves no string's end by more than this fraction of a gap,
+// so that no pair is pressed into the model's push by it; strings shorter than MIN_STRING_LENGTH
+// (m) count as that long.
+constexpr Real DIFFERENCE_GAP_FRACTION = 1e-3L;
+constexpr Real MIN_STRING_LENGTH = 1e-9L;
+// Overlapping pairs are moved apart in at most this many passes before the iteration starts, to
+// SEPARATION_GAPS times the rest's gap (a gap more than the rest's, for the first-order passes'
+// error), with gradients by differences of this step (string lengths or radians: small beside the
+// overlaps, large beside the positions' rounding).
+constexpr int MAX_SEPARATION_PASSES = 20;
+constexpr Real SEPARATION_GAPS = 2;
+constexpr Real SEPARATION_DIFFERENCE_STEP = 1e-7L;
+// A rest is kept when no eigenvalue of its motion along the contacts has a real part above this
+// fraction of the stiffest: a free turn about the vertical is neutral to rounding, and kept.
+constexpr Real NEUTRAL_MARGIN = 1e-6L;
+// The Gram-Schmidt basis of the contacts' tangent space drops a distance's gradient left shorter
+// than CONSTRAINT_INDEPENDENCE (m per coordinate unit) by the earlier ones (its pair's constraint
+// follows from the others), and a unit vector left shorter than TANGENT_INDEPENDENCE (too near
+// the span so far for an accurate direction; a later unit vector gives the direction instead).
+constexpr Real CONSTRAINT_INDEPENDENCE = 1e-12L;
+constexpr Real TANGENT_INDEPENDENCE = 1e-3L;
 
 Real distance(const SystemModel& model, int i, int j) {
     const Sphere &a = model.spheres[i], &b = model.spheres[j];
@@ -71,15 +102,22 @@ Evaluation pushed(const SystemModel& model, const Options& options, const Evalua
     return e;
 }
 
-// Whether the rest whose Jacobian `a` (n = m + p rows: the chart's velocity with the pushes, then
-// the pairs' distances; columns the m coordinates, then the p pushes) describes is stable with its
-// pairs held touching: the motion along the contacts' tangent space (null of G, the distances'
-// gradients), with the pushes that keep them touching (P = I - W (G W)^-1 G), has no eigenvalue
-// with a positive real part beyond a millionth of the stiffest (a free turn about the vertical is
-// neutral, and kept). The constrained linearisation of Nocedal and Wright, ch. 12 and 18.
-bool stable_on_contacts(const std::vector<Real>& a, int m, int p) {
-    const auto n = static_cast<std::size_t>(m + p);
-    auto J = [&](int i, int j) { return a[static_cast<std::size_t>(i) * n + static_cast<std::size_t>(j)]; };
+// The Jacobian of a rest, n = m + p rows: the chart's velocity with the pushes, then the pairs'
+// distances; columns the m coordinates, then the p pushes. Row-major.
+struct RestJacobian {
+    const std::vector<Real>& a;
+    int m, p;
+    Real operator()(int i, int j) const {
+        const auto n = static_cast<std::size_t>(m + p);
+        return a[static_cast<std::size_t>(i) * n + static_cast<std::size_t>(j)];
+    }
+};
+
+// P J_F (m x m), J_F the velocity's Jacobian in the coordinates with the pushes held, P = I - W (G
+// W)^-1 G the projection along W, the velocities of unit pushes, onto the motions that keep the
+// pairs touching (G the distances' gradients). Nothing when G W is singular.
+std::optional<std::vector<Real>> projected_jacobian(const RestJacobian& J) {
+    const int m = J.m, p = J.p;
     // (G W)^-1 G, p x m.
     std::vector<Real> gw(static_cast<std::size_t>(p) * p, 0);
     for (int k = 0; k < p; ++k)
@@ -88,7 +126,7 @@ bool stable_on_contacts(const std::vector<Real>& a, int m, int p) {
                 gw[static_cast<std::size_t>(k) * p + l] += J(m + k, i) * J(i, m + l);
     std::vector<int> swaps;
     if (lu_factor(p, gw.data(), swaps, 0) != 0)
-        return false;
+        return std::nullopt;
     std::vector<Real> solved(static_cast<std::size_t>(p) * m);
     for (int j = 0; j < m; ++j) {
         std::vector<Real> column(static_cast<std::size_t>(p));
@@ -98,7 +136,6 @@ bool stable_on_contacts(const std::vector<Real>& a, int m, int p) {
         for (int k = 0; k < p; ++k)
             solved[static_cast<std::size_t>(k) * m + j] = column[k];
     }
-    // P J_F, m x m.
     std::vector<Real> pj(static_cast<std::size_t>(m) * m, 0);
     for (int i = 0; i < m; ++i)
         for (int j = 0; j < m; ++j) {
@@ -111,7 +148,14 @@ bool stable_on_contacts(const std::vector<Real>& a, int m, int p) {
             }
             pj[static_cast<std::size_t>(i) * m + j] = x;
         }
-    // An orthonormal basis Z of the null space of G (Gram-Schmidt: G's rows, then the unit vectors).
+    return pj;
+}
+
+// An orthonormal basis Z of the contacts' tangent space, the null space of G (modified
+// Gram-Schmidt, Golub and Van Loan, Matrix Computations, 4th ed., section 5.2: G's rows first, the
+// unit vectors after them, and of the result only the vectors after G's rows).
+std::vector<std::vector<Real>> tangent_basis(const RestJacobian& J) {
+    const int m = J.m;
     std::vector<std::vector<Real>> basis;
     auto add = [&](std::vector<Real> v, bool keep) {
         for (const auto& b : basis) {
@@ -125,14 +169,14 @@ bool stable_on_contacts(const std::vector<Real>& a, int m, int p) {
         for (const Real x : v)
             norm += x * x;
         norm = std::sqrt(norm);
-        if (norm < (keep ? 1e-3L : 1e-12L))
+        if (norm < (keep ? TANGENT_INDEPENDENCE : CONSTRAINT_INDEPENDENCE))
             return false;
         for (Real& x : v)
             x /= norm;
         basis.push_back(std::move(v));
         return true;
     };
-    for (int k = 0; k < p; ++k) {
+    for (int k = 0; k < J.p; ++k) {
         std::vector<Real> row(static_cast<std::size_t>(m));
         for (int i = 0; i < m; ++i)
             row[i] = J(m + k, i);
@@ -144,29 +188,258 @@ bool stable_on_contacts(const std::vector<Real>& a, int m, int p) {
         unit[e] = 1;
         add(std::move(unit), true);
     }
-    const int t = static_cast<int>(basis.size() - constraints);
-    if (t == 0)
-        return true; // held in place by its contacts
+    basis.erase(basis.begin(), basis.begin() + static_cast<std::ptrdiff_t>(constraints));
+    return basis;
+}
+
+// Z^T (P J_F) Z, t x t for the t vectors of Z.
+std::vector<Real> reduced_matrix(const std::vector<Real>& pj, const std::vector<std::vector<Real>>& z,
+                                 int m) {
+    const int t = static_cast<int>(z.size());
     std::vector<Real> reduced(static_cast<std::size_t>(t) * t, 0);
     for (int r = 0; r < t; ++r)
         for (int q = 0; q < t; ++q) {
-            const auto& zr = basis[constraints + r];
-            const auto& zq = basis[constraints + q];
             Real x = 0;
             for (int i = 0; i < m; ++i)
                 for (int j = 0; j < m; ++j)
-                    x += zr[i] * pj[static_cast<std::size_t>(i) * m + j] * zq[j];
+                    x += z[r][i] * pj[static_cast<std::size_t>(i) * m + j] * z[q][j];
             reduced[static_cast<std::size_t>(r) * t + q] = x;
         }
-    const auto values = eigenvalues(reduced, t);
+    return reduced;
+}
+
+// Whether the rest whose Jacobian `a` (RestJacobian) describes is stable with its pairs held
+// touching. Held by the pushes N = -(G W)^-1 G v that keep the distances, the motion is y' = P v(y)
+// on the contacts' manifold (a differential-algebraic system of index two, E. Hairer and G.
+// Wanner, Solving Ordinary Differential Equations II, 2nd ed., Springer 1996, ch. VII); at the
+// rest its linearisation is P J_F, and restricted to the tangent space, Z^T P J_F Z. That plays the
+// part of the reduced Hessian Z^T H Z of the second-order conditions of a constrained minimum (J.
+// Nocedal and S. J. Wright, Numerical Optimization, 2nd ed., Springer 2006, section 12.5, and the
+// null-space method of section 16.2) for a velocity that need not derive from a potential: stable
+// when no eigenvalue of it has a real part above NEUTRAL_MARGIN of the stiffest.
+bool stable_on_contacts(const std::vector<Real>& a, int m, int p) {
+    const RestJacobian J{a, m, p};
+    const std::optional<std::vector<Real>> pj = projected_jacobian(J);
+    if (!pj)
+        return false;
+    const std::vector<std::vector<Real>> z = tangent_basis(J);
+    if (z.empty())
+        return true; // held in place by its contacts
+    const auto values = eigenvalues(reduced_matrix(*pj, z, m), static_cast<int>(z.size()));
     if (!values)
         return false;
     Real stiffest = 0, largest = -std::numeric_limits<Real>::infinity();
-    for (const Complex& z : *values) {
-        stiffest = std::max(stiffest, std::abs(z));
-        largest = std::max(largest, z.real());
+    for (const Complex& v : *values) {
+        stiffest = std::max(stiffest, std::abs(v));
+        largest = std::max(largest, v.real());
     }
-    return largest <= 1e-6L * stiffest;
+    return largest <= NEUTRAL_MARGIN * stiffest;
+}
+
+// The contact rest's search: the chart, its coordinates c, the pairs held and their pushes.
+struct ContactSearch {
+    Session& session;
+    SystemModel& model;
+    const Options& options;
+    const StabilityChart& chart;
+    int m;
+    int& evaluations;
+    std::vector<std::pair<int, int>> pairs;
+    std::vector<Real> push;
+    std::vector<Real> c;
+
+    // The model at the coordinates, evaluated.
+    void evaluate_at(const std::vector<Real>& coordinates) {
+        set_chart_coordinates(chart, model, coordinates);
+        session.evaluate();
+        ++evaluations;
+    }
+    // The model at the coordinates, its positions only.
+    void place_at(const std::vector<Real>& coordinates) {
+        set_chart_coordinates(chart, model, coordinates);
+        compute_positions(model, options);
+    }
+    // Pair k's distance less `target` times its radii's sum.
+    Real gap(int k, Real target) const {
+        const Sphere &a = model.spheres[pairs[k].first], &b = model.spheres[pairs[k].second];
+        return distance(model, pairs[k].first, pairs[k].second) - (a.r + b.r) * target;
+    }
+};
+
+// Moves overlapping pairs apart to SEPARATION_GAPS gaps, so that the model's push enters none of
+// the iteration's differences: Gauss-Newton steps on the gaps alone, each the least-norm move that
+// closes them to first order, d = -G^T (G G^T)^-1 g, G the gaps' gradients by differences of the
+// positions (the minimum-norm solution of an underdetermined system by its normal equations,
+// Golub and Van Loan, section 5.6).
+void separate_overlaps(ContactSearch& s) {
+    const int m = s.m;
+    const Real target = 1 + SEPARATION_GAPS * CONTACT_GAP;
+    for (int pass = 0; pass < MAX_SEPARATION_PASSES && spheres_touch(s.model); ++pass) {
+        const int p = static_cast<int>(s.pairs.size());
+        const Real h = SEPARATION_DIFFERENCE_STEP;
+        std::vector<Real> g(s.pairs.size()), grad(static_cast<std::size_t>(p) * m);
+        for (int k = 0; k < p; ++k)
+            g[k] = s.gap(k, target);
+        for (int j = 0; j < m; ++j) {
+            std::vector<Real> moved = s.c;
+            moved[j] += h;
+            s.place_at(moved);
+            for (int k = 0; k < p; ++k)
+                grad[static_cast<std::size_t>(k) * m + j] = (s.gap(k, target) - g[k]) / h;
+        }
+        std::vector<Real> gg(static_cast<std::size_t>(p) * p, 0), y(g);
+        for (int k = 0; k < p; ++k)
+            for (int l = 0; l < p; ++l)
+                for (int j = 0; j < m; ++j)
+                    gg[static_cast<std::size_t>(k) * p + l] +=
+                        grad[static_cast<std::size_t>(k) * m + j] * grad[static_cast<std::size_t>(l) * m + j];
+        std::vector<int> swaps;
+        if (lu_factor(p, gg.data(), swaps, 0) != 0)
+            break;
+        lu_solve(p, gg.data(), swaps, y.data());
+        for (int j = 0; j < m; ++j)
+            for (int k = 0; k < p; ++k)
+                s.c[j] -= grad[static_cast<std::size_t>(k) * m + j] * y[k];
+        s.place_at(s.c);
+    }
+}
+
+// The system's residual at c and its Jacobian (RestJacobian), with the largest rotational force
+// of an object with the pushes and the largest gap error relative to its target.
+struct Linearisation {
+    std::vector<Real> r, a;
+    Real force = 0, gap_error = 0;
+};
+
+// The residual and its Jacobian: the columns of the coordinates by forward differences of step h
+// (each an evaluation), those of the pushes, which enter linearly, from unit pushes.
+Linearisation linearise(ContactSearch& s, Real h) {
+    const int m = s.m, p = static_cast<int>(s.pairs.size()), n = m + p;
+    auto residual = [&](std::vector<Real>& out) {
+        const Evaluation e = pushed(s.model, s.options, s.session.evaluation, s.pairs, s.push);
+        out = chart_velocities(s.chart, s.model, e);
+        for (int k = 0; k < p; ++k)
+            out.push_back(s.gap(k, 1 + CONTACT_GAP));
+        return max_object_rotational_force(s.model, e);
+    };
+    Linearisation lin;
+    lin.force = residual(lin.r);
+    for (int k = 0; k < p; ++k) {
+        const Sphere &a = s.model.spheres[s.pairs[k].first], &b = s.model.spheres[s.pairs[k].second];
+        lin.gap_error = std::max(lin.gap_error, std::fabs(lin.r[m + k]) / ((a.r + b.r) * (1 + CONTACT_GAP)));
+    }
+    lin.a.assign(static_cast<std::size_t>(n) * n, 0);
+    for (int j = 0; j < m; ++j) {
+        std::vector<Real> moved = s.c;
+        moved[j] += h;
+        s.evaluate_at(moved);
+        std::vector<Real> rj;
+        residual(rj);
+        for (int i = 0; i < n; ++i)
+            lin.a[static_cast<std::size_t>(i) * n + j] = (rj[i] - lin.r[i]) / h;
+    }
+    s.evaluate_at(s.c);
+    const std::vector<Real> none(s.pairs.size(), 0);
+    const std::vector<Real> v0 = chart_velocities(
+        s.chart, s.model, pushed(s.model, s.options, s.session.evaluation, s.pairs, none, false));
+    for (int k = 0; k < p; ++k) {
+        std::vector<Real> unit(s.pairs.size(), 0);
+        unit[k] = 1;
+        const std::vector<Real> w = chart_velocities(
+            s.chart, s.model, pushed(s.model, s.options, s.session.evaluation, s.pairs, unit, false));
+        for (int i = 0; i < m; ++i)
+            lin.a[static_cast<std::size_t>(i) * n + m + k] = w[i] - v0[i];
+    }
+    return lin;
+}
+
+// The difference step of linearise: it moves no string's end by more than DIFFERENCE_GAP_FRACTION
+// of the smallest pair's gap.
+Real difference_step(const ContactSearch& s, Real longest) {
+    Real smallest = std::numeric_limits<Real>::infinity();
+    for (const auto& [i, j] : s.pairs)
+        smallest = std::min(smallest, s.model.spheres[i].r + s.model.spheres[j].r);
+    return DIFFERENCE_GAP_FRACTION * CONTACT_GAP * smallest / std::max<Real>(longest, MIN_STRING_LENGTH);
+}
+
+// The active set at a rest (Nocedal and Wright, section 16.5): a pair whose push is not positive
+// pulls, and is let go with its push. True when a pair was let go.
+bool release_pulling_pairs(ContactSearch& s) {
+    std::vector<std::pair<int, int>> kept;
+    std::vector<Real> kept_push;
+    for (std::size_t k = 0; k < s.pairs.size(); ++k)
+        if (s.push[k] > 0) {
+            kept.push_back(s.pairs[k]);
+            kept_push.push_back(s.push[k]);
+        }
+    if (kept.size() == s.pairs.size())
+        return false;
+    s.pairs = std::move(kept);
+    s.push = std::move(kept_push);
+    return true;
+}
+
+enum class StepOutcome { Taken, Joined, Failed };
+
+// The step taken of Newton's (a limit and halvings for the model's sake, not a line search on a
+// merit function): at most MAX_STEP in a coordinate, halved while the trial overlaps a pair (the model's
+// push would act). A pair outside the set that the trial presses together joins it (the active
+// set's blocking constraint, Nocedal and Wright, section 16.5), with no push, and the step is
+// solved again: Joined. Failed when the halvings reach MIN_STEP_FRACTION.
+StepOutcome take_step(ContactSearch& s, const std::vector<Real>& step) {
+    const int m = s.m, p = static_cast<int>(s.pairs.size());
+    Real largest = 0;
+    for (int i = 0; i < m; ++i)
+        largest = std::max(largest, std::fabs(step[i]));
+    const Real scale = largest > MAX_STEP ? MAX_STEP / largest : 1;
+    for (Real t = scale; t > MIN_STEP_FRACTION * scale; t /= 2) {
+        std::vector<Real> trial = s.c;
+        for (int i = 0; i < m; ++i)
+            trial[i] += t * step[i];
+        s.place_at(trial);
+        bool joined = false;
+        for (const auto& pair : pairs_within(s.model, 1)) {
+            if (std::find(s.pairs.begin(), s.pairs.end(), pair) != s.pairs.end() ||
+                static_cast<int>(s.pairs.size()) >= MAX_PAIRS)
+                continue;
+            s.pairs.push_back(pair);
+            s.push.push_back(0);
+            joined = true;
+        }
+        if (joined)
+            return StepOutcome::Joined;
+        if (spheres_touch(s.model))
+            continue;
+        s.c = trial;
+        for (int k = 0; k < p; ++k)
+            s.push[k] += t * step[m + k];
+        return StepOutcome::Taken;
+    }
+    return StepOutcome::Failed;
+}
+
+// Newton's step on the whole system, the Lagrange (KKT) system of the constrained rest (Nocedal
+// and Wright, section 18.1): J (dc, dN) = -r, by LU with partial pivoting; then take_step. The
+// Jacobian is overwritten. Failed when it is singular.
+StepOutcome newton_step(ContactSearch& s, Linearisation& lin) {
+    const int n = static_cast<int>(lin.r.size());
+    std::vector<Real> step(lin.r.size());
+    for (int i = 0; i < n; ++i)
+        step[i] = -lin.r[i];
+    std::vector<int> swaps;
+    if (lu_factor(n, lin.a.data(), swaps, 0) != 0)
+        return StepOutcome::Failed;
+    lu_solve(n, lin.a.data(), swaps, step.data());
+    return take_step(s, step);
+}
+
+// The longest string of a movable object (m).
+Real longest_string(const SystemModel& model) {
+    Real longest = 0;
+    for (int k = 1; k <= model.object_count; ++k)
+        if (model.objects[k].movable())
+            longest = std::max(longest, std::fabs(model.objects[k].L));
+    return longest;
 }
 
 } // namespace
@@ -186,6 +459,9 @@ bool spheres_touch(const SystemModel& model, Real reach) {
     return false;
 }
 
+// The method is in contact_rest.h: Newton's iteration on the rest's Lagrange system with an
+// active set of pairs (Nocedal and Wright, ch. 18 and section 16.5), from the state with its
+// overlaps separated, and a rest kept only when stable on its contacts.
 ContactRest find_contact_rest(Session& session, Real dt, Real tolerance) {
     ContactRest result;
     SystemModel& model = session.model;
@@ -201,179 +477,42 @@ ContactRest find_contact_rest(Session& session, Real dt, Real tolerance) {
         return result;
 
     std::vector<Real> saved_ax, saved_az;
-    Real longest = 0;
     for (int k = 1; k <= model.object_count; ++k) {
         saved_ax.push_back(model.objects[k].Ax);
         saved_az.push_back(model.objects[k].Az);
-        if (model.objects[k].movable())
-            longest = std::max(longest, std::fabs(model.objects[k].L));
     }
-    auto evaluate_at = [&](const std::vector<Real>& c) {
-        set_chart_coordinates(chart, model, c);
-        session.evaluate();
-        ++result.evaluations;
-    };
-
-    std::vector<Real> c = chart_coordinates(chart, model);
-    // Overlapping pairs are first moved apart to their gap (least-squares steps on the distances
-    // alone, by differences of the positions): the model's push must not enter the differences.
-    for (int pass = 0; pass < 20 && spheres_touch(model); ++pass) {
-        const int p = static_cast<int>(pairs.size());
-        const Real h = 1e-7L;
-        std::vector<Real> g(pairs.size()), grad(static_cast<std::size_t>(p) * m);
-        for (int k = 0; k < p; ++k) {
-            const Sphere &a = model.spheres[pairs[k].first], &b = model.spheres[pairs[k].second];
-            g[k] = distance(model, pairs[k].first, pairs[k].second) - (a.r + b.r) * (1 + 2 * CONTACT_GAP);
-        }
-        for (int j = 0; j < m; ++j) {
-            std::vector<Real> moved = c;
-            moved[j] += h;
-            set_chart_coordinates(chart, model, moved);
-            compute_positions(model, options);
-            for (int k = 0; k < p; ++k) {
-                const Sphere &a = model.spheres[pairs[k].first], &b = model.spheres[pairs[k].second];
-                grad[static_cast<std::size_t>(k) * m + j] =
-                    (distance(model, pairs[k].first, pairs[k].second) - (a.r + b.r) * (1 + 2 * CONTACT_GAP) -
-                     g[k]) /
-                    h;
-            }
-        }
-        // The smallest move that closes the gaps to first order: d = -G' (G G')^-1 g.
-        std::vector<Real> gg(static_cast<std::size_t>(p) * p, 0), y(g);
-        for (int k = 0; k < p; ++k)
-            for (int l = 0; l < p; ++l)
-                for (int j = 0; j < m; ++j)
-                    gg[static_cast<std::size_t>(k) * p + l] +=
-                        grad[static_cast<std::size_t>(k) * m + j] * grad[static_cast<std::size_t>(l) * m + j];
-        std::vector<int> swaps;
-        if (lu_factor(p, gg.data(), swaps, 0) != 0)
-            break;
-        lu_solve(p, gg.data(), swaps, y.data());
-        for (int j = 0; j < m; ++j)
-            for (int k = 0; k < p; ++k)
-                c[j] -= grad[static_cast<std::size_t>(k) * m + j] * y[k];
-        set_chart_coordinates(chart, model, c);
-        compute_positions(model, options);
-    }
-    evaluate_at(c);
-    std::vector<Real> push(pairs.size(), 0);
+    const Real longest = longest_string(model);
+    ContactSearch s{session,
+                    model,
+                    options,
+                    chart,
+                    m,
+                    result.evaluations,
+                    std::move(pairs),
+                    {},
+                    chart_coordinates(chart, model)};
+    separate_overlaps(s);
+    s.evaluate_at(s.c);
+    s.push.assign(s.pairs.size(), 0);
     for (int iteration = 0; iteration < MAX_ITERATIONS; ++iteration) {
-        const int p = static_cast<int>(pairs.size());
-        const int n = m + p;
-        std::vector<Real> target(pairs.size());
-        Real smallest = std::numeric_limits<Real>::infinity();
-        for (int k = 0; k < p; ++k) {
-            const Sphere &a = model.spheres[pairs[k].first], &b = model.spheres[pairs[k].second];
-            target[k] = (a.r + b.r) * (1 + CONTACT_GAP);
-            smallest = std::min(smallest, a.r + b.r);
-        }
-        // A difference step that moves no string's end by more than a thousandth of the gap.
-        const Real h = 1e-3L * CONTACT_GAP * smallest / std::max<Real>(longest, 1e-9L);
-        auto residual = [&](std::vector<Real>& out) {
-            const Evaluation e = pushed(model, options, session.evaluation, pairs, push);
-            out = chart_velocities(chart, model, e);
-            for (int k = 0; k < p; ++k)
-                out.push_back(distance(model, pairs[k].first, pairs[k].second) - target[k]);
-            return max_object_rotational_force(model, e);
-        };
-        std::vector<Real> r;
-        const Real force = residual(r);
-        Real gap_error = 0;
-        for (int k = 0; k < p; ++k)
-            gap_error = std::max(gap_error, std::fabs(r[m + k]) / target[k]);
-        // The Jacobian of the whole system by differences in c; the pushes enter linearly.
-        std::vector<Real> a(static_cast<std::size_t>(n) * n, 0);
-        for (int j = 0; j < m; ++j) {
-            std::vector<Real> moved = c;
-            moved[j] += h;
-            evaluate_at(moved);
-            std::vector<Real> rj;
-            residual(rj);
-            for (int i = 0; i < n; ++i)
-                a[static_cast<std::size_t>(i) * n + j] = (rj[i] - r[i]) / h;
-        }
-        evaluate_at(c);
-        const std::vector<Real> none(pairs.size(), 0);
-        const std::vector<Real> v0 =
-            chart_velocities(chart, model, pushed(model, options, session.evaluation, pairs, none, false));
-        for (int k = 0; k < p; ++k) {
-            std::vector<Real> unit(pairs.size(), 0);
-            unit[k] = 1;
-            const std::vector<Real> w = chart_velocities(
-                chart, model, pushed(model, options, session.evaluation, pairs, unit, false));
-            for (int i = 0; i < m; ++i)
-                a[static_cast<std::size_t>(i) * n + m + k] = w[i] - v0[i];
-        }
-        if (force < tolerance && gap_error < 1e-9L) {
-            // At rest: each pair pressed (a pair pulling together is let go, and the rest solved
-            // again without it).
-            std::vector<std::pair<int, int>> kept;
-            std::vector<Real> kept_push;
-            for (int k = 0; k < p; ++k)
-                if (push[k] > 0) {
-                    kept.push_back(pairs[k]);
-                    kept_push.push_back(push[k]);
-                }
-            if (kept.size() == pairs.size()) {
-                if (!stable_on_contacts(a, m, p))
-                    break; // a rest the slightest push leaves: not the physical one
-                result.found = true;
-                result.pairs = pairs;
-                result.push = push;
-                result.residual = force;
-                return result;
+        Linearisation lin = linearise(s, difference_step(s, longest));
+        if (lin.force < tolerance && lin.gap_error < GAP_TOLERANCE) {
+            if (release_pulling_pairs(s)) {
+                if (s.pairs.empty())
+                    break;
+                continue; // the rest solved again without them
             }
-            if (kept.empty())
-                break;
-            pairs = kept;
-            push = kept_push;
-            continue;
+            if (!stable_on_contacts(lin.a, m, static_cast<int>(s.pairs.size())))
+                break; // a rest the slightest push leaves: not the physical one
+            result.found = true;
+            result.pairs = s.pairs;
+            result.push = s.push;
+            result.residual = lin.force;
+            return result;
         }
-        std::vector<Real> step(r.size());
-        for (int i = 0; i < n; ++i)
-            step[i] = -r[i];
-        std::vector<int> swaps;
-        if (lu_factor(n, a.data(), swaps, 0) != 0)
+        if (newton_step(s, lin) == StepOutcome::Failed)
             break;
-        lu_solve(n, a.data(), swaps, step.data());
-        Real largest = 0;
-        for (int i = 0; i < m; ++i)
-            largest = std::max(largest, std::fabs(step[i]));
-        const Real scale = largest > MAX_STEP ? MAX_STEP / largest : 1;
-        // Halved while the trial overlaps a pair (the model's push would act). A pair outside the
-        // set that the step would press together joins it, and the step is solved again.
-        bool taken = false, joined = false;
-        for (Real t = scale; t > 1e-6L * scale; t /= 2) {
-            std::vector<Real> trial = c;
-            for (int i = 0; i < m; ++i)
-                trial[i] += t * step[i];
-            set_chart_coordinates(chart, model, trial);
-            compute_positions(model, options);
-            for (const auto& pair : pairs_within(model, 1)) {
-                if (std::find(pairs.begin(), pairs.end(), pair) != pairs.end() ||
-                    static_cast<int>(pairs.size()) >= MAX_PAIRS)
-                    continue;
-                pairs.push_back(pair);
-                push.push_back(0);
-                joined = true;
-            }
-            if (joined)
-                break;
-            if (spheres_touch(model))
-                continue;
-            c = trial;
-            for (int k = 0; k < p; ++k)
-                push[k] += t * step[m + k];
-            taken = true;
-            break;
-        }
-        if (joined) {
-            evaluate_at(c);
-            continue;
-        }
-        if (!taken)
-            break;
-        evaluate_at(c);
+        s.evaluate_at(s.c);
     }
     // Not found: the state as it was.
     for (int k = 1; k <= model.object_count; ++k) {
