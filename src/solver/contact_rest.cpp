@@ -382,10 +382,10 @@ bool release_pulling_pairs(ContactSearch& s) {
 enum class StepOutcome { Taken, Joined, Failed };
 
 // The step taken of Newton's (a limit and halvings for the model's sake, not a line search on a
-// merit function): at most MAX_STEP in a coordinate, halved while the trial overlaps a pair (the model's
-// push would act). A pair outside the set that the trial presses together joins it (the active
-// set's blocking constraint, Nocedal and Wright, section 16.5), with no push, and the step is
-// solved again: Joined. Failed when the halvings reach MIN_STEP_FRACTION.
+// merit function): at most MAX_STEP in a coordinate, halved while the trial overlaps a pair (the
+// model's push would act). A pair outside the set that the trial presses together joins it (the
+// active set's blocking constraint, Nocedal and Wright, section 16.5), with no push, and the step
+// is solved again: Joined. Failed when the halvings reach MIN_STEP_FRACTION.
 StepOutcome take_step(ContactSearch& s, const std::vector<Real>& step) {
     const int m = s.m, p = static_cast<int>(s.pairs.size());
     Real largest = 0;

@@ -219,8 +219,8 @@ template <typename T> int split_point(Matrix<T> h, int nn, T norm) {
 // shifted origin t, into wr and wi at nn-1 and nn, as the Handbook's hqr has them: with p = (y -
 // x)/2 and q = p^2 + w, x + p +- sqrt(q). A real pair's root of the larger magnitude about x is
 // taken with the sign that adds, and the other from the product of the two, -w, without
-// cancellation. Only the eigenvalues are wanted: the block is not turned to a standard form (LAPACK's
-// dlanv2).
+// cancellation. Only the eigenvalues are wanted: the block is not turned to a standard form
+// (LAPACK's dlanv2).
 template <typename T>
 void block_eigenvalues(T x, T y, T w, T t, int nn, std::vector<T>& wr, std::vector<T>& wi) {
     const T p = (y - x) / 2;
@@ -244,10 +244,10 @@ void block_eigenvalues(T x, T y, T w, T t, int nn, std::vector<T>& wr, std::vect
 // x)(z - y) - w.
 template <typename T> struct ShiftPair { T x, y, w; };
 
-// The shifts of the next sweep (Golub and Van Loan, section 7.5, the double-shift strategy): the eigenvalues
-// of the trailing 2 x 2 block [y .; . x] (w the product of its off-diagonal entries), or on the exceptional
-// sweeps the exceptional pair, the origin first moved to x (t accumulates the moves, and each eigenvalue
-// found gets it back).
+// The shifts of the next sweep (Golub and Van Loan, section 7.5, the double-shift strategy): the
+// eigenvalues of the trailing 2 x 2 block [y .; . x] (w the product of its off-diagonal entries),
+// or on the exceptional sweeps the exceptional pair, the origin first moved to x (t accumulates the
+// moves, and each eigenvalue found gets it back).
 template <typename T> ShiftPair<T> choose_shifts(Matrix<T> h, int nn, int sweep, T x, T y, T w, T& t) {
     if (sweep != FIRST_EXCEPTIONAL_SWEEP && sweep != SECOND_EXCEPTIONAL_SWEEP)
         return {x, y, w};
