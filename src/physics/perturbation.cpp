@@ -288,7 +288,8 @@ bool PerturbedEvaluation::factor_update(const PerturbationBase& base) {
         }
     }
     // Z = A^-1 U with U = [e_s | d_s], and K = I + V^T Z with V = [d_s | e_s], so that
-    // (A + U V^T)^-1 r = A^-1 r - Z K^-1 V^T A^-1 r.
+    // (A + U V^T)^-1 r = A^-1 r - Z K^-1 V^T A^-1 r (the Sherman-Morrison-Woodbury formula,
+    // perturbation.h).
     const int m = 2 * k;
     const char uplo = 'U';
     int info = 0;

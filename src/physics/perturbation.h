@@ -3,15 +3,17 @@
 // Evaluations of a base state with the spheres of one object moved a little: the columns of a
 // finite-difference Jacobian. Moving k spheres changes only k rows and columns of the elastance
 // matrix, a change of rank at most 2k. Each perturbed state is solved from the base state's
-// charges, with the base state's double Cholesky factor corrected for that change
-// (Sherman-Morrison-Woodbury) as the preconditioner of a refinement whose residuals are exact to
-// long double: the first is the base residual less the change times the base charges, later ones
-// add the matrix times the (small) corrections. The change of the forces is computed as such:
-// for pairs of unmoved spheres it is (dQ_i Q'_j + Q_i dQ_j) G_ij with the base pair geometry G,
-// for pairs with a moved sphere the new pair force less the old. Both keep the relative error
-// of the change of charges and forces about 1e-16, as small as the rounding of the long double
-// forces themselves makes a finite difference of them. Each evaluation is independent of the
-// others and of the thread that runs it.
+// charges, with the base state's double Cholesky factor corrected for that change (the
+// Sherman-Morrison-Woodbury formula: M. A. Woodbury, "Inverting modified matrices", Memorandum
+// Report 42, Statistical Research Group, Princeton University 1950; G. H. Golub and C. F. Van Loan,
+// Matrix Computations, 4th ed., section 2.1.4) as the preconditioner of an iterative refinement
+// (Golub and Van Loan, section 3.5) whose residuals are exact to long double: the first is the base
+// residual less the change times the base charges, later ones add the matrix times the (small)
+// corrections. The change of the forces is computed as such: for pairs of unmoved spheres it is
+// (dQ_i Q'_j + Q_i dQ_j) G_ij with the base pair geometry G, for pairs with a moved sphere the new
+// pair force less the old. Both keep the relative error of the change of charges and forces about
+// 1e-16, as small as the rounding of the long double forces themselves makes a finite difference of
+// them. Each evaluation is independent of the others and of the thread that runs it.
 #pragma once
 
 #include "model/options.h"
