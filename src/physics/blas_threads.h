@@ -26,7 +26,8 @@ class FixedBlasThreads {
 // Solves U^T U x = b for nrhs right-hand sides (columns of b, leading dimension n) with the
 // Cholesky factor U of dpotrf ('U', leading dimension n). Large systems go column by column
 // through two triangular solves, which read the factor without packing it first (LAPACK's
-// dpotrs packs it for every call); small ones through dpotrs, whose rounding they have always had.
+// dpotrs packs it for every call); small ones (below WARM_START_MIN_SIZE) through dpotrs, whose
+// packing costs little there, and whose rounding the digits printed for them carry.
 void cholesky_solve(int n, const double* U, double* b, int nrhs);
 
 } // namespace ambrel

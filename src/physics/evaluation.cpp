@@ -34,8 +34,8 @@ Real square_plate_constant(Real s, Real d) {
 // Two flat squares on one vertical line, cells of two different plates facing each other, are
 // taken as uniformly charged square plates. Two cells of one plate never face each other: a plate
 // turned upright puts each column of its own cells on one vertical line, exactly or not as the
-// rounding of cos 90 degrees times their offsets has it, which made its capacitance depend on where
-// it hangs (0.8 % for a lone plate).
+// rounding of cos 90 degrees times their offsets has it, which would make its capacitance depend on
+// where it hangs (0.8 % for a lone plate).
 bool aligned_squares(const SystemModel& model, const Sphere& a, const Sphere& b) {
     return a.x == b.x && a.y == b.y && a.object != b.object && is_flat_kind(model.objects[a.object].kind) &&
            is_flat_kind(model.objects[b.object].kind) && a.square_side > 0;

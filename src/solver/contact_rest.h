@@ -10,14 +10,15 @@
 // pushes N_k of the touching pairs k,
 //     v(c) + sum_k N_k w_k(c) = 0,   d_k(c) = (r_i + r_j)(1 + CONTACT_GAP),
 // v the chart's velocity of the model's forces, w_k that of unit forces pushing pair k apart along
-// its line of centres, d_k its distance: a Newton iteration on the whole system (the Lagrange
-// form of a constrained equilibrium, J. Nocedal and S. J. Wright, Numerical Optimization, 2nd ed.,
+// its line of centres, d_k its distance: a Newton iteration on the whole system (the Lagrange form
+// of a constrained equilibrium, J. Nocedal and S. J. Wright, Numerical Optimization, 2nd ed.,
 // Springer 2006, ch. 18), its Jacobian by differences, with an active set: a pair a step would
-// press joins, a pair whose push comes out negative is not pressed and is let go. The pairs sit
-// CONTACT_GAP apart so that no evaluation sees the model's push. Four balls pressed together have
-// several rests, some unstable (the slightest push leaves them): a rest is kept only when the
-// motion along its contacts' tangent space, the pushes keeping them touching, has no eigenvalue
-// with a positive real part beyond a millionth of the stiffest (a free turn is neutral, and kept).
+// press joins, a pair whose push does not come out positive is not pressed and is let go (section
+// 16.5). The pairs sit CONTACT_GAP apart so that no evaluation sees the model's push. Four balls
+// pressed together have several rests, some unstable (the slightest push leaves them): a rest is
+// kept only when the motion along its contacts' tangent space, the pushes keeping them touching,
+// has no eigenvalue with a positive real part beyond a millionth of the stiffest (a free turn is
+// neutral, and kept).
 #pragma once
 
 #include "session/session.h"

@@ -438,8 +438,9 @@ Real rounding_error(Real noise, int m) {
 // system that has that symmetry: two balls from one point) also turns the state's own velocity:
 // the matrix along that motion holds the velocity across over the distance from the line, v s /
 // s^2 for each end, which is zero only at rest. That part of the distance from rest is the turning
-// drift (ChartJacobians::turning_drift); a state at 10 degrees, at rest to 1e-4 uN, left the
-// neutral mode at -4e-7 1/s with an error of 2e-7 without it, and was called stable.
+// drift (ChartJacobians::turning_drift): without it, two balls from one point at 10 degrees, at
+// rest to 1e-4 uN, have their neutral mode at -4e-7 1/s with an error of 2e-7, and would be
+// called stable.
 Real off_rest_error(const ChartJacobians& jacobians, const std::vector<Real>& matrix, Real stiffest,
                     bool rough) {
     const Real step = newton_step_length(matrix, jacobians.size(), NEWTON_STEP_SHIFT * stiffest, rough,
