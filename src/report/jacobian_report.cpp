@@ -9,8 +9,8 @@
 #include <cmath>
 #include <cstddef>
 #include <functional>
+#include <ranges>
 #include <utility>
-#include <vector>
 
 namespace ambrel {
 
@@ -155,11 +155,9 @@ ColumnTable<int> jacobian_section(const std::string& kind, std::function<std::st
     return section;
 }
 
-std::vector<int> row_numbers(std::size_t count) {
-    std::vector<int> rows(count);
-    for (std::size_t i = 0; i < count; ++i)
-        rows[i] = static_cast<int>(i) + 1;
-    return rows;
+// The rows 1..count of a section.
+auto row_numbers(std::size_t count) {
+    return std::views::iota(1, static_cast<int>(count) + 1);
 }
 
 } // namespace
