@@ -17,6 +17,7 @@
 #include "solver/equilibrium.h"
 #include "solver/initialize.h"
 #include "solver/jacobian.h"
+#include "text/column_table.h"
 #include "text/csv_file.h"
 #include "text/numeric_field.h"
 
@@ -99,41 +100,77 @@ bool has_run(const StudyRequest& request) {
     return request.run != StudyRun::None;
 }
 
-std::vector<std::string> parameter_names(const StudyRequest& request) {
-    std::vector<std::string> names = request.points.names;
-    for (const auto& [name, value] : request.fixed)
-        names.push_back(name);
-    return names;
-}
+// What an ok row of the table holds: the session's state, in a SweepPoint as a sweep holds a run's
+// (angles of the movable objects, charges, total capacitance, and with a run its steps, error and
+// end), and the columns of the study's own.
+struct PointState {
+    SweepPoint point;
+    std::vector<Real> potentials;                // V, per conductor
+    std::optional<ConductorCapacitances> matrix; // with --capacitances
+};
 
-std::vector<std::string> header_of(const StudyRequest& request, const StudyColumns& columns) {
-    std::vector<std::string> names{POINT_HEAD + std::to_string(request.points.values.size()) + ")"};
-    for (const std::string& name : parameter_names(request))
-        names.push_back(name);
+// A row of the table.
+struct StudyRow {
+    int index = 0;       // the point, from 0
+    int sweep_point = 0; // with --sweep: the voltage's number from 1, 0 when the sweep did not begin
+    std::string message; // why the point failed
+    const PointState* state = nullptr; // nullptr: the point failed, its numbers are empty
+    const SweepPoint* run = nullptr;   // the run's steps and end, also of a failed run; nullptr without
+};
+
+using StudyTable = ColumnTable<StudyRow>;
+
+// The table's columns (study.h). Those of a run's state are the sweep's (report/sweep_table.h).
+StudyTable study_table(const StudyRequest& request, const StudyColumns& columns) {
+    StudyTable table;
+    table.add(POINT_HEAD + std::to_string(request.points.values.size()) + ")", "",
+              [](const StudyRow& row) { return std::to_string(row.index + 1); });
+    for (std::size_t k = 0; k < request.points.names.size(); ++k)
+        table.add(request.points.names[k], "", [&request, k](const StudyRow& row) {
+            return request.points.values[static_cast<std::size_t>(row.index)][k];
+        });
+    for (const auto& [name, value] : request.fixed)
+        table.add(name, "", [value = value](const StudyRow&) { return value; });
     if (request.run == StudyRun::Sweep)
-        names.emplace_back("Sweep point");
-    names.emplace_back("Status");
-    names.emplace_back("Message");
-    names.emplace_back("Total capacitance (pF)");
-    for (const std::string& c : columns.conductors)
-        names.push_back("Q " + c + " (nC)");
-    for (const std::string& c : columns.conductors)
-        names.push_back("V " + c + " (V)");
+        table.add("Sweep point", "", [](const StudyRow& row) {
+            return row.sweep_point > 0 ? std::to_string(row.sweep_point) : std::string();
+        });
+    table.add("Status", "",
+              [](const StudyRow& row) { return std::string(row.state != nullptr ? "ok" : "failed"); });
+    table.add("Message", "", [](const StudyRow& row) { return row.message; });
+
+    const auto point = [](const PointState& state) { return &state.point; };
+    StateColumns charges;
+    add_total_capacitance_column(charges);
+    add_charge_columns(charges, columns.conductors);
+    ColumnTable<PointState> state;
+    state.add_part(charges, point);
+    for (std::size_t c = 0; c < columns.conductors.size(); ++c)
+        state.add_number("V " + columns.conductors[c], "V",
+                         [c](const PointState& s) { return s.potentials[c]; });
     if (request.capacitances)
-        for (const std::string& a : columns.conductors)
-            for (const std::string& b : columns.conductors)
-                names.push_back("CC[" + a + "][" + b + "] (pF)");
+        for (std::size_t a = 0; a < columns.conductors.size(); ++a)
+            for (std::size_t b = 0; b < columns.conductors.size(); ++b)
+                state.add_number("CC[" + columns.conductors[a] + "][" + columns.conductors[b] + "]", "pF",
+                                 [a, b](const PointState& s) {
+                                     return s.matrix->maxwell_pF(static_cast<int>(a) + 1,
+                                                                 static_cast<int>(b) + 1);
+                                 });
+    const auto state_of = [](const StudyRow& row) { return row.state; };
+    table.add_part(state, state_of);
     if (has_run(request)) {
-        names.emplace_back("Steps");
-        names.emplace_back("End");
-        names.emplace_back("Largest rotational force (uN)");
-        for (std::size_t k = 0; k < columns.object_indices.size(); ++k) {
-            const std::string object = "[" + columns.object_indices[k] + "] " + columns.object_names[k];
-            names.push_back("Deflection" + object + " (deg)");
-            names.push_back("Direction" + object + " (deg)");
-        }
+        StateColumns run;
+        add_steps_column(run);
+        add_end_column(run);
+        table.add_part(run, [](const StudyRow& row) { return row.run; });
+        StateColumns strings;
+        add_largest_force_column(strings);
+        add_string_columns(strings, columns.object_indices, columns.object_names);
+        ColumnTable<PointState> at_end;
+        at_end.add_part(strings, point);
+        table.add_part(at_end, state_of);
     }
-    return names;
+    return table;
 }
 
 // How a point's run ended, as a sweep point's would (solver/sweep.h).
@@ -156,31 +193,46 @@ std::string failure_message(PointEnd end) {
                                            : "the elastance matrix is singular";
 }
 
+// The session's state as a sweep point holds a run's: the angles of the movable objects, each
+// conductor's charge and the total capacitance.
+SweepPoint state_point(const SystemModel& model, const Evaluation& ev) {
+    SweepPoint point;
+    for (int k = 1; k <= model.object_count; ++k) {
+        const Object& o = model.objects[k];
+        if (!o.movable())
+            continue;
+        point.Ax.push_back(o.Ax);
+        point.Az.push_back(o.Az);
+    }
+    point.charges.assign(static_cast<std::size_t>(model.conductor_count), 0);
+    for (int i = 1; i <= model.sphere_count; ++i) {
+        const int c = model.spheres[i].conductor;
+        if (c >= 1 && c <= model.conductor_count)
+            point.charges[static_cast<std::size_t>(c - 1)] += ev.Q[i];
+    }
+    point.capacitance = ev.total_capacitance;
+    return point;
+}
+
+void set_outcome(SweepPoint& point, const RunOutcome& run) {
+    point.steps = run.steps;
+    point.error = run.error;
+    point.end = run.end;
+}
+
 // One point's rows as they are written.
 class PointRows {
   public:
-    PointRows(const StudyRequest& request, const StudyColumns& columns, int index)
-        : request_(request), columns_(columns) {
-        lead_.push_back(std::to_string(index + 1));
-        const std::vector<std::string>& row = request.points.values[static_cast<std::size_t>(index)];
-        lead_.insert(lead_.end(), row.begin(), row.end());
-        for (const auto& [name, value] : request.fixed)
-            lead_.push_back(value);
-        width_ = header_of(request, columns).size();
-    }
+    PointRows(const StudyRequest& request, const StudyColumns& columns, const StudyTable& table, int index)
+        : request_(request), columns_(columns), table_(table), index_(index) {}
 
     // A row that says why the point failed; the run's steps and end when it had one.
     void failed(const std::string& message, int sweep_point = 0, const RunOutcome* run = nullptr) {
-        std::vector<std::string> row = start(sweep_point);
-        row.emplace_back("failed");
-        row.push_back(message);
-        row.resize(width_);
-        if (run != nullptr) {
-            const std::size_t at = width_ - 3 - 2 * columns_.object_indices.size();
-            row[at] = std::to_string(run->steps);
-            row[at + 1] = std::string(point_end_word(run->end));
-        }
-        text_ += csv_line(row);
+        SweepPoint outcome;
+        if (run != nullptr)
+            set_outcome(outcome, *run);
+        text_ +=
+            table_.line(StudyRow{index_, sweep_point, message, nullptr, run != nullptr ? &outcome : nullptr});
         failed_ = true;
     }
 
@@ -202,70 +254,40 @@ class PointRows {
             failed(failure_message(PointEnd::SingularMatrix), sweep_point);
             return;
         }
-        std::vector<std::string> row = start(sweep_point);
-        row.emplace_back("ok");
-        row.emplace_back();
-        row.push_back(table_number(ev.total_capacitance * 1e12L));
-        std::vector<Real> charges(static_cast<std::size_t>(model.conductor_count), 0);
-        for (int i = 1; i <= model.sphere_count; ++i) {
-            const int c = model.spheres[i].conductor;
-            if (c >= 1 && c <= model.conductor_count)
-                charges[static_cast<std::size_t>(c - 1)] += ev.Q[i];
-        }
-        for (const Real q : charges)
-            row.push_back(table_number(q * 1e9L));
+        PointState state;
+        state.point = state_point(model, ev);
+        if (run != nullptr)
+            set_outcome(state.point, *run);
         for (int c = 1; c <= model.conductor_count; ++c)
-            row.push_back(table_number(ev.potential_of(c)));
+            state.potentials.push_back(ev.potential_of(c));
         if (request_.capacitances) {
-            const Result<ConductorCapacitances> matrix =
-                condense_capacitance_matrix(model, session.workspace);
+            Result<ConductorCapacitances> matrix = condense_capacitance_matrix(model, session.workspace);
             if (!matrix) {
                 failed(matrix.message(), sweep_point, run);
                 return;
             }
-            for (int a = 1; a <= matrix->size(); ++a)
-                for (int b = 1; b <= matrix->size(); ++b)
-                    row.push_back(table_number(matrix->maxwell_pF(a, b)));
+            state.matrix = std::move(*matrix);
         }
-        if (run != nullptr) {
-            row.push_back(std::to_string(run->steps));
-            row.emplace_back(point_end_word(run->end));
-            row.push_back(table_number(run->error * 1e6L));
-            for (int k = 1; k <= model.object_count; ++k) {
-                const Object& o = model.objects[k];
-                if (!o.movable())
-                    continue;
-                const StringDeflection string = deflection_degrees(o.Ax, o.Az);
-                row.push_back(table_number(string.deflection));
-                row.push_back(table_number(string.direction));
-            }
-        }
-        text_ += csv_line(row);
+        text_ +=
+            table_.line(StudyRow{index_, sweep_point, {}, &state, run != nullptr ? &state.point : nullptr});
     }
 
     const std::string& text() const { return text_; }
     bool any_failed() const { return failed_; }
 
   private:
-    std::vector<std::string> start(int sweep_point) const {
-        std::vector<std::string> row = lead_;
-        if (request_.run == StudyRun::Sweep)
-            row.push_back(sweep_point > 0 ? std::to_string(sweep_point) : std::string());
-        return row;
-    }
-
     const StudyRequest& request_;
     const StudyColumns& columns_;
-    std::vector<std::string> lead_;
-    std::size_t width_ = 0;
+    const StudyTable& table_;
+    int index_ = 0;
     std::string text_;
     bool failed_ = false;
 };
 
 // Runs point `index` on a session of its own. Nothing (nullopt) when Stop ended it.
-std::optional<PointRows> run_point(const StudyRequest& request, const StudyColumns& columns, int index,
-                                   const StopToken& stop) {
-    PointRows rows(request, columns, index);
+std::optional<PointRows> run_point(const StudyRequest& request, const StudyColumns& columns,
+                                   const StudyTable& table, int index, const StopToken& stop) {
+    PointRows rows(request, columns, table, index);
     const Result<std::string> text = fill_template(request.template_text, point_values(request, index));
     if (!text) {
         rows.failed(text.message());
@@ -345,7 +367,8 @@ int run_here(const StudyRequest& request, std::FILE* out, std::FILE* err, const 
     const StudyColumns columns = study_columns(request);
     const std::vector<int> indices = study_point_indices(request);
     const bool progress = request.show_progress && ::isatty(::fileno(err)) != 0;
-    if (!write_all(out, csv_line(header_of(request, columns)))) {
+    const StudyTable table = study_table(request, columns);
+    if (!write_all(out, table.header_line())) {
         std::fprintf(err, "ambrel-batch: cannot write the study: %s\n", std::strerror(errno));
         return USAGE_STATUS;
     }
@@ -356,7 +379,7 @@ int run_here(const StudyRequest& request, std::FILE* out, std::FILE* err, const 
     for (const int index : indices) {
         if (stop.requested())
             break;
-        const std::optional<PointRows> rows = run_point(request, columns, index, stop);
+        const std::optional<PointRows> rows = run_point(request, columns, table, index, stop);
         if (!rows)
             break;
         if (!write_all(out, rows->text())) {

@@ -7,7 +7,9 @@
 // points over copies of ambrel-batch and merges their tables): the table is the same bytes however
 // the points were run.
 //
-// The table (LF line ends, fields through csv_field, numbers through table_number):
+// The table (a ColumnTable of text/column_table.h: LF line ends, fields through csv_field, numbers
+// through table_number; the columns of a run's state, from Total capacitance to Direction, are
+// the sweep's own, report/sweep_table.h):
 //   Point (of <count>)         the point's number, 1 to <count>, the row of the points file
 //   <parameter>...             each parameter's value as the points file (or --set) gives it
 //   Sweep point                with --sweep: the voltage's number, 1 to the sweep's count

@@ -2,11 +2,13 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "report/capacitance_matrix.h"
 
+#include "text/column_table.h"
 #include "text/csv_file.h"
 #include "text/number_format.h"
 
 #include <algorithm>
 #include <cmath>
+#include <utility>
 
 namespace ambrel {
 
@@ -82,24 +84,29 @@ std::vector<std::string> capacitance_matrix_violations(const ConductorCapacitanc
     return lines;
 }
 
+namespace {
+
+// A row of the file: conductor a's coefficients in one of the two forms.
+struct MatrixRow {
+    const char* form;
+    Real (ConductorCapacitances::*value)(int, int) const;
+    int a;
+};
+
+} // namespace
+
 std::string capacitance_matrix_csv(const ConductorCapacitances& c) {
-    const int k = c.size();
-    std::string text = "form,conductor";
-    for (int b = 1; b <= k; ++b)
-        text += ',' + csv_field(c.name(b));
-    text += '\n';
-    auto rows = [&](const char* form, Real (ConductorCapacitances::*value)(int, int) const) {
-        for (int a = 1; a <= k; ++a) {
-            text += form;
-            text += ',' + csv_field(c.name(a));
-            for (int b = 1; b <= k; ++b)
-                text += ',' + format_shortest((c.*value)(a, b) + 0); // + 0: never "-0"
-            text += '\n';
-        }
-    };
-    rows("maxwell", &ConductorCapacitances::maxwell_pF);
-    rows("mutual", &ConductorCapacitances::mutual_pF);
-    return text;
+    ColumnTable<MatrixRow> table;
+    table.add("form", "", [](const MatrixRow& row) { return std::string(row.form); });
+    table.add("conductor", "", [&c](const MatrixRow& row) { return c.name(row.a); });
+    for (int b = 1; b <= c.size(); ++b)
+        table.add_number(c.name(b), "", [&c, b](const MatrixRow& row) { return (c.*row.value)(row.a, b); });
+    std::vector<MatrixRow> rows;
+    for (const auto& [form, value] : {std::pair{"maxwell", &ConductorCapacitances::maxwell_pF},
+                                      std::pair{"mutual", &ConductorCapacitances::mutual_pF}})
+        for (int a = 1; a <= c.size(); ++a)
+            rows.push_back({form, value, a});
+    return table.csv(rows);
 }
 
 CapacitanceMatrixExport export_capacitance_matrix(const SystemModel& model, EvaluationWorkspace& ws,

@@ -2,11 +2,15 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "report/jacobian_report.h"
 
+#include "text/column_table.h"
 #include "text/csv_file.h"
 #include "text/number_format.h"
 
 #include <cmath>
 #include <cstddef>
+#include <functional>
+#include <ranges>
+#include <utility>
 
 namespace ambrel {
 
@@ -138,38 +142,61 @@ void print_matrix_plain(OutputSink& out, int n, const Real* matrix, int stride, 
                        cut_mark);
 }
 
+namespace {
+
+// A section of the file, its rows numbered from 1: the first column's head is "columns" and its
+// field the section's kind, the second's head the kind and its field the row's name, then the
+// section's own columns.
+ColumnTable<int> jacobian_section(const std::string& kind, std::function<std::string(int)> name) {
+    using Column = ColumnTable<int>::Column;
+    ColumnTable<int> section;
+    section.add(Column{"columns", "", [kind](int) { return kind; }, Quoting::AsIs, Quoting::AsIs});
+    section.add(Column{kind, "", std::move(name), Quoting::AsIs, Quoting::Csv});
+    return section;
+}
+
+// The rows 1..count of a section.
+auto row_numbers(std::size_t count) {
+    return std::views::iota(1, static_cast<int>(count) + 1);
+}
+
+} // namespace
+
 std::string jacobian_csv(const JacobianResult& r) {
-    std::string text = "kind,name,values (1/s)\ncolumns,update law";
+    using Column = ColumnTable<int>::Column;
+    // The file's own head: what each field of a line is.
+    ColumnTable<int> file;
+    file.add(Column{"kind", "", {}, Quoting::AsIs});
+    file.add(Column{"name", "", {}, Quoting::AsIs});
+    file.add(Column{"values", "1/s", {}, Quoting::AsIs});
+    std::string text = file.header_line();
+
     const int n = r.size;
     auto angle = [](int index) {
         return std::string(index % 2 == 1 ? "Ax " : "Az ") + std::to_string((index + 1) / 2);
     };
+    ColumnTable<int> update_law = jacobian_section("update law", angle);
     for (int j = 1; j <= n; ++j)
-        text += ',' + csv_field(angle(j));
-    text += '\n';
-    for (int i = 1; i <= n; ++i) {
-        text += "update law," + csv_field(angle(i));
-        for (int j = 1; j <= n; ++j)
-            text += ',' + format_shortest(r.entry(i, j) + 0); // + 0: never "-0"
-        text += '\n';
-    }
-    const auto m = r.stability_coordinates.size();
-    text += "columns,stability";
-    for (const std::string& name : r.stability_coordinates)
-        text += ',' + csv_field(name);
-    text += '\n';
-    for (std::size_t i = 0; i < m; ++i) {
-        text += "stability," + csv_field(r.stability_coordinates[i]);
-        for (std::size_t j = 0; j < m; ++j)
-            text += ',' + format_shortest(r.stability_matrix[i * m + j] + 0);
-        text += '\n';
-    }
-    text += "columns,eigenvalue,real,imaginary,error\n";
-    for (std::size_t k = 0; k < r.eigenvalues.size(); ++k) {
-        const EigenvalueWithError& e = r.eigenvalues[k];
-        text += "eigenvalue," + std::to_string(k + 1) + ',' + format_shortest(e.value.real() + 0) + ',' +
-                format_shortest(e.value.imag() + 0) + ',' + format_shortest(e.error) + '\n';
-    }
+        update_law.add_number(angle(j), "", [&r, j](int i) { return r.entry(i, j); });
+    text += update_law.csv(row_numbers(static_cast<std::size_t>(n)));
+
+    const std::size_t m = r.stability_coordinates.size();
+    const auto coordinate = [&r](int i) { return r.stability_coordinates[static_cast<std::size_t>(i - 1)]; };
+    ColumnTable<int> stability = jacobian_section("stability", coordinate);
+    for (std::size_t j = 0; j < m; ++j)
+        stability.add_number(r.stability_coordinates[j], "", [&r, m, j](int i) {
+            return r.stability_matrix[static_cast<std::size_t>(i - 1) * m + j];
+        });
+    text += stability.csv(row_numbers(m));
+
+    const auto eigenvalue = [&r](int k) -> const EigenvalueWithError& {
+        return r.eigenvalues[static_cast<std::size_t>(k - 1)];
+    };
+    ColumnTable<int> eigenvalues = jacobian_section("eigenvalue", [](int k) { return std::to_string(k); });
+    eigenvalues.add_number("real", "", [&](int k) { return eigenvalue(k).value.real(); });
+    eigenvalues.add_number("imaginary", "", [&](int k) { return eigenvalue(k).value.imag(); });
+    eigenvalues.add("error", "", [&](int k) { return format_shortest(eigenvalue(k).error); });
+    text += eigenvalues.csv(row_numbers(r.eigenvalues.size()));
     return text;
 }
 

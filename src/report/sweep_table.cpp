@@ -10,10 +10,6 @@
 
 namespace ambrel {
 
-std::string table_number(Real value) {
-    return format_shortest(value == 0 ? Real(0) : value);
-}
-
 StringDeflection deflection_degrees(Real Ax, Real Az) {
     const StringDeflection string = string_deflection(Ax, Az);
     Real direction = rad_to_deg(string.direction);
@@ -33,13 +29,39 @@ void report_sweep_end(OutputSink& out, const SweepResult& result) {
                                        : "Sweep done: " + std::to_string(result.planned) + " points");
 }
 
+namespace {
+
+// "[<i>] <name>": an object as the columns and the window name it.
+std::string object_label(const std::string& index, const std::string& name) {
+    return "[" + index + "] " + name;
+}
+
+// The columns of movable object k (from 0), numbered <index> and named <name>.
+void add_object_string_columns(StateColumns& table, std::size_t k, const std::string& index,
+                               const std::string& name) {
+    const std::string object = object_label(index, name);
+    table.add_number("Deflection" + object, "deg",
+                     [k](const SweepPoint& p) { return deflection_degrees(p.Ax[k], p.Az[k]).deflection; });
+    table.add_number("Direction" + object, "deg",
+                     [k](const SweepPoint& p) { return deflection_degrees(p.Ax[k], p.Az[k]).direction; });
+}
+
+void add_object_angle_columns(StateColumns& table, std::size_t k, const std::string& index,
+                              const std::string& name) {
+    const std::string object = object_label(index, name);
+    table.add_number("Ax" + object, "deg", [k](const SweepPoint& p) { return rad_to_deg(p.Ax[k]); });
+    table.add_number("Az" + object, "deg", [k](const SweepPoint& p) { return rad_to_deg(p.Az[k]); });
+}
+
+} // namespace
+
 std::string sweep_object_index(const Object& object) {
     return object.composite() ? std::to_string(object.first) + "-" + std::to_string(object.last())
                               : std::to_string(object.first);
 }
 
 std::string sweep_object_label(const SweepResult& result, std::size_t k) {
-    return "[" + result.object_indices[k] + "] " + result.object_names[k];
+    return object_label(result.object_indices[k], result.object_names[k]);
 }
 
 std::string_view point_end_word(PointEnd end) {
@@ -58,54 +80,67 @@ std::string_view point_end_word(PointEnd end) {
     return "converged";
 }
 
+void add_string_columns(StateColumns& table, const std::vector<std::string>& indices,
+                        const std::vector<std::string>& names) {
+    for (std::size_t k = 0; k < indices.size(); ++k)
+        add_object_string_columns(table, k, indices[k], names[k]);
+}
+
+void add_angle_columns(StateColumns& table, const std::vector<std::string>& indices,
+                       const std::vector<std::string>& names) {
+    for (std::size_t k = 0; k < indices.size(); ++k)
+        add_object_angle_columns(table, k, indices[k], names[k]);
+}
+
+void add_charge_columns(StateColumns& table, const std::vector<std::string>& conductors) {
+    for (std::size_t c = 0; c < conductors.size(); ++c)
+        table.add_number("Q " + conductors[c], "nC",
+                         [c](const SweepPoint& p) { return p.charges[c] * 1e9L; });
+}
+
+void add_total_capacitance_column(StateColumns& table) {
+    table.add_number("Total capacitance", "pF", [](const SweepPoint& p) { return p.capacitance * 1e12L; });
+}
+
+void add_steps_column(StateColumns& table) {
+    table.add("Steps", "", [](const SweepPoint& p) { return std::to_string(p.steps); });
+}
+
+void add_converged_column(StateColumns& table) {
+    table.add("Converged", "", [](const SweepPoint& p) { return std::string(p.converged() ? "1" : "0"); });
+}
+
+void add_end_column(StateColumns& table) {
+    table.add("End", "", [](const SweepPoint& p) { return std::string(point_end_word(p.end)); });
+}
+
+void add_largest_force_column(StateColumns& table) {
+    table.add_number("Largest rotational force", "uN", [](const SweepPoint& p) { return p.error * 1e6L; });
+}
+
+StateColumns sweep_table(const SweepResult& result) {
+    StateColumns table;
+    table.add_number("V " + result.conductor_name, "V", [](const SweepPoint& p) { return p.voltage; });
+    add_string_columns(table, result.object_indices, result.object_names);
+    add_angle_columns(table, result.object_indices, result.object_names);
+    add_charge_columns(table, result.conductor_names);
+    add_total_capacitance_column(table);
+    add_steps_column(table);
+    add_converged_column(table);
+    add_end_column(table);
+    return table;
+}
+
 std::vector<std::string> sweep_column_names(const SweepResult& result) {
-    std::vector<std::string> names;
-    names.push_back("V " + result.conductor_name + " (V)");
-    for (std::size_t k = 0; k < result.objects.size(); ++k) {
-        const std::string& name = result.object_names[k];
-        names.push_back("Deflection[" + result.object_indices[k] + "] " + name + " (deg)");
-        names.push_back("Direction[" + result.object_indices[k] + "] " + name + " (deg)");
-    }
-    for (std::size_t k = 0; k < result.objects.size(); ++k) {
-        const std::string& name = result.object_names[k];
-        names.push_back("Ax[" + result.object_indices[k] + "] " + name + " (deg)");
-        names.push_back("Az[" + result.object_indices[k] + "] " + name + " (deg)");
-    }
-    for (const std::string& conductor : result.conductor_names)
-        names.push_back("Q " + conductor + " (nC)");
-    names.push_back("Total capacitance (pF)");
-    names.push_back("Steps");
-    names.push_back("Converged");
-    names.push_back("End");
-    return names;
+    return sweep_table(result).header();
 }
 
 std::vector<std::string> sweep_row(const SweepResult& result, const SweepPoint& point) {
-    std::vector<std::string> row;
-    row.push_back(table_number(point.voltage));
-    for (std::size_t k = 0; k < result.objects.size(); ++k) {
-        const StringDeflection string = deflection_degrees(point.Ax[k], point.Az[k]);
-        row.push_back(table_number(string.deflection));
-        row.push_back(table_number(string.direction));
-    }
-    for (std::size_t k = 0; k < result.objects.size(); ++k) {
-        row.push_back(table_number(rad_to_deg(point.Ax[k])));
-        row.push_back(table_number(rad_to_deg(point.Az[k])));
-    }
-    for (const Real q : point.charges)
-        row.push_back(table_number(q * 1e9L));
-    row.push_back(table_number(point.capacitance * 1e12L));
-    row.push_back(std::to_string(point.steps));
-    row.push_back(point.converged() ? "1" : "0");
-    row.emplace_back(point_end_word(point.end));
-    return row;
+    return sweep_table(result).fields(point);
 }
 
 std::string sweep_csv(const SweepResult& result) {
-    std::string text = csv_line(sweep_column_names(result));
-    for (const SweepPoint& point : result.points)
-        text += csv_line(sweep_row(result, point));
-    return text;
+    return sweep_table(result).csv(result.points);
 }
 
 Status write_sweep_csv(const std::string& path, const SweepResult& result) {

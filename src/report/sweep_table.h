@@ -3,11 +3,11 @@
 // The text of a voltage sweep: its lines in the output panel, the names of its columns and the
 // CSV table of its points (physics/sweep_result.h).
 //
-// The table: a header row, then a row per point, fields separated by commas, lines ended by LF; a
-// field holding a comma, a quote, a blank or a line end is quoted with its quotes doubled (RFC
-// 4180, as csv_field of text/csv_file.h does for every table of the program). Numbers are written
-// with "." whatever the locale, in the shortest form that reads back as the same extended value
-// (format_shortest). The columns:
+// The table (a ColumnTable of text/column_table.h): a header row, then a row per point, fields
+// separated by commas, lines ended by LF; a field holding a comma, a quote, a blank or a line end
+// is quoted with its quotes doubled (RFC 4180, as csv_field of text/csv_file.h does for every table
+// of the program). Numbers are written with "." whatever the locale, in the shortest form that
+// reads back as the same extended value (format_shortest). The columns:
 //   V <conductor> (V)        the voltage of the point
 //   Deflection[<i>] <name> (deg)  for each movable object, in table order: <i> its number as the
 //   Direction[<i>] <name> (deg)   reports write it ("1", or "1-5" for a composite), <name> its
@@ -28,6 +28,7 @@
 #include "model/status.h"
 #include "model/system_model.h"
 #include "physics/sweep_result.h"
+#include "text/column_table.h"
 
 #include <cstddef>
 #include <string>
@@ -36,9 +37,6 @@
 
 namespace ambrel {
 
-// A number of the program's tables: the shortest text that reads back as the same extended value
-// (format_shortest), -0 written as 0.
-std::string table_number(Real value);
 // A string's deflection from the vertical and its direction (string_deflection) in degrees, the
 // direction in (-180, 180].
 StringDeflection deflection_degrees(Real Ax, Real Az);
@@ -56,6 +54,30 @@ std::string sweep_object_label(const SweepResult& result, std::size_t k);
 // "converged", "step-limit", "too-large-angles", "singular-matrix".
 std::string_view point_end_word(PointEnd end);
 
+// The columns of a run's state, read from a SweepPoint (SI units): the one definition of each,
+// from which the sweep's table and the study's (app/study.h) are both made. The objects are the
+// movable ones in table order, object k (from 0) with its number as the reports write it and its
+// first sphere's name (SweepResult::object_indices and object_names); the conductors are all of
+// them in order.
+using StateColumns = ColumnTable<SweepPoint>;
+// For each movable object in order: Deflection[<i>] <name> (deg) and Direction[<i>] <name> (deg)
+// (deflection_degrees), or Ax[<i>] <name> (deg) and Az[<i>] <name> (deg) as the run left them.
+void add_string_columns(StateColumns& table, const std::vector<std::string>& indices,
+                        const std::vector<std::string>& names);
+void add_angle_columns(StateColumns& table, const std::vector<std::string>& indices,
+                       const std::vector<std::string>& names);
+// Q <conductor> (nC) of each conductor.
+void add_charge_columns(StateColumns& table, const std::vector<std::string>& conductors);
+// Total capacitance (pF).
+void add_total_capacitance_column(StateColumns& table);
+// Steps, Converged (1 or 0), End (point_end_word) and Largest rotational force (uN) of the run.
+void add_steps_column(StateColumns& table);
+void add_converged_column(StateColumns& table);
+void add_end_column(StateColumns& table);
+void add_largest_force_column(StateColumns& table);
+
+// The sweep's table, its columns as listed at the top of this header.
+StateColumns sweep_table(const SweepResult& result);
 std::vector<std::string> sweep_column_names(const SweepResult& result);
 std::vector<std::string> sweep_row(const SweepResult& result, const SweepPoint& point);
 // The whole table.

@@ -193,6 +193,18 @@ TEST(Batch, ExitStatusForReaderErrorsUsageErrorsAndUnreadableFiles) {
     std::string first;
     std::getline(file, first);
     EXPECT_EQ(first, "kind,name,values (1/s)");
+    // Each section's kind is written bare, as the head's words are; the coordinates' names are
+    // quoted for their blank.
+    std::vector<std::string> rows;
+    for (std::string row; std::getline(file, row);)
+        rows.push_back(row);
+    ASSERT_EQ(rows.size(), 27u); // 8 coordinates: three sections of 8 rows, each with its columns
+    EXPECT_EQ(rows[0].rfind("columns,update law,\"Ax 1\",\"Az 1\",", 0), 0u) << rows[0];
+    EXPECT_EQ(rows[1].rfind("update law,\"Ax 1\",", 0), 0u) << rows[1];
+    EXPECT_EQ(rows[9].rfind("columns,stability,\"Y 1\",", 0), 0u) << rows[9];
+    EXPECT_EQ(rows[10].rfind("stability,\"Y 1\",", 0), 0u) << rows[10];
+    EXPECT_EQ(rows[18], "columns,eigenvalue,real,imaginary,error");
+    EXPECT_EQ(rows[19].rfind("eigenvalue,1,", 0), 0u) << rows[19];
 
     // A matrix too wide for the panel's lines: each row cut says how to get it whole.
     const std::string wide = (dir.path() / "wide.bal").string();
