@@ -51,7 +51,7 @@ TEST(Reader, DefaultDescriptionEchoesAndBuildsFourBalls) {
     EXPECT_EQ(r.model.conductors[1].V, 8625.12649L);
     const Sphere& b = r.model.spheres[1];
     const Object& o = r.model.objects[1];
-    EXPECT_EQ(o.kind, KIND_BALL);
+    EXPECT_EQ(o.kind, ObjectKind::Ball);
     EXPECT_EQ(b.index_in_object, 1);
     EXPECT_EQ(o.count, 1);
     EXPECT_EQ(b.size, b.r);
