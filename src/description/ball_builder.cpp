@@ -15,7 +15,7 @@ DraftSphere& BuildContext::sphere(int i) {
     return drafts[index];
 }
 
-Status build_ball(BuildContext& ctx, LineReader& line) {
+Status build_ball(BuildContext& ctx, LineReader& line, const ElementKind& kind) {
     const int e = ctx.model.sphere_count;
     DraftSphere& s = ctx.sphere(e);
     detail::read_placement(line, s);
@@ -28,7 +28,7 @@ Status build_ball(BuildContext& ctx, LineReader& line) {
     s.ref_y0 = s.y0;
     s.ref_z0 = s.z0;
     detail::echo_fields(ctx, s, {s.object_size, s.m});
-    detail::finish_object(ctx, e, 1, KIND_BALL);
+    detail::finish_object(ctx, e, 1, kind.kind);
     return Status::success();
 }
 
@@ -81,14 +81,14 @@ void replicate_and_name(BuildContext& ctx, int e, int n_spheres) {
         ctx.sphere(e + k - 1).name = cut_name(base + std::to_string(k));
 }
 
-void finish_object(BuildContext& ctx, int e, int n_spheres, int kind) {
+void finish_object(BuildContext& ctx, int e, int n_spheres, ObjectKind kind) {
     SystemModel& model = ctx.model;
     model.reserve_spheres(e + n_spheres - 1);
     model.object_count += 1;
     const DraftSphere& last = ctx.sphere(e + n_spheres - 1);
     Object& o = model.objects[model.object_count];
     o = Object{};
-    o.kind = static_cast<std::uint8_t>(kind);
+    o.kind = kind;
     o.first = e;
     o.count = n_spheres;
     o.conductor_name = last.conductor_name;

@@ -1,11 +1,12 @@
 // SPDX-FileCopyrightText: 2026 The Ambrel developers
 // SPDX-License-Identifier: GPL-3.0-or-later
-// The object builders: one per element letter. Each is called with the element line in the
-// reader, `sphere_count` already raised by one for the line, lays out the object's spheres in
-// drafts (the fields as the line gives them) and finally places the object and its spheres in
-// the model from `sphere_count` on.
+// The object builders, which the rows of the element kinds name. Each is called with the element
+// line in the reader, `sphere_count` already raised by one for the line, lays out the object's
+// spheres in drafts (the fields as the line gives them) and finally places the object and its
+// spheres in the model from `sphere_count` on.
 #pragma once
 
+#include "description/element_kinds.h"
 #include "description/reader.h"
 
 #include <initializer_list>
@@ -58,12 +59,16 @@ struct BuildContext {
     void add_output_line(std::string_view text) { out.add_output_line(text); }
 };
 
-// Letter B: one ball.
-Status build_ball(BuildContext& ctx, LineReader& line);
-// Letters E, O, C, I, D, R, L, T, H.
-Status build_solid(BuildContext& ctx, LineReader& line, char letter);
-// Letters S, Q, F, G, X, Y, Z.
-Status build_flat(BuildContext& ctx, LineReader& line, char letter);
+// The builders of the table of element kinds (description/element_kinds.h). Each reads the line's
+// fields and makes an object of `kind.kind`.
+// One ball (B).
+Status build_ball(BuildContext& ctx, LineReader& line, const ElementKind& kind);
+// Spheres at the vertices of a polyhedron, along a line or on a ring (E, O, C, I, D, R, L, T).
+Status build_solid(BuildContext& ctx, LineReader& line, const ElementKind& kind);
+// A ball hanging from a line of small balls (H).
+Status build_ball_with_line(BuildContext& ctx, LineReader& line, const ElementKind& kind);
+// Square plates, plaques and shapes (S, Q, F, G, X, Y, Z).
+Status build_flat(BuildContext& ctx, LineReader& line, const ElementKind& kind);
 
 // Shared steps of the composite builders.
 namespace detail {
@@ -80,7 +85,7 @@ void echo_composite(BuildContext& ctx, const DraftSphere& s);
 void replicate_and_name(BuildContext& ctx, int e, int n_spheres);
 // Counts the object, numbers its spheres, stores their offsets from the object's point and
 // places object and spheres in the model.
-void finish_object(BuildContext& ctx, int e, int n_spheres, int kind);
+void finish_object(BuildContext& ctx, int e, int n_spheres, ObjectKind kind);
 
 } // namespace detail
 

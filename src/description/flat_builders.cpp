@@ -12,27 +12,27 @@ namespace ambrel {
 
 namespace {
 
+// The grid of each kind build_flat makes.
 struct FlatKind {
-    char letter;
-    int kind;
+    ObjectKind kind;
     int n;
     Real default_factor;
 };
 
 const FlatKind FLATS[] = {
-    {'S', KIND_SQUARE_5, 5, 0.1376686573L},  {'Q', KIND_SQUARE_10, 10, 0.0664204307L},
-    {'F', KIND_PLAQUE_5, 5, 0.1376686573L},  {'G', KIND_PLAQUE_10, 10, 0.0664204307L},
-    {'X', KIND_SHAPE_5, 5, 0.1376686573L},   {'Y', KIND_SHAPE_10, 10, 0.0664204307L},
-    {'Z', KIND_SHAPE_15, 15, 0.0434775696L},
+    {ObjectKind::Square5, 5, 0.1376686573L},  {ObjectKind::Square10, 10, 0.0664204307L},
+    {ObjectKind::Plaque5, 5, 0.1376686573L},  {ObjectKind::Plaque10, 10, 0.0664204307L},
+    {ObjectKind::Shape5, 5, 0.1376686573L},   {ObjectKind::Shape10, 10, 0.0664204307L},
+    {ObjectKind::Shape15, 15, 0.0434775696L},
 };
 
-const ShapePattern* pattern_of(const SystemModel& model, char letter) {
-    switch (letter) {
-    case 'X':
+const ShapePattern* pattern_of(const SystemModel& model, ObjectKind kind) {
+    switch (kind) {
+    case ObjectKind::Shape5:
         return &model.shape_pattern_5;
-    case 'Y':
+    case ObjectKind::Shape10:
         return &model.shape_pattern_10;
-    case 'Z':
+    case ObjectKind::Shape15:
         return &model.shape_pattern_15;
     default:
         return nullptr;
@@ -40,42 +40,41 @@ const ShapePattern* pattern_of(const SystemModel& model, char letter) {
 }
 
 // Cell (i, j), column i and row j from 0, of an n x n grid: is it occupied?
-bool cell_occupied(char letter, int n, int i, int j, const ShapePattern* pattern) {
-    switch (letter) {
-    case 'S':
-    case 'Q':
-        return true;
-    case 'F':
-    case 'G': {
+bool cell_occupied(ObjectKind kind, int n, int i, int j, const ShapePattern* pattern) {
+    switch (kind) {
+    case ObjectKind::Plaque5:
+    case ObjectKind::Plaque10: {
         // The inner cells and the four corners, linked at the corners.
         const bool inner = i >= 1 && i <= n - 2 && j >= 1 && j <= n - 2;
         const bool corner = (i == 0 || i == n - 1) && (j == 0 || j == n - 1);
         return inner || corner;
     }
     default:
-        // Pattern row 1 lies at the largest y.
-        return pattern->occupied(n - j, i + 1);
+        // Pattern row 1 lies at the largest y; a plate without a pattern is whole.
+        return pattern == nullptr || pattern->occupied(n - j, i + 1);
     }
 }
 
-int occupied_count(char letter, int n, const ShapePattern* pattern) {
+int occupied_count(ObjectKind kind, int n, const ShapePattern* pattern) {
     int count = 0;
     for (int c = 0; c < n * n; ++c)
-        count += cell_occupied(letter, n, c % n, c / n, pattern) ? 1 : 0;
+        count += cell_occupied(kind, n, c % n, c / n, pattern) ? 1 : 0;
     return count;
 }
 
 } // namespace
 
-Status build_flat(BuildContext& ctx, LineReader& line, char letter) {
+Status build_flat(BuildContext& ctx, LineReader& line, const ElementKind& kind) {
     const FlatKind* flat = nullptr;
     for (const FlatKind& f : FLATS)
-        if (f.letter == letter)
+        if (f.kind == kind.kind)
             flat = &f;
+    if (flat == nullptr) // a row naming this builder for a kind without a grid here
+        return Status::failure("Unknown element: [" + line.line() + "]");
     const int grid = flat->n;
-    const ShapePattern* pattern = pattern_of(ctx.model, letter);
+    const ShapePattern* pattern = pattern_of(ctx.model, kind.kind);
     // The number of spheres is known before any field is read: the masses are divided by it.
-    const int n = occupied_count(letter, grid, pattern);
+    const int n = occupied_count(kind.kind, grid, pattern);
     const int e = ctx.model.sphere_count;
     detail::read_composite_fields(ctx, line, e, n);
     DraftSphere& s = ctx.sphere(e);
@@ -108,14 +107,14 @@ Status build_flat(BuildContext& ctx, LineReader& line, char letter) {
     for (int c = 0; c < grid * grid; ++c) {
         const int i = c % grid;
         const int j = c / grid;
-        if (!cell_occupied(letter, grid, i, j, pattern))
+        if (!cell_occupied(kind.kind, grid, i, j, pattern))
             continue;
         DraftSphere& b = ctx.sphere(e + k);
         b.x0 = b.ref_x0 - R + R / grid + i * R / half_grid;
         b.y0 = b.ref_y0 - R + R / grid + j * R / half_grid;
         ++k;
     }
-    detail::finish_object(ctx, e, n, flat->kind);
+    detail::finish_object(ctx, e, n, kind.kind);
     return Status::success();
 }
 

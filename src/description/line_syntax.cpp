@@ -2,7 +2,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "description/line_syntax.h"
 
-#include "description/reader.h"
+#include "description/element_kinds.h"
 #include "text/number_scan.h"
 
 namespace ambrel {
@@ -36,29 +36,24 @@ bool is_number(std::string_view field) {
 
 } // namespace
 
-std::vector<LineSpan> line_syntax(std::string_view line) {
+std::vector<LineSpan> line_syntax(std::string_view line, ElementKinds kinds) {
     std::vector<LineSpan> spans;
     if (line.empty())
         return spans;
     if (line.front() == '*')
         return {{0, line.size(), LinePart::Comment}};
-    const char first = line.front() >= 'a' && line.front() <= 'z'
-                           ? static_cast<char>(line.front() - 'a' + 'A')
-                           : line.front();
-    const bool dot = first == '.';
-    if (!dot && !is_element_letter(first))
+    const bool dot = line.front() == '.';
+    const ElementKind* kind = dot ? nullptr : find_element_kind(line.front(), kinds);
+    if (!dot && kind == nullptr)
         return spans;
     const std::vector<LineSpan> fields = fields_of(line);
     const char command = dot && line.size() > 1 && line[1] >= 'a' && line[1] <= 'z'
                              ? static_cast<char>(line[1] - 'a' + 'A')
                          : dot && line.size() > 1 ? line[1]
                                                   : '\0';
-    // The fields a line of its kind reads; after them a comment, or words the reader ignores.
-    const std::size_t read = !dot                                 ? (first == 'B'   ? 10
-                                                                     : first == 'H' ? 12
-                                                                                    : 11)
-                             : (command == 'V' || command == 'Q') ? 3
-                                                                  : 1;
+    // The fields a line of its kind reads (the name and those its row names); after them a
+    // comment, or words the reader ignores.
+    const std::size_t read = !dot ? 1 + kind->field_count() : (command == 'V' || command == 'Q') ? 3 : 1;
     for (std::size_t i = 0; i < fields.size(); ++i) {
         LineSpan span = fields[i];
         if (i >= read) {

@@ -4,6 +4,8 @@
 // same line kinds and fields, without reading anything into a model.
 #pragma once
 
+#include "description/element_kinds.h"
+
 #include <cstddef>
 #include <string_view>
 #include <vector>
@@ -25,7 +27,7 @@ struct LineSpan {
 };
 
 // The coloured parts of one line, left to right; text that is none of them (a field that is not a
-// number, an unknown element) has no span.
-std::vector<LineSpan> line_syntax(std::string_view line);
+// number, an unknown element) has no span. An element line has the fields of its row of `kinds`.
+std::vector<LineSpan> line_syntax(std::string_view line, ElementKinds kinds = element_kinds());
 
 } // namespace ambrel

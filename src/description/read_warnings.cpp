@@ -2,6 +2,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "description/read_warnings.h"
 
+#include "description/element_kinds.h"
 #include "description/reader.h"
 #include "model/system_model.h"
 #include "model/utf8.h"
@@ -43,55 +44,11 @@ struct FieldList {
     std::size_t first_number = 1; // index in `names` of the first numeric field
 };
 
-// The size parameter of each composite letter, as the summary names it.
-std::string size_name(char letter) {
-    switch (letter) {
-    case 'O':
-        return "Roctahedron";
-    case 'E':
-        return "Rtetrahedron";
-    case 'C':
-        return "Rcube";
-    case 'I':
-        return "Ricosahedron";
-    case 'D':
-        return "Rdodecahedron";
-    case 'R':
-        return "Rtriacontahedron";
-    case 'L':
-        return "Rline";
-    case 'T':
-        return "Rtoroid";
-    case 'S':
-        return "Rsquare5x5";
-    case 'Q':
-        return "Rsquare10x10";
-    case 'F':
-        return "Rplaque5x5";
-    case 'G':
-        return "Rplaque10x10";
-    case 'X':
-        return "Rshape5x5";
-    case 'Y':
-        return "Rshape10x10";
-    default:
-        return "Rshape15x15";
-    }
-}
-
-FieldList element_fields(char letter) {
+FieldList element_fields(const ElementKind& kind) {
     FieldList fields;
-    fields.names = {"Conductor", "x0", "y0", "z0", "L", "Angx", "Angz"};
-    if (letter == 'B') {
-        fields.names.insert(fields.names.end(), {"Radius", "Mass"});
-        fields.required = fields.names.size();
-    } else if (letter == 'H') {
-        fields.names.insert(fields.names.end(), {"Rball", "Mass", "Rline_ball", "Mass_line"});
-        fields.required = fields.names.size();
-    } else {
-        fields.names.insert(fields.names.end(), {size_name(letter), "Mass", "Rball"});
-        fields.required = fields.names.size() - 1; // Rball has its default
-    }
+    for (std::string_view name : kind.field_names())
+        fields.names.emplace_back(name);
+    fields.required = fields.names.size() - kind.optional_fields;
     return fields;
 }
 
@@ -144,9 +101,10 @@ void check_fields(std::string_view text, const std::string& subject, const Field
 
 } // namespace
 
-void check_element_line(std::string_view text, char letter, int line_number, std::vector<ReadWarning>& out) {
+void check_element_line(std::string_view text, const ElementKind& kind, int line_number,
+                        std::vector<ReadWarning>& out) {
     LineReader line(text);
-    check_fields(text, cut_name(line.next_token()), element_fields(letter), line_number, out);
+    check_fields(text, cut_name(line.next_token()), element_fields(kind), line_number, out);
 }
 
 void check_dot_line(std::string_view text, char command, int line_number, std::vector<ReadWarning>& out) {

@@ -13,6 +13,8 @@
 
 namespace ambrel {
 
+struct ElementKind;
+
 struct ReadWarning {
     int line = 0;        // 1-based line of the description
     std::string subject; // the object's name as stored, or the dot command (".V")
@@ -30,8 +32,9 @@ std::string warning_panel_line(const ReadWarning& warning);
 namespace detail {
 
 // The checks of one line, called by the reader as it reads the line (`line_number` 1-based).
-// An element line whose builder letter is `letter` (upper case), read by the builders' fields.
-void check_element_line(std::string_view text, char letter, int line_number, std::vector<ReadWarning>& out);
+// An element line of the given kind, its fields named by the kind's row.
+void check_element_line(std::string_view text, const ElementKind& kind, int line_number,
+                        std::vector<ReadWarning>& out);
 // A dot line: .V and .Q have their fields checked, .X, .Y and .Z take any text after them, any
 // other is an unknown command.
 void check_dot_line(std::string_view text, char command, int line_number, std::vector<ReadWarning>& out);

@@ -119,31 +119,6 @@ Status stop_reading(SystemModel& model, OutputSink& out, const std::string& mess
 
 } // namespace
 
-bool is_element_letter(char c) {
-    switch (c) {
-    case 'B':
-    case 'C':
-    case 'D':
-    case 'E':
-    case 'F':
-    case 'G':
-    case 'H':
-    case 'I':
-    case 'L':
-    case 'O':
-    case 'Q':
-    case 'R':
-    case 'S':
-    case 'T':
-    case 'X':
-    case 'Y':
-    case 'Z':
-        return true;
-    default:
-        return false;
-    }
-}
-
 namespace {
 
 // Held spheres (of objects without a string, where they stay) of two objects with the same centre:
@@ -183,7 +158,7 @@ void warn_coincident_held_spheres(const SystemModel& model, const std::vector<in
 } // namespace
 
 Status read_description(SystemModel& model, const Options& options, const std::vector<std::string>& lines,
-                        OutputSink& out, std::vector<ReadWarning>* warning_list) {
+                        OutputSink& out, std::vector<ReadWarning>* warning_list, ElementKinds kinds) {
     WarningList warnings{warning_list};
     std::vector<int> object_lines{0}; // the line of each object, 1-based
     model.clear();
@@ -233,23 +208,16 @@ Status read_description(SystemModel& model, const Options& options, const std::v
             return stop_reading(model, out, TOO_MANY_ELEMENTS);
         }
         LineReader line(text);
-        const char letter = upper_ascii(line.line()[0]);
-        if (!is_element_letter(letter)) {
+        const ElementKind* kind = find_element_kind(line.line()[0], kinds);
+        if (kind == nullptr) {
             return stop_reading(model, out, "Unknown element: [" + line.line() + "]");
         }
         ctx.start_object(model.sphere_count);
-        Status status = Status::success();
-        if (letter == 'B')
-            status = build_ball(ctx, line);
-        else if (letter == 'S' || letter == 'Q' || letter == 'F' || letter == 'G' || letter == 'X' ||
-                 letter == 'Y' || letter == 'Z')
-            status = build_flat(ctx, line, letter);
-        else
-            status = build_solid(ctx, line, letter);
+        const Status status = kind->build(ctx, line, *kind);
         if (!status)
             return stop_reading(model, out, status.message());
         if (warning_list != nullptr)
-            detail::check_element_line(text, letter, line_number, *warning_list);
+            detail::check_element_line(text, *kind, line_number, *warning_list);
         object_lines.resize(static_cast<std::size_t>(model.object_count) + 1, line_number);
     }
     if (warning_list != nullptr)

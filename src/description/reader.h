@@ -5,6 +5,7 @@
 // panel, or a .bal file); reading rebuilds the system model from scratch.
 #pragma once
 
+#include "description/element_kinds.h"
 #include "description/read_warnings.h"
 #include "model/options.h"
 #include "model/output_sink.h"
@@ -38,13 +39,11 @@ class LineReader {
 // stops at "Too many elements" (more than 2000 spheres) or "Unknown element: [...]": it fails with
 // that line as its message, the model left without spheres or objects. The warnings of the lines
 // read (see description/read_warnings.h) are added to `warnings` when given; they change nothing
-// that is read or written.
+// that is read or written. An element line is read by the row of `kinds` its first character
+// names.
 Status read_description(SystemModel& model, const Options& options, const std::vector<std::string>& lines,
-                        OutputSink& out, std::vector<ReadWarning>* warnings = nullptr);
-
-// The letters (upper case) whose builders make objects: B, C, D, E, F, G, H, I, L, O, Q, R, S, T,
-// X, Y, Z.
-bool is_element_letter(char c);
+                        OutputSink& out, std::vector<ReadWarning>* warnings = nullptr,
+                        ElementKinds kinds = element_kinds());
 
 // Splits text into lines: LF and CR LF line ends (and a lone CR) end a line; a final line
 // without a line end counts; a final line end does not start a new empty line.

@@ -20,11 +20,11 @@ struct Vec3 {
 const Real TWO_PI_5 = 2 * PI / 5; // 72 degrees
 const Real PI_5 = PI / 5;         // 36 degrees
 
+// The geometry of each kind build_solid makes.
 struct SolidKind {
-    char letter;
-    int kind;
+    ObjectKind kind;
     int n;
-    // The default radius / R; unused for R (two radii) and H (none). For the polyhedra it gives the
+    // The default radius / R; unused for R (two radii). For the polyhedra it gives the
     // composite the capacitance of a ball of radius R, 4 pi e0 R: its n spheres, alike by symmetry,
     // each at the potential of a charge n q on that ball, so R / r + sum_j R / d_j = n (d_j the
     // distances to the other vertices). L and T: plain fractions of R.
@@ -32,15 +32,14 @@ struct SolidKind {
 };
 
 const SolidKind SOLIDS[] = {
-    {'E', KIND_TETRAHEDRON, 4, 0.46234592535L},
-    {'O', KIND_OCTAHEDRON, 6, 0.3743113315L},
-    {'C', KIND_CUBE, 8, 0.3262848751L},
-    {'I', KIND_ICOSAHEDRON, 12, 0.2627574554L},
-    {'D', KIND_DODECAHEDRON, 20, 0.2074629423L},
-    {'R', KIND_TRIACONTAHEDRON, 32, 0},
-    {'L', KIND_LINE, 20, 0.05L},
-    {'T', KIND_TOROID, 20, 0.1L},
-    {'H', KIND_BALL_WITH_LINE, 20, 0},
+    {ObjectKind::Tetrahedron, 4, 0.46234592535L},
+    {ObjectKind::Octahedron, 6, 0.3743113315L},
+    {ObjectKind::Cube, 8, 0.3262848751L},
+    {ObjectKind::Icosahedron, 12, 0.2627574554L},
+    {ObjectKind::Dodecahedron, 20, 0.2074629423L},
+    {ObjectKind::Triacontahedron, 32, 0},
+    {ObjectKind::Line, 20, 0.05L},
+    {ObjectKind::Toroid, 20, 0.1L},
 };
 
 // Triacontahedron: different radii for the 20 dodecahedron and 12 icosahedron vertices give
@@ -105,23 +104,23 @@ Vec3 dodecahedron_offset(int k, Real R) {
     return {-radius * std::cos(azimuth), radius * std::sin(azimuth), height};
 }
 
-Vec3 solid_offset(char letter, int k, Real R) {
-    switch (letter) {
-    case 'E':
+Vec3 solid_offset(ObjectKind kind, int k, Real R) {
+    switch (kind) {
+    case ObjectKind::Tetrahedron:
         return tetrahedron_offset(k, R);
-    case 'O':
+    case ObjectKind::Octahedron:
         return octahedron_offset(k, R);
-    case 'C':
+    case ObjectKind::Cube:
         return cube_offset(k, R);
-    case 'I':
+    case ObjectKind::Icosahedron:
         return icosahedron_offset(k, R);
-    case 'D':
+    case ObjectKind::Dodecahedron:
         return dodecahedron_offset(k, R);
-    case 'R':
+    case ObjectKind::Triacontahedron:
         return k <= 20 ? dodecahedron_offset(k, R) : icosahedron_offset(k - 20, R);
-    case 'L':
+    case ObjectKind::Line:
         return {0, 0, R - (k - 1) * R / 9.5L};
-    case 'T': {
+    case ObjectKind::Toroid: {
         const Real a = (k - 1) * PI / 10;
         return {R * std::cos(a), R * std::sin(a), 0};
     }
@@ -136,8 +135,50 @@ void place(DraftSphere& s, Vec3 offset) {
     s.z0 += offset.z;
 }
 
+} // namespace
+
+Status build_solid(BuildContext& ctx, LineReader& line, const ElementKind& kind) {
+    const SolidKind* solid = nullptr;
+    for (const SolidKind& k : SOLIDS)
+        if (k.kind == kind.kind)
+            solid = &k;
+    if (solid == nullptr) // a row naming this builder for a kind without a geometry here
+        return Status::failure("Unknown element: [" + line.line() + "]");
+    const int e = ctx.model.sphere_count;
+    const int n = solid->n;
+    detail::read_composite_fields(ctx, line, e, n);
+    DraftSphere& s = ctx.sphere(e);
+    s.conductor = ctx.model.find_or_add_conductor(s.conductor_name);
+    detail::echo_composite(ctx, s); // the radius as typed, before any default
+    if (e + n - 1 > MAX_SPHERES)
+        return Status::failure(TOO_MANY_ELEMENTS);
+
+    const Real R = s.object_size;
+    const Real typed_r = s.r;
+    const bool triacontahedron = kind.kind == ObjectKind::Triacontahedron;
+    if (!triacontahedron && s.r == 0)
+        s.r = solid->default_factor * R;
+    s.square_side = 0;
+    s.ref_x0 = s.x0;
+    s.ref_y0 = s.y0;
+    s.ref_z0 = s.z0;
+    detail::replicate_and_name(ctx, e, n);
+    for (int k = 1; k <= n; ++k) {
+        DraftSphere& b = ctx.sphere(e + k - 1);
+        place(b, solid_offset(kind.kind, k, R));
+        if (triacontahedron) {
+            if (typed_r == 0)
+                b.r = (k <= 20 ? TRIA_DODECA_FACTOR : TRIA_ICOSA_FACTOR) * R;
+            else if (typed_r < 0)
+                b.r = TRIA_UNIFORM_FACTOR * R;
+        }
+    }
+    detail::finish_object(ctx, e, n, kind.kind);
+    return Status::success();
+}
+
 // H: a ball of radius Rball hanging from a string along which 19 small balls hang evenly.
-Status build_ball_with_line(BuildContext& ctx, LineReader& line) {
+Status build_ball_with_line(BuildContext& ctx, LineReader& line, const ElementKind& kind) {
     const int e = ctx.model.sphere_count;
     const int n = 20;
     detail::read_composite_fields(ctx, line, e, 1); // Mass is not divided
@@ -165,48 +206,7 @@ Status build_ball_with_line(BuildContext& ctx, LineReader& line) {
     main_ball.r = r_ball;
     main_ball.m = mass_ball;
     main_ball.object_size = r_ball;
-    detail::finish_object(ctx, e, n, KIND_BALL_WITH_LINE);
-    return Status::success();
-}
-
-} // namespace
-
-Status build_solid(BuildContext& ctx, LineReader& line, char letter) {
-    if (letter == 'H')
-        return build_ball_with_line(ctx, line);
-    const SolidKind* solid = nullptr;
-    for (const SolidKind& k : SOLIDS)
-        if (k.letter == letter)
-            solid = &k;
-    const int e = ctx.model.sphere_count;
-    const int n = solid->n;
-    detail::read_composite_fields(ctx, line, e, n);
-    DraftSphere& s = ctx.sphere(e);
-    s.conductor = ctx.model.find_or_add_conductor(s.conductor_name);
-    detail::echo_composite(ctx, s); // the radius as typed, before any default
-    if (e + n - 1 > MAX_SPHERES)
-        return Status::failure(TOO_MANY_ELEMENTS);
-
-    const Real R = s.object_size;
-    const Real typed_r = s.r;
-    if (letter != 'R' && s.r == 0)
-        s.r = solid->default_factor * R;
-    s.square_side = 0;
-    s.ref_x0 = s.x0;
-    s.ref_y0 = s.y0;
-    s.ref_z0 = s.z0;
-    detail::replicate_and_name(ctx, e, n);
-    for (int k = 1; k <= n; ++k) {
-        DraftSphere& b = ctx.sphere(e + k - 1);
-        place(b, solid_offset(letter, k, R));
-        if (letter == 'R') {
-            if (typed_r == 0)
-                b.r = (k <= 20 ? TRIA_DODECA_FACTOR : TRIA_ICOSA_FACTOR) * R;
-            else if (typed_r < 0)
-                b.r = TRIA_UNIFORM_FACTOR * R;
-        }
-    }
-    detail::finish_object(ctx, e, n, solid->kind);
+    detail::finish_object(ctx, e, n, kind.kind);
     return Status::success();
 }
 

@@ -8,6 +8,7 @@
 // grow with the largest system read; the counters say how many entries are in use.
 #pragma once
 
+#include "model/object_kind.h"
 #include "model/shape_pattern.h"
 #include "model/types.h"
 
@@ -18,32 +19,6 @@
 #include <vector>
 
 namespace ambrel {
-
-// Object kind codes: the element letter of a description line selects one.
-enum ObjectKind : std::uint8_t {
-    KIND_BALL = 0,            // B
-    KIND_TETRAHEDRON = 1,     // E
-    KIND_OCTAHEDRON = 2,      // O
-    KIND_CUBE = 3,            // C
-    KIND_ICOSAHEDRON = 4,     // I
-    KIND_DODECAHEDRON = 5,    // D
-    KIND_TRIACONTAHEDRON = 6, // R
-    KIND_LINE = 7,            // L
-    KIND_TOROID = 8,          // T
-    KIND_BALL_WITH_LINE = 9,  // H
-    KIND_SQUARE_5 = 10,       // S
-    KIND_SQUARE_10 = 11,      // Q
-    KIND_PLAQUE_5 = 12,       // F
-    KIND_PLAQUE_10 = 13,      // G
-    KIND_SHAPE_5 = 14,        // X
-    KIND_SHAPE_10 = 15,       // Y
-    KIND_SHAPE_15 = 16,       // Z
-};
-
-// Kinds 10 to 16 are flat squares on a grid in one horizontal plane.
-inline bool is_flat_kind(int kind) {
-    return kind >= KIND_SQUARE_5;
-}
 
 struct Point3 {
     Real x = 0, y = 0, z = 0;
@@ -74,7 +49,7 @@ StringDeflection string_deflection(Real Ax, Real Az);
 
 // One rigid body on one string: a single ball, or a composite of several spheres.
 struct Object {
-    std::uint8_t kind = KIND_BALL;
+    ObjectKind kind = ObjectKind::Ball;
     int first = 0; // number of its first sphere
     int count = 0; // number of its spheres
     std::string conductor_name;
@@ -85,7 +60,7 @@ struct Object {
     Real speed_Ax = 0, speed_Az = 0;         // angular speeds of the time-domain law
 
     int last() const { return first + count - 1; }
-    bool composite() const { return kind != KIND_BALL; }
+    bool composite() const { return kind != ObjectKind::Ball; }
     bool movable() const { return L != 0; }
 };
 
@@ -142,7 +117,7 @@ struct SystemModel {
     const Object& object_of(int sphere) const { return objects[spheres[sphere].object]; }
     Object& object_of(int sphere) { return objects[spheres[sphere].object]; }
     // The kind of the object of sphere i.
-    int kind_of(int sphere) const { return object_of(sphere).kind; }
+    ObjectKind kind_of(int sphere) const { return object_of(sphere).kind; }
     // The last sphere of an object stands for it in the reports.
     bool is_object_last(int sphere) const { return object_of(sphere).last() == sphere; }
 

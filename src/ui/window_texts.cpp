@@ -2,6 +2,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "ui/window_texts.h"
 
+#include "description/element_kinds.h"
+
 namespace ambrel::ui {
 
 namespace {
@@ -13,34 +15,20 @@ QString count_text(int n, const char* one, const char* many) {
 } // namespace
 
 const QStringList& command_summary_lines() {
-    static const QStringList lines{
-        "Commands in the upper panel:",
-        "Bname Conductor x0 y0 z0 L Angx Angz Radius Mass",
-        "Oname Conductor x0 y0 z0 L Angx Angz Roctahedron Mass [Rball]",
-        "Ename Conductor x0 y0 z0 L Angx Angz Rtetrahedron Mass [Rball]",
-        "Cname Conductor x0 y0 z0 L Angx Angz Rcube Mass [Rball]",
-        "Iname Conductor x0 y0 z0 L Angx Angz Ricosahedron Mass [Rball]",
-        "Dname Conductor x0 y0 z0 L Angx Angz Rdodecahedron Mass [Rball]",
-        "Rname Conductor x0 y0 z0 L Angx Angz Rtriacontahedron Mass [Rball]",
-        "Lname Conductor x0 y0 z0 L Angx Angz Rline Mass [Rball]",
-        "Tname Conductor x0 y0 z0 L Angx Angz Rtoroid Mass [Rball]",
-        "Sname Conductor x0 y0 z0 L Angx Angz Rsquare5x5 Mass [Rball]",
-        "Qname Conductor x0 y0 z0 L Angx Angz Rsquare10x10 Mass [Rball]",
-        "Fname Conductor x0 y0 z0 L Angx Angz Rplaque5x5 Mass [Rball]",
-        "Gname Conductor x0 y0 z0 L Angx Angz Rplaque10x10 Mass [Rball]",
-        "Xname Conductor x0 y0 z0 L Angx Angz Rshape5x5 Mass [Rball]",
-        "Yname Conductor x0 y0 z0 L Angx Angz Rshape10x10 Mass [Rball]",
-        "Zname Conductor x0 y0 z0 L Angx Angz Rshape15x15 Mass [Rball]",
-        "Hname Conductor x0 y0 z0 L Angx Angz Rball Mass Rline_ball Mass_line",
-        "* Comment",
-        ".V Conductor Voltage",
-        ".Q Conductor Charge (nC): an isolated conductor",
-        ".X  5 comments below determine the shape of element x *x...x",
-        ".Y 10 comments below determine the shape of element y *x........x",
-        ".Z 15 comments below determine the shape of element z *x.............x",
-        "Units in cm, degrees, grams and volts.",
-        "",
-    };
+    static const QStringList lines = [] {
+        QStringList summary{"Commands in the upper panel:"};
+        for (const ElementKind& kind : element_kinds())
+            summary << QString::fromStdString(element_line_summary(kind));
+        summary << "* Comment"
+                << ".V Conductor Voltage"
+                << ".Q Conductor Charge (nC): an isolated conductor"
+                << ".X  5 comments below determine the shape of element x *x...x"
+                << ".Y 10 comments below determine the shape of element y *x........x"
+                << ".Z 15 comments below determine the shape of element z *x.............x"
+                << "Units in cm, degrees, grams and volts."
+                << "";
+        return summary;
+    }();
     return lines;
 }
 

@@ -234,7 +234,7 @@ void draw_sphere(Canvas& canvas, const SceneSnapshot& snapshot, Real depth, cons
 
     bool string_after_disc = false;
     QPoint string_from, string_to;
-    if (object && object->kind == KIND_BALL) {
+    if (object && object->kind == ObjectKind::Ball) {
         const Real along = object->L - s.r; // the string ends on the ball's surface
         if (along > 0) {
             string_from = to_qpoint(project_point(camera, s.x0, s.y0, s.z0));

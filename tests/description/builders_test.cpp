@@ -35,7 +35,7 @@ TEST(SolidBuilders, CubeSpheresNamesMassesRadiiAndOffsets) {
     for (int k = 1; k <= 8; ++k) {
         const Sphere& s = b.s(k);
         EXPECT_EQ(s.name, "Ccube" + std::to_string(k));
-        EXPECT_EQ(b.object_of(k).kind, KIND_CUBE);
+        EXPECT_EQ(b.object_of(k).kind, ObjectKind::Cube);
         EXPECT_EQ(s.index_in_object, k);
         EXPECT_EQ(b.object_of(k).count, 8);
         EXPECT_EQ(s.object, 1);
@@ -178,7 +178,7 @@ TEST(FlatBuilders, SquareGridOrderSpacingAndRadii) {
         EXPECT_NEAR(plain.s(k).m, 0.0001L, TIGHT);
         EXPECT_NEAR(plain.s(k).square_side, 0.002L, TIGHT);
         EXPECT_NEAR(plain.s(k).r, 0.0006883432865L, TIGHT);
-        EXPECT_EQ(plain.object_of(k).kind, KIND_SQUARE_5);
+        EXPECT_EQ(plain.object_of(k).kind, ObjectKind::Square5);
     }
     const Real square_r = 0.002L / (4 * std::log(1 + std::sqrt(2.0L)));
     Built squares({"Ssq all 0 0 0 10 0 0 0.5 2.5"});
@@ -285,13 +285,14 @@ TEST(ObjectSpans, MixedDescriptionNumbersObjectsAndSpheresContiguously) {
              "Ccube two 5 0 0 10 0 0 1 8", "Xe one 0 0 0 10 0 0 1 1", "Hh one 0 5 0 10 0 0 1 1 0.1 0.19",
              "Fpl two 9 9 0 10 0 0 0.5 1.3", "Bz two 0 0 9 0 0 0 1 1"});
     struct Span {
-        int kind, first, count;
+        ObjectKind kind;
+        int first, count;
     };
-    const Span expected[] = {{KIND_BALL, 1, 1},
-                             {KIND_CUBE, 2, 8},
-                             {KIND_BALL_WITH_LINE, 10, 20},
-                             {KIND_PLAQUE_5, 30, 13},
-                             {KIND_BALL, 43, 1}};
+    const Span expected[] = {{ObjectKind::Ball, 1, 1},
+                             {ObjectKind::Cube, 2, 8},
+                             {ObjectKind::BallWithLine, 10, 20},
+                             {ObjectKind::Plaque5, 30, 13},
+                             {ObjectKind::Ball, 43, 1}};
     ASSERT_EQ(b.model().object_count, 5);
     ASSERT_EQ(b.count(), 43);
     for (int k = 1; k <= 5; ++k) {

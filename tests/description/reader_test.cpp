@@ -1,7 +1,9 @@
 // SPDX-FileCopyrightText: 2026 The Ambrel developers
 // SPDX-License-Identifier: GPL-3.0-or-later
 // The description reader: line kinds, fields, dot commands, limits and messages.
+#include "description/builders.h"
 #include "description/line_syntax.h"
+#include "description/listing.h"
 #include "description/reader.h"
 #include "model/units.h"
 #include "text/number_format.h"
@@ -51,7 +53,7 @@ TEST(Reader, DefaultDescriptionEchoesAndBuildsFourBalls) {
     EXPECT_EQ(r.model.conductors[1].V, 8625.12649L);
     const Sphere& b = r.model.spheres[1];
     const Object& o = r.model.objects[1];
-    EXPECT_EQ(o.kind, KIND_BALL);
+    EXPECT_EQ(o.kind, ObjectKind::Ball);
     EXPECT_EQ(b.index_in_object, 1);
     EXPECT_EQ(o.count, 1);
     EXPECT_EQ(b.size, b.r);
@@ -361,6 +363,87 @@ TEST(Reader, SplitLinesAcceptsCrLfAndAFinalLineWithoutEnd) {
     EXPECT_EQ(split_lines(""), std::vector<std::string>{});
     EXPECT_EQ(split_lines("\n"), std::vector<std::string>{""});
     EXPECT_EQ(split_lines("a\rb"), (std::vector<std::string>{"a", "b"}));
+}
+
+// A line of the kind: its letter and "k" for the name, the conductor "all", and 1 for each further
+// field but the last `drop`.
+std::string element_line(const ElementKind& kind, std::size_t drop = 0) {
+    std::string line = std::string(1, kind.letter) + "k all";
+    for (std::size_t i = 1; i + drop < kind.field_count(); ++i)
+        line += " 1";
+    return line;
+}
+
+// What the table gives a kind: a line of its letter reads into one object of its kind, its last
+// required field missing is warned about by that field's name, the parts of its line are coloured
+// up to its last field, and the listing writes a line that reads back into the same object.
+void expect_kind_in_every_use(const ElementKind& kind, ElementKinds kinds) {
+    SCOPED_TRACE(std::string(1, kind.letter));
+    SystemModel model;
+    VectorSink sink;
+    std::vector<ReadWarning> warnings;
+    ASSERT_TRUE(read_description(model, Options(), {element_line(kind, kind.optional_fields + 1)}, sink,
+                                 &warnings, kinds)
+                    .ok());
+    ASSERT_EQ(model.object_count, 1);
+    EXPECT_EQ(model.objects[1].kind, kind.kind);
+    const std::vector<std::string_view> names = kind.field_names();
+    ASSERT_EQ(warnings.size(), 1u);
+    EXPECT_EQ(warnings[0].field, names[names.size() - kind.optional_fields - 1]);
+
+    const std::string line = element_line(kind) + " * note";
+    const std::vector<LineSpan> spans = line_syntax(line, kinds);
+    ASSERT_EQ(spans.size(), kind.field_count() + 2);
+    EXPECT_EQ(spans.front().part, LinePart::Name);
+    EXPECT_EQ(spans[spans.size() - 2].part, LinePart::Number);
+    EXPECT_EQ(line.substr(spans.back().start), "* note");
+
+    VectorSink listing;
+    list_updated_system(model, listing, kinds);
+    ASSERT_EQ(listing.lines.size(), 2u);
+    SystemModel again;
+    ASSERT_TRUE(read_description(again, Options(), {listing.lines[1]}, sink, nullptr, kinds).ok());
+    ASSERT_EQ(again.object_count, 1);
+    EXPECT_EQ(again.objects[1].kind, kind.kind);
+    EXPECT_EQ(again.objects[1].count, model.objects[1].count);
+    VectorSink relisting;
+    list_updated_system(again, relisting, kinds);
+    EXPECT_EQ(relisting.lines, listing.lines);
+}
+
+TEST(ElementKinds, EveryRowReadsWarnsIsColouredAndListed) {
+    for (const ElementKind& kind : element_kinds())
+        expect_kind_in_every_use(kind, element_kinds());
+}
+
+// A kind the product does not have, made by a row and its builder alone: two balls of radius
+// Rball, R to either side of the point along x.
+Status build_dumbbell(BuildContext& ctx, LineReader& line, const ElementKind& kind) {
+    const int e = ctx.model.sphere_count;
+    detail::read_composite_fields(ctx, line, e, 2);
+    DraftSphere& s = ctx.sphere(e);
+    s.conductor = ctx.model.find_or_add_conductor(s.conductor_name);
+    detail::echo_composite(ctx, s);
+    s.ref_x0 = s.x0;
+    s.ref_y0 = s.y0;
+    s.ref_z0 = s.z0;
+    detail::replicate_and_name(ctx, e, 2);
+    ctx.sphere(e).x0 -= ctx.sphere(e).object_size;
+    ctx.sphere(e + 1).x0 += ctx.sphere(e + 1).object_size;
+    detail::finish_object(ctx, e, 2, kind.kind);
+    return Status::success();
+}
+
+TEST(ElementKinds, AKindAddedByARowIsReadWarnedColouredAndListed) {
+    static constexpr std::string_view dumbbell_fields[] = {"Mass", "Rball"};
+    std::vector<ElementKind> kinds(element_kinds().begin(), element_kinds().end());
+    kinds.push_back({'W', static_cast<ObjectKind>(std::size(OBJECT_KIND_TRAITS)), "Rdumbbell",
+                     dumbbell_fields, 1, build_dumbbell, list_composite});
+    expect_kind_in_every_use(kinds.back(), kinds);
+    // Without its row the letter is unknown.
+    Reading r;
+    EXPECT_FALSE(r.read({element_line(kinds.back())}).ok());
+    EXPECT_TRUE(line_syntax(element_line(kinds.back())).empty());
 }
 
 } // namespace

@@ -93,7 +93,7 @@ TEST(SystemModel, ObjectSpansAndTheSphereThatStandsForTheObject) {
     model.object_count = 2;
     model.sphere_count = 4;
     model.objects[1] = Object{};
-    model.objects[2].kind = KIND_TETRAHEDRON;
+    model.objects[2].kind = ObjectKind::Tetrahedron;
     model.objects[2].first = 2;
     model.objects[2].count = 3;
     model.objects[1].first = 1;
@@ -105,13 +105,15 @@ TEST(SystemModel, ObjectSpansAndTheSphereThatStandsForTheObject) {
     EXPECT_TRUE(model.objects[2].composite());
     EXPECT_FALSE(model.objects[1].composite());
     EXPECT_FALSE(model.objects[1].movable());
-    EXPECT_EQ(model.kind_of(3), KIND_TETRAHEDRON);
+    EXPECT_EQ(model.kind_of(3), ObjectKind::Tetrahedron);
     EXPECT_TRUE(model.is_object_last(1));
     EXPECT_FALSE(model.is_object_last(3));
     EXPECT_TRUE(model.is_object_last(4));
     EXPECT_EQ(&model.object_of(2), &model.objects[2]);
-    EXPECT_TRUE(is_flat_kind(KIND_SQUARE_5));
-    EXPECT_FALSE(is_flat_kind(KIND_BALL_WITH_LINE));
+    EXPECT_TRUE(is_flat_kind(ObjectKind::Square5));
+    EXPECT_FALSE(is_flat_kind(ObjectKind::BallWithLine));
+    // A code after the last kind the model knows is no flat plate.
+    EXPECT_FALSE(is_flat_kind(static_cast<ObjectKind>(std::size(OBJECT_KIND_TRAITS))));
 }
 
 TEST(SystemModel, CopiesAreIndependent) {

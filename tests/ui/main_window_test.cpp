@@ -185,6 +185,10 @@ TEST_F(MainWindowTest, WindowsAndControlsAtStart) {
     const QStringList summary = output();
     ASSERT_EQ(summary.size(), 26);
     EXPECT_EQ(summary[0], "Commands in the upper panel:");
+    // A line per element kind, in the table's order, its optional fields in brackets.
+    EXPECT_EQ(summary[1], "Bname Conductor x0 y0 z0 L Angx Angz Radius Mass");
+    EXPECT_EQ(summary[2], "Oname Conductor x0 y0 z0 L Angx Angz Roctahedron Mass [Rball]");
+    EXPECT_EQ(summary[17], "Hname Conductor x0 y0 z0 L Angx Angz Rball Mass Rline_ball Mass_line");
     EXPECT_EQ(summary[20], ".Q Conductor Charge (nC): an isolated conductor");
     EXPECT_EQ(summary[24], "Units in cm, degrees, grams and volts.");
     EXPECT_EQ(summary[25], "");

@@ -75,7 +75,7 @@ class SceneTest : public ::testing::Test {
         s.index_in_object = 1;
         Object& o = model.objects[++model.object_count];
         o = Object{};
-        o.kind = KIND_BALL;
+        o.kind = ObjectKind::Ball;
         o.first = i;
         o.count = 1;
         o.ref_x0 = x;
@@ -307,7 +307,7 @@ TEST_F(SceneTest, CompositeObjectStringAndDottedOutlineComeFromItsLastSphere) {
     model.object_count = 2;
     Object& line = model.objects[2];
     line = Object{};
-    line.kind = KIND_LINE;
+    line.kind = ObjectKind::Line;
     line.first = 2;
     line.count = 2;
     line.L = 0.2L;
