@@ -9,7 +9,9 @@
 #include "report/run_report.h"
 #include "solver/contact_rest.h"
 #include "solver/eigenvalues.h"
+#include "solver/finder.h"
 #include "solver/initialize.h"
+#include "solver/jacobian.h"
 #include "solver/relaxation.h"
 #include "solver/stability.h"
 
@@ -21,82 +23,6 @@
 namespace ambrel {
 
 namespace {
-
-// The largest change of a coordinate in one step (rad, or string lengths), and the range of the
-// trust radius. It starts at its largest: the first shift keeps the first steps short enough
-// (measured: the four balls an iteration fewer than from 0.2, every other case of the equilibrium
-// bench and every example as before).
-constexpr Real START_RADIUS = 0.5L;
-constexpr Real MAX_RADIUS = 0.5L;
-constexpr Real MIN_RADIUS = 1e-9L;
-// Failed steps in a row after which relaxation steps take over, and how many they take.
-constexpr int FAILURES_BEFORE_RELAXATION = 8;
-constexpr int RELAXATION_STEPS = 8;
-// After this many such fallbacks, or when spheres stay in contact after MAX_CONTACT_RELAXATIONS
-// separations, the rest of the way is the relaxation's, a step an iteration: never much slower
-// than Calculate.
-constexpr int MAX_FALLBACKS = 3;
-// Newton's iterations in a row that do not bring the largest rotational force down by a hundredth
-// (spheres pressed together, whose contact force jumps, hold it up): the rest of the way is the
-// relaxation's as well.
-constexpr int MAX_STALLED = 12;
-// The relaxation's steps hand back to Newton's once the spheres that touched when they took over
-// have come apart, or they have brought the largest rotational force down this many times, at most
-// MAX_NEWTON_RETURNS times.
-constexpr Real RELAXATION_GAIN = 10;
-constexpr int MAX_NEWTON_RETURNS = 3;
-// A state at rest that the stability analysis finds unstable is left by this step (in the chart's
-// coordinates) along its unstable mode. The analysis takes the Jacobian's default step.
-constexpr Real ESCAPE_STEP = 0.1L;
-constexpr Real ESCAPE_THRESHOLD = 1e-3L;
-// Spheres of two objects nearer than this times their radii's sum at the iteration limit are
-// pressed together (the contact's push leaves them a little apart after a step).
-constexpr Real CONTACT_REACH = 1.01L;
-// ... or overlapped within this many iterations of the limit, or its last quarter (the push
-// bounces them apart, and they take a while to come back).
-constexpr int CONTACT_RECENT = 10;
-constexpr Real VERDICT_STEP = 1e-4L;
-// The finder's Jacobians take the perturbed evaluations from the base state's factor from this
-// many spheres on (the Jacobian command from WARM_START_MIN_SIZE, as its printed digits always had),
-// when every object has at most 1/PERTURBED_MAX_SHARE of the spheres: the perturbed evaluation
-// updates the base factor by a rank of twice the spheres moved, which costs more than a full
-// evaluation once they are a good part of all (measured: examples/shapes.bal, 20 of 60 spheres in
-// one object, 1.7 times slower; a grid of 50 balls, one of 50, 2.2 times faster). Objects of one
-// sphere take them at any size: a move changes the factor by a rank of two, and the perturbed
-// evaluation takes the sines and cosines of the unmoved objects from the base state (measured: the
-// four balls' finder 1.4 times faster).
-constexpr int PERTURBED_MIN_SPHERES = 2;
-constexpr int PERTURBED_MAX_SHARE = 8;
-
-// The smallest system size for the perturbed evaluations of the finder's Jacobians.
-int perturbed_min_spheres(const SystemModel& model) {
-    int largest = 0;
-    for (int k = 1; k <= model.object_count; ++k)
-        largest = std::max(largest, model.objects[k].count);
-    return largest == 1 || PERTURBED_MAX_SHARE * largest <= model.sphere_count
-               ? PERTURBED_MIN_SPHERES
-               : std::numeric_limits<int>::max();
-}
-// The first shift, as a fraction of the stiffness along the first velocity.
-constexpr Real START_SHIFT = 1;
-// A step whose change of the velocity the Jacobian foretold to this fraction of the velocity
-// multiplies the shift by FORETOLD_SHIFT_FALL besides (measured: an iteration fewer on the grids of
-// 50 and 200 balls, examples/shapes.bal and 20 plates; the four balls, whose first steps are cut
-// short by the trust radius, as before).
-constexpr Real MODEL_TRUST = 0.1L;
-constexpr Real FORETOLD_SHIFT_FALL = 0.25L;
-// A stiffness this many times that of the stiffest pendulum dt g / (2 L) tells a contact; the
-// relaxation steps that then separate the spheres are taken at most this many times.
-constexpr Real CONTACT_STIFFNESS = 1e4L;
-constexpr int MAX_CONTACT_RELAXATIONS = 4;
-// Below this many times the tolerance the Jacobian is taken at the verdict's steps h and h/2: the
-// last Newton steps take its extrapolation, and its stability analysis, with the error of a state
-// that far from rest, is the verdict of the rest state they reach (when it decides).
-constexpr Real NEAR_REST = 30;
-// Up to this size the Jacobian's eigenvalues set a floor under the shift, above any unstable mode,
-// so that the steps follow the motion away from a saddle from the start. Beyond it they would cost
-// more than the Jacobian (a system that nears a saddle is found out at rest, and leaves it then).
-constexpr int SHIFT_EIGENVALUES_MAX_SIZE = 64;
 
 Real norm(const std::vector<Real>& v) {
     Real sum = 0;
@@ -112,6 +38,32 @@ bool angles_in_range(const SystemModel& model) {
     return true;
 }
 
+// The smallest system size for the perturbed evaluations of the finder's Jacobians.
+int perturbed_min_spheres(const SystemModel& model, const FinderTuning& tuning) {
+    int largest = 0;
+    for (int k = 1; k <= model.object_count; ++k)
+        largest = std::max(largest, model.objects[k].count);
+    return largest == 1 || tuning.perturbed_max_share * largest <= model.sphere_count
+               ? tuning.perturbed_min_spheres
+               : std::numeric_limits<int>::max();
+}
+
+void save_angles(const SystemModel& model, std::vector<Real>& ax, std::vector<Real>& az) {
+    ax.resize(static_cast<std::size_t>(model.object_count));
+    az.resize(static_cast<std::size_t>(model.object_count));
+    for (int k = 1; k <= model.object_count; ++k) {
+        ax[k - 1] = model.objects[k].Ax;
+        az[k - 1] = model.objects[k].Az;
+    }
+}
+
+void restore_angles(SystemModel& model, const std::vector<Real>& ax, const std::vector<Real>& az) {
+    for (int k = 1; k <= model.object_count; ++k) {
+        model.objects[k].Ax = ax[k - 1];
+        model.objects[k].Az = az[k - 1];
+    }
+}
+
 } // namespace
 
 EquilibriumSettings equilibrium_settings(const RelaxationSettings& run) {
@@ -123,151 +75,103 @@ EquilibriumSettings equilibrium_settings(const RelaxationSettings& run) {
     return settings;
 }
 
-namespace {
-
-// What an iteration does after one of its parts.
-enum class Next {
-    Step,    // go on to Newton's step
-    Iterate, // the iteration is over: the next one
-    End,     // the search is over
-};
-
-// The search: its state between iterations, and the parts of an iteration.
-class Finder {
-  public:
-    Finder(Session& session, const EquilibriumSettings& settings, const RunObserver& observer,
-           EquilibriumResult& result)
-        : session_(session), model_(session.model), options_(session.switches()), settings_(settings),
-          observer_(observer), result_(result), tolerance_(settings.force_error_uN * 1e-6L) {
-        nothing_moves_ = true;
-        for (int k = 1; k <= model_.object_count; ++k) {
-            start_ax_.push_back(model_.objects[k].Ax);
-            start_az_.push_back(model_.objects[k].Az);
-            if (model_.objects[k].movable())
-                nothing_moves_ = false;
-        }
-    }
-
-    // The iterations to their end.
-    EquilibriumEnd run();
-    // The angles in the form nearest the start, the final reports, the iterations line and the
-    // verdict (or why there is none).
-    void report(EquilibriumEnd end);
-
-  private:
-    void evaluate() {
-        session_.evaluate([&] {
-            if (observer_.after_positions)
-                observer_.after_positions(session_.model, session_.evaluation);
-        });
-        ++result_.evaluations;
-        if (spheres_touch(model_)) {
-            last_touch_ = result_.iterations;
-            touch_ax_.resize(static_cast<std::size_t>(model_.object_count));
-            touch_az_.resize(static_cast<std::size_t>(model_.object_count));
-            for (int k = 1; k <= model_.object_count; ++k) {
-                touch_ax_[k - 1] = model_.objects[k].Ax;
-                touch_az_[k - 1] = model_.objects[k].Az;
-            }
-        }
-    }
-    void step_done() {
-        const Real error = max_object_rotational_force(model_, session_.evaluation);
-        if (observer_.step_done)
-            observer_.step_done(result_.iterations, error);
-        search_progress(error, 0, 0);
-    }
-    void search_progress(Real error, int done, int total) {
-        if (observer_.search_progress)
-            observer_.search_progress(
-                {result_.iterations, result_.evaluations, error, verifying_, done, total});
-    }
-    // At rest (the end, or the verdict's Jacobian), near rest (that Jacobian early), or stalled.
-    bool rest_reached();
-    Next take_jacobian();
-    // Leaves a saddle along its unstable mode (an eigenvalue `largest` of the Jacobian).
-    void leave_saddle(Real largest);
-    Next separate_contact();
-    Next newton_step();
-    // `steps` relaxation steps, ending early at rest when `until_rest`.
-    void relax(int steps, bool until_rest);
-    void keep_nearest_form();
-    void start_relaxing() {
-        relaxing_ = true;
-        relaxing_from_ = result_.error;
-        relaxing_touching_ = spheres_touch(model_);
-    }
-
-    Session& session_;
-    SystemModel& model_;
-    const Options& options_;
-    const EquilibriumSettings& settings_;
-    const RunObserver& observer_;
-    EquilibriumResult& result_;
-    const Real tolerance_;
-    std::vector<Real> start_ax_, start_az_;
-    std::vector<Real> touch_ax_, touch_az_; // the angles of the last state with spheres overlapping
-
-    StabilityChart chart_;
-    DoubleLu lu_; // J - mu I
-    // In double: it directs steps, and its Broyden updates touch every entry each iteration.
-    std::vector<double> jacobian_;
-    int m_ = 0;
-    Real mu_ = 0, floor_ = 0, radius_ = START_RADIUS, factored_mu_ = -1;
-    bool need_jacobian_ = true, verifying_ = false, verified_ = false;
-    StabilityAnalysis analysis_; // of the state at rest, once verified
-    // An analysis near rest (below NEAR_REST times the tolerance) holds for the rest state that
-    // Newton's steps from it reach, as long as they go no farther than its own step to rest.
-    bool near_analysis_ = false, near_tried_ = false;
-    Real near_reach_ = 0, moved_ = 0;
-    int failures_ = 0, since_jacobian_ = 0, contact_relaxations_ = 0, fallbacks_ = 0;
-    bool relaxing_ = false;          // the rest of the way by relaxation steps
-    Real relaxing_from_ = 0;         // the largest rotational force when they took over
-    bool relaxing_touching_ = false; // spheres touched then
-    int last_touch_ = -1000000;      // the last iteration that left spheres of two objects overlapping
-    bool nothing_moves_ = false;     // every object is held
-    int newton_returns_ = 0;
-    Real best_ = std::numeric_limits<Real>::infinity();
-    int stalled_ = 0;
-};
+Finder::Finder(Session& session, const EquilibriumSettings& settings, const RunObserver& observer,
+               EquilibriumResult& result)
+    : session_(session), model_(session.model), options_(session.switches()), settings_(settings),
+      tuning_(settings.tuning), observer_(observer), result_(result),
+      tolerance_(settings.force_error_uN * 1e-6L), nothing_moves_(movable_objects(session.model) == 0) {
+    save_angles(model_, start_ax_, start_az_);
+    radius_ = tuning_.start_radius;
+}
 
 EquilibriumEnd Finder::run() {
     if (!session_.evaluation.belongs_to(model_))
         evaluate();
     for (;;) {
-        if (rest_reached())
-            return EquilibriumEnd::Converged;
-        if (result_.iterations >= settings_.max_iterations)
-            return EquilibriumEnd::IterationLimit;
-        if (session_.stop_requested())
-            return EquilibriumEnd::Stopped;
-        ++result_.iterations;
-        if (relaxing_ && !need_jacobian_) {
-            // One relaxation step an iteration, as Calculate takes them.
-            relax(1, false);
-            if (!angles_in_range(model_))
-                return EquilibriumEnd::TooLargeAngles;
-            step_done();
-            continue;
-        }
-        if (need_jacobian_) {
-            const bool checking_rest = verifying_ && result_.error < tolerance_;
-            const Next next = take_jacobian();
-            if (next == Next::End && session_.stop_requested() && checking_rest) {
-                // The state is at rest; only its verdict was under way: the equilibrium stands.
-                --result_.iterations;
-                result_.verdict_stopped = true;
-                return EquilibriumEnd::Converged;
-            }
-            if (next == Next::End)
-                return session_.stop_requested() ? EquilibriumEnd::Stopped : EquilibriumEnd::IterationLimit;
-            if (next == Next::Iterate)
-                continue;
-        }
-        if (newton_step() == Next::Iterate)
-            continue;
-        step_done();
+        if (const std::optional<EquilibriumEnd> end = stop_test())
+            return *end;
+        iterate();
     }
+}
+
+std::optional<EquilibriumEnd> Finder::stop_test() {
+    // Angles beyond the range end the search as they end a relaxation, whatever moved them there.
+    if (!angles_in_range(model_))
+        return EquilibriumEnd::TooLargeAngles;
+    if (jacobian_stopped_) {
+        // At rest, with only its verdict under way: the equilibrium stands, without a verdict.
+        if (phase_ == FinderPhase::Verdict && result_.error < tolerance_) {
+            result_.verdict_stopped = true;
+            return EquilibriumEnd::Converged;
+        }
+        return EquilibriumEnd::Stopped;
+    }
+    if (rest_reached())
+        return EquilibriumEnd::Converged;
+    if (result_.iterations >= settings_.max_iterations) {
+        // The limit reached with spheres of two objects pressed together (or the relaxation's
+        // steps taken over for them, bouncing them apart and back): the model's contact force is
+        // a fixed push, and no state with them touching is at rest.
+        const bool pressed =
+            spheres_touch(model_, tuning_.contact_reach) ||
+            result_.iterations - last_touch_ <= std::max(tuning_.contact_recent, result_.iterations / 4);
+        return pressed ? EquilibriumEnd::Contact : EquilibriumEnd::IterationLimit;
+    }
+    if (session_.stop_requested())
+        return EquilibriumEnd::Stopped;
+    return std::nullopt;
+}
+
+void Finder::iterate() {
+    switch (phase_) {
+    case FinderPhase::Relaxing:
+        // One relaxation step an iteration, as Calculate takes them.
+        ++result_.iterations;
+        relax(1, false);
+        if (angles_in_range(model_)) // else the stop test ends the search at once
+            step_done();
+        return;
+    case FinderPhase::Jacobian:
+    case FinderPhase::Verdict:
+        if (!take_jacobian())
+            return;
+        // The step with the Jacobian just taken, in either way.
+        newton_step();
+        return;
+    case FinderPhase::Newton:
+        newton_step();
+        return;
+    case FinderPhase::AtRest: // the stop test has ended the search
+        return;
+    }
+}
+
+void Finder::evaluate() {
+    session_.evaluate([&] {
+        if (observer_.after_positions)
+            observer_.after_positions(session_.model, session_.evaluation);
+    });
+    ++result_.evaluations;
+    if (spheres_touch(model_)) {
+        last_touch_ = result_.iterations;
+        save_angles(model_, touch_ax_, touch_az_);
+    }
+}
+
+void Finder::step_done() {
+    const Real error = max_object_rotational_force(model_, session_.evaluation);
+    if (observer_.step_done)
+        observer_.step_done(result_.iterations, error);
+    search_progress(error, 0, 0);
+}
+
+void Finder::search_progress(Real error, int done, int total) {
+    if (!observer_.search_progress)
+        return;
+    // Within a Jacobian (total > 0) the iteration under way, which it begins.
+    const bool in_jacobian = total > 0;
+    observer_.search_progress({result_.iterations + (in_jacobian ? 1 : 0), result_.evaluations, error,
+                               in_jacobian && phase_ == FinderPhase::Verdict, done, total});
 }
 
 bool Finder::rest_reached() {
@@ -275,56 +179,56 @@ bool Finder::rest_reached() {
     if (result_.error < tolerance_ || nothing_moves_) {
         // At rest: a fresh Jacobian tells a stable state from a saddle, which is left along its
         // unstable mode.
-        if (verified_ ||
+        if (phase_ == FinderPhase::AtRest ||
             (near_analysis_ && analysis_.verdict == StabilityVerdict::Stable && moved_ <= near_reach_))
             return true;
-        verifying_ = true;
-        need_jacobian_ = true;
-    } else if (relaxing_ && newton_returns_ < MAX_NEWTON_RETURNS &&
-               (result_.error * RELAXATION_GAIN < relaxing_from_ ||
+        phase_ = FinderPhase::Verdict;
+    } else if (way_ == Way::Relaxation && newton_returns_ < tuning_.max_newton_returns &&
+               (result_.error * tuning_.relaxation_gain < relaxing_from_ ||
                 (relaxing_touching_ && !spheres_touch(model_)))) {
         // The relaxation has done what Newton's steps could not (spheres apart): they go on.
         ++newton_returns_;
-        relaxing_ = false;
-        need_jacobian_ = true;
+        way_ = Way::Newton;
+        need_jacobian();
         best_ = std::numeric_limits<Real>::infinity();
         stalled_ = 0;
         failures_ = 0;
         fallbacks_ = 0;
         contact_relaxations_ = 0;
-        radius_ = START_RADIUS;
+        radius_ = tuning_.start_radius;
         mu_ = 0;
-    } else if (!relaxing_ && !verifying_) {
-        if (result_.error < 0.99L * best_) {
+    } else if (way_ == Way::Newton) {
+        if (result_.error < tuning_.stall_gain * best_) {
             best_ = result_.error;
             stalled_ = 0;
-        } else if (++stalled_ >= MAX_STALLED) {
+        } else if (++stalled_ >= tuning_.max_stalled) {
             start_relaxing();
-            need_jacobian_ = false;
+            continue_steps();
         }
     }
-    if (result_.error >= tolerance_ && result_.error < NEAR_REST * tolerance_ && !near_tried_ && !relaxing_) {
+    if (result_.error >= tolerance_ && result_.error < tuning_.near_rest * tolerance_ && !near_tried_ &&
+        way_ == Way::Newton) {
         near_tried_ = true;
-        verifying_ = true;
-        need_jacobian_ = true;
+        phase_ = FinderPhase::Verdict;
     }
     return false;
 }
 
-Next Finder::take_jacobian() {
+bool Finder::take_jacobian() {
+    const bool verifying = phase_ == FinderPhase::Verdict;
     chart_ = make_stability_chart(model_, options_, settings_.time_step);
     m_ = static_cast<int>(chart_.used_slots.size());
     if (m_ == 0) {
         // Nothing moves: every object is held, at rest as it is whatever its forces, without a
         // verdict (the final line says there is no movable object).
-        verified_ = true;
-        --result_.iterations;
-        return Next::Iterate;
+        phase_ = FinderPhase::AtRest;
+        return false;
     }
     // Verifying, the Jacobian is also taken at h/2: the stability analysis of the state.
     std::vector<ChartStep> steps;
-    for (ChartStep step : plan_chart_steps(chart_, verifying_ ? VERDICT_STEP : settings_.angle_variation))
-        if (step.set == 0 || (verifying_ && step.set == 1)) {
+    for (ChartStep step :
+         plan_chart_steps(chart_, verifying ? tuning_.verdict_step : settings_.angle_variation))
+        if (step.set == 0 || (verifying && step.set == 1)) {
             step.printed_column = 0;
             steps.push_back(step);
         }
@@ -335,83 +239,22 @@ Next Finder::take_jacobian() {
             search_progress(error, done, total);
         };
     }
-    ChartJacobians charts(chart_, [&] {
-        std::vector<Real> all(static_cast<std::size_t>(2 * chart_.objects));
-        chart_velocity(chart_, model_, session_.evaluation, all.data());
-        return all;
-    }());
-    const ChartStepsRun run = evaluate_chart_steps(
-        session_, chart_, steps,
-        [&](const ChartStep& step, const SystemModel& perturbed, const Evaluation& ev) {
-            std::vector<Real> velocity(static_cast<std::size_t>(2 * chart_.objects));
-            chart_velocity(chart_, perturbed, ev, velocity.data());
-            charts.record(step, velocity.data());
-        },
-        jacobian_observer, perturbed_min_spheres(model_));
+    const MeasuredChartJacobians measured = measure_chart_jacobians(
+        session_, model_, chart_, steps, {}, jacobian_observer, perturbed_min_spheres(model_, tuning_));
     result_.evaluations += static_cast<int>(steps.size());
-    if (run.stopped)
-        return Next::End;
-    charts.finish(steps);
-    jacobian_.assign(charts.at(0).begin(), charts.at(0).end());
+    if (measured.run.stopped) {
+        jacobian_stopped_ = true;
+        return false;
+    }
+    jacobian_.assign(measured.jacobians.at(0).begin(), measured.jacobians.at(0).end());
     ++result_.jacobians;
+    near_analysis_ = false;
+    const Spectrum s = spectrum(measured.jacobians, steps, measured.run.parallel);
     // Along a mode with a positive eigenvalue the motion leaves the state; a step of
     // (mu I - J)^-1 v goes the same way when mu is above that eigenvalue.
-    Real largest = 0, stiffest = 0;
-    bool resolved = false; // the largest real part is positive beyond its error
-    const bool at_rest = result_.error < tolerance_;
-    near_analysis_ = false;
-    if (verifying_) {
-        const Real relative = run.parallel > 0 ? PERTURBED_EVALUATION_ROUNDING : FULL_EVALUATION_ROUNDING;
-        // The verdict's errors (the steps' truncation and the evaluations' rounding over h) are far
-        // above double's rounding of the eigenvalues: double at every size.
-        analysis_ = analyse_stability(
-            charts, rounding_noise(chart_, model_, session_.evaluation, steps, relative), true, true);
-        jacobian_.assign(analysis_.matrix.begin(), analysis_.matrix.end());
-        for (const EigenvalueWithError& e : analysis_.values) {
-            if (e.value.real() > largest) {
-                largest = e.value.real();
-                resolved = e.value.real() - e.error > 0;
-            }
-            stiffest = std::max(stiffest, std::abs(e.value));
-        }
-    } else if (m_ <= SHIFT_EIGENVALUES_MAX_SIZE) {
-        // A floor for the shift wants no more than double's digits.
-        if (const auto values = eigenvalues(std::vector<Real>(jacobian_.begin(), jacobian_.end()), m_, true))
-            for (const Complex& z : *values) {
-                largest = std::max(largest, z.real());
-                stiffest = std::max(stiffest, std::abs(z));
-            }
-    }
-    // A positive eigenvalue is an unstable mode when the analysis resolves it beyond its error; a
-    // Jacobian without errors takes one below ESCAPE_THRESHOLD of the stiffest for a neutral mode's
-    // noise (a free turn about the vertical): a floor from it would hold every step back for
-    // nothing (measured: examples/shapes.bal 13 iterations instead of 11 when the noise came out
-    // positive).
-    const bool unstable_mode = verifying_ ? resolved : largest > ESCAPE_THRESHOLD * stiffest;
-    floor_ = unstable_mode ? 2 * largest + 1e-3L * stiffest : 0;
-    if (verifying_) {
-        verifying_ = false;
-        // A saddle is left whatever the size of its unstable mode, once the analysis resolves it:
-        // a neutral mode's noise stays within its error (the turning drift of a state at rest
-        // only to the tolerance included).
-        const bool saddle = analysis_.computed && analysis_.verdict == StabilityVerdict::Unstable && resolved;
-        if (saddle) {
-            leave_saddle(largest);
-            return Next::Iterate;
-        }
-        if (at_rest) {
-            verified_ = true;
-            --result_.iterations;
-            return Next::Iterate;
-        }
-        // Near rest: the steps go on with this Jacobian, and its analysis holds for the rest
-        // state within twice its own step there.
-        near_analysis_ = analysis_.computed;
-        moved_ = 0;
-        near_reach_ = 0;
-        if (near_analysis_ && stiffest > 0 && !analysis_.values.empty())
-            near_reach_ = 2 * analysis_.values.front().off_rest / (4 * stiffest);
-    }
+    floor_ = s.unstable ? 2 * s.largest + 1e-3L * s.stiffest : 0;
+    if (verifying && !verdict(s))
+        return false;
     // The first steps follow the motion (a shift as large as the stiffest mode), and the shift
     // falls with the velocity: Newton's steps near the rest state, not from afar, where they may
     // lead to a saddle.
@@ -425,17 +268,75 @@ Next Finder::take_jacobian() {
             for (int j = 0; j < m_; ++j)
                 vjv += v[i] * jacobian_[at(i, j, m_)] * v[j];
         }
-        mu_ = std::max(floor_, START_SHIFT * (vv > 0 ? std::fabs(vjv) / vv : stiffest));
+        mu_ = std::max(floor_, tuning_.start_shift * (vv > 0 ? std::fabs(vjv) / vv : s.stiffest));
     }
-    if (separate_contact() == Next::Iterate)
-        return Next::Iterate;
-    need_jacobian_ = false;
+    if (!separate_contact())
+        return false;
     factored_mu_ = -1;
     since_jacobian_ = 0;
-    return Next::Step;
+    continue_steps();
+    return true;
+}
+
+Finder::Spectrum Finder::spectrum(const ChartJacobians& charts, const std::vector<ChartStep>& steps,
+                                  int parallel) {
+    Spectrum s;
+    if (phase_ == FinderPhase::Verdict) {
+        const Real relative = parallel > 0 ? PERTURBED_EVALUATION_ROUNDING : FULL_EVALUATION_ROUNDING;
+        // The verdict's errors (the steps' truncation and the evaluations' rounding over h) are far
+        // above double's rounding of the eigenvalues: double at every size.
+        analysis_ = analyse_stability(
+            charts, rounding_noise(chart_, model_, session_.evaluation, steps, relative), true, true);
+        jacobian_.assign(analysis_.matrix.begin(), analysis_.matrix.end());
+        // A positive eigenvalue is an unstable mode when the analysis resolves it beyond its error:
+        // a neutral mode's noise stays within its error (the turning drift of a state at rest only
+        // to the tolerance included).
+        for (const EigenvalueWithError& e : analysis_.values) {
+            if (e.value.real() > s.largest) {
+                s.largest = e.value.real();
+                s.unstable = e.value.real() - e.error > 0;
+            }
+            s.stiffest = std::max(s.stiffest, std::abs(e.value));
+        }
+        return s;
+    }
+    if (m_ <= tuning_.shift_eigenvalues_max_size) {
+        // A floor for the shift wants no more than double's digits.
+        if (const auto values = eigenvalues(std::vector<Real>(jacobian_.begin(), jacobian_.end()), m_, true))
+            for (const Complex& z : *values) {
+                s.largest = std::max(s.largest, z.real());
+                s.stiffest = std::max(s.stiffest, std::abs(z));
+            }
+    }
+    // Without errors, a positive eigenvalue below escape_threshold of the stiffest is taken for a
+    // neutral mode's noise (a free turn about the vertical).
+    s.unstable = s.largest > tuning_.escape_threshold * s.stiffest;
+    return s;
+}
+
+bool Finder::verdict(const Spectrum& s) {
+    // A saddle is left whatever the size of its unstable mode, once the analysis resolves it.
+    const bool saddle = analysis_.computed && analysis_.verdict == StabilityVerdict::Unstable && s.unstable;
+    if (saddle) {
+        leave_saddle(s.largest);
+        return false;
+    }
+    if (result_.error < tolerance_) {
+        phase_ = FinderPhase::AtRest;
+        return false;
+    }
+    // Near rest: the steps go on with this Jacobian, and its analysis holds for the rest state
+    // within twice its own step there.
+    near_analysis_ = analysis_.computed;
+    moved_ = 0;
+    near_reach_ = 0;
+    if (near_analysis_ && s.stiffest > 0 && !analysis_.values.empty())
+        near_reach_ = 2 * analysis_.values.front().off_rest / (4 * s.stiffest);
+    return true;
 }
 
 void Finder::leave_saddle(Real largest) {
+    ++result_.iterations;
     // The unstable mode by inverse iteration with a shift just above its eigenvalue.
     DoubleLu shifted;
     std::vector<Real> x(static_cast<std::size_t>(m_), 1);
@@ -450,53 +351,53 @@ void Finder::leave_saddle(Real largest) {
         }
     std::vector<Real> c = chart_coordinates(chart_, model_);
     for (int i = 0; i < m_; ++i)
-        c[i] += ESCAPE_STEP * x[i];
+        c[i] += tuning_.escape_step * x[i];
     set_chart_coordinates(chart_, model_, c);
     evaluate();
     ++result_.escapes;
     mu_ = floor_;
-    need_jacobian_ = false;
     factored_mu_ = -1;
     since_jacobian_ = 0;
     near_tried_ = false; // a new way to a new rest state
     best_ = std::numeric_limits<Real>::infinity();
     stalled_ = 0;
+    continue_steps();
 }
 
-Next Finder::separate_contact() {
+bool Finder::separate_contact() {
     // A stiffness far above that of any pendulum here is a contact, whose force is a step within
-    // the differences: relaxation steps separate the spheres first.
+    // the differences.
     Real pendulum = 0;
     for (int k = 1; k <= model_.object_count; ++k)
         if (model_.objects[k].L != 0)
             pendulum = std::max(pendulum, settings_.time_step * GRAVITY / (2 * model_.objects[k].L));
-    if (!(std::max(mu_, floor_) > CONTACT_STIFFNESS * pendulum) || verifying_)
-        return Next::Step;
-    if (contact_relaxations_ >= MAX_CONTACT_RELAXATIONS) {
+    if (!(std::max(mu_, floor_) > tuning_.contact_stiffness * pendulum))
+        return true;
+    if (contact_relaxations_ >= tuning_.max_contact_relaxations) {
         // The spheres stay in contact: the rest of the way is the relaxation's.
         start_relaxing();
-        need_jacobian_ = false;
-        --result_.iterations;
-        return Next::Iterate;
+        continue_steps();
+        return false;
     }
+    ++result_.iterations;
     ++contact_relaxations_;
-    relax(RELAXATION_STEPS, true);
-    need_jacobian_ = true;
+    relax(tuning_.relaxation_steps, true);
+    need_jacobian();
     mu_ = 0;
-    return Next::Iterate;
+    return false;
 }
 
-Next Finder::newton_step() {
+void Finder::newton_step() {
     const Real shift = std::max(mu_, floor_);
     if (shift != factored_mu_) {
         if (lu_.factor(m_, jacobian_.data(), shift, 1e-14L) != 0) {
             // Singular (a neutral mode and no shift): a little shift makes it regular.
             mu_ = std::max<Real>(mu_ * 2, 1e-6L);
-            --result_.iterations;
-            return Next::Iterate;
+            return;
         }
         factored_mu_ = shift;
     }
+    ++result_.iterations;
     const std::vector<Real> v = chart_velocities(chart_, model_, session_.evaluation);
     const Real before = norm(v);
     // (mu I - J) d = v
@@ -515,10 +416,7 @@ Next Finder::newton_step() {
     for (int i = 0; i < m_; ++i)
         c[i] += d[i];
     std::vector<Real> saved_ax, saved_az;
-    for (int k = 1; k <= model_.object_count; ++k) {
-        saved_ax.push_back(model_.objects[k].Ax);
-        saved_az.push_back(model_.objects[k].Az);
-    }
+    save_angles(model_, saved_ax, saved_az);
     set_chart_coordinates(chart_, model_, c);
     bool accepted = false;
     Real after = 0;
@@ -529,68 +427,80 @@ Next Finder::newton_step() {
         after = norm(v_after);
         // Away from a saddle the velocity first grows: such a step is taken while it does not
         // grow too much.
-        accepted = after < before || (floor_ > 0 && after < 4 * before);
+        accepted = after < before || (floor_ > 0 && after < tuning_.escape_growth * before);
     }
     ++since_jacobian_;
+    bool jacobian_due = false;
     if (accepted) {
         failures_ = 0;
         moved_ += std::min(longest, radius_);
-        // Broyden's update: the Jacobian made to give this step's change of the velocity,
-        // unchanged across it.
-        const std::vector<double> step(d.begin(), d.end());
-        double dd = 0, missed = 0;
-        for (const double x : step)
-            dd += x * x;
-        if (dd > 0) {
-            for (int i = 0; i < m_; ++i) {
-                double* row = jacobian_.data() + at(i, 0, m_);
-                double r = static_cast<double>(v_after[i] - v[i]);
-                for (int j = 0; j < m_; ++j)
-                    r -= row[j] * step[j];
-                missed += r * r;
-                const double scale = r / dd;
-                for (int j = 0; j < m_; ++j)
-                    row[j] += scale * step[j];
-            }
-            factored_mu_ = -1;
-        }
+        const double missed = broyden_update(d, v, v_after);
         const Real ratio = after / before;
         // The shift shrinks as the velocity falls, and at least by half a step: a stiff mode that
         // holds the steps short (a contact) does not hold them for ever. A whole step whose
-        // velocity the Jacobian foretold (the update's residual) to MODEL_TRUST of the velocity
+        // velocity the Jacobian foretold (the update's residual) to model_trust of the velocity
         // before it says the motion is near linear here: the shift falls faster.
-        const bool foretold = !truncated && std::sqrt(missed) <= MODEL_TRUST * before;
-        mu_ *= std::min<Real>(ratio, 0.5L) * (foretold ? FORETOLD_SHIFT_FALL : 1);
+        const bool foretold = !truncated && std::sqrt(missed) <= tuning_.model_trust * before;
+        mu_ *= std::min<Real>(ratio, 0.5L) * (foretold ? tuning_.foretold_shift_fall : 1);
         // A step the radius cut short says nothing of the Jacobian: the radius grows.
         if (truncated || ratio < 0.5L)
-            radius_ = std::min(2 * radius_, MAX_RADIUS);
+            radius_ = std::min(2 * radius_, tuning_.max_radius);
         // Whole steps that keep gaining little say the Jacobian has aged. Leaving a saddle the
         // velocity grows for a while: that is no sign of it; nor one step that gained little,
         // which the update may mend.
-        if (!truncated && ratio > 0.5L && since_jacobian_ > 3)
-            need_jacobian_ = true;
-        return Next::Step;
+        jacobian_due = !truncated && ratio > 0.5L && since_jacobian_ > tuning_.steps_before_aged;
+    } else {
+        restore_angles(model_, saved_ax, saved_az);
+        evaluate();
+        jacobian_due = reject_step();
     }
-    for (int k = 1; k <= model_.object_count; ++k) {
-        model_.objects[k].Ax = saved_ax[k - 1];
-        model_.objects[k].Az = saved_az[k - 1];
+    if (jacobian_due)
+        need_jacobian();
+    else
+        continue_steps();
+    step_done();
+}
+
+// Broyden's update: the Jacobian made to give this step's change of the velocity, unchanged across
+// it (C. G. Broyden, Math. Comp. 19, 1965, the "good" update). Returns the square of the change
+// that the Jacobian did not foretell.
+double Finder::broyden_update(const std::vector<Real>& d, const std::vector<Real>& v,
+                              const std::vector<Real>& v_after) {
+    const std::vector<double> step(d.begin(), d.end());
+    double dd = 0, missed = 0;
+    for (const double x : step)
+        dd += x * x;
+    if (dd > 0) {
+        for (int i = 0; i < m_; ++i) {
+            double* row = jacobian_.data() + at(i, 0, m_);
+            double r = static_cast<double>(v_after[i] - v[i]);
+            for (int j = 0; j < m_; ++j)
+                r -= row[j] * step[j];
+            missed += r * r;
+            const double scale = r / dd;
+            for (int j = 0; j < m_; ++j)
+                row[j] += scale * step[j];
+        }
+        factored_mu_ = -1;
     }
-    evaluate();
-    radius_ = std::max(radius_ / 4, MIN_RADIUS);
+    return missed;
+}
+
+bool Finder::reject_step() {
+    radius_ = std::max(radius_ / 4, tuning_.min_radius);
     mu_ = std::max<Real>(2 * mu_, 1e-3L);
-    if (since_jacobian_ > 1)
-        need_jacobian_ = true;
-    if (++failures_ >= FAILURES_BEFORE_RELAXATION && ++fallbacks_ >= MAX_FALLBACKS) {
+    bool jacobian_due = since_jacobian_ > 1;
+    if (++failures_ >= tuning_.failures_before_relaxation && ++fallbacks_ >= tuning_.max_fallbacks) {
         start_relaxing(); // Newton's steps keep failing: the relaxation's, until they have gained
-    } else if (failures_ >= FAILURES_BEFORE_RELAXATION) {
+    } else if (failures_ >= tuning_.failures_before_relaxation) {
         // No step of the model makes progress (a contact, whose force jumps): the relaxation's
         // own steps, then a fresh Jacobian.
-        relax(RELAXATION_STEPS, false);
+        relax(tuning_.relaxation_steps, false);
         failures_ = 0;
-        radius_ = START_RADIUS;
-        need_jacobian_ = true;
+        radius_ = tuning_.start_radius;
+        jacobian_due = true;
     }
-    return Next::Step;
+    return jacobian_due;
 }
 
 void Finder::relax(int steps, bool until_rest) {
@@ -602,6 +512,12 @@ void Finder::relax(int steps, bool until_rest) {
             break;
     }
     near_analysis_ = false;
+}
+
+void Finder::start_relaxing() {
+    way_ = Way::Relaxation;
+    relaxing_from_ = result_.error;
+    relaxing_touching_ = spheres_touch(model_);
 }
 
 void Finder::keep_nearest_form() {
@@ -623,59 +539,40 @@ void Finder::keep_nearest_form() {
     }
 }
 
-void Finder::report(EquilibriumEnd end) {
-    // Angles beyond the range end the search as they end a relaxation, whatever else ended it
-    // (looked at before the angles are brought to the form nearest the start, which would bring
-    // them back into the range).
-    if (end == EquilibriumEnd::TooLargeAngles || !angles_in_range(model_)) {
-        report_too_large_angles(session_.sink());
-        end = EquilibriumEnd::TooLargeAngles;
+std::vector<PressedPair> Finder::settle_contact() {
+    // Physically the spheres rest touching, each pair pressed with the force that holds the rest:
+    // that state is reported in place of the last bounce (solver/contact_rest.h). From the last
+    // bounce, else from the last state that pressed them together, else from the start (in a
+    // sweep, the rest of the voltage before): the last bounce may have thrown them far apart.
+    ContactRest rest = find_contact_rest(session_, settings_.time_step, tolerance_);
+    result_.evaluations += rest.evaluations;
+    std::vector<Real> end_ax, end_az;
+    save_angles(model_, end_ax, end_az);
+    for (const auto* from : {&touch_ax_, &start_ax_}) {
+        if (rest.found || from->size() != end_ax.size())
+            continue;
+        restore_angles(model_, *from, from == &touch_ax_ ? touch_az_ : start_az_);
+        session_.evaluate();
+        rest = find_contact_rest(session_, settings_.time_step, tolerance_);
+        result_.evaluations += rest.evaluations + 1;
     }
-    // The limit reached with spheres of two objects pressed together (or the relaxation's steps
-    // taken over for them, bouncing them apart and back): the model's contact force is a fixed
-    // push, and no state with them touching is at rest.
-    if (end == EquilibriumEnd::IterationLimit &&
-        (spheres_touch(model_, CONTACT_REACH) ||
-         result_.iterations - last_touch_ <= std::max(CONTACT_RECENT, result_.iterations / 4)))
-        end = EquilibriumEnd::Contact;
-    // Physically such spheres rest touching, each pair pressed with the force that holds the rest:
-    // that state is reported in place of the last bounce (solver/contact_rest.h).
+    if (!rest.found) {
+        restore_angles(model_, end_ax, end_az);
+        session_.evaluate();
+    }
+    result_.contact_rest = rest.found;
     std::vector<PressedPair> pressed;
-    if (end == EquilibriumEnd::Contact) {
-        // From the last bounce, else from the last state that pressed them together, else from
-        // the start (in a sweep, the rest of the voltage before): the last bounce may have thrown
-        // them far apart.
-        ContactRest rest = find_contact_rest(session_, settings_.time_step, tolerance_);
-        result_.evaluations += rest.evaluations;
-        std::vector<Real> end_ax, end_az;
-        for (int k = 1; k <= model_.object_count; ++k) {
-            end_ax.push_back(model_.objects[k].Ax);
-            end_az.push_back(model_.objects[k].Az);
-        }
-        for (const auto* from : {&touch_ax_, &start_ax_}) {
-            if (rest.found || from->size() != end_ax.size())
-                continue;
-            const std::vector<Real>& az = from == &touch_ax_ ? touch_az_ : start_az_;
-            for (int k = 1; k <= model_.object_count; ++k) {
-                model_.objects[k].Ax = (*from)[k - 1];
-                model_.objects[k].Az = az[k - 1];
-            }
-            session_.evaluate();
-            rest = find_contact_rest(session_, settings_.time_step, tolerance_);
-            result_.evaluations += rest.evaluations + 1;
-        }
-        if (!rest.found) {
-            for (int k = 1; k <= model_.object_count; ++k) {
-                model_.objects[k].Ax = end_ax[k - 1];
-                model_.objects[k].Az = end_az[k - 1];
-            }
-            session_.evaluate();
-        }
-        result_.contact_rest = rest.found;
-        for (std::size_t k = 0; k < rest.pairs.size(); ++k)
-            pressed.push_back({model_.spheres[rest.pairs[k].first].name,
-                               model_.spheres[rest.pairs[k].second].name, rest.push[k]});
-    }
+    for (std::size_t k = 0; k < rest.pairs.size(); ++k)
+        pressed.push_back({model_.spheres[rest.pairs[k].first].name,
+                           model_.spheres[rest.pairs[k].second].name, rest.push[k]});
+    return pressed;
+}
+
+void Finder::report(EquilibriumEnd end) {
+    if (end == EquilibriumEnd::TooLargeAngles)
+        report_too_large_angles(session_.sink());
+    const std::vector<PressedPair> pressed =
+        end == EquilibriumEnd::Contact ? settle_contact() : std::vector<PressedPair>{};
     keep_nearest_form();
     result_.end = end;
     if (observer_.steps_ended)
@@ -686,36 +583,46 @@ void Finder::report(EquilibriumEnd end) {
         result_.error = max_object_rotational_force(model_, session_.evaluation);
     report_iterations(session_.sink(), result_.iterations, result_.evaluations, result_.error,
                       result_.relaxation_steps);
-    if (end == EquilibriumEnd::Converged) {
-        Real chart_residual = 0;
-        std::vector<Real> all(static_cast<std::size_t>(2 * chart_.objects));
-        if (m_ > 0)
-            chart_velocity(chart_, model_, session_.evaluation, all.data(), &chart_residual);
-        if (m_ == 0) {
-            result_.stability = Stability::Undecided;
-            report_no_movable_object(session_.sink());
-        } else if (result_.verdict_stopped) {
-            result_.stability = Stability::NotComputed;
-            report_verdict_stopped(session_.sink());
-        } else {
-            const Real residual_uN = std::max(result_.error, chart_residual) * 1e6L;
-            result_.stability = stability_of(analysis_, residual_uN, settings_.force_error_uN);
-            report_stability(session_.sink(), analysis_, residual_uN, settings_.force_error_uN, VERDICT_STEP,
-                             true);
-        }
-        if (result_.escapes > 0)
-            report_saddles_left(session_.sink(), result_.escapes);
-    } else if (end == EquilibriumEnd::Contact) {
+    switch (end) {
+    case EquilibriumEnd::Converged:
+        report_verdict();
+        break;
+    case EquilibriumEnd::Contact:
         if (result_.contact_rest)
             report_contact_rest(session_.sink(), pressed);
         else
             report_contact_without_rest(session_.sink());
-    } else if (end != EquilibriumEnd::TooLargeAngles) { // that end has said why
+        break;
+    case EquilibriumEnd::TooLargeAngles: // that end has said why
+    case EquilibriumEnd::NotApplicable:
+        break;
+    case EquilibriumEnd::IterationLimit:
+    case EquilibriumEnd::Stopped:
         report_no_equilibrium(session_.sink(), end == EquilibriumEnd::Stopped, settings_.max_iterations);
+        break;
     }
 }
 
-} // namespace
+void Finder::report_verdict() {
+    Real chart_residual = 0;
+    std::vector<Real> all(static_cast<std::size_t>(2 * chart_.objects));
+    if (m_ > 0)
+        chart_velocity(chart_, model_, session_.evaluation, all.data(), &chart_residual);
+    if (m_ == 0) {
+        result_.stability = Stability::Undecided;
+        report_no_movable_object(session_.sink());
+    } else if (result_.verdict_stopped) {
+        result_.stability = Stability::NotComputed;
+        report_verdict_stopped(session_.sink());
+    } else {
+        const Real residual_uN = std::max(result_.error, chart_residual) * 1e6L;
+        result_.stability = stability_of(analysis_, residual_uN, settings_.force_error_uN);
+        report_stability(session_.sink(), analysis_, residual_uN, settings_.force_error_uN,
+                         tuning_.verdict_step, true);
+    }
+    if (result_.escapes > 0)
+        report_saddles_left(session_.sink(), result_.escapes);
+}
 
 int movable_objects(const SystemModel& model) {
     int movable = 0;

@@ -144,6 +144,31 @@ ChartStepsRun evaluate_chart_steps(Session& session, const StabilityChart& chart
     return result;
 }
 
+MeasuredChartJacobians measure_chart_jacobians(Session& session, const SystemModel& base,
+                                               const StabilityChart& chart,
+                                               const std::vector<ChartStep>& steps,
+                                               const ChartStepRecorder& also, const RunObserver& observer,
+                                               int smallest) {
+    std::vector<Real> base_velocity(static_cast<std::size_t>(2 * chart.objects));
+    chart_velocity(chart, base, session.evaluation, base_velocity.data());
+    MeasuredChartJacobians measured{ChartJacobians(chart, std::move(base_velocity)), {}};
+    measured.run = evaluate_chart_steps(
+        session, chart, steps,
+        [&](const ChartStep& step, const SystemModel& model, const Evaluation& ev) {
+            if (also)
+                also(step, model, ev);
+            if (step.set >= 0) {
+                std::vector<Real> velocity(static_cast<std::size_t>(2 * chart.objects));
+                chart_velocity(chart, model, ev, velocity.data());
+                measured.jacobians.record(step, velocity.data());
+            }
+        },
+        observer, smallest);
+    if (!measured.run.stopped)
+        measured.jacobians.finish(steps);
+    return measured;
+}
+
 JacobianResult compute_jacobian(Session& session, const JacobianSettings& settings,
                                 const RunObserver& observer) {
     const Session::CommandScope command(session);
@@ -180,14 +205,14 @@ JacobianResult compute_jacobian(Session& session, const JacobianSettings& settin
     const StabilityChart chart = make_stability_chart(positioned, options, dt);
     const std::vector<ChartStep> steps = plan_chart_steps(chart, h);
     const int total = static_cast<int>(steps.size());
-    std::vector<Real> base_velocity(static_cast<std::size_t>(N));
     Real chart_residual = 0;
-    chart_velocity(chart, positioned, unperturbed, base_velocity.data(), &chart_residual);
-    ChartJacobians charts(chart, base_velocity);
+    {
+        std::vector<Real> velocity(static_cast<std::size_t>(N));
+        chart_velocity(chart, positioned, unperturbed, velocity.data(), &chart_residual);
+    }
     // The state is at rest when the update law's rotational forces and the chart's are.
     const Real residual_uN = std::max(max_rotational_force(base, unperturbed), chart_residual) * 1e6L;
-    // The update law's column from the rotational forces of a perturbed evaluation, and the
-    // chart's velocities.
+    // The update law's column from the rotational forces of a perturbed evaluation.
     auto record = [&](const ChartStep& step, const SystemModel& model, const Evaluation& ev) {
         if (const int column = step.printed_column) {
             for (int r = 1; r <= model.object_count; ++r) {
@@ -200,14 +225,12 @@ JacobianResult compute_jacobian(Session& session, const JacobianSettings& settin
                     (ev.frz[i] - unperturbed.frz[i]) * K / h;
             }
         }
-        if (step.set >= 0) {
-            std::vector<Real> velocity(static_cast<std::size_t>(N));
-            chart_velocity(chart, model, ev, velocity.data());
-            charts.record(step, velocity.data());
-        }
     };
 
-    const ChartStepsRun run = evaluate_chart_steps(session, chart, steps, record, observer);
+    const MeasuredChartJacobians measured =
+        measure_chart_jacobians(session, positioned, chart, steps, record, observer);
+    const ChartStepsRun& run = measured.run;
+    const ChartJacobians& charts = measured.jacobians;
     result.stopped = run.stopped;
     result.parallel_columns = run.parallel;
     result.evaluations = total;
@@ -223,7 +246,6 @@ JacobianResult compute_jacobian(Session& session, const JacobianSettings& settin
         result.stability = Stability::Undecided;
         return result;
     }
-    charts.finish(steps);
     const Real relative =
         result.parallel_columns > 0 ? PERTURBED_EVALUATION_ROUNDING : FULL_EVALUATION_ROUNDING;
     const StabilityAnalysis analysis =

@@ -62,4 +62,17 @@ ChartStepsRun evaluate_chart_steps(Session& session, const StabilityChart& chart
                                    const std::vector<ChartStep>& steps, const ChartStepRecorder& record,
                                    const RunObserver& observer = {}, int smallest = WARM_START_MIN_SIZE);
 
+// The chart's Jacobians at steps h and h/2 about `base` (the session's state with its positions
+// computed), measured by evaluate_chart_steps and finished: the one way the Jacobian command, the
+// finder and the tests build them. `also` (if given) receives every evaluation as well (the
+// Jacobian command fills the update law's columns from it). `chart` must outlive the result.
+struct MeasuredChartJacobians {
+    ChartJacobians jacobians;
+    ChartStepsRun run; // when stopped, the Jacobians are not finished
+};
+MeasuredChartJacobians
+measure_chart_jacobians(Session& session, const SystemModel& base, const StabilityChart& chart,
+                        const std::vector<ChartStep>& steps, const ChartStepRecorder& also = {},
+                        const RunObserver& observer = {}, int smallest = WARM_START_MIN_SIZE);
+
 } // namespace ambrel

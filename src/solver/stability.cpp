@@ -91,6 +91,15 @@ Real newton_step_length(const std::vector<Real>& a, int m, Real shift, bool roug
     return step;
 }
 
+// The horizontal chart's inverse map: the angles that put object k's string end at (X, Y) =
+// (along, across) string lengths from the vertical, in the frame turned by the analysed state's
+// Ax0, on the same side of the horizontal as that state.
+void place_string_end(const StabilityChart& chart, int k, Object& o, Real across, Real along) {
+    const Real r = std::min<Real>(std::hypot(along, across), 1);
+    o.Ax = chart.ax0[k] + (r > 0 ? std::atan2(across, along) : 0);
+    o.Az = std::cos(chart.az0[k]) >= 0 ? std::asin(r) : std::numbers::pi_v<Real> - std::asin(r);
+}
+
 } // namespace
 
 std::string StabilityChart::slot_name(int slot) const {
@@ -203,9 +212,7 @@ void set_chart_coordinates(const StabilityChart& chart, SystemModel& model, cons
         Object& o = model.objects[k];
         const Real across = c[at++], along = c[at++];
         if (chart.kind[k] == ChartKind::Horizontal) {
-            const Real r = std::min<Real>(std::hypot(along, across), 1);
-            o.Ax = chart.ax0[k] + (r > 0 ? std::atan2(across, along) : 0);
-            o.Az = std::cos(chart.az0[k]) >= 0 ? std::asin(r) : std::numbers::pi_v<Real> - std::asin(r);
+            place_string_end(chart, k, o, across, along);
         } else {
             o.Ax = across;
             o.Az = along;
@@ -260,14 +267,10 @@ void apply_chart_step(const StabilityChart& chart, SystemModel& model, const Cha
     case ChartMove::Az:
         o.Az += step.step;
         break;
-    case ChartMove::Across: {
+    case ChartMove::Across:
         // The end at X = sin Az0, Y = step in the frame turned by Ax0.
-        const Real x = std::sin(chart.az0[step.object]), y = step.step;
-        const Real r = std::min<Real>(1, std::hypot(x, y));
-        o.Ax = chart.ax0[step.object] + std::atan2(y, x);
-        o.Az = std::cos(chart.az0[step.object]) >= 0 ? std::asin(r) : std::numbers::pi_v<Real> - std::asin(r);
+        place_string_end(chart, step.object, o, step.step, std::sin(chart.az0[step.object]));
         break;
-    }
     }
 }
 

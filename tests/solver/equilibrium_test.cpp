@@ -7,6 +7,7 @@
 #include "model/units.h"
 #include "solver/contact_rest.h"
 #include "solver/equilibrium.h"
+#include "solver/finder.h"
 #include "solver/jacobian.h"
 #include "solver/relaxation.h"
 #include "solver/stability.h"
@@ -16,6 +17,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -85,6 +87,29 @@ TEST(Equilibrium, TwoChargedBallsFromOnePointReachTheClosedFormAngle) {
     EXPECT_NEAR(std::fabs(std::remainder(sys.o(1).Ax - sys.o(2).Ax, 2 * PI)), PI, 1e-6L);
     // The pair can turn freely about the vertical: no verdict at this accuracy.
     EXPECT_EQ(r.stability, Stability::Undecided);
+
+    // Phase by phase from the rest state: the stop test asks for the verdict, whose Jacobian is no
+    // iteration, and then ends the search.
+    {
+        EquilibriumResult again;
+        Finder finder(sys.session, settings, {}, again);
+        EXPECT_EQ(finder.stop_test(), std::nullopt);
+        EXPECT_EQ(finder.phase(), FinderPhase::Verdict);
+        finder.iterate();
+        EXPECT_EQ(finder.phase(), FinderPhase::AtRest);
+        EXPECT_EQ(again.iterations, 0);
+        EXPECT_EQ(again.jacobians, 1);
+        EXPECT_EQ(finder.stop_test(), EquilibriumEnd::Converged);
+    }
+    // A trust radius of a hundredth of the default's lengthens the way, to the same angle: the
+    // tuning is the finder's.
+    System careful({"Ba A 0 0 0 10 0 10 0.2 0.1", "Bb B 0 0 0 10 180 40 0.2 0.1", ".Q A 20", ".Q B 20"});
+    EquilibriumSettings short_steps = settings;
+    short_steps.tuning.start_radius = short_steps.tuning.max_radius = 0.005L;
+    const EquilibriumResult c = careful.find(short_steps);
+    ASSERT_EQ(c.end, EquilibriumEnd::Converged);
+    EXPECT_GT(c.iterations, r.iterations + 10);
+    EXPECT_NEAR(std::fabs(careful.o(1).Az), t, 1e-6L);
 
     // So at any voltage, at rest only to the default tolerance: the finder's verdict and the
     // Jacobian's after Calculate are the neutral one (a state 1e-4 uN from rest turns its own
@@ -274,18 +299,8 @@ TEST(Equilibrium, ALargeVerdictHasTheExactAnalysisNumbers) {
             step.printed_column = 0;
             steps.push_back(step);
         }
-    std::vector<Real> base(2 * static_cast<std::size_t>(chart.objects));
-    chart_velocity(chart, s.model(), s.session.evaluation, base.data());
-    ChartJacobians charts(chart, base);
-    evaluate_chart_steps(
-        s.session, chart, steps,
-        [&](const ChartStep& step, const SystemModel& model, const Evaluation& ev) {
-            std::vector<Real> v(2 * static_cast<std::size_t>(chart.objects));
-            chart_velocity(chart, model, ev, v.data());
-            charts.record(step, v.data());
-        },
-        {}, 2);
-    charts.finish(steps);
+    const MeasuredChartJacobians measured = measure_chart_jacobians(s.session, s.model(), chart, steps, {}, {}, 2);
+    const ChartJacobians& charts = measured.jacobians;
     const Real noise =
         rounding_noise(chart, s.model(), s.session.evaluation, steps, PERTURBED_EVALUATION_ROUNDING);
     const StabilityAnalysis exact = analyse_stability(charts, noise, true, false);
