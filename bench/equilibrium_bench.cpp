@@ -17,7 +17,8 @@
 // The 20 plates (2000 spheres, 55 ms a step) are capped at --plate-steps Calculate steps
 // (default 200): Calculate does not converge there, so its time to the cap is a lower bound, and
 // its time to 5000 steps is estimated from its time a step (the ratio's "est."). --case NAME runs
-// one case alone (NAME,NAME... several); --finder-only leaves Calculate out (to profile the finder).
+// one case alone (NAME,NAME... several); --finder-only leaves Calculate out (to profile the finder);
+// --tune NAME=VALUE sets one of the finder's tuning (FinderTuning, solver/equilibrium.h), repeatable.
 #include "description/reader.h"
 #include "session/session.h"
 #include "solver/equilibrium.h"
@@ -125,6 +126,65 @@ Real angle_difference(const std::vector<Real>& a, const std::vector<Real>& b) {
     return largest;
 }
 
+// The finder's tuning that --tune NAME=VALUE sets (NAME as in FinderTuning), so that a default can
+// be weighed against another in one run of the cases.
+struct Tunable {
+    const char* name;
+    Real FinderTuning::*real = nullptr;
+    int FinderTuning::*whole = nullptr;
+};
+constexpr Tunable TUNABLES[] = {
+    {"start_radius", &FinderTuning::start_radius},
+    {"max_radius", &FinderTuning::max_radius},
+    {"min_radius", &FinderTuning::min_radius},
+    {"start_shift", &FinderTuning::start_shift},
+    {"model_trust", &FinderTuning::model_trust},
+    {"foretold_shift_fall", &FinderTuning::foretold_shift_fall},
+    {"escape_growth", &FinderTuning::escape_growth},
+    {"steps_before_aged", nullptr, &FinderTuning::steps_before_aged},
+    {"failures_before_relaxation", nullptr, &FinderTuning::failures_before_relaxation},
+    {"relaxation_steps", nullptr, &FinderTuning::relaxation_steps},
+    {"max_fallbacks", nullptr, &FinderTuning::max_fallbacks},
+    {"max_stalled", nullptr, &FinderTuning::max_stalled},
+    {"stall_gain", &FinderTuning::stall_gain},
+    {"relaxation_gain", &FinderTuning::relaxation_gain},
+    {"max_newton_returns", nullptr, &FinderTuning::max_newton_returns},
+    {"contact_stiffness", &FinderTuning::contact_stiffness},
+    {"max_contact_relaxations", nullptr, &FinderTuning::max_contact_relaxations},
+    {"escape_step", &FinderTuning::escape_step},
+    {"escape_threshold", &FinderTuning::escape_threshold},
+    {"verdict_step", &FinderTuning::verdict_step},
+    {"near_rest", &FinderTuning::near_rest},
+    {"shift_eigenvalues_max_size", nullptr, &FinderTuning::shift_eigenvalues_max_size},
+    {"contact_reach", &FinderTuning::contact_reach},
+    {"contact_recent", nullptr, &FinderTuning::contact_recent},
+    {"perturbed_min_spheres", nullptr, &FinderTuning::perturbed_min_spheres},
+    {"perturbed_max_share", nullptr, &FinderTuning::perturbed_max_share},
+};
+
+// Sets one tuning from "NAME=VALUE"; false, with a message, for an unknown name or a bad number.
+bool tune(FinderTuning& tuning, const std::string& setting) {
+    const std::size_t equals = setting.find('=');
+    const std::string name = setting.substr(0, equals);
+    for (const Tunable& t : TUNABLES) {
+        if (equals == std::string::npos || name != t.name)
+            continue;
+        const char* text = setting.c_str() + equals + 1;
+        char* end = nullptr;
+        const long double value = std::strtold(text, &end);
+        if (end == text || *end != '\0' || !std::isfinite(value))
+            break;
+        if (t.real)
+            tuning.*t.real = value;
+        else
+            tuning.*t.whole = static_cast<int>(value);
+        return true;
+    }
+    std::fprintf(stderr, "--tune: '%s' is not NAME=VALUE with a NAME of the finder's tuning\n",
+                 setting.c_str());
+    return false;
+}
+
 } // namespace
 
 int main(int argc, char** argv) {
@@ -133,6 +193,7 @@ int main(int argc, char** argv) {
     int runs = 3, max_steps = 5000, plate_steps = 200;
     std::vector<std::string> only; // --case NAME[,NAME...]: those cases alone
     bool finder_only = false;      // --finder-only: no Calculate (for profiling the finder)
+    FinderTuning tuning;           // --tune NAME=VALUE (repeatable)
     for (int i = 1; i < argc; ++i) {
         const bool valued = i + 1 < argc;
         if (std::strcmp(argv[i], "--finder-only") == 0)
@@ -143,7 +204,10 @@ int main(int argc, char** argv) {
             max_steps = std::max(1, std::atoi(argv[++i]));
         else if (valued && std::strcmp(argv[i], "--plate-steps") == 0)
             plate_steps = std::max(1, std::atoi(argv[++i]));
-        else if (valued && std::strcmp(argv[i], "--case") == 0)
+        else if (valued && std::strcmp(argv[i], "--tune") == 0) {
+            if (!tune(tuning, argv[++i]))
+                return 2;
+        } else if (valued && std::strcmp(argv[i], "--case") == 0)
             for (std::string names = argv[++i]; !names.empty();) {
                 const std::size_t comma = std::min(names.find(','), names.size());
                 only.push_back(names.substr(0, comma));
@@ -179,6 +243,7 @@ int main(int argc, char** argv) {
                 NullSink sink;
                 Session session(sink);
                 EquilibriumSettings settings;
+                settings.tuning = tuning;
                 read_if_needed(session, c.description);
                 const auto start = Clock::now();
                 found = find_equilibrium(session, settings, observer);
