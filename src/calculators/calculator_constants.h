@@ -9,8 +9,8 @@
 
 namespace ambrel::calc {
 
-// The calculators were written with these literals for pi and g; the program's constants
-// hold the very same extended values.
+// The calculators' formulas hold these values of pi and g to the last bit of the extended
+// type: the program's constants must be exactly them, or every table would move.
 static_assert(PI == 3.1415926535897932385L);
 static_assert(GRAVITY == 9.81L);
 

@@ -14,8 +14,8 @@ inline constexpr Real PI = 3.14159265358979323846L;
 // 4 pi epsilon_0 in F/m: the Coulomb force between charges q1, q2 at distance d is
 // q1 q2 / (FOUR_PI_E0 d^2).
 inline constexpr Real FOUR_PI_E0 = 1.11265005605356944e-10L;
-// The program's gravity, m/s^2 (standard gravity, 9.80665, rounded as the reports have always
-// taken it).
+// The program's gravity, m/s^2: standard gravity (9.80665) to three digits, the value every
+// report, stored transcript and calculator table is computed with.
 inline constexpr Real GRAVITY = 9.81L;
 
 // Conversions as the reader and the reports write them (the order of the operations is part

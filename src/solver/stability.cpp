@@ -316,7 +316,7 @@ void ChartJacobians::finish(const std::vector<ChartStep>& steps) {
 // An end nearer the vertical than this many times the state's distance from rest may hang straight
 // down at rest, where a turn about the vertical moves nothing: its velocity there is that of a
 // pendulum, and over its distance from the vertical it is the pendulum's stiffness, not a drift
-// (a ball hanging straight down to 1e-12 rad was called undecided).
+// (counted as drift, it would leave a ball hanging straight down to 1e-12 rad undecided).
 constexpr Real TURN_MIN_REACH = 100;
 
 Real ChartJacobians::turning_drift(Real reach) const {
