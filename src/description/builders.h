@@ -9,6 +9,7 @@
 #include "description/element_kinds.h"
 #include "description/reader.h"
 
+#include <cstddef>
 #include <initializer_list>
 #include <string>
 #include <vector>
@@ -86,6 +87,15 @@ void replicate_and_name(BuildContext& ctx, int e, int n_spheres);
 // Counts the object, numbers its spheres, stores their offsets from the object's point and
 // places object and spheres in the model.
 void finish_object(BuildContext& ctx, int e, int n_spheres, ObjectKind kind);
+
+// The row of a builder's own table (each row with a `kind`) for the kind of an element line, or
+// nullptr when the table has none: a table row naming the builder for a kind it cannot build.
+template <class Row, std::size_t N> const Row* row_of_kind(const Row (&rows)[N], ObjectKind kind) {
+    for (const Row& row : rows)
+        if (row.kind == kind)
+            return &row;
+    return nullptr;
+}
 
 } // namespace detail
 

@@ -65,10 +65,7 @@ int occupied_count(ObjectKind kind, int n, const ShapePattern* pattern) {
 } // namespace
 
 Status build_flat(BuildContext& ctx, LineReader& line, const ElementKind& kind) {
-    const FlatKind* flat = nullptr;
-    for (const FlatKind& f : FLATS)
-        if (f.kind == kind.kind)
-            flat = &f;
+    const FlatKind* flat = detail::row_of_kind(FLATS, kind.kind);
     if (flat == nullptr) // a row naming this builder for a kind without a grid here
         return Status::failure("Unknown element: [" + line.line() + "]");
     const int grid = flat->n;

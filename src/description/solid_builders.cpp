@@ -138,10 +138,7 @@ void place(DraftSphere& s, Vec3 offset) {
 } // namespace
 
 Status build_solid(BuildContext& ctx, LineReader& line, const ElementKind& kind) {
-    const SolidKind* solid = nullptr;
-    for (const SolidKind& k : SOLIDS)
-        if (k.kind == kind.kind)
-            solid = &k;
+    const SolidKind* solid = detail::row_of_kind(SOLIDS, kind.kind);
     if (solid == nullptr) // a row naming this builder for a kind without a geometry here
         return Status::failure("Unknown element: [" + line.line() + "]");
     const int e = ctx.model.sphere_count;
