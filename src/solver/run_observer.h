@@ -32,8 +32,9 @@ struct RunObserver {
     std::function<void(const SystemModel&, const Evaluation&)> after_positions;
     // Calculate: step `step` ended with this error (largest rotational force, N).
     std::function<void(int step, Real error)> step_done;
-    // Jacobian: the columns of object `object` of `objects` are being computed.
-    std::function<void(int object, int objects)> progress;
+    // Jacobian: `done` of its `total` perturbed evaluations are done (called before each batch of
+    // them and before each full evaluation).
+    std::function<void(int done, int total)> progress;
     // Calculate: the steps ended, the final reports follow.
     std::function<void()> steps_ended;
     // Find equilibrium: where the search stands, after each iteration and before each batch of a
