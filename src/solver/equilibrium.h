@@ -27,7 +27,7 @@
 namespace ambrel {
 
 // The finder's tuning: each default was measured on the equilibrium benchmark's systems and the
-// examples (the figures are in the numerics note of docs/architecture.md). Tests and the
+// examples (the figures are in the numerics note, docs/numerics.md). Tests and the
 // benchmark may set them; the program takes the defaults.
 struct FinderTuning {
     // The largest change of a coordinate in one step (rad, or string lengths), and the range of
