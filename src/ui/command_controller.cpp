@@ -30,17 +30,43 @@ void CommandController::stop_and_wait() {
     worker_.wait();
 }
 
-bool CommandController::start(Command command, bool stoppable, const QString& status, bool reads_description,
-                              std::function<void()> job) {
+bool CommandController::start(Job job) {
     if (worker_.busy())
         return false;
+    const bool reads_description =
+        job.reading == Reading::Always || (job.reading == Reading::IfNeeded && !session_.system_initialized);
     feed_.take();  // nothing of an earlier command
     stop_.clear(); // before the worker starts: a Stop from now on is the command's
     stopping_ = false;
-    command_ = command;
-    emit starting(command, stoppable, status, reads_description);
-    worker_.start(std::move(job));
+    command_ = job.command;
+    emit starting(job.command, job.stoppable, job.status, reads_description);
+    worker_.start([this, job = std::move(job)] {
+        // The reading and the run under one set of switches: a switch turned between them applies
+        // to the next command, never to half of this one.
+        const Session::CommandScope command(session_);
+        read(job);
+        if (job.run)
+            job.run(job.observer);
+    });
     return true;
+}
+
+void CommandController::read(const Job& job) {
+    switch (job.reading) {
+    case Reading::Never:
+        return;
+    case Reading::Always:
+        init_ = initialize_system(session_, job.description);
+        reading_done(init_);
+        return;
+    case Reading::IfNeeded:
+        if (const std::optional<InitializeResult> read =
+                ambrel::read_if_needed(session_, job.description, job.observer)) {
+            init_ = *read;
+            reading_done(init_);
+        }
+        return;
+    }
 }
 
 RunObserver CommandController::make_observer() {
@@ -94,15 +120,6 @@ RunObserver CommandController::finder_observer() {
     return observer;
 }
 
-void CommandController::read_if_needed(const std::vector<std::string>& description,
-                                       const RunObserver& observer) {
-    if (const std::optional<InitializeResult> read =
-            ambrel::read_if_needed(session_, description, observer)) {
-        init_ = *read;
-        reading_done(init_);
-    }
-}
-
 void CommandController::reading_done(const InitializeResult& read) {
     for (const ReadWarning& warning : read.warnings)
         session_.add_output_line(warning_panel_line(warning));
@@ -114,11 +131,11 @@ bool CommandController::initialize(const std::vector<std::string>& description) 
     if (worker_.busy())
         return false; // the result below belongs to the command under way
     init_ = InitializeResult{};
-    return start(Command::Initialize, true, QStringLiteral("Initializing...") + press_stop(), true,
-                 [this, description] {
-                     init_ = initialize_system(session_, description);
-                     reading_done(init_);
-                 });
+    // The reading is the whole command.
+    return start({.command = Command::Initialize,
+                  .status = QStringLiteral("Initializing...") + press_stop(),
+                  .reading = Reading::Always,
+                  .description = description});
 }
 
 bool CommandController::calculate(const RelaxationSettings& settings,
@@ -126,14 +143,14 @@ bool CommandController::calculate(const RelaxationSettings& settings,
     if (worker_.busy())
         return false; // the result below belongs to the command under way
     run_ = RelaxationResult{};
-    return start(Command::Calculate, true, QStringLiteral("Calculating... press Stop (Esc) to stop"),
-                 !session_.system_initialized,
-                 [this, settings, description, observer = run_observer(QStringLiteral("Step"))] {
-                     // The reading and the command under one set of switches.
-                     const Session::CommandScope command(session_);
-                     read_if_needed(description, observer);
-                     run_ = run_calculate(session_, settings, observer);
-                 });
+    return start({.command = Command::Calculate,
+                  .status = QStringLiteral("Calculating... press Stop (Esc) to stop"),
+                  .reading = Reading::IfNeeded,
+                  .description = description,
+                  .observer = run_observer(QStringLiteral("Step")),
+                  .run = [this, settings](const RunObserver& observer) {
+                      run_ = run_calculate(session_, settings, observer);
+                  }});
 }
 
 bool CommandController::find_equilibrium(const EquilibriumSettings& settings,
@@ -141,13 +158,14 @@ bool CommandController::find_equilibrium(const EquilibriumSettings& settings,
     if (worker_.busy())
         return false; // the result below belongs to the command under way
     equilibrium_ = EquilibriumResult{};
-    return start(Command::Equilibrium, true,
-                 QStringLiteral("Finding the equilibrium... press Stop (Esc) to stop"),
-                 !session_.system_initialized, [this, settings, description, observer = finder_observer()] {
-                     const Session::CommandScope command(session_);
-                     read_if_needed(description, observer);
-                     equilibrium_ = ambrel::find_equilibrium(session_, settings, observer);
-                 });
+    return start({.command = Command::Equilibrium,
+                  .status = QStringLiteral("Finding the equilibrium... press Stop (Esc) to stop"),
+                  .reading = Reading::IfNeeded,
+                  .description = description,
+                  .observer = finder_observer(),
+                  .run = [this, settings](const RunObserver& observer) {
+                      equilibrium_ = ambrel::find_equilibrium(session_, settings, observer);
+                  }});
 }
 
 bool CommandController::jacobian(const JacobianSettings& settings,
@@ -162,12 +180,14 @@ bool CommandController::jacobian(const JacobianSettings& settings,
             progress_hook_(done, evaluations);
     };
     jacobian_ = JacobianResult{};
-    return start(Command::Jacobian, true, QStringLiteral("Jacobian...") + press_stop(),
-                 !session_.system_initialized, [this, settings, observer = std::move(observer), description] {
-                     const Session::CommandScope command(session_);
-                     read_if_needed(description, observer);
-                     jacobian_ = compute_jacobian(session_, settings, observer);
-                 });
+    return start({.command = Command::Jacobian,
+                  .status = QStringLiteral("Jacobian...") + press_stop(),
+                  .reading = Reading::IfNeeded,
+                  .description = description,
+                  .observer = std::move(observer),
+                  .run = [this, settings](const RunObserver& observer) {
+                      jacobian_ = compute_jacobian(session_, settings, observer);
+                  }});
 }
 
 bool CommandController::sweep(const SweepRequest& request, const RelaxationSettings& settings,
@@ -187,32 +207,40 @@ bool CommandController::sweep(const SweepRequest& request, const RelaxationSetti
         if (step_hook_)
             step_hook_(step);
     };
-    return start(Command::Sweep, true, QStringLiteral("Sweep...") + press_stop(),
-                 !session_.system_initialized,
-                 [this, request, settings, observer = std::move(observer), description] {
-                     // The reading and the sweep under one set of switches, as every command.
-                     const Session::CommandScope command(session_);
-                     read_if_needed(description, observer.run);
-                     const Result<SweepResult> swept = run_sweep(session_, request, settings, observer);
-                     sweep_refusal_ = swept ? std::string() : "Sweep: " + swept.message();
-                 });
+    // The reading is heard as each of the sweep's runs is.
+    RunObserver reading = observer.run;
+    return start({.command = Command::Sweep,
+                  .status = QStringLiteral("Sweep...") + press_stop(),
+                  .reading = Reading::IfNeeded,
+                  .description = description,
+                  .observer = std::move(reading),
+                  .run = [this, request, settings, observer = std::move(observer)](const RunObserver&) {
+                      const Result<SweepResult> swept = run_sweep(session_, request, settings, observer);
+                      sweep_refusal_ = swept ? std::string() : "Sweep: " + swept.message();
+                  }});
 }
 
 bool CommandController::capacitances() {
-    return start(Command::Capacitances, false, QStringLiteral("Capacitances..."), false,
-                 [this] { report_capacitances(session_.model, session_.workspace, session_.sink()); });
+    return start({.command = Command::Capacitances,
+                  .stoppable = false,
+                  .status = QStringLiteral("Capacitances..."),
+                  .run = [this](const RunObserver&) {
+                      report_capacitances(session_.model, session_.workspace, session_.sink());
+                  }});
 }
 
 bool CommandController::save_capacitance_matrix(const std::string& path) {
     // Forming the matrix is a full inverse, as for Capacitances: the worker does it. Every outcome
     // is a line of the output panel: where the file is, the failed checks, why it was not written.
-    return start(Command::Capacitances, false, QStringLiteral("Saving the capacitance matrix..."), false,
-                 [this, path] {
-                     const CapacitanceMatrixExport done = export_capacitance_matrix(
-                         session_.model, session_.workspace, session_.evaluation, path, session_.sink());
-                     if (done.end != MatrixExportEnd::Written)
-                         session_.add_output_line(done.message);
-                 });
+    return start({.command = Command::Capacitances,
+                  .stoppable = false,
+                  .status = QStringLiteral("Saving the capacitance matrix..."),
+                  .run = [this, path](const RunObserver&) {
+                      const CapacitanceMatrixExport done = export_capacitance_matrix(
+                          session_.model, session_.workspace, session_.evaluation, path, session_.sink());
+                      if (done.end != MatrixExportEnd::Written)
+                          session_.add_output_line(done.message);
+                  }});
 }
 
 void CommandController::request_stop() {

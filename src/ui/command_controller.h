@@ -5,7 +5,7 @@
 // a sweep), the feed of what the command sends back (the newest picture, the progress text, every
 // step of a run) and Stop. Every command that needs the system reads the description first when
 // the session holds none (never read, or edited and left since): one step, before the command,
-// on the worker.
+// on the worker, under the command's own Session::CommandScope (start()).
 //
 // The window around it decides what a command starts with (the run settings of its fields, the
 // description's lines) and shows what the signals tell; the controller never touches a widget.
@@ -108,8 +108,26 @@ class CommandController : public QObject {
     void ended(Command command, bool failed, const QString& failure);
 
   private:
-    bool start(Command command, bool stoppable, const QString& status, bool reads_description,
-               std::function<void()> job);
+    // How a command meets the description before it runs: Initialize reads it always, the
+    // commands that need a system read it when the session holds none, the capacitances work on
+    // the system as it stands.
+    enum class Reading { Never, IfNeeded, Always };
+    // One command as the worker runs it: the reading `reading` asks for (heard by `observer`),
+    // then `run` with the same observer.
+    struct Job {
+        Command command = Command::Initialize;
+        bool stoppable = true;
+        QString status{};
+        Reading reading = Reading::Never;
+        std::vector<std::string> description{};
+        RunObserver observer{};
+        std::function<void(const RunObserver&)> run{};
+    };
+    // Starts `job` on the worker, the one way every command starts: its reading and its run under
+    // one Session::CommandScope, so that both work with the switches as the command began.
+    bool start(Job job);
+    // The reading of `job`, on the worker.
+    void read(const Job& job);
     // What every command tells the window from the worker: the snapshot of each placement, a new
     // system read.
     RunObserver make_observer();
@@ -117,8 +135,6 @@ class CommandController : public QObject {
     RunObserver run_observer(const QString& step_word);
     // Find equilibrium's: run_observer's, and its Jacobians' progress in the status bar.
     RunObserver finder_observer();
-    // The one step before a command: the description read when the session holds no system.
-    void read_if_needed(const std::vector<std::string>& description, const RunObserver& observer);
     // After a reading, on the worker: its warnings to the output panel and to the window.
     void reading_done(const InitializeResult& read);
     void take_feed();

@@ -80,6 +80,14 @@ void JacobianWindow::set_saveable(bool saveable) {
     Bsave->setEnabled(saveable);
 }
 
+void JacobianWindow::set_running(bool running) {
+    Button3->setEnabled(!running);
+}
+
+QString JacobianWindow::angle_variation_caption() const {
+    return NEJacobian->caption();
+}
+
 void JacobianWindow::BsaveClick() {
     const JacobianResult* result = host_.last_result ? host_.last_result() : nullptr;
     if (!result || !result->computed)

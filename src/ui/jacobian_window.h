@@ -10,6 +10,7 @@
 #include "model/types.h"
 #include "solver/jacobian.h"
 
+#include <QString>
 #include <QWidget>
 
 #include <functional>
@@ -55,6 +56,10 @@ class JacobianWindow : public QWidget {
 
     // The main window tells whether there is a computed Jacobian to save.
     void set_saveable(bool saveable);
+    // A command is under way on the worker: Calculate waits for its end.
+    void set_running(bool running);
+    // The angle variation's name, as its error box and the main window's range check say it.
+    QString angle_variation_caption() const;
 
   public slots:
     void Button3Click();

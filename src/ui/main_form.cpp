@@ -218,7 +218,7 @@ void MainForm::create_menus(QMainWindow* window, const ambrel::Options& options)
     Manual1 = name(Help1->addAction(QStringLiteral("&Manual")), "Manual1");
     Manual1->setShortcut(QKeySequence(Qt::Key_F1));
     Manual1->setShortcutContext(Qt::WindowShortcut);
-    // About stays a command of its own on the menu bar, where it always was.
+    // About is on the menu bar itself, after Help: what the simulator computes is one click away.
     About = name(bar->addAction(QStringLiteral("&About")), "About");
 
     // The view's pop-up menu. The drag modes show no check mark: choosing one sets the mode.

@@ -2,7 +2,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "ui/main_window.h"
 
-#include "description/listing.h"
 #include "ui/about_window.h"
 #include "ui/application_keys.h"
 #include "ui/charts.h"
@@ -11,44 +10,34 @@
 #include "ui/description_marks.h"
 #include "ui/dialog_provider.h"
 #include "ui/electroscope_window.h"
-#include "ui/examples.h"
 #include "ui/extra_window.h"
 #include "ui/help_window.h"
 #include "ui/hints.h"
 #include "ui/jacobian_window.h"
 #include "ui/main_layout.h"
 #include "ui/nedit.h"
-#include "ui/recent_files.h"
 #include "ui/split_handle.h"
 #include "ui/sweep_window.h"
 #include "ui/view_surface.h"
 #include "ui/window_style.h"
 
 #include <QCloseEvent>
-#include <QFile>
 #include <QFileInfo>
 #include <QFocusEvent>
 #include <QLabel>
 #include <QLayout>
 #include <QMenu>
-#include <QMouseEvent>
 #include <QPainter>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QStatusBar>
 #include <QStatusTipEvent>
-#include <QWheelEvent>
 
-#include <exception>
 #include <utility>
 
 namespace ambrel::ui {
 
 namespace {
-
-// Above this many spheres the names of a file just opened are not drawn (Identify is turned
-// off; the user may turn it on again).
-constexpr int MAX_IDENTIFIED_SPHERES = 200;
 
 // Leaving a control counts only when the focus moves to another control of the window, not
 // when a menu opens or another window is activated.
@@ -85,21 +74,14 @@ MainWindow::MainWindow(DialogProvider* dialogs, QWidget* parent)
     document_ = new DescriptionDocument(
         Memo1, *dialogs_, this, [this](const std::string& line) { session().add_output_line(line); }, this);
     marks_ = new DescriptionMarks(Memo1);
-
-    tools_.sweep->set_host(SweepHost{
-        [this](const SweepRequest& request) { return start_sweep(request); },
-        [this] { Button3Click(); },
-    });
-    tools_.jacobian->set_host(JacobianHost{
-        [this](const JacobianSettings& settings) { start_jacobian(settings); },
-        [this] { Button3Click(); },
-        [this] { return commands_->jacobian_result(); },
-    });
+    const WindowParts parts{this, *this, *commands_, tools_, *view_, *document_, *marks_, *dialogs_};
+    runs_ = new WindowCommands(parts, this);
+    connect(runs_, &WindowCommands::finished, this, &MainWindow::command_finished);
+    files_ = new FileCommands(parts, *runs_, this);
 
     connect_controls();
     connect_menus();
     create_shortcuts(this);
-    connect_commands();
     connect_splitters();
     add_field_hints(this);
     for (int i = 0; i < OPTION_COUNT; ++i)
@@ -149,8 +131,6 @@ void MainWindow::connect_controls() {
     connect(document_, &DescriptionDocument::out_of_date_changed, view_, &SystemView::update);
     connect(document_, &DescriptionDocument::title_changed, this,
             [this] { setWindowTitle(document_->title()); });
-    connect(document_, &DescriptionDocument::file_used, this,
-            [](const QString& path) { remember_recent_file(path); });
     // The electroscope table goes by default beside the description, where that folder can be
     // written (not an installed example's: the current folder then).
     connect(document_, &DescriptionDocument::current_file_changed, this, [this](const QString& name) {
@@ -160,12 +140,6 @@ void MainWindow::connect_controls() {
 }
 
 void MainWindow::connect_menus() {
-    examples_folder_ = default_examples_folder();
-    fill_examples_menu();
-    // The examples are listed again each time the menu opens: the folder may have changed.
-    connect(Examples1, &QMenu::aboutToShow, this, &MainWindow::fill_examples_menu);
-    fill_recent_menu();
-    connect(OpenRecent1, &QMenu::aboutToShow, this, &MainWindow::fill_recent_menu);
     const std::pair<QAction*, void (MainWindow::*)()> commands[] = {
         {New1, &MainWindow::New1Click},
         {Open1, &MainWindow::Open1Click},
@@ -205,7 +179,7 @@ void MainWindow::connect_menus() {
             tools_.electroscope->isVisible() ? static_cast<QWidget*>(tools_.electroscope.get()) : this);
     });
     connect(Sweep1, &QAction::triggered, this, [this] {
-        offer_conductors();
+        runs_->offer_conductors();
         show_window(tools_.sweep.get(), this);
     });
     const std::pair<QAction*, DragMode> modes[] = {{Rotate1, DragMode::Rotate},
@@ -215,20 +189,6 @@ void MainWindow::connect_menus() {
     for (const auto& [action, mode] : modes)
         connect(action, &QAction::triggered, view_, [this, mode = mode] { view_->set_drag_mode(mode); });
     connect(Fit1, &QAction::triggered, view_, &SystemView::fit);
-}
-
-void MainWindow::connect_commands() {
-    CommandController* c = commands_.get();
-    connect(c, &CommandController::starting, this, &MainWindow::command_starting);
-    connect(c, &CommandController::ended, this, &MainWindow::command_ended);
-    connect(c, &CommandController::status, this,
-            [this](const QString& text) { statusBar()->showMessage(text); });
-    connect(c, &CommandController::steps, tools_.convergence.get(), &ConvergenceWindow::add_steps);
-    connect(c, &CommandController::snapshot, view_, &SystemView::show_snapshot);
-    connect(c, &CommandController::new_system, view_, &SystemView::take_new_system);
-    connect(c, &CommandController::read_warnings, marks_, &DescriptionMarks::show_warnings);
-    // The final reports cannot be stopped.
-    connect(c, &CommandController::final_reports, Button3, [this] { Button3->setEnabled(false); });
 }
 
 void MainWindow::showEvent(QShowEvent* event) {
@@ -264,203 +224,6 @@ void MainWindow::apply_layout() {
     view_->set_geometry(layout.view);
 }
 
-void MainWindow::set_examples_folder(const QString& folder) {
-    examples_folder_ = folder;
-    fill_examples_menu();
-}
-
-void MainWindow::fill_examples_menu() {
-    fill_examples_menu_from(Examples1, examples_folder_, this,
-                            [this](const QString& path) { ExampleClick(path); });
-}
-
-bool MainWindow::guarded(const std::function<void()>& command) {
-    try {
-        command();
-        return true;
-    } catch (const std::exception& error) {
-        dialogs_->show_error(this, error_text(error));
-    } catch (...) {
-        dialogs_->show_error(this, QStringLiteral("Unexpected error"));
-    }
-    return false;
-}
-
-void MainWindow::set_run_state(bool running, bool stoppable) {
-    set_controls_running(running, stoppable);
-    tools_.jacobian->Button3->setEnabled(!running);
-    tools_.sweep->set_running(running, stoppable && commands_->command() == Command::Sweep);
-}
-
-void MainWindow::command_starting(Command command, bool stoppable, const QString& status,
-                                  bool reads_description) {
-    if (reads_description) {
-        // The camera takes a pending reset before the reading clears it; the view is no longer out
-        // of date.
-        view_->prepare_for_initialize();
-        document_->mark_read();
-    }
-    if (command == Command::Jacobian)
-        tools_.jacobian->set_saveable(false);
-    status_before_ = statusBar()->currentMessage();
-    statusBar()->showMessage(status);
-    set_run_state(true, stoppable);
-}
-
-void MainWindow::command_ended(Command command, bool failed, const QString& failure) {
-    if (description_left_in_run_) {
-        description_left_in_run_ = false;
-        Memo1Exit();
-    }
-    QWidget* error_parent = this;
-    if (command == Command::Initialize && !failed) {
-        // A file just opened is framed whole, and the names of a large system would cover it.
-        if (std::exchange(opened_file_, false) && session().model.sphere_count > MAX_IDENTIFIED_SPHERES)
-            Identify1->setChecked(false);
-        view_->take_new_system();
-        view_->fit_if_pending();
-    }
-    if (command == Command::Jacobian) {
-        error_parent = tools_.jacobian.get();
-        tools_.jacobian->set_saveable(!failed && commands_->jacobian_result()->computed);
-    }
-    if (command == Command::Sweep) {
-        error_parent = tools_.sweep.get();
-        tools_.sweep->sweep_ended(failed);
-    }
-    const QString status =
-        command_end_text(command, failed, status_before_, *commands_, tools_.sweep->result());
-    if (command == Command::Calculate || command == Command::Equilibrium)
-        tools_.convergence->end_run(status);
-    set_run_state(false, false);
-    // Initialize may have read other conductors.
-    offer_conductors();
-    view_->redraw(); // the session as the command left it
-    statusBar()->showMessage(status);
-    if (failed)
-        dialogs_->show_error(error_parent, failure);
-    emit command_finished();
-    if (close_after_run_) {
-        close_after_run_ = false;
-        close();
-    }
-}
-
-void MainWindow::Button1Click() {
-    commands_->initialize(description_lines());
-}
-
-void MainWindow::BcalculateClick() {
-    if (commands_->busy() || run_fields_refused(*dialogs_, this))
-        return;
-    const RelaxationSettings settings = run_settings();
-    tools_.convergence->begin_run(static_cast<double>(settings.force_error_uN), QStringLiteral("Step"),
-                                  QStringLiteral("Calculating..."));
-    commands_->calculate(settings, description_lines());
-}
-
-void MainWindow::BequilibriumClick() {
-    if (commands_->busy() || run_fields_refused(*dialogs_, this))
-        return;
-    const EquilibriumSettings settings = equilibrium_settings(run_settings());
-    tools_.convergence->begin_run(static_cast<double>(settings.force_error_uN), QStringLiteral("Iteration"),
-                                  QStringLiteral("Finding the equilibrium..."));
-    commands_->find_equilibrium(settings, description_lines());
-}
-
-bool MainWindow::start_sweep(const SweepRequest& request) {
-    if (commands_->busy() || run_fields_refused(*dialogs_, tools_.sweep.get()))
-        return false;
-    SweepObserver observer;
-    observer.began = [this](const SweepResult& columns) { tools_.sweep->post_columns(columns); };
-    observer.point_done = [this](const SweepPoint& point, int done, int count) {
-        tools_.sweep->post_point(point, done, count);
-    };
-    return commands_->sweep(request, run_settings(), std::move(observer), description_lines());
-}
-
-bool MainWindow::start_jacobian(const JacobianSettings& asked) {
-    if (commands_->busy() || run_fields_refused(*dialogs_, tools_.jacobian.get(), asked.angle_variation,
-                                                tools_.jacobian->NEJacobian->caption()))
-        return false;
-    // The run's settings are the fields', as for Calculate and the sweep: the update law's time
-    // step, and the force error below which the state is an equilibrium.
-    const RelaxationSettings run = run_settings();
-    JacobianSettings settings = asked;
-    settings.time_step = run.time_step;
-    settings.force_error_uN = run.force_error_uN;
-    return commands_->jacobian(settings, description_lines());
-}
-
-void MainWindow::Button3Click() {
-    if (commands_->busy() && Button3->isEnabled())
-        statusBar()->showMessage(QStringLiteral("Stopping..."));
-    commands_->request_stop();
-    Button3->setEnabled(false);
-    tools_.sweep->Bstop->setEnabled(false); // one Stop, wherever it was asked for
-}
-
-void MainWindow::Open1Click() {
-    if (commands_->busy() || !document_->may_replace())
-        return;
-    const QString name = dialogs_->open_file_name(this, document_->current_file());
-    if (!name.isEmpty())
-        open_description(name);
-}
-
-void MainWindow::ExampleClick(const QString& path) {
-    if (commands_->busy() || !document_->may_replace())
-        return;
-    // The shipped file is never written over: Save asks where, in the user's documents folder.
-    open_description(path, true);
-}
-
-void MainWindow::RecentClick(const QString& path) {
-    if (commands_->busy())
-        return;
-    if (!QFileInfo::exists(path)) {
-        forget_recent_file(path);
-        dialogs_->show_error(this, QStringLiteral("The file \"%1\" no longer exists; it is removed from the "
-                                                  "recent files.")
-                                       .arg(path));
-        return;
-    }
-    if (document_->may_replace())
-        open_description(path);
-}
-
-void MainWindow::fill_recent_menu() {
-    ui::fill_recent_menu(OpenRecent1, [this](const QString& path) { RecentClick(path); });
-}
-
-void MainWindow::open_description(const QString& path, bool example) {
-    statusBar()->clearMessage(); // the words about the model before no longer apply
-    Alwayscalculate1->setChecked(false);
-    if (!(example ? document_->open_example(path) : document_->open(path)))
-        return;
-    opened_file_ = true;
-    view_->fit_next_system();
-    commands_->initialize(description_lines());
-    document_->set_unchanged();
-}
-
-void MainWindow::Save1Click() {
-    document_->save();
-}
-
-void MainWindow::SaveAs1Click() {
-    document_->save_as();
-}
-
-void MainWindow::New1Click() {
-    if (commands_->busy() || !document_->may_start_new())
-        return;
-    statusBar()->clearMessage();
-    document_->clear();
-    // The view and the reports follow the panel: an empty system.
-    commands_->initialize(description_lines());
-}
-
 void MainWindow::Exit1Click() {
     if (!document_->may_abandon())
         return;
@@ -475,7 +238,7 @@ void MainWindow::closeEvent(QCloseEvent* event) {
     }
     if (commands_->busy()) {
         // A run is work too: asked before it is stopped (once; the close after it does not ask).
-        if (!close_after_run_ &&
+        if (!runs_->closing_after_run() &&
             !dialogs().ask_yes_no(this, QStringLiteral("A command is running. Stop it and exit?"))) {
             close_confirmed_ = false;
             event->ignore();
@@ -483,8 +246,7 @@ void MainWindow::closeEvent(QCloseEvent* event) {
         }
         // The worker still uses the session: stop the command, and close when it has ended.
         close_confirmed_ = true;
-        close_after_run_ = true;
-        Button3Click();
+        runs_->close_after_run();
         event->ignore();
         return;
     }
@@ -494,22 +256,6 @@ void MainWindow::closeEvent(QCloseEvent* event) {
     // Closing the main window ends the program: the tool windows go with it.
     tools_.close_all();
     event->accept();
-}
-
-void MainWindow::offer_conductors() {
-    if (commands_->busy())
-        return;
-    std::vector<std::string> names;
-    for (int c = 1; c <= session().model.conductor_count; ++c)
-        names.push_back(session().model.conductors[c].name);
-    tools_.sweep->set_conductors(names);
-}
-
-void MainWindow::Reset1Click() {
-    if (commands_->busy())
-        return;
-    view_->request_reset();
-    commands_->initialize(description_lines());
 }
 
 void MainWindow::Save2Click() {
@@ -522,24 +268,6 @@ void MainWindow::Save2Click() {
     else
         session().add_output_line((png ? "Picture saved as " : "Bitmap saved as ") +
                                   choice.name.toStdString());
-}
-
-void MainWindow::List1Click() {
-    if (!commands_->busy())
-        guarded([this] { list_updated_system(session().model, session().sink()); });
-}
-
-void MainWindow::Capacitances1Click() {
-    commands_->capacitances();
-}
-
-void MainWindow::SaveMatrix1Click() {
-    if (commands_->busy())
-        return;
-    const SaveChoice choice =
-        dialogs_->save_file_name(this, QStringLiteral("capacitances.csv"), SaveKind::Csv);
-    if (!choice.cancelled())
-        commands_->save_capacitance_matrix(QFile::encodeName(choice.name).toStdString());
 }
 
 void MainWindow::Saveoutput1Click() {
@@ -560,21 +288,6 @@ void MainWindow::Speedsimulation1Click() {
     const bool on = Speedsimulation1->isChecked();
     NEdamping->setEnabled(on);
     Label4->setEnabled(on);
-}
-
-void MainWindow::Memo1Exit() {
-    // A click in and out of the description, or edits undone, change nothing: the system read
-    // (and relaxed) stays.
-    if (!document_->out_of_date())
-        return;
-    if (commands_->busy()) {
-        // The command may be reading the flag: it is cleared when the command ends.
-        description_left_in_run_ = true;
-        return;
-    }
-    // The next Calculate reads the description again; until Initialize the view is frozen.
-    session().system_initialized = false;
-    view_->update();
 }
 
 bool MainWindow::eventFilter(QObject* watched, QEvent* event) {
@@ -611,23 +324,6 @@ bool MainWindow::event(QEvent* event) {
     if (event->type() == QEvent::WindowActivate)
         FormActivate();
     return result;
-}
-
-void MainWindow::FormActivate() {
-    if (commands_->busy())
-        return;
-    // Another program changed the file: reloaded as Open loads it, when the user asks.
-    if (document_->reload_changed_file()) {
-        open_description(document_->current_file());
-        return;
-    }
-    const QString path = document_->take_startup_file();
-    if (path.isEmpty() || !document_->open(path))
-        return;
-    opened_file_ = true;
-    view_->fit_next_system();
-    document_->set_unchanged();
-    commands_->initialize(description_lines());
 }
 
 } // namespace ambrel::ui

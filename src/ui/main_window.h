@@ -2,14 +2,19 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // TForm1, the main window: the description editor, the output panel, the 3D view, the command
 // buttons and the numeric fields of a run (ui/main_form.h), the main menu with the file commands and
-// the option switches, and the view's pop-up menu. It assembles three parts, each with one job: the
-// commands (ui/command_controller.h: the session, the worker thread, Stop), the system view
-// (ui/system_view.h: camera, scene, notes, mouse and wheel) and the description document
-// (ui/description_document.h: the file, its changes, the questions before abandoning them); and
-// the tool windows: About, the manual, Extra, the electroscope, the Jacobian, the chart of a run's
-// convergence and the Sweep window. File > New, Open, Open Recent (ui/recent_files.h), Save and Save
-// As keep the description file as a desktop program does; File > Examples opens the sample
-// descriptions (ui/examples.h) as unnamed ones.
+// the option switches, and the view's pop-up menu. It assembles parts that each have one job and
+// connects its controls and menus to them:
+//   - the commands (ui/command_controller.h: the session, the worker thread, Stop), and how the
+//     windows start and show them (ui/window_commands.h: the run settings of the fields, the
+//     controls while a command runs, everything a command's end changes);
+//   - the File menu's commands (ui/file_commands.h: New, Open, Open Recent, Examples, Save, Save
+//     As, the start's file and a file changed by another program) on the description document
+//     (ui/description_document.h: the file, its changes, the questions before abandoning them);
+//   - the system view (ui/system_view.h: camera, scene, notes, mouse and wheel);
+//   - the tool windows (ui/tool_windows.h): About, the manual, Extra, the electroscope, the
+//     Jacobian, the chart of a run's convergence and the Sweep window.
+// The window itself keeps what belongs to it as a window: its layout, closing, and the status
+// bar's words under a menu item's tip.
 //
 // While a command runs, the commands that read or rebuild the model are disabled, the view draws
 // the newest snapshot the command has sent (and can still be turned), report lines reach the
@@ -22,10 +27,12 @@
 
 #include "ui/command_controller.h"
 #include "ui/description_document.h"
+#include "ui/file_commands.h"
 #include "ui/main_form.h"
 #include "ui/main_layout.h"
 #include "ui/system_view.h"
 #include "ui/tool_windows.h"
+#include "ui/window_commands.h"
 #include "ui/window_texts.h"
 
 #include <QMainWindow>
@@ -35,9 +42,7 @@
 #include <string>
 #include <vector>
 
-class QMouseEvent;
 class QPainter;
-class QWheelEvent;
 
 namespace ambrel::ui {
 
@@ -85,8 +90,8 @@ class MainWindow : public QMainWindow, public MainForm {
 
     // The folder File > Examples lists (default_examples_folder() at start); the menu is filled
     // again from it each time it opens.
-    QString examples_folder() const { return examples_folder_; }
-    void set_examples_folder(const QString& folder);
+    QString examples_folder() const { return files_->examples_folder(); }
+    void set_examples_folder(const QString& folder) { files_->set_examples_folder(folder); }
 
     // The description file named on the command line, loaded at the first activation.
     void set_startup_file(const QString& path) { document_->set_startup_file(path); }
@@ -113,10 +118,10 @@ class MainWindow : public QMainWindow, public MainForm {
     }
     // Starts the Jacobian on the worker (the Jacobian window's Calculate button); false when it
     // did not start.
-    bool start_jacobian(const JacobianSettings& settings);
+    bool start_jacobian(const JacobianSettings& settings) { return runs_->start_jacobian(settings); }
     // Starts a voltage sweep with the run settings of the fields (the Sweep window's Run button),
     // the description read first when needed; false when it did not start.
-    bool start_sweep(const SweepRequest& request);
+    bool start_sweep(const SweepRequest& request) { return runs_->start_sweep(request); }
 
     QAction* option_action(Option option) const { return option_actions_[static_cast<int>(option)]; }
 
@@ -128,31 +133,36 @@ class MainWindow : public QMainWindow, public MainForm {
     void command_finished();
 
   public slots:
-    void Button1Click();
-    void BcalculateClick();
-    void BequilibriumClick();
-    void Button3Click();
-    void Open1Click();
+    // The commands (ui/window_commands.h).
+    void Button1Click() { runs_->initialize(); }
+    void BcalculateClick() { runs_->calculate(); }
+    void BequilibriumClick() { runs_->find_equilibrium(); }
+    void Button3Click() { runs_->stop(); }
+    void Reset1Click() { runs_->reset(); }
+    void List1Click() { runs_->list(); }
+    void Capacitances1Click() { runs_->capacitances(); }
+    void SaveMatrix1Click() { runs_->save_capacitance_matrix(); }
+    // The description panel was left (the focus went to another control of the window).
+    void Memo1Exit() { runs_->description_left(); }
+    // The File menu (ui/file_commands.h).
+    void New1Click() { files_->start_new(); }
+    void Open1Click() { files_->open(); }
     // The example at `path`, opened as Open opens a file (after the same question).
-    void ExampleClick(const QString& path);
-    void Save1Click();
-    void SaveAs1Click();
-    void New1Click();
+    void ExampleClick(const QString& path) { files_->open_example(path); }
     // A file of Open Recent: opened as Open opens it, or dropped from the list (with a message)
     // when it no longer exists.
-    void RecentClick(const QString& path);
+    void RecentClick(const QString& path) { files_->open_recent(path); }
+    void Save1Click() { files_->save(); }
+    void SaveAs1Click() { files_->save_as(); }
+    // The first activation loads the description file named on the command line; a later one
+    // offers to reload the file another program changed.
+    void FormActivate() { files_->window_activated(); }
+    // The window's own.
     void Exit1Click();
-    void Reset1Click();
     void Save2Click();
-    void List1Click();
-    void Capacitances1Click();
-    void SaveMatrix1Click();
     void Saveoutput1Click();
     void Speedsimulation1Click();
-    void Memo1Exit();
     void PaintBox1Paint(QPainter* painter);
-    // The first activation loads the description file named on the command line.
-    void FormActivate();
 
   protected:
     void closeEvent(QCloseEvent* event) override;
@@ -161,32 +171,15 @@ class MainWindow : public QMainWindow, public MainForm {
     bool event(QEvent* event) override;
 
   private:
-    using Command = CommandController::Command;
-
     // What the controls, menus and keys do.
     void connect_controls();
     void connect_menus();
-    void connect_commands();
     // Esc and the command keys from every window of the application.
     void watch_application_keys();
-    // The Sweep window's conductors: those of the model (while no command runs).
-    void offer_conductors();
-    // Lists the examples of the folder in the Examples menu.
-    void fill_examples_menu();
     // Places the controls for the size of the client area, and draws the view at its new size.
     void apply_layout();
-    // Runs a command and shows an unexpected failure in an error box; false when it failed.
-    bool guarded(const std::function<void()>& command);
-    // What Open does once a file is chosen: load it and Initialize; an example opens unnamed.
-    void open_description(const QString& path, bool example = false);
-    // Fills File > Open Recent from the remembered list.
-    void fill_recent_menu();
     // The splitters: where a drag puts them, and remembering them.
     void connect_splitters();
-    void set_run_state(bool running, bool stoppable);
-    // The controller's signals.
-    void command_starting(Command command, bool stoppable, const QString& status, bool reads_description);
-    void command_ended(Command command, bool failed, const QString& failure);
 
     std::unique_ptr<DialogProvider> own_dialogs_;
     DialogProvider* dialogs_;
@@ -197,16 +190,13 @@ class MainWindow : public QMainWindow, public MainForm {
     SystemView* view_ = nullptr;
     DescriptionDocument* document_ = nullptr;
     DescriptionMarks* marks_ = nullptr; // the description panel's colours and warning marks
+    WindowCommands* runs_ = nullptr;    // the commands as the windows start and show them
+    FileCommands* files_ = nullptr;
     SplitHandle* view_splitter_ = nullptr;
     SplitHandle* panel_splitter_ = nullptr;
     SplitterShares splitter_shares_;
     bool placed_on_screen_ = false;
-    QString examples_folder_;
-    QString status_before_;                // the status text the command replaced
-    bool description_left_in_run_ = false; // the description panel was left while a command ran
     bool close_confirmed_ = false;
-    bool opened_file_ = false; // the Initialize under way reads a file just opened
-    bool close_after_run_ = false;
     bool showing_tip_ = false; // a menu item's status tip covers the status bar's words
     QString status_under_tip_; // those words
 };

@@ -203,8 +203,12 @@ void SweepWindow::BrunClick() {
         host_.run(request);
 }
 
-void SweepWindow::BstopClick() {
+void SweepWindow::stop_asked() {
     Bstop->setEnabled(false);
+}
+
+void SweepWindow::BstopClick() {
+    stop_asked();
     if (host_.stop)
         host_.stop();
 }

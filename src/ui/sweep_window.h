@@ -52,6 +52,8 @@ class SweepWindow : public QWidget {
     void set_conductors(const std::vector<std::string>& names);
     // A command is under way on the worker (Run waits for it); `sweeping`: it is a sweep (Stop).
     void set_running(bool running, bool sweeping);
+    // Stop was asked, here, in the main window or by Esc: the command has one Stop, used now.
+    void stop_asked();
 
     // From the worker thread: the columns of a sweep that begins, and each point as it ends.
     void post_columns(const SweepResult& columns);

@@ -31,6 +31,7 @@
 #include <mutex>
 #include <stdexcept>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace ambrel::ui::test {
@@ -336,6 +337,45 @@ TEST_F(RunThreadTest, ReportLinesOfARunArriveInTheOrderOfTheBatchTool) {
     const QStringList panel = output().mid(command_summary_lines().size());
     EXPECT_EQ(panel, expected);
     EXPECT_TRUE(panel.contains("Calculating..."));
+}
+
+// A switch turned while Calculate reads the description (the system was never read) applies to
+// the next command: the reading and the run work with the switches as the command began.
+TEST_F(RunThreadTest, ASwitchTurnedWhileTheDescriptionIsReadAppliesToTheNextCommand) {
+    // The lines of the command; the first one, written by the reading, can turn the switch.
+    struct TurningSink : OutputSink {
+        std::function<void()> at_first_line;
+        std::vector<std::string> lines;
+
+      protected:
+        void emit_line(std::string_view line) override {
+            if (lines.empty() && at_first_line)
+                at_first_line();
+            lines.emplace_back(line);
+        }
+    };
+    // "Show errors" writes a line at every step of the run, and none while reading.
+    auto calculate = [&](bool errors_at_start, bool turn_while_reading) {
+        MainWindow fresh(&dialogs);
+        QAction* errors = fresh.option_action(Option::ShowErrors);
+        errors->setChecked(errors_at_start);
+        TurningSink sink;
+        if (turn_while_reading)
+            sink.at_first_line = [&] {
+                on_window_thread(fresh, [&] { errors->setChecked(!errors_at_start); });
+            };
+        fresh.session().set_sink(sink);
+        EXPECT_FALSE(fresh.session().system_initialized);
+        click_and_wait(fresh, fresh.Bcalculate);
+        EXPECT_EQ(fresh.session().options[Option::ShowErrors], turn_while_reading != errors_at_start);
+        EXPECT_EQ(fresh.last_run().end, RunEnd::Converged);
+        return sink.lines;
+    };
+    for (const bool errors : {false, true}) {
+        const std::vector<std::string> as_begun = calculate(errors, false);
+        EXPECT_NE(as_begun, calculate(!errors, false)); // the switch shows in the run's lines
+        EXPECT_EQ(calculate(errors, true), as_begun);
+    }
 }
 
 // Esc stops the run wherever the user is: in the description, on the view after turning it, in
