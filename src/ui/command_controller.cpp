@@ -4,6 +4,7 @@
 
 #include "report/capacitance_matrix.h"
 #include "report/capacitance_report.h"
+#include "report/run_report.h"
 #include "text/number_format.h"
 
 #include <optional>
@@ -17,6 +18,7 @@ QString press_stop() {
 
 CommandController::CommandController(QObject* parent) : QObject(parent), session_(sink_) {
     session_.set_stop_token(stop_.token());
+    session_.set_reporter(text_reporter());
     connect(&feed_, &RunFeed::updated, this, &CommandController::take_feed);
     connect(&worker_, &CommandWorker::finished, this, &CommandController::job_ended);
 }
@@ -150,7 +152,7 @@ bool CommandController::find_equilibrium(const EquilibriumSettings& settings,
                  });
 }
 
-bool CommandController::jacobian(const JacobianSettings& settings,
+bool CommandController::jacobian(const JacobianSettings& settings, const JacobianPrint& print,
                                  const std::vector<std::string>& description) {
     if (worker_.busy())
         return false;
@@ -163,10 +165,12 @@ bool CommandController::jacobian(const JacobianSettings& settings,
     };
     jacobian_ = JacobianResult{};
     return start(Command::Jacobian, true, QStringLiteral("Jacobian...") + press_stop(),
-                 !session_.system_initialized, [this, settings, observer = std::move(observer), description] {
+                 !session_.system_initialized,
+                 [this, settings, print, observer = std::move(observer), description] {
                      const Session::CommandScope command(session_);
                      read_if_needed(description, observer);
                      jacobian_ = compute_jacobian(session_, settings, observer);
+                     report_jacobian(session_.sink(), jacobian_, print);
                  });
 }
 

@@ -91,7 +91,9 @@ MainWindow::MainWindow(DialogProvider* dialogs, QWidget* parent)
         [this] { Button3Click(); },
     });
     tools_.jacobian->set_host(JacobianHost{
-        [this](const JacobianSettings& settings) { start_jacobian(settings); },
+        [this](const JacobianSettings& settings, const JacobianPrint& print) {
+            start_jacobian(settings, print);
+        },
         [this] { Button3Click(); },
         [this] { return commands_->jacobian_result(); },
     });
@@ -379,7 +381,7 @@ bool MainWindow::start_sweep(const SweepRequest& request) {
     return commands_->sweep(request, run_settings(), std::move(observer), description_lines());
 }
 
-bool MainWindow::start_jacobian(const JacobianSettings& asked) {
+bool MainWindow::start_jacobian(const JacobianSettings& asked, const JacobianPrint& print) {
     if (commands_->busy() || run_fields_refused(*dialogs_, tools_.jacobian.get(), asked.angle_variation,
                                                 tools_.jacobian->NEJacobian->caption()))
         return false;
@@ -389,7 +391,7 @@ bool MainWindow::start_jacobian(const JacobianSettings& asked) {
     JacobianSettings settings = asked;
     settings.time_step = run.time_step;
     settings.force_error_uN = run.force_error_uN;
-    return commands_->jacobian(settings, description_lines());
+    return commands_->jacobian(settings, print, description_lines());
 }
 
 void MainWindow::Button3Click() {
