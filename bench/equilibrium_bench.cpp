@@ -20,6 +20,7 @@
 // one case alone (NAME,NAME... several); --finder-only leaves Calculate out (to profile the finder);
 // --tune NAME=VALUE sets one of the finder's tuning (FinderTuning, solver/equilibrium.h), repeatable.
 #include "description/reader.h"
+#include "report/run_report.h"
 #include "session/session.h"
 #include "solver/equilibrium.h"
 #include "solver/initialize.h"
@@ -230,6 +231,7 @@ int main(int argc, char** argv) {
             if (!finder_only) {
                 NullSink sink;
                 Session session(sink);
+                session.set_reporter(text_reporter());
                 RelaxationSettings settings;
                 settings.max_steps = c.capped ? plate_steps : max_steps;
                 read_if_needed(session, c.description);
@@ -242,6 +244,7 @@ int main(int argc, char** argv) {
             {
                 NullSink sink;
                 Session session(sink);
+                session.set_reporter(text_reporter());
                 EquilibriumSettings settings;
                 settings.tuning = tuning;
                 read_if_needed(session, c.description);
@@ -265,13 +268,13 @@ int main(int argc, char** argv) {
                                             " est.)"
                                       : real_to_fixed_text(ratio_value, 0, 1);
         const std::string whole = real_to_fixed_text(median_ratio(calc_whole, find_whole), 0, 1);
-        const bool both = run.end == RunEnd::Converged && found.end == EquilibriumEnd::Converged;
+        const bool both = run.end == RunEnd::Converged && found.end == RunEnd::Converged;
         std::printf(
             "%-14s %9d %5s %10d %11d %11.6f %11.6f %14s %7s %10s\n", c.name.c_str(), run.steps,
             run.end == RunEnd::Converged ? "yes" : "no", found.iterations, found.evaluations, calc, find,
             ratio.c_str(), whole.c_str(),
             both ? std::to_string(static_cast<double>(angle_difference(calc_angles, find_angles))).c_str()
-                 : (found.end == EquilibriumEnd::Converged ? "found" : "NOT FOUND"));
+                 : (found.end == RunEnd::Converged ? "found" : "NOT FOUND"));
         std::fflush(stdout);
     }
     return 0;

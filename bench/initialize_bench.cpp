@@ -6,6 +6,7 @@
 //   Relaxation step: 20 such plates side by side 3 cm apart, each on a 10 cm string, at 3 kV.
 #include "bench_figures.h"
 #include "bench_geometry.h"
+#include "report/run_report.h"
 #include "session/session.h"
 #include "solver/initialize.h"
 #include "solver/relaxation.h"
@@ -24,7 +25,10 @@ constexpr int PLATES = 20; // 100 spheres a plate
 struct BenchSession {
     NullSink sink;
     Session session{sink};
-    BenchSession() { session.options.set(Option::AlwaysCalculate, true); }
+    BenchSession() {
+        session.set_reporter(text_reporter());
+        session.options.set(Option::AlwaysCalculate, true);
+    }
 };
 
 void BM_Initialize(benchmark::State& state) {

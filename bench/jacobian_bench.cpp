@@ -4,6 +4,8 @@
 // and 500 balls (25 x 20, 1000 rows), from the initialised system, with the default settings.
 #include "bench_figures.h"
 #include "bench_geometry.h"
+#include "report/jacobian_report.h"
+#include "report/run_report.h"
 #include "session/session.h"
 #include "solver/initialize.h"
 #include "solver/jacobian.h"
@@ -17,10 +19,12 @@ using namespace ambrel;
 void BM_Jacobian(benchmark::State& state, int columns, int rows) {
     NullSink sink;
     Session session(sink);
+    session.set_reporter(text_reporter());
     initialize_system(session, bench::hanging_balls_description(columns, rows));
     JacobianResult result;
     for (auto _ : state) {
         result = compute_jacobian(session, JacobianSettings{}, {});
+        report_jacobian(session.sink(), result, JacobianPrint{});
         benchmark::DoNotOptimize(result.matrix.data());
     }
     if (!result.computed)

@@ -15,6 +15,7 @@
 //   --rounds N   alternations of idle and loaded runs (default 5)
 #include "description/reader.h"
 #include "physics/parallel.h"
+#include "report/run_report.h"
 #include "session/session.h"
 #include "solver/initialize.h"
 #include "solver/relaxation.h"
@@ -48,6 +49,7 @@ double median(std::vector<double> v) {
 double four_balls_run_once() {
     NullSink sink;
     Session session(sink);
+    session.set_reporter(text_reporter());
     initialize_system(session, default_description());
     RelaxationSettings settings;
     settings.max_steps = 3000;
@@ -120,6 +122,7 @@ double grid_step(int side, int threads) {
     omp_set_num_threads(threads);
     NullSink sink;
     Session session(sink);
+    session.set_reporter(text_reporter());
     session.options.set(Option::AlwaysCalculate, true);
     initialize_system(session, grid_description(side));
     RelaxationSettings settings;

@@ -8,19 +8,26 @@
 # "<module>/<file>.h" through a folder of the build that holds that module alone, and a module
 # sees the folders of what it uses, so an include of a module above it, or of one it does not
 # declare, fails to compile: the layering of docs/architecture.md is checked by the build.
-# Consumers above the core link ambrel::core, all the modules.
+# Consumers above the core link ambrel::core, all the modules. A module of headers alone (no
+# source) is an INTERFACE library with the same include folder and uses.
 function(ambrel_core_module module)
     cmake_parse_arguments(PARSE_ARGV 1 arg "" "" "USES")
-    add_library(ambrel_${module} STATIC ${arg_UNPARSED_ARGUMENTS})
+    if(arg_UNPARSED_ARGUMENTS)
+        add_library(ambrel_${module} STATIC ${arg_UNPARSED_ARGUMENTS})
+        set(scope PUBLIC)
+    else()
+        add_library(ambrel_${module} INTERFACE)
+        set(scope INTERFACE)
+    endif()
     add_library(ambrel::${module} ALIAS ambrel_${module})
     set(root ${PROJECT_BINARY_DIR}/module_headers/${module})
     file(MAKE_DIRECTORY ${root})
     file(CREATE_LINK ${PROJECT_SOURCE_DIR}/src/${module} ${root}/${module} SYMBOLIC)
-    target_include_directories(ambrel_${module} PUBLIC ${root})
+    target_include_directories(ambrel_${module} ${scope} ${root})
     foreach(used IN LISTS arg_USES)
-        target_link_libraries(ambrel_${module} PUBLIC ambrel_${used})
+        target_link_libraries(ambrel_${module} ${scope} ambrel_${used})
     endforeach()
-    target_link_libraries(ambrel_${module} PUBLIC ambrel_core_options)
+    target_link_libraries(ambrel_${module} ${scope} ambrel_core_options)
     set_property(GLOBAL APPEND PROPERTY AMBREL_CORE_MODULE_TARGETS ambrel_${module})
 endfunction()
 

@@ -19,6 +19,7 @@
 #include "report/capacitance_matrix.h"
 #include "report/capacitance_report.h"
 #include "report/jacobian_report.h"
+#include "report/run_report.h"
 #include "report/sweep_table.h"
 #include "session/session.h"
 #include "session/snapshot.h"
@@ -78,6 +79,7 @@ struct BatchCommand {
     std::vector<std::pair<Option, bool>> switches;
     RelaxationSettings relaxation;
     JacobianSettings jacobian;
+    JacobianPrint jacobian_print;
     CalculatorFields calculator_fields;
     std::vector<Action> actions;
     std::optional<std::string> file;
@@ -229,7 +231,7 @@ bool parse_setting(BatchCommand& cmd, const std::string& a, const ValueOf& value
     } else if (a == "--angle-variation") {
         cmd.jacobian.angle_variation = number(a, value("a number"));
     } else if (a == "--plain") {
-        cmd.jacobian.plain = true;
+        cmd.jacobian_print.plain = true;
     } else {
         return false;
     }
@@ -295,7 +297,7 @@ void check_arguments(BatchCommand& cmd) {
 
 BatchCommand parse_arguments(const std::vector<std::string>& args) {
     BatchCommand cmd;
-    cmd.jacobian.cut_mark = " ...(cut: --jacobian-out FILE.csv writes the whole matrix)";
+    cmd.jacobian_print.cut_mark = " ...(cut: --jacobian-out FILE.csv writes the whole matrix)";
     for (std::size_t i = 0; i < args.size(); ++i) {
         const std::string& a = args[i];
         const ValueOf value = [&](const char* what) -> std::string {
@@ -391,7 +393,7 @@ int sweep_action(Session& session, const BatchCommand& cmd, std::FILE* out, std:
         }
     }
     for (const SweepPoint& point : result->points)
-        if (point.end == PointEnd::TooLargeAngles)
+        if (point.end == RunEnd::TooLargeAngles)
             return FAILED_STATUS;
     return DONE_STATUS;
 }
@@ -711,9 +713,9 @@ void BatchRun::run_action(const Action& action) {
         const std::optional<InitializeResult> read = read_if_needed(session_, description_, observer);
         const EquilibriumResult found =
             find_equilibrium(session_, equilibrium_settings(cmd_.relaxation), observer);
-        if (found.end != EquilibriumEnd::Stopped)
+        if (found.end != RunEnd::Stopped)
             say("Find equilibrium: " + describe_equilibrium_end(found));
-        if ((read && !read->read_status) || found.end == EquilibriumEnd::TooLargeAngles)
+        if ((read && !read->read_status) || found.end == RunEnd::TooLargeAngles)
             status_ = FAILED_STATUS;
         break;
     }
@@ -724,6 +726,7 @@ void BatchRun::run_action(const Action& action) {
             progress_.set_text("evaluation " + std::to_string(done) + " of " + std::to_string(total));
         };
         const JacobianResult result = compute_jacobian(session_, cmd_.jacobian, observer);
+        report_jacobian(session_.sink(), result, cmd_.jacobian_print);
         if (cmd_.jacobian_out)
             save_jacobian(result);
         break;
@@ -878,6 +881,7 @@ int run_batch(const std::vector<std::string>& args, std::FILE* out, std::FILE* e
     NullSink no_lines;
     OutputSink& sink = sweep_to_out ? static_cast<OutputSink&>(no_lines) : stream_sink;
     Session session(sink);
+    session.set_reporter(text_reporter());
     session.set_stop_token(stop);
     for (const auto& [option, on] : cmd.switches)
         session.options.set(option, on);

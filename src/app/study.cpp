@@ -177,20 +177,16 @@ StudyTable study_table(const StudyRequest& request, const StudyColumns& columns)
 struct RunOutcome {
     int steps = 0;
     Real error = 0; // N
-    PointEnd end = PointEnd::Converged;
+    RunEnd end = RunEnd::Converged;
 };
 
-PointEnd end_of(RunEnd end, const Evaluation& ev) {
-    if (end == RunEnd::TooLargeAngles)
-        return PointEnd::TooLargeAngles;
-    if (ev.diagnostics.singular_pivot > 0)
-        return PointEnd::SingularMatrix;
-    return end == RunEnd::Converged ? PointEnd::Converged : PointEnd::StepLimit;
+RunEnd end_of(RunEnd end, const Evaluation& ev) {
+    return point_end(end, ev.diagnostics.singular_pivot > 0);
 }
 
-std::string failure_message(PointEnd end) {
-    return end == PointEnd::TooLargeAngles ? "the run ended with Too large angles"
-                                           : "the elastance matrix is singular";
+std::string failure_message(RunEnd end) {
+    return end == RunEnd::TooLargeAngles ? "the run ended with Too large angles"
+                                         : "the elastance matrix is singular";
 }
 
 // The session's state as a sweep point holds a run's: the angles of the movable objects, each
@@ -245,13 +241,13 @@ class PointRows {
                    sweep_point, run);
             return;
         }
-        if (run != nullptr && !(run->end == PointEnd::Converged || run->end == PointEnd::StepLimit ||
-                                run->end == PointEnd::Contact)) {
+        if (run != nullptr && !(run->end == RunEnd::Converged || run->end == RunEnd::StepLimit ||
+                                run->end == RunEnd::Contact)) {
             failed(failure_message(run->end), sweep_point, run);
             return;
         }
         if (run == nullptr && ev.diagnostics.singular_pivot > 0) {
-            failed(failure_message(PointEnd::SingularMatrix), sweep_point);
+            failed(failure_message(RunEnd::SingularMatrix), sweep_point);
             return;
         }
         PointState state;
@@ -322,20 +318,15 @@ std::optional<PointRows> run_point(const StudyRequest& request, const StudyColum
     }
     case StudyRun::Equilibrium: {
         const EquilibriumResult found = find_equilibrium(session, equilibrium_settings(request.relaxation));
-        if (found.end == EquilibriumEnd::Stopped)
+        if (found.end == RunEnd::Stopped)
             return std::nullopt;
-        if (found.end == EquilibriumEnd::NotApplicable) { // too many objects: the finder's own line
+        if (found.end == RunEnd::NotApplicable) { // too many objects: the finder's own line
             VectorSink why;
             report_equilibrium_not_searched(why, movable_objects(session.model), MAX_JACOBIAN_OBJECTS);
             rows.failed(why.lines.front());
             break;
         }
-        const RunEnd end = found.end == EquilibriumEnd::Converged        ? RunEnd::Converged
-                           : found.end == EquilibriumEnd::TooLargeAngles ? RunEnd::TooLargeAngles
-                                                                         : RunEnd::StepLimit;
-        RunOutcome outcome{found.iterations, found.error, end_of(end, session.evaluation)};
-        if (found.end == EquilibriumEnd::Contact && outcome.end == PointEnd::StepLimit)
-            outcome.end = PointEnd::Contact;
+        const RunOutcome outcome{found.iterations, found.error, end_of(found.end, session.evaluation)};
         rows.state(session, 0, &outcome);
         break;
     }

@@ -49,13 +49,39 @@ void report_jacobian_stopped(OutputSink& out) {
     out.add_output_line("Jacobian matrix stopped before its end: nothing to show.");
 }
 
-void report_jacobian_matrix(OutputSink& out, const JacobianResult& result, Real h, bool plain,
-                            const std::string& cut_mark) {
-    out.add_output_line("Jacobian matrix (error " + real_to_exponent_text(h, 10, 3) + "):");
-    if (plain)
-        print_matrix_plain(out, result.size, result.matrix.data(), result.size, cut_mark);
+void report_jacobian_matrix(OutputSink& out, const JacobianResult& result, const JacobianPrint& print) {
+    out.add_output_line("Jacobian matrix (error " + real_to_exponent_text(result.h, 10, 3) + "):");
+    if (print.plain)
+        print_matrix_plain(out, result.size, result.matrix.data(), result.size, print.cut_mark);
     else
-        print_matrix_bracketed(out, result.size, result.matrix.data(), result.size, cut_mark);
+        print_matrix_bracketed(out, result.size, result.matrix.data(), result.size, print.cut_mark);
+}
+
+void report_jacobian(OutputSink& out, const JacobianResult& result, const JacobianPrint& print) {
+    if (result.speed_simulation) {
+        report_jacobian_speed_simulation(out);
+        return;
+    }
+    if (result.stopped) {
+        report_jacobian_stopped(out);
+        return;
+    }
+    if (!result.computed) {
+        report_jacobian_too_many_objects(out, result.objects, result.most_objects);
+        return;
+    }
+    if (!print.verdict_only)
+        report_jacobian_matrix(out, result, print);
+    if (result.no_movable_object) {
+        report_no_movable_object(out);
+        return;
+    }
+    StabilityAnalysis analysis;
+    analysis.computed = result.analysed;
+    analysis.values = result.eigenvalues;
+    analysis.verdict = result.verdict;
+    analysis.deciding = result.deciding;
+    report_stability(out, analysis, result.residual_uN, result.tolerance_uN, result.h, print);
 }
 
 void report_no_movable_object(OutputSink& out) {
@@ -63,12 +89,12 @@ void report_no_movable_object(OutputSink& out) {
 }
 
 void report_stability(OutputSink& out, const StabilityAnalysis& analysis, Real residual_uN, Real tolerance_uN,
-                      Real h, bool verdict_only) {
+                      Real h, const JacobianPrint& print) {
     if (!analysis.computed) {
         out.add_output_line("The eigenvalues could not be computed (the iteration did not converge).");
         return;
     }
-    if (!verdict_only) {
+    if (!print.verdict_only) {
         out.add_output_line(
             "Eigenvalues (1/s) with their errors from the steps h and h/2, in coordinates smooth "
             "where a string hangs straight down: each string end's horizontal displacement "

@@ -55,27 +55,25 @@ void add_object_angle_columns(StateColumns& table, std::size_t k, const std::str
 
 } // namespace
 
-std::string sweep_object_index(const Object& object) {
-    return object.composite() ? std::to_string(object.first) + "-" + std::to_string(object.last())
-                              : std::to_string(object.first);
-}
-
 std::string sweep_object_label(const SweepResult& result, std::size_t k) {
     return object_label(result.object_indices[k], result.object_names[k]);
 }
 
-std::string_view point_end_word(PointEnd end) {
+std::string_view point_end_word(RunEnd end) {
     switch (end) {
-    case PointEnd::Converged:
+    case RunEnd::Converged:
         break;
-    case PointEnd::StepLimit:
+    case RunEnd::StepLimit:
         return "step-limit";
-    case PointEnd::TooLargeAngles:
+    case RunEnd::TooLargeAngles:
         return "too-large-angles";
-    case PointEnd::SingularMatrix:
+    case RunEnd::SingularMatrix:
         return "singular-matrix";
-    case PointEnd::Contact:
+    case RunEnd::Contact:
         return "contact";
+    case RunEnd::Stopped: // no point ends so (point_end)
+    case RunEnd::NotApplicable:
+        break;
     }
     return "converged";
 }

@@ -1,7 +1,7 @@
 // SPDX-FileCopyrightText: 2026 The Ambrel developers
 // SPDX-License-Identifier: GPL-3.0-or-later
 // The text of a voltage sweep: its lines in the output panel, the names of its columns and the
-// CSV table of its points (physics/sweep_result.h).
+// CSV table of its points (results/sweep_result.h).
 //
 // The table (a ColumnTable of text/column_table.h): a header row, then a row per point, fields
 // separated by commas, lines ended by LF; a field holding a comma, a quote, a blank or a line end
@@ -27,7 +27,7 @@
 #include "model/output_sink.h"
 #include "model/status.h"
 #include "model/system_model.h"
-#include "physics/sweep_result.h"
+#include "results/sweep_result.h"
 #include "text/column_table.h"
 
 #include <cstddef>
@@ -47,12 +47,10 @@ void report_sweep_point(OutputSink& out, int index, int count, const std::string
 // "Sweep done: <planned> points", or "Sweep stopped after <kept> of <planned> points".
 void report_sweep_end(OutputSink& out, const SweepResult& result);
 
-// An object's number as the reports write it: "1", or "1-5" for a composite object.
-std::string sweep_object_index(const Object& object);
 // "[1] ball1": movable object k (0-based in SweepResult::objects) as the window names it.
 std::string sweep_object_label(const SweepResult& result, std::size_t k);
-// "converged", "step-limit", "too-large-angles", "singular-matrix".
-std::string_view point_end_word(PointEnd end);
+// "converged", "step-limit", "too-large-angles", "singular-matrix", "contact" (a point's ends).
+std::string_view point_end_word(RunEnd end);
 
 // The columns of a run's state, read from a SweepPoint (SI units): the one definition of each,
 // from which the sweep's table and the study's (app/study.h) are both made. The objects are the

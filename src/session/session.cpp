@@ -2,8 +2,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "session/session.h"
 
-#include "report/reports.h"
-
 #include <algorithm>
 
 namespace ambrel {
@@ -16,9 +14,15 @@ const StopSource& no_stop() {
     return never;
 }
 
+// The reporter of a session whose host installed none: it says nothing.
+const RunReporter& silent() {
+    static const RunReporter nothing;
+    return nothing;
+}
+
 } // namespace
 
-Session::Session(OutputSink& sink) : sink_(&sink), stop_(&no_stop().token()) {}
+Session::Session(OutputSink& sink) : sink_(&sink), reporter_(&silent()), stop_(&no_stop().token()) {}
 
 Real Session::next_uniform() {
     // 64 random bits scaled into [0, 1); the top 63 bits fit the extended mantissa exactly.
@@ -30,11 +34,11 @@ void Session::report_charge_diagnostics(const ChargeDiagnostics& diagnostics, co
     const bool name_uncharged = uncharged_named_for_ != of.read_generation;
     uncharged_named_for_ = of.read_generation;
     if (tally_depth_ == 0) {
-        ::ambrel::report_charge_diagnostics(diagnostics, of, name_uncharged, *sink_);
+        reporter_->charge_diagnostics(*sink_, diagnostics, of, name_uncharged);
         return;
     }
     VectorSink lines;
-    ::ambrel::report_charge_diagnostics(diagnostics, of, name_uncharged, lines);
+    reporter_->charge_diagnostics(lines, diagnostics, of, name_uncharged);
     for (std::string& line : lines.lines) {
         auto same =
             std::find_if(tally_.begin(), tally_.end(), [&](const TalliedLine& t) { return t.text == line; });
@@ -61,18 +65,19 @@ Session::DiagnosticTally::~DiagnosticTally() {
     }
 }
 
-void Session::compute_charges_and_report() {
-    compute_charges(model, switches(), workspace, evaluation);
-    report_charge_diagnostics();
-}
-
-void Session::evaluate(const std::function<void()>& after_positions) {
-    compute_positions(model, switches());
+void Session::evaluate(Placement placement, const std::function<void()>& after_positions,
+                       const std::function<void()>& after_forces) {
+    const Options& options = switches();
+    if (placement == Placement::FromAngles)
+        compute_positions(model, options);
     if (after_positions)
         after_positions();
-    compute_charges_and_report();
+    compute_charges(model, options, workspace, evaluation);
+    report_charge_diagnostics(evaluation.diagnostics, model);
     compute_forces(model, evaluation, &workspace);
-    compute_rotational_forces(model, switches(), evaluation);
+    if (after_forces)
+        after_forces();
+    compute_rotational_forces(model, options, evaluation);
 }
 
 } // namespace ambrel

@@ -1,10 +1,10 @@
 // SPDX-FileCopyrightText: 2026 The Ambrel developers
 // SPDX-License-Identifier: GPL-3.0-or-later
 // One session of the program: the system model, the options, the last evaluation and the
-// solver's workspace, the random generator of the relaxation, the output sink and the flags
-// the window keeps about its description. Owned by the window or by ambrel-batch; the commands
-// (solver/initialize.h, solver/relaxation.h, solver/jacobian.h, the reports) take it explicitly,
-// so tests can make as many independent sessions as they like.
+// solver's workspace, the random generator of the relaxation, the output sink with the reporter
+// that writes the commands' lines to it, and the flags the window keeps about its description. Owned by the
+// window or by ambrel-batch; the commands (solver/initialize.h, solver/relaxation.h, solver/jacobian.h, the
+// reports) take it explicitly, so tests can make as many independent sessions as they like.
 //
 // Threading: a long command runs on one thread at a time (the window's worker); while it runs the
 // window touches only `options` (atomic switches, which the command does not read: it works with
@@ -17,6 +17,7 @@
 #include "model/system_model.h"
 #include "model/types.h"
 #include "physics/evaluation.h"
+#include "results/run_reporter.h"
 
 #include <atomic>
 #include <cstdint>
@@ -75,19 +76,31 @@ class Session {
     void add_output_line(std::string_view text) { sink_->add_output_line(text); }
     OutputSink& sink() { return *sink_; }
     void set_sink(OutputSink& sink) { sink_ = &sink; }
+    // What turns the commands' events into lines of the sink (results/run_reporter.h): the host
+    // installs report/'s text_reporter(), which must outlive the session; until then the session
+    // and its commands are silent.
+    void set_reporter(const RunReporter& reporter) { reporter_ = &reporter; }
+    const RunReporter& reporter() const { return *reporter_; }
+    // The state the reports read: the model, its last evaluation and the command's switches.
+    EvaluatedState state() const { return {model, evaluation, switches()}; }
 
     // Uniform in [0, 1) for the random start of a relaxation run: seeded once, never reseeded.
     Real next_uniform();
 
-    // Positions, charges, forces and rotational forces of the model as it stands, then the lines
-    // the charge computation has to say (the spheres left uncharged only once per reading).
-    void evaluate(const std::function<void()>& after_positions = {});
-    // Charges (steps 2 to 4 of an evaluation) with their lines, for positions already computed.
-    void compute_charges_and_report();
-    // Writes the lines of the last charge computation of the session.
-    void report_charge_diagnostics() { report_charge_diagnostics(evaluation.diagnostics, model); }
-    // Writes the lines of a charge computation of `model` (the session's or a copy of it): the
-    // spheres left uncharged are named once per reading.
+    // The session's evaluation, its one pipeline: the positions from the angles (unless
+    // Placement::Kept: the reports of a run belong to the positions of its last step), then
+    // after_positions, the charges and the lines the charge computation has to say
+    // (report_charge_diagnostics), the forces, then after_forces (each sphere's own force: the
+    // rotational forces that follow share the forces of a composite object over its spheres),
+    // the rotational forces.
+    enum class Placement { FromAngles, Kept };
+    void evaluate(const std::function<void()>& after_positions = {}) {
+        evaluate(Placement::FromAngles, after_positions);
+    }
+    void evaluate(Placement placement, const std::function<void()>& after_positions = {},
+                  const std::function<void()>& after_forces = {});
+    // Says the lines of a charge computation of `model` (the session's or a copy of it) through
+    // the reporter's charge_diagnostics: the spheres left uncharged are named once per reading.
     void report_charge_diagnostics(const ChargeDiagnostics& diagnostics, const SystemModel& model);
 
     // The extent of a command that evaluates many states and whose charge diagnostics would say
@@ -108,6 +121,7 @@ class Session {
 
   private:
     OutputSink* sink_;
+    const RunReporter* reporter_;
     const StopToken* stop_;
     Options command_switches_;
     int command_depth_ = 0;

@@ -5,8 +5,6 @@
 #include "model/units.h"
 #include "physics/dense_solver.h"
 #include "physics/evaluation.h"
-#include "report/jacobian_report.h"
-#include "report/run_report.h"
 #include "solver/contact_rest.h"
 #include "solver/eigenvalues.h"
 #include "solver/finder.h"
@@ -84,30 +82,30 @@ Finder::Finder(Session& session, const EquilibriumSettings& settings, const RunO
     radius_ = tuning_.start_radius;
 }
 
-EquilibriumEnd Finder::run() {
+RunEnd Finder::run() {
     if (!session_.evaluation.belongs_to(model_))
         evaluate();
     for (;;) {
-        if (const std::optional<EquilibriumEnd> end = stop_test())
+        if (const std::optional<RunEnd> end = stop_test())
             return *end;
         iterate();
     }
 }
 
-std::optional<EquilibriumEnd> Finder::stop_test() {
+std::optional<RunEnd> Finder::stop_test() {
     // Angles beyond the range end the search as they end a relaxation, whatever moved them there.
     if (!angles_in_range(model_))
-        return EquilibriumEnd::TooLargeAngles;
+        return RunEnd::TooLargeAngles;
     if (jacobian_stopped_) {
         // At rest, with only its verdict under way: the equilibrium stands, without a verdict.
         if (phase_ == FinderPhase::Verdict && result_.error < tolerance_) {
             result_.verdict_stopped = true;
-            return EquilibriumEnd::Converged;
+            return RunEnd::Converged;
         }
-        return EquilibriumEnd::Stopped;
+        return RunEnd::Stopped;
     }
     if (rest_reached())
-        return EquilibriumEnd::Converged;
+        return RunEnd::Converged;
     if (result_.iterations >= settings_.max_iterations) {
         // The limit reached with spheres of two objects pressed together (or the relaxation's
         // steps taken over for them, bouncing them apart and back): the model's contact force is
@@ -115,10 +113,10 @@ std::optional<EquilibriumEnd> Finder::stop_test() {
         const bool pressed =
             spheres_touch(model_, tuning_.contact_reach) ||
             result_.iterations - last_touch_ <= std::max(tuning_.contact_recent, result_.iterations / 4);
-        return pressed ? EquilibriumEnd::Contact : EquilibriumEnd::IterationLimit;
+        return pressed ? RunEnd::Contact : RunEnd::StepLimit;
     }
     if (session_.stop_requested())
-        return EquilibriumEnd::Stopped;
+        return RunEnd::Stopped;
     return std::nullopt;
 }
 
@@ -568,60 +566,42 @@ std::vector<PressedPair> Finder::settle_contact() {
     return pressed;
 }
 
-void Finder::report(EquilibriumEnd end) {
-    if (end == EquilibriumEnd::TooLargeAngles)
-        report_too_large_angles(session_.sink());
-    const std::vector<PressedPair> pressed =
-        end == EquilibriumEnd::Contact ? settle_contact() : std::vector<PressedPair>{};
+void Finder::conclude(RunEnd end) {
+    if (end == RunEnd::TooLargeAngles)
+        session_.reporter().too_large_angles(session_.sink());
+    if (end == RunEnd::Contact)
+        result_.pressed = settle_contact();
     keep_nearest_form();
     result_.end = end;
     if (observer_.steps_ended)
         observer_.steps_ended();
-    compute_and_report(session_, false);
+    // The positions are not recomputed: the reports belong to the angles as they stand.
+    final_evaluation(session_);
     // The iterations line describes the state reached, not the one before the last step.
     if (session_.evaluation.belongs_to(model_))
         result_.error = max_object_rotational_force(model_, session_.evaluation);
-    report_iterations(session_.sink(), result_.iterations, result_.evaluations, result_.error,
-                      result_.relaxation_steps);
-    switch (end) {
-    case EquilibriumEnd::Converged:
-        report_verdict();
-        break;
-    case EquilibriumEnd::Contact:
-        if (result_.contact_rest)
-            report_contact_rest(session_.sink(), pressed);
-        else
-            report_contact_without_rest(session_.sink());
-        break;
-    case EquilibriumEnd::TooLargeAngles: // that end has said why
-    case EquilibriumEnd::NotApplicable:
-        break;
-    case EquilibriumEnd::IterationLimit:
-    case EquilibriumEnd::Stopped:
-        report_no_equilibrium(session_.sink(), end == EquilibriumEnd::Stopped, settings_.max_iterations);
-        break;
-    }
+    result_.max_iterations = settings_.max_iterations;
+    result_.force_error_uN = settings_.force_error_uN;
+    result_.verdict_step = tuning_.verdict_step;
+    if (end == RunEnd::Converged)
+        conclude_verdict();
+    session_.reporter().equilibrium_ended(session_.sink(), session_.state(), result_, analysis_);
 }
 
-void Finder::report_verdict() {
+void Finder::conclude_verdict() {
     Real chart_residual = 0;
     std::vector<Real> all(static_cast<std::size_t>(2 * chart_.objects));
     if (m_ > 0)
         chart_velocity(chart_, model_, session_.evaluation, all.data(), &chart_residual);
     if (m_ == 0) {
         result_.stability = Stability::Undecided;
-        report_no_movable_object(session_.sink());
+        result_.no_movable_object = true;
     } else if (result_.verdict_stopped) {
         result_.stability = Stability::NotComputed;
-        report_verdict_stopped(session_.sink());
     } else {
-        const Real residual_uN = std::max(result_.error, chart_residual) * 1e6L;
-        result_.stability = stability_of(analysis_, residual_uN, settings_.force_error_uN);
-        report_stability(session_.sink(), analysis_, residual_uN, settings_.force_error_uN,
-                         tuning_.verdict_step, true);
+        result_.residual_uN = std::max(result_.error, chart_residual) * 1e6L;
+        result_.stability = stability_of(analysis_, result_.residual_uN, settings_.force_error_uN);
     }
-    if (result_.escapes > 0)
-        report_saddles_left(session_.sink(), result_.escapes);
 }
 
 int movable_objects(const SystemModel& model) {
@@ -633,20 +613,22 @@ int movable_objects(const SystemModel& model) {
 
 std::string describe_equilibrium_end(const EquilibriumResult& result) {
     switch (result.end) {
-    case EquilibriumEnd::Converged:
+    case RunEnd::Converged:
         return "Equilibrium found in " + std::to_string(result.iterations) + " iterations" +
                (result.verdict_stopped ? "; stopped before its stability was checked" : "");
-    case EquilibriumEnd::IterationLimit:
+    case RunEnd::StepLimit:
         return "Iteration limit reached";
-    case EquilibriumEnd::Stopped:
+    case RunEnd::Stopped:
         return "Stopped";
-    case EquilibriumEnd::TooLargeAngles:
+    case RunEnd::TooLargeAngles:
         return "Unstable";
-    case EquilibriumEnd::NotApplicable:
+    case RunEnd::NotApplicable:
         return "Equilibrium not searched";
-    case EquilibriumEnd::Contact:
+    case RunEnd::Contact:
         return result.contact_rest ? "At rest with spheres pressed together"
                                    : "Spheres pressed together: no rest state";
+    case RunEnd::SingularMatrix: // not an end of the search
+        break;
     }
     return {};
 }
@@ -657,25 +639,23 @@ EquilibriumResult find_equilibrium(Session& session, const EquilibriumSettings& 
     EquilibriumResult result;
     // Its Jacobian holds the movable objects alone: held ones cost nothing.
     if (const int movable = movable_objects(session.model); movable > MAX_JACOBIAN_OBJECTS) {
-        report_equilibrium_not_searched(session.sink(), movable, MAX_JACOBIAN_OBJECTS);
-        result.end = EquilibriumEnd::NotApplicable;
+        result.end = RunEnd::NotApplicable;
+        result.movable = movable;
+        result.most_movable = MAX_JACOBIAN_OBJECTS;
+        session.reporter().equilibrium_not_searched(session.sink(), result);
         return result;
     }
-    report_finding_equilibrium(session.sink());
-    if (!(settings.force_error_uN > 0))
-        report_impossible_force_error(session.sink());
-    if (settings.random_start)
-        report_random_error_not_used(session.sink());
+    session.reporter().finding_equilibrium(session.sink(), settings.force_error_uN, settings.random_start);
     // Each trial's solve starts from the last factor and charges, as a relaxation step's does.
     const WarmStart warm(session.workspace, SolveStart::Warm);
     Finder finder(session, settings, observer, result);
-    EquilibriumEnd end;
+    RunEnd end;
     {
         // The charge diagnostics of its evaluations are said once each, before its reports.
         const Session::DiagnosticTally tally(session);
         end = finder.run();
     }
-    finder.report(end);
+    finder.conclude(end);
     return result;
 }
 

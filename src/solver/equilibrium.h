@@ -16,6 +16,7 @@
 // while, and the result says how many were taken.
 #pragma once
 
+#include "results/run_results.h"
 #include "session/session.h"
 #include "solver/jacobian.h"
 #include "solver/relaxation.h"
@@ -116,30 +117,13 @@ struct EquilibriumSettings {
 // as its limit of iterations.
 EquilibriumSettings equilibrium_settings(const RelaxationSettings& run);
 
-// Contact: the iteration limit came with spheres of two objects pressed together, where the model
-// has no rest state.
-enum class EquilibriumEnd { Converged, IterationLimit, Stopped, TooLargeAngles, NotApplicable, Contact };
-
-struct EquilibriumResult {
-    EquilibriumEnd end = EquilibriumEnd::IterationLimit;
-    int iterations = 0;
-    int evaluations = 0;      // charge solves and force passes, the Jacobians' included
-    int jacobians = 0;        // Jacobians computed
-    int relaxation_steps = 0; // fallback steps of the relaxation
-    int escapes = 0;          // saddles left along their unstable modes
-    Real error = 0;           // largest rotational force of an object at the end, N (whole, not
-                              // a composite sphere's share as Calculate's Error=)
-    Stability stability = Stability::NotComputed;
-    // Converged, but a Stop came while the state's stability was being checked: no verdict.
-    bool verdict_stopped = false;
-    // Contact: the state reached is the physical rest with the spheres touching (no verdict).
-    bool contact_rest = false;
-};
-
 // The whole command on an initialised session (the host reads the description first with
 // read_if_needed when it is not): the iterations (observer.step_done after each, as Calculate's
-// steps), the final reports as Calculate writes them, a line with the iterations, evaluations and
-// the largest rotational force, and the stability verdict of the state reached.
+// steps), then the final evaluation and the verdict of the state reached. Its lines go through the
+// session's reporter: finding_equilibrium (or equilibrium_not_searched), too_large_angles when the
+// angles leave their range, and equilibrium_ended with the result (the final reports as
+// Calculate's, a line with the iterations, evaluations and the largest rotational force, and the
+// verdict).
 EquilibriumResult find_equilibrium(Session& session, const EquilibriumSettings& settings,
                                    const RunObserver& observer = {});
 

@@ -23,8 +23,7 @@
 #pragma once
 
 #include "physics/dense_solver.h"
-#include "physics/stability_result.h"
-#include "report/run_report.h"
+#include "results/stability_result.h"
 #include "session/session.h"
 #include "solver/equilibrium.h"
 #include "solver/run_observer.h"
@@ -45,14 +44,15 @@ class Finder {
            EquilibriumResult& result);
 
     // The passes to the end that the stop test names.
-    EquilibriumEnd run();
+    RunEnd run();
     // The end of the search, when this state ends it (see above).
-    std::optional<EquilibriumEnd> stop_test();
+    std::optional<RunEnd> stop_test();
     // One pass in the present phase.
     void iterate();
-    // The angles in the form nearest the start (and, pressed together, the contact rest), the
-    // final reports, the iterations line and the verdict (or why there is none).
-    void report(EquilibriumEnd end);
+    // The end of the search: the angles in the form nearest the start (and, pressed together, the
+    // contact rest), the final evaluation and the verdict, in the result; then its final reports
+    // through the session's reporter.
+    void conclude(RunEnd end);
 
     FinderPhase phase() const { return phase_; }
 
@@ -100,7 +100,8 @@ class Finder {
     // Spheres pressed together at the end: their rest touching, looked for from the last state,
     // the last that pressed them together and the start. The pairs and pushes found.
     std::vector<PressedPair> settle_contact();
-    void report_verdict();
+    // The verdict of the state reached, drawn from the analysis at rest.
+    void conclude_verdict();
 
     Session& session_;
     SystemModel& model_;

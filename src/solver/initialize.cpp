@@ -2,14 +2,12 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "solver/initialize.h"
 
-#include "report/reports.h"
-#include "report/run_report.h"
-
 namespace ambrel {
 
 InitializeResult initialize_system(Session& session, const std::vector<std::string>& description) {
     const Session::CommandScope command(session);
     InitializeResult result;
+    const RunReporter& reporter = session.reporter();
     result.read_status =
         read_description(session.model, session.switches(), description, session.sink(), &result.warnings);
     session.system_initialized = true;
@@ -18,9 +16,9 @@ InitializeResult initialize_system(Session& session, const std::vector<std::stri
 
     const int count = session.model.sphere_count;
     if (count > LARGE_SYSTEM) {
-        report_large_system(session.sink(), count);
+        reporter.large_system(session.sink(), count);
         if (!session.option(Option::AlwaysCalculate)) {
-            report_charges_need_the_option(session.sink());
+            reporter.charges_need_the_option(session.sink());
             session.workspace.forget();
             session.evaluation.clear(count);
             result.charges_computed = false;
@@ -29,15 +27,22 @@ InitializeResult initialize_system(Session& session, const std::vector<std::stri
     }
     // The description is read (the model is whole); what a Stop saves is the charge computation.
     if (session.stop_requested()) {
-        report_stopped_before_charges(session.sink());
+        reporter.stopped_before_charges(session.sink());
         session.workspace.forget();
         session.evaluation.clear(count);
         result.charges_computed = false;
         result.stopped = true;
         return result;
     }
-    compute_and_report(session, true); // the rotational forces are always reported here
+    // The positions were placed above, before the Stop was looked at.
+    final_evaluation(session);
+    reporter.initialized(session.sink(), session.state());
     return result;
+}
+
+void final_evaluation(Session& session) {
+    session.evaluate(Session::Placement::Kept, {},
+                     [&session] { session.reporter().sphere_forces(session.sink(), session.state()); });
 }
 
 std::optional<InitializeResult> read_if_needed(Session& session, const std::vector<std::string>& description,
@@ -48,30 +53,6 @@ std::optional<InitializeResult> read_if_needed(Session& session, const std::vect
     if (observer.initialized)
         observer.initialized(result);
     return result;
-}
-
-void compute_and_report(Session& session, bool rotational_always) {
-    const SystemModel& model = session.model;
-    Evaluation& ev = session.evaluation;
-    OutputSink& out = session.sink();
-    session.compute_charges_and_report();
-    compute_forces(model, ev, &session.workspace);
-    if (session.option(Option::ShowForces))
-        report_forces(model, ev, out);
-    compute_rotational_forces(model, session.switches(), ev);
-    report_total_capacitance(ev, out);
-    report_floating_potentials(model, ev, out);
-    report_angles(model, out);
-    if (session.option(Option::ShowCharges))
-        report_charges(model, ev, out);
-    if (rotational_always || session.option(Option::ShowTangentForces))
-        report_rotational_forces(model, ev, out);
-    if (session.option(Option::DistancesCenters))
-        report_center_distances(model, out);
-    if (session.option(Option::DistancesSurfaces))
-        report_surface_distances(model, out);
-    if (session.option(Option::ShowEfield))
-        report_fields(model, ev, out);
 }
 
 } // namespace ambrel

@@ -1,7 +1,8 @@
 // SPDX-FileCopyrightText: 2026 The Ambrel developers
 // SPDX-License-Identifier: GPL-3.0-or-later
 // Initialize: the one pipeline that turns the description into a ready model, with the
-// computation and the reports that follow it.
+// computation that follows it; its lines go through the session's reporter (the notes on a large
+// system or a Stop, then `initialized`, the reports of the state read).
 #pragma once
 
 #include "description/reader.h"
@@ -36,12 +37,12 @@ InitializeResult initialize_system(Session& session, const std::vector<std::stri
 // is returned. The command then runs on whatever the reading gave, as after Initialize, also when
 // the reader stopped at an error; a Stop during the reading is still requested when the command
 // first looks at it.
+// The last evaluation of a command, whose state its final reports show: at the positions as they
+// stand (not recomputed), the forces said to the reporter (sphere_forces) before the rotational
+// forces share them.
+void final_evaluation(Session& session);
+
 std::optional<InitializeResult> read_if_needed(Session& session, const std::vector<std::string>& description,
                                                const RunObserver& observer = {});
-
-// For the positions as they stand: charges, forces (and their report, which shows each sphere's
-// own force), rotational forces, the total capacitance and the reports the options select. The
-// rotational-force report follows "Show tangent forces" unless `rotational_always`.
-void compute_and_report(Session& session, bool rotational_always);
 
 } // namespace ambrel

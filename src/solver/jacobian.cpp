@@ -5,7 +5,6 @@
 #include "physics/evaluation.h"
 #include "physics/parallel.h"
 #include "physics/perturbation.h"
-#include "report/jacobian_report.h"
 #include "solver/eigenvalues.h"
 #include "solver/relaxation.h"
 
@@ -173,19 +172,20 @@ JacobianResult compute_jacobian(Session& session, const JacobianSettings& settin
                                 const RunObserver& observer) {
     const Session::CommandScope command(session);
     JacobianResult result;
-    OutputSink& out = session.sink();
     const SystemModel& base = session.model;
     if (session.option(Option::SpeedSimulation)) {
-        report_jacobian_speed_simulation(out);
+        result.speed_simulation = true;
         return result;
     }
     if (base.object_count > MAX_JACOBIAN_OBJECTS) {
-        report_jacobian_too_many_objects(out, base.object_count, MAX_JACOBIAN_OBJECTS);
+        result.objects = base.object_count;
+        result.most_objects = MAX_JACOBIAN_OBJECTS;
         return result;
     }
     const int N = 2 * base.object_count;
     const Real dt = settings.time_step, h = settings.angle_variation;
     result.size = N;
+    result.h = h;
     result.matrix.assign(static_cast<std::size_t>(N) * N, 0);
     Real* J = result.matrix.data();
 
@@ -234,15 +234,11 @@ JacobianResult compute_jacobian(Session& session, const JacobianSettings& settin
     result.stopped = run.stopped;
     result.parallel_columns = run.parallel;
     result.evaluations = total;
-    if (result.stopped) {
-        report_jacobian_stopped(out);
+    if (result.stopped)
         return result;
-    }
-    if (!settings.verdict_only)
-        report_jacobian_matrix(out, result, h, settings.plain, settings.cut_mark);
     result.computed = true;
     if (chart.used_slots.empty()) {
-        report_no_movable_object(out);
+        result.no_movable_object = true;
         result.stability = Stability::Undecided;
         return result;
     }
@@ -256,7 +252,11 @@ JacobianResult compute_jacobian(Session& session, const JacobianSettings& settin
     result.stability_matrix = analysis.matrix;
     result.eigenvalues = analysis.values;
     result.stability = stability_of(analysis, residual_uN, settings.force_error_uN);
-    report_stability(out, analysis, residual_uN, settings.force_error_uN, h, settings.verdict_only);
+    result.analysed = analysis.computed;
+    result.verdict = analysis.verdict;
+    result.deciding = analysis.deciding;
+    result.residual_uN = residual_uN;
+    result.tolerance_uN = settings.force_error_uN;
     return result;
 }
 

@@ -8,7 +8,7 @@
 // and a verdict only where the errors allow one.
 #pragma once
 
-#include "physics/stability_result.h"
+#include "results/stability_result.h"
 #include "session/session.h"
 #include "solver/run_observer.h"
 #include "solver/stability.h"
@@ -25,23 +25,20 @@ constexpr int MAX_JACOBIAN_OBJECTS = 1000;
 // thread with its own copy of the system.
 constexpr int MAX_PARALLEL_JACOBIAN_SPHERES = 1000;
 
+// What the Jacobian computes with; how it is printed is the host's (report/jacobian_report.h).
 struct JacobianSettings {
     Real time_step = 0.05L;         // dt (the main window's time step)
     Real angle_variation = 0.0001L; // h, rad
-    bool plain = false;             // "Plain formatting"
     Real force_error_uN = 0.0001L;  // a state whose largest rotational force is above this is no equilibrium
-    // Only the verdict line: no matrix, no eigenvalues (the equilibrium finder's last word).
-    bool verdict_only = false;
-    // Ends a matrix row cut to the panel's line length; each host says there how to get the whole
-    // matrix (the window's Save, ambrel-batch's --jacobian-out).
-    std::string cut_mark = " ...(cut)";
 };
 
 // Perturbs a copy of the model one angle at a time; progress and after_positions of the observer
 // are called; Stop ends it between two evaluations. The base state is the session's last
 // evaluation when it belongs to the model's angles (Evaluation::belongs_to), else it is computed
 // first; the command leaves the session's model and evaluation as it found them. The session is
-// initialised: the host reads the description first with read_if_needed when it is not.
+// initialised: the host reads the description first with read_if_needed when it is not. The
+// command writes no report (its evaluations' charge diagnostics aside): the host writes it from
+// the result with report_jacobian (report/jacobian_report.h) and its own print settings.
 JacobianResult compute_jacobian(Session& session, const JacobianSettings& settings,
                                 const RunObserver& observer = {});
 

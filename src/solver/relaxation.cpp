@@ -3,8 +3,6 @@
 #include "solver/relaxation.h"
 
 #include "model/units.h"
-#include "report/reports.h"
-#include "report/run_report.h"
 #include "solver/initialize.h"
 
 #include <cmath>
@@ -113,6 +111,10 @@ std::string describe_run_end(const RelaxationResult& result) {
         return "Stopped";
     case RunEnd::TooLargeAngles:
         return "Unstable";
+    case RunEnd::SingularMatrix: // not ends of a run
+    case RunEnd::NotApplicable:
+    case RunEnd::Contact:
+        break;
     }
     return {};
 }
@@ -121,7 +123,8 @@ RelaxationResult run_calculate(Session& session, const RelaxationSettings& setti
                                const RunObserver& observer) {
     const Session::CommandScope command(session);
     RelaxationResult result;
-    report_calculating(session.sink());
+    const RunReporter& reporter = session.reporter();
+    reporter.calculating(session.sink());
     SystemModel& model = session.model;
     std::vector<Previous> prev(static_cast<std::size_t>(model.object_count) + 1);
     for (int k = 1; k <= model.object_count; ++k) {
@@ -164,7 +167,7 @@ RelaxationResult run_calculate(Session& session, const RelaxationSettings& setti
                 prev[k].speed_Az = o.speed_Az;
             }
             if (!angles_in_range(o)) {
-                report_too_large_angles(session.sink());
+                reporter.too_large_angles(session.sink());
                 too_large = true;
                 break;
             }
@@ -174,7 +177,7 @@ RelaxationResult run_calculate(Session& session, const RelaxationSettings& setti
         if (observer.step_done)
             observer.step_done(step, error);
         if (session.option(Option::ShowErrors))
-            report_step_error(session.sink(), step, error);
+            reporter.step_error(session.sink(), step, error);
         if (too_large) {
             end = RunEnd::TooLargeAngles;
             break;
@@ -197,8 +200,8 @@ RelaxationResult run_calculate(Session& session, const RelaxationSettings& setti
     result.error = error;
     result.end = end;
     // The positions are not recomputed: the reports belong to the angles of the last step.
-    compute_and_report(session, false);
-    report_steps(session.sink(), step);
+    final_evaluation(session);
+    reporter.relaxation_ended(session.sink(), session.state(), result);
     return result;
 }
 

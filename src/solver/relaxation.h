@@ -8,6 +8,7 @@
 // (and the same for Az without the cosecant).
 #pragma once
 
+#include "results/run_results.h"
 #include "session/session.h"
 #include "solver/run_observer.h"
 #include "text/numeric_field.h"
@@ -34,14 +35,6 @@ struct RelaxationSettings {
     Real damping = 0.01L;          // a, time-domain law only
 };
 
-enum class RunEnd { Converged, StepLimit, Stopped, TooLargeAngles };
-
-struct RelaxationResult {
-    int steps = 0;
-    Real error = 0; // largest rotational force of the last step, N
-    RunEnd end = RunEnd::StepLimit;
-};
-
 // The ranges of the numeric settings of a run and of the Jacobian: the time step above 0 and at
 // most 1e6 s, the Jacobian's angle variation above 0 and at most 1 rad, the steps 0 or more, the
 // force error from 0 to 1e6 uN, the damping from 0 to 1000, the largest random start error from 0
@@ -61,7 +54,9 @@ Real step_gain(const SystemModel& model, const Object& object, Real dt_factor);
 void relaxation_step(SystemModel& model, const Evaluation& ev, Real dt);
 
 // A whole Calculate run on an initialised session (the host reads the description first with
-// read_if_needed when it is not): the steps, then the final reports.
+// read_if_needed when it is not): the steps, then the final evaluation. Its lines go through the
+// session's reporter: "Calculating...", each step's error with "Show errors", and at the end
+// relaxation_ended with the result (the final reports).
 RelaxationResult run_calculate(Session& session, const RelaxationSettings& settings,
                                const RunObserver& observer = {});
 

@@ -32,7 +32,7 @@
 #include "model/options.h"
 #include "model/system_model.h"
 #include "physics/evaluation.h"
-#include "physics/stability_result.h"
+#include "results/stability_result.h"
 #include "solver/eigenvalues.h"
 
 #include <cstdint>

@@ -3,8 +3,6 @@
 #include "solver/sweep.h"
 
 #include "solver/equilibrium.h"
-
-#include "report/sweep_table.h"
 #include "text/number_format.h"
 
 #include <array>
@@ -75,14 +73,7 @@ SweepPoint make_point(const SystemModel& model, const Evaluation& ev, const Swee
     point.capacitance = ev.total_capacitance;
     point.steps = run.steps;
     point.error = run.error;
-    if (run.end == RunEnd::TooLargeAngles)
-        point.end = PointEnd::TooLargeAngles;
-    else if (ev.diagnostics.singular_pivot > 0)
-        point.end = PointEnd::SingularMatrix;
-    else if (run.end == RunEnd::Converged)
-        point.end = PointEnd::Converged;
-    else
-        point.end = PointEnd::StepLimit;
+    point.end = point_end(run.end, ev.diagnostics.singular_pivot > 0);
     return point;
 }
 
@@ -148,7 +139,7 @@ Result<SweepResult> run_sweep(Session& session, const SweepRequest& request,
         const Real voltage = sweep_voltage(request.range, i);
         if (observer.point_started)
             observer.point_started(i, count, voltage);
-        report_sweep_point(session.sink(), i, count, result.conductor_name, voltage);
+        session.reporter().sweep_point(session.sink(), i, count, result.conductor_name, voltage);
         set_sweep_voltage(model, conductor, voltage);
         // The run's first step moves by the forces at the new voltage.
         session.evaluate([&] {
@@ -160,17 +151,12 @@ Result<SweepResult> run_sweep(Session& session, const SweepRequest& request,
         // its final reports) ends the sweep after this point. Find equilibrium's iterations count
         // as the point's steps.
         RelaxationResult run;
-        bool contact = false;
         if (request.method == SweepMethod::Equilibrium) {
             const EquilibriumResult found =
                 find_equilibrium(session, equilibrium_settings(settings), observer.run);
             run.steps = found.iterations;
             run.error = found.error;
-            run.end = found.end == EquilibriumEnd::Converged        ? RunEnd::Converged
-                      : found.end == EquilibriumEnd::Stopped        ? RunEnd::Stopped
-                      : found.end == EquilibriumEnd::TooLargeAngles ? RunEnd::TooLargeAngles
-                                                                    : RunEnd::StepLimit;
-            contact = found.end == EquilibriumEnd::Contact;
+            run.end = found.end;
         } else {
             run = run_calculate(session, settings, observer.run);
         }
@@ -180,8 +166,6 @@ Result<SweepResult> run_sweep(Session& session, const SweepRequest& request,
         }
 
         SweepPoint point = make_point(model, session.evaluation, result, voltage, run);
-        if (contact && point.end == PointEnd::StepLimit)
-            point.end = PointEnd::Contact;
         if (point.usable()) {
             good = save_objects(model);
         } else {
@@ -192,7 +176,7 @@ Result<SweepResult> run_sweep(Session& session, const SweepRequest& request,
         if (observer.point_done)
             observer.point_done(result.points.back(), static_cast<int>(result.points.size()), count);
     }
-    report_sweep_end(session.sink(), result);
+    session.reporter().sweep_ended(session.sink(), result);
     return result;
 }
 

@@ -22,7 +22,7 @@
 #pragma once
 
 #include "model/status.h"
-#include "physics/sweep_result.h"
+#include "results/sweep_result.h"
 #include "session/session.h"
 #include "solver/relaxation.h"
 #include "solver/run_observer.h"

@@ -4,6 +4,7 @@
 
 #include "report/capacitance_matrix.h"
 #include "report/capacitance_report.h"
+#include "report/run_report.h"
 #include "text/number_format.h"
 
 #include <optional>
@@ -17,6 +18,7 @@ QString press_stop() {
 
 CommandController::CommandController(QObject* parent) : QObject(parent), session_(sink_) {
     session_.set_stop_token(stop_.token());
+    session_.set_reporter(text_reporter());
     connect(&feed_, &RunFeed::updated, this, &CommandController::take_feed);
     connect(&worker_, &CommandWorker::finished, this, &CommandController::job_ended);
 }
@@ -168,7 +170,7 @@ bool CommandController::find_equilibrium(const EquilibriumSettings& settings,
                   }});
 }
 
-bool CommandController::jacobian(const JacobianSettings& settings,
+bool CommandController::jacobian(const JacobianSettings& settings, const JacobianPrint& print,
                                  const std::vector<std::string>& description) {
     if (worker_.busy())
         return false;
@@ -185,8 +187,9 @@ bool CommandController::jacobian(const JacobianSettings& settings,
                   .reading = Reading::IfNeeded,
                   .description = description,
                   .observer = std::move(observer),
-                  .run = [this, settings](const RunObserver& observer) {
+                  .run = [this, settings, print](const RunObserver& observer) {
                       jacobian_ = compute_jacobian(session_, settings, observer);
+                      report_jacobian(session_.sink(), jacobian_, print);
                   }});
 }
 

@@ -11,6 +11,7 @@
 // description's lines) and shows what the signals tell; the controller never touches a widget.
 #pragma once
 
+#include "report/jacobian_report.h"
 #include "session/session.h"
 #include "solver/equilibrium.h"
 #include "solver/initialize.h"
@@ -64,7 +65,9 @@ class CommandController : public QObject {
     bool initialize(const std::vector<std::string>& description);
     bool calculate(const RelaxationSettings& settings, const std::vector<std::string>& description);
     bool find_equilibrium(const EquilibriumSettings& settings, const std::vector<std::string>& description);
-    bool jacobian(const JacobianSettings& settings, const std::vector<std::string>& description);
+    // The Jacobian's report follows it, printed as `print` says.
+    bool jacobian(const JacobianSettings& settings, const JacobianPrint& print,
+                  const std::vector<std::string>& description);
     // `observer`'s began and point_done go to the Sweep window (from the worker).
     bool sweep(const SweepRequest& request, const RelaxationSettings& settings, SweepObserver observer,
                const std::vector<std::string>& description);

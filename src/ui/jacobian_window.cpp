@@ -70,10 +70,11 @@ void JacobianWindow::Button3Click() {
         return;
     JacobianSettings settings;
     settings.angle_variation = NEJacobian->panel_real();
-    settings.plain = CBjanormal->isChecked();
-    settings.cut_mark = WINDOW_CUT_MARK;
+    JacobianPrint print;
+    print.plain = CBjanormal->isChecked();
+    print.cut_mark = WINDOW_CUT_MARK;
     if (host_.run)
-        host_.run(settings);
+        host_.run(settings, print);
 }
 
 void JacobianWindow::set_saveable(bool saveable) {

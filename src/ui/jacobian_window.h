@@ -8,6 +8,7 @@
 #pragma once
 
 #include "model/types.h"
+#include "report/jacobian_report.h"
 #include "solver/jacobian.h"
 
 #include <QString>
@@ -27,9 +28,9 @@ class TNEdit;
 // What the window needs of the main window: the start of the computation (with the run's settings), a
 // way to stop it, and the last Jacobian computed (none while a command runs).
 struct JacobianHost {
-    // Runs the Jacobian with the window's own settings (angle variation, formatting); the host adds
-    // those of the run (time step, force error).
-    std::function<void(const JacobianSettings&)> run;
+    // Runs the Jacobian with the window's own settings (angle variation) and print (formatting);
+    // the host adds those of the run (time step, force error).
+    std::function<void(const JacobianSettings&, const JacobianPrint&)> run;
     std::function<void()> stop;
     std::function<const JacobianResult*()> last_result;
 };

@@ -118,7 +118,9 @@ class MainWindow : public QMainWindow, public MainForm {
     }
     // Starts the Jacobian on the worker (the Jacobian window's Calculate button); false when it
     // did not start.
-    bool start_jacobian(const JacobianSettings& settings) { return runs_->start_jacobian(settings); }
+    bool start_jacobian(const JacobianSettings& settings, const JacobianPrint& print) {
+        return runs_->start_jacobian(settings, print);
+    }
     // Starts a voltage sweep with the run settings of the fields (the Sweep window's Run button),
     // the description read first when needed; false when it did not start.
     bool start_sweep(const SweepRequest& request) { return runs_->start_sweep(request); }

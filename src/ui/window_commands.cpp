@@ -54,7 +54,9 @@ WindowCommands::WindowCommands(const WindowParts& parts, QObject* parent)
         [this] { stop(); },
     });
     tools_.jacobian->set_host(JacobianHost{
-        [this](const JacobianSettings& settings) { start_jacobian(settings); },
+        [this](const JacobianSettings& settings, const JacobianPrint& print) {
+            start_jacobian(settings, print);
+        },
         [this] { stop(); },
         [this] { return commands_.jacobian_result(); },
     });
@@ -97,7 +99,7 @@ bool WindowCommands::start_sweep(const SweepRequest& request) {
     return commands_.sweep(request, form_.run_settings(), std::move(observer), document_.lines());
 }
 
-bool WindowCommands::start_jacobian(const JacobianSettings& asked) {
+bool WindowCommands::start_jacobian(const JacobianSettings& asked, const JacobianPrint& print) {
     if (commands_.busy() || form_.run_fields_refused(dialogs_, tools_.jacobian.get(), asked.angle_variation,
                                                      tools_.jacobian->angle_variation_caption()))
         return false;
@@ -107,7 +109,7 @@ bool WindowCommands::start_jacobian(const JacobianSettings& asked) {
     JacobianSettings settings = asked;
     settings.time_step = run.time_step;
     settings.force_error_uN = run.force_error_uN;
-    return commands_.jacobian(settings, document_.lines());
+    return commands_.jacobian(settings, print, document_.lines());
 }
 
 void WindowCommands::reset() {

@@ -55,7 +55,7 @@ class WindowCommands : public QObject {
     void find_equilibrium();
     // The Jacobian window's Calculate and the Sweep window's Run: false when it did not start (a
     // command is under way, a field holds no number or one out of its range).
-    bool start_jacobian(const JacobianSettings& settings);
+    bool start_jacobian(const JacobianSettings& settings, const JacobianPrint& print);
     bool start_sweep(const SweepRequest& request);
     // The view's menu: Reset (the camera back to its default view as Initialize reads), List,
     // Capacitances and Save capacitance matrix.

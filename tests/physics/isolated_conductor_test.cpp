@@ -23,6 +23,7 @@ namespace isolated_conductor_test {
 namespace {
 
 using testing_support::FOUR_PI_E0;
+using testing_support::jacobian_with_report;
 using testing_support::TestSystem;
 
 Real relative(Real a, Real b) {
@@ -209,7 +210,7 @@ TEST(IsolatedConductor, JacobianEvaluatesEveryPerturbationWithTheChargesKept) {
                                             "ball2 all 0.2 0 0 13.5 180 10 0.75 0.4", ".Q all 20"};
     t.init(lines);
     run_calculate(t.session, RelaxationSettings{});
-    const JacobianResult small = compute_jacobian(t.session, JacobianSettings{});
+    const JacobianResult small = jacobian_with_report(t.session, JacobianSettings{});
     ASSERT_EQ(small.size, 4);
     EXPECT_LT(relative(small.entry(2, 2), small.entry(4, 4)), 1e-9L);
     EXPECT_LT(small.entry(2, 2), 0);

@@ -19,6 +19,7 @@
 namespace ambrel {
 namespace {
 
+using testing_support::jacobian_with_report;
 using testing_support::TestSystem;
 
 std::string repeat(const std::string& text, int times) {
@@ -116,7 +117,7 @@ TEST(JacobianVerdict, AStateNotAtRestIsNoEquilibrium) {
     ASSERT_GT(residual_uN, 1); // the default description starts away from rest
 
     t.sink.lines.clear();
-    EXPECT_EQ(compute_jacobian(t.session, settings).stability, Stability::NotEquilibrium);
+    EXPECT_EQ(jacobian_with_report(t.session, settings).stability, Stability::NotEquilibrium);
     const std::string& verdict = t.sink.lines.back();
     EXPECT_EQ(verdict.rfind("Not an equilibrium: the largest rotational force is ", 0), 0u) << verdict;
     EXPECT_NE(verdict.find(" uN, above the tolerance of 0.0001 uN; the eigenvalues describe the motion"),
@@ -128,7 +129,7 @@ TEST(JacobianVerdict, AStateNotAtRestIsNoEquilibrium) {
     // With a tolerance above the residual the eigenvalues decide.
     settings.force_error_uN = residual_uN * 2;
     t.sink.lines.clear();
-    const Stability s = compute_jacobian(t.session, settings).stability;
+    const Stability s = jacobian_with_report(t.session, settings).stability;
     EXPECT_TRUE(s == Stability::Stable || s == Stability::Unstable || s == Stability::Undecided);
     EXPECT_EQ(t.sink.lines.back().find("Not an equilibrium"), std::string::npos);
 }
@@ -141,7 +142,7 @@ TEST(JacobianVerdict, BeforeTheFirstInitializeTheDescriptionIsRead) {
     observer.initialized = [&](const InitializeResult&) { initialized = true; };
     const std::vector<std::string> lines = default_description();
     read_if_needed(t.session, lines, observer);
-    const JacobianResult r = compute_jacobian(t.session, JacobianSettings{}, observer);
+    const JacobianResult r = jacobian_with_report(t.session, JacobianSettings{}, observer);
     EXPECT_TRUE(initialized);
     EXPECT_TRUE(t.said("Reading 6 lines of input"));
     EXPECT_TRUE(r.computed);

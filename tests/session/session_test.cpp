@@ -13,6 +13,7 @@
 namespace ambrel {
 namespace {
 
+using testing_support::jacobian_with_report;
 using testing_support::TestSystem;
 
 // A cube on a string beside a ball on a string and a fixed ball, on two conductors.
@@ -127,7 +128,7 @@ TEST(OncePerReading, TheUnchargedSphereIsNamedOnceWhateverFollows) {
     settings.max_steps = 4;
     run_calculate(sys.session, settings);
     sys.session.evaluate();
-    compute_jacobian(sys.session, {});
+    jacobian_with_report(sys.session, {});
     EXPECT_EQ(sys.count(line), 1);
     EXPECT_EQ(sys.ev().diagnostics.uncharged, std::vector<int>{2}); // still computed every time
 
@@ -175,7 +176,7 @@ TEST(OncePerCommand, RepeatedDiagnosticsAreWrittenOnceWithTheirCount) {
         return lines;
     };
     sys.sink.lines.clear();
-    const JacobianResult jacobian = compute_jacobian(sys.session, {});
+    const JacobianResult jacobian = jacobian_with_report(sys.session, {});
     ASSERT_TRUE(jacobian.computed);
     const auto once = diagnostics();
     int evaluations = 0;

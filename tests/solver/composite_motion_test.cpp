@@ -21,6 +21,7 @@
 namespace ambrel {
 namespace {
 
+using testing_support::jacobian_with_report;
 using testing_support::TestSystem;
 
 // An uncharged composite hanging straight down, its centre of mass on its string's line: each
@@ -56,7 +57,7 @@ void expect_the_swing_of_its_weight(const Swing& c) {
     constexpr Real dt = 0.05L, L = 0.1L;
     const Real ball = -dt * GRAVITY / (2 * L);
     const Real swing = c.correct && c.rotate ? -dt * GRAVITY * depth / (2 * L * L) : ball;
-    const JacobianResult r = compute_jacobian(sys.session, {});
+    const JacobianResult r = jacobian_with_report(sys.session, {});
     ASSERT_TRUE(r.computed);
     constexpr Real h = 1e-4L;
     EXPECT_NEAR(r.entry(2, 2), swing * std::sin(h) / h, 1e-9L * std::fabs(swing));

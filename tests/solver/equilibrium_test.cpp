@@ -24,6 +24,7 @@
 namespace ambrel {
 namespace {
 
+using testing_support::jacobian_with_report;
 using testing_support::TestSystem;
 
 struct System : TestSystem {
@@ -54,7 +55,7 @@ TEST(Equilibrium, EndsWhereTheRelaxationEnds) {
         EquilibriumSettings es;
         es.force_error_uN = 1e-9L;
         const EquilibriumResult r = found.find(es);
-        ASSERT_EQ(r.end, EquilibriumEnd::Converged) << found.sink.lines.back();
+        ASSERT_EQ(r.end, RunEnd::Converged) << found.sink.lines.back();
         EXPECT_LT(r.error, 1e-15L);
         EXPECT_EQ(r.stability, Stability::Stable);
         for (int k = 1; k <= found.model().object_count; ++k) {
@@ -80,7 +81,7 @@ TEST(Equilibrium, TwoChargedBallsFromOnePointReachTheClosedFormAngle) {
     EquilibriumSettings settings;
     settings.force_error_uN = 1e-9L;
     const EquilibriumResult r = sys.find(settings);
-    ASSERT_EQ(r.end, EquilibriumEnd::Converged);
+    ASSERT_EQ(r.end, RunEnd::Converged);
     EXPECT_NEAR(std::fabs(sys.o(1).Az), t, 1e-6L);
     EXPECT_NEAR(std::fabs(sys.o(2).Az), t, 1e-6L);
     // The strings in one vertical plane, on either side.
@@ -99,7 +100,7 @@ TEST(Equilibrium, TwoChargedBallsFromOnePointReachTheClosedFormAngle) {
         EXPECT_EQ(finder.phase(), FinderPhase::AtRest);
         EXPECT_EQ(again.iterations, 0);
         EXPECT_EQ(again.jacobians, 1);
-        EXPECT_EQ(finder.stop_test(), EquilibriumEnd::Converged);
+        EXPECT_EQ(finder.stop_test(), RunEnd::Converged);
     }
     // A trust radius of a hundredth of the default's lengthens the way, to the same angle: the
     // tuning is the finder's.
@@ -107,7 +108,7 @@ TEST(Equilibrium, TwoChargedBallsFromOnePointReachTheClosedFormAngle) {
     EquilibriumSettings short_steps = settings;
     short_steps.tuning.start_radius = short_steps.tuning.max_radius = 0.005L;
     const EquilibriumResult c = careful.find(short_steps);
-    ASSERT_EQ(c.end, EquilibriumEnd::Converged);
+    ASSERT_EQ(c.end, RunEnd::Converged);
     EXPECT_GT(c.iterations, r.iterations + 10);
     EXPECT_NEAR(std::fabs(careful.o(1).Az), t, 1e-6L);
 
@@ -119,13 +120,13 @@ TEST(Equilibrium, TwoChargedBallsFromOnePointReachTheClosedFormAngle) {
                                             ".V all " + std::to_string(kv * 1000)};
         System found(pair), relaxed(pair);
         const EquilibriumResult e = found.find();
-        ASSERT_EQ(e.end, EquilibriumEnd::Converged) << kv;
+        ASSERT_EQ(e.end, RunEnd::Converged) << kv;
         EXPECT_EQ(e.stability, Stability::Undecided) << kv << " kV: " << found.sink.lines.back();
         read_if_needed(relaxed.session, pair);
         RelaxationSettings rs;
         rs.max_steps = 20000;
         ASSERT_EQ(run_calculate(relaxed.session, rs).end, RunEnd::Converged) << kv;
-        const JacobianResult j = compute_jacobian(relaxed.session, {});
+        const JacobianResult j = jacobian_with_report(relaxed.session, {});
         EXPECT_EQ(j.stability, Stability::Undecided) << kv << " kV: " << relaxed.sink.lines.back();
     }
 }
@@ -141,7 +142,7 @@ TEST(Equilibrium, AStringHangingStraightDownIsNotAtRestUnderAForceAcrossIt) {
     read_if_needed(relaxed.session, beside);
     EXPECT_GT(run_calculate(relaxed.session, {}).steps, 1);
     const EquilibriumResult r = found.find();
-    ASSERT_EQ(r.end, EquilibriumEnd::Converged);
+    ASSERT_EQ(r.end, RunEnd::Converged);
     EXPECT_EQ(r.stability, Stability::Stable);
     const Sphere& ball = found.model().spheres[2];
     const Evaluation& ev = found.session.evaluation;
@@ -158,7 +159,7 @@ TEST(Equilibrium, AStringHangingStraightDownIsNotAtRestUnderAForceAcrossIt) {
 TEST(Equilibrium, AnUnstableStartEndsHangingDown) {
     System sys({"Ba A 0 0 0 10 0 179 1 1", ".V A 0"});
     const EquilibriumResult r = sys.find();
-    ASSERT_EQ(r.end, EquilibriumEnd::Converged);
+    ASSERT_EQ(r.end, RunEnd::Converged);
     EXPECT_NEAR(std::cos(sys.o(1).Az), 1, 1e-9L);
     EXPECT_EQ(r.stability, Stability::Stable);
 
@@ -169,7 +170,7 @@ TEST(Equilibrium, AnUnstableStartEndsHangingDown) {
     System weak({"Bfix1 all -1 0 -11.6 0 0 0 0.5 1", "Bfix2 all 1 0 -11.6 0 0 0 0.5 1",
                  "Btop all 0 0 0 10 0 0 0.5 0.5", ".V all 10901"});
     const EquilibriumResult w = weak.find();
-    ASSERT_EQ(w.end, EquilibriumEnd::Converged);
+    ASSERT_EQ(w.end, RunEnd::Converged);
     EXPECT_EQ(w.escapes, 1);
     EXPECT_EQ(w.stability, Stability::Stable);
     EXPECT_GT(std::fabs(weak.o(3).Az), 0.1L * PI / 180);
@@ -188,7 +189,7 @@ TEST(Equilibrium, StopAndTheIterationLimitEndIt) {
             stopped.stop.request();
     };
     const EquilibriumResult r = stopped.find({}, observer);
-    EXPECT_EQ(r.end, EquilibriumEnd::Stopped);
+    EXPECT_EQ(r.end, RunEnd::Stopped);
     EXPECT_EQ(iterations, 2);
     EXPECT_TRUE(stopped.said("Stopped before an equilibrium was found."));
 
@@ -196,7 +197,7 @@ TEST(Equilibrium, StopAndTheIterationLimitEndIt) {
     EquilibriumSettings settings;
     settings.max_iterations = 1;
     const EquilibriumResult l = limited.find(settings);
-    EXPECT_EQ(l.end, EquilibriumEnd::IterationLimit);
+    EXPECT_EQ(l.end, RunEnd::StepLimit);
     EXPECT_EQ(l.iterations, 1);
     EXPECT_TRUE(limited.said("No equilibrium found within 1 iterations."));
     EXPECT_EQ(limited.sink.lines[limited.sink.lines.size() - 2].rfind("Iterations=1, evaluations=", 0), 0u);
@@ -204,7 +205,7 @@ TEST(Equilibrium, StopAndTheIterationLimitEndIt) {
     // Where nothing hangs (objects without strings) there is nothing to find: at rest as it is.
     System held({"Qtop top 0 0 0.1 0 0 0 1 1", "Bball ball 0 0 -1 0 0 0 0.5 1", ".V top 50", ".V ball -50"});
     const EquilibriumResult h = held.find();
-    EXPECT_EQ(h.end, EquilibriumEnd::Converged);
+    EXPECT_EQ(h.end, RunEnd::Converged);
     EXPECT_EQ(h.iterations, 0);
     EXPECT_EQ(held.sink.lines[held.sink.lines.size() - 2].rfind("Iterations=0, evaluations=0,", 0), 0u);
     EXPECT_EQ(held.sink.lines.back(), "No movable object: there are no eigenvalues to examine.");
@@ -215,7 +216,7 @@ TEST(Equilibrium, StopAndTheIterationLimitEndIt) {
         row.push_back("Bh" + std::to_string(k) + " held " + std::to_string(k % 40) + " " +
                       std::to_string(5 + k / 40) + " -10 0 0 0 0.1 0");
     row.insert(row.end(), {".V ball 0", ".V held 100"});
-    EXPECT_EQ(System(row).find().end, EquilibriumEnd::Converged);
+    EXPECT_EQ(System(row).find().end, RunEnd::Converged);
 
     // Two uncharged balls from one point press against each other: the model's contact force is a
     // fixed push, which bounces them apart and back for ever. The end says so, and gives the
@@ -223,7 +224,7 @@ TEST(Equilibrium, StopAndTheIterationLimitEndIt) {
     System pressed({"Ba all 0 0 0 10 0 20 0.75 0.4", "Bb all 0 0 0 10 180 20 0.75 0.4", ".V all 0"});
     settings.max_iterations = 300;
     const EquilibriumResult p = pressed.find(settings);
-    EXPECT_EQ(p.end, EquilibriumEnd::Contact);
+    EXPECT_EQ(p.end, RunEnd::Contact);
     ASSERT_TRUE(p.contact_rest);
     EXPECT_EQ(describe_equilibrium_end(p), "At rest with spheres pressed together");
     const Real touching = std::asin(0.0075L * (1 + CONTACT_GAP) / 0.1L);
@@ -238,7 +239,7 @@ TEST(Equilibrium, StopAndTheIterationLimitEndIt) {
     four.back() = ".V all 0";
     System cluster(four);
     const EquilibriumResult q = cluster.find();
-    EXPECT_EQ(q.end, EquilibriumEnd::Contact);
+    EXPECT_EQ(q.end, RunEnd::Contact);
     EXPECT_TRUE(q.contact_rest);
     // Lighter and larger, the push throws them round their suspension until the angles are out of
     // range: that end is "Too large angles", never the iteration limit (the angles brought back to
@@ -246,7 +247,7 @@ TEST(Equilibrium, StopAndTheIterationLimitEndIt) {
     System thrown({"Ba all 0 0 0 10 0 20 1 0.1", "Bb all 0 0 0 10 180 20 1 0.1", ".V all 0"});
     settings.max_iterations = 100000;
     const EquilibriumResult t = thrown.find(settings);
-    EXPECT_EQ(t.end, EquilibriumEnd::TooLargeAngles);
+    EXPECT_EQ(t.end, RunEnd::TooLargeAngles);
     EXPECT_LT(t.iterations, settings.max_iterations);
     EXPECT_TRUE(thrown.said("Too large angles. The system may be unstable"));
     EXPECT_EQ(t.error, max_object_rotational_force(thrown.model(), thrown.session.evaluation));
@@ -288,7 +289,7 @@ TEST(Equilibrium, ALargeVerdictHasTheExactAnalysisNumbers) {
     System s(grid);
     EquilibriumSettings settings;
     settings.force_error_uN = 1e-3L; // at rest only to the tolerance: a step to rest to weigh
-    ASSERT_EQ(s.find(settings).end, EquilibriumEnd::Converged);
+    ASSERT_EQ(s.find(settings).end, RunEnd::Converged);
 
     const StabilityChart chart = make_stability_chart(s.model(), s.options(), settings.time_step);
     const int m = static_cast<int>(chart.used_slots.size());
@@ -299,7 +300,8 @@ TEST(Equilibrium, ALargeVerdictHasTheExactAnalysisNumbers) {
             step.printed_column = 0;
             steps.push_back(step);
         }
-    const MeasuredChartJacobians measured = measure_chart_jacobians(s.session, s.model(), chart, steps, {}, {}, 2);
+    const MeasuredChartJacobians measured =
+        measure_chart_jacobians(s.session, s.model(), chart, steps, {}, {}, 2);
     const ChartJacobians& charts = measured.jacobians;
     const Real noise =
         rounding_noise(chart, s.model(), s.session.evaluation, steps, PERTURBED_EVALUATION_ROUNDING);

@@ -30,6 +30,7 @@ namespace ambrel {
 namespace {
 
 namespace fs = std::filesystem;
+using testing_support::jacobian_with_report;
 using testing_support::TestSystem;
 
 // 15 x 14 balls of 3 mm, 0.1 g, on 10 cm strings from a 1.2 cm grid, at 3 kV; every third string
@@ -180,9 +181,9 @@ TEST(ParallelJacobian, TheWholeMatrixGoesToTheFileAndTheCutRowsSaySo) {
     TestSystem t;
     t.init(grid_description());
     t.sink.lines.clear();
-    JacobianSettings settings;
-    settings.plain = true;
-    const JacobianResult r = compute_jacobian(t.session, settings);
+    JacobianPrint print;
+    print.plain = true;
+    const JacobianResult r = jacobian_with_report(t.session, {}, {}, print);
     ASSERT_TRUE(r.computed);
     const int N = r.size;
     ASSERT_EQ(N, 420);
@@ -190,7 +191,7 @@ TEST(ParallelJacobian, TheWholeMatrixGoesToTheFileAndTheCutRowsSaySo) {
     for (int row = 1; row <= N; ++row) {
         const std::string& line = t.sink.lines[row];
         ASSERT_EQ(line.size(), LINE_LENGTH) << row;
-        EXPECT_EQ(line.substr(LINE_LENGTH - settings.cut_mark.size()), settings.cut_mark) << row;
+        EXPECT_EQ(line.substr(LINE_LENGTH - print.cut_mark.size()), print.cut_mark) << row;
     }
 
     const fs::path path =
@@ -253,8 +254,8 @@ TEST(ParallelJacobian, ASecondJacobianIsTheFirstAndThatOfAFreshSession) {
         settings.max_steps = 3;
         run_calculate(t.session, settings);
         const SystemModel model = t.model();
-        const JacobianResult first = compute_jacobian(t.session, {});
-        const JacobianResult second = compute_jacobian(t.session, {});
+        const JacobianResult first = jacobian_with_report(t.session, {});
+        const JacobianResult second = jacobian_with_report(t.session, {});
         ASSERT_TRUE(first.computed && second.computed);
         EXPECT_EQ(first.matrix, second.matrix);
         EXPECT_EQ(first.stability_matrix, second.stability_matrix);
@@ -274,7 +275,7 @@ TEST(ParallelJacobian, ASecondJacobianIsTheFirstAndThatOfAFreshSession) {
             fresh.o(k).Az = model.objects[k].Az;
         }
         fresh.session.evaluate();
-        const JacobianResult again = compute_jacobian(fresh.session, {});
+        const JacobianResult again = jacobian_with_report(fresh.session, {});
         ASSERT_EQ(again.matrix.size(), first.matrix.size());
         Real largest = 0;
         for (const Real x : first.matrix)
@@ -300,7 +301,7 @@ TEST(ParallelJacobian, HostCallbacksStopOrFailTheCommandOnItsOwnThread) {
 
     t.stop.request();
     t.sink.lines.clear();
-    const JacobianResult before = compute_jacobian(t.session, {});
+    const JacobianResult before = jacobian_with_report(t.session, {});
     EXPECT_TRUE(before.stopped);
     EXPECT_FALSE(before.computed);
     EXPECT_EQ(before.parallel_columns, 0);
@@ -315,7 +316,7 @@ TEST(ParallelJacobian, HostCallbacksStopOrFailTheCommandOnItsOwnThread) {
         if (++calls == 2) // after the first batch of columns
             t.stop.request();
     };
-    const JacobianResult during = compute_jacobian(t.session, {}, stopping);
+    const JacobianResult during = jacobian_with_report(t.session, {}, stopping);
     EXPECT_TRUE(during.stopped);
     EXPECT_FALSE(during.computed);
     EXPECT_GT(during.parallel_columns, 0);
@@ -329,8 +330,8 @@ TEST(ParallelJacobian, HostCallbacksStopOrFailTheCommandOnItsOwnThread) {
         if (++calls == 2)
             throw std::runtime_error("the host failed");
     };
-    EXPECT_THROW(compute_jacobian(t.session, {}, throwing), std::runtime_error);
-    EXPECT_TRUE(compute_jacobian(t.session, {}).computed);
+    EXPECT_THROW(jacobian_with_report(t.session, {}, throwing), std::runtime_error);
+    EXPECT_TRUE(jacobian_with_report(t.session, {}).computed);
 }
 
 // A switch turned during a Jacobian (as the window's menu may be) applies to the next command:
@@ -349,7 +350,7 @@ TEST(ParallelJacobian, SwitchesTurnedDuringTheCommandApplyToTheNextOne) {
                 if (turn_during)
                     t.options().toggle(Option::CorrectRotationForces);
             };
-            const JacobianResult r = compute_jacobian(t.session, {}, observer);
+            const JacobianResult r = jacobian_with_report(t.session, {}, observer);
             EXPECT_TRUE(r.computed);
             return r.matrix;
         };

@@ -21,6 +21,7 @@ namespace ambrel {
 namespace {
 
 using testing_support::FOUR_PI_E0;
+using testing_support::jacobian_with_report;
 using testing_support::TestSystem;
 
 struct System : testing_support::TestSystem {
@@ -192,6 +193,7 @@ TEST(Relaxation, StopBeforeTheFirstStepOrWhileTheDescriptionIsRead) {
         }
     } sink;
     Session session(sink);
+    session.set_reporter(text_reporter());
     StopSource stop;
     sink.stop = &stop;
     session.set_stop_token(stop.token());
@@ -286,7 +288,7 @@ TEST(Jacobian, OneBallLayoutFixedRowsAndScalingWithDt) {
     sys.init();
     sys.sink.lines.clear();
     JacobianSettings settings;
-    auto r = compute_jacobian(sys.session, settings);
+    auto r = jacobian_with_report(sys.session, settings);
     ASSERT_TRUE(r.computed);
     EXPECT_EQ(r.size, 4);
     EXPECT_EQ(sys.sink.lines[0], "Jacobian matrix (error 1.000E-004):");
@@ -305,16 +307,17 @@ TEST(Jacobian, OneBallLayoutFixedRowsAndScalingWithDt) {
     EXPECT_EQ(sys.o(1).Az, 30 * PI / 180);
 
     settings.time_step = 0.1L;
-    settings.plain = true;
+    JacobianPrint plain;
+    plain.plain = true;
     sys.sink.lines.clear();
-    r = compute_jacobian(sys.session, settings);
+    r = jacobian_with_report(sys.session, settings, {}, plain);
     EXPECT_NEAR(r.entry(2, 2), 2 * j22, 1e-12L * std::fabs(j22));
     EXPECT_EQ(sys.sink.lines[1].size(), 44u); // four plain entries of 10 characters and a blank
     EXPECT_EQ(sys.sink.lines[1][0], ' ');
 
     sys.options().set(Option::SpeedSimulation, true);
     sys.sink.lines.clear();
-    EXPECT_FALSE(compute_jacobian(sys.session, settings).computed);
+    EXPECT_FALSE(jacobian_with_report(sys.session, settings).computed);
     EXPECT_EQ(sys.sink.lines,
               std::vector<std::string>{"Jacobian matrix not implemented for speed simulation."});
 }
@@ -326,7 +329,7 @@ TEST(Jacobian, RefusesMoreObjectsThanItsMatrixHolds) {
     System sys(lines);
     sys.init(); // over 500 spheres: no charges, quickly
     sys.sink.lines.clear();
-    EXPECT_FALSE(compute_jacobian(sys.session, {}).computed);
+    EXPECT_FALSE(jacobian_with_report(sys.session, {}).computed);
     EXPECT_EQ(sys.sink.lines,
               std::vector<std::string>{
                   "Jacobian matrix not computed: 1001 objects are more than the 1000 it can hold."});
@@ -346,7 +349,7 @@ TEST(Jacobian, AnUnchargedPendulumHasTheStiffnessOfItsWeight) {
             System sys({"Ba A 0 0 0 10 40 " + std::to_string(degrees) + " 1 1", ".V A 0"});
             sys.options().set(Option::CorrectRotationForces, correct);
             sys.init();
-            const JacobianResult r = compute_jacobian(sys.session, {});
+            const JacobianResult r = jacobian_with_report(sys.session, {});
             ASSERT_TRUE(r.computed);
             const Real az = degrees * PI / 180;
             const Real expected = -DT * G / (2 * L) * (std::sin(az + H) - std::sin(az)) / H;
@@ -370,9 +373,9 @@ TEST(Jacobian, OneMovableBallHasATwoByTwoMatrixAndAStableEquilibrium) {
     settings.max_steps = 5000;
     sys.calculate(settings); // hangs straight down
     sys.sink.lines.clear();
-    JacobianSettings js;
-    js.plain = true;
-    const auto r = compute_jacobian(sys.session, js);
+    JacobianPrint plain;
+    plain.plain = true;
+    const auto r = jacobian_with_report(sys.session, {}, {}, plain);
     EXPECT_EQ(r.size, 2);
     EXPECT_EQ(sys.sink.lines.size(), 1u + 2u + 1u + 2u + 1u);
     EXPECT_EQ(r.stability, Stability::Stable);
@@ -398,7 +401,7 @@ TEST(Jacobian, WorksOnACopyAndLeavesTheSessionAsItFoundIt) {
         ++after_positions;
         EXPECT_NE(&m, &sys.model()); // the copy, never the session's model
     };
-    const auto r = compute_jacobian(sys.session, settings, observer);
+    const auto r = jacobian_with_report(sys.session, settings, observer);
     ASSERT_TRUE(r.computed);
     ASSERT_EQ(r.size, 4);
     EXPECT_FALSE(r.stopped);
@@ -458,7 +461,7 @@ TEST(Jacobian, TwoChargedBallsFromOnePointHaveTheirClosedFormModes) {
             sys.options().set(Option::CorrectRotationForces, correct);
             sys.init();
             sys.sink.lines.clear();
-            const JacobianResult r = compute_jacobian(sys.session, {});
+            const JacobianResult r = jacobian_with_report(sys.session, {});
             ASSERT_TRUE(r.computed);
             ASSERT_EQ(r.eigenvalues.size(), 4u);
             for (const Real want : expected) {
@@ -492,7 +495,7 @@ TEST(Jacobian, FourBallsAtRestAreStableAndEachErrorHoldsTheLimit) {
     auto real_parts = [&](Real h, std::vector<Real>* errors = nullptr) {
         JacobianSettings js;
         js.angle_variation = h;
-        const JacobianResult r = compute_jacobian(sys.session, js);
+        const JacobianResult r = jacobian_with_report(sys.session, js);
         EXPECT_EQ(r.stability, Stability::Stable) << h;
         std::vector<Real> values;
         for (const EigenvalueWithError& e : r.eigenvalues) {
@@ -532,7 +535,7 @@ TEST(Jacobian, ALineOfBallsAtRestIsAtRestForTheAnalysisToo) {
     ASSERT_EQ(sys.calculate(settings).end, RunEnd::Converged);
     JacobianSettings js;
     js.force_error_uN = settings.force_error_uN;
-    EXPECT_EQ(compute_jacobian(sys.session, js).stability, Stability::Stable) << sys.sink.lines.back();
+    EXPECT_EQ(jacobian_with_report(sys.session, js).stability, Stability::Stable) << sys.sink.lines.back();
 }
 
 // Two square plates one above the other on 10 cm strings hanging straight down, where Ax turns a
@@ -543,7 +546,7 @@ TEST(Jacobian, ALineOfBallsAtRestIsAtRestForTheAnalysisToo) {
 TEST(Jacobian, PlatesHangingStraightDownHavePhysicalEigenvalues) {
     System sys({"Qa a 0 0 0 10 0 0 2 1", "Qb b 0 0 -3 10 0 0 2 1", ".V a 3000", ".V b 3000"});
     sys.init();
-    const JacobianResult r = compute_jacobian(sys.session, {});
+    const JacobianResult r = jacobian_with_report(sys.session, {});
     ASSERT_TRUE(r.computed);
     ASSERT_EQ(r.eigenvalues.size(), 4u);
     const Real pendulum = 0.05L * GRAVITY / (2 * 0.1L);
@@ -570,7 +573,7 @@ TEST(Jacobian, StopFromTheProgressCallbackPrintsNoMatrix) {
         if (done == 2)
             sys.stop.request();
     };
-    const auto r = compute_jacobian(sys.session, {}, observer);
+    const auto r = jacobian_with_report(sys.session, {}, observer);
     EXPECT_TRUE(r.stopped);
     EXPECT_FALSE(r.computed);
     EXPECT_EQ(progress, (std::vector<int>{1, 2}));
@@ -582,7 +585,7 @@ TEST(Jacobian, StopFromTheProgressCallbackPrintsNoMatrix) {
     // A later Jacobian starts afresh once the host has cleared its Stop.
     sys.sink.lines.clear();
     sys.stop.clear();
-    EXPECT_TRUE(compute_jacobian(sys.session, {}).computed);
+    EXPECT_TRUE(jacobian_with_report(sys.session, {}).computed);
 }
 
 // An eigenvalue of the motion as the analysis should find it: its value (a complex one stands
@@ -689,7 +692,7 @@ TEST(Stability, AVerdictNeedsEveryRealPartToClearZeroByItsError) {
             }
             EXPECT_EQ(a.verdict, c.verdict);
             VectorSink out;
-            report_stability(out, a, 0, 1e-4L, 1e-4L, true);
+            report_stability(out, a, 0, 1e-4L, 1e-4L, JacobianPrint{false, true});
             ASSERT_EQ(out.lines.size(), 1u);
             const std::string word = c.verdict == StabilityVerdict::Stable     ? "Stable: "
                                      : c.verdict == StabilityVerdict::Unstable ? "Unstable: "

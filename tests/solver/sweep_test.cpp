@@ -125,7 +125,7 @@ TEST(Sweep, FindEquilibriumGivesTheRelaxationsPoints) {
     const Result<SweepResult> touching = run_sweep(pressed.session, low, short_run);
     ASSERT_TRUE(touching.ok());
     for (const SweepPoint& p : touching->points) {
-        EXPECT_EQ(p.end, PointEnd::Contact);
+        EXPECT_EQ(p.end, RunEnd::Contact);
         EXPECT_EQ(point_end_word(p.end), "contact");
     }
 
@@ -141,7 +141,7 @@ TEST(Sweep, FindEquilibriumGivesTheRelaxationsPoints) {
     ASSERT_EQ(square->points.size(), 5u);
     for (std::size_t i = 1; i < 5; ++i) {
         const SweepPoint& p = square->points[i];
-        EXPECT_EQ(p.end, PointEnd::Contact);
+        EXPECT_EQ(p.end, RunEnd::Contact);
         for (std::size_t k = 0; k < 4; ++k)
             EXPECT_NEAR(p.deflection(k), square->points[1].deflection(k), 1e-6L) << p.voltage;
     }
@@ -173,7 +173,7 @@ TEST(Sweep, APointThatDoesNotConvergeIsMarkedAndTheSweepGoesOn) {
     const SweepResult limited = sweep(sys, request("all", 0, 4000, 1000), few);
     ASSERT_EQ(limited.points.size(), 5u);
     for (const SweepPoint& p : limited.points) {
-        EXPECT_EQ(p.end, PointEnd::StepLimit);
+        EXPECT_EQ(p.end, RunEnd::StepLimit);
         EXPECT_FALSE(p.converged());
         EXPECT_EQ(p.steps, 3);
     }
@@ -200,7 +200,7 @@ TEST(Sweep, APointThatDoesNotConvergeIsMarkedAndTheSweepGoesOn) {
     const SweepResult diverged = sweep(wild, request("all", 2000, 4000, 1000), huge);
     ASSERT_EQ(diverged.points.size(), 3u);
     for (const SweepPoint& p : diverged.points) {
-        EXPECT_EQ(p.end, PointEnd::TooLargeAngles);
+        EXPECT_EQ(p.end, RunEnd::TooLargeAngles);
         EXPECT_FALSE(p.usable());
         EXPECT_GT(std::fabs(p.Az[0]), 1000);
     }

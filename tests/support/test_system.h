@@ -1,15 +1,18 @@
 // SPDX-FileCopyrightText: 2026 The Ambrel developers
 // SPDX-License-Identifier: GPL-3.0-or-later
-// A session whose output lines are collected, for the core tests, with short accessors to its
-// model and its last evaluation.
+// A session whose output lines are collected (written by report/'s text reporter, as the hosts
+// install it), for the core tests, with short accessors to its model and its last evaluation.
 #pragma once
 
 #include "description/reader.h"
 #include "model/output_sink.h"
 #include "model/system_model.h"
 #include "model/units.h"
+#include "report/jacobian_report.h"
+#include "report/run_report.h"
 #include "session/session.h"
 #include "solver/initialize.h"
+#include "solver/jacobian.h"
 
 #include <algorithm>
 #include <cmath>
@@ -27,7 +30,10 @@ struct TestSystem {
     // The host's Stop: the tests request it from the observer's callbacks.
     StopSource stop;
 
-    TestSystem() { session.set_stop_token(stop.token()); }
+    TestSystem() {
+        session.set_stop_token(stop.token());
+        session.set_reporter(text_reporter());
+    }
 
     // Reads a description into the session's model only (no computation).
     Status read(const std::vector<std::string>& lines) {
@@ -63,6 +69,16 @@ struct TestSystem {
     Real frx(int i) const { return session.evaluation.frx[i]; }
     Real frz(int i) const { return session.evaluation.frz[i]; }
 };
+
+// The Jacobian command as the hosts run it: computed, then its report written to the session's
+// sink as `print` says.
+inline JacobianResult jacobian_with_report(Session& session, const JacobianSettings& settings = {},
+                                           const RunObserver& observer = {},
+                                           const JacobianPrint& print = {}) {
+    JacobianResult result = compute_jacobian(session, settings, observer);
+    report_jacobian(session.sink(), result, print);
+    return result;
+}
 
 // Relative difference of two reals.
 inline Real rel(Real a, Real b) {

@@ -55,7 +55,12 @@ inline Stability stability_of(const StabilityAnalysis& analysis, Real residual_u
 struct JacobianResult {
     bool computed = false;
     bool stopped = false; // Stop ended it before its last column
-    int size = 0;         // N = 2 * object_count
+    // Why nothing was computed, when it was not stopped: the time-domain law has no Jacobian, or
+    // the system has `objects` objects, more than the `most_objects` it holds.
+    bool speed_simulation = false;
+    int objects = 0, most_objects = 0;
+    int size = 0; // N = 2 * object_count
+    Real h = 0;   // the angle variation of the differences (rad)
     Stability stability = Stability::NotComputed;
     int parallel_columns = 0; // evaluations done in parallel from the base state
     int evaluations = 0;      // perturbed evaluations in all
@@ -65,6 +70,14 @@ struct JacobianResult {
     std::vector<std::string> stability_coordinates;
     std::vector<Real> stability_matrix;
     std::vector<EigenvalueWithError> eigenvalues;
+    // The analysis's verdict (StabilityAnalysis): whether the eigenvalues were computed, the verdict
+    // and the eigenvalue that leaves it undecided; drawn for a state whose largest rotational force
+    // is residual_uN against the tolerance tolerance_uN. No movable object: no eigenvalues at all.
+    bool no_movable_object = false;
+    bool analysed = false;
+    StabilityVerdict verdict = StabilityVerdict::Undecided;
+    int deciding = -1;
+    Real residual_uN = 0, tolerance_uN = 0;
     Real entry(int row, int column) const { // 1-based
         return matrix[static_cast<std::size_t>(row - 1) * size + (column - 1)];
     }

@@ -6,6 +6,7 @@
 
 #include "model/system_model.h"
 #include "model/types.h"
+#include "results/run_end.h"
 
 #include <cmath>
 #include <cstddef>
@@ -14,28 +15,29 @@
 
 namespace ambrel {
 
-// How the run of a point ended. Contact: Find equilibrium's limit reached with spheres of two
-// objects pressed together, where the model has no rest state (the angles are where its last
-// steps left them, as at a step limit).
-enum class PointEnd { Converged, StepLimit, TooLargeAngles, SingularMatrix, Contact };
+// An object's number as the reports write it: "1", or "1-5" for a composite object.
+inline std::string sweep_object_index(const Object& object) {
+    return object.composite() ? std::to_string(object.first) + "-" + std::to_string(object.last())
+                              : std::to_string(object.first);
+}
 
 // One point of a sweep, in SI units.
 struct SweepPoint {
-    Real voltage = 0;          // V, of the conductor swept
-    std::vector<Real> Ax, Az;  // rad, one per movable object of SweepResult::objects
-    std::vector<Real> charges; // C, per conductor 1..n at index 0..n-1: the sum of its spheres' Q
-    Real capacitance = 0;      // total capacitance, F
-    int steps = 0;             // steps of the point's run (iterations of Find equilibrium)
-    Real error = 0;            // largest rotational force at the run's end, N
-    PointEnd end = PointEnd::Converged;
+    Real voltage = 0;               // V, of the conductor swept
+    std::vector<Real> Ax, Az;       // rad, one per movable object of SweepResult::objects
+    std::vector<Real> charges;      // C, per conductor 1..n at index 0..n-1: the sum of its spheres' Q
+    Real capacitance = 0;           // total capacitance, F
+    int steps = 0;                  // steps of the point's run (iterations of Find equilibrium)
+    Real error = 0;                 // largest rotational force at the run's end, N
+    RunEnd end = RunEnd::Converged; // point_end of its run: never Stopped nor NotApplicable
 
-    bool converged() const { return end == PointEnd::Converged; }
+    bool converged() const { return end == RunEnd::Converged; }
     // The angle between the string of object k and the vertical, 0 to pi: Az as the electroscope
     // reads it (Az and -Az with Ax turned by pi, or Az and Az + 2 pi, are the same string).
     Real deflection(std::size_t k) const { return string_deflection(Ax[k], Az[k]).deflection; }
     // The run ended in a state that belongs on a calibration curve (converged, or on its way).
     bool usable() const {
-        return end == PointEnd::Converged || end == PointEnd::StepLimit || end == PointEnd::Contact;
+        return end == RunEnd::Converged || end == RunEnd::StepLimit || end == RunEnd::Contact;
     }
 };
 
