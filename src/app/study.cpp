@@ -17,6 +17,7 @@
 #include "solver/equilibrium.h"
 #include "solver/initialize.h"
 #include "solver/jacobian.h"
+#include "solver/sweep.h"
 #include "text/column_table.h"
 #include "text/csv_file.h"
 #include "text/numeric_field.h"
@@ -187,27 +188,6 @@ RunEnd end_of(RunEnd end, const Evaluation& ev) {
 std::string failure_message(RunEnd end) {
     return end == RunEnd::TooLargeAngles ? "the run ended with Too large angles"
                                          : "the elastance matrix is singular";
-}
-
-// The session's state as a sweep point holds a run's: the angles of the movable objects, each
-// conductor's charge and the total capacitance.
-SweepPoint state_point(const SystemModel& model, const Evaluation& ev) {
-    SweepPoint point;
-    for (int k = 1; k <= model.object_count; ++k) {
-        const Object& o = model.objects[k];
-        if (!o.movable())
-            continue;
-        point.Ax.push_back(o.Ax);
-        point.Az.push_back(o.Az);
-    }
-    point.charges.assign(static_cast<std::size_t>(model.conductor_count), 0);
-    for (int i = 1; i <= model.sphere_count; ++i) {
-        const int c = model.spheres[i].conductor;
-        if (c >= 1 && c <= model.conductor_count)
-            point.charges[static_cast<std::size_t>(c - 1)] += ev.Q[i];
-    }
-    point.capacitance = ev.total_capacitance;
-    return point;
 }
 
 void set_outcome(SweepPoint& point, const RunOutcome& run) {

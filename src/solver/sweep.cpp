@@ -10,6 +10,25 @@
 
 namespace ambrel {
 
+SweepPoint state_point(const SystemModel& model, const Evaluation& ev) {
+    SweepPoint point;
+    for (int k = 1; k <= model.object_count; ++k) {
+        const Object& o = model.objects[k];
+        if (!o.movable())
+            continue;
+        point.Ax.push_back(o.Ax);
+        point.Az.push_back(o.Az);
+    }
+    point.charges.assign(static_cast<std::size_t>(model.conductor_count), 0);
+    for (int i = 1; i <= model.sphere_count; ++i) {
+        const int c = model.spheres[i].conductor;
+        if (c >= 1 && c <= model.conductor_count)
+            point.charges[static_cast<std::size_t>(c - 1)] += ev.Q[i];
+    }
+    point.capacitance = ev.total_capacitance;
+    return point;
+}
+
 namespace {
 
 // START + i STEP may pass STOP by this much of a step and still count: the rounding of a
@@ -56,21 +75,10 @@ SweepResult sweep_columns(const SystemModel& model, int conductor) {
     return result;
 }
 
-SweepPoint make_point(const SystemModel& model, const Evaluation& ev, const SweepResult& columns,
-                      Real voltage, const RelaxationResult& run) {
-    SweepPoint point;
+SweepPoint make_point(const SystemModel& model, const Evaluation& ev, Real voltage,
+                      const RelaxationResult& run) {
+    SweepPoint point = state_point(model, ev);
     point.voltage = voltage;
-    for (const int k : columns.objects) {
-        point.Ax.push_back(model.objects[k].Ax);
-        point.Az.push_back(model.objects[k].Az);
-    }
-    point.charges.assign(static_cast<std::size_t>(model.conductor_count), 0);
-    for (int i = 1; i <= model.sphere_count; ++i) {
-        const int c = model.spheres[i].conductor;
-        if (c >= 1 && c <= model.conductor_count)
-            point.charges[static_cast<std::size_t>(c - 1)] += ev.Q[i];
-    }
-    point.capacitance = ev.total_capacitance;
     point.steps = run.steps;
     point.error = run.error;
     point.end = point_end(run.end, ev.diagnostics.singular_pivot > 0);
@@ -165,7 +173,7 @@ Result<SweepResult> run_sweep(Session& session, const SweepRequest& request,
             break;
         }
 
-        SweepPoint point = make_point(model, session.evaluation, result, voltage, run);
+        SweepPoint point = make_point(model, session.evaluation, voltage, run);
         if (point.usable()) {
             good = save_objects(model);
         } else {

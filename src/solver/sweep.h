@@ -58,6 +58,10 @@ struct SweepRequest {
 // point. A STEP of 0, a STEP that goes away from STOP, or more than MAX_SWEEP_POINTS points
 // are errors.
 Result<int> sweep_point_count(const SweepRange& range);
+// The session's state as a sweep point holds a run's: the angles of the movable objects (in
+// table order, as SweepResult::objects), each conductor's charge (the sum of its spheres') and
+// the total capacitance. The voltage, steps, error and end are the caller's.
+SweepPoint state_point(const SystemModel& model, const Evaluation& ev);
 inline Real sweep_voltage(const SweepRange& range, int i) {
     return range.start + static_cast<Real>(i) * range.step;
 }
