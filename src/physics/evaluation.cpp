@@ -121,28 +121,46 @@ void Evaluation::clear(int n) {
 
 namespace {
 
+// This thread's buffers of the evaluation steps (EvaluationScratch in evaluation.h says why one a
+// thread).
+EvaluationScratch& evaluation_scratch() {
+    thread_local EvaluationScratch scratch;
+    return scratch;
+}
+
 // What an evaluation depends on besides the description's geometry: the reading it belongs to,
-// every object's angles and every conductor's voltage and charge.
-void state_stamp(const SystemModel& model, std::vector<Real>& stamp) {
-    stamp.clear();
-    stamp.push_back(static_cast<Real>(model.read_generation));
-    stamp.push_back(static_cast<Real>(model.sphere_count));
+// every object's angles and every conductor's voltage and charge, given to `put` in turn.
+template <class Put> void for_each_stamp_value(const SystemModel& model, Put&& put) {
+    put(static_cast<Real>(model.read_generation));
+    put(static_cast<Real>(model.sphere_count));
     for (int k = 1; k <= model.object_count; ++k) {
-        stamp.push_back(model.objects[k].Ax);
-        stamp.push_back(model.objects[k].Az);
+        put(model.objects[k].Ax);
+        put(model.objects[k].Az);
     }
     for (int c = 1; c <= model.conductor_count; ++c) {
-        stamp.push_back(model.conductors[c].V);
-        stamp.push_back(model.conductors[c].isolated ? model.conductors[c].charge : 0);
+        put(model.conductors[c].V);
+        put(model.conductors[c].isolated ? model.conductors[c].charge : 0);
     }
+}
+
+void state_stamp(const SystemModel& model, std::vector<Real>& stamp) {
+    stamp.clear();
+    for_each_stamp_value(model, [&](Real value) { stamp.push_back(value); });
 }
 
 } // namespace
 
 bool Evaluation::belongs_to(const SystemModel& model) const {
-    thread_local std::vector<Real> now;
-    state_stamp(model, now);
-    return forces_valid && now == state;
+    if (!forces_valid)
+        return false;
+    // The model's stamp compared with `state` value by value as it is formed.
+    std::size_t k = 0;
+    bool same = true;
+    for_each_stamp_value(model, [&](Real value) {
+        same = same && k < state.size() && state[k] == value;
+        ++k;
+    });
+    return same && k == state.size();
 }
 
 Real clamped_distance(const Sphere& a, const Sphere& b) {
@@ -385,10 +403,11 @@ void build_elastance(const SystemModel& model, const Options& options, Evaluatio
     int plate_count = 0;
     const Sphere* spheres = model.spheres.data();
     const int* active = ws.active.data();
+    EvaluationScratch& scratch = evaluation_scratch();
     // Centres and radii of the active spheres in arrays of their own.
-    thread_local std::vector<Real> packed;
-    packed.resize(4 * static_cast<std::size_t>(n));
-    Real *X = packed.data(), *Y = X + n, *Z = Y + n, *R = Z + n;
+    std::vector<Real>& centres = scratch.centres;
+    centres.resize(4 * static_cast<std::size_t>(n));
+    Real *X = centres.data(), *Y = X + n, *Z = Y + n, *R = Z + n;
     for (int a = 0; a < n; ++a) {
         const Sphere& s = spheres[active[a]];
         X[a] = s.x;
@@ -405,7 +424,7 @@ void build_elastance(const SystemModel& model, const Options& options, Evaluatio
     double* upper_double = n >= WARM_START_MIN_SIZE ? ws.solver.double_matrix(n) : nullptr;
     const int tiles = (n + BUILD_TILE - 1) / BUILD_TILE;
     // Row sums: right of the diagonal per row; left of it per row and per tile of columns.
-    thread_local std::vector<Real> sums;
+    std::vector<Real>& sums = scratch.row_sums;
     Real *right_x = nullptr, *right_y = nullptr, *left_x = nullptr, *left_y = nullptr;
     if (warm_products) {
         const auto size = static_cast<std::size_t>(n);
@@ -588,9 +607,9 @@ void compute_forces_from_matrix(const SystemModel& model, Evaluation& ev, const 
     const int* special = ws.special.data();
     Real *FX = ev.fx.data(), *FY = ev.fy.data(), *FZ = ev.fz.data(), *FA = ev.f_abs.data();
     // Positions in arrays of their own, 1-based.
-    thread_local std::vector<Real> packed;
-    packed.resize(3 * (static_cast<std::size_t>(n) + 1));
-    Real *X = packed.data(), *Y = X + n + 1, *Z = Y + n + 1;
+    std::vector<Real>& positions = evaluation_scratch().positions;
+    positions.resize(3 * (static_cast<std::size_t>(n) + 1));
+    Real *X = positions.data(), *Y = X + n + 1, *Z = Y + n + 1;
     for (int i = 1; i <= n; ++i) {
         X[i] = spheres[i].x;
         Y[i] = spheres[i].y;
@@ -657,9 +676,8 @@ void compute_forces(const SystemModel& model, Evaluation& ev, const EvaluationWo
     // adds what the band contributes to it (a sphere of the band its pairs with the band's
     // earlier spheres and then with all later spheres; a later sphere its pairs with the band).
     constexpr int FORCE_BAND = 8;
-    thread_local GrowingBuffer<Real> scratch;
     const auto width = static_cast<std::size_t>(n);
-    Real* acc = scratch.ensure(3 * (width + 1) + 3 * FORCE_BAND * width);
+    Real* acc = evaluation_scratch().forces.ensure(3 * (width + 1) + 3 * FORCE_BAND * width);
     Real *ax = acc, *ay = ax + width + 1, *az = ay + width + 1;
     Real *tx = az + width + 1, *ty = tx + FORCE_BAND * width, *tz = ty + FORCE_BAND * width;
     // The pair term of rows i < j of the present band, at [(i - first) * n + (j - 1)].
@@ -818,7 +836,7 @@ void rotational_forces_from(const SystemModel& model, const Options& options, co
 }
 
 void compute_rotational_forces(const SystemModel& model, const Options& options, Evaluation& ev) {
-    thread_local TurnGeometry geometry;
+    TurnGeometry& geometry = evaluation_scratch().turn;
     compute_turn_geometry(model, options, geometry);
     rotational_forces_from(model, options, geometry, ev);
 }
