@@ -2,6 +2,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "physics/evaluation.h"
 #include "physics/parallel.h"
+#include "physics/row_major_view.h"
 
 #include "model/units.h"
 
@@ -248,18 +249,20 @@ bool float_isolated_conductors(const SystemModel& model, EvaluationWorkspace& ws
     if (m == 0)
         return true;
     const auto size = static_cast<std::size_t>(n);
-    std::vector<Real> e(size), y(static_cast<std::size_t>(m) * size);
-    auto column = [&](int k) { return y.data() + static_cast<std::size_t>(k) * size; };
+    // y_c of conductor floating[k] in row k.
+    std::vector<Real> e(size), y_storage(static_cast<std::size_t>(m) * size);
+    const RowMajorView y(y_storage, m, n);
     for (int k = 0; k < m; ++k) {
         for (int a = 0; a < n; ++a)
             e[a] = model.spheres[ws.active[a]].conductor == floating[k] ? 1 : 0;
-        if (const int pivot = ws.solver.solve_additional(n, e.data(), column(k))) {
+        if (const int pivot = ws.solver.solve_additional(n, e.data(), y.row(k))) {
             ev.diagnostics.singular_pivot = ws.active[pivot - 1];
             return false;
         }
     }
     // A (m x m) and b, row k for conductor floating[k].
-    std::vector<Real> A(static_cast<std::size_t>(m) * m, 0), b(static_cast<std::size_t>(m), 0);
+    std::vector<Real> A_storage(static_cast<std::size_t>(m) * m, 0), b(static_cast<std::size_t>(m), 0);
+    const RowMajorView A(A_storage, m, m);
     for (int k = 0; k < m; ++k)
         b[k] = model.conductors[floating[k]].charge / FOUR_PI_E0;
     for (int a = 0; a < n; ++a) {
@@ -268,7 +271,7 @@ bool float_isolated_conductors(const SystemModel& model, EvaluationWorkspace& ws
             continue;
         b[k] -= ws.solution[a];
         for (int l = 0; l < m; ++l)
-            A[static_cast<std::size_t>(k) * m + l] += column(l)[a];
+            A(k, l) += y(l, a);
     }
     std::vector<int> order;
     if (const int column = lu_factor(m, A.data(), order, SINGULAR_PIVOT_LIMIT)) {
@@ -280,9 +283,8 @@ bool float_isolated_conductors(const SystemModel& model, EvaluationWorkspace& ws
     lu_solve(m, A.data(), order, phi.data());
     for (int k = 0; k < m; ++k) {
         ev.potential[static_cast<std::size_t>(floating[k])] = phi[k];
-        const Real* yk = column(k);
         for (int a = 0; a < n; ++a)
-            ws.solution[a] += phi[k] * yk[a];
+            ws.solution[a] += phi[k] * y(k, a);
     }
     return true;
 }
@@ -318,7 +320,7 @@ struct ElastanceBuild {
         for (int tb = ta; tb < tiles; ++tb) {
             const int b0 = tb * BUILD_TILE, b1 = std::min(n, b0 + BUILD_TILE);
             for (int a = a0; a < a1; ++a) {
-                Real* Pa = P + static_cast<std::size_t>(a) * n;
+                Real* Pa = P + at(a, 0, n);
                 const Real xa = X[a], ya = Y[a], za = Z[a], ra = R[a];
                 if (tb == ta)
                     Pa[a] = 1 / ra;
@@ -342,7 +344,7 @@ struct ElastanceBuild {
                 }
                 if (upper_double)
                     for (int b = std::max(b0, a + 1); b < b1; ++b)
-                        upper_double[static_cast<std::size_t>(a) * n + b] = static_cast<double>(Pa[b]);
+                        upper_double[at(a, b, n)] = static_cast<double>(Pa[b]);
                 if (warm_products) {
                     Real sx = right_x[a], sy = right_y[a];
                     for (int b = std::max(b0, a + 1); b < b1; ++b) {
@@ -355,18 +357,18 @@ struct ElastanceBuild {
             }
             // The mirror image left of the diagonal (long doubles moved as their 16 bytes).
             for (int b = b0; b < b1; ++b) {
-                Real* row = P + static_cast<std::size_t>(b) * n;
+                Real* row = P + at(b, 0, n);
                 const int end = std::min(a1, b);
                 for (int a = a0; a < end; ++a)
-                    std::memcpy(row + a, P + static_cast<std::size_t>(a) * n + b, sizeof(Real));
+                    std::memcpy(row + a, P + at(a, b, n), sizeof(Real));
                 if (warm_products) {
                     Real sx = 0, sy = 0;
                     for (int a = a0; a < end; ++a) {
                         sx += row[a] * warm_x[a];
                         sy += row[a] * warm_y[a];
                     }
-                    left_x[static_cast<std::size_t>(ta) * n + b] = sx;
-                    left_y[static_cast<std::size_t>(ta) * n + b] = sy;
+                    left_x[at(ta, b, n)] = sx;
+                    left_y[at(ta, b, n)] = sy;
                 }
             }
         }
@@ -463,7 +465,7 @@ void build_elastance(const SystemModel& model, const Options& options, Evaluatio
     if (upper_double) {
         double* diagonal = ws.solver.double_diagonal(n);
         for (int a = 0; a < n; ++a)
-            diagonal[a] = static_cast<double>(P[static_cast<std::size_t>(a) * n + a]);
+            diagonal[a] = static_cast<double>(P[at(a, a, n)]);
         ws.solver.set_double_matrix();
     }
     if (warm_products) {
@@ -471,10 +473,10 @@ void build_elastance(const SystemModel& model, const Options& options, Evaluatio
         for (int b = 0; b < n; ++b) {
             Real sx = 0, sy = 0;
             for (int ta = 0; ta <= b / BUILD_TILE; ++ta) {
-                sx += left_x[static_cast<std::size_t>(ta) * n + b];
-                sy += left_y[static_cast<std::size_t>(ta) * n + b];
+                sx += left_x[at(ta, b, n)];
+                sy += left_y[at(ta, b, n)];
             }
-            const Real diagonal = P[static_cast<std::size_t>(b) * n + b];
+            const Real diagonal = P[at(b, b, n)];
             product[b] = sx + diagonal * warm_x[b] + right_x[b];
             product[n + b] = sy + diagonal * warm_y[b] + right_y[b];
         }
@@ -909,7 +911,7 @@ Real capacitance_entry(const EvaluationWorkspace& ws, int j, int l) {
     const int a = ws.active_index[j], b = ws.active_index[l];
     if (a < 0 || b < 0)
         return 0;
-    return ws.capacitance[static_cast<std::size_t>(a) * ws.n_active + b];
+    return ws.capacitance[at(a, b, ws.n_active)];
 }
 
 } // namespace ambrel
