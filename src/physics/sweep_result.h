@@ -7,7 +7,6 @@
 #include "model/system_model.h"
 #include "model/types.h"
 
-#include <cmath>
 #include <cstddef>
 #include <string>
 #include <vector>
