@@ -9,7 +9,8 @@
 # sees the folders of what it uses, so an include of a module above it, or of one it does not
 # declare, fails to compile: the layering of docs/architecture.md is checked by the build.
 # Consumers above the core link ambrel::core, all the modules. A module of headers alone (no
-# source) is an INTERFACE library with the same include folder and uses.
+# source) is an INTERFACE library with the same include folder and uses. A module that needs a
+# library besides (OpenMP, OpenBLAS) links it in its own CMakeLists.txt.
 function(ambrel_core_module module)
     cmake_parse_arguments(PARSE_ARGV 1 arg "" "" "USES")
     if(arg_UNPARSED_ARGUMENTS)
@@ -27,7 +28,9 @@ function(ambrel_core_module module)
     foreach(used IN LISTS arg_USES)
         target_link_libraries(ambrel_${module} ${scope} ambrel_${used})
     endforeach()
-    target_link_libraries(ambrel_${module} ${scope} ambrel_core_options)
+    if(scope STREQUAL PUBLIC) # what it compiles; a header-only module compiles nothing
+        target_link_libraries(ambrel_${module} PRIVATE ambrel_warnings)
+    endif()
     set_property(GLOBAL APPEND PROPERTY AMBREL_CORE_MODULE_TARGETS ambrel_${module})
 endfunction()
 
@@ -38,7 +41,7 @@ function(ambrel_library name)
     add_library(ambrel_${name} STATIC ${arg_SOURCES})
     add_library(ambrel::${name} ALIAS ambrel_${name})
     target_include_directories(ambrel_${name} PUBLIC ${PROJECT_SOURCE_DIR}/src)
-    target_link_libraries(ambrel_${name} PUBLIC ${arg_LINK})
+    target_link_libraries(ambrel_${name} PUBLIC ${arg_LINK} PRIVATE ambrel_warnings)
     set_target_properties(ambrel_${name} PROPERTIES AUTOMOC ${arg_QT})
 endfunction()
 
@@ -47,7 +50,7 @@ endfunction()
 function(ambrel_executable name)
     cmake_parse_arguments(PARSE_ARGV 1 arg "QT" "" "SOURCES;LINK")
     add_executable(${name} ${arg_SOURCES})
-    target_link_libraries(${name} PRIVATE ${arg_LINK})
+    target_link_libraries(${name} PRIVATE ${arg_LINK} ambrel_warnings)
     set_target_properties(${name} PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${AMBREL_BIN_DIR} AUTOMOC ${arg_QT})
 endfunction()
 
@@ -62,7 +65,8 @@ function(ambrel_test name)
     # tests several times quicker.
     set_target_properties(test_${name} PROPERTIES AUTOMOC ${arg_QT} UNITY_BUILD ON UNITY_BUILD_BATCH_SIZE 4)
     target_compile_options(test_${name} PRIVATE $<$<NOT:$<CONFIG:Debug>>:-O1>)
-    target_link_libraries(test_${name} PRIVATE ${arg_LINK} GTest::gtest GTest::gmock GTest::gtest_main)
+    target_link_libraries(test_${name} PRIVATE ${arg_LINK} GTest::gtest GTest::gmock GTest::gtest_main
+                                               ambrel_warnings)
     target_compile_definitions(test_${name} PRIVATE AMBREL_TEST_DATA="${PROJECT_SOURCE_DIR}/tests/data"
                                                     AMBREL_BATCH_EXE="${AMBREL_BIN_DIR}/ambrel-batch")
     gtest_discover_tests(test_${name} DISCOVERY_MODE PRE_TEST TEST_PREFIX "${name}." PROPERTIES TIMEOUT 600)

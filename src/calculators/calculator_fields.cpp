@@ -3,7 +3,6 @@
 #include "calculators/calculator_fields.h"
 
 #include "text/number_format.h"
-#include "text/number_scan.h"
 #include "text/numeric_field.h"
 
 #include <variant>

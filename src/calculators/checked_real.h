@@ -11,7 +11,6 @@
 #include "model/status.h"
 #include "model/types.h"
 
-#include <cfloat>
 #include <cmath>
 #include <string>
 #include <string_view>

@@ -12,6 +12,7 @@
 #pragma once
 
 #include "model/types.h"
+#include "physics/row_major_view.h"
 
 #include <cstddef>
 #include <functional>
@@ -19,11 +20,6 @@
 #include <vector>
 
 namespace ambrel {
-
-// The index of entry (row, col) of a row-major matrix of leading dimension ld.
-inline std::size_t at(int row, int col, int ld) {
-    return static_cast<std::size_t>(row) * static_cast<std::size_t>(ld) + static_cast<std::size_t>(col);
-}
 
 // A pivot of magnitude below this stops the elimination: the matrix counts as singular.
 inline constexpr Real SINGULAR_PIVOT_LIMIT = 1e-12L;

@@ -2,6 +2,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "physics/evaluation.h"
 #include "physics/parallel.h"
+#include "physics/row_major_view.h"
 
 #include "model/units.h"
 
@@ -121,28 +122,46 @@ void Evaluation::clear(int n) {
 
 namespace {
 
+// This thread's buffers of the evaluation steps (EvaluationScratch in evaluation.h says why one a
+// thread).
+EvaluationScratch& evaluation_scratch() {
+    thread_local EvaluationScratch scratch;
+    return scratch;
+}
+
 // What an evaluation depends on besides the description's geometry: the reading it belongs to,
-// every object's angles and every conductor's voltage and charge.
-void state_stamp(const SystemModel& model, std::vector<Real>& stamp) {
-    stamp.clear();
-    stamp.push_back(static_cast<Real>(model.read_generation));
-    stamp.push_back(static_cast<Real>(model.sphere_count));
+// every object's angles and every conductor's voltage and charge, given to `put` in turn.
+template <class Put> void for_each_stamp_value(const SystemModel& model, Put&& put) {
+    put(static_cast<Real>(model.read_generation));
+    put(static_cast<Real>(model.sphere_count));
     for (int k = 1; k <= model.object_count; ++k) {
-        stamp.push_back(model.objects[k].Ax);
-        stamp.push_back(model.objects[k].Az);
+        put(model.objects[k].Ax);
+        put(model.objects[k].Az);
     }
     for (int c = 1; c <= model.conductor_count; ++c) {
-        stamp.push_back(model.conductors[c].V);
-        stamp.push_back(model.conductors[c].isolated ? model.conductors[c].charge : 0);
+        put(model.conductors[c].V);
+        put(model.conductors[c].isolated ? model.conductors[c].charge : 0);
     }
+}
+
+void state_stamp(const SystemModel& model, std::vector<Real>& stamp) {
+    stamp.clear();
+    for_each_stamp_value(model, [&](Real value) { stamp.push_back(value); });
 }
 
 } // namespace
 
 bool Evaluation::belongs_to(const SystemModel& model) const {
-    thread_local std::vector<Real> now;
-    state_stamp(model, now);
-    return forces_valid && now == state;
+    if (!forces_valid)
+        return false;
+    // The model's stamp compared with `state` value by value as it is formed.
+    std::size_t k = 0;
+    bool same = true;
+    for_each_stamp_value(model, [&](Real value) {
+        same = same && k < state.size() && state[k] == value;
+        ++k;
+    });
+    return same && k == state.size();
 }
 
 Real clamped_distance(const Sphere& a, const Sphere& b) {
@@ -230,18 +249,20 @@ bool float_isolated_conductors(const SystemModel& model, EvaluationWorkspace& ws
     if (m == 0)
         return true;
     const auto size = static_cast<std::size_t>(n);
-    std::vector<Real> e(size), y(static_cast<std::size_t>(m) * size);
-    auto column = [&](int k) { return y.data() + static_cast<std::size_t>(k) * size; };
+    // y_c of conductor floating[k] in row k.
+    std::vector<Real> e(size), y_storage(static_cast<std::size_t>(m) * size);
+    const RowMajorView y(y_storage, m, n);
     for (int k = 0; k < m; ++k) {
         for (int a = 0; a < n; ++a)
             e[a] = model.spheres[ws.active[a]].conductor == floating[k] ? 1 : 0;
-        if (const int pivot = ws.solver.solve_additional(n, e.data(), column(k))) {
+        if (const int pivot = ws.solver.solve_additional(n, e.data(), y.row(k))) {
             ev.diagnostics.singular_pivot = ws.active[pivot - 1];
             return false;
         }
     }
     // A (m x m) and b, row k for conductor floating[k].
-    std::vector<Real> A(static_cast<std::size_t>(m) * m, 0), b(static_cast<std::size_t>(m), 0);
+    std::vector<Real> A_storage(static_cast<std::size_t>(m) * m, 0), b(static_cast<std::size_t>(m), 0);
+    const RowMajorView A(A_storage, m, m);
     for (int k = 0; k < m; ++k)
         b[k] = model.conductors[floating[k]].charge / FOUR_PI_E0;
     for (int a = 0; a < n; ++a) {
@@ -250,7 +271,7 @@ bool float_isolated_conductors(const SystemModel& model, EvaluationWorkspace& ws
             continue;
         b[k] -= ws.solution[a];
         for (int l = 0; l < m; ++l)
-            A[static_cast<std::size_t>(k) * m + l] += column(l)[a];
+            A(k, l) += y(l, a);
     }
     std::vector<int> order;
     if (const int column = lu_factor(m, A.data(), order, SINGULAR_PIVOT_LIMIT)) {
@@ -262,9 +283,8 @@ bool float_isolated_conductors(const SystemModel& model, EvaluationWorkspace& ws
     lu_solve(m, A.data(), order, phi.data());
     for (int k = 0; k < m; ++k) {
         ev.potential[static_cast<std::size_t>(floating[k])] = phi[k];
-        const Real* yk = column(k);
         for (int a = 0; a < n; ++a)
-            ws.solution[a] += phi[k] * yk[a];
+            ws.solution[a] += phi[k] * y(k, a);
     }
     return true;
 }
@@ -300,7 +320,7 @@ struct ElastanceBuild {
         for (int tb = ta; tb < tiles; ++tb) {
             const int b0 = tb * BUILD_TILE, b1 = std::min(n, b0 + BUILD_TILE);
             for (int a = a0; a < a1; ++a) {
-                Real* Pa = P + static_cast<std::size_t>(a) * n;
+                Real* Pa = P + at(a, 0, n);
                 const Real xa = X[a], ya = Y[a], za = Z[a], ra = R[a];
                 if (tb == ta)
                     Pa[a] = 1 / ra;
@@ -324,7 +344,7 @@ struct ElastanceBuild {
                 }
                 if (upper_double)
                     for (int b = std::max(b0, a + 1); b < b1; ++b)
-                        upper_double[static_cast<std::size_t>(a) * n + b] = static_cast<double>(Pa[b]);
+                        upper_double[at(a, b, n)] = static_cast<double>(Pa[b]);
                 if (warm_products) {
                     Real sx = right_x[a], sy = right_y[a];
                     for (int b = std::max(b0, a + 1); b < b1; ++b) {
@@ -337,18 +357,18 @@ struct ElastanceBuild {
             }
             // The mirror image left of the diagonal (long doubles moved as their 16 bytes).
             for (int b = b0; b < b1; ++b) {
-                Real* row = P + static_cast<std::size_t>(b) * n;
+                Real* row = P + at(b, 0, n);
                 const int end = std::min(a1, b);
                 for (int a = a0; a < end; ++a)
-                    std::memcpy(row + a, P + static_cast<std::size_t>(a) * n + b, sizeof(Real));
+                    std::memcpy(row + a, P + at(a, b, n), sizeof(Real));
                 if (warm_products) {
                     Real sx = 0, sy = 0;
                     for (int a = a0; a < end; ++a) {
                         sx += row[a] * warm_x[a];
                         sy += row[a] * warm_y[a];
                     }
-                    left_x[static_cast<std::size_t>(ta) * n + b] = sx;
-                    left_y[static_cast<std::size_t>(ta) * n + b] = sy;
+                    left_x[at(ta, b, n)] = sx;
+                    left_y[at(ta, b, n)] = sy;
                 }
             }
         }
@@ -385,10 +405,11 @@ void build_elastance(const SystemModel& model, const Options& options, Evaluatio
     int plate_count = 0;
     const Sphere* spheres = model.spheres.data();
     const int* active = ws.active.data();
+    EvaluationScratch& scratch = evaluation_scratch();
     // Centres and radii of the active spheres in arrays of their own.
-    thread_local std::vector<Real> packed;
-    packed.resize(4 * static_cast<std::size_t>(n));
-    Real *X = packed.data(), *Y = X + n, *Z = Y + n, *R = Z + n;
+    std::vector<Real>& centres = scratch.centres;
+    centres.resize(4 * static_cast<std::size_t>(n));
+    Real *X = centres.data(), *Y = X + n, *Z = Y + n, *R = Z + n;
     for (int a = 0; a < n; ++a) {
         const Sphere& s = spheres[active[a]];
         X[a] = s.x;
@@ -405,7 +426,7 @@ void build_elastance(const SystemModel& model, const Options& options, Evaluatio
     double* upper_double = n >= WARM_START_MIN_SIZE ? ws.solver.double_matrix(n) : nullptr;
     const int tiles = (n + BUILD_TILE - 1) / BUILD_TILE;
     // Row sums: right of the diagonal per row; left of it per row and per tile of columns.
-    thread_local std::vector<Real> sums;
+    std::vector<Real>& sums = scratch.row_sums;
     Real *right_x = nullptr, *right_y = nullptr, *left_x = nullptr, *left_y = nullptr;
     if (warm_products) {
         const auto size = static_cast<std::size_t>(n);
@@ -444,7 +465,7 @@ void build_elastance(const SystemModel& model, const Options& options, Evaluatio
     if (upper_double) {
         double* diagonal = ws.solver.double_diagonal(n);
         for (int a = 0; a < n; ++a)
-            diagonal[a] = static_cast<double>(P[static_cast<std::size_t>(a) * n + a]);
+            diagonal[a] = static_cast<double>(P[at(a, a, n)]);
         ws.solver.set_double_matrix();
     }
     if (warm_products) {
@@ -452,10 +473,10 @@ void build_elastance(const SystemModel& model, const Options& options, Evaluatio
         for (int b = 0; b < n; ++b) {
             Real sx = 0, sy = 0;
             for (int ta = 0; ta <= b / BUILD_TILE; ++ta) {
-                sx += left_x[static_cast<std::size_t>(ta) * n + b];
-                sy += left_y[static_cast<std::size_t>(ta) * n + b];
+                sx += left_x[at(ta, b, n)];
+                sy += left_y[at(ta, b, n)];
             }
-            const Real diagonal = P[static_cast<std::size_t>(b) * n + b];
+            const Real diagonal = P[at(b, b, n)];
             product[b] = sx + diagonal * warm_x[b] + right_x[b];
             product[n + b] = sy + diagonal * warm_y[b] + right_y[b];
         }
@@ -588,9 +609,9 @@ void compute_forces_from_matrix(const SystemModel& model, Evaluation& ev, const 
     const int* special = ws.special.data();
     Real *FX = ev.fx.data(), *FY = ev.fy.data(), *FZ = ev.fz.data(), *FA = ev.f_abs.data();
     // Positions in arrays of their own, 1-based.
-    thread_local std::vector<Real> packed;
-    packed.resize(3 * (static_cast<std::size_t>(n) + 1));
-    Real *X = packed.data(), *Y = X + n + 1, *Z = Y + n + 1;
+    std::vector<Real>& positions = evaluation_scratch().positions;
+    positions.resize(3 * (static_cast<std::size_t>(n) + 1));
+    Real *X = positions.data(), *Y = X + n + 1, *Z = Y + n + 1;
     for (int i = 1; i <= n; ++i) {
         X[i] = spheres[i].x;
         Y[i] = spheres[i].y;
@@ -657,9 +678,8 @@ void compute_forces(const SystemModel& model, Evaluation& ev, const EvaluationWo
     // adds what the band contributes to it (a sphere of the band its pairs with the band's
     // earlier spheres and then with all later spheres; a later sphere its pairs with the band).
     constexpr int FORCE_BAND = 8;
-    thread_local GrowingBuffer<Real> scratch;
     const auto width = static_cast<std::size_t>(n);
-    Real* acc = scratch.ensure(3 * (width + 1) + 3 * FORCE_BAND * width);
+    Real* acc = evaluation_scratch().forces.ensure(3 * (width + 1) + 3 * FORCE_BAND * width);
     Real *ax = acc, *ay = ax + width + 1, *az = ay + width + 1;
     Real *tx = az + width + 1, *ty = tx + FORCE_BAND * width, *tz = ty + FORCE_BAND * width;
     // The pair term of rows i < j of the present band, at [(i - first) * n + (j - 1)].
@@ -818,7 +838,7 @@ void rotational_forces_from(const SystemModel& model, const Options& options, co
 }
 
 void compute_rotational_forces(const SystemModel& model, const Options& options, Evaluation& ev) {
-    thread_local TurnGeometry geometry;
+    TurnGeometry& geometry = evaluation_scratch().turn;
     compute_turn_geometry(model, options, geometry);
     rotational_forces_from(model, options, geometry, ev);
 }
@@ -891,7 +911,7 @@ Real capacitance_entry(const EvaluationWorkspace& ws, int j, int l) {
     const int a = ws.active_index[j], b = ws.active_index[l];
     if (a < 0 || b < 0)
         return 0;
-    return ws.capacitance[static_cast<std::size_t>(a) * ws.n_active + b];
+    return ws.capacitance[at(a, b, ws.n_active)];
 }
 
 } // namespace ambrel

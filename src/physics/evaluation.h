@@ -75,7 +75,8 @@ struct Evaluation {
     void clear(int n);
 };
 
-// The solver's storage and the last factorisation, reused from one evaluation to the next.
+// The solver's storage and the last factorisation, reused from one evaluation to the next. The
+// other buffers an evaluation uses are its thread's EvaluationScratch (below).
 struct EvaluationWorkspace {
     DenseSymmetricSolver solver{MAX_SPHERES};
     std::vector<int> active;       // spheres in the matrix, in table order
@@ -192,6 +193,22 @@ struct SphereTurn {
     bool plain_ring = false;                  // the ring force is frx sin Az
 };
 using TurnGeometry = std::vector<SphereTurn>; // 1-based, as the spheres
+
+// The buffers the steps of an evaluation fill and read within one call, kept from one call to the
+// next so that the thousands of evaluations of a relaxation allocate nothing. There is one for
+// each thread (evaluation.cpp), not one for each workspace: several threads evaluate at once (each
+// thread of the parallel Jacobian's team runs perturbed evaluations, which compute the rotational
+// forces in full where the base's geometry does not serve; a window's command runs on a thread of
+// its own), and some steps run without a workspace or with a const one (compute_forces,
+// compute_rotational_forces). Each step has buffers of its own: none overwrites another's.
+struct EvaluationScratch {
+    std::vector<Real> centres;   // compute_charges: X, Y, Z and R of the active spheres
+    std::vector<Real> row_sums;  // compute_charges: P x and P y of a warm start, by rows and tiles
+    std::vector<Real> positions; // compute_forces from the matrix: X, Y and Z, 1-based
+    GrowingBuffer<Real> forces;  // compute_forces pair by pair: the sums and a band's pair terms
+    TurnGeometry turn;           // compute_rotational_forces: every sphere's geometry
+};
+
 // The geometry of every sphere (object 0) or of one object's, into `geometry` (grown to fit).
 void compute_turn_geometry(const SystemModel& model, const Options& options, TurnGeometry& geometry,
                            int object = 0);

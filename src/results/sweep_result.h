@@ -8,7 +8,6 @@
 #include "model/types.h"
 #include "results/run_end.h"
 
-#include <cmath>
 #include <cstddef>
 #include <string>
 #include <vector>

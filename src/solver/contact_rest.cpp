@@ -4,6 +4,7 @@
 
 #include "physics/dense_solver.h"
 #include "physics/evaluation.h"
+#include "physics/row_major_view.h"
 #include "solver/eigenvalues.h"
 #include "solver/stability.h"
 
@@ -105,12 +106,10 @@ Evaluation pushed(const SystemModel& model, const Options& options, const Evalua
 // The Jacobian of a rest, n = m + p rows: the chart's velocity with the pushes, then the pairs'
 // distances; columns the m coordinates, then the p pushes. Row-major.
 struct RestJacobian {
-    const std::vector<Real>& a;
+    RestJacobian(const std::vector<Real>& a, int m, int p) : m(m), p(p), a(a, m + p, m + p) {}
     int m, p;
-    Real operator()(int i, int j) const {
-        const auto n = static_cast<std::size_t>(m + p);
-        return a[static_cast<std::size_t>(i) * n + static_cast<std::size_t>(j)];
-    }
+    RowMajorView<const Real> a;
+    Real operator()(int i, int j) const { return a(i, j); }
 };
 
 // P J_F (m x m), J_F the velocity's Jacobian in the coordinates with the pushes held, P = I - W (G
@@ -119,36 +118,39 @@ struct RestJacobian {
 std::optional<std::vector<Real>> projected_jacobian(const RestJacobian& J) {
     const int m = J.m, p = J.p;
     // (G W)^-1 G, p x m.
-    std::vector<Real> gw(static_cast<std::size_t>(p) * p, 0);
+    std::vector<Real> gw_storage(static_cast<std::size_t>(p) * p, 0);
+    const RowMajorView gw(gw_storage, p, p);
     for (int k = 0; k < p; ++k)
         for (int l = 0; l < p; ++l)
             for (int i = 0; i < m; ++i)
-                gw[static_cast<std::size_t>(k) * p + l] += J(m + k, i) * J(i, m + l);
+                gw(k, l) += J(m + k, i) * J(i, m + l);
     std::vector<int> swaps;
     if (lu_factor(p, gw.data(), swaps, 0) != 0)
         return std::nullopt;
-    std::vector<Real> solved(static_cast<std::size_t>(p) * m);
+    std::vector<Real> solved_storage(static_cast<std::size_t>(p) * m);
+    const RowMajorView solved(solved_storage, p, m);
     for (int j = 0; j < m; ++j) {
         std::vector<Real> column(static_cast<std::size_t>(p));
         for (int k = 0; k < p; ++k)
             column[k] = J(m + k, j);
         lu_solve(p, gw.data(), swaps, column.data());
         for (int k = 0; k < p; ++k)
-            solved[static_cast<std::size_t>(k) * m + j] = column[k];
+            solved(k, j) = column[k];
     }
-    std::vector<Real> pj(static_cast<std::size_t>(m) * m, 0);
+    std::vector<Real> pj_storage(static_cast<std::size_t>(m) * m, 0);
+    const RowMajorView pj(pj_storage, m, m);
     for (int i = 0; i < m; ++i)
         for (int j = 0; j < m; ++j) {
             Real x = J(i, j);
             for (int k = 0; k < p; ++k) {
                 Real gj = 0; // ((G W)^-1 G J_F)[k][j]
                 for (int l = 0; l < m; ++l)
-                    gj += solved[static_cast<std::size_t>(k) * m + l] * J(l, j);
+                    gj += solved(k, l) * J(l, j);
                 x -= J(i, m + k) * gj;
             }
-            pj[static_cast<std::size_t>(i) * m + j] = x;
+            pj(i, j) = x;
         }
-    return pj;
+    return pj_storage;
 }
 
 // An orthonormal basis Z of the contacts' tangent space, the null space of G (modified
@@ -193,19 +195,21 @@ std::vector<std::vector<Real>> tangent_basis(const RestJacobian& J) {
 }
 
 // Z^T (P J_F) Z, t x t for the t vectors of Z.
-std::vector<Real> reduced_matrix(const std::vector<Real>& pj, const std::vector<std::vector<Real>>& z,
+std::vector<Real> reduced_matrix(const std::vector<Real>& pj_storage, const std::vector<std::vector<Real>>& z,
                                  int m) {
     const int t = static_cast<int>(z.size());
-    std::vector<Real> reduced(static_cast<std::size_t>(t) * t, 0);
+    const RowMajorView pj(pj_storage, m, m);
+    std::vector<Real> reduced_storage(static_cast<std::size_t>(t) * t, 0);
+    const RowMajorView reduced(reduced_storage, t, t);
     for (int r = 0; r < t; ++r)
         for (int q = 0; q < t; ++q) {
             Real x = 0;
             for (int i = 0; i < m; ++i)
                 for (int j = 0; j < m; ++j)
-                    x += z[r][i] * pj[static_cast<std::size_t>(i) * m + j] * z[q][j];
-            reduced[static_cast<std::size_t>(r) * t + q] = x;
+                    x += z[r][i] * pj(i, j) * z[q][j];
+            reduced(r, q) = x;
         }
-    return reduced;
+    return reduced_storage;
 }
 
 // Whether the rest whose Jacobian `a` (RestJacobian) describes is stable with its pairs held
@@ -277,7 +281,8 @@ void separate_overlaps(ContactSearch& s) {
     for (int pass = 0; pass < MAX_SEPARATION_PASSES && spheres_touch(s.model); ++pass) {
         const int p = static_cast<int>(s.pairs.size());
         const Real h = SEPARATION_DIFFERENCE_STEP;
-        std::vector<Real> g(s.pairs.size()), grad(static_cast<std::size_t>(p) * m);
+        std::vector<Real> g(s.pairs.size()), grad_storage(static_cast<std::size_t>(p) * m);
+        const RowMajorView grad(grad_storage, p, m);
         for (int k = 0; k < p; ++k)
             g[k] = s.gap(k, target);
         for (int j = 0; j < m; ++j) {
@@ -285,21 +290,21 @@ void separate_overlaps(ContactSearch& s) {
             moved[j] += h;
             s.place_at(moved);
             for (int k = 0; k < p; ++k)
-                grad[static_cast<std::size_t>(k) * m + j] = (s.gap(k, target) - g[k]) / h;
+                grad(k, j) = (s.gap(k, target) - g[k]) / h;
         }
-        std::vector<Real> gg(static_cast<std::size_t>(p) * p, 0), y(g);
+        std::vector<Real> gg_storage(static_cast<std::size_t>(p) * p, 0), y(g);
+        const RowMajorView gg(gg_storage, p, p);
         for (int k = 0; k < p; ++k)
             for (int l = 0; l < p; ++l)
                 for (int j = 0; j < m; ++j)
-                    gg[static_cast<std::size_t>(k) * p + l] +=
-                        grad[static_cast<std::size_t>(k) * m + j] * grad[static_cast<std::size_t>(l) * m + j];
+                    gg(k, l) += grad(k, j) * grad(l, j);
         std::vector<int> swaps;
         if (lu_factor(p, gg.data(), swaps, 0) != 0)
             break;
         lu_solve(p, gg.data(), swaps, y.data());
         for (int j = 0; j < m; ++j)
             for (int k = 0; k < p; ++k)
-                s.c[j] -= grad[static_cast<std::size_t>(k) * m + j] * y[k];
+                s.c[j] -= grad(k, j) * y[k];
         s.place_at(s.c);
     }
 }
@@ -329,6 +334,7 @@ Linearisation linearise(ContactSearch& s, Real h) {
         lin.gap_error = std::max(lin.gap_error, std::fabs(lin.r[m + k]) / ((a.r + b.r) * (1 + CONTACT_GAP)));
     }
     lin.a.assign(static_cast<std::size_t>(n) * n, 0);
+    const RowMajorView a(lin.a, n, n);
     for (int j = 0; j < m; ++j) {
         std::vector<Real> moved = s.c;
         moved[j] += h;
@@ -336,7 +342,7 @@ Linearisation linearise(ContactSearch& s, Real h) {
         std::vector<Real> rj;
         residual(rj);
         for (int i = 0; i < n; ++i)
-            lin.a[static_cast<std::size_t>(i) * n + j] = (rj[i] - lin.r[i]) / h;
+            a(i, j) = (rj[i] - lin.r[i]) / h;
     }
     s.evaluate_at(s.c);
     const std::vector<Real> none(s.pairs.size(), 0);
@@ -348,7 +354,7 @@ Linearisation linearise(ContactSearch& s, Real h) {
         const std::vector<Real> w = chart_velocities(
             s.chart, s.model, pushed(s.model, s.options, s.session.evaluation, s.pairs, unit, false));
         for (int i = 0; i < m; ++i)
-            lin.a[static_cast<std::size_t>(i) * n + m + k] = w[i] - v0[i];
+            a(i, m + k) = w[i] - v0[i];
     }
     return lin;
 }

@@ -4,6 +4,7 @@
 
 #include "physics/blas_threads.h"
 #include "physics/lapack.h"
+#include "physics/row_major_view.h"
 
 #include <omp.h>
 
@@ -57,7 +58,7 @@ std::optional<std::vector<Complex>> eigenvalues_by_qr_iteration(std::vector<doub
     // The rows and columns the balancing isolated hold their eigenvalues on the diagonal.
     std::vector<double> wr(n), wi(n, 0.0);
     for (int i = 0; i < n; ++i)
-        wr[i] = m[static_cast<std::size_t>(i) * n + i];
+        wr[i] = m[at(i, i, n)];
     const int no = 0, one = 1;
     double z = 0;
     if (n >= MULTISHIFT_MIN_SIZE) {
@@ -83,10 +84,12 @@ std::optional<std::vector<Complex>> eigenvalues_by_qr_iteration(std::vector<doub
 // converge; nothing when neither does.
 std::optional<std::vector<Complex>> eigenvalues_in_double(const std::vector<Real>& a, int n) {
     std::vector<double> m(static_cast<std::size_t>(n) * n);
-    for (int i = 0; i < n; ++i) // row-major to column-major
+    // Column-major for LAPACK: row j of the view of m is column j of the matrix.
+    const RowMajorView<const Real> rows(a, n, n);
+    const RowMajorView<double> columns(m, n, n);
+    for (int i = 0; i < n; ++i)
         for (int j = 0; j < n; ++j)
-            m[static_cast<std::size_t>(j) * n + i] =
-                static_cast<double>(a[static_cast<std::size_t>(i) * n + j]);
+            columns(j, i) = static_cast<double>(rows(i, j));
     // Inside a parallel region (the analysis's two spectra at once) OpenBLAS runs on the calling
     // thread whatever its thread count: setting that count there would only cost time (a tenth of
     // the spectra of 100 rows).
@@ -113,21 +116,14 @@ std::optional<std::vector<Complex>> eigenvalues_in_double(const std::vector<Real
     return complex_values(wr, wi);
 }
 
-// Row-major access to an n x n matrix.
-template <typename T> struct Matrix {
-    std::vector<T>& a;
-    int n;
-    T& operator()(int i, int j) { return a[static_cast<std::size_t>(i) * n + j]; }
-};
-
 // Reduction to upper Hessenberg form by stabilised elementary similarity transformations:
 // Gaussian elimination with partial pivoting, each elimination's inverse applied on the right
 // (eigenvalues unchanged). The Handbook's elmhes: R. S. Martin and J. H. Wilkinson, "Similarity
 // reduction of a general matrix to Hessenberg form", Numer. Math. 12 (1968) 349-368; J. H.
 // Wilkinson and C. Reinsch, Handbook for Automatic Computation, vol. II, Linear Algebra (Springer
 // 1971), contribution II/13.
-template <typename T> void to_hessenberg(Matrix<T> m) {
-    const int n = m.n;
+template <typename T> void to_hessenberg(RowMajorView<T> m) {
+    const int n = m.rows();
     for (int k = 1; k < n - 1; ++k) {
         int pivot = k;
         T largest = 0;
@@ -188,10 +184,10 @@ constexpr long double EXCEPTIONAL_SHIFT_PRODUCT = -0.4375L;
 
 // The sum of the magnitudes of the Hessenberg matrix's entries: the scale of the deflation test
 // where a block's diagonal is zero.
-template <typename T> T hessenberg_norm(Matrix<T> h) {
+template <typename T> T hessenberg_norm(RowMajorView<T> h) {
     T norm = 0;
-    for (int i = 0; i < h.n; ++i)
-        for (int j = std::max(i - 1, 0); j < h.n; ++j)
+    for (int i = 0; i < h.rows(); ++i)
+        for (int j = std::max(i - 1, 0); j < h.rows(); ++j)
             norm += std::fabs(h(i, j));
     return norm;
 }
@@ -200,7 +196,7 @@ template <typename T> T hessenberg_norm(Matrix<T> h) {
 // subdiagonal entry is negligible beside its diagonal neighbours, |h(l, l-1)| <= eps (|h(l-1, l-1)|
 // + |h(l, l)|) (the matrix's norm where both are zero), set to zero: rows and columns l .. nn are
 // then a block of their own. 0 when there is none.
-template <typename T> int split_point(Matrix<T> h, int nn, T norm) {
+template <typename T> int split_point(RowMajorView<T> h, int nn, T norm) {
     const T eps = std::numeric_limits<T>::epsilon();
     int l;
     for (l = nn; l >= 1; --l) {
@@ -248,7 +244,7 @@ template <typename T> struct ShiftPair { T x, y, w; };
 // eigenvalues of the trailing 2 x 2 block [y .; . x] (w the product of its off-diagonal entries),
 // or on the exceptional sweeps the exceptional pair, the origin first moved to x (t accumulates the
 // moves, and each eigenvalue found gets it back).
-template <typename T> ShiftPair<T> choose_shifts(Matrix<T> h, int nn, int sweep, T x, T y, T w, T& t) {
+template <typename T> ShiftPair<T> choose_shifts(RowMajorView<T> h, int nn, int sweep, T x, T y, T w, T& t) {
     if (sweep != FIRST_EXCEPTIONAL_SWEEP && sweep != SECOND_EXCEPTIONAL_SWEEP)
         return {x, y, w};
     t += x;
@@ -270,7 +266,8 @@ template <typename T> struct SweepStart {
 // the block from row m, (p, q, r) in rows m .. m+2 (scaled by its 1-norm), is so nearly along e_m
 // that the reflector taking it there leaves h(m, m-1) negligible: |h(m, m-1)| (|q| + |r|) <= eps
 // |p| (|h(m-1, m-1)| + |h(m, m)| + |h(m+1, m+1)|). The rows above m are then spared the sweep.
-template <typename T> SweepStart<T> sweep_start(Matrix<T> h, int l, int nn, const ShiftPair<T>& shifts) {
+template <typename T>
+SweepStart<T> sweep_start(RowMajorView<T> h, int l, int nn, const ShiftPair<T>& shifts) {
     const T eps = std::numeric_limits<T>::epsilon();
     SweepStart<T> start{};
     T& p = start.p;
@@ -303,7 +300,7 @@ template <typename T> SweepStart<T> sweep_start(Matrix<T> h, int l, int nn, cons
 // (p, q, r) to (-s, 0, 0), s = +-|(p, q, r)| of p's sign, to rows k .. k+2 of the block's columns
 // k .. nn and to columns k .. k+2 of its rows l .. k+3 (Golub and Van Loan, section 5.1 for the
 // reflector; the Handbook's form I - u v^T, u = (p + s, q, r) / s, v = (1, q, r) / (p + s)).
-template <typename T> void apply_reflector(Matrix<T> h, int l, int k, int nn, T p, T q, T r, T s) {
+template <typename T> void apply_reflector(RowMajorView<T> h, int l, int k, int nn, T p, T q, T r, T s) {
     p += s;
     const T xr = p / s, yr = q / s, zr = r / s;
     q /= p;
@@ -333,7 +330,7 @@ template <typename T> void apply_reflector(Matrix<T> h, int l, int k, int nn, T 
 // Algorithm 7.5.1): the first reflector brings in both shifts at once, the bulge it makes below the
 // subdiagonal is chased down and out of the block by one reflector per column, restoring the
 // Hessenberg form.
-template <typename T> void francis_sweep(Matrix<T> h, int l, int nn, const SweepStart<T>& start) {
+template <typename T> void francis_sweep(RowMajorView<T> h, int l, int nn, const SweepStart<T>& start) {
     const int m = start.m;
     T p = start.p, q = start.q, r = start.r;
     for (int i = m + 2; i <= nn; ++i) { // the entries the bulge fills, zero before it comes
@@ -372,10 +369,10 @@ template <typename T> void francis_sweep(Matrix<T> h, int l, int nn, const Sweep
 // imaginary part first): deflate at the last negligible subdiagonal entry, take the eigenvalue of a
 // 1 x 1 block or the pair of a 2 x 2 one at the bottom, else sweep the bottom block. False when a
 // block does not deflate within MAX_SWEEPS_PER_DEFLATION sweeps.
-template <typename T> bool hessenberg_qr(Matrix<T> h, std::vector<T>& wr, std::vector<T>& wi) {
+template <typename T> bool hessenberg_qr(RowMajorView<T> h, std::vector<T>& wr, std::vector<T>& wi) {
     const T norm = hessenberg_norm(h);
     T t = 0;
-    int nn = h.n - 1;
+    int nn = h.rows() - 1;
     while (nn >= 0) {
         for (int sweep = 0;; ++sweep) {
             const int l = split_point(h, nn, norm);
@@ -414,8 +411,8 @@ constexpr double BALANCE_MIN_GAIN = 0.95;
 // (off the diagonal) within a factor of the radix of each other, so that the QR iteration's
 // rounding, relative to the matrix's norm, is not that of its largest rows for all (Golub and Van
 // Loan, section 7.5).
-template <typename T> void balance(Matrix<T> a) {
-    const int n = a.n;
+template <typename T> void balance(RowMajorView<T> a) {
+    const int n = a.rows();
     constexpr T radix = 2;
     for (bool done = false; !done;) {
         done = true;
@@ -452,7 +449,7 @@ template <typename T> void balance(Matrix<T> a) {
 // The eigenvalues by the QR iteration above in type T (balanced first when `balanced`).
 template <typename T>
 std::optional<std::vector<Complex>> eigenvalues_by_own_iteration(std::vector<T> a, int n, bool balanced) {
-    Matrix<T> m{a, n};
+    const RowMajorView<T> m(a, n, n);
     if (balanced)
         balance(m);
     to_hessenberg(m);

@@ -4,6 +4,7 @@
 
 #include "model/units.h"
 #include "physics/dense_solver.h"
+#include "physics/row_major_view.h"
 #include "solver/relaxation.h"
 
 #include <algorithm>
@@ -68,7 +69,7 @@ Real newton_step_length(const std::vector<Real>& a, int m, Real shift, bool roug
     if (m < LAPACK_EIGENVALUES_MIN_SIZE && !rough) {
         std::vector<Real> lu = a, d(static_cast<std::size_t>(m));
         for (int i = 0; i < m; ++i) {
-            lu[static_cast<std::size_t>(i) * m + i] -= shift;
+            lu[at(i, i, m)] -= shift;
             d[i] = v(i);
         }
         std::vector<int> order;
@@ -283,10 +284,10 @@ ChartJacobians::ChartJacobians(const StabilityChart& chart, std::vector<Real> ba
 void ChartJacobians::record(const ChartStep& step, const Real* velocity) {
     if (step.set < 0)
         return;
-    std::vector<Real>& a = step.set == 0 ? coarse_ : fine_;
+    const RowMajorView a(step.set == 0 ? coarse_ : fine_, m_, m_);
     for (int r = 0; r < m_; ++r) {
         const int slot = chart_.used_slots[r];
-        a[static_cast<std::size_t>(r) * m_ + step.slot] = velocity[slot] - base_[slot];
+        a(r, step.slot) = velocity[slot] - base_[slot];
     }
 }
 
@@ -296,18 +297,17 @@ void ChartJacobians::finish(const std::vector<ChartStep>& steps) {
         for (const ChartStep& step : steps) {
             if (step.set < 0 || (chart_.used_slots[step.slot] % 2 == 0) != across)
                 continue;
-            std::vector<Real>& a = step.set == 0 ? coarse_ : fine_;
+            const RowMajorView a(step.set == 0 ? coarse_ : fine_, m_, m_);
             const auto [d_across, d_along] = displacement(chart_, step);
             const int column = step.slot;
             if (!across) {
                 for (int r = 0; r < m_; ++r)
-                    a[static_cast<std::size_t>(r) * m_ + column] /= d_along;
+                    a(r, column) /= d_along;
                 continue;
             }
             const int along = column + 1; // the object's along slot follows its across slot
             for (int r = 0; r < m_; ++r) {
-                Real& entry = a[static_cast<std::size_t>(r) * m_ + column];
-                entry = (entry - d_along * a[static_cast<std::size_t>(r) * m_ + along]) / d_across;
+                a(r, column) = (a(r, column) - d_along * a(r, along)) / d_across;
             }
         }
     }

@@ -37,17 +37,13 @@ using testing_support::TestSystem;
 // starts turned (Ax 30, Az 8 degrees) so that turning Ax moves its ball too, and two balls
 // overlap (the contact force).
 std::vector<std::string> grid_description(int columns = 15, int rows = 14) {
-    std::vector<std::string> lines;
-    for (int i = 0; i < columns; ++i)
-        for (int j = 0; j < rows; ++j) {
-            const int k = i * rows + j;
-            const bool turned = k % 3 == 0;
-            lines.push_back("Bb" + std::to_string(k + 1) + " all " + std::to_string(1.2 * i) + " " +
-                            std::to_string(1.2 * j + (k == 1 ? -0.7 : 0)) + " 0 10 " +
-                            (turned ? "30 8" : "0 0") + " 0.3 0.1");
-        }
-    lines.push_back(".V all 3000");
-    return lines;
+    return testing_support::HangingBalls{.rows = rows,
+                                         .columns = columns,
+                                         .spacing = 1.2,
+                                         .by_columns = true,
+                                         .turned_every = 3,
+                                         .moved_ball = 1}
+        .lines();
 }
 
 // Charges, forces and rotational forces of the model at its angles, in full and fresh, as an

@@ -85,24 +85,51 @@ inline Real rel(Real a, Real b) {
     return std::fabs(a - b) / std::max(std::fabs(a), std::fabs(b));
 }
 
-// Balls of 3 mm and 0.1 g hanging on 10 cm strings from a 1 cm grid of rows x columns: all at
-// 3 kV, or (isolated_rows) rows held at 1000 V and -300 V alternating with rows of two isolated
-// conductors of 0.6 nC and -0.15 nC. Large enough for warm starts and the parallel paths.
+// A grid of balls of 3 mm and 0.1 g hanging on 10 cm strings, named Bb1, Bb2, ... in the order
+// of their lines: all at 3 kV, or (isolated_rows) rows held at 1000 V and -300 V alternating with
+// rows of two isolated conductors of 0.6 nC and -0.15 nC. Large enough for warm starts and the
+// parallel paths. The coordinates of a grid whose spacing is a whole number of centimetres are
+// written as whole numbers, the others with six decimals.
+struct HangingBalls {
+    int rows = 0, columns = 0;
+    bool isolated_rows = false;
+    double spacing = 1;      // cm between neighbours, along x between columns and along y between rows
+    bool by_columns = false; // the balls numbered column by column, else row by row
+    int turned_every = 0;    // every turned_every-th ball from the first starts at Ax 30, Az 8 degrees
+    int moved_ball = -1;     // the ball (0-based, in the order of the lines) moved 0.7 cm towards -y
+
+    std::vector<std::string> lines() const {
+        const bool whole = spacing == std::trunc(spacing);
+        auto centimetres = [&](double cm) {
+            return whole && cm == std::trunc(cm) ? std::to_string(static_cast<long long>(cm))
+                                                 : std::to_string(cm);
+        };
+        std::vector<std::string> lines;
+        const int outer = by_columns ? columns : rows, inner = by_columns ? rows : columns;
+        for (int i = 0; i < outer; ++i)
+            for (int j = 0; j < inner; ++j) {
+                const int k = i * inner + j;
+                const int row = by_columns ? j : i, column = by_columns ? i : j;
+                const std::string conductor =
+                    !isolated_rows ? "all" : (row % 2 == 0 ? "held" : "free") + std::to_string(row % 4 / 2);
+                const bool turned = turned_every > 0 && k % turned_every == 0;
+                lines.push_back("Bb" + std::to_string(k + 1) + " " + conductor + " " +
+                                centimetres(spacing * column) + " " +
+                                centimetres(spacing * row + (k == moved_ball ? -0.7 : 0)) + " 0 10 " +
+                                (turned ? "30 8" : "0 0") + " 0.3 0.1");
+            }
+        if (isolated_rows)
+            for (const char* line : {".V held0 1000", ".V held1 -300", ".Q free0 0.6", ".Q free1 -0.15"})
+                lines.emplace_back(line);
+        else
+            lines.emplace_back(".V all 3000");
+        return lines;
+    }
+};
+
+// rows x columns balls 1 cm apart, numbered row by row.
 inline std::vector<std::string> hanging_balls(int rows, int columns, bool isolated_rows) {
-    std::vector<std::string> lines;
-    for (int i = 0; i < rows; ++i)
-        for (int j = 0; j < columns; ++j) {
-            const std::string conductor =
-                !isolated_rows ? "all" : (i % 2 == 0 ? "held" : "free") + std::to_string(i % 4 / 2);
-            lines.push_back("Bb" + std::to_string(i * columns + j + 1) + " " + conductor + " " +
-                            std::to_string(j) + " " + std::to_string(i) + " 0 10 0 0 0.3 0.1");
-        }
-    if (isolated_rows)
-        for (const char* line : {".V held0 1000", ".V held1 -300", ".Q free0 0.6", ".Q free1 -0.15"})
-            lines.emplace_back(line);
-    else
-        lines.emplace_back(".V all 3000");
-    return lines;
+    return HangingBalls{.rows = rows, .columns = columns, .isolated_rows = isolated_rows}.lines();
 }
 
 } // namespace ambrel::testing_support
