@@ -25,7 +25,6 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
-#include <functional>
 #include <poll.h>
 #include <signal.h>
 #include <spawn.h>

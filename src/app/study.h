@@ -36,7 +36,6 @@
 
 #include <cstdio>
 #include <map>
-#include <optional>
 #include <string>
 #include <string_view>
 #include <utility>

@@ -3,7 +3,6 @@
 #include "app/terminal_progress.h"
 
 #include <algorithm>
-#include <cmath>
 #include <sys/ioctl.h>
 #include <unistd.h>
 

@@ -25,7 +25,6 @@
 #include "text/csv_file.h"
 
 #include <string>
-#include <string_view>
 #include <vector>
 
 namespace ambrel {

@@ -19,8 +19,6 @@
 #include "physics/evaluation.h"
 #include "results/run_reporter.h"
 
-#include <atomic>
-#include <cstdint>
 #include <functional>
 #include <limits>
 #include <random>

@@ -23,7 +23,6 @@
 #include "solver/run_observer.h"
 
 #include <string>
-#include <vector>
 
 namespace ambrel {
 

@@ -11,9 +11,7 @@
 #include <omp.h>
 
 #include <algorithm>
-#include <cmath>
 #include <exception>
-#include <limits>
 
 namespace ambrel {
 

@@ -5,7 +5,6 @@
 #include "model/units.h"
 #include "solver/initialize.h"
 
-#include <cmath>
 #include <cstdint>
 #include <limits>
 #include <vector>

@@ -15,7 +15,6 @@
 
 #include <cmath>
 #include <string>
-#include <vector>
 
 namespace ambrel {
 

@@ -29,7 +29,6 @@
 
 #include <functional>
 #include <string>
-#include <vector>
 
 namespace ambrel {
 

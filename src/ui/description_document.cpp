@@ -13,7 +13,6 @@
 #include <QPlainTextEdit>
 #include <QStandardPaths>
 
-#include <optional>
 #include <utility>
 
 namespace ambrel::ui {

@@ -21,7 +21,6 @@ class ViewSurface : public QWidget {
 
     // The menu opened by the right button.
     void set_popup_menu(QMenu* menu) { popup_menu_ = menu; }
-    QMenu* popup_menu() const { return popup_menu_; }
 
   signals:
     void paintRequested(QPainter* painter);
