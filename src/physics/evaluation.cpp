@@ -844,12 +844,17 @@ void compute_rotational_forces(const SystemModel& model, const Options& options,
 }
 
 void evaluate(SystemModel& model, const Options& options, EvaluationWorkspace& ws, Evaluation& ev,
-              const std::function<void()>& after_positions) {
-    compute_positions(model, options);
-    if (after_positions)
-        after_positions();
+              const EvaluationHooks& hooks) {
+    if (hooks.place)
+        compute_positions(model, options);
+    if (hooks.after_positions)
+        hooks.after_positions();
     compute_charges(model, options, ws, ev);
+    if (hooks.after_charges)
+        hooks.after_charges();
     compute_forces(model, ev, &ws);
+    if (hooks.after_forces)
+        hooks.after_forces();
     compute_rotational_forces(model, options, ev);
 }
 

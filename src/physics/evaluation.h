@@ -215,9 +215,19 @@ void compute_turn_geometry(const SystemModel& model, const Options& options, Tur
 // compute_rotational_forces from a geometry of the model as it stands.
 void rotational_forces_from(const SystemModel& model, const Options& options, const TurnGeometry& geometry,
                             Evaluation& ev);
-// Positions, then after_positions, charges, forces and rotational forces.
+// What the host of an evaluation does between its steps.
+struct EvaluationHooks {
+    bool place = true;                     // the positions from the angles (else they are kept)
+    std::function<void()> after_positions; // the positions are placed (the charges are the last ones)
+    std::function<void()> after_charges;   // the charges and their diagnostics are in
+    // Each sphere's own force is in: the rotational forces that follow share the forces of a
+    // composite object over its spheres.
+    std::function<void()> after_forces;
+};
+// The one pipeline of an evaluation: positions, charges, forces and rotational forces, with the
+// hooks between them.
 void evaluate(SystemModel& model, const Options& options, EvaluationWorkspace& ws, Evaluation& ev,
-              const std::function<void()>& after_positions = {});
+              const EvaluationHooks& hooks = {});
 
 // The field at the surface of a ball of the object's size carrying the object's charge (V/m).
 Real surface_field(const SystemModel& model, const Evaluation& ev, int i);

@@ -67,17 +67,9 @@ Session::DiagnosticTally::~DiagnosticTally() {
 
 void Session::evaluate(Placement placement, const std::function<void()>& after_positions,
                        const std::function<void()>& after_forces) {
-    const Options& options = switches();
-    if (placement == Placement::FromAngles)
-        compute_positions(model, options);
-    if (after_positions)
-        after_positions();
-    compute_charges(model, options, workspace, evaluation);
-    report_charge_diagnostics(evaluation.diagnostics, model);
-    compute_forces(model, evaluation, &workspace);
-    if (after_forces)
-        after_forces();
-    compute_rotational_forces(model, options, evaluation);
+    ambrel::evaluate(model, switches(), workspace, evaluation,
+                     {placement == Placement::FromAngles, after_positions,
+                      [&] { report_charge_diagnostics(evaluation.diagnostics, model); }, after_forces});
 }
 
 } // namespace ambrel

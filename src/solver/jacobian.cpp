@@ -118,14 +118,16 @@ ChartStepsRun evaluate_chart_steps(Session& session, const StabilityChart& chart
         Object& o = work.objects[step.object];
         const Real ax = o.Ax, az = o.Az;
         apply_chart_step(chart, work, step);
-        evaluate(work, options, session.workspace, trial, [&] {
+        EvaluationHooks hooks;
+        hooks.after_positions = [&] {
             if (observer.after_positions)
                 observer.after_positions(work, trial);
-        });
-        // The solver's notes on the update law's own columns, as the matrix alone always had
-        // them; the stability's further evaluations repeat them without news.
+        };
+        // The solver's notes are those of the update law's own columns: the stability's further
+        // evaluations of the same states repeat them without news.
         if (step.printed_column)
-            session.report_charge_diagnostics(trial.diagnostics, work);
+            hooks.after_charges = [&] { session.report_charge_diagnostics(trial.diagnostics, work); };
+        evaluate(work, options, session.workspace, trial, hooks);
         evaluated = true;
         record(step, work, trial);
         o.Ax = ax;
