@@ -9,9 +9,11 @@
 // path for large systems): mu = 0 is Newton's step, a large mu a short step along the motion, as
 // the relaxation takes it. mu stays above every positive real part of J's eigenvalues, so the
 // step never turns against the motion along an unstable mode: a saddle is left, not converged to
-// (pseudo-transient continuation). mu shrinks as the velocity falls (switched evolution
-// relaxation) and grows when a step fails; a step moves no coordinate by more than a trust
-// radius. J is kept while the steps make good progress and computed again when they do not.
+// (pseudo-transient continuation: C. T. Kelley and D. E. Keyes, SIAM J. Numer. Anal. 35, 1998).
+// mu shrinks as the velocity falls (switched evolution relaxation: W. A. Mulder and B. van Leer,
+// J. Comput. Phys. 59, 1985) and grows when a step fails; a step moves no coordinate by more than
+// a trust radius. J is kept, by Broyden's update (C. G. Broyden, Math. Comp. 19, 1965), while the
+// steps make good progress and computed again when they do not.
 // When no step makes progress (contacts, whose force jumps), relaxation steps take over for a
 // while, and the result says how many were taken.
 #pragma once
