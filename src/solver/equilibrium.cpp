@@ -76,7 +76,7 @@ EquilibriumSettings equilibrium_settings(const RelaxationSettings& run) {
 Finder::Finder(Session& session, const EquilibriumSettings& settings, const RunObserver& observer,
                EquilibriumResult& result)
     : session_(session), model_(session.model), options_(session.switches()), settings_(settings),
-      tuning_(settings.tuning), observer_(observer), result_(result),
+      tuning_(settings_.tuning), observer_(observer), result_(result),
       tolerance_(settings.force_error_uN * 1e-6L), nothing_moves_(movable_objects(session.model) == 0) {
     save_angles(model_, start_ax_, start_az_);
     radius_ = tuning_.start_radius;

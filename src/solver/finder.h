@@ -106,9 +106,10 @@ class Finder {
     Session& session_;
     SystemModel& model_;
     const Options& options_;
-    const EquilibriumSettings& settings_;
-    const FinderTuning& tuning_;
-    const RunObserver& observer_;
+    // Copies: a finder may outlive the arguments it was made from (a test's temporaries).
+    const EquilibriumSettings settings_;
+    const FinderTuning& tuning_; // settings_.tuning
+    const RunObserver observer_;
     EquilibriumResult& result_;
     const Real tolerance_;
     const bool nothing_moves_; // every object is held
