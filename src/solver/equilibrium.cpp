@@ -589,16 +589,16 @@ void Finder::conclude(RunEnd end) {
 }
 
 void Finder::conclude_verdict() {
-    Real chart_residual = 0;
-    std::vector<Real> all(static_cast<std::size_t>(2 * chart_.objects));
-    if (m_ > 0)
-        chart_velocity(chart_, model_, session_.evaluation, all.data(), &chart_residual);
     if (m_ == 0) {
         result_.stability = Stability::Undecided;
         result_.no_movable_object = true;
     } else if (result_.verdict_stopped) {
         result_.stability = Stability::NotComputed;
     } else {
+        // At rest when the chart's forces are, as the update law's.
+        Real chart_residual = 0;
+        std::vector<Real> all(static_cast<std::size_t>(2 * chart_.objects));
+        chart_velocity(chart_, model_, session_.evaluation, all.data(), &chart_residual);
         result_.residual_uN = std::max(result_.error, chart_residual) * 1e6L;
         result_.stability = stability_of(analysis_, result_.residual_uN, settings_.force_error_uN);
     }
